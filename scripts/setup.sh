@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing Lumenary needs on a fresh Debian 12
+# machine, skipping what is already there: the MinGW-w64 cross compiler,
+# 32-bit Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, and
+# clang's runtime for the fuzzers.
+set -euo pipefail
+
+packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
+          xdotool imagemagick x11-apps libclang-rt-14-dev clang cmake g++ libgtest-dev
+          libgmock-dev libbenchmark-dev googletest)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO dpkg --add-architecture i386
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    >/tmp/lumenary-apt.log 2>&1 || { tail -20 /tmp/lumenary-apt.log; exit 1; }

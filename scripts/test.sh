@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the portable core natively (also
+# under AddressSanitizer and UBSan), the fuzz smoke run, then Lumenary.scr and
+# the Windows tests under Wine inside Xvfb. Ends with the summary line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+bash scripts/setup.sh || exit 1
+
+JOBS=$(nproc 2>/dev/null || echo 2)
+failed=()
+step() {  # step <name> <command...>
+    local name=$1; shift
+    echo "=== $name"
+    if ! "$@"; then failed+=("$name"); fi
+}
+
+build() {  # build <preset>
+    cmake --preset "$1" >"build/$1.log" 2>&1 || { cat "build/$1.log"; return 1; }
+    cmake --build --preset "$1" -j"$JOBS" >>"build/$1.log" 2>&1 || { tail -60 "build/$1.log"; return 1; }
+}
+mkdir -p build
+
+
+step "native build" build native
+step "native tests" ctest --test-dir build/native --output-on-failure -j"$JOBS"
+step "sanitizer build" build native-asan
+step "sanitizer tests" ctest --test-dir build/native-asan --output-on-failure -j"$JOBS"
+if [ -x scripts/fuzz.sh ]; then
+    step "fuzz smoke" bash scripts/fuzz.sh smoke
+fi
+step "windows build" build mingw-i686
+step "windows tests" xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
+    'source scripts/wine-env.sh && lum_wine_start && ctest --test-dir build/mingw-i686 --output-on-failure; rc=$?; lum_wine_stop; exit $rc'
+
+echo
+if [ ${#failed[@]} -eq 0 ]; then
+    echo "SUMMARY: all test steps passed"
+    exit 0
+fi
+echo "SUMMARY: FAILED: ${failed[*]}"
+exit 1

@@ -1,0 +1,53 @@
+// Program entry of the screen saver: the application object, the title, the
+// main form (whose host component runs the start-up of the mode from the
+// command line), then the message loop until the main form closes.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <memory>
+
+#include "slideshow/Main.h"
+#include "win32/AppServices.h"
+#include "win32/FormWindow.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    using namespace lum;
+    // The WebBrowser control lives in a single-threaded apartment.
+    const HRESULT ole = ::OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    ::InitCommonControlsEx(&controls);
+
+    int exitCode = 0;
+    {
+        win32::TWin32ApplicationPlatform appPlatform;
+        TApplication application(appPlatform);
+        SetApplication(&application);
+        application.Title = "Lumenary";
+
+        win32::TAppServices services;
+        std::unique_ptr<TScreenSaverDisplayForm> form;
+        try {
+            form = std::make_unique<TScreenSaverDisplayForm>(services.Display);
+        } catch (const std::exception& e) {
+            application.ShowException(e);
+        }
+        if (form) {
+            if (application.ShowMainForm && ::IsWindow(reinterpret_cast<HWND>(form->Handle()))) {
+                form->Show();
+                if (form->ZelScreenSaver->Normal())
+                    ::SetForegroundWindow(reinterpret_cast<HWND>(form->Handle()));
+            }
+            exitCode = win32::RunMessageLoop([&](const MSG& msg) {
+                TMessage m{msg.message, msg.wParam, msg.lParam, 0};
+                return ScreenSaverDisplayForm && ScreenSaverDisplayForm->IsShortCut(m);
+            });
+            appPlatform.RunDeferred();
+            form.reset();
+        }
+        appPlatform.RunDeferred();
+        SetApplication(nullptr);
+    }
+    if (SUCCEEDED(ole)) ::OleUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,120 @@
+// The decoded page picture and the BMP writer; the reader is in BmpReader.cpp.
+#include "common/Bmp.h"
+
+#include <new>
+#include <string>
+
+#include "common/BmpFormat.h"
+
+namespace lum {
+
+using namespace bmp;
+
+namespace {
+
+bool FitsLimits(std::int64_t width, std::int64_t height) {
+    return width <= kBmpMaxSide && height <= kBmpMaxSide &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4 <=
+               kBmpMaxBytes;
+}
+
+std::string SizeText(std::int64_t width, std::int64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels";
+}
+
+void CheckPalette(const TBmpImage& image) {
+    if (image.BitsPerPixel > 8) return;
+    const std::size_t full = std::size_t{1} << image.BitsPerPixel;
+    if (image.Palette.empty() || image.Palette.size() > full) {
+        throw Exception("a bitmap of " + std::to_string(image.BitsPerPixel) +
+                        " bits per pixel needs a colour table of 1 to " + std::to_string(full) +
+                        " entries");
+    }
+}
+
+// Throws when the image cannot be saved as a file that ReadBmp reads back.
+void CheckImage(const TBmpImage& image) {
+    const auto bits = image.BitsPerPixel;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        throw Exception("cannot save a bitmap of " + std::to_string(bits) + " bits per pixel");
+    if (image.Width <= 0 || image.Height <= 0)
+        throw Exception("bitmap to save has no pixels: " + SizeText(image.Width, image.Height));
+    if (!FitsLimits(image.Width, image.Height))
+        throw Exception("bitmap of " + SizeText(image.Width, image.Height) +
+                        " is too large to save");
+    const std::uint64_t needed = RowStride(image.Width, bits) * image.Height;
+    if (image.Rows.size() < needed) {
+        throw Exception("bitmap to save holds " + std::to_string(image.Rows.size()) +
+                        " bytes of rows where " + std::to_string(needed) + " are needed");
+    }
+    CheckPalette(image);
+}
+
+}  // namespace
+
+TPageBitmap::TPageBitmap(std::int32_t width, std::int32_t height) {
+    Resize(width, height);
+}
+
+void TPageBitmap::Resize(std::int32_t width, std::int32_t height) {
+    if (width < 0 || height < 0 || !FitsLimits(width, height))
+        throw Exception("cannot make a bitmap of " + SizeText(width, height));
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // A new block rather than a grown one: the old pixels need no copying.
+    if (count > FPixels.capacity() || count < FPixels.capacity() / 2) Clear();
+    try {
+        FPixels.resize(count);
+    } catch (const std::bad_alloc&) {
+        Clear();
+        throw Exception("not enough memory for a bitmap of " + SizeText(width, height));
+    }
+    FWidth = count ? width : 0;
+    FHeight = count ? height : 0;
+}
+
+void TPageBitmap::Clear() {
+    std::vector<std::uint32_t>().swap(FPixels);
+    FWidth = 0;
+    FHeight = 0;
+}
+
+std::uint32_t BmpRowStride(std::int32_t width, std::uint16_t bitsPerPixel) {
+    if (width <= 0) return 0;
+    const std::uint64_t stride = RowStride(static_cast<std::uint64_t>(width), bitsPerPixel);
+    return stride > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(stride);
+}
+
+bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
+    CheckImage(image);
+    const auto colours = static_cast<std::uint32_t>(image.BitsPerPixel <= 8 ? image.Palette.size()
+                                                                            : 0);
+    const std::uint32_t offset =
+        kFileHeaderSize + kInfoHeaderSize + colours * 4;
+    // The limits keep the pixel bytes well below 4 GiB, so the sizes fit the fields.
+    const auto imageBytes =
+        static_cast<std::uint32_t>(RowStride(image.Width, image.BitsPerPixel) * image.Height);
+    const std::uint32_t fullColours = 1u << (image.BitsPerPixel <= 8 ? image.BitsPerPixel : 0);
+
+    std::vector<std::uint8_t> head(offset);
+    std::uint8_t* p = head.data();
+    *p++ = 'B';
+    *p++ = 'M';
+    p = PutU32(p, offset + imageBytes);
+    p = PutU32(p, 0);  // reserved
+    p = PutU32(p, offset);
+    p = PutU32(p, kInfoHeaderSize);
+    p = PutU32(p, static_cast<std::uint32_t>(image.Width));
+    p = PutU32(p, static_cast<std::uint32_t>(image.Height));
+    p = PutU16(p, 1);  // planes
+    p = PutU16(p, image.BitsPerPixel);
+    p = PutU32(p, kBiRgb);  // 16 bits: 5-5-5; 32 bits: B, G, R, unused
+    p = PutU32(p, imageBytes);
+    p = PutU32(p, kPixelsPerMetre);
+    p = PutU32(p, kPixelsPerMetre);
+    p = PutU32(p, colours == fullColours ? 0 : colours);  // 0: the full table of the depth
+    p = PutU32(p, 0);                                     // all colours important
+    for (std::uint32_t i = 0; i < colours; ++i) p = PutU32(p, image.Palette[i] & 0x00FFFFFFu);
+    return writer.Write(head.data(), head.size()) && writer.Write(image.Rows.data(), imageBytes);
+}
+
+}  // namespace lum

@@ -1,0 +1,51 @@
+// The registry as the settings store and the password check need it: keys
+// opened by path below a parent, string values, enumeration by index, and
+// deletion of a key without subkeys. Failures are results (0 or false).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lum {
+
+// Registry value types (the Windows values).
+namespace RegType {
+constexpr std::uint32_t None = 0;
+constexpr std::uint32_t String = 1;        // REG_SZ
+constexpr std::uint32_t ExpandString = 2;  // REG_EXPAND_SZ
+constexpr std::uint32_t Binary = 3;
+constexpr std::uint32_t DWord = 4;
+}  // namespace RegType
+
+struct TRegValue {
+    std::uint32_t Type = RegType::None;
+    // For string types: the text up to the first NUL of the data, UTF-8.
+    std::string Text;
+};
+
+class IRegistry {
+public:
+    using TKey = std::uintptr_t;  // 0: no key
+    virtual ~IRegistry() = default;
+
+    // HKEY_CURRENT_USER; never closed.
+    virtual TKey CurrentUser() = 0;
+    // Opens or creates path below parent with full access; 0 on failure.
+    virtual TKey CreateKey(TKey parent, const std::string& path) = 0;
+    // Opens an existing key with full access; 0 when missing or on failure.
+    virtual TKey OpenKey(TKey parent, const std::string& path) = 0;
+    virtual void CloseKey(TKey key) = 0;
+    // False when the value does not exist (or cannot be read).
+    virtual bool QueryValue(TKey key, const std::string& name, TRegValue& value) = 0;
+    // Sets a REG_SZ value; false on failure.
+    virtual bool SetStringValue(TKey key, const std::string& name, const std::string& text) = 0;
+    virtual std::uint32_t ValueCount(TKey key) = 0;
+    // Name of the value at index (enumeration order); false when unreadable.
+    virtual bool ValueName(TKey key, std::uint32_t index, std::string& name) = 0;
+    virtual std::uint32_t SubkeyCount(TKey key) = 0;
+    virtual bool SubkeyName(TKey key, std::uint32_t index, std::string& name) = 0;
+    // Deletes the subkey name of parent, which must have no subkeys.
+    virtual bool DeleteKey(TKey parent, const std::string& name) = 0;
+};
+
+}  // namespace lum

@@ -1,0 +1,106 @@
+// The configuration dialog TLumenaryConfigDlg: loads the settings into its
+// view and empties the page cache when created, saves on OK, erases the
+// settings key on request. Failures of a load or save are shown by the
+// application's standard error report; the dialog stays usable.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Forms.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Registry.h"
+#include "settings/Colors.h"
+#include "settings/ConfigDialogView.h"
+
+namespace lum {
+
+class TSettingsStore;
+
+inline constexpr std::int32_t kSpinMin = 0;
+inline constexpr std::int32_t kSpinMax = 60;
+// The URL box hands out at most this many characters (UTF-16 units) a line.
+inline constexpr std::size_t kMaxURLLineChars = 4096;
+
+inline constexpr const char* kEraseQuestion =
+    "このスクリーンセーバーのレジストリ設定を、すべて削除します";
+inline constexpr const char* kEraseDoneNotice =
+    "正常に削除されました。\r\"キャンセル\"を押してダイアログを閉じてください。";
+
+// The 50 colours the choosers offer: the colour table without clDefault and
+// clNone, in table order.
+const std::vector<TColorEntry>& OfferedColors();
+// The index of the first offered entry of that value, or kNoColorSelection.
+std::int32_t ColorSelectionOf(TColor color);
+
+// A loaded setting as a spin position: its low 16 bits as a signed number,
+// then the nearest bound when it lies outside 0..60.
+std::int32_t SpinPositionFromValue(std::int32_t value);
+// The position a spin control reports: the typed text when the whole text is
+// a whole number from 0 to 60, else its last valid position.
+std::int32_t SpinPositionFromText(std::string_view text, std::int32_t lastValid);
+
+// The first maxChars characters (UTF-16 units, never splitting a character).
+std::string CutLine(std::string_view line, std::size_t maxChars);
+// The lines of the URL box: split at CR LF, lone CR or lone LF; a last line
+// that is empty is not counted; each line cut to kMaxURLLineChars.
+std::vector<std::string> SplitURLLines(std::string_view text);
+// The box text of lines: each line followed by CR LF.
+std::string JoinURLLines(const std::vector<std::string>& lines);
+
+class TLumenaryConfigDlg : public TCustomForm {
+public:
+    // Takes over the view and runs FormCreate. cacheDir is the page cache
+    // folder with its trailing delimiter.
+    TLumenaryConfigDlg(TComponent* owner, IRegistry& registry, IFileSystem& fileSystem,
+                       IMessageBoxes& messageBoxes, std::string cacheDir,
+                       std::unique_ptr<IConfigDialogView> view);
+
+    // The handlers; each throws the failure it meets.
+    void FormCreate();
+    void OKBtnClick();
+    void EraseSectionClick();
+
+    THandle Handle() override { return FView->Handle(); }
+    TRect BoundsRect() override { return FView->BoundsRect(); }
+    void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+                   std::int32_t height) override;
+    void SetVisible(bool visible) override;
+    // A dialog is never embedded in another window.
+    void SetParentWindow(THandle) override {}
+    // Centres the dialog on the screen when it is first shown, then runs it.
+    int ShowModal() override;
+    void WndProc(TMessage&) override {}
+
+    IConfigDialogView& View() { return *FView; }
+
+private:
+    void LoadSettings();
+    void LoadURLList(TSettingsStore& store);
+    // keyPath: the URL list key below HKEY_CURRENT_USER.
+    void CutLoadedURLs(std::vector<std::string>& urls, const std::string& keyPath);
+    void EmptyPageCache();
+    std::int32_t ReadSpin(TConfigSpin spin);
+    void PlaceOnScreen();
+
+    IRegistry& FRegistry;
+    IFileSystem& FFileSystem;
+    IMessageBoxes& FMessageBoxes;
+    std::string FCacheDir;
+    std::unique_ptr<IConfigDialogView> FView;
+    // The colour texts as loaded (BackColor, ForeColor): saved back
+    // unchanged while a chooser shows no offered colour.
+    std::array<std::optional<std::string>, 2> FLoadedColorText;
+    bool FPlaced = false;
+};
+
+// The top-left corner that centres a dialog on a screen, never negative.
+TPoint ScreenCenteredPosition(TSize screen, TSize dialog);
+
+}  // namespace lum

@@ -1,0 +1,214 @@
+#include "slideshow/Main.h"
+
+#include "settings/Colors.h"
+#include "settings/SettingsStore.h"
+#include "slideshow/PageCache.h"
+#include "slideshow/PaintLayout.h"
+
+namespace lum {
+
+TScreenSaverDisplayForm* ScreenSaverDisplayForm = nullptr;
+
+namespace {
+
+TFormWindowStyle DisplayFormStyle() {
+    TFormWindowStyle style;
+    style.ClassName = "TScreenSaverDisplayForm";
+    style.Caption = kApplicationTitle;
+    style.Bounds = TRect{0, 0, 640, 480};
+    style.Popup = true;
+    style.MainWindow = true;
+    return style;
+}
+
+// A setting that cannot be read (a value of another registry type, a colour
+// text that is no colour) falls back to its default; the run goes on.
+template <class T, class F>
+T ReadOr(T def, F read) {
+    try {
+        return read();
+    } catch (const std::exception&) {
+        return def;
+    }
+}
+
+}  // namespace
+
+TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
+    : TForm(nullptr, services.Windows, DisplayFormStyle()),
+      FServices(services),
+      FShow(services.Files, services.Clock) {
+    ScreenSaverDisplayForm = this;
+    try {
+        Timer = std::make_unique<TTimer>(this);
+        Timer->Interval = 1000;
+        Timer->OnTimer = [this](TTimer* sender) { TimerTimer(sender); };
+        ZelScreenSaver = std::make_unique<TZelScreenSaver>(this, services.Host);
+        // The values stored with the form, applied after construction.
+        TZelScreenSaver& host = *ZelScreenSaver;
+        host.SetLoading(true);
+        host.ConfigTitle = "スクリーンセーバー";
+        host.ConfigMessage = "このスクリーンセーバーには、設定できるオプションがありません.";
+        host.Initialize = true;
+        host.Mutex = true;
+        host.MutexName = "TZelScreenSaverMutex[43242875]";
+        host.StoreShowCursor(false);
+        host.ShowTaskbarIcon = false;
+        host.TrapEvents = kAllTrapEvents;
+        using namespace std::placeholders;
+        host.OnClose = [this](TZelScreenSaver* s) { ZelScreenSaverClose(s); };
+        host.OnCreateConfigForm = [this](TZelScreenSaver* s, std::unique_ptr<TCustomForm>& f) {
+            ZelScreenSaverCreateConfigForm(s, f);
+        };
+        host.OnRunNormal = [this](TZelScreenSaver* s, THandle w, THandle p) {
+            ZelScreenSaverRunNormal(s, w, p);
+        };
+        host.OnRunPreview = [this](TZelScreenSaver* s, THandle w, THandle p) {
+            ZelScreenSaverRunPreview(s, w, p);
+        };
+        host.Loaded();
+    } catch (...) {
+        ScreenSaverDisplayForm = nullptr;
+        throw;
+    }
+}
+
+TScreenSaverDisplayForm::~TScreenSaverDisplayForm() {
+    if (Timer) Timer->SetEnabled(false);
+    FWorkingForm.reset();
+    ZelScreenSaver.reset();
+    Timer.reset();
+    if (ScreenSaverDisplayForm == this) ScreenSaverDisplayForm = nullptr;
+}
+
+std::int32_t TScreenSaverDisplayForm::Width() const {
+    return const_cast<TScreenSaverDisplayForm*>(this)->BoundsRect().Width();
+}
+
+std::int32_t TScreenSaverDisplayForm::Height() const {
+    return const_cast<TScreenSaverDisplayForm*>(this)->BoundsRect().Height();
+}
+
+void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle, THandle) {
+    IFileSystem& files = FServices.Files;
+    files.CreateDirectory(GetCacheDir(files));
+    FShow.FURLs.clear();
+    FShow.FBitmap.Clear();
+    // Without its capture form the run still shows the pages cached earlier.
+    try {
+        if (FServices.CreateWebView)
+            FWorkingForm = std::make_unique<TWorkingForm>(FServices.CreateWebView(Handle()),
+                                                          files, *this);
+    } catch (const std::exception& e) {
+        FWorkingForm.reset();
+        Application().ShowException(e);
+    }
+    ReadSettings();
+    Timer->SetEnabled(true);
+    if (FWorkingForm) {
+        try {
+            FWorkingForm->StartCapture();
+        } catch (const std::exception& e) {
+            Application().ShowException(e);
+        }
+    }
+    FShow.StartRun(FServices.Clock.TickCount());
+}
+
+void TScreenSaverDisplayForm::ReadSettings() {
+    TSettingsStore store(FServices.Registry);
+    const std::string section = store.SettingsSection();
+    FShow.FRefreshTime = ReadOr(1, [&] { return store.ReadIntValue(section, "RefreshTime", 1); });
+    FShow.FURLShowTime = ReadOr(5, [&] { return store.ReadIntValue(section, "URLShowTime", 5); });
+    FShow.FShowURL = ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowURL", false); });
+    FShow.FShowClock =
+        ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowClock", false); });
+    FShow.FEnableScroll =
+        ReadOr(true, [&] { return store.ReadBoolValue(section, "EnableScroll", true); });
+    Color = ReadOr(SystemColor(15), [&] {
+        return TextToColor(store.ReadTextValue(section, "BackColor", "clBtnFace"));
+    });
+    FontColor = ReadOr(SystemColor(8), [&] {
+        return TextToColor(store.ReadTextValue(section, "ForeColor", "clWindowText"));
+    });
+    // A list that cannot be read whole is left empty rather than half-read.
+    try {
+        store.LoadURLList(FShow.FURLs);
+    } catch (const std::exception&) {
+        FShow.FURLs.clear();
+    }
+}
+
+void TScreenSaverDisplayForm::ZelScreenSaverRunPreview(TZelScreenSaver*, THandle, THandle) {
+    Color = clBlack;
+    FontColor = clWhite;
+}
+
+void TScreenSaverDisplayForm::ZelScreenSaverClose(TZelScreenSaver*) {
+    // The release waits for the close that really happens (DoClose): the
+    // password check may still refuse this one, and the run must go on then.
+    if (ZelScreenSaver && ZelScreenSaver->Normal()) FClosing = true;
+}
+
+void TScreenSaverDisplayForm::DoClose() {
+    if (ZelScreenSaver && ZelScreenSaver->Normal()) ReleaseRun();
+}
+
+void TScreenSaverDisplayForm::ReleaseRun() {
+    if (FReleased) return;
+    FReleased = true;
+    Timer->SetEnabled(false);
+    if (FWorkingForm) Application().Release(std::move(FWorkingForm));
+    FShow.FBitmap.Clear();
+    FShow.FURLs.clear();
+}
+
+void TScreenSaverDisplayForm::ZelScreenSaverCreateConfigForm(
+    TZelScreenSaver*, std::unique_ptr<TCustomForm>& ConfigForm) {
+    if (FServices.CreateConfigDialog) ConfigForm = FServices.CreateConfigDialog(this);
+}
+
+void TScreenSaverDisplayForm::TimerTimer(TTimer*) {
+    // A tick that shows an error box must not run again inside that box.
+    if (FInTick || FReleased) return;
+    FInTick = true;
+    try {
+        if (FShow.TimerTimer(Height()) && FWorkingForm) FWorkingForm->StartCapture();
+    } catch (...) {
+        FInTick = false;
+        Invalidate();
+        throw;
+    }
+    FInTick = false;
+    Invalidate();
+}
+
+void TScreenSaverDisplayForm::FormShortCut(const TMessage& Msg, bool& Handled) {
+    if (Msg.WParam == Vk::X || Msg.WParam == Vk::Z) Handled = true;
+}
+
+bool TScreenSaverDisplayForm::IsShortCut(const TMessage& message) {
+    if (message.Msg != Msg::KeyDown) return false;
+    bool handled = false;
+    FormShortCut(message, handled);
+    return handled;
+}
+
+void TScreenSaverDisplayForm::FormPaint(ICanvas& canvas) {
+    TPaintContext context;
+    if (ZelScreenSaver && ZelScreenSaver->Normal() && !FReleased)
+        context.Mode = TDisplayMode::dmNormal;
+    else if (ZelScreenSaver && ZelScreenSaver->Preview())
+        context.Mode = TDisplayMode::dmPreview;
+    else
+        context.Mode = TDisplayMode::dmOther;
+    context.Width = canvas.Width();
+    context.Height = canvas.Height();
+    context.BackColor = Color;
+    context.ForeColor = FontColor;
+    context.Title = Application().Title;
+    context.Now = FServices.Clock.Now();
+    PaintDisplay(canvas, FShow, context, FServices.Locale);
+}
+
+}  // namespace lum

@@ -1,0 +1,23 @@
+// The page cache's names: the program folder, the cache folder
+// "LumenaryCache" beside the program, and the file of each page index. Plain
+// functions without state; they never fail (an unknown program path gives a
+// folder relative to the current drive's root).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace lum {
+
+inline constexpr const char* kCacheFolderName = "LumenaryCache";
+
+// The folder of the running program file, ending in one path delimiter.
+std::string GetProgramDir(IFileSystem& fileSystem);
+// The program folder followed by "LumenaryCache" and a path delimiter.
+std::string GetCacheDir(IFileSystem& fileSystem);
+// "%s%d.bmp" of the cache folder and the page index.
+std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index);
+
+}  // namespace lum

@@ -1,0 +1,52 @@
+// What the display form draws at each repaint, as portable code over an
+// ICanvas: the page (or the loading text), the URL line and the clock in a
+// full-screen run, the title in a preview. Painting never fails: a URL list
+// without an entry for the page simply draws no URL line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Canvas.h"
+#include "platform/Clock.h"
+#include "platform/Types.h"
+#include "slideshow/SlideShow.h"
+
+namespace lum {
+
+inline constexpr const char* kLoadingText = "読み込み中です。しばらくおまちください";
+inline constexpr const char* kNotFetchedText = "(未取得)";
+
+// The mode the host selected, as far as painting cares.
+enum class TDisplayMode { dmNormal, dmPreview, dmOther };
+
+// Everything a repaint needs besides the slide-show state.
+struct TPaintContext {
+    TDisplayMode Mode = TDisplayMode::dmOther;
+    std::int32_t Width = 0;   // W: the form's client width
+    std::int32_t Height = 0;  // H: the form's client height
+    TColor BackColor = 0;
+    TColor ForeColor = 0;
+    std::string Title;        // the application title, shown in a preview
+    TLocalTime Now;           // local time for the clock
+};
+
+// (a div 2) - (b div 2), truncating: the offset that centres b inside a.
+constexpr std::int32_t CenterOffset(std::int32_t a, std::int32_t b) { return a / 2 - b / 2; }
+
+// "AM hh:nn:ss" / "PM hh:nn:ss" on the 12-hour clock (0 shows as 12).
+std::string FormatClock(std::int32_t hour, std::int32_t minute, std::int32_t second,
+                        const std::string& separator);
+
+// "(date time付)" for a packed file date above 0 (the time left out when it
+// is 00:00:00), else "(未取得)".
+std::string FileDateText(std::int32_t fileDate, ILocale& locale);
+
+// The URL line of the page on screen; empty when the list has no such entry.
+std::string URLLineText(const TSlideShow& show, ILocale& locale);
+
+// Fills the canvas with the background and draws what the mode shows.
+void PaintDisplay(ICanvas& canvas, const TSlideShow& show, const TPaintContext& context,
+                  ILocale& locale);
+
+}  // namespace lum

@@ -1,0 +1,60 @@
+// The run state of the slide show and its once-a-second tick: which page is
+// on screen, its picture and file date, its scroll position and show time,
+// and when the next capture pass is due. A page file that is missing or
+// cannot be read counts as not captured yet; nothing here throws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Bmp.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace lum {
+
+class TSlideShow {
+public:
+    TSlideShow(IFileSystem& fileSystem, IClock& clock);
+    TSlideShow(const TSlideShow&) = delete;
+    TSlideShow& operator=(const TSlideShow&) = delete;
+
+    // The state the display form keeps (all zero, empty or false at first).
+    std::vector<std::string> FURLs;     // page k is entry k
+    std::int32_t FPageIndex = 0;        // page on screen, 0-based
+    std::uint32_t FNextRefreshTick = 0; // tick count at which a capture pass is due
+    std::int32_t FScrollPos = 0;        // rows of the page above the top edge
+    std::int32_t FRefreshTime = 0;      // minutes between capture passes
+    std::int32_t FURLShowTime = 0;      // show time of a page in ticks
+    bool FShowURL = false;
+    bool FShowClock = false;
+    bool FEnableScroll = false;
+    TPageBitmap FBitmap;                // picture on screen; empty while not captured
+    std::int32_t FFileDate = 0;         // packed date of FBitmap's file; 0 without one
+    std::int32_t FTimerTag = 0;         // ticks the page has been counted (the timer's Tag)
+
+    // Start of a full-screen run: the next capture pass is due FRefreshTime
+    // minutes after tickNow (32-bit arithmetic, wrapping).
+    void StartRun(std::uint32_t tickNow);
+
+    // Shows page k from the top with a fresh show time, loading its cache
+    // file; a missing or undecodable file leaves FBitmap empty and FFileDate 0.
+    void LoadPage(std::int32_t k);
+
+    // One tick for a form formHeight pixels tall: reload check, scroll step,
+    // show time and advance, refresh check; all skipped while X is held.
+    // Returns true when a capture pass must be requested. The caller repaints
+    // the whole form afterwards in every case.
+    bool TimerTimer(std::int32_t formHeight);
+
+private:
+    void Advance();
+    bool ScrollStep(std::int32_t formHeight);
+    bool RefreshCheck();
+
+    IFileSystem& FFileSystem;
+    IClock& FClock;
+};
+
+}  // namespace lum

@@ -1,0 +1,142 @@
+// The WebBrowser ActiveX control hosted in place in a window, without ATL:
+// one COM object is its client site, in-place site and frame, document host
+// and DWebBrowserEvents2 sink. Creation failures throw lum::Exception; no
+// exception ever leaves a COM method (the standard error report shows it).
+#pragma once
+
+#include <windows.h>
+#include <docobj.h>
+#include <exdisp.h>
+#include <mshtmhst.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <string>
+
+namespace lum::win32 {
+
+// Lets pages render in the control's current standards mode instead of the
+// legacy mode a hosted control falls back to: writes the per-program
+// FEATURE_BROWSER_EMULATION value (REG_DWORD 11001) under HKEY_CURRENT_USER
+// for this program's file name when there is none. An existing value, of
+// whatever type, is left as the user set it; failures are ignored.
+void EnsureBrowserEmulation();
+inline constexpr const wchar_t* kBrowserEmulationKey =
+    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+inline constexpr DWORD kBrowserEmulationMode = 11001;
+// The file name of the running program ("Lumenary.scr").
+std::wstring ProgramFileName();
+
+class TWebBrowserHost final : public IOleClientSite,
+                              public IOleInPlaceSite,
+                              public IOleInPlaceFrame,
+                              public IDocHostUIHandler,
+                              public IDocHostShowUI,
+                              public IOleCommandTarget,
+                              public IDispatch {
+public:
+    // Creates the control in window at rect, activated in place, with its
+    // events connected. Throws "OLE コントロールのアクティベートに失敗しました"
+    // when it cannot be activated.
+    static Microsoft::WRL::ComPtr<TWebBrowserHost> Create(HWND window, const RECT& rect);
+
+    // Disconnects and closes the control in the reverse order of creation;
+    // the later calls do nothing.
+    void Close() noexcept;
+    // nullptr once closed.
+    IWebBrowser2* Browser() const noexcept { return FBrowser.Get(); }
+    // The control's own window, nullptr if it has none.
+    HWND ControlWindow() const noexcept;
+
+    // Fired for DocumentComplete with the document's URL. An exception that
+    // leaves it is shown by the application's standard error report.
+    std::function<void(const std::string& url)> OnDocumentComplete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override;
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override;
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
+    HRESULT STDMETHODCALLTYPE ShowObject() override;
+    HRESULT STDMETHODCALLTYPE OnShowWindow(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override;
+    // IOleWindow (of the site and of the frame)
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(WINBOOL) override;
+    // IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override;
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                               LPRECT posRect, LPRECT clipRect,
+                                               LPOLEINPLACEFRAMEINFO frameInfo) override;
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override;
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override;
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override;
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override;
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT posRect) override;
+    // IOleInPlaceUIWindow, IOleInPlaceFrame
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override;
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override;
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override;
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override;
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override;
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override;
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override;
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override;
+    // IDocHostUIHandler
+    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override;
+    HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO*) override;
+    HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
+                                     IOleInPlaceFrame*, IOleInPlaceUIWindow*) override;
+    HRESULT STDMETHODCALLTYPE HideUI() override;
+    HRESULT STDMETHODCALLTYPE UpdateUI() override;
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, const GUID*, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget*, IDropTarget** target) override;
+    HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
+    HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override;
+    HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override;
+    // IDocHostShowUI
+    HRESULT STDMETHODCALLTYPE ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD type, LPOLESTR, DWORD,
+                                          LRESULT* result) override;
+    HRESULT STDMETHODCALLTYPE ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override;
+    // IOleCommandTarget
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD commands[],
+                                          OLECMDTEXT*) override;
+    HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*,
+                                   VARIANT* out) override;
+    // IDispatch: DWebBrowserEvents2
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override;
+
+private:
+    TWebBrowserHost(HWND window, const RECT& rect) : FWindow(window), FRect(rect) {}
+    ~TWebBrowserHost() { Close(); }
+    void Open();
+    void DocumentComplete(const VARIANT* url) noexcept;
+
+    LONG FRefs = 1;
+    HWND FWindow;
+    RECT FRect;
+    Microsoft::WRL::ComPtr<IOleObject> FOleObject;
+    Microsoft::WRL::ComPtr<IOleInPlaceObject> FInPlaceObject;
+    Microsoft::WRL::ComPtr<IWebBrowser2> FBrowser;
+    Microsoft::WRL::ComPtr<IConnectionPoint> FConnectionPoint;
+    DWORD FCookie = 0;
+};
+
+}  // namespace lum::win32

@@ -1,0 +1,211 @@
+#include "win32/Win32WebView.h"
+
+#include <mshtml.h>
+
+#include "win32/ComUtil.h"
+#include "win32/Strings.h"
+#include "win32/Win32CaptureBitmap.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace lum::win32 {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"TWorkingForm";
+constexpr const wchar_t* kCaption = L"WorkingForm";
+constexpr RECT kFormBounds = {226, 208, 226 + 112, 208 + 23};  // borderless: client = window
+constexpr RECT kControlRect = {0, 0, 153, 73};
+constexpr DISPID kDispidDocument = 203;  // the control's Document property
+
+// An object of the page's document object model, reached by name through
+// IDispatch (GetIDsOfNames, then Invoke), as a script would.
+class TDispatchObject final : public IHtmlObject {
+public:
+    TDispatchObject(ComPtr<IDispatch> object, std::string path)
+        : FObject(std::move(object)), FPath(std::move(path)) {}
+
+    std::int32_t GetIntProperty(const std::string& name) override {
+        TVariant value;
+        Get(name, value);
+        if (FAILED(::VariantChangeType(&value, &value, 0, VT_I4)))
+            throw Exception("\"" + FPath + "." + name + "\" of the page is not a number");
+        return value.lVal;
+    }
+
+    std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) override {
+        TVariant value;
+        Get(name, value);
+        if (value.vt != VT_DISPATCH || !value.pdispVal)
+            throw Exception("\"" + FPath + "." + name + "\" of the page is not an object");
+        return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(value.pdispVal),
+                                                 FPath + "." + name);
+    }
+
+    void PutStringProperty(const std::string& name, const std::string& value) override {
+        const DISPID id = Id(name);
+        TVariant argument;
+        argument.bstrVal = TBstr(Widen(value)).Release();
+        argument.vt = VT_BSTR;
+        DISPID named = DISPID_PROPERTYPUT;  // a property put names its one argument so
+        DISPPARAMS params{&argument, &named, 1, 1};
+        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT,
+                                           DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        if (FAILED(hr))
+            throw Exception("\"" + FPath + "." + name + "\" of the page cannot be set (" +
+                            HResultText(hr) + ")");
+    }
+
+private:
+    DISPID Id(const std::string& name) {
+        std::wstring wide = Widen(name);
+        LPOLESTR names[] = {wide.data()};
+        DISPID id = DISPID_UNKNOWN;
+        const HRESULT hr = FObject->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr))
+            throw Exception("\"" + FPath + "\" of the page has no \"" + name + "\" (" +
+                            HResultText(hr) + ")");
+        return id;
+    }
+
+    void Get(const std::string& name, TVariant& value) {
+        const DISPID id = Id(name);
+        DISPPARAMS none{};
+        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                           &none, &value, nullptr, nullptr);
+        if (FAILED(hr))
+            throw Exception("\"" + FPath + "." + name + "\" of the page cannot be read (" +
+                            HResultText(hr) + ")");
+    }
+
+    ComPtr<IDispatch> FObject;
+    std::string FPath;  // "body", "body.style": for messages
+};
+
+void RegisterCaptureClass(WNDPROC proc) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, kClassName, &wc)) return;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    ::RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+TWin32WebView::TWin32WebView(HWND owner) {
+    RegisterCaptureClass(&WindowProc);
+    // WS_EX_NOACTIVATE: the window lies under the full-screen display and
+    // must never take the keyboard from it, not even when the control
+    // focuses its page.
+    ::CreateWindowExW(WS_EX_NOACTIVATE, kClassName, kCaption, WS_POPUP | WS_CLIPCHILDREN,
+                      kFormBounds.left, kFormBounds.top, kFormBounds.right - kFormBounds.left,
+                      kFormBounds.bottom - kFormBounds.top, owner, nullptr,
+                      ::GetModuleHandleW(nullptr), this);
+    if (!FWindow) throw Exception("the capture window cannot be created");
+    try {
+        FHost = TWebBrowserHost::Create(FWindow, kControlRect);
+    } catch (...) {
+        ::DestroyWindow(FWindow);
+        throw;
+    }
+    FHost->OnDocumentComplete = [this](const std::string& url) {
+        const auto handler = OnDocumentComplete;
+        if (handler) handler(url);
+    };
+    ::ShowWindow(FWindow, SW_SHOWNOACTIVATE);
+}
+
+TWin32WebView::~TWin32WebView() {
+    CloseControl();
+    if (FWindow) ::DestroyWindow(FWindow);  // WM_NCDESTROY clears FWindow
+}
+
+LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<TWin32WebView*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->FWindow = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TWin32WebView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && msg == WM_DESTROY) {
+        // Destroying the owner destroys this window first: the control is
+        // closed while its window still exists.
+        self->CloseControl();
+    } else if (self && msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->FWindow = nullptr;
+    }
+    return ::DefWindowProcW(window, msg, wParam, lParam);
+}
+
+void TWin32WebView::CloseControl() noexcept {
+    if (!FHost) return;
+    FHost->Close();
+    FHost.Reset();
+}
+
+IWebBrowser2& TWin32WebView::Browser() {
+    if (!FHost || !FHost->Browser()) throw Exception("the WebBrowser control has been closed");
+    return *FHost->Browser();
+}
+
+void TWin32WebView::Navigate(const std::string& url) {
+    IWebBrowser2& browser = Browser();
+    const TBstr wideUrl(Widen(url));
+    // Flags, TargetFrameName, PostData and Headers all omitted.
+    VARIANT omitted;
+    omitted.vt = VT_ERROR;
+    omitted.scode = DISP_E_PARAMNOTFOUND;
+    const HRESULT hr = browser.Navigate(wideUrl.Get(), &omitted, &omitted, &omitted, &omitted);
+    if (FAILED(hr))
+        throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
+}
+
+std::unique_ptr<IHtmlObject> TWin32WebView::GetDocumentBody() {
+    IWebBrowser2& browser = Browser();
+    TVariant document;
+    DISPPARAMS none{};
+    HRESULT hr = browser.Invoke(kDispidDocument, IID_NULL, LOCALE_USER_DEFAULT,
+                                DISPATCH_PROPERTYGET, &none, &document, nullptr, nullptr);
+    if (FAILED(hr) || document.vt != VT_DISPATCH || !document.pdispVal)
+        throw Exception("the WebBrowser control holds no document");
+    ComPtr<IHTMLDocument2> html;
+    if (FAILED(document.pdispVal->QueryInterface(IID_PPV_ARGS(&html))))
+        throw Exception("the document in the WebBrowser control is not an HTML document");
+    ComPtr<IHTMLElement> body;
+    hr = html->get_body(&body);
+    if (FAILED(hr) || !body) throw Exception("the HTML document has no body");
+    return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(body.Get()), "body");
+}
+
+void TWin32WebView::SetWidth(std::int32_t width) {
+    // The control answers by asking its site for the new rectangle
+    // (OnPosRectChange), which passes it on to SetObjectRects.
+    const HRESULT hr = Browser().put_Width(width);
+    if (FAILED(hr))
+        throw Exception("the WebBrowser control cannot take the width " + std::to_string(width) +
+                        " (" + HResultText(hr) + ")");
+}
+
+void TWin32WebView::SetHeight(std::int32_t height) {
+    const HRESULT hr = Browser().put_Height(height);
+    if (FAILED(hr))
+        throw Exception("the WebBrowser control cannot take the height " +
+                        std::to_string(height) + " (" + HResultText(hr) + ")");
+}
+
+std::unique_ptr<ICaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
+    return std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(&Browser()));
+}
+
+std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow) {
+    return std::make_unique<TWin32WebView>(reinterpret_cast<HWND>(ownerWindow));
+}
+
+}  // namespace lum::win32

@@ -1,0 +1,50 @@
+// The capture form's window with the WebBrowser control in it, as the web
+// view of the page capture: navigation, the document body by late binding,
+// the control's size and the capture bitmap. Failures throw lum::Exception.
+// OLE must be initialised on the thread (OleInitialize) before creation.
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <memory>
+
+#include "platform/Types.h"
+#include "platform/WebView.h"
+#include "win32/WebBrowserHost.h"
+
+namespace lum::win32 {
+
+class TWin32WebView final : public IWebView {
+public:
+    // Creates the window "WorkingForm" (borderless popup, client 112 x 23 at
+    // 226, 208, owned by owner), activates the control in it at (0, 0)
+    // 153 x 73 and shows the window without activating it.
+    explicit TWin32WebView(HWND owner);
+    ~TWin32WebView() override;
+    TWin32WebView(const TWin32WebView&) = delete;
+    TWin32WebView& operator=(const TWin32WebView&) = delete;
+
+    void Navigate(const std::string& url) override;
+    std::unique_ptr<IHtmlObject> GetDocumentBody() override;
+    void SetWidth(std::int32_t width) override;
+    void SetHeight(std::int32_t height) override;
+    std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() override;
+
+    HWND Window() const { return FWindow; }
+    HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
+    TWebBrowserHost* Host() const { return FHost.Get(); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    IWebBrowser2& Browser();
+    void CloseControl() noexcept;
+
+    HWND FWindow = nullptr;
+    Microsoft::WRL::ComPtr<TWebBrowserHost> FHost;
+};
+
+// The capture form's web view, owned by the window ownerWindow (0: none).
+std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow);
+
+}  // namespace lum::win32

@@ -1,0 +1,335 @@
+#include "settings/ConfigDlg.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeConfigDialogView.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeHost.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeRegistry.h"
+
+namespace lum {
+namespace {
+
+using fakes::TFakeConfigDialogView;
+
+const std::string kSettingsKey = "Software\\Orvane\\Lumenary";
+const std::string kURLKey = "Software\\Orvane\\Lumenary\\URLList";
+const std::string kCache = "C:\\Tools\\LumenaryCache\\";
+
+std::string ChooserName(std::int32_t selection) {
+    return selection < 0 ? "(none)" : OfferedColors()[selection].ChooserName;
+}
+
+class ConfigDlgTest : public ::testing::Test {
+protected:
+    fakes::TFakeApplicationPlatform AppPlatform;
+    TApplication App{AppPlatform};
+    fakes::TFakeRegistry Registry;
+    fakes::TFakeFileSystem Files;
+    fakes::TFakeMessageBoxes Boxes;
+    std::unique_ptr<TLumenaryConfigDlg> Dialog;
+    TFakeConfigDialogView* View = nullptr;
+
+    ConfigDlgTest() { SetApplication(&App); }
+    ~ConfigDlgTest() override {
+        Dialog.reset();
+        SetApplication(nullptr);
+    }
+
+    TFakeConfigDialogView& Open() {
+        auto view = std::make_unique<TFakeConfigDialogView>();
+        View = view.get();
+        Dialog = std::make_unique<TLumenaryConfigDlg>(nullptr, Registry, Files, Boxes, kCache,
+                                                      std::move(view));
+        return *View;
+    }
+    // Opens the dialog, runs script inside its modal run, closes it.
+    int Run(const std::function<int(TFakeConfigDialogView&)>& script) {
+        Open().OnShowModal = script;
+        const int result = Dialog->ShowModal();
+        Dialog.reset();
+        return result;
+    }
+    int OpenAndPressOK() {
+        return Run([](TFakeConfigDialogView& v) { return v.ClickOK(); });
+    }
+    void Store(const std::string& name, const std::string& text) {
+        Registry.PutValue(kSettingsKey, name, TRegValue{RegType::String, text});
+    }
+    std::string Stored(const std::string& name, const std::string& key = kSettingsKey) {
+        auto value = Registry.GetValue(key, name);
+        return value ? value->Text : "(missing)";
+    }
+};
+
+TEST_F(ConfigDlgTest, WithoutStoredSettingsShowsDefaultsAndCancelCreatesNoSettingsKey) {
+    auto& view = Open();
+    EXPECT_EQ(view.Texts[0], "1");
+    EXPECT_EQ(view.Texts[1], "5");
+    EXPECT_EQ(view.Checks, (std::array<bool, 3>{false, false, true}));
+    EXPECT_EQ(ChooserName(view.Colors[0]), "ボタンの表面");
+    EXPECT_EQ(ChooserName(view.Colors[1]), "ウィンドウのテキスト");
+    EXPECT_EQ(view.URLBox, "");
+    EXPECT_EQ(Dialog->ShowModal(), 2);
+    Dialog.reset();
+    EXPECT_TRUE(Registry.KeyExists("Software\\Orvane"));
+    EXPECT_FALSE(Registry.KeyExists(kSettingsKey));
+    EXPECT_TRUE(AppPlatform.Reports.empty());
+    EXPECT_EQ(Registry.OpenHandleCount(), 0u);
+}
+
+TEST_F(ConfigDlgTest, OKWithDefaultsWritesEveryValueAndNoURLListKey) {
+    EXPECT_EQ(OpenAndPressOK(), 1);
+    EXPECT_EQ(Registry.ValueNames(kSettingsKey),
+              (std::vector<std::string>{"RefreshTime", "URLShowTime", "ShowURL", "ShowClock",
+                                        "EnableScroll", "BackColor", "ForeColor"}));
+    EXPECT_EQ(Stored("RefreshTime"), "1");
+    EXPECT_EQ(Stored("URLShowTime"), "5");
+    EXPECT_EQ(Stored("ShowURL"), "0");
+    EXPECT_EQ(Stored("EnableScroll"), "1");
+    EXPECT_EQ(Stored("BackColor"), "clBtnFace");
+    EXPECT_EQ(Stored("ForeColor"), "clWindowText");
+    EXPECT_FALSE(Registry.KeyExists(kURLKey));
+}
+
+TEST_F(ConfigDlgTest, LoadedTimesAreReducedTo16BitsAndBoundedThenSaved) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"90", "60"}, {"-5", "0"}, {"65541", "5"}, {"$10005", "5"}, {"65535", "0"},
+        {"32778", "0"}, {"60", "60"}, {"0", "0"}, {"abc", "1"}, {"", "1"}};
+    for (const auto& [stored, saved] : cases) {
+        Store("RefreshTime", stored);
+        OpenAndPressOK();
+        EXPECT_EQ(Stored("RefreshTime"), saved) << "stored " << stored;
+    }
+}
+
+TEST_F(ConfigDlgTest, TypedTextCountsOnlyWhenWholeNumberWithinRange) {
+    Store("URLShowTime", "7");
+    const std::pair<const char*, const char*> cases[] = {
+        {"75", "7"}, {"abc", "7"}, {"", "7"}, {"-1", "7"}, {" 9", "7"}, {"9x", "7"},
+        {"42", "42"}, {"060", "60"}, {"0", "0"}, {"99999999999", "7"}};
+    for (const auto& [typed, saved] : cases) {
+        Run([typed = std::string(typed)](TFakeConfigDialogView& v) {
+            v.TypeSpinText(TConfigSpin::ShowTime, typed);
+            return v.ClickOK();
+        });
+        EXPECT_EQ(Stored("URLShowTime"), saved) << "typed '" << typed << "'";
+        Store("URLShowTime", "7");
+    }
+}
+
+TEST_F(ConfigDlgTest, URLLinesAreSavedAsTypedAndReopenWithoutEmptyOnes) {
+    Run([](TFakeConfigDialogView& v) {
+        v.URLBox = "a\r\n\r\nb\r\n";
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Registry.ValueNames(kURLKey), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Stored("1", kURLKey), "a");
+    EXPECT_EQ(Stored("2", kURLKey), "");
+    EXPECT_EQ(Stored("3", kURLKey), "b");
+    EXPECT_EQ(Open().URLBox, "a\r\nb\r\n");
+    EXPECT_EQ(View->RedrawCalls, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ConfigDlgTest, EmptyURLBoxRemovesTheURLListKey) {
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "http://x/"});
+    Run([](TFakeConfigDialogView& v) {
+        EXPECT_EQ(v.URLBox, "http://x/\r\n");
+        v.URLBox.clear();
+        return v.ClickOK();
+    });
+    EXPECT_TRUE(Registry.KeyExists(kSettingsKey));
+    EXPECT_FALSE(Registry.KeyExists(kURLKey));
+}
+
+TEST_F(ConfigDlgTest, EraseAnsweredYesRemovesKeysAndOKRecreatesThem) {
+    Store("ShowURL", "1");
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
+    Run([this](TFakeConfigDialogView& v) {
+        v.ClickErase();
+        EXPECT_FALSE(Registry.KeyExists(kSettingsKey));
+        EXPECT_TRUE(Registry.KeyExists("Software\\Orvane"));
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Stored("ShowURL"), "1");
+    EXPECT_EQ(Stored("1", kURLKey), "u");
+    ASSERT_EQ(Boxes.Calls.size(), 4u);
+    EXPECT_EQ(Boxes.Calls[0].Beep, MsgIcon::Question);
+    EXPECT_EQ(Boxes.Calls[1].Box.Text, kEraseQuestion);
+    EXPECT_EQ(Boxes.Calls[1].Box.Caption, "確認");
+    EXPECT_EQ(Boxes.Calls[2].Beep, MsgIcon::Asterisk);
+    EXPECT_EQ(Boxes.Calls[3].Box.Text,
+              "正常に削除されました。\r\"キャンセル\"を押してダイアログを閉じてください。");
+    EXPECT_EQ(Boxes.Calls[3].Box.Caption, "情報");
+}
+
+TEST_F(ConfigDlgTest, EraseThenCancelLeavesTheStoreErased) {
+    Store("ShowURL", "1");
+    Run([](TFakeConfigDialogView& v) {
+        v.ClickErase();
+        v.ClickErase();  // a second erase of a missing key still shows the notice
+        return 2;
+    });
+    EXPECT_FALSE(Registry.KeyExists(kSettingsKey));
+    EXPECT_EQ(Boxes.Boxes().size(), 4u);
+}
+
+TEST_F(ConfigDlgTest, EraseAnsweredNoChangesNothing) {
+    Store("ShowURL", "1");
+    Boxes.Answers = {false};
+    Run([](TFakeConfigDialogView& v) {
+        v.ClickErase();
+        return 2;
+    });
+    EXPECT_EQ(Stored("ShowURL"), "1");
+    EXPECT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Registry.DeleteCalls, 0);
+}
+
+TEST_F(ConfigDlgTest, OpeningDeletesEveryCachedBitmapAndNothingElse) {
+    Files.AddFile(kCache + "0.bmp", {}, 1);
+    Files.AddFile(kCache + "1.BMP", {}, 1, FileAttr::Hidden);
+    Files.AddFile(kCache + "2.bmp", {}, 1, FileAttr::ReadOnly | FileAttr::System);
+    Files.AddFile(kCache + "notes.txt", {}, 1);
+    Files.AddFile(kCache + "0.bmp.tmp", {}, 1);
+    Files.AddFile(kCache + "sub\\3.bmp", {}, 1);
+    Files.AddFile("C:\\Tools\\4.bmp", {}, 1);
+    Run([](TFakeConfigDialogView&) { return 2; });
+    EXPECT_EQ(Files.Deleted,
+              (std::vector<std::string>{kCache + "0.bmp", kCache + "1.BMP", kCache + "2.bmp"}));
+    EXPECT_EQ(Files.Files.size(), 4u);
+}
+
+TEST_F(ConfigDlgTest, WrongValueTypeIsReportedOnceAndSkipsTheRestOfTheLoad) {
+    Files.AddFile(kCache + "0.bmp", {}, 1);
+    Store("RefreshTime", "9");
+    Store("ShowURL", "1");
+    Registry.PutValue(kSettingsKey, "ShowClock", TRegValue{RegType::DWord, ""});
+    Store("BackColor", "clRed");
+    auto& view = Open();
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'ShowClock' のデータ型が不正です"});
+    EXPECT_EQ(view.Texts[0], "9");
+    EXPECT_EQ(view.Checks, (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(view.Colors, (std::array<std::int32_t, 2>{0, 0}));
+    EXPECT_EQ(view.URLTextSets, 0);
+    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
+    EXPECT_EQ(Dialog->ShowModal(), 2);  // the dialog still opens
+    EXPECT_EQ(Registry.OpenHandleCount(), 0u);
+}
+
+TEST_F(ConfigDlgTest, UnknownColourTextIsReportedAndTheChooserKeepsBlack) {
+    Store("BackColor", "blue");
+    Store("ForeColor", "clRed");
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
+    auto& view = Open();
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'blue' は整数ではありません"});
+    EXPECT_EQ(ChooserName(view.Colors[0]), "黒");
+    EXPECT_EQ(ChooserName(view.Colors[1]), "黒");
+    EXPECT_EQ(view.URLBox, "");
+    view.ClickOK();
+    EXPECT_EQ(Stored("BackColor"), "clBlack");
+}
+
+TEST_F(ConfigDlgTest, ColourOutsideTheChoosersIsKeptAsStoredOnOK) {
+    Store("BackColor", "$00123456");
+    Store("ForeColor", "clnone");
+    auto& view = Open();
+    EXPECT_EQ(view.Colors[0], kNoColorSelection);
+    EXPECT_EQ(view.Colors[1], kNoColorSelection);
+    view.ClickOK();
+    EXPECT_EQ(Stored("BackColor"), "$00123456");
+    EXPECT_EQ(Stored("ForeColor"), "clnone");
+    // After an erase the OK writes the loaded text back as well.
+    Boxes.Answers = {true};
+    view.ClickErase();
+    view.ClickOK();
+    EXPECT_EQ(Stored("ForeColor"), "clnone");
+}
+
+TEST_F(ConfigDlgTest, OfferedColourGivenAsNumberIsSavedByItsIdentifier) {
+    Store("BackColor", "$000000FF");
+    Store("ForeColor", "clDefault");
+    EXPECT_EQ(ChooserName(Open().Colors[0]), "赤");
+    View->ClickOK();
+    EXPECT_EQ(Stored("BackColor"), "clRed");
+    EXPECT_EQ(Stored("ForeColor"), "clDefault");
+}
+
+TEST_F(ConfigDlgTest, FailureInsideTheURLListLeavesUnreducedLinesAndRedrawResumes) {
+    Files.AddFile(kCache + "0.bmp", {}, 1);
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a=b"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::DWord, ""});
+    auto& view = Open();
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'2' のデータ型が不正です"});
+    EXPECT_EQ(view.URLBox, "1=a=b\r\n");
+    EXPECT_EQ(view.RedrawCalls, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
+}
+
+TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndStillClosesWithOK) {
+    Registry.FailSetNames = {"ShowURL"};
+    const int result = Run([](TFakeConfigDialogView& v) {
+        v.SetSpinPosition(TConfigSpin::ReloadTime, 3);
+        v.URLBox = "a\r\n";
+        return v.ClickOK();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'ShowURL' の設定に失敗しました"});
+    EXPECT_EQ(Stored("RefreshTime"), "3");
+    EXPECT_EQ(Stored("ShowClock"), "(missing)");
+    EXPECT_FALSE(Registry.KeyExists(kURLKey));
+}
+
+TEST_F(ConfigDlgTest, HugeListsAndLinesOpenAndSaveWithLinesCutTo4096) {
+    std::string typed;
+    for (int i = 0; i < 10000; ++i) typed += "http://example.com/" + std::to_string(i) + "\r\n";
+    typed += std::string(100000, 'x');
+    Run([&typed](TFakeConfigDialogView& v) {
+        v.URLBox = typed;
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Registry.ValueNames(kURLKey).size(), 10001u);
+    EXPECT_EQ(Stored("10001", kURLKey), std::string(4096, 'x'));
+    // On loading, the name and "=" in front take their share of the limit.
+    auto& view = Open();
+    EXPECT_EQ(view.URLBox.size(), typed.size() - 100000 + 4096 - 6 + 2);
+    EXPECT_EQ(view.URLBox.substr(view.URLBox.size() - 4092), std::string(4090, 'x') + "\r\n");
+    EXPECT_TRUE(AppPlatform.Reports.empty());
+}
+
+TEST_F(ConfigDlgTest, ShowModalCentresOnTheScreenOnlyTheFirstTime) {
+    auto& view = Open();
+    view.Bounds = TRect{10, 20, 10 + 319, 20 + 408};
+    Dialog->ShowModal();
+    EXPECT_EQ(view.Bounds, (TRect{352, 180, 352 + 319, 180 + 408}));
+    view.Bounds = TRect{5, 5, 5 + 319, 5 + 408};
+    Dialog->ShowModal();
+    EXPECT_EQ(view.Bounds.Left, 5);
+    EXPECT_EQ(ScreenCenteredPosition({300, 200}, {319, 408}), (TPoint{0, 0}));
+    EXPECT_EQ(ScreenCenteredPosition({1025, 769}, {320, 408}), (TPoint{352, 180}));
+}
+
+TEST(ConfigDlgLines, SplitDropsOnlyTheFinalEmptyLine) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitURLLines(""), V{});
+    EXPECT_EQ(SplitURLLines("a"), V{"a"});
+    EXPECT_EQ(SplitURLLines("a\r\n"), V{"a"});
+    EXPECT_EQ(SplitURLLines("a\r\n\r\n"), (V{"a", ""}));
+    EXPECT_EQ(SplitURLLines("\r\n"), V{""});
+    EXPECT_EQ(SplitURLLines("a\nb\rc\r\n  "), (V{"a", "b", "c", "  "}));
+    EXPECT_EQ(JoinURLLines({"a", ""}), "a\r\n\r\n");
+}
+
+TEST(ConfigDlgLines, CutCountsUTF16UnitsAndNeverSplitsACharacter) {
+    std::string kana;
+    for (int i = 0; i < 5000; ++i) kana += "あ";
+    EXPECT_EQ(CutLine(kana, 4096).size(), 4096u * 3);
+    const std::string emoji = std::string(4095, 'a') + "\xF0\x9F\x98\x80";
+    EXPECT_EQ(CutLine(emoji, 4096), std::string(4095, 'a'));
+    EXPECT_EQ(CutLine(emoji, 4097), emoji);
+    EXPECT_EQ(CutLine("\xE3\x81", 4096), "\xE3\x81");  // a broken sequence is kept whole
+}
+
+}  // namespace
+}  // namespace lum

@@ -1,0 +1,296 @@
+#include "slideshow/SlideShow.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/Bmp.h"
+#include "common/DosDate.h"
+#include "fakes/FakeCanvas.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFileSystem.h"
+#include "slideshow/PageCache.h"
+#include "slideshow/PaintLayout.h"
+
+namespace lum {
+namespace {
+
+constexpr std::int32_t kFormHeight = 768;
+
+// A file system whose files can be listed by date but refuse to open.
+class TLockedFileSystem : public fakes::TFakeFileSystem {
+public:
+    int Opens = 0;
+    bool RefuseOpen = false;
+    std::unique_ptr<IFileReader> OpenRead(const std::string& path) override {
+        ++Opens;
+        return RefuseOpen ? nullptr : TFakeFileSystem::OpenRead(path);
+    }
+};
+
+std::vector<std::uint8_t> BmpBytes(std::int32_t width, std::int32_t height) {
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(width) * height * 4, 0x40);
+    TBmpImage image;
+    image.Width = width;
+    image.Height = height;
+    image.Rows = rows;
+    fakes::TMemoryWriter writer;
+    EXPECT_TRUE(WriteBmp(writer, image));
+    return std::move(writer.Bytes);
+}
+
+class SlideShowTest : public ::testing::Test {
+protected:
+    SlideShowTest() : Show(Files, Clock) {
+        Show.FURLs = {"http://a/", "http://b/", "http://c/"};
+        Show.FRefreshTime = 1;
+        Show.FURLShowTime = 2;
+        Show.FEnableScroll = true;
+        Show.StartRun(Clock.Tick);
+    }
+    void PutPage(std::int32_t k, std::int32_t height, std::int32_t date, std::int32_t width = 4) {
+        Files.AddFile(GetCacheFileName(Files, k), BmpBytes(width, height), date);
+    }
+    // Ticks one second later each time; returns whether capture was asked.
+    bool Tick() {
+        Clock.Tick += 1000;
+        return Show.TimerTimer(kFormHeight);
+    }
+
+    TLockedFileSystem Files;
+    fakes::TFakeClock Clock;
+    TSlideShow Show;
+    const std::int32_t Date1 = PackDosDateTime(2026, 12, 7, 15, 4, 6);
+    const std::int32_t Date2 = PackDosDateTime(2026, 12, 7, 15, 9, 30);
+};
+
+TEST_F(SlideShowTest, TallPageScrollsByThirdsThenCountsItsShowTime) {
+    PutPage(0, 100, Date1);
+    PutPage(1, 1768, Date1);
+    while (Show.FPageIndex != 1) Tick();
+    std::vector<std::int32_t> positions{Show.FScrollPos};
+    while (Show.FScrollPos < 1024) {
+        Tick();
+        positions.push_back(Show.FScrollPos);
+    }
+    EXPECT_EQ(positions, (std::vector<std::int32_t>{0, 256, 512, 768, 1024}));
+    for (int i = 0; i < Show.FURLShowTime; ++i) {
+        Tick();
+        EXPECT_EQ(Show.FPageIndex, 1);
+        EXPECT_EQ(Show.FScrollPos, 1024);
+    }
+    Tick();
+    EXPECT_EQ(Show.FPageIndex, 2);
+}
+
+TEST_F(SlideShowTest, PageAsTallAsTheFormIsNotScrolledAndStaysShowTimePlusOneTicks) {
+    PutPage(0, kFormHeight, Date1);
+    Tick();  // loads page 0 and counts its first tick
+    for (int i = 1; i <= Show.FURLShowTime; ++i) {
+        EXPECT_EQ(Show.FPageIndex, 0);
+        EXPECT_EQ(Show.FScrollPos, 0);
+        Tick();
+    }
+    EXPECT_EQ(Show.FPageIndex, 1);
+}
+
+TEST_F(SlideShowTest, SingleURLIsLoadedAgainAfterEachShowTimeAndScrollsFromTheTop) {
+    Show.FURLs = {"http://a/"};
+    PutPage(0, 1000, Date1);
+    Tick();
+    EXPECT_EQ(Show.FScrollPos, 256);
+    while (Show.FTimerTag < Show.FURLShowTime) Tick();
+    const int opens = Files.Opens;
+    Tick();
+    EXPECT_EQ(Show.FPageIndex, 0);
+    EXPECT_EQ(Show.FScrollPos, 0);
+    EXPECT_EQ(Show.FTimerTag, 0);
+    EXPECT_EQ(Files.Opens, opens + 1);
+    Tick();
+    EXPECT_EQ(Show.FScrollPos, 256);
+}
+
+TEST_F(SlideShowTest, ZeroShowTimeShowsAPageOneTickAndPassesMissingPagesOnePerTick) {
+    Show.FURLShowTime = 0;
+    PutPage(1, 100, Date1);
+    std::vector<std::int32_t> pages;
+    for (int i = 0; i < 6; ++i) {
+        Tick();
+        pages.push_back(Show.FPageIndex);
+    }
+    EXPECT_EQ(pages, (std::vector<std::int32_t>{1, 2, 0, 1, 2, 0}));
+}
+
+TEST_F(SlideShowTest, MissingFileHoldsThePageUntilItAppears) {
+    for (int i = 0; i < 5; ++i) Tick();
+    EXPECT_EQ(Show.FPageIndex, 0);
+    EXPECT_TRUE(Show.FBitmap.Empty());
+    EXPECT_EQ(Show.FFileDate, 0);
+    PutPage(0, 100, Date1);
+    Tick();
+    EXPECT_EQ(Show.FBitmap.Height(), 100);
+    EXPECT_EQ(Show.FFileDate, Date1);
+}
+
+TEST_F(SlideShowTest, UndecodableFileCountsAsNoFileAndIsRetriedEachTick) {
+    Files.AddFile(GetCacheFileName(Files, 0), {'B', 'M', 1, 2, 3}, Date1);
+    auto truncated = BmpBytes(4, 100);
+    truncated.resize(truncated.size() / 2);
+    Files.AddFile(GetCacheFileName(Files, 1), truncated, Date1);
+    Show.FURLShowTime = 0;
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_NO_THROW(Tick());
+        EXPECT_TRUE(Show.FBitmap.Empty());
+        EXPECT_EQ(Show.FFileDate, 0);
+    }
+    Show.FURLShowTime = 5;
+    Show.LoadPage(0);
+    PutPage(0, 100, Date1);
+    Tick();
+    EXPECT_EQ(Show.FBitmap.Height(), 100);
+}
+
+TEST_F(SlideShowTest, FileThatCannotBeOpenedCountsAsNoFile) {
+    PutPage(0, 100, Date1);
+    Files.RefuseOpen = true;
+    Tick();
+    Tick();
+    EXPECT_TRUE(Show.FBitmap.Empty());
+    EXPECT_EQ(Show.FFileDate, 0);
+    EXPECT_EQ(Files.Opens, 2);
+    Files.RefuseOpen = false;
+    Tick();
+    EXPECT_EQ(Show.FFileDate, Date1);
+}
+
+TEST_F(SlideShowTest, RecaptureOnScreenRestartsThePageWithTheNewDate) {
+    PutPage(0, 2000, Date1);
+    Tick();
+    Tick();
+    ASSERT_EQ(Show.FScrollPos, 512);
+    PutPage(0, 300, Date2);
+    Tick();
+    EXPECT_EQ(Show.FBitmap.Height(), 300);
+    EXPECT_EQ(Show.FFileDate, Date2);
+    EXPECT_EQ(Show.FScrollPos, 0);
+    EXPECT_EQ(Show.FTimerTag, 1);  // restarted, then counted by the same tick
+
+    Show.FShowURL = true;
+    fakes::TFakeCanvas canvas(1024, kFormHeight);
+    fakes::TFakeLocale locale;
+    TPaintContext context{TDisplayMode::dmNormal, 1024, kFormHeight, clBlack, clWhite, "", {}};
+    PaintDisplay(canvas, Show, context, locale);
+    EXPECT_EQ(canvas.TextAt(5, 5), "http://a/(2026/12/07 15:09:30付)");
+}
+
+TEST_F(SlideShowTest, RewriteWithinTheSameTwoSecondsIsNotSeenAsNewer) {
+    PutPage(0, 2000, Date1);
+    Tick();
+    PutPage(0, 300, Date1);
+    Tick();
+    EXPECT_EQ(Show.FBitmap.Height(), 2000);
+    EXPECT_EQ(Show.FScrollPos, 512);
+}
+
+TEST_F(SlideShowTest, DeletedFileLeavesThePictureOnScreen) {
+    PutPage(0, 100, Date1);
+    Tick();
+    Files.DeleteFile(GetCacheFileName(Files, 0));
+    Tick();
+    EXPECT_EQ(Show.FBitmap.Height(), 100);
+    EXPECT_EQ(Show.FFileDate, Date1);
+}
+
+TEST_F(SlideShowTest, HoldingXFreezesAllProgress) {
+    PutPage(0, 2000, Date1);
+    Tick();
+    Clock.Held.insert(Vk::X);
+    PutPage(0, 300, Date2);
+    Clock.Tick += 10 * 60000;  // a capture pass is long overdue
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(Tick());
+    EXPECT_EQ(Show.FScrollPos, 256);
+    EXPECT_EQ(Show.FFileDate, Date1);
+    EXPECT_EQ(Show.FTimerTag, 0);
+    Clock.Held.erase(Vk::X);
+    EXPECT_TRUE(Tick());
+    EXPECT_EQ(Show.FFileDate, Date2);
+}
+
+TEST_F(SlideShowTest, HoldingZSkipsOnePageEachTickAndNeverScrolls) {
+    for (int k = 0; k < 3; ++k) PutPage(k, 3000, Date1);
+    Clock.Held.insert(Vk::Z);
+    std::vector<std::int32_t> pages;
+    for (int i = 0; i < 4; ++i) {
+        Tick();
+        pages.push_back(Show.FPageIndex);
+        EXPECT_EQ(Show.FScrollPos, 0);
+    }
+    EXPECT_EQ(pages, (std::vector<std::int32_t>{1, 2, 0, 1}));
+}
+
+TEST_F(SlideShowTest, DisabledScrollingLeavesTallPagesAtTheTop) {
+    Show.FEnableScroll = false;
+    PutPage(0, 3000, Date1);
+    Tick();
+    EXPECT_EQ(Show.FScrollPos, 0);
+    EXPECT_EQ(Show.FTimerTag, 1);
+}
+
+TEST_F(SlideShowTest, ZeroRefreshTimeAsksForCaptureEveryTick) {
+    Show.FRefreshTime = 0;
+    Show.StartRun(Clock.Tick);
+    EXPECT_EQ(Show.FNextRefreshTick, Clock.Tick);
+    EXPECT_FALSE(Show.TimerTimer(kFormHeight));  // not yet past
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Tick());
+}
+
+TEST_F(SlideShowTest, RefreshIsDueOnlyAfterTheRefreshTimeHasPassed) {
+    Clock.Tick = 5000;
+    Show.StartRun(Clock.Tick);
+    EXPECT_EQ(Show.FNextRefreshTick, 65000u);
+    Clock.Tick = 65000;
+    EXPECT_FALSE(Show.TimerTimer(kFormHeight));
+    Clock.Tick = 65001;
+    EXPECT_TRUE(Show.TimerTimer(kFormHeight));
+    EXPECT_EQ(Show.FNextRefreshTick, 125001u);
+}
+
+TEST_F(SlideShowTest, RefreshComparesTickCountsUnsigned) {
+    Show.FRefreshTime = 60;
+    Clock.Tick = 0x7FFFFFFFu - 3600000u;
+    Show.StartRun(Clock.Tick);
+    EXPECT_EQ(Show.FNextRefreshTick, 0x7FFFFFFFu);
+    Clock.Tick = 0x80000001u;  // negative as a signed value, still later
+    EXPECT_TRUE(Show.TimerTimer(kFormHeight));
+
+    // The sum wraps in 32 bits; a counter about to wrap then asks at once.
+    Clock.Tick = 0xFFFFFFF0u;
+    Show.FRefreshTime = 1;
+    Show.StartRun(Clock.Tick);
+    EXPECT_EQ(Show.FNextRefreshTick, 60000u - 16u);
+    EXPECT_TRUE(Show.TimerTimer(kFormHeight));
+}
+
+TEST_F(SlideShowTest, EmptyURLListAdvancesToPageZero) {
+    Show.FURLs.clear();
+    Show.FURLShowTime = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NO_THROW(Tick());
+        EXPECT_EQ(Show.FPageIndex, 0);
+    }
+}
+
+TEST_F(SlideShowTest, TinyFormStillScrollsToTheEnd) {
+    PutPage(0, 10, Date1);
+    std::int32_t highest = 0;
+    for (int i = 0; i < 20; ++i) {
+        Show.TimerTimer(2);
+        highest = std::max(highest, Show.FScrollPos);
+    }
+    EXPECT_EQ(highest, 8);
+    EXPECT_EQ(Show.FPageIndex, 1);
+}
+
+}  // namespace
+}  // namespace lum

@@ -1,0 +1,283 @@
+#include "slideshow/Working.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeWebView.h"
+
+namespace lum {
+namespace {
+
+using fakes::TFakePage;
+using fakes::TFakeWebView;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr const char* kCache = "C:\\Tools\\LumenaryCache\\";
+
+struct TSource : ICaptureSource {
+    std::vector<std::string> List;
+    bool Scroll = true;
+    std::int32_t W = 640;
+    std::int32_t H = 480;
+    const std::vector<std::string>& URLs() const override { return List; }
+    bool EnableScroll() const override { return Scroll; }
+    std::int32_t Width() const override { return W; }
+    std::int32_t Height() const override { return H; }
+};
+
+class Capture : public ::testing::Test {
+protected:
+    Capture() {
+        Files.Folders.insert(kCache);
+        auto view = std::make_unique<TFakeWebView>();
+        View = view.get();
+        Form = std::make_unique<TWorkingForm>(std::move(view), Files, Source);
+    }
+
+    std::string PageFile(int k) { return std::string(kCache) + std::to_string(k) + ".bmp"; }
+    bool HasFile(int k) { return Files.Files.count(PageFile(k)) != 0; }
+    TPageBitmap ReadPage(int k) {
+        auto reader = Files.OpenRead(PageFile(k));
+        return ReadBmp(*reader);
+    }
+    // Runs "about:blank" and then the list up to and including page k.
+    void RunThrough(int k) {
+        Form->StartCapture();
+        View->Complete("about:blank");
+        for (int i = 0; i <= k; ++i) View->CompleteCurrent();
+    }
+    void ExpectState(bool busy, std::int32_t nextIndex) {
+        EXPECT_EQ(Form->Busy(), busy);
+        EXPECT_EQ(Form->NextIndex(), nextIndex);
+    }
+
+    fakes::TFakeFileSystem Files;
+    TSource Source;
+    TFakeWebView* View = nullptr;
+    std::unique_ptr<TWorkingForm> Form;
+};
+
+TEST_F(Capture, EmptyListEndsThePassAtTheBlankPageWithoutAFile) {
+    ExpectState(false, 0);  // Idle after creation
+    Form->StartCapture();
+    ExpectState(false, 0);  // Blank pending
+    EXPECT_THAT(View->Navigations, ElementsAre("about:blank"));
+    View->Complete("about:blank");
+    ExpectState(false, 0);  // Idle again
+    EXPECT_THAT(Files.Files, IsEmpty());
+    EXPECT_EQ(View->CreatedBitmaps, 0);
+}
+
+TEST_F(Capture, PassWalksTheStatesAndWritesEachPageToItsFile) {
+    Source.List = {"http://a/", "http://b/", "http://c/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    ExpectState(true, 1);  // Loading page 0
+    EXPECT_FALSE(HasFile(0));
+    View->CompleteCurrent();
+    ExpectState(true, 2);  // Loading page 1
+    EXPECT_TRUE(HasFile(0));
+    View->CompleteCurrent();
+    View->CompleteCurrent();
+    ExpectState(false, 3);  // Idle after the pass
+    EXPECT_THAT(View->Navigations,
+                ElementsAre("about:blank", "http://a/", "http://b/", "http://c/"));
+    EXPECT_TRUE(HasFile(1));
+    EXPECT_TRUE(HasFile(2));
+    EXPECT_EQ(View->LiveBitmaps, 0);
+
+    // The next pass starts again from the blank page and the first entry.
+    Form->StartCapture();
+    ExpectState(false, 0);
+    EXPECT_EQ(View->Navigations.back(), "about:blank");
+}
+
+TEST_F(Capture, OnePageRunsItsStepsInOrder) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {500, 900};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Log.clear();
+    View->Complete("http://a/");
+    EXPECT_THAT(View->Log,
+                ElementsAre("get body", "create bitmap", "get body.scrollWidth",
+                            "get body.scrollHeight", "get body.style",
+                            "put style.overflow=hidden", "get body.style", "put style.border=0",
+                            "bitmap width 516", "bitmap height 916", "view width 516",
+                            "view height 916", "draw 8 0,0,516,916 view 516x916",
+                            "save C:\\Tools\\LumenaryCache\\0.bmp", "navigate http://b/"));
+}
+
+TEST_F(Capture, AboutBlankEntryIsSkippedButOtherLetterCaseIsCaptured) {
+    Source.List = {"about:blank", "About:Blank", "http://c/"};
+    RunThrough(2);
+    ExpectState(false, 3);
+    EXPECT_FALSE(HasFile(0));
+    EXPECT_TRUE(HasFile(1));
+    EXPECT_TRUE(HasFile(2));
+    EXPECT_EQ(View->CreatedBitmaps, 2);
+}
+
+TEST_F(Capture, FrameCompletionCapturesTheTopDocumentAndMovesOn) {
+    Source.List = {"http://frames/", "http://b/", "http://c/"};
+    View->Pages["http://frames/"] = {100, 50};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    // The first frame to complete captures the page as it stands.
+    View->Complete("http://frames/left.html");
+    ExpectState(true, 2);
+    EXPECT_EQ(ReadPage(0).Width(), 116);
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    // A blank frame requests the next URL without a capture.
+    View->Complete("about:blank");
+    ExpectState(true, 3);
+    EXPECT_FALSE(HasFile(1));
+    EXPECT_EQ(View->Navigations.back(), "http://c/");
+}
+
+TEST_F(Capture, PageReloadingAfterThePassIsCapturedAgainIntoTheLastFile) {
+    Source.List = {"http://a/", "http://clock/"};
+    RunThrough(1);
+    ExpectState(false, 2);
+    Files.NextDate += 1;
+    View->Pages["http://clock/"] = {10, 20};
+    View->Complete("http://clock/");
+    ExpectState(false, 2);
+    EXPECT_EQ(Files.FileDate(PageFile(1)), Files.NextDate);
+    EXPECT_EQ(ReadPage(1).Height(), 36);
+    EXPECT_EQ(View->Navigations.size(), 3u);  // nothing further requested
+}
+
+struct TSizeCase {
+    TFakePage Page;
+    bool Scroll;
+    TSize Expected;
+};
+
+class CaptureSize : public Capture, public ::testing::WithParamInterface<TSizeCase> {};
+
+TEST_P(CaptureSize, BitmapAndViewTakeThePageSizeWithMargin) {
+    const TSizeCase& c = GetParam();
+    Source.List = {"http://p/"};
+    Source.Scroll = c.Scroll;
+    View->Pages["http://p/"] = c.Page;
+    RunThrough(0);
+    EXPECT_EQ(View->ViewSize, c.Expected);
+    const TPageBitmap picture = ReadPage(0);
+    EXPECT_EQ((TSize{picture.Width(), picture.Height()}), c.Expected);
+    EXPECT_EQ(picture.Pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Display640x480, CaptureSize,
+    ::testing::Values(TSizeCase{{500, 900}, true, {516, 916}},
+                      TSizeCase{{500, 900}, false, {516, 480}},
+                      TSizeCase{{300, 200}, true, {316, 216}},
+                      TSizeCase{{300, 200}, false, {316, 216}},
+                      TSizeCase{{0, 0}, true, {16, 16}},
+                      TSizeCase{{0, 0}, false, {16, 16}},
+                      TSizeCase{{700, 100}, false, {640, 116}},
+                      // A size at the integer limit saturates instead of overflowing.
+                      TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}));
+
+TEST_F(Capture, PageIsMeasuredAtTheSizeOfThePreviousCapture) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {500, 900};
+    RunThrough(1);
+    EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{153, 73}, TSize{516, 916}));
+    EXPECT_EQ(View->ViewSize, (TSize{16, 16}));
+}
+
+TEST_F(Capture, StartCaptureRestartsWhileBlankIsPendingAndIsIgnoredWhileBusy) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    Form->StartCapture();
+    EXPECT_THAT(View->Navigations, ElementsAre("about:blank", "about:blank"));
+    ExpectState(false, 0);
+    View->Complete("about:blank");
+    Form->StartCapture();  // Loading page 0: ignored
+    ExpectState(true, 1);
+    EXPECT_EQ(View->Navigations.size(), 3u);
+}
+
+TEST_F(Capture, NonHtmlDocumentStallsThePassUntilAFurtherCompletion) {
+    Source.List = {"http://a/", "http://pdf/", "http://c/"};
+    View->Pages["http://pdf/"].Html = false;
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->CompleteCurrent();
+    EXPECT_THROW(View->Complete("http://pdf/"), Exception);
+    ExpectState(true, 2);  // Stalled
+    EXPECT_FALSE(HasFile(1));
+    EXPECT_EQ(View->Navigations.back(), "http://pdf/");
+    Form->StartCapture();  // ignored while stalled
+    EXPECT_EQ(View->Navigations.back(), "http://pdf/");
+
+    // A later completion (the page now shows HTML) captures page 1 and goes on.
+    View->Pages["http://pdf/"].Html = true;
+    View->Complete("http://pdf/");
+    EXPECT_TRUE(HasFile(1));
+    ExpectState(true, 3);
+    EXPECT_EQ(View->Navigations.back(), "http://c/");
+}
+
+enum class TFailure { SetSize, Save, MissingCacheFolder };
+
+class CaptureFailure : public Capture, public ::testing::WithParamInterface<TFailure> {};
+
+TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    switch (GetParam()) {
+        case TFailure::SetSize: View->FailSetSize = true; break;
+        case TFailure::Save: View->FailSave = true; break;
+        case TFailure::MissingCacheFolder: Files.Folders.clear(); break;
+    }
+    EXPECT_THROW(View->Complete("http://a/"), Exception);
+    EXPECT_EQ(View->CreatedBitmaps, 1);
+    EXPECT_EQ(View->LiveBitmaps, 0);
+    EXPECT_THAT(Files.Files, IsEmpty());
+    ExpectState(true, 1);
+    EXPECT_EQ(View->Navigations.back(), "http://a/");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, CaptureFailure,
+                         ::testing::Values(TFailure::SetSize, TFailure::Save,
+                                           TFailure::MissingCacheFolder));
+
+TEST_F(Capture, FailingNavigationKeepsTheIndexAndStalls) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->FailNavigate = true;
+    EXPECT_THROW(View->Complete("http://a/"), Exception);
+    EXPECT_TRUE(HasFile(0));  // the page itself was saved before the request
+    ExpectState(true, 1);
+}
+
+TEST_F(Capture, FailingBlankNavigationLeavesTheFormIdle) {
+    View->FailNavigate = true;
+    EXPECT_THROW(Form->StartCapture(), Exception);
+    ExpectState(false, 0);
+}
+
+TEST_F(Capture, CompletionBeforeAnyPageIsRequestedWritesNoFile) {
+    // The last page of a finished pass reloads while the next pass waits for
+    // its blank page: there is no page file for it to go to.
+    Source.List = {"http://a/"};
+    RunThrough(0);
+    Files.Files.clear();
+    Form->StartCapture();
+    View->Complete("http://a/");
+    EXPECT_THAT(Files.Files, IsEmpty());
+    ExpectState(true, 1);
+    EXPECT_EQ(View->Navigations.back(), "http://a/");
+}
+
+}  // namespace
+}  // namespace lum
