@@ -5,16 +5,21 @@ namespace lum {
 namespace {
 
 int DigitValue(char c, bool hex) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (!hex) return -1;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (!hex)
+        return -1;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // Skips a hexadecimal prefix at i; true when there was one.
 bool SkipHexPrefix(std::string_view text, std::size_t& i, THexPrefixes prefixes) {
-    if (i >= text.size()) return false;
+    if (i >= text.size())
+        return false;
     if (text[i] == '$') {
         ++i;
         return true;
@@ -34,29 +39,35 @@ bool SkipHexPrefix(std::string_view text, std::size_t& i, THexPrefixes prefixes)
 
 bool TryStrToInt(std::string_view text, std::int32_t& value, THexPrefixes prefixes) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
     }
     const bool hex = SkipHexPrefix(text, i, prefixes);
-    if (i >= text.size()) return false;
+    if (i >= text.size())
+        return false;
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         const int digit = DigitValue(text[i], hex);
-        if (digit < 0) return false;
+        if (digit < 0)
+            return false;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
-        if (magnitude > 0xFFFFFFFFull) return false;
+        if (magnitude > 0xFFFFFFFFull)
+            return false;
     }
     if (hex) {
         // Hexadecimal covers the 32 bits: $FFFFFFFF is -1, -$1 is -1 too.
         std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
-        if (negative) bits = 0u - bits;
+        if (negative)
+            bits = 0u - bits;
         value = static_cast<std::int32_t>(bits);
         return true;
     }
-    if (negative ? magnitude > 0x80000000ull : magnitude > 0x7FFFFFFFull) return false;
+    if (negative ? magnitude > 0x80000000ull : magnitude > 0x7FFFFFFFull)
+        return false;
     const std::int64_t signedValue =
         negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     value = static_cast<std::int32_t>(signedValue);

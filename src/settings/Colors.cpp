@@ -9,7 +9,9 @@ namespace lum {
 
 namespace {
 
-constexpr TColor Sys(int index) { return static_cast<TColor>(0xFF000000u + index); }
+constexpr TColor Sys(int index) {
+    return static_cast<TColor>(0xFF000000u + index);
+}
 
 // The five system colours without a Japanese chooser name are offered under
 // their identifier, "cl" dropped and a blank before each inner capital.
@@ -68,32 +70,40 @@ constexpr std::array<TColorEntry, 52> kColorTable = {{
     {"clWindowText", Sys(8), "ウィンドウのテキスト"},
 }};
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameTextAscii(const std::string& a, const char* b) {
     std::size_t i = 0;
     for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
     }
     return i == a.size() && b[i] == '\0';
 }
 
 }  // namespace
 
-std::span<const TColorEntry> ColorTable() { return kColorTable; }
+std::span<const TColorEntry> ColorTable() {
+    return kColorTable;
+}
 
 std::string ColorToText(TColor color) {
     for (const TColorEntry& entry : kColorTable) {
-        if (entry.Value == color) return entry.Ident;
+        if (entry.Value == color)
+            return entry.Ident;
     }
     char text[16];
-    std::snprintf(text, sizeof text, "$%08X", static_cast<unsigned>(static_cast<std::uint32_t>(color)));
+    std::snprintf(text, sizeof text, "$%08X",
+                  static_cast<unsigned>(static_cast<std::uint32_t>(color)));
     return text;
 }
 
 TColor TextToColor(const std::string& text) {
     for (const TColorEntry& entry : kColorTable) {
-        if (SameTextAscii(text, entry.Ident)) return entry.Value;
+        if (SameTextAscii(text, entry.Ident))
+            return entry.Value;
     }
     std::int32_t value = 0;
     if (!TryStrToInt(text, value, THexPrefixes::DollarOr0x)) {

@@ -11,16 +11,17 @@ namespace {
 
 // Closes a key on every path out of the code that opened it.
 class TKeyGuard {
-public:
+  public:
     TKeyGuard(IRegistry& registry, IRegistry::TKey key) : FRegistry(registry), FKey(key) {}
     ~TKeyGuard() {
-        if (FKey) FRegistry.CloseKey(FKey);
+        if (FKey)
+            FRegistry.CloseKey(FKey);
     }
     TKeyGuard(const TKeyGuard&) = delete;
     TKeyGuard& operator=(const TKeyGuard&) = delete;
     IRegistry::TKey Get() const { return FKey; }
 
-private:
+  private:
     IRegistry& FRegistry;
     IRegistry::TKey FKey;
 };
@@ -32,14 +33,21 @@ bool IsStringType(std::uint32_t type) {
 // True and the text when the value exists below base\section; a value of a
 // type other than a string makes the read fail. Without a base key (it could
 // be neither opened nor created) nothing exists.
-bool ReadStoredText(IRegistry& registry, IRegistry::TKey base, const std::string& section,
-                    const std::string& name, std::string& text) {
-    if (!base) return false;
+bool ReadStoredText(IRegistry& registry,
+                    IRegistry::TKey base,
+                    const std::string& section,
+                    const std::string& name,
+                    std::string& text) {
+    if (!base)
+        return false;
     TKeyGuard key(registry, registry.OpenKey(base, section));
-    if (!key.Get()) return false;
+    if (!key.Get())
+        return false;
     TRegValue value;
-    if (!registry.QueryValue(key.Get(), name, value)) return false;
-    if (!IsStringType(value.Type)) throw Exception("'" + name + "' のデータ型が不正です");
+    if (!registry.QueryValue(key.Get(), name, value))
+        return false;
+    if (!IsStringType(value.Type))
+        throw Exception("'" + name + "' のデータ型が不正です");
     text = std::move(value.Text);
     return true;
 }
@@ -69,24 +77,28 @@ TSettingsStore::TSettingsStore(IRegistry& registry, std::string section)
       FBase(registry.CreateKey(registry.CurrentUser(), kBaseKey)) {}
 
 TSettingsStore::~TSettingsStore() {
-    if (FBase) FRegistry.CloseKey(FBase);
+    if (FBase)
+        FRegistry.CloseKey(FBase);
 }
 
 // Without a base key every read gives its default, every write fails as if
 // its key could not be created, and erasing does nothing.
 
-std::string TSettingsStore::ReadTextValue(const std::string& section, const std::string& name,
+std::string TSettingsStore::ReadTextValue(const std::string& section,
+                                          const std::string& name,
                                           const std::string& def) {
     std::string text;
     return ReadStoredText(FRegistry, FBase, section, name, text) ? text : def;
 }
 
-std::int32_t TSettingsStore::ReadIntValue(const std::string& section, const std::string& name,
+std::int32_t TSettingsStore::ReadIntValue(const std::string& section,
+                                          const std::string& name,
                                           std::int32_t def) {
     // Text that is not a whole number, the empty text included, gives the
     // default just as a missing value does.
     std::string text;
-    if (!ReadStoredText(FRegistry, FBase, section, name, text)) return def;
+    if (!ReadStoredText(FRegistry, FBase, section, name, text))
+        return def;
     return StrToIntDef(text, def, THexPrefixes::DollarOr0x);
 }
 
@@ -94,40 +106,48 @@ bool TSettingsStore::ReadBoolValue(const std::string& section, const std::string
     return ReadIntValue(section, name, def ? 1 : 0) != 0;
 }
 
-void TSettingsStore::WriteTextValue(const std::string& section, const std::string& name,
+void TSettingsStore::WriteTextValue(const std::string& section,
+                                    const std::string& name,
                                     const std::string& text) {
     TKeyGuard key(FRegistry, FBase ? FRegistry.CreateKey(FBase, section) : 0);
-    if (!key.Get()) throw Exception("キー " + section + " の作成に失敗しました");
+    if (!key.Get())
+        throw Exception("キー " + section + " の作成に失敗しました");
     if (!FRegistry.SetStringValue(key.Get(), name, text)) {
         throw Exception("'" + name + "' の設定に失敗しました");
     }
 }
 
-void TSettingsStore::WriteIntValue(const std::string& section, const std::string& name,
+void TSettingsStore::WriteIntValue(const std::string& section,
+                                   const std::string& name,
                                    std::int32_t value) {
     WriteTextValue(section, name, std::to_string(value));
 }
 
-void TSettingsStore::WriteBoolValue(const std::string& section, const std::string& name,
+void TSettingsStore::WriteBoolValue(const std::string& section,
+                                    const std::string& name,
                                     bool value) {
     WriteTextValue(section, name, value ? "1" : "0");
 }
 
 void TSettingsStore::EraseKey(const std::string& section) {
-    if (FBase) EraseKeyBelow(FRegistry, FBase, section);
+    if (FBase)
+        EraseKeyBelow(FRegistry, FBase, section);
 }
 
 void TSettingsStore::LoadURLList(std::vector<std::string>& target) {
-    if (!FBase) return;
+    if (!FBase)
+        return;
     const std::string section = URLListSection();
     std::vector<std::string> names;
     {
         TKeyGuard key(FRegistry, FRegistry.OpenKey(FBase, section));
-        if (!key.Get()) return;
+        if (!key.Get())
+            return;
         const std::uint32_t count = FRegistry.ValueCount(key.Get());
         for (std::uint32_t index = 0; index < count; ++index) {
             std::string name;
-            if (FRegistry.ValueName(key.Get(), index, name)) names.push_back(std::move(name));
+            if (FRegistry.ValueName(key.Get(), index, name))
+                names.push_back(std::move(name));
         }
     }
     // Entries are first appended as name "=" URL and reduced to the URL
@@ -136,7 +156,8 @@ void TSettingsStore::LoadURLList(std::vector<std::string>& target) {
     std::vector<std::size_t> nameLengths;
     for (const std::string& name : names) {
         std::string text = ReadTextValue(section, name, "");
-        if (text.empty()) continue;
+        if (text.empty())
+            continue;
         target.push_back(name + "=" + text);
         nameLengths.push_back(name.size());
     }

@@ -62,7 +62,8 @@ public:
 
     TColor Color = SystemColor(15);      // clBtnFace
     TColor FontColor = SystemColor(8);   // clWindowText
-    const TSlideShow& Show() const { return FShow; }
+    const TSlideShow& SlideShow() const { return FShow; }
+    using TForm::Show;
     TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
 
 protected:

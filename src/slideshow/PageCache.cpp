@@ -7,8 +7,7 @@ namespace {
 // Windows paths use "\"; a program path written with "/" only (a port to a
 // system of that kind) keeps its own delimiter.
 char DelimiterOf(const std::string& path) {
-    return path.find('\\') == std::string::npos && path.find('/') != std::string::npos ? '/'
-                                                                                       : '\\';
+    return path.find('\\') == std::string::npos && path.find('/') != std::string::npos ? '/' : '\\';
 }
 
 bool EndsInDelimiter(const std::string& path) {
@@ -20,13 +19,16 @@ bool EndsInDelimiter(const std::string& path) {
 std::string FolderOf(const std::string& program) {
     const std::size_t cut = program.find_last_of("\\/:");
     std::string folder = cut == std::string::npos ? std::string() : program.substr(0, cut + 1);
-    if (!EndsInDelimiter(folder)) folder += DelimiterOf(program);
+    if (!EndsInDelimiter(folder))
+        folder += DelimiterOf(program);
     return folder;
 }
 
 }  // namespace
 
-std::string GetProgramDir(IFileSystem& fileSystem) { return FolderOf(fileSystem.ProgramPath()); }
+std::string GetProgramDir(IFileSystem& fileSystem) {
+    return FolderOf(fileSystem.ProgramPath());
+}
 
 std::string GetCacheDir(IFileSystem& fileSystem) {
     const std::string program = fileSystem.ProgramPath();

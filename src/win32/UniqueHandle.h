@@ -11,7 +11,7 @@ namespace lum::win32 {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using THandleType = typename Traits::Type;
 
     UniqueHandle() noexcept = default;
@@ -22,7 +22,8 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle(UniqueHandle&& other) noexcept : FHandle(other.Release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
+        if (this != &other)
+            Reset(other.Release());
         return *this;
     }
 
@@ -33,7 +34,8 @@ public:
     // Closes the handle held (if valid) and takes handle instead.
     void Reset(THandleType handle = Traits::Empty()) noexcept {
         const THandleType old = std::exchange(FHandle, handle);
-        if (Traits::IsValid(old)) Traits::Close(old);
+        if (Traits::IsValid(old))
+            Traits::Close(old);
     }
     // Gives the handle up without closing it.
     THandleType Release() noexcept { return std::exchange(FHandle, Traits::Empty()); }
@@ -43,7 +45,7 @@ public:
         return &FHandle;
     }
 
-private:
+  private:
     THandleType FHandle = Traits::Empty();
 };
 

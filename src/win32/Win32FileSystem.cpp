@@ -25,14 +25,15 @@ std::int32_t PackFileTime(const FILETIME& utc) {
     FILETIME local{};
     WORD date = 0;
     WORD time = 0;
-    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToDosDateTime(&local, &date, &time)) {
+    if (!::FileTimeToLocalFileTime(&utc, &local) ||
+        !::FileTimeToDosDateTime(&local, &date, &time)) {
         return -1;
     }
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
 }
 
 class TWin32FileReader : public IFileReader {
-public:
+  public:
     explicit TWin32FileReader(UniqueKernelHandle file) : FFile(std::move(file)) {}
 
     std::uint64_t Size() override {
@@ -46,30 +47,33 @@ public:
         while (total < count) {
             const DWORD want = static_cast<DWORD>(std::min(count - total, kChunk));
             DWORD got = 0;
-            if (!::ReadFile(FFile.Get(), out + total, want, &got, nullptr) || got == 0) break;
+            if (!::ReadFile(FFile.Get(), out + total, want, &got, nullptr) || got == 0)
+                break;
             total += got;
         }
         return total;
     }
 
     bool Seek(std::uint64_t position) override {
-        if (position > Size()) return false;
+        if (position > Size())
+            return false;
         LARGE_INTEGER to{};
         to.QuadPart = static_cast<LONGLONG>(position);
         return ::SetFilePointerEx(FFile.Get(), to, nullptr, FILE_BEGIN) != 0;
     }
 
-private:
+  private:
     UniqueKernelHandle FFile;
 };
 
 class TWin32FileWriter : public IFileWriter {
-public:
+  public:
     TWin32FileWriter(UniqueKernelHandle file, std::wstring tempPath, std::wstring targetPath)
         : FFile(std::move(file)), FTemp(std::move(tempPath)), FTarget(std::move(targetPath)) {}
 
     ~TWin32FileWriter() override {
-        if (FCommitted) return;
+        if (FCommitted)
+            return;
         FFile.Reset();
         ::DeleteFileW(FTemp.c_str());
     }
@@ -89,18 +93,20 @@ public:
     }
 
     bool Commit() override {
-        if (!FOk || !FFile) return false;
+        if (!FOk || !FFile)
+            return false;
         // The data reaches the disk before the rename makes it visible, so
         // no reader ever finds the target name on a half-written file.
         const bool flushed = ::FlushFileBuffers(FFile.Get()) != 0;
         FFile.Reset();
-        if (!flushed) return false;
+        if (!flushed)
+            return false;
         FCommitted = ::MoveFileExW(FTemp.c_str(), FTarget.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         return FCommitted;
     }
 
-private:
+  private:
     UniqueKernelHandle FFile;
     std::wstring FTemp;
     std::wstring FTarget;
@@ -110,17 +116,23 @@ private:
 
 }  // namespace
 
-std::string ReplacingTempName(const std::string& path) { return path + ".tmp"; }
+std::string ReplacingTempName(const std::string& path) {
+    return path + ".tmp";
+}
 
 std::string TWin32FileSystem::ProgramPath() {
     // GetModuleFileNameW truncates silently (returning the buffer size) when
     // the buffer is too small; grow it until the whole path fits.
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return Narrow(std::wstring_view(buffer.data(), n));
-        if (buffer.size() >= 32768 * 2) return {};
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return Narrow(std::wstring_view(buffer.data(), n));
+        if (buffer.size() >= 32768 * 2)
+            return {};
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -135,15 +147,18 @@ std::int32_t TWin32FileSystem::FileDate(const std::string& path) {
     const std::wstring wide = Widen(path);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return -1;
         return PackFileTime(data.ftLastWriteTime);
     }
-    if (::GetLastError() != ERROR_SHARING_VIOLATION || wide.find_first_of(L"*?") != std::wstring::npos) {
+    if (::GetLastError() != ERROR_SHARING_VIOLATION ||
+        wide.find_first_of(L"*?") != std::wstring::npos) {
         return -1;
     }
     WIN32_FIND_DATAW found{};
     UniqueFindHandle search(::FindFirstFileW(wide.c_str(), &found));
-    if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return -1;
+    if (!search || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
     return PackFileTime(found.ftLastWriteTime);
 }
 
@@ -151,7 +166,8 @@ std::vector<TFileEntry> TWin32FileSystem::FindFiles(const std::string& mask) {
     std::vector<TFileEntry> entries;
     WIN32_FIND_DATAW found{};
     UniqueFindHandle search(::FindFirstFileW(Widen(mask).c_str(), &found));
-    if (!search) return entries;
+    if (!search)
+        return entries;
     do {
         entries.push_back({Narrow(found.cFileName), found.dwFileAttributes});
     } while (::FindNextFileW(search.Get(), &found));
@@ -167,7 +183,8 @@ std::unique_ptr<IFileReader> TWin32FileSystem::OpenRead(const std::string& path)
     UniqueKernelHandle file(::CreateFileW(Widen(path).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return nullptr;
+    if (!file)
+        return nullptr;
     return std::make_unique<TWin32FileReader>(std::move(file));
 }
 
@@ -175,7 +192,8 @@ std::unique_ptr<IFileWriter> TWin32FileSystem::CreateReplacing(const std::string
     std::wstring temp = Widen(ReplacingTempName(path));
     UniqueKernelHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return nullptr;
+    if (!file)
+        return nullptr;
     return std::make_unique<TWin32FileWriter>(std::move(file), std::move(temp), Widen(path));
 }
 

@@ -8,7 +8,7 @@
 namespace lum::win32 {
 
 class TWin32FileSystem : public IFileSystem {
-public:
+  public:
     std::string ProgramPath() override;
     bool CreateDirectory(const std::string& path) override;
     std::int32_t FileDate(const std::string& path) override;

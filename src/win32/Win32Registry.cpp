@@ -11,8 +11,12 @@ namespace lum::win32 {
 
 namespace {
 
-HKEY AsHKey(IRegistry::TKey key) { return reinterpret_cast<HKEY>(key); }
-IRegistry::TKey AsKey(HKEY key) { return reinterpret_cast<IRegistry::TKey>(key); }
+HKEY AsHKey(IRegistry::TKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
+IRegistry::TKey AsKey(HKEY key) {
+    return reinterpret_cast<IRegistry::TKey>(key);
+}
 
 // The longest value name the registry allows is 16383 characters, the
 // longest key name 255.
@@ -34,11 +38,13 @@ bool ReadStringData(HKEY key, const std::wstring& name, DWORD size, std::wstring
             size = got;
             continue;
         }
-        if (rc != ERROR_SUCCESS) return false;
+        if (rc != ERROR_SUCCESS)
+            return false;
         // The text ends at the first NUL; a trailing odd byte is no character.
         const std::size_t chars = got / sizeof(wchar_t);
         std::size_t length = 0;
-        while (length < chars && buffer[length] != L'\0') ++length;
+        while (length < chars && buffer[length] != L'\0')
+            ++length;
         text.assign(buffer.data(), length);
         return true;
     }
@@ -47,13 +53,15 @@ bool ReadStringData(HKEY key, const std::wstring& name, DWORD size, std::wstring
 
 }  // namespace
 
-IRegistry::TKey TWin32Registry::CurrentUser() { return AsKey(HKEY_CURRENT_USER); }
+IRegistry::TKey TWin32Registry::CurrentUser() {
+    return AsKey(HKEY_CURRENT_USER);
+}
 
 IRegistry::TKey TWin32Registry::CreateKey(TKey parent, const std::string& path) {
     HKEY key = nullptr;
-    const LONG rc = ::RegCreateKeyExW(AsHKey(parent), Widen(path).c_str(), 0, nullptr,
-                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                      nullptr);
+    const LONG rc =
+        ::RegCreateKeyExW(AsHKey(parent), Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, &key, nullptr);
     return rc == ERROR_SUCCESS ? AsKey(key) : 0;
 }
 
@@ -64,7 +72,8 @@ IRegistry::TKey TWin32Registry::OpenKey(TKey parent, const std::string& path) {
 }
 
 void TWin32Registry::CloseKey(TKey key) {
-    if (key && key != CurrentUser()) ::RegCloseKey(AsHKey(key));
+    if (key && key != CurrentUser())
+        ::RegCloseKey(AsHKey(key));
 }
 
 bool TWin32Registry::QueryValue(TKey key, const std::string& name, TRegValue& value) {
@@ -77,9 +86,11 @@ bool TWin32Registry::QueryValue(TKey key, const std::string& name, TRegValue& va
     }
     value.Type = type;
     value.Text.clear();
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return true;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return true;
     std::wstring text;
-    if (size > 0 && !ReadStringData(AsHKey(key), wideName, size, text)) return false;
+    if (size > 0 && !ReadStringData(AsHKey(key), wideName, size, text))
+        return false;
     value.Text = Narrow(text);
     return true;
 }
@@ -123,8 +134,8 @@ std::uint32_t TWin32Registry::SubkeyCount(TKey key) {
 bool TWin32Registry::SubkeyName(TKey key, std::uint32_t index, std::string& name) {
     wchar_t buffer[kMaxKeyName + 1] = {};
     DWORD length = kMaxKeyName + 1;
-    if (::RegEnumKeyExW(AsHKey(key), index, buffer, &length, nullptr, nullptr, nullptr,
-                        nullptr) != ERROR_SUCCESS) {
+    if (::RegEnumKeyExW(AsHKey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
         return false;
     }
     name = Narrow(std::wstring_view(buffer, std::min<DWORD>(length, kMaxKeyName)));

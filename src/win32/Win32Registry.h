@@ -8,7 +8,7 @@
 namespace lum::win32 {
 
 class TWin32Registry : public IRegistry {
-public:
+  public:
     TKey CurrentUser() override;
     TKey CreateKey(TKey parent, const std::string& path) override;
     TKey OpenKey(TKey parent, const std::string& path) override;

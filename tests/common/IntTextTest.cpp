@@ -11,13 +11,15 @@ namespace {
 
 std::optional<std::int32_t> Settings(std::string_view text) {
     std::int32_t value = 0;
-    if (!TryStrToInt(text, value, THexPrefixes::DollarOr0x)) return std::nullopt;
+    if (!TryStrToInt(text, value, THexPrefixes::DollarOr0x))
+        return std::nullopt;
     return value;
 }
 
 std::optional<std::int32_t> CommandLine(std::string_view text) {
     std::int32_t value = 0;
-    if (!TryStrToInt(text, value)) return std::nullopt;
+    if (!TryStrToInt(text, value))
+        return std::nullopt;
     return value;
 }
 
@@ -61,8 +63,9 @@ TEST(IntText, LoneXIsHexOnlyOnTheCommandLine) {
 }
 
 TEST(IntText, AnythingElseIsNotANumber) {
-    for (const char* text : {"", " ", "+", "-", "$", "0x", "x", "abc", "12 ", "1 2", "\t5", "5a",
-                             "0x-1", "$-1", "- 5", "--5", "1.5", "1e3", "$G", "0xx1"}) {
+    for (const char* text :
+         {"",    " ",  "+",    "-",   "$",   "0x",  "x",   "abc", "12 ", "1 2",
+          "\t5", "5a", "0x-1", "$-1", "- 5", "--5", "1.5", "1e3", "$G",  "0xx1"}) {
         EXPECT_EQ(Settings(text), std::nullopt) << '"' << text << '"';
         EXPECT_EQ(StrToIntDef(text, 77), 77) << '"' << text << '"';
     }

@@ -8,12 +8,15 @@ namespace {
 
 std::string Lower(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+bool SameName(const std::string& a, const std::string& b) {
+    return Lower(a) == Lower(b);
+}
 
 // Path components; empty ones (a trailing "\") are skipped.
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -21,8 +24,10 @@ std::vector<std::string> SplitPath(const std::string& path) {
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) parts.push_back(path.substr(start, end - start));
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
         start = end + 1;
     }
     return parts;
@@ -33,16 +38,19 @@ std::vector<std::string> SplitPath(const std::string& path) {
 TFakeRegistry::TFakeRegistry() : FRoot(std::make_shared<TNode>()) {}
 
 TFakeRegistry::TNodePtr TFakeRegistry::NodeOf(TKey key) const {
-    if (key == kCurrentUser) return FRoot;
+    if (key == kCurrentUser)
+        return FRoot;
     auto it = FHandles.find(key);
-    if (it == FHandles.end() || it->second->Deleted) return nullptr;
+    if (it == FHandles.end() || it->second->Deleted)
+        return nullptr;
     return it->second;
 }
 
 TFakeRegistry::TNodePtr TFakeRegistry::Find(const TNodePtr& from, const std::string& path) const {
     TNodePtr node = from;
     for (const std::string& part : SplitPath(path)) {
-        if (!node) return nullptr;
+        if (!node)
+            return nullptr;
         auto it = std::find_if(node->Children.begin(), node->Children.end(),
                                [&](const TNodePtr& child) { return SameName(child->Name, part); });
         node = it == node->Children.end() ? nullptr : *it;
@@ -80,11 +88,14 @@ IRegistry::TKey TFakeRegistry::NewHandle(TNodePtr node) {
 IRegistry::TKey TFakeRegistry::CreateKey(TKey parent, const std::string& path) {
     ++CreateCalls;
     TNodePtr from = NodeOf(parent);
-    if (!from || FailAllCreates) return 0;
+    if (!from || FailAllCreates)
+        return 0;
     std::string target = from->FullPath;
-    for (const std::string& part : SplitPath(path)) target += (target.empty() ? "" : "\\") + part;
+    for (const std::string& part : SplitPath(path))
+        target += (target.empty() ? "" : "\\") + part;
     for (const std::string& fail : FailCreatePaths) {
-        if (SameName(fail, target)) return 0;
+        if (SameName(fail, target))
+            return 0;
     }
     return NewHandle(FindOrCreate(from, path));
 }
@@ -95,13 +106,17 @@ IRegistry::TKey TFakeRegistry::OpenKey(TKey parent, const std::string& path) {
     return node ? NewHandle(node) : 0;
 }
 
-void TFakeRegistry::CloseKey(TKey key) { FHandles.erase(key); }
+void TFakeRegistry::CloseKey(TKey key) {
+    FHandles.erase(key);
+}
 
 bool TFakeRegistry::QueryValue(TKey key, const std::string& name, TRegValue& value) {
     TNodePtr node = NodeOf(key);
-    if (!node) return false;
+    if (!node)
+        return false;
     for (const auto& [valueName, stored] : node->Values) {
-        if (!SameName(valueName, name)) continue;
+        if (!SameName(valueName, name))
+            continue;
         value.Type = stored.Type;
         const bool isText = stored.Type == RegType::String || stored.Type == RegType::ExpandString;
         value.Text = isText ? stored.Text.substr(0, stored.Text.find('\0')) : std::string();
@@ -113,7 +128,8 @@ bool TFakeRegistry::QueryValue(TKey key, const std::string& name, TRegValue& val
 bool TFakeRegistry::SetStringValue(TKey key, const std::string& name, const std::string& text) {
     ++SetCalls;
     TNodePtr node = NodeOf(key);
-    if (!node || FailAllSets || FailSetNames.count(name)) return false;
+    if (!node || FailAllSets || FailSetNames.count(name))
+        return false;
     for (auto& [valueName, stored] : node->Values) {
         if (SameName(valueName, name)) {
             stored = TRegValue{RegType::String, text};
@@ -131,7 +147,8 @@ std::uint32_t TFakeRegistry::ValueCount(TKey key) {
 
 bool TFakeRegistry::ValueName(TKey key, std::uint32_t index, std::string& name) {
     TNodePtr node = NodeOf(key);
-    if (!node || FailValueNames || index >= node->Values.size()) return false;
+    if (!node || FailValueNames || index >= node->Values.size())
+        return false;
     name = node->Values[index].first;
     return true;
 }
@@ -143,7 +160,8 @@ std::uint32_t TFakeRegistry::SubkeyCount(TKey key) {
 
 bool TFakeRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name) {
     TNodePtr node = NodeOf(key);
-    if (!node || FailSubkeyNames || index >= node->Children.size()) return false;
+    if (!node || FailSubkeyNames || index >= node->Children.size())
+        return false;
     name = node->Children[index]->Name;
     return true;
 }
@@ -151,18 +169,23 @@ bool TFakeRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name)
 bool TFakeRegistry::DeleteKey(TKey parent, const std::string& name) {
     ++DeleteCalls;
     TNodePtr from = NodeOf(parent);
-    if (!from || FailDeletes || SplitPath(name).empty()) return false;
+    if (!from || FailDeletes || SplitPath(name).empty())
+        return false;
     TNodePtr node = Find(from, name);
-    if (!node || !node->Children.empty()) return false;
+    if (!node || !node->Children.empty())
+        return false;
     const auto slash = node->FullPath.find_last_of('\\');
-    TNodePtr owner = slash == std::string::npos ? FRoot : Find(FRoot, node->FullPath.substr(0, slash));
+    TNodePtr owner =
+        slash == std::string::npos ? FRoot : Find(FRoot, node->FullPath.substr(0, slash));
     auto& siblings = owner->Children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
     node->Deleted = true;
     return true;
 }
 
-bool TFakeRegistry::KeyExists(const std::string& path) const { return Find(FRoot, path) != nullptr; }
+bool TFakeRegistry::KeyExists(const std::string& path) const {
+    return Find(FRoot, path) != nullptr;
+}
 
 void TFakeRegistry::PutValue(const std::string& path, const std::string& name, TRegValue value) {
     TNodePtr node = FindOrCreate(FRoot, path);
@@ -178,9 +201,11 @@ void TFakeRegistry::PutValue(const std::string& path, const std::string& name, T
 std::optional<TRegValue> TFakeRegistry::GetValue(const std::string& path,
                                                  const std::string& name) const {
     TNodePtr node = Find(FRoot, path);
-    if (!node) return std::nullopt;
+    if (!node)
+        return std::nullopt;
     for (const auto& [valueName, stored] : node->Values) {
-        if (SameName(valueName, name)) return stored;
+        if (SameName(valueName, name))
+            return stored;
     }
     return std::nullopt;
 }
@@ -188,7 +213,8 @@ std::optional<TRegValue> TFakeRegistry::GetValue(const std::string& path,
 std::vector<std::string> TFakeRegistry::ValueNames(const std::string& path) const {
     std::vector<std::string> names;
     if (TNodePtr node = Find(FRoot, path)) {
-        for (const auto& entry : node->Values) names.push_back(entry.first);
+        for (const auto& entry : node->Values)
+            names.push_back(entry.first);
     }
     return names;
 }
@@ -196,7 +222,8 @@ std::vector<std::string> TFakeRegistry::ValueNames(const std::string& path) cons
 std::vector<std::string> TFakeRegistry::SubkeyNames(const std::string& path) const {
     std::vector<std::string> names;
     if (TNodePtr node = Find(FRoot, path)) {
-        for (const auto& child : node->Children) names.push_back(child->Name);
+        for (const auto& child : node->Children)
+            names.push_back(child->Name);
     }
     return names;
 }

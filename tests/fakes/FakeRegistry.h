@@ -18,7 +18,7 @@
 namespace lum::fakes {
 
 class TFakeRegistry : public IRegistry {
-public:
+  public:
     TFakeRegistry();
 
     TKey CurrentUser() override { return kCurrentUser; }
@@ -60,7 +60,7 @@ public:
     int SetCalls = 0;
     int DeleteCalls = 0;
 
-private:
+  private:
     static constexpr TKey kCurrentUser = 0x80000001u;
 
     struct TNode {

@@ -11,14 +11,16 @@ namespace {
 
 std::string Upper(std::string text) {
     for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
 }
 
 bool IsAscii(const char* text) {
     for (; *text; ++text) {
-        if (static_cast<unsigned char>(*text) >= 0x80) return false;
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return false;
     }
     return true;
 }
@@ -27,7 +29,8 @@ bool IsAscii(const char* text) {
 std::string NameFromIdent(const std::string& ident) {
     std::string name;
     for (char c : ident.substr(2)) {
-        if (!name.empty() && c >= 'A' && c <= 'Z') name += ' ';
+        if (!name.empty() && c >= 'A' && c <= 'Z')
+            name += ' ';
         name += c;
     }
     return name;
@@ -42,7 +45,8 @@ TEST(Colors, TableHoldsFiftyTwoEntriesFiftyOffered) {
     for (const TColorEntry& entry : table) {
         idents.insert(Upper(entry.Ident));
         values.insert(entry.Value);
-        if (entry.ChooserName) ++offered;
+        if (entry.ChooserName)
+            ++offered;
     }
     EXPECT_EQ(idents.size(), 52u);
     EXPECT_EQ(values.size(), 52u);

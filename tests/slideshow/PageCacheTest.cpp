@@ -8,7 +8,7 @@ namespace lum {
 namespace {
 
 class PageCache : public ::testing::Test {
-protected:
+  protected:
     fakes::TFakeFileSystem Files;
 };
 

