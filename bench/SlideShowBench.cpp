@@ -25,7 +25,7 @@ constexpr std::int32_t kH = 1080;
 
 // Counts calls and the pixels a real canvas would transfer after clipping.
 class TCountingCanvas : public ICanvas {
-public:
+  public:
     std::int64_t Calls = 0;
     std::int64_t Pixels = 0;
     std::int32_t Width() const override { return kW; }
@@ -45,7 +45,8 @@ public:
         ++Calls;
         const std::int64_t w = std::min<std::int64_t>(x + b.Width(), kW) - std::max(x, 0);
         const std::int64_t h = std::min<std::int64_t>(y + b.Height(), kH) - std::max(y, 0);
-        if (w > 0 && h > 0) Pixels += w * h;
+        if (w > 0 && h > 0)
+            Pixels += w * h;
     }
 };
 
@@ -72,7 +73,8 @@ void TickAndPaint(benchmark::State& state) {
     for (auto _ : state) {
         clock.Tick += 1000;
         // Keep the tall page scrolling rather than dwelling at its end.
-        if (show.FScrollPos > pageHeight) show.FScrollPos = 0;
+        if (show.FScrollPos > pageHeight)
+            show.FScrollPos = 0;
         benchmark::DoNotOptimize(show.TimerTimer(kH));
         TPaintContext context{TDisplayMode::dmNormal, kW, kH, clBlack, clWhite, "", clock.Now()};
         PaintDisplay(canvas, show, context, locale);

@@ -50,7 +50,9 @@ TZelScreenSaver::~TZelScreenSaver() {
     FSystem.ReleaseCapture();
     RemoveTranslateFilter();
     RemoveFormFilter();
-    if (Normal() && !FIsNT) FSystem.SetScreenSaverRunning(false);
+    // Only the instance that set the flag clears it: a second full-screen
+    // start that met the mutex must not unlock the system under the first.
+    if (FSaverRunningSet) FSystem.SetScreenSaverRunning(false);
     if (Mutex && FMutexHandle) {
         FSystem.ReleaseMutex(FMutexHandle);
         FSystem.CloseHandle(FMutexHandle);

@@ -124,6 +124,7 @@ private:
     TWndMethod FOldWindowProc;
     TWndMethod FOldTranslateProc;
     bool FVerifying = false;
+    bool FSaverRunningSet = false;  // this instance told the system that a saver runs
 };
 
 }  // namespace lum

@@ -12,7 +12,10 @@ bool KeyIsDown(IHostSystem& system, std::uint32_t vk) { return system.KeyState(v
 }  // namespace
 
 void TZelScreenSaver::RunSetUp() {
-    if (Normal() && !FIsNT) FSystem.SetScreenSaverRunning(true);
+    if (Normal() && !FIsNT) {
+        FSystem.SetScreenSaverRunning(true);
+        FSaverRunningSet = true;
+    }
     InstallFormFilter();
     InstallTranslateFilter();
     ApplyCursor(FShowCursor);

@@ -13,7 +13,7 @@ namespace lum {
 class TPageBitmap;
 
 class ICanvas {
-public:
+  public:
     virtual ~ICanvas() = default;
     virtual std::int32_t Width() const = 0;
     virtual std::int32_t Height() const = 0;
@@ -22,7 +22,10 @@ public:
     // Size of text (UTF-8) in the canvas font.
     virtual TSize TextExtent(const std::string& text) = 0;
     // Draws text with its top-left corner at (x, y) in fore on a cell of back.
-    virtual void TextOut(std::int32_t x, std::int32_t y, const std::string& text, TColor fore,
+    virtual void TextOut(std::int32_t x,
+                         std::int32_t y,
+                         const std::string& text,
+                         TColor fore,
                          TColor back) = 0;
     // Draws the bitmap at its own size with its top-left corner at (x, y);
     // only the part inside the canvas is transferred.

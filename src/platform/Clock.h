@@ -20,7 +20,7 @@ struct TLocalTime {
 };
 
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     // The system's millisecond counter since start, wrapping at 2^32.
     virtual std::uint32_t TickCount() = 0;
@@ -33,7 +33,7 @@ public:
 // The user's date and time formats. A time the platform cannot format
 // still yields a readable text (numeric fallback), never an exception.
 class ILocale {
-public:
+  public:
     virtual ~ILocale() = default;
     virtual std::string FormatShortDate(const TLocalTime& time) = 0;
     virtual std::string FormatLongTime(const TLocalTime& time) = 0;

@@ -145,9 +145,9 @@ void TScreenSaverDisplayForm::ZelScreenSaverRunPreview(TZelScreenSaver*, THandle
 }
 
 void TScreenSaverDisplayForm::ZelScreenSaverClose(TZelScreenSaver*) {
-    // The release waits for the close that really happens (DoClose): the
-    // password check may still refuse this one, and the run must go on then.
-    if (ZelScreenSaver && ZelScreenSaver->Normal()) FClosing = true;
+    // Nothing is released yet: the password check may still refuse this
+    // close, and the run must then go on. The release comes with the close
+    // that really happens (DoClose), once, however many requests came first.
 }
 
 void TScreenSaverDisplayForm::DoClose() {

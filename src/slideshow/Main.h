@@ -77,7 +77,6 @@ private:
     TDisplayServices& FServices;
     TSlideShow FShow;
     std::unique_ptr<TWorkingForm> FWorkingForm;
-    bool FClosing = false;
     bool FReleased = false;
     bool FInTick = false;
 };

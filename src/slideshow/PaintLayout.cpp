@@ -22,8 +22,8 @@ void PaintPage(ICanvas& canvas, const TSlideShow& show, const TPaintContext& con
     const std::int32_t h = context.Height;
     if (show.FBitmap.Empty()) {
         const TSize extent = canvas.TextExtent(kLoadingText);
-        canvas.TextOut(CenterOffset(w, extent.Width), CenterOffset(h, extent.Height),
-                       kLoadingText, context.ForeColor, context.BackColor);
+        canvas.TextOut(CenterOffset(w, extent.Width), CenterOffset(h, extent.Height), kLoadingText,
+                       context.ForeColor, context.BackColor);
         return;
     }
     const std::int32_t bw = show.FBitmap.Width();
@@ -43,7 +43,9 @@ void PaintClock(ICanvas& canvas, const TPaintContext& context, ILocale& locale) 
 
 }  // namespace
 
-std::string FormatClock(std::int32_t hour, std::int32_t minute, std::int32_t second,
+std::string FormatClock(std::int32_t hour,
+                        std::int32_t minute,
+                        std::int32_t second,
                         const std::string& separator) {
     const std::int32_t hour12 = hour % 12 == 0 ? 12 : hour % 12;
     return std::string(hour < 12 ? "AM " : "PM ") + TwoDigits(hour12) + separator +
@@ -54,8 +56,9 @@ std::string FileDateText(std::int32_t fileDate, ILocale& locale) {
     TDosDateTime fields;
     // A date whose fields cannot be a time (no file system writes one) reads
     // like a page without a date.
-    if (fileDate <= 0 || !UnpackDosDateTime(fileDate, fields)) return kNotFetchedText;
-    const TLocalTime time{fields.Year, fields.Month, fields.Day,
+    if (fileDate <= 0 || !UnpackDosDateTime(fileDate, fields))
+        return kNotFetchedText;
+    const TLocalTime time{fields.Year, fields.Month,  fields.Day,
                           fields.Hour, fields.Minute, fields.Second};
     std::string text = locale.FormatShortDate(time);
     if (time.Hour != 0 || time.Minute != 0 || time.Second != 0) {
@@ -73,14 +76,17 @@ std::string URLLineText(const TSlideShow& show, ILocale& locale) {
            FileDateText(show.FFileDate, locale);
 }
 
-void PaintDisplay(ICanvas& canvas, const TSlideShow& show, const TPaintContext& context,
+void PaintDisplay(ICanvas& canvas,
+                  const TSlideShow& show,
+                  const TPaintContext& context,
                   ILocale& locale) {
     canvas.FillRect(TRect{0, 0, context.Width, context.Height}, context.BackColor);
     if (context.Mode == TDisplayMode::dmPreview) {
         canvas.TextOut(kMargin, kMargin, context.Title, context.ForeColor, context.BackColor);
         return;
     }
-    if (context.Mode != TDisplayMode::dmNormal) return;
+    if (context.Mode != TDisplayMode::dmNormal)
+        return;
 
     PaintPage(canvas, show, context);
     if (show.FShowURL) {
@@ -89,7 +95,8 @@ void PaintDisplay(ICanvas& canvas, const TSlideShow& show, const TPaintContext& 
             canvas.TextOut(kMargin, kMargin, line, context.ForeColor, context.BackColor);
         }
     }
-    if (show.FShowClock) PaintClock(canvas, context, locale);
+    if (show.FShowClock)
+        PaintClock(canvas, context, locale);
 }
 
 }  // namespace lum

@@ -27,15 +27,19 @@ struct TPaintContext {
     std::int32_t Height = 0;  // H: the form's client height
     TColor BackColor = 0;
     TColor ForeColor = 0;
-    std::string Title;        // the application title, shown in a preview
-    TLocalTime Now;           // local time for the clock
+    std::string Title;  // the application title, shown in a preview
+    TLocalTime Now;     // local time for the clock
 };
 
 // (a div 2) - (b div 2), truncating: the offset that centres b inside a.
-constexpr std::int32_t CenterOffset(std::int32_t a, std::int32_t b) { return a / 2 - b / 2; }
+constexpr std::int32_t CenterOffset(std::int32_t a, std::int32_t b) {
+    return a / 2 - b / 2;
+}
 
 // "AM hh:nn:ss" / "PM hh:nn:ss" on the 12-hour clock (0 shows as 12).
-std::string FormatClock(std::int32_t hour, std::int32_t minute, std::int32_t second,
+std::string FormatClock(std::int32_t hour,
+                        std::int32_t minute,
+                        std::int32_t second,
                         const std::string& separator);
 
 // "(date time付)" for a packed file date above 0 (the time left out when it
@@ -46,7 +50,9 @@ std::string FileDateText(std::int32_t fileDate, ILocale& locale);
 std::string URLLineText(const TSlideShow& show, ILocale& locale);
 
 // Fills the canvas with the background and draws what the mode shows.
-void PaintDisplay(ICanvas& canvas, const TSlideShow& show, const TPaintContext& context,
+void PaintDisplay(ICanvas& canvas,
+                  const TSlideShow& show,
+                  const TPaintContext& context,
                   ILocale& locale);
 
 }  // namespace lum

@@ -19,8 +19,7 @@ TSlideShow::TSlideShow(IFileSystem& fileSystem, IClock& clock)
 
 void TSlideShow::StartRun(std::uint32_t tickNow) {
     // Settings are used unclamped: a negative time wraps like any 32-bit sum.
-    FNextRefreshTick =
-        tickNow + static_cast<std::uint32_t>(FRefreshTime) * kMillisecondsPerMinute;
+    FNextRefreshTick = tickNow + static_cast<std::uint32_t>(FRefreshTime) * kMillisecondsPerMinute;
 }
 
 void TSlideShow::LoadPage(std::int32_t k) {
@@ -33,9 +32,11 @@ void TSlideShow::LoadPage(std::int32_t k) {
 
     const std::string path = GetCacheFileName(FFileSystem, k);
     const std::int32_t date = FFileSystem.FileDate(path);
-    if (date == -1) return;
+    if (date == -1)
+        return;
     auto reader = FFileSystem.OpenRead(path);
-    if (!reader) return;
+    if (!reader)
+        return;
     try {
         FBitmap = ReadBmp(*reader);
     } catch (const std::exception&) {
@@ -45,7 +46,8 @@ void TSlideShow::LoadPage(std::int32_t k) {
         FBitmap = TPageBitmap();
         return;
     }
-    if (!FBitmap.Empty()) FFileDate = date;
+    if (!FBitmap.Empty())
+        FFileDate = date;
 }
 
 void TSlideShow::Advance() {
@@ -54,9 +56,11 @@ void TSlideShow::Advance() {
 }
 
 bool TSlideShow::ScrollStep(std::int32_t formHeight) {
-    if (FClock.KeyHeld(Vk::Z) || !FEnableScroll) return false;
+    if (FClock.KeyHeld(Vk::Z) || !FEnableScroll)
+        return false;
     const std::int64_t rest = static_cast<std::int64_t>(FBitmap.Height()) - formHeight;
-    if (rest <= FScrollPos) return false;
+    if (rest <= FScrollPos)
+        return false;
     // A form under three pixels tall still moves by one row, so a page can
     // never be stuck in its scroll phase.
     FScrollPos += std::max<std::int32_t>(formHeight / 3, 1);
@@ -66,13 +70,15 @@ bool TSlideShow::ScrollStep(std::int32_t formHeight) {
 bool TSlideShow::RefreshCheck() {
     const std::uint32_t now = FClock.TickCount();
     // Plain unsigned comparison: a wrapped counter is not allowed for.
-    if (now <= FNextRefreshTick) return false;
+    if (now <= FNextRefreshTick)
+        return false;
     StartRun(now);
     return true;
 }
 
 bool TSlideShow::TimerTimer(std::int32_t formHeight) {
-    if (FClock.KeyHeld(Vk::X)) return false;
+    if (FClock.KeyHeld(Vk::X))
+        return false;
 
     // Reload check: retry a page without picture, or pick up a newer capture.
     if (FBitmap.Empty() ||

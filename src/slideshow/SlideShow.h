@@ -15,24 +15,24 @@
 namespace lum {
 
 class TSlideShow {
-public:
+  public:
     TSlideShow(IFileSystem& fileSystem, IClock& clock);
     TSlideShow(const TSlideShow&) = delete;
     TSlideShow& operator=(const TSlideShow&) = delete;
 
     // The state the display form keeps (all zero, empty or false at first).
-    std::vector<std::string> FURLs;     // page k is entry k
-    std::int32_t FPageIndex = 0;        // page on screen, 0-based
-    std::uint32_t FNextRefreshTick = 0; // tick count at which a capture pass is due
-    std::int32_t FScrollPos = 0;        // rows of the page above the top edge
-    std::int32_t FRefreshTime = 0;      // minutes between capture passes
-    std::int32_t FURLShowTime = 0;      // show time of a page in ticks
+    std::vector<std::string> FURLs;      // page k is entry k
+    std::int32_t FPageIndex = 0;         // page on screen, 0-based
+    std::uint32_t FNextRefreshTick = 0;  // tick count at which a capture pass is due
+    std::int32_t FScrollPos = 0;         // rows of the page above the top edge
+    std::int32_t FRefreshTime = 0;       // minutes between capture passes
+    std::int32_t FURLShowTime = 0;       // show time of a page in ticks
     bool FShowURL = false;
     bool FShowClock = false;
     bool FEnableScroll = false;
-    TPageBitmap FBitmap;                // picture on screen; empty while not captured
-    std::int32_t FFileDate = 0;         // packed date of FBitmap's file; 0 without one
-    std::int32_t FTimerTag = 0;         // ticks the page has been counted (the timer's Tag)
+    TPageBitmap FBitmap;         // picture on screen; empty while not captured
+    std::int32_t FFileDate = 0;  // packed date of FBitmap's file; 0 without one
+    std::int32_t FTimerTag = 0;  // ticks the page has been counted (the timer's Tag)
 
     // Start of a full-screen run: the next capture pass is due FRefreshTime
     // minutes after tickNow (32-bit arithmetic, wrapping).
@@ -48,7 +48,7 @@ public:
     // the whole form afterwards in every case.
     bool TimerTimer(std::int32_t formHeight);
 
-private:
+  private:
     void Advance();
     bool ScrollStep(std::int32_t formHeight);
     bool RefreshCheck();

@@ -18,11 +18,13 @@ SelectedObject::SelectedObject(HDC dc, HGDIOBJ object) noexcept
     : FDc(dc), FPrevious(::SelectObject(dc, object)) {}
 
 SelectedObject::~SelectedObject() {
-    if (FPrevious && FPrevious != HGDI_ERROR) ::SelectObject(FDc, FPrevious);
+    if (FPrevious && FPrevious != HGDI_ERROR)
+        ::SelectObject(FDc, FPrevious);
 }
 
 COLORREF ResolveColor(TColor color) {
-    if (IsSystemColor(color)) return ::GetSysColor(SystemColorIndex(color));
+    if (IsSystemColor(color))
+        return ::GetSysColor(SystemColorIndex(color));
     // The top byte would make GDI read a palette index; colours here are RGB.
     return static_cast<COLORREF>(static_cast<std::uint32_t>(color) & 0x00FFFFFFu);
 }
@@ -30,9 +32,9 @@ COLORREF ResolveColor(TColor color) {
 UniqueGdiObject CreateFormFont(int dpi) {
     // A negative height asks for the character height (cell minus internal
     // leading), which is how the font size is meant.
-    return UniqueGdiObject(::CreateFontW(-::MulDiv(kFontPixelsAt96Dpi, dpi, 96), 0, 0, 0,
-                                         FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+    return UniqueGdiObject(::CreateFontW(-::MulDiv(kFontPixelsAt96Dpi, dpi, 96), 0, 0, 0, FW_NORMAL,
+                                         FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                          DEFAULT_PITCH | FF_DONTCARE, kFontFace));
 }
 
@@ -42,7 +44,8 @@ TGdiCanvas::TGdiCanvas(HDC target, std::int32_t width, std::int32_t height, HFON
         FMemoryDc.Reset(::CreateCompatibleDC(target));
         // Compatible with the target, not with the memory DC: a fresh memory
         // DC holds a 1 x 1 monochrome bitmap and would give a monochrome buffer.
-        if (FMemoryDc) FBuffer.Reset(::CreateCompatibleBitmap(target, FWidth, FHeight));
+        if (FMemoryDc)
+            FBuffer.Reset(::CreateCompatibleBitmap(target, FWidth, FHeight));
     }
     if (FMemoryDc && FBuffer) {
         FBufferSelection.emplace(FMemoryDc.Get(), FBuffer.Get());
@@ -55,25 +58,29 @@ TGdiCanvas::TGdiCanvas(HDC target, std::int32_t width, std::int32_t height, HFON
         FOwnFont = CreateFormFont(::GetDeviceCaps(target, LOGPIXELSY));
         font = static_cast<HFONT>(FOwnFont.Get());
     }
-    if (font) FFontSelection.emplace(FDraw, font);
+    if (font)
+        FFontSelection.emplace(FDraw, font);
     FOldBkMode = ::SetBkMode(FDraw, OPAQUE);
 }
 
 TGdiCanvas::~TGdiCanvas() {
     Present();
     // The target may be the drawing DC; leave it as it came.
-    if (FOldBkMode) ::SetBkMode(FDraw, FOldBkMode);
+    if (FOldBkMode)
+        ::SetBkMode(FDraw, FOldBkMode);
 }
 
 void TGdiCanvas::Present() {
-    if (FPresented) return;
+    if (FPresented)
+        return;
     FPresented = true;
     ::BitBlt(FTarget, 0, 0, FWidth, FHeight, FDraw, 0, 0, SRCCOPY);
 }
 
 void TGdiCanvas::FillRect(const TRect& rect, TColor color) {
     UniqueGdiObject brush(::CreateSolidBrush(ResolveColor(color)));
-    if (!brush) return;
+    if (!brush)
+        return;
     const RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
     ::FillRect(FDraw, &r, static_cast<HBRUSH>(brush.Get()));
 }
@@ -85,7 +92,10 @@ TSize TGdiCanvas::TextExtent(const std::string& text) {
     return TSize{size.cx, size.cy};
 }
 
-void TGdiCanvas::TextOut(std::int32_t x, std::int32_t y, const std::string& text, TColor fore,
+void TGdiCanvas::TextOut(std::int32_t x,
+                         std::int32_t y,
+                         const std::string& text,
+                         TColor fore,
                          TColor back) {
     const std::wstring wide = Widen(text);
     ::SetTextColor(FDraw, ResolveColor(fore));
@@ -94,14 +104,16 @@ void TGdiCanvas::TextOut(std::int32_t x, std::int32_t y, const std::string& text
 }
 
 void TGdiCanvas::DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) {
-    if (bitmap.Empty()) return;
+    if (bitmap.Empty())
+        return;
     const std::int64_t bw = bitmap.Width();
     // The visible part, in 64 bits so that far-off positions cannot overflow.
     const std::int64_t left = std::max<std::int64_t>(x, 0);
     const std::int64_t top = std::max<std::int64_t>(y, 0);
     const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + bw, FWidth);
     const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + bitmap.Height(), FHeight);
-    if (right <= left || bottom <= top) return;
+    if (right <= left || bottom <= top)
+        return;
     const auto rows = static_cast<int>(bottom - top);
     const auto firstRow = static_cast<std::size_t>(top - y);
 

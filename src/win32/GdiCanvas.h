@@ -35,13 +35,13 @@ using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 
 // Selects an object into a DC and selects the previous one back when it goes.
 class SelectedObject {
-public:
+  public:
     SelectedObject(HDC dc, HGDIOBJ object) noexcept;
     ~SelectedObject();
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
 
-private:
+  private:
     HDC FDc;
     HGDIOBJ FPrevious;
 };
@@ -55,7 +55,7 @@ COLORREF ResolveColor(TColor color);
 UniqueGdiObject CreateFormFont(int dpi);
 
 class TGdiCanvas : public ICanvas {
-public:
+  public:
     // A canvas of width x height for target. font (not owned) is used for
     // text; without one the form's font is made for the target's DPI.
     TGdiCanvas(HDC target, std::int32_t width, std::int32_t height, HFONT font = nullptr);
@@ -73,11 +73,14 @@ public:
     std::int32_t Height() const override { return FHeight; }
     void FillRect(const TRect& rect, TColor color) override;
     TSize TextExtent(const std::string& text) override;
-    void TextOut(std::int32_t x, std::int32_t y, const std::string& text, TColor fore,
+    void TextOut(std::int32_t x,
+                 std::int32_t y,
+                 const std::string& text,
+                 TColor fore,
                  TColor back) override;
     void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) override;
 
-private:
+  private:
     HDC FTarget;
     std::int32_t FWidth;
     std::int32_t FHeight;

@@ -36,7 +36,9 @@ std::string Numeric(const char* format, int a, int b, int c) {
 
 }  // namespace
 
-std::uint32_t TWin32Clock::TickCount() { return ::GetTickCount(); }
+std::uint32_t TWin32Clock::TickCount() {
+    return ::GetTickCount();
+}
 
 bool TWin32Clock::KeyHeld(std::uint32_t virtualKey) {
     return (::GetKeyState(static_cast<int>(virtualKey)) & 0x8000) != 0;
@@ -70,7 +72,8 @@ std::string TWin32Locale::FormatLongTime(const TLocalTime& time) {
 
 std::string TWin32Locale::TimeSeparator() {
     wchar_t text[16];
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, text, 16) > 1) return Narrow(text);
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, text, 16) > 1)
+        return Narrow(text);
     return ":";
 }
 

@@ -8,7 +8,7 @@
 namespace lum::win32 {
 
 class TWin32Clock : public IClock {
-public:
+  public:
     std::uint32_t TickCount() override;
     // The keyboard state of the calling (user-interface) thread.
     bool KeyHeld(std::uint32_t virtualKey) override;
@@ -17,7 +17,7 @@ public:
 
 // The formats of LOCALE_USER_DEFAULT, read each time (the user may change them).
 class TWin32Locale : public ILocale {
-public:
+  public:
     std::string FormatShortDate(const TLocalTime& time) override;
     std::string FormatLongTime(const TLocalTime& time) override;
     std::string TimeSeparator() override;

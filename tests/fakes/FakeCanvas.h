@@ -12,7 +12,7 @@
 namespace lum::fakes {
 
 class TFakeCanvas : public ICanvas {
-public:
+  public:
     struct TFill {
         TRect Rect;
         TColor Color = 0;
@@ -45,7 +45,10 @@ public:
     TSize TextExtent(const std::string& text) override {
         return TSize{CodePoints(text) * kCharWidth, kLineHeight};
     }
-    void TextOut(std::int32_t x, std::int32_t y, const std::string& text, TColor fore,
+    void TextOut(std::int32_t x,
+                 std::int32_t y,
+                 const std::string& text,
+                 TColor fore,
                  TColor back) override {
         Texts.push_back({x, y, text, fore, back});
     }
@@ -56,18 +59,20 @@ public:
     // The text drawn with its top-left corner at (x, y); empty when none.
     std::string TextAt(std::int32_t x, std::int32_t y) const {
         for (const auto& t : Texts) {
-            if (t.X == x && t.Y == y) return t.Text;
+            if (t.X == x && t.Y == y)
+                return t.Text;
         }
         return std::string();
     }
 
     static std::int32_t CodePoints(const std::string& text) {
         std::int32_t count = 0;
-        for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+        for (unsigned char c : text)
+            count += (c & 0xC0) != 0x80;
         return count;
     }
 
-private:
+  private:
     std::int32_t FWidth;
     std::int32_t FHeight;
 };

@@ -13,7 +13,7 @@
 namespace lum::fakes {
 
 class TFakeClock : public IClock {
-public:
+  public:
     std::uint32_t Tick = 0;
     std::set<std::uint32_t> Held;  // virtual-key codes held down
     TLocalTime Time{2026, 12, 7, 15, 4, 5};
@@ -24,7 +24,7 @@ public:
 };
 
 class TFakeLocale : public ILocale {
-public:
+  public:
     std::string Separator = ":";
 
     std::string FormatShortDate(const TLocalTime& t) override {

@@ -14,10 +14,11 @@ constexpr TColor kBack = 0x00102030;
 const TColor kFore = SystemColor(8);
 
 class PaintLayoutTest : public ::testing::Test {
-protected:
+  protected:
     PaintLayoutTest() : Show(Files, Clock) { Show.FURLs = {"http://a/", "http://b/"}; }
 
-    fakes::TFakeCanvas Paint(std::int32_t w = 1024, std::int32_t h = 768,
+    fakes::TFakeCanvas Paint(std::int32_t w = 1024,
+                             std::int32_t h = 768,
                              TDisplayMode mode = TDisplayMode::dmNormal) {
         fakes::TFakeCanvas canvas(w, h);
         TPaintContext context{mode, w, h, kBack, kFore, "Lumenary", Clock.Time};
@@ -78,10 +79,10 @@ TEST_F(PaintLayoutTest, LoadingTextIsNotLimitedToTheForm) {
 }
 
 TEST_F(PaintLayoutTest, PagePlacement) {
-    EXPECT_EQ(PagePosition(1024, 768, 0), (TPoint{0, 0}));        // as tall as the form
-    EXPECT_EQ(PagePosition(1024, 500), (TPoint{0, 134}));         // shorter: centred
-    EXPECT_EQ(PagePosition(1000, 768), (TPoint{12, 0}));          // narrower: centred
-    EXPECT_EQ(PagePosition(2000, 300), (TPoint{0, 234}));         // wider: from x = 0
+    EXPECT_EQ(PagePosition(1024, 768, 0), (TPoint{0, 0}));          // as tall as the form
+    EXPECT_EQ(PagePosition(1024, 500), (TPoint{0, 134}));           // shorter: centred
+    EXPECT_EQ(PagePosition(1000, 768), (TPoint{12, 0}));            // narrower: centred
+    EXPECT_EQ(PagePosition(2000, 300), (TPoint{0, 234}));           // wider: from x = 0
     EXPECT_EQ(PagePosition(1024, 1768, 1024), (TPoint{0, -1024}));  // tall: scrolled
 }
 

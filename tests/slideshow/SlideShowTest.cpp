@@ -20,7 +20,7 @@ constexpr std::int32_t kFormHeight = 768;
 
 // A file system whose files can be listed by date but refuse to open.
 class TLockedFileSystem : public fakes::TFakeFileSystem {
-public:
+  public:
     int Opens = 0;
     bool RefuseOpen = false;
     std::unique_ptr<IFileReader> OpenRead(const std::string& path) override {
@@ -41,7 +41,7 @@ std::vector<std::uint8_t> BmpBytes(std::int32_t width, std::int32_t height) {
 }
 
 class SlideShowTest : public ::testing::Test {
-protected:
+  protected:
     SlideShowTest() : Show(Files, Clock) {
         Show.FURLs = {"http://a/", "http://b/", "http://c/"};
         Show.FRefreshTime = 1;
@@ -68,7 +68,8 @@ protected:
 TEST_F(SlideShowTest, TallPageScrollsByThirdsThenCountsItsShowTime) {
     PutPage(0, 100, Date1);
     PutPage(1, 1768, Date1);
-    while (Show.FPageIndex != 1) Tick();
+    while (Show.FPageIndex != 1)
+        Tick();
     std::vector<std::int32_t> positions{Show.FScrollPos};
     while (Show.FScrollPos < 1024) {
         Tick();
@@ -100,7 +101,8 @@ TEST_F(SlideShowTest, SingleURLIsLoadedAgainAfterEachShowTimeAndScrollsFromTheTo
     PutPage(0, 1000, Date1);
     Tick();
     EXPECT_EQ(Show.FScrollPos, 256);
-    while (Show.FTimerTag < Show.FURLShowTime) Tick();
+    while (Show.FTimerTag < Show.FURLShowTime)
+        Tick();
     const int opens = Files.Opens;
     Tick();
     EXPECT_EQ(Show.FPageIndex, 0);
@@ -123,7 +125,8 @@ TEST_F(SlideShowTest, ZeroShowTimeShowsAPageOneTickAndPassesMissingPagesOnePerTi
 }
 
 TEST_F(SlideShowTest, MissingFileHoldsThePageUntilItAppears) {
-    for (int i = 0; i < 5; ++i) Tick();
+    for (int i = 0; i < 5; ++i)
+        Tick();
     EXPECT_EQ(Show.FPageIndex, 0);
     EXPECT_TRUE(Show.FBitmap.Empty());
     EXPECT_EQ(Show.FFileDate, 0);
@@ -208,7 +211,8 @@ TEST_F(SlideShowTest, HoldingXFreezesAllProgress) {
     Clock.Held.insert(Vk::X);
     PutPage(0, 300, Date2);
     Clock.Tick += 10 * 60000;  // a capture pass is long overdue
-    for (int i = 0; i < 10; ++i) EXPECT_FALSE(Tick());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(Tick());
     EXPECT_EQ(Show.FScrollPos, 256);
     EXPECT_EQ(Show.FFileDate, Date1);
     EXPECT_EQ(Show.FTimerTag, 0);
@@ -218,7 +222,8 @@ TEST_F(SlideShowTest, HoldingXFreezesAllProgress) {
 }
 
 TEST_F(SlideShowTest, HoldingZSkipsOnePageEachTickAndNeverScrolls) {
-    for (int k = 0; k < 3; ++k) PutPage(k, 3000, Date1);
+    for (int k = 0; k < 3; ++k)
+        PutPage(k, 3000, Date1);
     Clock.Held.insert(Vk::Z);
     std::vector<std::int32_t> pages;
     for (int i = 0; i < 4; ++i) {
@@ -242,7 +247,8 @@ TEST_F(SlideShowTest, ZeroRefreshTimeAsksForCaptureEveryTick) {
     Show.StartRun(Clock.Tick);
     EXPECT_EQ(Show.FNextRefreshTick, Clock.Tick);
     EXPECT_FALSE(Show.TimerTimer(kFormHeight));  // not yet past
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Tick());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Tick());
 }
 
 TEST_F(SlideShowTest, RefreshIsDueOnlyAfterTheRefreshTimeHasPassed) {

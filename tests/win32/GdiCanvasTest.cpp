@@ -23,7 +23,7 @@ std::uint32_t PixelOf(COLORREF c) {
 
 // A memory DC holding a top-down 32-bit DIB section, as the paint target.
 class TTarget {
-public:
+  public:
     TTarget() : FDc(::CreateCompatibleDC(nullptr)) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -35,7 +35,8 @@ public:
         FBitmap.Reset(::CreateDIBSection(FDc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         FBits = static_cast<std::uint32_t*>(bits);
         FSelection.emplace(FDc.Get(), FBitmap.Get());
-        for (int i = 0; i < kW * kH; ++i) FBits[i] = 0x00ABCDEF;
+        for (int i = 0; i < kW * kH; ++i)
+            FBits[i] = 0x00ABCDEF;
     }
     HDC Dc() const { return FDc.Get(); }
     std::uint32_t At(int x, int y) const {
@@ -45,11 +46,12 @@ public:
     int Count(RECT r, std::uint32_t pixel) const {
         int n = 0;
         for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) n += At(x, y) == pixel;
+            for (int x = r.left; x < r.right; ++x)
+                n += At(x, y) == pixel;
         return n;
     }
 
-private:
+  private:
     UniqueMemoryDc FDc;
     UniqueGdiObject FBitmap;
     std::optional<SelectedObject> FSelection;
@@ -60,7 +62,8 @@ private:
 TPageBitmap NumberedBitmap(int w, int h) {
     TPageBitmap bitmap(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) bitmap.Pixels()[y * w + x] = (y << 8) | x;
+        for (int x = 0; x < w; ++x)
+            bitmap.Pixels()[y * w + x] = (y << 8) | x;
     return bitmap;
 }
 
@@ -93,7 +96,7 @@ TEST(GdiCanvas, DrawsOnlyTheVisiblePartOfABitmap) {
         canvas.DrawBitmap(tall, -3, -500);   // scrolled tall page, cut at the left
         canvas.DrawBitmap(small, 195, 95);   // cut at the right and bottom
         canvas.DrawBitmap(small, 500, 500);  // wholly outside
-    }  // presented when the canvas goes
+    }                                        // presented when the canvas goes
     EXPECT_EQ(target.At(0, 0), tall.Pixel(3, 500));
     EXPECT_EQ(target.At(16, 99), tall.Pixel(19, 599));
     EXPECT_EQ(target.At(17, 50), 0u);

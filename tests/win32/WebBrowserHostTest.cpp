@@ -361,7 +361,8 @@ TEST_F(CaptureWebView, CapturePassWaitsForACompletionThatWineNeverSends) {
     form->StartCapture();
     Pump(300);
     // Wine's engine fails every navigation; only a completion would move on.
-    if (!form->Busy()) EXPECT_EQ(form->NextIndex(), 0);
+    EXPECT_FALSE(form->Busy());
+    EXPECT_EQ(form->NextIndex(), 0);
     form.reset();
 }
 

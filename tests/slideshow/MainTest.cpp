@@ -1,0 +1,191 @@
+// The display form with all its platform services faked: the full-screen
+// start, the preview, the close that is refused or really happens, the X/Z
+// shortcuts, the configuration hand-over, and failures at the start.
+#include <gtest/gtest.h>
+
+#include "fakes/FakeCanvas.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeHost.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeWebView.h"
+#include "slideshow/Main.h"
+
+namespace lum {
+namespace {
+
+constexpr const char* kSection = "Software\\Orvane\\Lumenary";
+
+class DisplayFormTest : public ::testing::Test {
+protected:
+    fakes::TFakeApplicationPlatform AppPlatform;
+    TApplication App{AppPlatform};
+    fakes::TFakeHostSystem Host;
+    fakes::TFakeFormWindowFactory Windows;
+    fakes::TFakeRegistry Registry;
+    fakes::TFakeFileSystem Files;
+    fakes::TFakeClock Clock;
+    fakes::TFakeLocale Locale;
+    fakes::TFakeWebView* Web = nullptr;
+    bool FailWebView = false;
+    int ConfigDialogs = 0;
+    TDisplayServices Services{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr};
+    std::unique_ptr<TScreenSaverDisplayForm> Form;
+
+    DisplayFormTest() {
+        SetApplication(&App);
+        App.Title = "Lumenary";
+        Services.CreateWebView = [this](THandle) -> std::unique_ptr<IWebView> {
+            if (FailWebView) throw Exception("OLE コントロールのアクティベートに失敗しました");
+            auto web = std::make_unique<fakes::TFakeWebView>();
+            Web = web.get();
+            return web;
+        };
+        Clock.Tick = 5000;
+    }
+    ~DisplayFormTest() override {
+        Form.reset();
+        SetApplication(nullptr);
+    }
+    TScreenSaverDisplayForm& Start(const std::string& args) {
+        Host.Line = "Lumenary.scr " + args;
+        Form = std::make_unique<TScreenSaverDisplayForm>(Services);
+        return *Form;
+    }
+    fakes::TFakeFormWindow& Window() { return *Windows.Created.at(0); }
+    void SaveURLs(const std::vector<std::string>& urls) {
+        for (std::size_t i = 0; i < urls.size(); ++i)
+            Registry.PutValue(std::string(kSection) + "\\URLList", std::to_string(i + 1),
+                              TRegValue{RegType::String, urls[i]});
+    }
+};
+
+TEST_F(DisplayFormTest, FullScreenStartReadsSettingsAndStartsTheFirstPass) {
+    Registry.PutValue(kSection, "RefreshTime", {RegType::String, "3"});
+    Registry.PutValue(kSection, "URLShowTime", {RegType::String, "7"});
+    Registry.PutValue(kSection, "ShowURL", {RegType::String, "1"});
+    Registry.PutValue(kSection, "BackColor", {RegType::String, "clNavy"});
+    SaveURLs({"https://a.example/", "", "https://b.example/?x=1&y=2"});
+    auto& form = Start("/s");
+
+    EXPECT_TRUE(Files.Folders.count("C:\\Tools\\LumenaryCache\\"));
+    const TSlideShow& show = form.SlideShow();
+    EXPECT_EQ(show.FURLs, (std::vector<std::string>{"https://a.example/", "https://b.example/?x=1&y=2"}));
+    EXPECT_EQ(show.FRefreshTime, 3);
+    EXPECT_EQ(show.FURLShowTime, 7);
+    EXPECT_TRUE(show.FShowURL);
+    EXPECT_FALSE(show.FShowClock);
+    EXPECT_TRUE(show.FEnableScroll);
+    EXPECT_EQ(form.Color, 0x00800000);
+    EXPECT_EQ(form.FontColor, SystemColor(8));
+    EXPECT_EQ(show.FNextRefreshTick, 5000u + 3 * 60000);
+    EXPECT_TRUE(form.Timer->Enabled());
+    ASSERT_NE(Web, nullptr);
+    EXPECT_EQ(Web->Navigations, (std::vector<std::string>{"about:blank"}));
+    EXPECT_TRUE(show.FBitmap.Empty()) << "no page is loaded before the first tick";
+    EXPECT_EQ(Window().Bounds(), (TRect{0, 0, 1024, 768}));
+}
+
+TEST_F(DisplayFormTest, UnreadableSettingsFallBackToTheirDefaultsAndTheRunGoesOn) {
+    Registry.PutValue(kSection, "RefreshTime", {RegType::DWord, ""});
+    Registry.PutValue(kSection, "ShowClock", {RegType::Binary, ""});
+    Registry.PutValue(kSection, "ForeColor", {RegType::String, "blue"});
+    Registry.PutValue(kSection, "URLShowTime", {RegType::String, "9"});
+    auto& form = Start("/s");
+    EXPECT_EQ(form.SlideShow().FRefreshTime, 1);
+    EXPECT_FALSE(form.SlideShow().FShowClock);
+    EXPECT_EQ(form.FontColor, SystemColor(8));
+    EXPECT_EQ(form.SlideShow().FURLShowTime, 9) << "the readable values still count";
+    EXPECT_TRUE(form.Timer->Enabled());
+    EXPECT_TRUE(AppPlatform.Reports.empty());
+}
+
+TEST_F(DisplayFormTest, CaptureFormThatCannotBeActivatedIsReportedOnceAndCachedPagesStillShow) {
+    FailWebView = true;
+    auto& form = Start("/s");
+    ASSERT_EQ(AppPlatform.Reports.size(), 1u);
+    EXPECT_EQ(AppPlatform.Reports[0], "OLE コントロールのアクティベートに失敗しました");
+    EXPECT_TRUE(form.Timer->Enabled());
+    Clock.Tick += 60001 * 2;
+    Window().Send(Msg::Timer, 1);  // a refresh falls due without a capture form
+    EXPECT_EQ(AppPlatform.Reports.size(), 1u);
+}
+
+TEST_F(DisplayFormTest, RefusedCloseKeepsTheSlideShowAndAPassedCloseReleasesItOnce) {
+    Host.NT = false;
+    Host.UsePassword = true;
+    Host.Libraries.insert("password.cpl");
+    Host.Exports.insert("VerifyScreenSavePwd");
+    Host.Verdicts = {false, true};
+    SaveURLs({"https://a.example/"});
+    auto& form = Start("/s");
+
+    Window().Send(Msg::Close);
+    EXPECT_TRUE(form.Timer->Enabled());
+    EXPECT_EQ(form.SlideShow().FURLs.size(), 1u);
+    EXPECT_NE(form.WorkingForm(), nullptr);
+    EXPECT_FALSE(Window().Destroyed);
+
+    Window().Send(Msg::Close);
+    EXPECT_TRUE(Window().Destroyed);
+    EXPECT_FALSE(form.Timer->Enabled());
+    EXPECT_TRUE(form.SlideShow().FURLs.empty());
+    EXPECT_EQ(form.WorkingForm(), nullptr);
+    EXPECT_EQ(AppPlatform.Deferred.size(), 1u) << "the capture form goes from the message loop";
+    AppPlatform.RunDeferred();
+
+    // A late tick or close finds nothing left to touch.
+    Window().Send(Msg::Timer, 1);
+    Window().Send(Msg::Close);
+    EXPECT_TRUE(AppPlatform.Deferred.empty());
+}
+
+TEST_F(DisplayFormTest, XAndZAreConsumedAsShortcutsAndOtherKeysAreNot) {
+    auto& form = Start("/s");
+    EXPECT_TRUE(form.IsShortCut(TMessage{Msg::KeyDown, Vk::X, 0, 0}));
+    EXPECT_TRUE(form.IsShortCut(TMessage{Msg::KeyDown, Vk::Z, 0, 0}));
+    EXPECT_FALSE(form.IsShortCut(TMessage{Msg::KeyDown, 0x41, 0, 0}));
+    EXPECT_FALSE(form.IsShortCut(TMessage{Msg::KeyDown, Vk::Escape, 0, 0}));
+}
+
+TEST_F(DisplayFormTest, TickLoadsTheFirstPageAndRepaints) {
+    SaveURLs({"https://a.example/"});
+    auto& form = Start("/s");
+    const int before = Window().Invalidations;
+    Window().Send(Msg::Timer, 1);
+    EXPECT_EQ(form.SlideShow().FPageIndex, 0);
+    EXPECT_EQ(Window().Invalidations, before + 1);
+
+    fakes::TFakeCanvas canvas(1024, 768);
+    Window().Canvas = &canvas;
+    Window().Send(Msg::Paint);
+    ASSERT_FALSE(canvas.Texts.empty());
+    EXPECT_EQ(canvas.Texts[0].Text, "読み込み中です。しばらくおまちください");
+}
+
+TEST_F(DisplayFormTest, PreviewPaintsTheTitleWhiteOnBlackAndStartsNothing) {
+    Host.Windows[0x3000] = fakes::TFakeWindow{0x40000000, 0, 0, TRect{0, 0, 152, 112}};
+    auto& form = Start("/p 12288");
+    EXPECT_EQ(form.Color, clBlack);
+    EXPECT_EQ(form.FontColor, clWhite);
+    EXPECT_FALSE(form.Timer->Enabled());
+    EXPECT_EQ(Web, nullptr);
+    fakes::TFakeCanvas canvas(152, 112);
+    Window().Canvas = &canvas;
+    Window().Send(Msg::Paint);
+    EXPECT_EQ(canvas.TextAt(5, 5), "Lumenary");
+    Window().Send(Msg::Close);
+    EXPECT_TRUE(Window().Destroyed);
+}
+
+TEST_F(DisplayFormTest, ConfigurationWithoutADialogShowsTheHostMessageAndCloses) {
+    Start("/c");
+    EXPECT_TRUE(Host.Logged("MessageBox 0 このスクリーンセーバーには、設定できるオプションがありません. "
+                            "スクリーンセーバー 131136"));
+    EXPECT_FALSE(App.ShowMainForm);
+    ASSERT_EQ(Host.Posted.size(), 1u);
+    EXPECT_EQ(Host.Posted[0].Msg, Msg::Close);
+}
+
+}  // namespace
+}  // namespace lum
