@@ -22,9 +22,10 @@ constexpr std::int32_t kHeight = 16000;
 
 // A file read with open/read/lseek.
 class TPosixReader : public lum::IFileReader {
-public:
+  public:
     explicit TPosixReader(const std::string& path) : FFd(::open(path.c_str(), O_RDONLY)) {
-        if (FFd < 0) std::abort();
+        if (FFd < 0)
+            std::abort();
     }
     ~TPosixReader() override { ::close(FFd); }
     std::uint64_t Size() override {
@@ -39,22 +40,23 @@ public:
         return ::lseek(FFd, static_cast<off_t>(position), SEEK_SET) >= 0;
     }
 
-private:
+  private:
     int FFd;
 };
 
 class TPosixWriter : public lum::IFileWriter {
-public:
+  public:
     explicit TPosixWriter(const std::string& path) : FFile(std::fopen(path.c_str(), "wb")) {}
     ~TPosixWriter() override {
-        if (FFile) std::fclose(FFile);
+        if (FFile)
+            std::fclose(FFile);
     }
     bool Write(const void* data, std::size_t count) override {
         return FFile && std::fwrite(data, 1, count, FFile) == count;
     }
     bool Commit() override { return true; }
 
-private:
+  private:
     std::FILE* FFile;
 };
 
@@ -62,17 +64,20 @@ private:
 std::string PageFile(std::uint16_t bits) {
     const std::string path = "/tmp/lum-bmpbench-" + std::to_string(bits) + ".bmp";
     static bool written[33] = {};
-    if (written[bits]) return path;
+    if (written[bits])
+        return path;
     const std::uint32_t stride = lum::BmpRowStride(kWidth, bits);
     std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride) * kHeight);
-    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 7 + i / 4099);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<std::uint8_t>(i * 7 + i / 4099);
     lum::TBmpImage image;
     image.Width = kWidth;
     image.Height = kHeight;
     image.BitsPerPixel = bits;
     image.Rows = rows;
     TPosixWriter writer(path);
-    if (!lum::WriteBmp(writer, image)) std::abort();
+    if (!lum::WriteBmp(writer, image))
+        std::abort();
     written[bits] = true;
     return path;
 }
@@ -110,7 +115,8 @@ void ReadWhole(const std::string& path, std::uint8_t* buffer, std::uint64_t size
     std::size_t done = 0;
     while (done < size) {
         const std::size_t n = reader.Read(buffer + done, size - done);
-        if (n == 0) std::abort();
+        if (n == 0)
+            std::abort();
         done += n;
     }
 }

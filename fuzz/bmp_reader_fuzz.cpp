@@ -14,7 +14,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 std::uint32_t Get32(const std::uint8_t* p) {
@@ -27,12 +28,14 @@ void CheckDecoded(const std::uint8_t* data, std::size_t size, const lum::TPageBi
     const bool core = Get32(data + 14) == 12;
     const std::int64_t width = core ? (data[18] | data[19] << 8) : std::int32_t(Get32(data + 18));
     std::int64_t height = core ? (data[20] | data[21] << 8) : std::int32_t(Get32(data + 22));
-    if (height < 0) height = -height;
+    if (height < 0)
+        height = -height;
     Check(bitmap.Width() == width && bitmap.Height() == height);
     Check(width > 0 && width <= lum::kBmpMaxSide && height > 0 && height <= lum::kBmpMaxSide);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     const std::uint32_t* pixels = bitmap.Pixels();
-    for (std::size_t i = 0; i < count; ++i) Check((pixels[i] >> 24) == 0);  // all in bounds
+    for (std::size_t i = 0; i < count; ++i)
+        Check((pixels[i] >> 24) == 0);  // all in bounds
 }
 
 // What a stored pixel of the plain layouts must read back as.
@@ -63,11 +66,13 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
     image.Height = 1 + data[1] % 64;
     image.BitsPerPixel = kDepths[data[2] % 6];
     Bytes rows(lum::BmpRowStride(image.Width, image.BitsPerPixel) * image.Height);
-    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = data[4 + (i * 7) % (size - 4)];
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = data[4 + (i * 7) % (size - 4)];
     std::vector<std::uint32_t> palette;
     if (image.BitsPerPixel <= 8) {
         palette.resize(1 + data[3] % (1u << image.BitsPerPixel));
-        for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = Get32(data + (i % (size - 3)));
+        for (std::size_t i = 0; i < palette.size(); ++i)
+            palette[i] = Get32(data + (i % (size - 3)));
     }
     image.Rows = rows;
     image.Palette = palette;
@@ -77,7 +82,8 @@ void CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
     const lum::TPageBitmap bitmap = lum::ReadBmp(reader);
     Check(bitmap.Width() == image.Width && bitmap.Height() == image.Height);
     for (int y = 0; y < image.Height; ++y) {
-        for (int x = 0; x < image.Width; ++x) Check(bitmap.Pixel(x, y) == Expected(image, x, y));
+        for (int x = 0; x < image.Width; ++x)
+            Check(bitmap.Pixel(x, y) == Expected(image, x, y));
     }
 }
 
@@ -91,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const lum::Exception&) {
         // refused: the expected outcome for most inputs
     }
-    if (size >= 8) CheckRoundTrip(data, size);
+    if (size >= 8)
+        CheckRoundTrip(data, size);
     return 0;
 }

@@ -23,7 +23,8 @@ std::string SizeText(std::int64_t width, std::int64_t height) {
 }
 
 void CheckPalette(const TBmpImage& image) {
-    if (image.BitsPerPixel > 8) return;
+    if (image.BitsPerPixel > 8)
+        return;
     const std::size_t full = std::size_t{1} << image.BitsPerPixel;
     if (image.Palette.empty() || image.Palette.size() > full) {
         throw Exception("a bitmap of " + std::to_string(image.BitsPerPixel) +
@@ -32,17 +33,19 @@ void CheckPalette(const TBmpImage& image) {
     }
 }
 
-// Throws when the image cannot be saved as a file that ReadBmp reads back.
+// Throws when the image cannot be saved as a bitmap file. Only the format
+// bounds the size (the file size field has 32 bits): a picture beyond the
+// reader's limits is still saved, and refused when it is read.
 void CheckImage(const TBmpImage& image) {
     const auto bits = image.BitsPerPixel;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         throw Exception("cannot save a bitmap of " + std::to_string(bits) + " bits per pixel");
     if (image.Width <= 0 || image.Height <= 0)
         throw Exception("bitmap to save has no pixels: " + SizeText(image.Width, image.Height));
-    if (!FitsLimits(image.Width, image.Height))
+    const std::uint64_t needed = RowStride(image.Width, bits) * image.Height;
+    if (needed + kFileHeaderSize + kInfoHeaderSize + 256 * 4 > 0xFFFFFFFFu)
         throw Exception("bitmap of " + SizeText(image.Width, image.Height) +
                         " is too large to save");
-    const std::uint64_t needed = RowStride(image.Width, bits) * image.Height;
     if (image.Rows.size() < needed) {
         throw Exception("bitmap to save holds " + std::to_string(image.Rows.size()) +
                         " bytes of rows where " + std::to_string(needed) + " are needed");
@@ -61,7 +64,8 @@ void TPageBitmap::Resize(std::int32_t width, std::int32_t height) {
         throw Exception("cannot make a bitmap of " + SizeText(width, height));
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     // A new block rather than a grown one: the old pixels need no copying.
-    if (count > FPixels.capacity() || count < FPixels.capacity() / 2) Clear();
+    if (count > FPixels.capacity() || count < FPixels.capacity() / 2)
+        Clear();
     try {
         FPixels.resize(count);
     } catch (const std::bad_alloc&) {
@@ -79,18 +83,18 @@ void TPageBitmap::Clear() {
 }
 
 std::uint32_t BmpRowStride(std::int32_t width, std::uint16_t bitsPerPixel) {
-    if (width <= 0) return 0;
+    if (width <= 0)
+        return 0;
     const std::uint64_t stride = RowStride(static_cast<std::uint64_t>(width), bitsPerPixel);
     return stride > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(stride);
 }
 
 bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
     CheckImage(image);
-    const auto colours = static_cast<std::uint32_t>(image.BitsPerPixel <= 8 ? image.Palette.size()
-                                                                            : 0);
-    const std::uint32_t offset =
-        kFileHeaderSize + kInfoHeaderSize + colours * 4;
-    // The limits keep the pixel bytes well below 4 GiB, so the sizes fit the fields.
+    const auto colours =
+        static_cast<std::uint32_t>(image.BitsPerPixel <= 8 ? image.Palette.size() : 0);
+    const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + colours * 4;
+    // CheckImage keeps the file below 4 GiB, so the sizes fit their fields.
     const auto imageBytes =
         static_cast<std::uint32_t>(RowStride(image.Width, image.BitsPerPixel) * image.Height);
     const std::uint32_t fullColours = 1u << (image.BitsPerPixel <= 8 ? image.BitsPerPixel : 0);
@@ -113,7 +117,8 @@ bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
     p = PutU32(p, kPixelsPerMetre);
     p = PutU32(p, colours == fullColours ? 0 : colours);  // 0: the full table of the depth
     p = PutU32(p, 0);                                     // all colours important
-    for (std::uint32_t i = 0; i < colours; ++i) p = PutU32(p, image.Palette[i] & 0x00FFFFFFu);
+    for (std::uint32_t i = 0; i < colours; ++i)
+        p = PutU32(p, image.Palette[i] & 0x00FFFFFFu);
     return writer.Write(head.data(), head.size()) && writer.Write(image.Rows.data(), imageBytes);
 }
 

@@ -33,7 +33,8 @@ constexpr std::uint64_t RowStride(std::uint64_t width, std::uint32_t bitsPerPixe
 
 // A mask whose set bits form one run (or no bits at all).
 constexpr bool IsContiguousMask(std::uint32_t mask) {
-    if (mask == 0) return true;
+    if (mask == 0)
+        return true;
     const std::uint32_t run = mask >> std::countr_zero(mask);
     return (run & (run + 1)) == 0;
 }
@@ -58,7 +59,8 @@ inline std::uint8_t* PutU16(std::uint8_t* p, std::uint16_t value) {
 }
 
 inline std::uint8_t* PutU32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
     return p + 4;
 }
 

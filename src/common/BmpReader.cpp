@@ -32,7 +32,8 @@ void ReadExact(IFileReader& reader, void* buffer, std::size_t count) {
     auto* p = static_cast<std::uint8_t*>(buffer);
     while (count > 0) {
         const std::size_t n = reader.Read(p, count);
-        if (n == 0 || n > count) FailTruncated();
+        if (n == 0 || n > count)
+            FailTruncated();
         p += n;
         count -= n;
     }
@@ -50,7 +51,8 @@ struct TChannel {
 TChannel MakeChannel(std::uint32_t mask) {
     TChannel channel;
     channel.Mask = mask;
-    if (mask == 0) return channel;  // the channel is always 0
+    if (mask == 0)
+        return channel;  // the channel is always 0
     const int bits = std::popcount(mask);
     const int kept = std::min(bits, 8);
     channel.Shift = std::countr_zero(mask) + bits - kept;
@@ -119,12 +121,13 @@ void CheckDimensions(const TLayout& l) {
 void CheckFormat(const TLayout& l) {
     const auto bits = l.Bits;
     const bool core = l.HeaderSize == kCoreHeaderSize;
-    const bool known = bits == 1 || bits == 4 || bits == 8 || bits == 24 ||
-                       (!core && (bits == 16 || bits == 32));
+    const bool known =
+        bits == 1 || bits == 4 || bits == 8 || bits == 24 || (!core && (bits == 16 || bits == 32));
     switch (l.Compression) {
         case kBiRgb:
             if (!known)
-                Fail("bitmap depth of " + std::to_string(bits) + " bits per pixel is not supported");
+                Fail("bitmap depth of " + std::to_string(bits) +
+                     " bits per pixel is not supported");
             return;
         case kBiBitfields:
         case kBiAlphaBitfields:
@@ -179,7 +182,8 @@ void CheckPlacement(TLayout& l) {
 // The colour table at 8 bits or fewer: biClrUsed entries (0: the full table of
 // the depth, more than that: clamped), and no more than fit before the pixels.
 void ReadPalette(IFileReader& reader, TLayout& l) {
-    if (l.Bits > 8) return;
+    if (l.Bits > 8)
+        return;
     const std::uint32_t full = 1u << l.Bits;
     const std::uint32_t entrySize = l.HeaderSize == kCoreHeaderSize ? 3 : 4;
     std::uint32_t count = l.ColoursUsed == 0 ? full : std::min(l.ColoursUsed, full);
@@ -195,10 +199,12 @@ void ReadPalette(IFileReader& reader, TLayout& l) {
 TLayout ReadLayout(IFileReader& reader) {
     TLayout l;
     l.FileSize = reader.Size();
-    if (l.FileSize == 0) Fail("bitmap file is empty");
+    if (l.FileSize == 0)
+        Fail("bitmap file is empty");
     std::uint8_t head[kMaxHeadBytes];
     ReadExact(reader, head, 2);
-    if (head[0] != 'B' || head[1] != 'M') Fail("not a bitmap file: it does not begin with \"BM\"");
+    if (head[0] != 'B' || head[1] != 'M')
+        Fail("not a bitmap file: it does not begin with \"BM\"");
     ReadExact(reader, head + 2, kFileHeaderSize + 2);
     l.Offset = GetU32(head + 10);
     l.HeaderSize = GetU32(head + kFileHeaderSize);
@@ -213,7 +219,8 @@ TLayout ReadLayout(IFileReader& reader) {
     ReadMasks(reader, l);
     CheckPlacement(l);
     ReadPalette(reader, l);
-    if (!reader.Seek(l.Offset)) FailTruncated();
+    if (!reader.Seek(l.Offset))
+        FailTruncated();
     return l;
 }
 
@@ -225,7 +232,8 @@ std::uint32_t Pack(const TLayout& l, std::uint32_t pixel) {
 using TRowDecoder = void (*)(const std::uint8_t*, std::uint32_t*, std::size_t, const TLayout&);
 
 void DecodeRow1(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout& l) {
-    for (std::size_t x = 0; x < w; ++x) d[x] = l.Palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
+    for (std::size_t x = 0; x < w; ++x)
+        d[x] = l.Palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
 }
 
 void DecodeRow4(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout& l) {
@@ -234,11 +242,13 @@ void DecodeRow4(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TL
 }
 
 void DecodeRow8(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout& l) {
-    for (std::size_t x = 0; x < w; ++x) d[x] = l.Palette[s[x]];
+    for (std::size_t x = 0; x < w; ++x)
+        d[x] = l.Palette[s[x]];
 }
 
 void DecodeRow16(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout& l) {
-    for (std::size_t x = 0; x < w; ++x) d[x] = Pack(l, GetU16(s + 2 * x));
+    for (std::size_t x = 0; x < w; ++x)
+        d[x] = Pack(l, GetU16(s + 2 * x));
 }
 
 void DecodeRow24(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout&) {
@@ -247,17 +257,24 @@ void DecodeRow24(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const T
 }
 
 void DecodeRow32(const std::uint8_t* s, std::uint32_t* d, std::size_t w, const TLayout& l) {
-    for (std::size_t x = 0; x < w; ++x) d[x] = Pack(l, GetU32(s + 4 * x));
+    for (std::size_t x = 0; x < w; ++x)
+        d[x] = Pack(l, GetU32(s + 4 * x));
 }
 
 TRowDecoder RowDecoder(std::uint16_t bits) {
     switch (bits) {
-        case 1: return DecodeRow1;
-        case 4: return DecodeRow4;
-        case 8: return DecodeRow8;
-        case 16: return DecodeRow16;
-        case 24: return DecodeRow24;
-        default: return DecodeRow32;
+        case 1:
+            return DecodeRow1;
+        case 4:
+            return DecodeRow4;
+        case 8:
+            return DecodeRow8;
+        case 16:
+            return DecodeRow16;
+        case 24:
+            return DecodeRow24;
+        default:
+            return DecodeRow32;
     }
 }
 
@@ -296,7 +313,8 @@ void ReverseRows(std::uint32_t* block, std::size_t count, std::size_t width) {
     }
     if (count % 2 == 1) {
         std::uint32_t* middle = block + (count / 2) * width;
-        for (std::size_t x = 0; x < width; ++x) middle[x] &= kRgbBits;
+        for (std::size_t x = 0; x < width; ++x)
+            middle[x] &= kRgbBits;
     }
 }
 
@@ -313,7 +331,8 @@ void DecodeDirect(IFileReader& reader, const TLayout& l, TPageBitmap& bitmap) {
         std::uint32_t* block = bitmap.Pixels() + first * width;
         ReadExact(reader, block, count * width * 4);
         if (l.TopDown) {
-            for (std::size_t i = 0; i < count * width; ++i) block[i] &= kRgbBits;
+            for (std::size_t i = 0; i < count * width; ++i)
+                block[i] &= kRgbBits;
         } else {
             ReverseRows(block, count, width);
         }

@@ -44,12 +44,15 @@ std::uint32_t MsgDlgIcon(TMsgDlgType type) {
 
 void BeepForType(IMessageBoxes& boxes, TMsgDlgType type) {
     const std::uint32_t icon = MsgDlgIcon(type);
-    if (icon != MsgIcon::None) boxes.MessageBeep(icon);
+    if (icon != MsgIcon::None)
+        boxes.MessageBeep(icon);
 }
 
 // The help context names a help topic; the program has no help file, so it
 // is accepted and not used.
-void ShowMsg(IMessageBoxes& boxes, const std::string& text, TMsgDlgType type,
+void ShowMsg(IMessageBoxes& boxes,
+             const std::string& text,
+             TMsgDlgType type,
              std::int32_t /*helpContext*/) {
     BeepForType(boxes, type);
     TMessageBoxRequest request = RequestFor(text, type);
@@ -58,7 +61,9 @@ void ShowMsg(IMessageBoxes& boxes, const std::string& text, TMsgDlgType type,
     boxes.ShowMessageBox(request);
 }
 
-bool AskYesNo(IMessageBoxes& boxes, const std::string& text, TMsgDlgType type,
+bool AskYesNo(IMessageBoxes& boxes,
+              const std::string& text,
+              TMsgDlgType type,
               std::int32_t /*helpContext*/) {
     BeepForType(boxes, type);
     TMessageBoxRequest request = RequestFor(text, type);

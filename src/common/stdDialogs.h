@@ -27,11 +27,15 @@ std::uint32_t MsgDlgIcon(TMsgDlgType type);
 // Plays the type's system sound; no sound for other types.
 void BeepForType(IMessageBoxes& boxes, TMsgDlgType type);
 // Beeps, then shows text with the single button "OK" until it is closed.
-void ShowMsg(IMessageBoxes& boxes, const std::string& text, TMsgDlgType type,
+void ShowMsg(IMessageBoxes& boxes,
+             const std::string& text,
+             TMsgDlgType type,
              std::int32_t helpContext);
 // Beeps, then asks with "はい(&Y)" (default) and "いいえ(&N)" (Esc and the
 // close box); true exactly when the answer is yes.
-bool AskYesNo(IMessageBoxes& boxes, const std::string& text, TMsgDlgType type,
+bool AskYesNo(IMessageBoxes& boxes,
+              const std::string& text,
+              TMsgDlgType type,
               std::int32_t helpContext);
 
 }  // namespace lum

@@ -20,8 +20,11 @@ inline constexpr std::uint32_t kListFilesSkipAttributes =
 // last part may hold wildcards), in the order the file system lists them,
 // without their extension when stripExtension is set. The list is not
 // cleared first. True when at least one name was appended.
-bool ListFiles(IFileSystem& fileSystem, const std::string& mask, std::uint32_t attributes,
-               std::vector<std::string>& list, bool stripExtension);
+bool ListFiles(IFileSystem& fileSystem,
+               const std::string& mask,
+               std::uint32_t attributes,
+               std::vector<std::string>& list,
+               bool stripExtension);
 
 // The name without its extension: everything from the last "." on.
 std::string StripExtension(const std::string& name);

@@ -33,7 +33,7 @@ struct TMessageBoxRequest {
 };
 
 class IMessageBoxes {
-public:
+  public:
     virtual ~IMessageBoxes() = default;
     // Plays the system sound of the kind (MessageBeep).
     virtual void MessageBeep(std::uint32_t icon) = 0;

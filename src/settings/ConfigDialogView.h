@@ -11,7 +11,7 @@
 
 namespace lum {
 
-enum class TConfigSpin { ReloadTime, ShowTime };             // URLReloadTime, URLShowTime
+enum class TConfigSpin { ReloadTime, ShowTime };  // URLReloadTime, URLShowTime
 enum class TConfigCheck { ShowURL, ShowClock, EnableScroll };
 enum class TConfigChooser { BackColor, ForeColor };
 
@@ -24,7 +24,7 @@ struct TConfigDialogEvents {
 };
 
 class IConfigDialogView {
-public:
+  public:
     virtual ~IConfigDialogView() = default;
 
     // Spin controls: the position (already within 0..60) shown in the edit

@@ -33,9 +33,12 @@ void RunGuarded(F&& handler) {
 // Byte length of the UTF-8 sequence that starts with lead, and its size in
 // UTF-16 units. Stray continuation bytes count as one character each.
 std::pair<std::size_t, std::size_t> CharSize(unsigned char lead) {
-    if (lead >= 0xF0) return {4, 2};
-    if (lead >= 0xE0) return {3, 1};
-    if (lead >= 0xC0) return {2, 1};
+    if (lead >= 0xF0)
+        return {4, 2};
+    if (lead >= 0xE0)
+        return {3, 1};
+    if (lead >= 0xC0)
+        return {2, 1};
     return {1, 1};
 }
 
@@ -51,13 +54,13 @@ std::size_t UTF16Length(std::string_view text) {
 
 // RAII: the URL box does not redraw while it is filled line by line.
 class TRedrawSuspended {
-public:
+  public:
     explicit TRedrawSuspended(IConfigDialogView& view) : FView(view) { FView.SetURLRedraw(false); }
     ~TRedrawSuspended() { FView.SetURLRedraw(true); }
     TRedrawSuspended(const TRedrawSuspended&) = delete;
     TRedrawSuspended& operator=(const TRedrawSuspended&) = delete;
 
-private:
+  private:
     IConfigDialogView& FView;
 };
 
@@ -67,7 +70,8 @@ const std::vector<TColorEntry>& OfferedColors() {
     static const std::vector<TColorEntry> offered = [] {
         std::vector<TColorEntry> result;
         for (const TColorEntry& entry : ColorTable()) {
-            if (entry.ChooserName) result.push_back(entry);
+            if (entry.ChooserName)
+                result.push_back(entry);
         }
         return result;
     }();
@@ -77,7 +81,8 @@ const std::vector<TColorEntry>& OfferedColors() {
 std::int32_t ColorSelectionOf(TColor color) {
     const auto& offered = OfferedColors();
     for (std::size_t i = 0; i < offered.size(); ++i) {
-        if (offered[i].Value == color) return static_cast<std::int32_t>(i);
+        if (offered[i].Value == color)
+            return static_cast<std::int32_t>(i);
     }
     return kNoColorSelection;
 }
@@ -89,10 +94,12 @@ std::int32_t SpinPositionFromValue(std::int32_t value) {
 }
 
 std::int32_t SpinPositionFromText(std::string_view text, std::int32_t lastValid) {
-    if (text.empty() || text.size() > 9) return lastValid;
+    if (text.empty() || text.size() > 9)
+        return lastValid;
     std::int32_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return lastValid;
+        if (c < '0' || c > '9')
+            return lastValid;
         value = value * 10 + (c - '0');
     }
     return value <= kSpinMax ? value : lastValid;
@@ -103,7 +110,8 @@ std::string CutLine(std::string_view line, std::size_t maxChars) {
     std::size_t i = 0;
     while (i < line.size()) {
         const auto [bytes, width] = CharSize(static_cast<unsigned char>(line[i]));
-        if (units + width > maxChars) break;
+        if (units + width > maxChars)
+            break;
         units += width;
         i = std::min(line.size(), i + bytes);
     }
@@ -114,9 +122,11 @@ std::vector<std::string> SplitURLLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
         lines.push_back(CutLine(text.substr(start, i - start), kMaxURLLineChars));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
         start = i + 1;
     }
     // The text after the last break is the last line; when it is empty
@@ -129,7 +139,8 @@ std::vector<std::string> SplitURLLines(std::string_view text) {
 
 std::string JoinURLLines(const std::vector<std::string>& lines) {
     std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 2;
+    for (const auto& line : lines)
+        size += line.size() + 2;
     std::string text;
     text.reserve(size);
     for (const auto& line : lines) {
@@ -144,8 +155,10 @@ TPoint ScreenCenteredPosition(TSize screen, TSize dialog) {
                   std::max(0, (screen.Height - dialog.Height) / 2)};
 }
 
-TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner, IRegistry& registry,
-                                       IFileSystem& fileSystem, IMessageBoxes& messageBoxes,
+TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner,
+                                       IRegistry& registry,
+                                       IFileSystem& fileSystem,
+                                       IMessageBoxes& messageBoxes,
                                        std::string cacheDir,
                                        std::unique_ptr<IConfigDialogView> view)
     : TCustomForm(owner),
@@ -208,12 +221,12 @@ void TLumenaryConfigDlg::LoadURLList(TSettingsStore& store) {
 // the URL, and the box hands out at most kMaxURLLineChars of that line: the
 // name and "=" take their share of the limit. Only URLs near the limit need
 // their value names, which are read again for them.
-void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls,
-                                       const std::string& keyPath) {
+void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls, const std::string& keyPath) {
     const bool nearLimit = std::any_of(urls.begin(), urls.end(), [](const std::string& url) {
         return UTF16Length(url) + 1 > kMaxURLLineChars;
     });
-    if (!nearLimit) return;
+    if (!nearLimit)
+        return;
     std::vector<std::size_t> prefixes;
     const IRegistry::TKey key = FRegistry.OpenKey(FRegistry.CurrentUser(), keyPath);
     if (key) {
@@ -231,10 +244,9 @@ void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls,
     for (std::size_t i = 0; i < urls.size(); ++i) {
         // Should the list have changed in between, the names "1", "2", ...
         // of a list this dialog saved stand in.
-        const std::size_t prefix =
-            i < prefixes.size() && prefixes.size() == urls.size()
-                ? prefixes[i]
-                : std::to_string(i + 1).size() + 1;
+        const std::size_t prefix = i < prefixes.size() && prefixes.size() == urls.size()
+                                       ? prefixes[i]
+                                       : std::to_string(i + 1).size() + 1;
         urls[i] = CutLine(urls[i], kMaxURLLineChars - std::min(prefix, kMaxURLLineChars));
     }
 }
@@ -242,7 +254,8 @@ void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls,
 void TLumenaryConfigDlg::EmptyPageCache() {
     std::vector<std::string> names;
     ListFiles(FFileSystem, FCacheDir + "*.bmp", 0x3F, names, false);
-    for (const std::string& name : names) FFileSystem.DeleteFile(FCacheDir + name);
+    for (const std::string& name : names)
+        FFileSystem.DeleteFile(FCacheDir + name);
 }
 
 std::int32_t TLumenaryConfigDlg::ReadSpin(TConfigSpin spin) {
@@ -273,7 +286,8 @@ void TLumenaryConfigDlg::OKBtnClick() {
 }
 
 void TLumenaryConfigDlg::EraseSectionClick() {
-    if (!AskYesNo(FMessageBoxes, kEraseQuestion, mtConfirmation, 0)) return;
+    if (!AskYesNo(FMessageBoxes, kEraseQuestion, mtConfirmation, 0))
+        return;
     {
         TSettingsStore store(FRegistry);
         store.EraseKey(store.SettingsSection());
@@ -281,13 +295,16 @@ void TLumenaryConfigDlg::EraseSectionClick() {
     ShowMsg(FMessageBoxes, kEraseDoneNotice, mtInformation, 0);
 }
 
-void TLumenaryConfigDlg::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+void TLumenaryConfigDlg::SetBounds(std::int32_t left,
+                                   std::int32_t top,
+                                   std::int32_t width,
                                    std::int32_t height) {
     FView->SetBounds(TRect{left, top, left + width, top + height});
 }
 
 void TLumenaryConfigDlg::SetVisible(bool visible) {
-    if (visible) PlaceOnScreen();
+    if (visible)
+        PlaceOnScreen();
     FView->SetVisible(visible);
 }
 
@@ -299,11 +316,12 @@ int TLumenaryConfigDlg::ShowModal() {
 // Only the first showing places the dialog; later ones keep where the user
 // moved it.
 void TLumenaryConfigDlg::PlaceOnScreen() {
-    if (FPlaced) return;
+    if (FPlaced)
+        return;
     FPlaced = true;
     const TRect bounds = FView->BoundsRect();
-    const TPoint at = ScreenCenteredPosition(FView->ScreenSize(),
-                                             TSize{bounds.Width(), bounds.Height()});
+    const TPoint at =
+        ScreenCenteredPosition(FView->ScreenSize(), TSize{bounds.Width(), bounds.Height()});
     FView->SetBounds(TRect{at.X, at.Y, at.X + bounds.Width(), at.Y + bounds.Height()});
 }
 

@@ -55,11 +55,14 @@ std::vector<std::string> SplitURLLines(std::string_view text);
 std::string JoinURLLines(const std::vector<std::string>& lines);
 
 class TLumenaryConfigDlg : public TCustomForm {
-public:
+  public:
     // Takes over the view and runs FormCreate. cacheDir is the page cache
     // folder with its trailing delimiter.
-    TLumenaryConfigDlg(TComponent* owner, IRegistry& registry, IFileSystem& fileSystem,
-                       IMessageBoxes& messageBoxes, std::string cacheDir,
+    TLumenaryConfigDlg(TComponent* owner,
+                       IRegistry& registry,
+                       IFileSystem& fileSystem,
+                       IMessageBoxes& messageBoxes,
+                       std::string cacheDir,
                        std::unique_ptr<IConfigDialogView> view);
 
     // The handlers; each throws the failure it meets.
@@ -69,7 +72,9 @@ public:
 
     THandle Handle() override { return FView->Handle(); }
     TRect BoundsRect() override { return FView->BoundsRect(); }
-    void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+    void SetBounds(std::int32_t left,
+                   std::int32_t top,
+                   std::int32_t width,
                    std::int32_t height) override;
     void SetVisible(bool visible) override;
     // A dialog is never embedded in another window.
@@ -80,7 +85,7 @@ public:
 
     IConfigDialogView& View() { return *FView; }
 
-private:
+  private:
     void LoadSettings();
     void LoadURLList(TSettingsStore& store);
     // keyPath: the URL list key below HKEY_CURRENT_USER.

@@ -60,7 +60,8 @@ void EraseKeyBelow(IRegistry& registry, IRegistry::TKey parent, const std::strin
         if (key.Get()) {
             for (std::uint32_t index = registry.SubkeyCount(key.Get()); index-- > 0;) {
                 std::string subkey;
-                if (registry.SubkeyName(key.Get(), index, subkey)) {
+                // An empty name would open the key itself again.
+                if (registry.SubkeyName(key.Get(), index, subkey) && !subkey.empty()) {
                     EraseKeyBelow(registry, key.Get(), subkey);
                 }
             }

@@ -18,8 +18,8 @@ constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
 // never an overflowed one.
 std::int32_t WithMargin(std::int32_t scrollSize) {
     const std::int64_t size = std::int64_t{scrollSize} + kMargin;
-    return static_cast<std::int32_t>(std::min<std::int64_t>(
-        size, std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(size, std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <string_view>
 #include <vector>
 
 #include "settings/ConfigDlg.h"
@@ -15,10 +16,11 @@ namespace {
 
 constexpr int kClientWidth = 313;
 constexpr int kClientHeight = 379;
-constexpr int kColorItemHeight = 16;
 constexpr int kColorDropDownItems = 8;
 constexpr int kFontHeight = 12;
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: group boxes do not paint their inside, the dialog
+// paints it for them.
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 }  // namespace
@@ -38,6 +40,7 @@ namespace {
 constexpr DWORD kTab = WS_TABSTOP | WS_GROUP;
 constexpr DWORD kEdit = ES_AUTOHSCROLL | kTab;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX | kTab;
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP;
 constexpr DWORD kChooser =
     CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | kTab;
 constexpr DWORD kUpDown = UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS;
@@ -51,61 +54,34 @@ const TControlSpec kControls[] = {
     {idURLList, L"EDIT", "",
      ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | WS_HSCROLL | kTab,
      WS_EX_CLIENTEDGE, 8 + 2, 8 + 14, 293, 189},
-    {idLabel1, L"STATIC", "再読込までの時間(分/&M)：", SS_LEFT, 0, 12, 220, 135, 12},
+    {idLabel1, L"STATIC", "再読込までの時間(分/&M)：", kLabel, 0, 12, 220, 135, 12},
     {idURLReloadTime, L"EDIT", "0", kEdit, WS_EX_CLIENTEDGE, 152, 216, 37, 20},
     {idURLReloadTimeUpDown, UPDOWN_CLASSW, "", kUpDown, 0, 189, 216, 16, 20},
-    {idLabel4, L"STATIC", "1ページの表示時間(秒/&S)：", SS_LEFT, 0, 12, 244, 139, 12},
+    {idLabel4, L"STATIC", "1ページの表示時間(秒/&S)：", kLabel, 0, 12, 244, 139, 12},
     {idURLShowTime, L"EDIT", "0", kEdit, WS_EX_CLIENTEDGE, 152, 240, 37, 20},
     {idURLShowTimeUpDown, UPDOWN_CLASSW, "", kUpDown, 0, 189, 240, 16, 20},
     {idShowConfigs, L"BUTTON", "表示", BS_GROUPBOX, 0, 196, 264, 109, 53},
     {idShowURL, L"BUTTON", "表示中URL(&U)", kCheck, 0, 196 + 8, 264 + 12, 97, 17},
     {idShowClock, L"BUTTON", "現在時刻(&C)", kCheck, 0, 196 + 8, 264 + 32, 97, 17},
-    {idEraseSection, L"BUTTON", "レジストリキー削除(&E)", BS_PUSHBUTTON | kTab, 0, 8, 348, 129,
-     25},
-    {idLabel2, L"STATIC", "背景色(&B)：", SS_LEFT, 0, 12, 268, 58, 12},
+    {idEraseSection, L"BUTTON", "レジストリキー削除(&E)", BS_PUSHBUTTON | kTab, 0, 8, 348, 129, 25},
+    {idLabel2, L"STATIC", "背景色(&B)：", kLabel, 0, 12, 268, 58, 12},
     {idBackColor, L"COMBOBOX", "", kChooser, 0, 76, 264, 113, 22},
-    {idLabel3, L"STATIC", "文字色(&F)：", SS_LEFT, 0, 12, 296, 57, 12},
+    {idLabel3, L"STATIC", "文字色(&F)：", kLabel, 0, 12, 296, 57, 12},
     {idForeColor, L"COMBOBOX", "", kChooser, 0, 76, 292, 113, 22},
     {idEnableScroll, L"BUTTON", "スクロールして全体を表示(&R)", kCheck, 0, 8, 324, 297, 17},
     {IDOK, L"BUTTON", "OK", BS_DEFPUSHBUTTON | kTab, 0, 147, 348, 75, 25},
     {IDCANCEL, L"BUTTON", "キャンセル", BS_PUSHBUTTON | kTab, 0, 227, 348, 75, 25},
 };
 
-int SpinEditId(TConfigSpin spin) {
-    return spin == TConfigSpin::ReloadTime ? idURLReloadTime : idURLShowTime;
-}
-int SpinUpDownId(TConfigSpin spin) {
-    return spin == TConfigSpin::ReloadTime ? idURLReloadTimeUpDown : idURLShowTimeUpDown;
-}
-int CheckId(TConfigCheck check) {
-    switch (check) {
-        case TConfigCheck::ShowURL:
-            return idShowURL;
-        case TConfigCheck::ShowClock:
-            return idShowClock;
-        case TConfigCheck::EnableScroll:
-            break;
-    }
-    return idEnableScroll;
-}
-int ChooserId(TConfigChooser chooser) {
-    return chooser == TConfigChooser::BackColor ? idBackColor : idForeColor;
-}
-
-// An in-memory dialog template without controls: the dialog manager then
-// gives the window its keyboard navigation, default button and Esc, and
-// the controls are added in pixels afterwards.
 std::vector<WORD> DialogTemplate(const std::wstring& caption) {
-    std::vector<WORD> words;
-    auto dword = [&words](DWORD value) {
-        words.push_back(LOWORD(value));
-        words.push_back(HIWORD(value));
-    };
-    dword(kDialogStyle);
-    dword(kDialogExStyle);
-    words.insert(words.end(), {0, 0, 0, 0, 0});  // no items; x, y, cx, cy
-    words.insert(words.end(), {0, 0});           // no menu, the standard class
-    words.insert(words.end(), caption.begin(), caption.end());
+    // style, extended style, no items, x, y, cx, cy, no menu, standard class
+    std::vector<WORD> words(11, 0);
+    words[0] = LOWORD(kDialogStyle);
+    words[1] = HIWORD(kDialogStyle);
+    words[2] = LOWORD(kDialogExStyle);
+    words[3] = HIWORD(kDialogExStyle);
+    for (wchar_t c : caption)
+        words.push_back(static_cast<WORD>(c));
     words.push_back(0);
     return words;
 }
@@ -113,7 +89,8 @@ std::vector<WORD> DialogTemplate(const std::wstring& caption) {
 int ScreenDpi() {
     HDC dc = ::GetDC(nullptr);
     const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ::ReleaseDC(nullptr, dc);
+    if (dc)
+        ::ReleaseDC(nullptr, dc);
     return dpi > 0 ? dpi : 96;
 }
 
@@ -126,11 +103,6 @@ HFONT CreateDialogFont(int dpi) {
     return ::CreateFontIndirectW(&font);
 }
 
-COLORREF ColorRef(TColor color) {
-    if (IsSystemColor(color)) return ::GetSysColor(SystemColorIndex(color));
-    return static_cast<COLORREF>(color) & 0x00FFFFFF;
-}
-
 }  // namespace
 
 TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
@@ -138,12 +110,14 @@ TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
     ::InitCommonControlsEx(&controls);
     FFont.Reset(CreateDialogFont(FDpi));
     HWND ownerWnd = reinterpret_cast<HWND>(owner);
-    if (ownerWnd && !::IsWindow(ownerWnd)) ownerWnd = nullptr;
+    if (ownerWnd && !::IsWindow(ownerWnd))
+        ownerWnd = nullptr;
     const auto words = DialogTemplate(Widen("Lumenary設定"));
-    HWND wnd = ::CreateDialogIndirectParamW(
-        ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), ownerWnd,
-        &DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!wnd) throw Exception("設定ダイアログを作成できません");
+    HWND wnd = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
+                                            reinterpret_cast<LPCDLGTEMPLATEW>(words.data()),
+                                            ownerWnd, &DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!wnd)
+        throw Exception("設定ダイアログを作成できません");
     FWnd.Reset(wnd);
     RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
     ::AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
@@ -154,12 +128,14 @@ TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
 
 TConfigDialogWindow::~TConfigDialogWindow() {
     // The window goes before the font its controls use.
-    if (FWnd) ::SetWindowLongPtrW(FWnd.Get(), DWLP_USER, 0);
+    if (FWnd)
+        ::SetWindowLongPtrW(FWnd.Get(), DWLP_USER, 0);
     FWnd.Reset();
 }
 
 void TConfigDialogWindow::CreateControls() {
-    for (const TControlSpec& spec : kControls) AddControl(spec);
+    for (const TControlSpec& spec : kControls)
+        AddControl(spec);
     AttachSpin(idURLReloadTime, idURLReloadTimeUpDown);
     AttachSpin(idURLShowTime, idURLShowTimeUpDown);
     FillColorChooser(idBackColor);
@@ -172,16 +148,37 @@ void TConfigDialogWindow::CreateControls() {
 HWND TConfigDialogWindow::AddControl(const TControlSpec& spec) {
     int height = spec.Height;
     // A combo box's window height includes its dropped-down list.
-    if (spec.Style & CBS_DROPDOWNLIST)
+    if (std::wstring_view(spec.ClassName) == L"COMBOBOX")
         height += kColorItemHeight * kColorDropDownItems + 2;
     HWND wnd = ::CreateWindowExW(spec.ExStyle, spec.ClassName, Widen(spec.Text).c_str(),
                                  WS_CHILD | WS_VISIBLE | spec.Style, Scale(spec.Left),
                                  Scale(spec.Top), Scale(spec.Width), Scale(height), FWnd.Get(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)),
                                  ::GetModuleHandleW(nullptr), nullptr);
-    if (!wnd) throw Exception("設定ダイアログを作成できません");
+    if (!wnd)
+        throw Exception("設定ダイアログを作成できません");
     ::SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
+    if (spec.Style == kLabel) FitLabel(wnd, spec.Text);
     return wnd;
+}
+
+// A label is as wide as its text in the dialog's font, whatever font the
+// system substitutes, so that it is never cut off.
+void TConfigDialogWindow::FitLabel(HWND label, const char* text) const {
+    HDC dc = ::GetDC(label);
+    if (!dc) return;
+    const HGDIOBJ old = ::SelectObject(dc, FFont.Get());
+    const std::wstring wide = Widen(text);
+    RECT extent{0, 0, 0, 0};
+    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &extent,
+                DT_CALCRECT | DT_SINGLELINE);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    RECT rect{};
+    ::GetWindowRect(label, &rect);
+    ::SetWindowPos(label, nullptr, 0, 0, extent.right,
+                   std::max<int>(rect.bottom - rect.top, extent.bottom),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // UDS_ALIGNRIGHT moves the spin control onto the edit box's right edge and
@@ -194,65 +191,20 @@ void TConfigDialogWindow::AttachSpin(int editId, int upDownId) {
     ::SendMessageW(upDown, UDM_SETRANGE32, 0, 60);
     ::SendMessageW(upDown, UDM_SETPOS32, 0, 0);
     for (const TControlSpec& spec : kControls) {
-        if (spec.Id != editId && spec.Id != upDownId) continue;
+        if (spec.Id != editId && spec.Id != upDownId)
+            continue;
         ::SetWindowPos(Control(spec.Id), nullptr, Scale(spec.Left), Scale(spec.Top),
                        Scale(spec.Width), Scale(spec.Height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
-
-void TConfigDialogWindow::FillColorChooser(int id) {
-    HWND combo = Control(id);
-    for (const TColorEntry& entry : OfferedColors()) {
-        ::SendMessageW(combo, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(Widen(entry.ChooserName).c_str()));
-    }
-    // -1 is the selection field: 16 pixels make the closed box 22 high.
-    ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(kColorItemHeight));
-    ::SendMessageW(combo, CB_SETITEMHEIGHT, 0, Scale(kColorItemHeight));
-    ::SendMessageW(combo, CB_SETCURSEL, 0, 0);
-}
-
-void TConfigDialogWindow::MeasureItem(MEASUREITEMSTRUCT& item) const {
-    if (item.CtlType == ODT_COMBOBOX) item.itemHeight = Scale(kColorItemHeight);
-}
-
-// An entry: a square swatch of the entry's height inset by 1 pixel, framed
-// in the text colour, then the name 5 pixels to its right, centred.
-void TConfigDialogWindow::DrawColorItem(const DRAWITEMSTRUCT& item) const {
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    const COLORREF back = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
-    const COLORREF fore = ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-    RECT rect = item.rcItem;
-    UniqueHandle<GdiObjectTraits> backBrush(::CreateSolidBrush(back));
-    ::FillRect(item.hDC, &rect, static_cast<HBRUSH>(backBrush.Get()));
-    const auto& offered = OfferedColors();
-    if (item.itemID < offered.size()) {
-        const int side = rect.bottom - rect.top;
-        RECT swatch{rect.left + 1, rect.top + 1, rect.left + side - 1, rect.bottom - 1};
-        UniqueHandle<GdiObjectTraits> fill(
-            ::CreateSolidBrush(ColorRef(offered[item.itemID].Value)));
-        UniqueHandle<GdiObjectTraits> frame(::CreateSolidBrush(fore));
-        ::FillRect(item.hDC, &swatch, static_cast<HBRUSH>(fill.Get()));
-        ::FrameRect(item.hDC, &swatch, static_cast<HBRUSH>(frame.Get()));
-        RECT text{swatch.right + Scale(5), rect.top, rect.right, rect.bottom};
-        const std::wstring name = Widen(offered[item.itemID].ChooserName);
-        ::SetBkMode(item.hDC, TRANSPARENT);
-        ::SetTextColor(item.hDC, fore);
-        ::DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &text,
-                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    }
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
-        ::DrawFocusRect(item.hDC, &rect);
-}
-
-INT_PTR CALLBACK TConfigDialogWindow::DialogProc(HWND wnd, UINT msg, WPARAM wParam,
-                                                 LPARAM lParam) {
+INT_PTR CALLBACK TConfigDialogWindow::DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_INITDIALOG) {
         ::SetWindowLongPtrW(wnd, DWLP_USER, lParam);
         return FALSE;  // the focus is set when the dialog is shown
     }
     auto* self = reinterpret_cast<TConfigDialogWindow*>(::GetWindowLongPtrW(wnd, DWLP_USER));
-    if (!self) return FALSE;
+    if (!self)
+        return FALSE;
     // No exception may leave a window procedure: the portable handlers
     // report their own failures, anything else ends here.
     try {
@@ -293,19 +245,22 @@ INT_PTR TConfigDialogWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPara
 }
 
 void TConfigDialogWindow::OnCommand(int id, int code) {
-    if (code != BN_CLICKED) return;
+    if (code != BN_CLICKED)
+        return;
     switch (id) {
         case IDOK:
             // The result is set before the handler runs, so a failing save
             // still closes the dialog.
             FModalResult = 1;
-            if (FEvents.OKBtnClick) FEvents.OKBtnClick();
+            if (FEvents.OKBtnClick)
+                FEvents.OKBtnClick();
             break;
         case IDCANCEL:
             FModalResult = 2;
             break;
         case idEraseSection:
-            if (FEvents.EraseSectionClick) FEvents.EraseSectionClick();
+            if (FEvents.EraseSectionClick)
+                FEvents.EraseSectionClick();
             break;
         default:
             break;
@@ -318,13 +273,17 @@ void TConfigDialogWindow::OnCommand(int id, int code) {
 // Alt where the focused control takes no characters (then a bare letter is
 // an access key too).
 bool TConfigDialogWindow::IsDeadAccessKey(const MSG& msg) const {
-    if (msg.message != WM_SYSCHAR && msg.message != WM_CHAR) return false;
+    if (msg.message != WM_SYSCHAR && msg.message != WM_CHAR)
+        return false;
     const wint_t key = std::towupper(static_cast<wint_t>(msg.wParam));
-    if (key != L'M' && key != L'S') return false;
-    if (msg.hwnd != FWnd.Get() && !::IsChild(FWnd.Get(), msg.hwnd)) return false;
-    if (msg.message == WM_SYSCHAR) return true;
-    const LRESULT code = ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam,
-                                        reinterpret_cast<LPARAM>(&msg));
+    if (key != L'M' && key != L'S')
+        return false;
+    if (msg.hwnd != FWnd.Get() && !::IsChild(FWnd.Get(), msg.hwnd))
+        return false;
+    if (msg.message == WM_SYSCHAR)
+        return true;
+    const LRESULT code =
+        ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
     return (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) == 0;
 }
 
@@ -332,12 +291,16 @@ int TConfigDialogWindow::ShowModal() {
     HWND wnd = FWnd.Get();
     HWND owner = ::GetWindow(wnd, GW_OWNER);
     const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner) ::EnableWindow(owner, FALSE);
+    if (disableOwner)
+        ::EnableWindow(owner, FALSE);
     ::ShowWindow(wnd, SW_SHOW);
     ::SetForegroundWindow(wnd);
     if (!FFocusSet) {
         FFocusSet = true;
-        ::SetFocus(Control(idURLList));  // the first control of the Tab order
+        // The first control of the Tab order, with the caret at the start
+        // (activation may have selected the whole text).
+        ::SetFocus(Control(idURLList));
+        ::SendMessageW(Control(idURLList), EM_SETSEL, 0, 0);
     }
     FModalResult = 0;
     MSG msg{};
@@ -345,11 +308,13 @@ int TConfigDialogWindow::ShowModal() {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             // WM_QUIT belongs to the outer loop: leave it there and cancel.
-            if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
+            if (got == 0)
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
             FModalResult = 2;
             break;
         }
-        if (IsDeadAccessKey(msg)) continue;
+        if (IsDeadAccessKey(msg))
+            continue;
         if (!::IsDialogMessageW(wnd, &msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
@@ -357,66 +322,16 @@ int TConfigDialogWindow::ShowModal() {
     }
     // The owner is enabled before the dialog hides, so that the activation
     // goes back to it and not to another program.
-    if (disableOwner) ::EnableWindow(owner, TRUE);
-    if (::IsWindow(wnd)) ::ShowWindow(wnd, SW_HIDE);
+    if (disableOwner)
+        ::EnableWindow(owner, TRUE);
+    if (::IsWindow(wnd))
+        ::ShowWindow(wnd, SW_HIDE);
     return FModalResult;
 }
 
-void TConfigDialogWindow::SetSpinPosition(TConfigSpin spin, std::int32_t position) {
-    FSpinPositions[spin == TConfigSpin::ReloadTime ? 0 : 1] = position;
-    ::SendMessageW(Control(SpinUpDownId(spin)), UDM_SETPOS32, 0, position);
-    ::SetWindowTextW(Control(SpinEditId(spin)), std::to_wstring(position).c_str());
+THandle TConfigDialogWindow::Handle() {
+    return reinterpret_cast<THandle>(FWnd.Get());
 }
-
-std::int32_t TConfigDialogWindow::SpinPosition(TConfigSpin spin) {
-    return FSpinPositions[spin == TConfigSpin::ReloadTime ? 0 : 1];
-}
-
-std::string TConfigDialogWindow::SpinText(TConfigSpin spin) {
-    HWND edit = Control(SpinEditId(spin));
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    return Narrow(text);
-}
-
-void TConfigDialogWindow::SetChecked(TConfigCheck check, bool checked) {
-    ::SendMessageW(Control(CheckId(check)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
-                   0);
-}
-
-bool TConfigDialogWindow::Checked(TConfigCheck check) {
-    return ::SendMessageW(Control(CheckId(check)), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void TConfigDialogWindow::SetColorSelection(TConfigChooser chooser, std::int32_t index) {
-    ::SendMessageW(Control(ChooserId(chooser)), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
-std::int32_t TConfigDialogWindow::ColorSelection(TConfigChooser chooser) {
-    const LRESULT index = ::SendMessageW(Control(ChooserId(chooser)), CB_GETCURSEL, 0, 0);
-    return index == CB_ERR ? kNoColorSelection : static_cast<std::int32_t>(index);
-}
-
-void TConfigDialogWindow::SetURLText(const std::string& text) {
-    ::SetWindowTextW(Control(idURLList), Widen(text).c_str());
-}
-
-std::string TConfigDialogWindow::URLText() {
-    HWND edit = Control(idURLList);
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    return Narrow(text);
-}
-
-void TConfigDialogWindow::SetURLRedraw(bool enabled) {
-    HWND edit = Control(idURLList);
-    ::SendMessageW(edit, WM_SETREDRAW, enabled ? TRUE : FALSE, 0);
-    if (enabled) ::InvalidateRect(edit, nullptr, TRUE);
-}
-
-THandle TConfigDialogWindow::Handle() { return reinterpret_cast<THandle>(FWnd.Get()); }
 
 TRect TConfigDialogWindow::BoundsRect() {
     RECT rect{};
@@ -437,15 +352,17 @@ TSize TConfigDialogWindow::ScreenSize() {
     return TSize{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
 }
 
-void TConfigDialogWindow::SetEvents(TConfigDialogEvents events) { FEvents = std::move(events); }
+void TConfigDialogWindow::SetEvents(TConfigDialogEvents events) {
+    FEvents = std::move(events);
+}
 
-std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner, IRegistry& registry,
+std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
+                                                     IRegistry& registry,
                                                      IFileSystem& fileSystem,
                                                      IMessageBoxes& messageBoxes,
                                                      const std::string& cacheDir,
                                                      THandle parentWnd) {
-    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes,
-                                                cacheDir,
+    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes, cacheDir,
                                                 std::make_unique<TConfigDialogWindow>(parentWnd));
 }
 

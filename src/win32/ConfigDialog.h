@@ -19,6 +19,9 @@
 
 namespace lum::win32 {
 
+// Height of a colour chooser entry in pixels at 96 dpi.
+inline constexpr int kColorItemHeight = 16;
+
 // Control identifiers (OKBtn and CancelBtn are IDOK and IDCANCEL).
 enum TConfigControlId : int {
     idURLListBox = 100,
@@ -54,7 +57,7 @@ struct GdiObjectTraits {
 };
 
 class TConfigDialogWindow : public IConfigDialogView {
-public:
+  public:
     // Creates the dialog hidden, owned by owner (0: no owner window).
     explicit TConfigDialogWindow(THandle owner);
     ~TConfigDialogWindow() override;
@@ -81,11 +84,12 @@ public:
 
     HWND Control(int id) const { return ::GetDlgItem(FWnd.Get(), id); }
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     HWND AddControl(const struct TControlSpec& spec);
+    void FitLabel(HWND label, const char* text) const;
     void AttachSpin(int editId, int upDownId);
     void FillColorChooser(int id);
     void MeasureItem(MEASUREITEMSTRUCT& item) const;
@@ -106,7 +110,8 @@ private:
 // Builds the configuration dialog on a new Win32 window owned by parentWnd
 // (0: no owner). Runs its load and the emptying of the page cache in
 // cacheDir (which ends in a path delimiter).
-std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner, IRegistry& registry,
+std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
+                                                     IRegistry& registry,
                                                      IFileSystem& fileSystem,
                                                      IMessageBoxes& messageBoxes,
                                                      const std::string& cacheDir,

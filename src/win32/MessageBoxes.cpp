@@ -31,8 +31,10 @@ bool IsDialogClass(HWND wnd) {
 // it exists with all its buttons and is not yet drawn: the captions are
 // replaced and the box moved to the middle of the screen there.
 void PrepareBox(THookState& state, HWND box) {
-    if (!state.First.empty()) ::SetDlgItemTextW(box, IDOK, state.First.c_str());
-    if (!state.Second.empty()) ::SetDlgItemTextW(box, IDCANCEL, state.Second.c_str());
+    if (!state.First.empty())
+        ::SetDlgItemTextW(box, IDOK, state.First.c_str());
+    if (!state.Second.empty())
+        ::SetDlgItemTextW(box, IDCANCEL, state.Second.c_str());
     RECT rect{};
     ::GetWindowRect(box, &rect);
     const int width = rect.right - rect.left;
@@ -71,7 +73,9 @@ LPCWSTR StandardIcon(std::uint32_t icon) {
 
 }  // namespace
 
-void TWin32MessageBoxes::MessageBeep(std::uint32_t icon) { ::MessageBeep(icon); }
+void TWin32MessageBoxes::MessageBeep(std::uint32_t icon) {
+    ::MessageBeep(icon);
+}
 
 bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     // A two-button box is OK/Cancel underneath, not Yes/No: only a box with
@@ -98,7 +102,8 @@ bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     const int answer = ::MessageBoxIndirectW(&params);
 
     tCurrentBox = state.Outer;
-    if (state.Hook) ::UnhookWindowsHookEx(state.Hook);
+    if (state.Hook)
+        ::UnhookWindowsHookEx(state.Hook);
     return answer == IDOK;
 }
 

@@ -8,7 +8,7 @@
 namespace lum::win32 {
 
 class TWin32MessageBoxes : public IMessageBoxes {
-public:
+  public:
     void MessageBeep(std::uint32_t icon) override;
     bool ShowMessageBox(const TMessageBoxRequest& request) override;
 };

@@ -64,7 +64,6 @@ void CancelArgument(DISPPARAMS* params, UINT position) {
         *cancel->pboolVal = VARIANT_TRUE;
 }
 
-
 }  // namespace
 
 std::wstring ProgramFileName() {
@@ -315,7 +314,7 @@ HRESULT TWebBrowserHost::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*
 
 HRESULT TWebBrowserHost::QueryStatus(const GUID* group, ULONG, OLECMD[], OLECMDTEXT*) {
     return group && *group == kCgidDocHostCommandHandler ? OLECMDERR_E_NOTSUPPORTED
-                                                          : OLECMDERR_E_UNKNOWNGROUP;
+                                                         : OLECMDERR_E_UNKNOWNGROUP;
 }
 
 HRESULT TWebBrowserHost::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) {
@@ -341,9 +340,7 @@ HRESULT TWebBrowserHost::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
-HRESULT TWebBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL;
-}
+HRESULT TWebBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
 HRESULT TWebBrowserHost::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                 EXCEPINFO*, UINT*) {

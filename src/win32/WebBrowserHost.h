@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <docobj.h>
 #include <exdisp.h>
 #include <mshtmhst.h>

@@ -78,8 +78,7 @@ void TWin32CaptureBitmap::Resize(std::int32_t width, std::int32_t height) {
         const TScreenDc screen;
         bitmap.Reset(::CreateCompatibleBitmap(screen.Get(), width, height));
         if (!bitmap)
-            throw Exception("a bitmap of " + SizeText(width, height) +
-                            " pixels cannot be created");
+            throw Exception("a bitmap of " + SizeText(width, height) + " pixels cannot be created");
     }
     ::SelectObject(FDc.Get(), bitmap ? bitmap.Get() : FOriginalBitmap);
     FBitmap = std::move(bitmap);
@@ -121,9 +120,9 @@ void TWin32CaptureBitmap::SaveToFile(IFileSystem& fileSystem, const std::string&
     dib.Header.biCompression = BI_RGB;
     // GetDIBits wants the bitmap out of every DC while it reads it.
     ::SelectObject(FDc.Get(), FOriginalBitmap);
-    const int lines = ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0,
-                                  static_cast<UINT>(FHeight), rows.data(),
-                                  reinterpret_cast<BITMAPINFO*>(&dib), DIB_RGB_COLORS);
+    const int lines =
+        ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0, static_cast<UINT>(FHeight),
+                    rows.data(), reinterpret_cast<BITMAPINFO*>(&dib), DIB_RGB_COLORS);
     ::SelectObject(FDc.Get(), FBitmap.Get());
     if (lines != FHeight) throw Exception("the bitmap for \"" + path + "\" cannot be read");
 

@@ -42,6 +42,7 @@ public:
     void SaveToFile(IFileSystem& fileSystem, const std::string& path) override;
 
     HBITMAP Handle() const { return static_cast<HBITMAP>(FBitmap.Get()); }
+    HDC DeviceContext() const { return FDc.Get(); }
 
 private:
     void Resize(std::int32_t width, std::int32_t height);
@@ -49,7 +50,7 @@ private:
     Microsoft::WRL::ComPtr<IUnknown> FView;
     UniqueHandle<MemoryDcTraits> FDc;
     UniqueHandle<GdiObjectTraits> FBitmap;  // selected into FDc while it exists
-    HGDIOBJ FOriginalBitmap = nullptr;       // what FDc held when it was made
+    HGDIOBJ FOriginalBitmap = nullptr;      // what FDc held when it was made
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
 };

@@ -49,8 +49,8 @@ public:
         argument.vt = VT_BSTR;
         DISPID named = DISPID_PROPERTYPUT;  // a property put names its one argument so
         DISPPARAMS params{&argument, &named, 1, 1};
-        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT,
-                                           DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                           &params, nullptr, nullptr, nullptr);
         if (FAILED(hr))
             throw Exception("\"" + FPath + "." + name + "\" of the page cannot be set (" +
                             HResultText(hr) + ")");
@@ -196,8 +196,8 @@ void TWin32WebView::SetWidth(std::int32_t width) {
 void TWin32WebView::SetHeight(std::int32_t height) {
     const HRESULT hr = Browser().put_Height(height);
     if (FAILED(hr))
-        throw Exception("the WebBrowser control cannot take the height " +
-                        std::to_string(height) + " (" + HResultText(hr) + ")");
+        throw Exception("the WebBrowser control cannot take the height " + std::to_string(height) +
+                        " (" + HResultText(hr) + ")");
 }
 
 std::unique_ptr<ICaptureBitmap> TWin32WebView::CreateCaptureBitmap() {

@@ -9,8 +9,8 @@ namespace {
 
 TEST(StdDialogs, BeepForTypeUsesTheSoundOfEachTypeAndNoneForOthers) {
     fakes::TFakeMessageBoxes boxes;
-    for (auto type : {mtWarning, mtError, mtInformation, mtConfirmation, TMsgDlgType(4),
-                      TMsgDlgType(-1)}) {
+    for (auto type :
+         {mtWarning, mtError, mtInformation, mtConfirmation, TMsgDlgType(4), TMsgDlgType(-1)}) {
         BeepForType(boxes, type);
     }
     ASSERT_EQ(boxes.Calls.size(), 4u);

@@ -9,7 +9,7 @@ namespace {
 
 // A file system that lists exactly the given entries, recording the mask.
 class TListingFileSystem : public fakes::TFakeFileSystem {
-public:
+  public:
     std::vector<TFileEntry> Entries;
     std::string Mask;
     std::vector<TFileEntry> FindFiles(const std::string& mask) override {

@@ -14,7 +14,7 @@
 namespace lum::fakes {
 
 class TFakeConfigDialogView : public IConfigDialogView {
-public:
+  public:
     // Control values, indexed by the enumerations.
     std::array<std::int32_t, 2> Positions{0, 0};
     std::array<std::string, 2> Texts{"0", "0"};
@@ -35,11 +35,13 @@ public:
     void TypeSpinText(TConfigSpin spin, const std::string& text) { Texts[Index(spin)] = text; }
     // The buttons: OK runs its handler and then ends the modal run with 1.
     int ClickOK() {
-        if (Events.OKBtnClick) Events.OKBtnClick();
+        if (Events.OKBtnClick)
+            Events.OKBtnClick();
         return 1;
     }
     void ClickErase() {
-        if (Events.EraseSectionClick) Events.EraseSectionClick();
+        if (Events.EraseSectionClick)
+            Events.EraseSectionClick();
     }
 
     void SetSpinPosition(TConfigSpin spin, std::int32_t position) override {
@@ -76,7 +78,7 @@ public:
     int ShowModal() override { return OnShowModal ? OnShowModal(*this) : 2; }
     void SetEvents(TConfigDialogEvents events) override { Events = std::move(events); }
 
-private:
+  private:
     static std::size_t Index(TConfigSpin spin) { return static_cast<std::size_t>(spin); }
 };
 

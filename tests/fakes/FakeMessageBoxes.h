@@ -10,7 +10,7 @@
 namespace lum::fakes {
 
 class TFakeMessageBoxes : public IMessageBoxes {
-public:
+  public:
     // One entry per call: a beep code, or the box shown.
     struct TCall {
         bool IsBeep = false;
@@ -24,7 +24,8 @@ public:
     void MessageBeep(std::uint32_t icon) override { Calls.push_back({true, icon, {}}); }
     bool ShowMessageBox(const TMessageBoxRequest& request) override {
         Calls.push_back({false, 0, request});
-        if (Answers.empty()) return true;
+        if (Answers.empty())
+            return true;
         const bool answer = Answers.front();
         Answers.pop_front();
         return answer;
@@ -32,7 +33,8 @@ public:
     std::vector<TMessageBoxRequest> Boxes() const {
         std::vector<TMessageBoxRequest> boxes;
         for (const auto& call : Calls) {
-            if (!call.IsBeep) boxes.push_back(call.Box);
+            if (!call.IsBeep)
+                boxes.push_back(call.Box);
         }
         return boxes;
     }

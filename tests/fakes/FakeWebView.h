@@ -23,7 +23,7 @@ class TFakeWebView : public IWebView {
 public:
     std::map<std::string, TFakePage> Pages;  // unknown URLs are empty HTML pages
     std::vector<std::string> Navigations;
-    std::vector<std::string> Log;  // "get scrollWidth", "view width 516", ...
+    std::vector<std::string> Log;   // "get scrollWidth", "view width 516", ...
     TSize ViewSize{153, 73};        // the control's extent on the form
     std::vector<TSize> MeasuredAt;  // view size whenever scrollWidth was read
     int LiveBitmaps = 0;
@@ -116,10 +116,10 @@ public:
     std::int32_t Width() const override { return FWidth; }
     std::int32_t Height() const override { return FHeight; }
     void DrawView(std::uint32_t aspect, const TRect& bounds) override {
-        FView.Log.push_back("draw " + std::to_string(aspect) + " " +
-                            std::to_string(bounds.Left) + "," + std::to_string(bounds.Top) + "," +
-                            std::to_string(bounds.Right) + "," + std::to_string(bounds.Bottom) +
-                            " view " + std::to_string(FView.ViewSize.Width) + "x" +
+        FView.Log.push_back("draw " + std::to_string(aspect) + " " + std::to_string(bounds.Left) +
+                            "," + std::to_string(bounds.Top) + "," + std::to_string(bounds.Right) +
+                            "," + std::to_string(bounds.Bottom) + " view " +
+                            std::to_string(FView.ViewSize.Width) + "x" +
                             std::to_string(FView.ViewSize.Height));
     }
     void SaveToFile(IFileSystem& fileSystem, const std::string& path) override {

@@ -8,7 +8,9 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TCommandLineRequest Parse(const Args& args) { return ParseScreenSaverArgs(args); }
+TCommandLineRequest Parse(const Args& args) {
+    return ParseScreenSaverArgs(args);
+}
 
 void ExpectConfigWithoutParent(const Args& args) {
     const TCommandLineRequest r = Parse(args);
@@ -22,7 +24,11 @@ void ExpectConfigWithoutParent(const Args& args) {
 
 TEST(CommandLine, SplitsAtBlanksAndControlCharacters) {
     EXPECT_EQ(SplitCommandLine("Lumenary.scr  /p\t1234\r\n"), (Args{"Lumenary.scr", "/p", "1234"}));
-    EXPECT_EQ(SplitCommandLine(std::string("a\x01" "b\x1f" "c", 5)), (Args{"a", "b", "c"}));
+    EXPECT_EQ(SplitCommandLine(std::string("a\x01"
+                                           "b\x1f"
+                                           "c",
+                                           5)),
+              (Args{"a", "b", "c"}));
     EXPECT_EQ(SplitCommandLine(std::string("a\0b", 3)), (Args{"a", "b"}));
     EXPECT_EQ(SplitCommandLine(""), Args{});
     EXPECT_EQ(SplitCommandLine(" \t \r\n"), Args{});
@@ -104,9 +110,9 @@ TEST(CommandLine, HandlesMayBeHexadecimalOrSigned) {
 TEST(CommandLine, GarbageIsConfigurationWithoutParent) {
     const std::string longArg = "/" + std::string(100000, 'q');
     for (const Args& args :
-         {Args{"/?"}, Args{"/"}, Args{"-"}, Args{"///"}, Args{"/-s"}, Args{"/1234"}, Args{"/x", "12"},
-          Args{"/ß"}, Args{"/ｓ"}, Args{"\xff\xfe"}, Args{""}, Args{"", "/s"}, Args{longArg},
-          Args{"12", "/p"}}) {
+         {Args{"/?"}, Args{"/"}, Args{"-"}, Args{"///"}, Args{"/-s"}, Args{"/1234"},
+          Args{"/x", "12"}, Args{"/ß"}, Args{"/ｓ"}, Args{"\xff\xfe"}, Args{""}, Args{"", "/s"},
+          Args{longArg}, Args{"12", "/p"}}) {
         ExpectConfigWithoutParent(args);
     }
     EXPECT_EQ(Parse({"/p", std::string(100000, '9')}).Handle, 0);
@@ -219,7 +225,7 @@ TEST(CommandLineParent, ShellWindowsAreNeverTheParent) {
 TEST(CommandLineParent, OnlyFirstShellWindowOfEachClassIsCompared) {
     THostFixture f;
     AddWindowChain(f);
-    f.System.ClassWindows["CabinetWClass"] = 0x900;  // another folder window comes first
+    f.System.ClassWindows["CabinetWClass"] = 0x900;           // another folder window comes first
     f.System.ClassWindows["Progman|Program Manager"] = kTop;  // the titled look-up is not used
     f.Construct("/c:1234");
     EXPECT_EQ(ParentWnd, kTop);

@@ -11,7 +11,9 @@ namespace {
 constexpr THandle kPreviewWnd = 0x3000;  // 12288
 constexpr THandle kDialogWnd = 0x3000;
 
-std::string H(THandle h) { return std::to_string(h); }
+std::string H(THandle h) {
+    return std::to_string(h);
+}
 
 // --- Preview ------------------------------------------------------------------------
 
@@ -44,8 +46,8 @@ TEST(HostPreview, StartUpFillsPreviewWindowWithoutTrapping) {
     TPreview p;
     p.System.CursorCounter = 3;
     auto& host = p.Start("/p 12288");
-    EXPECT_EQ(p.Events, (std::vector<std::string>{"OnRunPreview " + H(SaverWnd) + " 12288",
-                                                  "OnInitialize"}));
+    EXPECT_EQ(p.Events,
+              (std::vector<std::string>{"OnRunPreview " + H(SaverWnd) + " 12288", "OnInitialize"}));
     EXPECT_EQ(host.TrapEvents, 0);  // emptied again after the stored value
     EXPECT_EQ(p.Window().Bounds(), (TRect{0, 0, 152, 112}));
     EXPECT_TRUE(p.System.Logged("SetTopmost"));
@@ -120,14 +122,16 @@ struct TConfig : THostFixture {
             h.OnCreateConfigForm = [this](TZelScreenSaver* s, std::unique_ptr<TCustomForm>& f) {
                 System.Log.push_back("OnCreateConfigForm parent " + H(ParentWnd));
                 EXPECT_EQ(s, Host.get());
-                if (!SupplyForm) return;
+                if (!SupplyForm)
+                    return;
                 auto form = std::make_unique<TTestConfigForm>(Form.get(), Windows);
                 form->Destroyed = &ConfigDestroyed;
                 System.Windows[form->Handle()] = fakes::TFakeWindow{0, 0, 0, ConfigRect};
                 form->OnShowModal = [this] {
                     System.Log.push_back("ShowModal");
                     ShownBounds = ConfigForm->BoundsRect();
-                    if (DuringShowModal) DuringShowModal();
+                    if (DuringShowModal)
+                        DuringShowModal();
                     return 2;
                 };
                 ConfigForm = form.get();
@@ -231,7 +235,7 @@ TEST(HostConfig, WithoutParentTouchesNoOtherWindow) {
 
 struct TCentreCase {
     const char* Name;
-    std::optional<TRect> Parent;    // none: no parent, the desktop is used
+    std::optional<TRect> Parent;  // none: no parent, the desktop is used
     TSize Form;
     std::optional<TRect> WorkArea;  // the child of "Progman"; none: no such child
     TRect Expected;
@@ -240,7 +244,8 @@ struct TCentreCase {
 TRect Centre(const TCentreCase& k) {
     TConfig c;
     c.System.Windows[c.System.Desktop].Rect = TRect{0, 0, 1024, 768};
-    if (k.Parent) c.AddWindow(kDialogWnd, 0, 0, *k.Parent);
+    if (k.Parent)
+        c.AddWindow(kDialogWnd, 0, 0, *k.Parent);
     c.AddWindow(0x7000);  // Progman, with or without a child
     c.System.ClassWindows["Progman|Program Manager"] = 0x7000;
     if (k.WorkArea) {
@@ -259,19 +264,35 @@ TEST(HostConfig, CenterConfigFormCentresAndClamps) {
         {"centred over parent", TRect{100, 100, 501, 301}, {100, 51}, big, {250, 175, 350, 226}},
         {"odd halves truncate", TRect{0, 0, 101, 101}, {50, 50}, big, {25, 25, 75, 75}},
         // (101 - 200) / 2 is -49 and (99 - 150) / 2 is -25: toward zero.
-        {"negative halves truncate toward zero", TRect{-500, -400, -399, -301}, {200, 150}, big,
+        {"negative halves truncate toward zero",
+         TRect{-500, -400, -399, -301},
+         {200, 150},
+         big,
          {-549, -425, -349, -275}},
-        {"clamped to left and top", TRect{-300, -300, -100, -100}, {300, 200}, work,
+        {"clamped to left and top",
+         TRect{-300, -300, -100, -100},
+         {300, 200},
+         work,
          {0, 0, 300, 200}},
-        {"clamped to right and bottom", TRect{700, 500, 900, 700}, {300, 200}, work,
+        {"clamped to right and bottom",
+         TRect{700, 500, 900, 700},
+         {300, 200},
+         work,
          {500, 370, 800, 570}},
-        {"larger than work area aligns right and bottom", std::nullopt, {1000, 700}, work,
+        {"larger than work area aligns right and bottom",
+         std::nullopt,
+         {1000, 700},
+         work,
          {-200, -130, 800, 570}},
         {"no parent: over the desktop", std::nullopt, {200, 100}, work, {412, 334, 612, 434}},
-        {"no Progman child: desktop is the work area", TRect{900, 0, 1100, 100}, {200, 100},
-         std::nullopt, {824, 0, 1024, 100}},
+        {"no Progman child: desktop is the work area",
+         TRect{900, 0, 1100, 100},
+         {200, 100},
+         std::nullopt,
+         {824, 0, 1024, 100}},
     };
-    for (const TCentreCase& k : cases) EXPECT_EQ(Centre(k), k.Expected) << k.Name;
+    for (const TCentreCase& k : cases)
+        EXPECT_EQ(Centre(k), k.Expected) << k.Name;
 }
 
 TEST(HostConfig, WorkAreaFallsBackToDesktopWithoutProgman) {

@@ -5,7 +5,9 @@
 namespace lum::testing {
 namespace {
 
-std::string H(THandle h) { return std::to_string(h); }
+std::string H(THandle h) {
+    return std::to_string(h);
+}
 
 // Binds every event of the host so that it writes into the system's call log,
 // which orders events and platform calls in one list.
@@ -37,7 +39,8 @@ void LogEvents(THostFixture& f) {
 std::vector<std::string> Events(const fakes::TFakeHostSystem& system) {
     std::vector<std::string> events;
     for (const auto& e : system.Log)
-        if (e.rfind("On", 0) == 0 && e.rfind("OpenMutex", 0) != 0) events.push_back(e);
+        if (e.rfind("On", 0) == 0 && e.rfind("OpenMutex", 0) != 0)
+            events.push_back(e);
     return events;
 }
 
@@ -141,7 +144,8 @@ TEST(HostStartUp, ToolWindowStyleIsAddedUnlessTaskbarIconIsShown) {
         THostFixture f;
         f.BindEvents = [](TZelScreenSaver& h) { h.ShowTaskbarIcon = true; };
         f.Start("/s");
-        for (const auto& e : f.System.Log) EXPECT_EQ(e.rfind("SetWindowExStyle", 0), std::string::npos);
+        for (const auto& e : f.System.Log)
+            EXPECT_EQ(e.rfind("SetWindowExStyle", 0), std::string::npos);
         EXPECT_TRUE(f.System.Logged("CloseImeStatusWindow"));
     }
 }
@@ -231,7 +235,8 @@ TEST(HostMutex, OtherModesRunBesideHeldMutex) {
         other.Start(line);
         EXPECT_FALSE(Events(other.System).empty()) << line;
         EXPECT_FALSE(other.System.Logged("OnMutexClose")) << line;
-        for (const auto& e : other.System.Log) EXPECT_EQ(e.find("Mutex "), std::string::npos) << e;
+        for (const auto& e : other.System.Log)
+            EXPECT_EQ(e.find("Mutex "), std::string::npos) << e;
     }
 }
 
@@ -271,7 +276,7 @@ TEST(HostDestruction, ReleasesInOrder) {
     f.System.Log.clear();
     f.Host.reset();
     EXPECT_EQ(f.System.Log, (std::vector<std::string>{"ReleaseCapture", "SetScreenSaverRunning 0",
-                                                     "ReleaseMutex", "CloseHandle"}));
+                                                      "ReleaseMutex", "CloseHandle"}));
     // The form's own handling is back: input no longer closes anything.
     f.Window().Send(Msg::KeyDown, 'A');
     f.Window().Send(Msg::SysCommand, kScScreenSave);

@@ -14,7 +14,7 @@
 namespace lum::testing {
 
 class THostForm : public TForm {
-public:
+  public:
     explicit THostForm(IFormWindowFactory& factory)
         : TForm(nullptr, factory, TFormWindowStyle{"THostForm", "", {}, true, true, 0}) {}
     std::vector<std::uint32_t> OwnMessages;
@@ -26,7 +26,8 @@ public:
     }
     int Count(std::uint32_t msg) const {
         int n = 0;
-        for (std::uint32_t m : OwnMessages) n += m == msg ? 1 : 0;
+        for (std::uint32_t m : OwnMessages)
+            n += m == msg ? 1 : 0;
         return n;
     }
 };
@@ -34,11 +35,12 @@ public:
 // A configuration form: ShowModal runs OnShowModal instead of a modal loop;
 // *Destroyed turns true when the form is destroyed.
 class TTestConfigForm : public TForm {
-public:
+  public:
     TTestConfigForm(TComponent* owner, IFormWindowFactory& factory)
         : TForm(owner, factory, TFormWindowStyle{"TTestConfigForm", "", {}, true, false, 0}) {}
     ~TTestConfigForm() override {
-        if (Destroyed) *Destroyed = true;
+        if (Destroyed)
+            *Destroyed = true;
     }
     std::function<int()> OnShowModal;
     bool* Destroyed = nullptr;
@@ -48,7 +50,7 @@ public:
 // A windowed control (a translate control) that records what reaches its own
 // handler and tells when it is destroyed.
 class TTestControl : public TWinControl {
-public:
+  public:
     TTestControl(TComponent* owner, THandle handle) : TWinControl(owner), FHandle(handle) {}
     THandle Handle() override { return FHandle; }
     void WndProc(TMessage& message) override { Own.push_back(message.Msg); }
@@ -59,7 +61,7 @@ public:
     }
     std::vector<std::uint32_t> Own;
 
-private:
+  private:
     THandle FHandle;
 };
 
@@ -109,7 +111,8 @@ struct THostFixture {
         Host->SetLoading(true);
         Host->MutexName = "TZelScreenSaverMutex[43242875]";
         Host->TrapEvents = kAllTrapEvents;
-        if (BindEvents) BindEvents(*Host);
+        if (BindEvents)
+            BindEvents(*Host);
         Host->Loaded();
     }
     TZelScreenSaver& Start(const std::string& commandLine) {
@@ -122,7 +125,8 @@ struct THostFixture {
     // Close requests posted to the form so far.
     int PostedCloses() const {
         int n = 0;
-        for (const auto& p : System.Posted) n += p.Msg == Msg::Close && p.Wnd == SaverWnd ? 1 : 0;
+        for (const auto& p : System.Posted)
+            n += p.Msg == Msg::Close && p.Wnd == SaverWnd ? 1 : 0;
         return n;
     }
     // The message loop's part: delivers the posted messages to the form,
@@ -140,7 +144,7 @@ struct THostFixture {
         System.Windows[wnd] = fakes::TFakeWindow{style, 0, parent, rect};
     }
 
-private:
+  private:
     TApplication* FPrevious = nullptr;
 };
 
@@ -152,6 +156,36 @@ inline void UsePasswordLibrary(fakes::TFakeHostSystem& system, std::deque<bool> 
     system.Exports.insert("VerifyScreenSavePwd");
     system.Verdicts = std::move(verdicts);
 }
+
+// A full-screen run (on a system that is not NT unless the test says
+// otherwise before Run); the close events counted and logged.
+struct TRun : THostFixture {
+    TRun() { System.NT = false; }
+    int Closes = 0;
+    int Cancels = 0;
+    std::function<void(TZelScreenSaver&)> Stored;  // extra stored values
+
+    TZelScreenSaver& Run(const std::string& line = "/s") {
+        BindEvents = [this](TZelScreenSaver& h) {
+            h.OnClose = [this](TZelScreenSaver*) {
+                ++Closes;
+                System.Log.push_back("OnClose cursor " + std::to_string(System.CursorCounter));
+            };
+            h.OnCloseCancel = [this](TZelScreenSaver*) {
+                ++Cancels;
+                System.Log.push_back("OnCloseCancel");
+            };
+            if (Stored)
+                Stored(h);
+        };
+        return Start(line);
+    }
+    void Move(std::int32_t x, std::int32_t y) {
+        System.Cursor = TPoint{x, y};
+        Window().Send(Msg::MouseMove);
+    }
+    bool Closed() { return Window().Destroyed; }
+};
 
 constexpr std::uint32_t kWsChild = 0x40000000;
 

@@ -24,7 +24,7 @@ std::string ChooserName(std::int32_t selection) {
 }
 
 class ConfigDlgTest : public ::testing::Test {
-protected:
+  protected:
     fakes::TFakeApplicationPlatform AppPlatform;
     TApplication App{AppPlatform};
     fakes::TFakeRegistry Registry;
@@ -97,8 +97,8 @@ TEST_F(ConfigDlgTest, OKWithDefaultsWritesEveryValueAndNoURLListKey) {
 
 TEST_F(ConfigDlgTest, LoadedTimesAreReducedTo16BitsAndBoundedThenSaved) {
     const std::pair<const char*, const char*> cases[] = {
-        {"90", "60"}, {"-5", "0"}, {"65541", "5"}, {"$10005", "5"}, {"65535", "0"},
-        {"32778", "0"}, {"60", "60"}, {"0", "0"}, {"abc", "1"}, {"", "1"}};
+        {"90", "60"},   {"-5", "0"},  {"65541", "5"}, {"$10005", "5"}, {"65535", "0"},
+        {"32778", "0"}, {"60", "60"}, {"0", "0"},     {"abc", "1"},    {"", "1"}};
     for (const auto& [stored, saved] : cases) {
         Store("RefreshTime", stored);
         OpenAndPressOK();
@@ -109,8 +109,8 @@ TEST_F(ConfigDlgTest, LoadedTimesAreReducedTo16BitsAndBoundedThenSaved) {
 TEST_F(ConfigDlgTest, TypedTextCountsOnlyWhenWholeNumberWithinRange) {
     Store("URLShowTime", "7");
     const std::pair<const char*, const char*> cases[] = {
-        {"75", "7"}, {"abc", "7"}, {"", "7"}, {"-1", "7"}, {" 9", "7"}, {"9x", "7"},
-        {"42", "42"}, {"060", "60"}, {"0", "0"}, {"99999999999", "7"}};
+        {"75", "7"}, {"abc", "7"}, {"", "7"},     {"-1", "7"}, {" 9", "7"},
+        {"9x", "7"}, {"42", "42"}, {"060", "60"}, {"0", "0"},  {"99999999999", "7"}};
     for (const auto& [typed, saved] : cases) {
         Run([typed = std::string(typed)](TFakeConfigDialogView& v) {
             v.TypeSpinText(TConfigSpin::ShowTime, typed);
@@ -303,13 +303,14 @@ TEST_F(ConfigDlgTest, OverlongLinesAreCutTo4096WithTheValueNameCountedOnLoading)
 // A registry with indexed values, so that ten thousand lines cost what the
 // dialog costs and not what a list scan of the fake costs.
 class TIndexedRegistry : public IRegistry {
-public:
+  public:
     TKey CurrentUser() override { return 1; }
     TKey CreateKey(TKey parent, const std::string& path) override {
         std::string full = PathOf(parent);
         for (std::size_t start = 0; start < path.size();) {
             std::size_t end = std::min(path.find('\\', start), path.size());
-            if (end > start) full += (full.empty() ? "" : "\\") + path.substr(start, end - start);
+            if (end > start)
+                full += (full.empty() ? "" : "\\") + path.substr(start, end - start);
             FKeys[full];
             start = end + 1;
         }
@@ -317,21 +318,24 @@ public:
     }
     TKey OpenKey(TKey parent, const std::string& path) override {
         std::string full = PathOf(parent) + (PathOf(parent).empty() ? "" : "\\") + path;
-        while (!full.empty() && full.back() == '\\') full.pop_back();
+        while (!full.empty() && full.back() == '\\')
+            full.pop_back();
         return FKeys.count(full) ? Handle(full) : 0;
     }
     void CloseKey(TKey) override {}
     bool QueryValue(TKey key, const std::string& name, TRegValue& value) override {
         auto& k = FKeys[PathOf(key)];
         auto it = k.Index.find(name);
-        if (it == k.Index.end()) return false;
+        if (it == k.Index.end())
+            return false;
         value = k.Values[it->second].second;
         return true;
     }
     bool SetStringValue(TKey key, const std::string& name, const std::string& text) override {
         auto& k = FKeys[PathOf(key)];
         auto [it, added] = k.Index.emplace(name, k.Values.size());
-        if (added) k.Values.emplace_back(name, TRegValue{});
+        if (added)
+            k.Values.emplace_back(name, TRegValue{});
         k.Values[it->second].second = TRegValue{RegType::String, text};
         return true;
     }
@@ -348,7 +352,7 @@ public:
         return FKeys.erase(PathOf(parent) + "\\" + name) > 0;
     }
 
-private:
+  private:
     struct TKeyData {
         std::vector<std::pair<std::string, TRegValue>> Values;
         std::map<std::string, std::size_t> Index;
@@ -365,7 +369,8 @@ private:
 TEST_F(ConfigDlgTest, TenThousandLinesOpenAndSaveInOrder) {
     TIndexedRegistry registry;
     std::string typed;
-    for (int i = 0; i < 10000; ++i) typed += "http://example.com/" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 10000; ++i)
+        typed += "http://example.com/" + std::to_string(i) + "\r\n";
     auto open = [&] {
         auto view = std::make_unique<TFakeConfigDialogView>();
         View = view.get();
@@ -405,7 +410,8 @@ TEST(ConfigDlgLines, SplitDropsOnlyTheFinalEmptyLine) {
 
 TEST(ConfigDlgLines, CutCountsUTF16UnitsAndNeverSplitsACharacter) {
     std::string kana;
-    for (int i = 0; i < 5000; ++i) kana += "あ";
+    for (int i = 0; i < 5000; ++i)
+        kana += "あ";
     EXPECT_EQ(CutLine(kana, 4096).size(), 4096u * 3);
     const std::string emoji = std::string(4095, 'a') + "\xF0\x9F\x98\x80";
     EXPECT_EQ(CutLine(emoji, 4096), std::string(4095, 'a'));

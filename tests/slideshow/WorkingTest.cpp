@@ -103,13 +103,13 @@ TEST_F(Capture, OnePageRunsItsStepsInOrder) {
     View->Complete("about:blank");
     View->Log.clear();
     View->Complete("http://a/");
-    EXPECT_THAT(View->Log,
-                ElementsAre("get body", "create bitmap", "get body.scrollWidth",
-                            "get body.scrollHeight", "get body.style",
-                            "put style.overflow=hidden", "get body.style", "put style.border=0",
-                            "bitmap width 516", "bitmap height 916", "view width 516",
-                            "view height 916", "draw 8 0,0,516,916 view 516x916",
-                            "save C:\\Tools\\LumenaryCache\\0.bmp", "navigate http://b/"));
+    EXPECT_THAT(
+        View->Log,
+        ElementsAre("get body", "create bitmap", "get body.scrollWidth", "get body.scrollHeight",
+                    "get body.style", "put style.overflow=hidden", "get body.style",
+                    "put style.border=0", "bitmap width 516", "bitmap height 916", "view width 516",
+                    "view height 916", "draw 8 0,0,516,916 view 516x916",
+                    "save C:\\Tools\\LumenaryCache\\0.bmp", "navigate http://b/"));
 }
 
 TEST_F(Capture, AboutBlankEntryIsSkippedButOtherLetterCaseIsCaptured) {
@@ -177,10 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TSizeCase{{500, 900}, true, {516, 916}},
                       TSizeCase{{500, 900}, false, {516, 480}},
                       TSizeCase{{300, 200}, true, {316, 216}},
-                      TSizeCase{{300, 200}, false, {316, 216}},
-                      TSizeCase{{0, 0}, true, {16, 16}},
-                      TSizeCase{{0, 0}, false, {16, 16}},
-                      TSizeCase{{700, 100}, false, {640, 116}},
+                      TSizeCase{{300, 200}, false, {316, 216}}, TSizeCase{{0, 0}, true, {16, 16}},
+                      TSizeCase{{0, 0}, false, {16, 16}}, TSizeCase{{700, 100}, false, {640, 116}},
                       // A size at the integer limit saturates instead of overflowing.
                       TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}));
 
@@ -234,9 +232,15 @@ TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
     Form->StartCapture();
     View->Complete("about:blank");
     switch (GetParam()) {
-        case TFailure::SetSize: View->FailSetSize = true; break;
-        case TFailure::Save: View->FailSave = true; break;
-        case TFailure::MissingCacheFolder: Files.Folders.clear(); break;
+        case TFailure::SetSize:
+            View->FailSetSize = true;
+            break;
+        case TFailure::Save:
+            View->FailSave = true;
+            break;
+        case TFailure::MissingCacheFolder:
+            Files.Folders.clear();
+            break;
     }
     EXPECT_THROW(View->Complete("http://a/"), Exception);
     EXPECT_EQ(View->CreatedBitmaps, 1);

@@ -5,6 +5,7 @@
 #include "win32/Win32WebView.h"
 
 #include <windows.h>
+
 #include <exdispid.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "common/Forms.h"
 #include "slideshow/Working.h"
 #include "win32/Strings.h"
+#include "win32/Win32CaptureBitmap.h"
 #include "win32/Win32FileSystem.h"
 
 using Microsoft::WRL::ComPtr;
@@ -93,13 +95,16 @@ TEST_F(CaptureWebView, WindowHoldsTheControlActivatedInPlace) {
 
     ASSERT_NE(view->Host(), nullptr);
     EXPECT_NE(view->Host()->Browser(), nullptr);
-    if (const HWND control = view->ControlWindow()) {
-        EXPECT_TRUE(::IsChild(window, control));
-        RECT rect{};
-        ::GetWindowRect(control, &rect);
-        EXPECT_EQ(rect.right - rect.left, 153);
-        EXPECT_EQ(rect.bottom - rect.top, 73);
-    }
+    // Active in place: the control's own window is a child of the form's.
+    const HWND control = view->ControlWindow();
+    ASSERT_TRUE(::IsWindow(control));
+    EXPECT_TRUE(::IsChild(window, control));
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    EXPECT_EQ(rect.left - bounds.left, 0);
+    EXPECT_EQ(rect.top - bounds.top, 0);
+    EXPECT_EQ(rect.right - rect.left, 153);
+    EXPECT_EQ(rect.bottom - rect.top, 73);
     view.reset();
     EXPECT_FALSE(::IsWindow(window));
     ::DestroyWindow(owner);
@@ -126,12 +131,16 @@ TEST_F(CaptureWebView, SizeGoesToTheControlAndNotToTheWindow) {
     auto view = CreateCaptureWebView(0);
     EXPECT_NO_THROW(view->SetWidth(300));
     EXPECT_NO_THROW(view->SetHeight(200));
-    if (const HWND control = view->ControlWindow()) {
-        RECT rect{};
-        ::GetWindowRect(control, &rect);
-        EXPECT_EQ(rect.right - rect.left, 300);
-        EXPECT_EQ(rect.bottom - rect.top, 200);
-    }
+    RECT rect{};
+    ASSERT_TRUE(::GetWindowRect(view->ControlWindow(), &rect));
+    EXPECT_EQ(rect.right - rect.left, 300);
+    EXPECT_EQ(rect.bottom - rect.top, 200);
+    // The site hands a requested rectangle to the control unchanged.
+    const RECT requested{0, 0, 120, 90};
+    EXPECT_EQ(view->Host()->OnPosRectChange(&requested), S_OK);
+    ::GetWindowRect(view->ControlWindow(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 120);
+    EXPECT_EQ(rect.bottom - rect.top, 90);
     RECT client{};
     ::GetClientRect(view->Window(), &client);
     EXPECT_EQ(client.right, 112);
@@ -186,8 +195,9 @@ TEST_F(CaptureWebView, SiteAnswersScriptErrorsDialogsAndNewWindows) {
         args[count - 2].vt = VT_BYREF | VT_BOOL;
         args[count - 2].pboolVal = &cancel;
         DISPPARAMS params{args.data(), nullptr, count, 0};
-        EXPECT_EQ(sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-                  S_OK);
+        EXPECT_EQ(
+            sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
         EXPECT_EQ(cancel, VARIANT_TRUE) << id;
     }
 }
@@ -239,11 +249,10 @@ TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) 
     SetApplication(nullptr);
 }
 
-std::wstring EmulationValueName() { return ProgramFileName(); }
-
 TEST_F(CaptureWebView, BrowserEmulationIsWrittenOnceAndNeverOverwritten) {
-    const std::wstring name = EmulationValueName();
-    ASSERT_EQ(name, L"LumenaryWin32Tests.exe");
+    const std::wstring name = ProgramFileName();
+    ASSERT_FALSE(name.empty());
+    ASSERT_EQ(name.find_first_of(L"\\/:"), std::wstring::npos);  // the file part only
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
     auto read = [&]() {
         DWORD type = 0, value = 0, size = sizeof(value);
@@ -308,19 +317,46 @@ TEST_F(CaptureWebView, BitmapTooLargeForTheSystemIsAnError) {
     EXPECT_THROW(bitmap->SetHeight(200000), Exception);
 }
 
-struct TCounts {
-    DWORD Gdi, User, Handles;
-};
-
-TCounts Measure() {
-    TCounts counts{};
-    counts.Gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    counts.User = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
-    ::GetProcessHandleCount(::GetCurrentProcess(), &counts.Handles);
-    return counts;
+// Wine answers GetGuiResources and GetProcessHandleCount with 0, so windows
+// and kernel handles are also counted directly: the thread's windows (top-level,
+// message-only and their children) and the handle values that name an object.
+BOOL CALLBACK CountOne(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
 }
 
-TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNothing) {
+int CountWithChildren(HWND window) {
+    int count = 1;
+    ::EnumChildWindows(window, &CountOne, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM counter) {
+    *reinterpret_cast<int*>(counter) += CountWithChildren(window);
+    return TRUE;
+}
+
+int CountThreadWindows() {
+    int count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    for (HWND window = nullptr;
+         (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;) {
+        if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId())
+            count += CountWithChildren(window);
+    }
+    return count;
+}
+
+int CountKernelHandles() {
+    int count = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNoWindowsOrHandles) {
     auto cycle = [this]() {
         auto view = CreateCaptureWebView(0);
         view->Navigate("about:blank");
@@ -333,17 +369,41 @@ TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNothing) {
     };
     for (int i = 0; i < 3; ++i) cycle();  // the engine's one-time allocations
     Pump(50);
-    const TCounts before = Measure();
+    const int windowsBefore = CountThreadWindows();
+    const int handlesBefore = CountKernelHandles();
+    const DWORD gdiBefore = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    const DWORD userBefore = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
     for (int i = 0; i < 20; ++i) cycle();
     Pump(50);
-    const TCounts after = Measure();
-    EXPECT_LE(after.Gdi, before.Gdi + 4);
-    EXPECT_LE(after.User, before.User + 4);
-    EXPECT_LE(after.Handles, before.Handles + 8);
-    RecordProperty("gdi", std::to_string(before.Gdi) + "->" + std::to_string(after.Gdi));
-    RecordProperty("user", std::to_string(before.User) + "->" + std::to_string(after.User));
-    RecordProperty("handles",
-                   std::to_string(before.Handles) + "->" + std::to_string(after.Handles));
+    const int windowsAfter = CountThreadWindows();
+    const int handlesAfter = CountKernelHandles();
+    EXPECT_GT(handlesBefore, 0);
+    EXPECT_LE(windowsAfter, windowsBefore);
+    EXPECT_LE(handlesAfter, handlesBefore + 4);
+    // Meaningful on Windows; Wine reports 0 for both.
+    EXPECT_LE(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore + 4);
+    EXPECT_LE(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS), userBefore + 4);
+    RecordProperty("windows", std::to_string(windowsBefore) + "->" + std::to_string(windowsAfter));
+    RecordProperty("handles", std::to_string(handlesBefore) + "->" + std::to_string(handlesAfter));
+}
+
+TEST_F(CaptureWebView, CaptureBitmapDeletesEveryGdiObjectItMade) {
+    auto view = CreateCaptureWebView(0);
+    auto bitmap = std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(view->Host()->Browser()));
+    const HDC dc = bitmap->DeviceContext();
+    bitmap->SetWidth(4);
+    bitmap->SetHeight(4);
+    const HBITMAP first = bitmap->Handle();
+    ASSERT_EQ(::GetObjectType(first), static_cast<DWORD>(OBJ_BITMAP));
+    bitmap->SetWidth(5);  // a new size replaces the bitmap
+    const HBITMAP second = bitmap->Handle();
+    EXPECT_EQ(::GetObjectType(first), 0u);
+    ASSERT_EQ(::GetObjectType(second), static_cast<DWORD>(OBJ_BITMAP));
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_BITMAP), second);
+    bitmap->DrawView(8, TRect{0, 0, 5, 4});
+    bitmap.reset();
+    EXPECT_EQ(::GetObjectType(second), 0u);
+    EXPECT_EQ(::GetObjectType(dc), 0u);
 }
 
 struct TSource : ICaptureSource {
