@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 256 * 1024;  // rows read per call, kept within the cache
 constexpr std::uint32_t kRgbBits = 0x00FFFFFFu;
-constexpr std::uint32_t kMaxHeadBytes = kFileHeaderSize + kV5HeaderSize + 16;
+constexpr std::uint32_t kMaxHeadBytes = kFileHeaderSize + kV5HeaderSize;
 
 [[noreturn]] void Fail(const std::string& message) {
     throw Exception(message);

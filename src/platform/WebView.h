@@ -58,4 +58,13 @@ public:
     virtual std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() = 0;
 };
 
+// Makes the web view of the capture form: its window, owned by the window
+// owner, with the control activated in it. Throws lum::Exception when the
+// control cannot be activated.
+class IWebViewFactory {
+public:
+    virtual ~IWebViewFactory() = default;
+    virtual std::unique_ptr<IWebView> CreateWebView(THandle owner) = 0;
+};
+
 }  // namespace lum

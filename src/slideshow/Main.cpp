@@ -95,10 +95,12 @@ void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle,
     FShow.FURLs.clear();
     FShow.FBitmap.Clear();
     // Without its capture form the run still shows the pages cached earlier.
+    // Its window has no owner window: an owned window would always stay
+    // above the full-screen form, and the capture form lies under it.
     try {
         if (FServices.CreateWebView)
-            FWorkingForm = std::make_unique<TWorkingForm>(FServices.CreateWebView(Handle()),
-                                                          files, *this);
+            FWorkingForm =
+                std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, *this);
     } catch (const std::exception& e) {
         FWorkingForm.reset();
         Application().ShowException(e);

@@ -29,6 +29,8 @@ constexpr GUID kCgidDocHostCommandHandler = {
 // never limited by the small capture window around it.
 constexpr RECT kClipRect = {0, 0, 32767, 32767};
 
+LONG gInstances = 0;  // host objects alive
+
 constexpr const char* kActivateFailed = "OLE コントロールのアクティベートに失敗しました";
 
 void ReportException(const std::exception& error) noexcept {
@@ -100,11 +102,22 @@ ComPtr<TWebBrowserHost> TWebBrowserHost::Create(HWND window, const RECT& rect) {
     // The emulation setting is read when the browser engine first loads in
     // the process, so it goes in before the control is created.
     EnsureBrowserEmulation();
-    ComPtr<TWebBrowserHost> host;
-    host.Attach(new TWebBrowserHost(window, rect));
-    host->Open();  // on failure, host's release closes what was opened
+    // The object starts with no reference; the ComPtr takes the first.
+    ComPtr<TWebBrowserHost> host(new TWebBrowserHost(window, rect));
+    host->Open();
     return host;
 }
+
+TWebBrowserHost::TWebBrowserHost(HWND window, const RECT& rect) : FWindow(window), FRect(rect) {
+    ::InterlockedIncrement(&gInstances);
+}
+
+TWebBrowserHost::~TWebBrowserHost() {
+    Disconnect();
+    ::InterlockedDecrement(&gInstances);
+}
+
+long TWebBrowserHost::Instances() noexcept { return gInstances; }
 
 void TWebBrowserHost::Open() {
     HRESULT hr = ::CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER,
@@ -133,9 +146,13 @@ void TWebBrowserHost::Open() {
 }
 
 void TWebBrowserHost::Close() noexcept {
-    OnDocumentComplete = nullptr;
     // Keep this object alive while the control lets go of its site.
-    ComPtr<TWebBrowserHost> self(this);
+    const ComPtr<TWebBrowserHost> self(this);
+    Disconnect();
+}
+
+void TWebBrowserHost::Disconnect() noexcept {
+    OnDocumentComplete = nullptr;
     if (FInPlaceObject) FInPlaceObject->InPlaceDeactivate();
     if (FConnectionPoint && FCookie) FConnectionPoint->Unadvise(FCookie);
     FCookie = 0;

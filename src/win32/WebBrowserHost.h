@@ -49,6 +49,8 @@ public:
     IWebBrowser2* Browser() const noexcept { return FBrowser.Get(); }
     // The control's own window, nullptr if it has none.
     HWND ControlWindow() const noexcept;
+    // Host objects alive in the process (for leak checks).
+    static long Instances() noexcept;
 
     // Fired for DocumentComplete with the document's URL. An exception that
     // leaves it is shown by the application's standard error report.
@@ -125,12 +127,13 @@ public:
                                      VARIANT* result, EXCEPINFO*, UINT*) override;
 
 private:
-    TWebBrowserHost(HWND window, const RECT& rect) : FWindow(window), FRect(rect) {}
-    ~TWebBrowserHost() { Close(); }
+    TWebBrowserHost(HWND window, const RECT& rect);
+    ~TWebBrowserHost();
     void Open();
+    void Disconnect() noexcept;
     void DocumentComplete(const VARIANT* url) noexcept;
 
-    LONG FRefs = 1;
+    LONG FRefs = 0;
     HWND FWindow;
     RECT FRect;
     Microsoft::WRL::ComPtr<IOleObject> FOleObject;

@@ -101,8 +101,8 @@ TWin32WebView::TWin32WebView(HWND owner) {
     RegisterCaptureClass(&WindowProc);
     // WS_EX_NOACTIVATE: the window lies under the full-screen display and
     // must never take the keyboard from it, not even when the control
-    // focuses its page.
-    ::CreateWindowExW(WS_EX_NOACTIVATE, kClassName, kCaption, WS_POPUP | WS_CLIPCHILDREN,
+    // focuses its page. WS_EX_TOOLWINDOW: no taskbar button of its own.
+    ::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP | WS_CLIPCHILDREN,
                       kFormBounds.left, kFormBounds.top, kFormBounds.right - kFormBounds.left,
                       kFormBounds.bottom - kFormBounds.top, owner, nullptr,
                       ::GetModuleHandleW(nullptr), this);

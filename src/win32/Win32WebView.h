@@ -47,4 +47,11 @@ private:
 // The capture form's web view, owned by the window ownerWindow (0: none).
 std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow);
 
+class TWin32WebViewFactory final : public IWebViewFactory {
+public:
+    std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
+        return CreateCaptureWebView(owner);
+    }
+};
+
 }  // namespace lum::win32

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: Lumenary.scr /a and /s under Wine in Xvfb. The full-screen run
-# covers the screen, topmost, cursor hidden, with the loading text; X and Z
-# and the first mouse move do not end it; a second move, a click, a key or Alt
-# do; a second /s ends at once without a window.
+# covers the screen, topmost, cursor hidden, with the loading text; holding X
+# or Z does not end it; a mouse move (after the first, which the window's
+# appearance produces), a click, a key or Alt does; a second /s ends at once
+# without a window.
 # Usage: host_fullscreen.sh <build dir> <source dir>
 source "$(dirname "$0")/host_lib.bash"
 
@@ -52,17 +53,19 @@ echo "        text ink: ${w}x${h} at $x,$y"
 check "the loading text is centred (ink centre $((x + w / 2)),$((y + h / 2)))" \
     eval 'near $((x + w / 2)) 512 6 && near $((y + h / 2)) 384 6 && [ "$w" -gt 150 ] && [ "$h" -lt 40 ]'
 
-section "/s: keys and moves that do not end the run"
+section "/s: what does not end the run"
+# The window appearing under the pointer gives the form its first mouse-move
+# message (Windows does the same): it only records the position.
+check "the run goes on without input (the first mouse move only records)" \
+    stays_shown "$SAVER_PID" 500
 xdotool keydown x
 sleep 1.2
 xdotool keyup x
-check "holding X does not end the run" stays_running "$SAVER_PID" 300
+check "holding X does not end the run" stays_shown "$SAVER_PID" 300
 xdotool keydown z
 sleep 1.2
 xdotool keyup z
-check "holding Z does not end the run" stays_running "$SAVER_PID" 300
-xdotool mousemove 300 300
-check "the first mouse move does not end the run" stays_running "$SAVER_PID" 400
+check "holding Z does not end the run" stays_shown "$SAVER_PID" 300
 
 section "/s: a second full-screen start while one runs"
 watch_maps_start
@@ -70,11 +73,10 @@ start_bg "$SCR" /s
 check "the second /s ends at once (exit 0 within 2 s)" ends_ok "$BG" 2000
 maps=$(watch_maps_count)
 check "the second /s maps no window (mapped: $maps)" no_window_shown "$maps"
-check "exactly one display form is visible" [ "$(visible_forms)" = 1 ]
-check "the first run goes on" alive "$SAVER_PID"
+check "the first run goes on, its form the only one shown" stays_shown "$SAVER_PID" 0
 
-section "/s: the next mouse move ends the run"
-end_saver "a move to another place" mousemove 310 300
+section "/s: a mouse move ends the run"
+end_saver "a move by one pixel" mousemove_relative 1 0
 
 section "/s: a click ends a fresh run"
 xdotool mousemove 500 500

@@ -92,10 +92,13 @@ wait_exit() {
 # ends_ok <pid> <ms>: the process ends within the time with exit code 0.
 ends_ok() { wait_exit "$1" "$2" && [ "$LAST_RC" = 0 ]; }
 
-# stays_running <pid> <ms>: the process is still there after the time.
-stays_running() {
+# stays_shown <pid> <ms>: after the time the process still runs and its
+# display form is still visible. (A run that was ended hides its form at
+# once, but under Wine without a window manager the process then waits about
+# 2 s for the X server to withdraw the window: only the form tells.)
+stays_shown() {
     sleep "$(awk "BEGIN{print $2/1000}")"
-    alive "$1"
+    alive "$1" && [ "$(visible_forms)" = 1 ]
 }
 
 # The field <name>= of a line of WinProbe or TestParent output.

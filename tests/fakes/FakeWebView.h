@@ -154,4 +154,19 @@ inline std::unique_ptr<ICaptureBitmap> TFakeWebView::CreateCaptureBitmap() {
     return std::make_unique<TFakeCaptureBitmap>(*this);
 }
 
+// Hands out fake web views and keeps a pointer to the last one.
+class TFakeWebViewFactory : public IWebViewFactory {
+public:
+    std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
+        if (FailCreate) throw Exception("OLE コントロールのアクティベートに失敗しました");
+        Owners.push_back(owner);
+        auto view = std::make_unique<TFakeWebView>();
+        Last = view.get();
+        return view;
+    }
+    bool FailCreate = false;
+    std::vector<THandle> Owners;
+    TFakeWebView* Last = nullptr;  // valid while its form lives
+};
+
 }  // namespace lum::fakes
