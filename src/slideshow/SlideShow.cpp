@@ -26,28 +26,28 @@ void TSlideShow::LoadPage(std::int32_t k) {
     FPageIndex = k;
     FScrollPos = 0;
     FTimerTag = 0;
-    // The old picture goes first, so two large pages are never held at once.
-    FBitmap = TPageBitmap();
     FFileDate = 0;
 
     const std::string path = GetCacheFileName(FFileSystem, k);
     const std::int32_t date = FFileSystem.FileDate(path);
-    if (date == -1)
+    auto reader = date == -1 ? nullptr : FFileSystem.OpenRead(path);
+    if (!reader) {
+        FBitmap.Clear();
         return;
-    auto reader = FFileSystem.OpenRead(path);
-    if (!reader)
-        return;
+    }
+    // Decoded straight into the memory of the picture on screen, which is
+    // reused when it is large enough and released first when it is not, so
+    // a page is held once and two large pages are never held together.
     try {
-        FBitmap = ReadBmp(*reader);
+        ReadBmp(*reader, FBitmap);
     } catch (const std::exception&) {
         // A file that is not a readable bitmap is treated like a missing one:
         // the loading text stays and the next tick tries again, without a
         // report that would repeat every second.
-        FBitmap = TPageBitmap();
+        FBitmap.Clear();
         return;
     }
-    if (!FBitmap.Empty())
-        FFileDate = date;
+    if (!FBitmap.Empty()) FFileDate = date;
 }
 
 void TSlideShow::Advance() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <cstdio>
 
 #include "win32/Strings.h"
 

@@ -15,10 +15,10 @@ read -r pl pt pr pb <<<"${PARENT_PREVIEW_RECT//,/ }"
 echo "        preview window $PARENT_PREVIEW at $pl,$pt-$pr,$pb (screen)"
 start_bg "$SCR" /p "$PARENT_PREVIEW"
 PREVIEW_PID=$BG
-if wait_match "$PARENT_STATE" '^form=[1-9]' 5000; then
-    ok "the display form appears inside the preview window"
+if wait_match "$PARENT_STATE" '^form=[1-9].* visible=1' 5000; then
+    ok "the display form is shown inside the preview window"
 else
-    bad "the display form appears inside the preview window"
+    bad "the display form is shown inside the preview window"
     finish
 fi
 state=$(grep '^form=' "$PARENT_STATE")
@@ -67,7 +67,7 @@ check "the form leaves the preview window" wait_match "$PARENT_STATE" '^form=0' 
 section "/p: the parent window is destroyed"
 start_bg "$SCR" /p "$PARENT_PREVIEW"
 PREVIEW_PID=$BG
-if wait_match "$PARENT_STATE" '^form=[1-9]' 5000; then
+if wait_match "$PARENT_STATE" '^form=[1-9].* visible=1' 5000; then
     probe close "$PARENT_TOP"
     check "TestParent ends (exit 0)" ends_ok "$PARENT_PID" 6000
     check "the preview ends with it (exit 0) within 6 s" ends_ok "$PREVIEW_PID" 6000

@@ -7,6 +7,7 @@
 // which display form sits in the preview window. Exits 0 when its top window
 // is closed or destroyed, 3 at the timeout, 1 when the windows cannot be made.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -32,7 +33,8 @@ unsigned long Number(HWND wnd) {
 void WriteAtomically(const std::wstring& path, const std::string& text) {
     const std::wstring temp = path + L".tmp";
     FILE* out = ::_wfopen(temp.c_str(), L"wb");
-    if (!out) return;
+    if (!out)
+        return;
     std::fwrite(text.data(), 1, text.size(), out);
     std::fclose(out);
     ::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -43,7 +45,8 @@ void WriteAtomically(const std::wstring& path, const std::string& text) {
 std::string FormState() {
     HWND form = gPreview ? ::FindWindowExW(gPreview, nullptr, L"TScreenSaverDisplayForm", nullptr)
                          : nullptr;
-    if (!form) return "form=0\n";
+    if (!form)
+        return "form=0\n";
     RECT r{};
     ::GetWindowRect(form, &r);
     ::MapWindowPoints(HWND_DESKTOP, gPreview, reinterpret_cast<POINT*>(&r), 2);
@@ -56,7 +59,8 @@ std::string FormState() {
 }
 
 void WriteState() {
-    if (gStateFile.empty() || !gTop) return;
+    if (gStateFile.empty() || !gTop)
+        return;
     std::string text = ::IsWindowEnabled(gTop) ? "enabled=1\n" : "enabled=0\n";
     text += FormState();
     WriteAtomically(gStateFile, text);
@@ -100,15 +104,18 @@ bool CreateWindows(bool disabled) {
     gTop = ::CreateWindowExW(0, L"LumenaryTestParent", L"LumenaryTestParent",
                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 100, 100, 400, 300, nullptr,
                              nullptr, instance, nullptr);
-    if (!gTop) return false;
+    if (!gTop)
+        return false;
     gPreview = ::CreateWindowExW(0, L"LumenaryTestPreview", L"LumenaryTestPreview",
                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20, 152, 112, gTop,
                                  nullptr, instance, nullptr);
-    if (!gPreview) return false;
+    if (!gPreview)
+        return false;
     ::ShowWindow(gTop, SW_SHOW);
     ::UpdateWindow(gTop);
     ::SetForegroundWindow(gTop);
-    if (disabled) ::EnableWindow(gTop, FALSE);
+    if (disabled)
+        ::EnableWindow(gTop, FALSE);
     return true;
 }
 
@@ -127,7 +134,8 @@ void WriteHandles(const std::wstring& path) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (!argv || argc < 3) return 2;
+    if (!argv || argc < 3)
+        return 2;
     const std::wstring handleFile = argv[1];
     const long seconds = std::wcstol(argv[2], nullptr, 10);
     bool disabled = false;
@@ -139,8 +147,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     ::LocalFree(argv);
 
-    if (!CreateWindows(disabled)) return 1;
-    ::SetTimer(gTop, kTimeoutTimer, static_cast<UINT>((seconds > 0 ? seconds : 30) * 1000), nullptr);
+    if (!CreateWindows(disabled))
+        return 1;
+    ::SetTimer(gTop, kTimeoutTimer, static_cast<UINT>((seconds > 0 ? seconds : 30) * 1000),
+               nullptr);
     ::SetTimer(gTop, kStateTimer, 100, nullptr);
     WriteState();
     WriteHandles(handleFile);

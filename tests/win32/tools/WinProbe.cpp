@@ -13,8 +13,9 @@
 //   syscolor <index>     a system colour as r,g,b
 //   foreground           the foreground window's handle
 #include <windows.h>
-#include <shellapi.h>
+
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +28,8 @@ namespace {
 
 std::string Utf8(const wchar_t* text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
+    if (n <= 1)
+        return {};
     std::string out(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
     out.resize(static_cast<size_t>(n - 1));
@@ -47,14 +49,17 @@ std::wstring ProcessName(HWND wnd) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(wnd, &pid);
     HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return L"";
+    if (!process)
+        return L"";
     wchar_t path[MAX_PATH] = L"";
     DWORD size = MAX_PATH;
-    if (!::QueryFullProcessImageNameW(process, 0, path, &size)) path[0] = 0;
+    if (!::QueryFullProcessImageNameW(process, 0, path, &size))
+        path[0] = 0;
     ::CloseHandle(process);
     const wchar_t* base = path;
     for (const wchar_t* p = path; *p; ++p)
-        if (*p == L'\\' || *p == L'/') base = p + 1;
+        if (*p == L'\\' || *p == L'/')
+            base = p + 1;
     return base;
 }
 
@@ -70,14 +75,15 @@ void PrintWindow(HWND wnd) {
     const LONG exStyle = ::GetWindowLongW(wnd, GWL_EXSTYLE);
     HWND parent = (style & WS_CHILD) ? ::GetParent(wnd) : nullptr;
     RECT local = r;
-    if (parent) ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&local), 2);
+    if (parent)
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&local), 2);
     std::printf(
         "hwnd=%lu class=%s visible=%d enabled=%d topmost=%d rect=%ld,%ld,%ld,%ld "
         "local=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX parent=%lu owner=%lu exe=%s "
         "title=%s\n",
         Number(wnd), Utf8(cls).c_str(), ::IsWindowVisible(wnd) ? 1 : 0,
-        ::IsWindowEnabled(wnd) ? 1 : 0, (exStyle & WS_EX_TOPMOST) ? 1 : 0, r.left, r.top,
-        r.right, r.bottom, local.left, local.top, local.right, local.bottom,
+        ::IsWindowEnabled(wnd) ? 1 : 0, (exStyle & WS_EX_TOPMOST) ? 1 : 0, r.left, r.top, r.right,
+        r.bottom, local.left, local.top, local.right, local.bottom,
         static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle), Number(parent),
         Number(::GetWindow(wnd, GW_OWNER)), Utf8(ProcessName(wnd).c_str()).c_str(),
         Utf8(title).c_str());
@@ -98,7 +104,8 @@ std::vector<HWND> TopLevelWindows() {
 std::vector<HWND> ChildWindows(HWND parent, bool direct) {
     std::vector<HWND> windows;
     ::EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&windows));
-    if (direct) std::erase_if(windows, [parent](HWND w) { return ::GetParent(w) != parent; });
+    if (direct)
+        std::erase_if(windows, [parent](HWND w) { return ::GetParent(w) != parent; });
     return windows;
 }
 
@@ -124,7 +131,8 @@ int WaitVisible(const wchar_t* exe, const wchar_t* cls, DWORD milliseconds) {
             return ::IsWindowVisible(w) && (std::wcscmp(cls, L"*") == 0 || HasClass(w, cls));
         });
         if (found || ::GetTickCount() - start > milliseconds) {
-            for (HWND w : windows) PrintWindow(w);
+            for (HWND w : windows)
+                PrintWindow(w);
             return found ? 0 : 1;
         }
         ::Sleep(20);
@@ -133,15 +141,19 @@ int WaitVisible(const wchar_t* exe, const wchar_t* cls, DWORD milliseconds) {
 
 int Query(const std::wstring& command, const wchar_t* arg) {
     if (command == L"list") {
-        for (HWND wnd : ProcessWindows(arg)) PrintWindow(wnd);
+        for (HWND wnd : ProcessWindows(arg))
+            PrintWindow(wnd);
     } else if (command == L"class") {
         for (HWND top : TopLevelWindows()) {
-            if (HasClass(top, arg)) PrintWindow(top);
+            if (HasClass(top, arg))
+                PrintWindow(top);
             for (HWND child : ChildWindows(top, false))
-                if (HasClass(child, arg)) PrintWindow(child);
+                if (HasClass(child, arg))
+                    PrintWindow(child);
         }
     } else if (command == L"children") {
-        for (HWND child : ChildWindows(ToWindow(arg), true)) PrintWindow(child);
+        for (HWND child : ChildWindows(ToWindow(arg), true))
+            PrintWindow(child);
     } else if (command == L"close") {
         return ::PostMessageW(ToWindow(arg), WM_CLOSE, 0, 0) ? 0 : 1;
     } else if (command == L"invalidate") {
@@ -156,12 +168,14 @@ int Query(const std::wstring& command, const wchar_t* arg) {
 }
 
 int Run(int argc, wchar_t** argv) {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     const std::wstring command = argv[1];
     if (command == L"cursor") {
         CURSORINFO info{};
         info.cbSize = sizeof(info);
-        if (!::GetCursorInfo(&info)) return 1;
+        if (!::GetCursorInfo(&info))
+            return 1;
         std::printf("showing=%d\n", (info.flags & CURSOR_SHOWING) ? 1 : 0);
         return 0;
     }
@@ -181,6 +195,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     const int rc = argv ? Run(argc, argv) : 2;
     std::fflush(stdout);
-    if (argv) ::LocalFree(argv);
+    if (argv)
+        ::LocalFree(argv);
     return rc;
 }
