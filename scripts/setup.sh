@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
-          xdotool imagemagick x11-apps libclang-rt-14-dev clang cmake g++ libgtest-dev
+          xdotool imagemagick x11-apps x11-utils libclang-rt-14-dev clang cmake g++ libgtest-dev
           libgmock-dev libbenchmark-dev googletest)
 
 missing=()

@@ -1,5 +1,8 @@
 #include "win32/AppServices.h"
 
+#include "host/ZelScreenSaver.h"
+#include "slideshow/PageCache.h"
+#include "win32/ConfigDialog.h"
 #include "win32/Win32WebView.h"
 
 namespace lum::win32 {
@@ -8,6 +11,11 @@ TAppServices::TAppServices()
     : Display{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr} {
     Display.CreateWebView = [](THandle owner) -> std::unique_ptr<IWebView> {
         return CreateCaptureWebView(owner);
+    };
+    // ParentWnd is settled by the host before it asks for the dialog.
+    Display.CreateConfigDialog = [this](TComponent* owner) {
+        return CreateLumenaryConfigDlg(owner, Registry, Files, MessageBoxes, GetCacheDir(Files),
+                                       ParentWnd);
     };
 }
 

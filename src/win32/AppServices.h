@@ -4,6 +4,7 @@
 
 #include "slideshow/Main.h"
 #include "win32/FormWindow.h"
+#include "win32/MessageBoxes.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32HostSystem.h"
@@ -19,6 +20,7 @@ struct TAppServices {
     TWin32FileSystem Files;
     TWin32Clock Clock;
     TWin32Locale Locale;
+    TWin32MessageBoxes MessageBoxes;
     TDisplayServices Display;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string>
-#include <cstdio>
 
 #include "win32/Strings.h"
 
@@ -100,11 +99,19 @@ bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     // started, so the two are heard as one.
     params.dwStyle = (twoButtons ? MB_OKCANCEL : MB_OK) | MB_DEFBUTTON1 | MB_TASKMODAL |
                      MB_SETFOREGROUND | (StandardIcon(request.Icon) ? request.Icon : 0);
+    // A box without owner leaves the activation to whichever window the
+    // system picks when it closes (under Wine without a window manager, to
+    // none): the window that was active gets it back.
+    HWND active = ::GetActiveWindow();
     const int answer = ::MessageBoxIndirectW(&params);
 
     tCurrentBox = state.Outer;
     if (state.Hook)
         ::UnhookWindowsHookEx(state.Hook);
+    if (active && ::IsWindow(active) && ::IsWindowEnabled(active)) {
+        ::SetForegroundWindow(active);
+        ::SetActiveWindow(active);
+    }
     return answer == IDOK;
 }
 

@@ -10,6 +10,8 @@ source "$(dirname "$0")/host_lib.bash"
 DIALOG_TITLE="Lumenary設定"
 BOX_TITLE="スクリーンセーバー"
 
+main_form_hidden() { ! grep "class=$FORM_CLASS " "$WORK/config.list" | grep -q visible=1; }
+
 # open_config <description> <arguments...>: starts the configuration and
 # waits for its window; sets CONFIG_PID and CONFIG_LINE (the WinProbe line
 # of the shown window that is not the hidden main form).
@@ -31,16 +33,18 @@ open_config() {
         "$BOX_TITLE") ok "$what shows the message box \"$title\" (no settings dialog yet)" ;;
         *) bad "$what shows \"$title\", neither the settings dialog nor the message box" ;;
     esac
-    check "$what: the main form stays hidden" \
-        eval '! grep "class=$FORM_CLASS " "$WORK/config.list" | grep -q visible=1'
+    check "$what: the main form stays hidden" main_form_hidden
 }
 
 # close_config <description> <key>: the key, typed with the pointer over the
-# shown window, closes it and ends the process with exit code 0.
+# shown window, closes it and ends the process with exit code 0. The settings
+# dialog is always left with Escape, so that no test saves settings.
 close_config() {
+    local key=$2
+    [ "${CONFIG_LINE##* title=}" = "$DIALOG_TITLE" ] && key=Escape
     read -r l t r b <<<"$(field rect <<<"$CONFIG_LINE" | tr , ' ')"
-    xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) key "$2"
-    check "$1: $2 closes it and the process ends (exit 0) within 6 s" \
+    xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) key "$key"
+    check "$1: $key closes it and the process ends (exit 0) within 6 s" \
         ends_ok "$CONFIG_PID" 6000
 }
 

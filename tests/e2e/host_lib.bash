@@ -4,6 +4,7 @@
 # Sourced with the build folder and the source folder as $1 and $2; needs the
 # DISPLAY of an Xvfb screen of 1024x768.
 
+# shellcheck disable=SC2034  # variables set here are read by the scripts
 set -u
 BUILD=$(realpath "$1")
 SRC=$(realpath "$2")

@@ -37,27 +37,28 @@ shot preview
 png="$SHOTS/preview.png"
 area="$((pr - pl))x$((pb - pt))+$pl+$pt"
 corner=$(pixel "$png" $((pr - 1)) $((pb - 1)))
-light=$(count_pixels "$png" 100x30+$((pl))+$((pt)) light)
+light=$(count_pixels "$png" 100x30+$pl+$pt light)
 if [ "$corner" = "0,0,0" ]; then
     check "the preview is black with white text ($light light pixels) at its top left" \
         [ "$light" -gt 20 ]
-    read -r w h x y <<<"$(ink_box "$png" "$area")"
-    check "the text starts near (5,5): ink at $x,$y" eval 'near $x 5 3 && near $y 7 5'
+    read -r _ _ x y <<<"$(ink_box "$png" "$area")"
+    text_at_top_left() { near "$x" 5 3 && near "$y" 7 5; }
+    check "the text starts near (5,5): ink at $x,$y" text_at_top_left
 elif [ "$corner" = "$(probe syscolor 12)" ]; then
     # Wine 8 does not put the drawing of a child window that belongs to
     # another process on the screen: the preview window's own background
     # stays. The form's place, style and life are checked above.
     note "the preview's pixels are not checkable under this Wine (cross-process child not drawn)"
 else
-    bad "the preview shows black or the preview window's background, not $corner"
+    bad "the preview shows neither black nor the preview window's background but $corner"
 fi
 
 section "/p: input over the preview"
 xdotool mousemove $((pl + 20)) $((pt + 20))
 sleep 0.1
 xdotool mousemove $((pl + 60)) $((pt + 50)) click 1 click 3 key space key Escape key a
-check "moves, clicks and keys over it do not end the preview" \
-    eval 'stays_shown "$PREVIEW_PID" 500 && grep -q "^form=$FORM " "$PARENT_STATE"'
+preview_goes_on() { stays_shown "$PREVIEW_PID" 500 && grep -q "^form=$FORM " "$PARENT_STATE"; }
+check "moves, clicks and keys over it do not end the preview" preview_goes_on
 
 section "/p: WM_CLOSE to the form"
 probe close "$FORM"

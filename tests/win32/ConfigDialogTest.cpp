@@ -399,6 +399,32 @@ TEST_F(ConfigDialogTest, EraseAsksThenRemovesTheKeyAndOKRestoresIt) {
     EXPECT_EQ(RegText(kURLKey, L"1"), L"u");
 }
 
+// Erase through the real boxes: answered with the access key of yes, the
+// notice closed with Return, and the dialog active again for Esc.
+TEST_F(ConfigDialogTest, EraseThroughRealBoxesLeavesTheDialogActive) {
+    SetRegText(kSettingsKey, L"ShowURL", L"1");
+    TWin32MessageBoxes realBoxes;
+    Dialog = CreateLumenaryConfigDlg(nullptr, Registry, Files, realBoxes, CacheDir, 0);
+    std::wstring notice;
+    HWND activeAfter = nullptr;
+    TScript script({[&] { Click(idEraseSection); },
+                    [&] { ::PostMessageW(::GetFocus(), WM_CHAR, L'y', 0); },
+                    [&] {
+                        HWND box = ::FindWindowW(L"#32770", Widen("情報").c_str());
+                        notice = WindowText(::GetDlgItem(box, 0xFFFF));
+                        PostKey(::GetFocus(), VK_RETURN);
+                    },
+                    [&] {
+                        activeAfter = ::GetActiveWindow();
+                        PostKey(::GetFocus(), VK_ESCAPE);
+                    }});
+    EXPECT_EQ(Dialog->ShowModal(), 2);
+    EXPECT_EQ(script.Done(), 4u);
+    EXPECT_EQ(activeAfter, Wnd());
+    EXPECT_FALSE(KeyExists(kSettingsKey));
+    EXPECT_EQ(notice, Widen(kEraseDoneNotice));
+}
+
 // The real message boxes: captions, the access key of yes, Esc as no, and
 // the place in the middle of the screen.
 TEST(Win32MessageBoxes, YesNoBoxHasItsCaptionsAndAnswers) {
@@ -428,19 +454,3 @@ TEST(Win32MessageBoxes, YesNoBoxHasItsCaptionsAndAnswers) {
 
 }  // namespace
 }  // namespace lum::win32
-namespace lum::win32 {
-TEST(TempDebug, EraseWithRealBoxes) {
-    struct P : IApplicationPlatform { void ShowErrorReport(const std::string&, const std::string&) override {} void PostDeferred(std::function<void()> a) override { a(); } } platform;
-    TApplication app(platform); SetApplication(&app);
-    TWin32Registry reg; TWin32FileSystem files; TWin32MessageBoxes boxes;
-    auto dlg = CreateLumenaryConfigDlg(nullptr, reg, files, boxes, "C:\\nonexistent\\", 0);
-    HWND wnd = reinterpret_cast<HWND>(dlg->Handle());
-    TScript script({[&] { ::PostMessageW(::GetDlgItem(wnd, idEraseSection), BM_CLICK, 0, 0); },
-                    [&] { HWND box = ::FindWindowW(L"#32770", Widen("確認").c_str()); printf("ask %p focus %p\n", box, ::GetFocus()); ::PostMessageW(::GetFocus(), WM_CHAR, L'y', 0); },
-                    [&] { HWND box = ::FindWindowW(L"#32770", Widen("情報").c_str()); printf("notice %p focus %p\n", box, ::GetFocus()); PostKey(::GetFocus(), VK_RETURN); },
-                    [&] { printf("after: enabled %d active %p focus %p fg %p dlg %p\n", ::IsWindowEnabled(wnd), ::GetActiveWindow(), ::GetFocus(), ::GetForegroundWindow(), wnd); PostKey(::GetFocus(), VK_ESCAPE); },
-                    [&] { printf("still open\n"); ::PostMessageW(::GetDlgItem(wnd, IDCANCEL), BM_CLICK, 0, 0); }});
-    printf("result %d\n", dlg->ShowModal());
-    SetApplication(nullptr);
-}
-}
