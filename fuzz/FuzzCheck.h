@@ -11,7 +11,8 @@
 namespace lum::fuzz {
 
 inline void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 // The UTF-16 length of valid UTF-8 text (shortest forms, no surrogates, at
@@ -37,10 +38,12 @@ inline std::optional<std::size_t> Utf16Length(std::string_view text) {
         } else {
             return std::nullopt;
         }
-        if (i + length > text.size()) return std::nullopt;
+        if (i + length > text.size())
+            return std::nullopt;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
             code = (code << 6) | (next & 0x3F);
         }
         const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
@@ -61,7 +64,8 @@ inline std::string_view Utf16Prefix(std::string_view text, std::size_t maxUnits)
         const auto lead = static_cast<unsigned char>(text[i]);
         const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         const std::size_t width = length == 4 ? 2 : 1;
-        if (units + width > maxUnits) break;
+        if (units + width > maxUnits)
+            break;
         units += width;
         i += length;
     }

@@ -14,20 +14,27 @@
 namespace {
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
     }
     return true;
 }
 
-bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool IsUpperHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // ColorToText writes the first identifier of the colour, else "$" and
 // exactly eight uppercase digits; either way the text reads back.
@@ -46,7 +53,8 @@ void CheckColor(lum::TColor color) {
         return;
     }
     Check(text.size() == 9 && text[0] == '$');
-    for (std::size_t i = 1; i < text.size(); ++i) Check(IsUpperHexDigit(text[i]));
+    for (std::size_t i = 1; i < text.size(); ++i)
+        Check(IsUpperHexDigit(text[i]));
 }
 
 void CheckText(const std::string& text) {
@@ -87,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckColor(static_cast<lum::TColor>(0xFF000000u | (bits & 0x3F)));
         const auto& table = lum::ColorTable();
         const lum::TColorEntry& entry = table[bits % table.size()];
-        CheckColor(static_cast<lum::TColor>(static_cast<std::uint32_t>(entry.Value) + data[0] % 3 - 1));
+        CheckColor(
+            static_cast<lum::TColor>(static_cast<std::uint32_t>(entry.Value) + data[0] % 3 - 1));
         // An identifier in any letter case reads as its first entry.
         std::string ident = entry.Ident;
         for (std::size_t i = 0; i < ident.size(); ++i) {

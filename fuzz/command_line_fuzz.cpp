@@ -18,10 +18,13 @@ namespace {
 using lum::TScreenSaverMode;
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
-bool IsSeparator(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsSeparator(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 // Blanks and control characters end an argument outside quotes; each quote
 // switches quoting on or off and is dropped; "" alone is an empty argument.
@@ -35,7 +38,8 @@ std::vector<std::string> ReferenceSplit(std::string_view line) {
             quoted = !quoted;
             inArg = true;
         } else if (!quoted && IsSeparator(c)) {
-            if (inArg) args.push_back(arg);
+            if (inArg)
+                args.push_back(arg);
             arg.clear();
             inArg = false;
         } else {
@@ -43,7 +47,8 @@ std::vector<std::string> ReferenceSplit(std::string_view line) {
             inArg = true;
         }
     }
-    if (inArg) args.push_back(arg);
+    if (inArg)
+        args.push_back(arg);
     return args;
 }
 
@@ -55,7 +60,8 @@ void CheckSplit(std::string_view line, const std::vector<std::string>& args) {
         Check(arg.find('"') == std::string::npos);
         if (!hasQuote) {
             Check(!arg.empty());
-            for (char c : arg) Check(!IsSeparator(c));
+            for (char c : arg)
+                Check(!IsSeparator(c));
         }
         joined += "\"" + arg + "\" ";
     }
@@ -63,7 +69,9 @@ void CheckSplit(std::string_view line, const std::vector<std::string>& args) {
     Check(lum::SplitCommandLine(joined) == args);
 }
 
-std::int32_t HandleOf(const std::string& text) { return lum::StrToIntDef(text, 0); }
+std::int32_t HandleOf(const std::string& text) {
+    return lum::StrToIntDef(text, 0);
+}
 
 // What the switch grammar must make of the arguments after the program name.
 void CheckRequest(const std::vector<std::string>& args, const lum::TCommandLineRequest& request) {
@@ -72,7 +80,8 @@ void CheckRequest(const std::vector<std::string>& args, const lum::TCommandLineR
     char letter = 0;
     if (!args.empty() && args[0].size() >= 2 && (args[0][0] == '/' || args[0][0] == '-'))
         letter = args[0][1];
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter >= 'a' && letter <= 'z')
+        letter = static_cast<char>(letter - 'a' + 'A');
     const std::string second = args.size() > 1 ? args[1] : std::string();
     switch (letter) {
         case 'S':
@@ -81,8 +90,8 @@ void CheckRequest(const std::vector<std::string>& args, const lum::TCommandLineR
             break;
         case 'P':
         case 'A':
-            Check(request.Mode == (letter == 'P' ? TScreenSaverMode::Preview
-                                                 : TScreenSaverMode::Password));
+            Check(request.Mode ==
+                  (letter == 'P' ? TScreenSaverMode::Preview : TScreenSaverMode::Password));
             Check(request.Handle == HandleOf(second) && !request.UseDesktop &&
                   !request.UseForeground);
             break;
@@ -107,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view line(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> args = lum::SplitCommandLine(line);
     CheckSplit(line, args);
-    if (!args.empty()) args.erase(args.begin());  // the program name
+    if (!args.empty())
+        args.erase(args.begin());  // the program name
     CheckRequest(args, lum::ParseScreenSaverArgs(args));
     // The grammar alone, on arguments the splitting could never produce
     // (blanks, quotes and control characters inside): the input cut at NULs.

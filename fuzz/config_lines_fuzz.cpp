@@ -29,11 +29,13 @@ std::vector<std::string> PlainLines(std::string_view text, bool& endsInBreak) {
             endsInBreak = false;
             continue;
         }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
         lines.emplace_back();
         endsInBreak = true;
     }
-    if (lines.back().empty()) lines.pop_back();  // the final empty line
+    if (lines.back().empty())
+        lines.pop_back();  // the final empty line
     return lines;
 }
 
@@ -42,9 +44,11 @@ std::vector<std::string> PlainLines(std::string_view text, bool& endsInBreak) {
 void CheckCut(const std::string& original, const std::string& cut, std::size_t limit) {
     Check(original.compare(0, cut.size(), cut) == 0);
     const auto units = lum::fuzz::Utf16Length(original);
-    if (!units) return;
+    if (!units)
+        return;
     Check(cut == lum::fuzz::Utf16Prefix(original, limit));
-    if (*units <= limit) Check(cut == original);
+    if (*units <= limit)
+        Check(cut == original);
     Check(lum::fuzz::Utf16Length(cut).value_or(limit + 1) <= limit);
 }
 
@@ -66,10 +70,12 @@ void CheckLines(std::string_view text) {
         // text comes back with its breaks normalised.
         std::string expected;
         for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                continue;
             expected += text[i] == '\r' ? '\n' : text[i];
         }
-        if (endsInBreak) normalised += "\n";
+        if (endsInBreak)
+            normalised += "\n";
         Check(normalised == expected);
     }
     // The box text of the lines splits into the same lines.
@@ -85,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string text;
     // 0..63: the text as it is; above: a run of "a" near the limit first.
-    if (data[0] >= 64) text.assign(lum::kMaxURLLineChars - 128 + (data[0] - 64) * 2, 'a');
+    if (data[0] >= 64)
+        text.assign(lum::kMaxURLLineChars - 128 + (data[0] - 64) * 2, 'a');
     text.append(reinterpret_cast<const char*>(data + 1), size - 1);
     CheckLines(text);
     // CutLine at any small limit.

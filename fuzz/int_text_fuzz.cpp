@@ -19,10 +19,13 @@ namespace {
 using lum::THexPrefixes;
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsHexDigit(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -32,9 +35,11 @@ bool IsHexDigit(char c) {
 // 32 bits (its negation wraps).
 std::optional<std::int32_t> Reference(std::string_view text, THexPrefixes prefixes) {
     std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string_view::npos) return std::nullopt;
+    if (i == std::string_view::npos)
+        return std::nullopt;
     bool negative = false;
-    if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+    if (text[i] == '+' || text[i] == '-')
+        negative = text[i++] == '-';
     std::string_view rest = text.substr(i);
     bool hex = false;
     if (!rest.empty() && rest[0] == '$') {
@@ -48,27 +53,33 @@ std::optional<std::int32_t> Reference(std::string_view text, THexPrefixes prefix
         hex = true;
         rest.remove_prefix(2);
     }
-    if (rest.empty()) return std::nullopt;
+    if (rest.empty())
+        return std::nullopt;
     for (char c : rest) {
-        if (!(hex ? IsHexDigit(c) : IsDigit(c))) return std::nullopt;
+        if (!(hex ? IsHexDigit(c) : IsDigit(c)))
+            return std::nullopt;
     }
     const std::size_t significant = rest.find_first_not_of('0');
     rest = significant == std::string_view::npos ? std::string_view("0") : rest.substr(significant);
-    if (rest.size() > (hex ? 8u : 10u)) return std::nullopt;
-    const std::uint64_t magnitude = std::strtoull(std::string(rest).c_str(), nullptr, hex ? 16 : 10);
+    if (rest.size() > (hex ? 8u : 10u))
+        return std::nullopt;
+    const std::uint64_t magnitude =
+        std::strtoull(std::string(rest).c_str(), nullptr, hex ? 16 : 10);
     if (hex) {
         const std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
         return static_cast<std::int32_t>(negative ? 0u - bits : bits);
     }
-    if (magnitude > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return std::nullopt;
-    const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude)
-                                        : static_cast<std::int64_t>(magnitude);
+    if (magnitude > (negative ? 0x80000000ull : 0x7FFFFFFFull))
+        return std::nullopt;
+    const std::int64_t value =
+        negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     return static_cast<std::int32_t>(value);
 }
 
 std::optional<std::int32_t> Parse(std::string_view text, THexPrefixes prefixes) {
     std::int32_t value = 0x5A5A5A5A;
-    if (!lum::TryStrToInt(text, value, prefixes)) return std::nullopt;
+    if (!lum::TryStrToInt(text, value, prefixes))
+        return std::nullopt;
     return value;
 }
 
@@ -81,17 +92,22 @@ void CheckText(std::string_view text, THexPrefixes prefixes) {
     Check(lum::StrToIntDef(text, -7, prefixes) == parsed.value_or(-7));
     Check(Parse("   " + std::string(text), prefixes) == parsed);
     Check(!Parse(std::string(text) + " ", prefixes));
-    if (!parsed) return;
+    if (!parsed)
+        return;
 
     // An accepted decimal text is the value as std::to_string writes it,
     // give or take a "+" and leading zeros.
     std::string_view digits = text.substr(text.find_first_not_of(' '));
     const bool negative = digits[0] == '-';
-    if (digits[0] == '+' || digits[0] == '-') digits.remove_prefix(1);
+    if (digits[0] == '+' || digits[0] == '-')
+        digits.remove_prefix(1);
     if (IsDigit(digits[0]) && !(digits.size() > 1 && (digits[1] == 'x' || digits[1] == 'X'))) {
-        std::string canonical(digits.substr(std::min(digits.find_first_not_of('0'), digits.size())));
-        if (canonical.empty()) canonical = "0";
-        if (negative && canonical != "0") canonical = "-" + canonical;
+        std::string canonical(
+            digits.substr(std::min(digits.find_first_not_of('0'), digits.size())));
+        if (canonical.empty())
+            canonical = "0";
+        if (negative && canonical != "0")
+            canonical = "-" + canonical;
         Check(std::to_string(*parsed) == canonical);
     }
 }
@@ -113,9 +129,11 @@ void CheckValue(std::int32_t value) {
     }
     Check(Parse(std::string("x") + (hex + 1), THexPrefixes::DollarXOr0x) == value);
     Check(!Parse(std::string("x") + (hex + 1), THexPrefixes::DollarOr0x));
-    // One more digit is out of range (or, for zero, a plain leading zero).
+    // A further digit that leaves the signed range is refused, and so is a
+    // ninth significant hexadecimal digit.
     const std::int64_t wide = static_cast<std::int64_t>(value) * 10 + (value < 0 ? -9 : 9);
-    if (wide < INT32_MIN || wide > INT32_MAX) Check(!Parse(std::to_string(wide), THexPrefixes::DollarOr0x));
+    if (wide < INT32_MIN || wide > INT32_MAX)
+        Check(!Parse(std::to_string(wide), THexPrefixes::DollarOr0x));
     Check(!Parse(std::string(hex) + "0", THexPrefixes::DollarOr0x) || bits < 0x10000000u);
 }
 
@@ -129,11 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the same values: only a lone "x" makes the difference.
     const auto settings = Parse(text, THexPrefixes::DollarOr0x);
     const auto commandLine = Parse(text, THexPrefixes::DollarXOr0x);
-    if (settings) Check(commandLine == settings);
-    if (commandLine && !settings) Check(text.find_first_of("xX") != std::string_view::npos);
+    if (settings)
+        Check(commandLine == settings);
+    if (commandLine && !settings)
+        Check(text.find_first_of("xX") != std::string_view::npos);
     std::int32_t value = 0;
     Check(lum::TryStrToInt(text, value) == commandLine.has_value());
-    if (commandLine) Check(value == *commandLine);
+    if (commandLine)
+        Check(value == *commandLine);
     if (size >= 4) {
         std::memcpy(&value, data, 4);
         CheckValue(value);

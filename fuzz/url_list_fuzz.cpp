@@ -28,9 +28,9 @@
 
 namespace {
 
+using lum::fuzz::Check;
 using lum::RegType::ExpandString;
 using lum::RegType::String;
-using lum::fuzz::Check;
 
 const std::string kSettingsKey = "Software\\Orvane\\Lumenary";
 const std::string kURLKey = kSettingsKey + "\\URLList";
@@ -40,18 +40,21 @@ struct TValue {
     lum::TRegValue Value;
 };
 
-bool IsString(std::uint32_t type) { return type == String || type == ExpandString; }
+bool IsString(std::uint32_t type) {
+    return type == String || type == ExpandString;
+}
 
 std::string Lower(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
 }
 
 std::uint32_t ConsumeType(FuzzedDataProvider& input) {
-    static const std::uint32_t kTypes[] = {String, String, String, String, String, String,
-                                           ExpandString, 0, 3, 4, 7, 11};
+    static const std::uint32_t kTypes[] = {String,       String, String, String, String, String,
+                                           ExpandString, 0,      3,      4,      7,      11};
     return input.PickValueInArray(kTypes);
 }
 
@@ -79,7 +82,8 @@ std::vector<TValue> BuildURLList(FuzzedDataProvider& input, lum::fakes::TFakeReg
                 replaced = true;
             }
         }
-        if (!replaced) values.push_back(std::move(value));
+        if (!replaced)
+            values.push_back(std::move(value));
     }
     return values;
 }
@@ -104,7 +108,8 @@ TExpected Expect(const std::vector<TValue>& values) {
             break;
         }
         const std::string text = TextOf(value.Value);
-        if (text.empty()) continue;
+        if (text.empty())
+            continue;
         expected.URLs.push_back(text);
         expected.Entries.push_back(value.Name + "=" + text);
         expected.Names.push_back(value.Name);
@@ -112,10 +117,12 @@ TExpected Expect(const std::vector<TValue>& values) {
     return expected;
 }
 
-void CheckStoreLoad(lum::fakes::TFakeRegistry& registry, const TExpected& expected,
+void CheckStoreLoad(lum::fakes::TFakeRegistry& registry,
+                    const TExpected& expected,
                     bool prefilled) {
     std::vector<std::string> target;
-    if (prefilled) target.push_back("kept=as it was");
+    if (prefilled)
+        target.push_back("kept=as it was");
     {
         lum::TSettingsStore store(registry);
         try {
@@ -222,7 +229,8 @@ void CheckScalarReads(FuzzedDataProvider& input) {
 void CheckSaveAndLoad(FuzzedDataProvider& input) {
     lum::fakes::TFakeRegistry registry;
     std::vector<std::string> lines(input.ConsumeIntegralInRange(0, 12));
-    for (std::string& line : lines) line = input.ConsumeRandomLengthString(16);
+    for (std::string& line : lines)
+        line = input.ConsumeRandomLengthString(16);
     std::vector<std::string> loaded;
     {
         lum::TSettingsStore store(registry);
@@ -237,7 +245,8 @@ void CheckSaveAndLoad(FuzzedDataProvider& input) {
         Check(names[i] == std::to_string(i + 1));
         Check(registry.GetValue(kURLKey, names[i])->Text == lines[i]);
         const std::string text = lines[i].substr(0, lines[i].find('\0'));
-        if (!text.empty()) nonEmpty.push_back(text);
+        if (!text.empty())
+            nonEmpty.push_back(text);
     }
     Check(loaded == nonEmpty);
     Check(registry.OpenHandleCount() == 0);

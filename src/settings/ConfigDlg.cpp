@@ -219,13 +219,10 @@ void TLumenaryConfigDlg::LoadURLList(TSettingsStore& store) {
 
 // Each URL passes through the box as name "=" URL before it is reduced to
 // the URL, and the box hands out at most kMaxURLLineChars of that line: the
-// name and "=" take their share of the limit. Only URLs near the limit need
-// their value names, which are read again for them.
+// name and "=" take their share of the limit. The value names are read
+// again for this: a name of any length can carry a URL over the limit.
 void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls, const std::string& keyPath) {
-    const bool nearLimit = std::any_of(urls.begin(), urls.end(), [](const std::string& url) {
-        return UTF16Length(url) + 1 > kMaxURLLineChars;
-    });
-    if (!nearLimit)
+    if (urls.empty())
         return;
     std::vector<std::size_t> prefixes;
     const IRegistry::TKey key = FRegistry.OpenKey(FRegistry.CurrentUser(), keyPath);

@@ -158,7 +158,8 @@ HWND TConfigDialogWindow::AddControl(const TControlSpec& spec) {
     if (!wnd)
         throw Exception("設定ダイアログを作成できません");
     ::SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
-    if (spec.Style == kLabel) FitLabel(wnd, spec.Text);
+    if (spec.Style == kLabel)
+        FitLabel(wnd, spec.Text);
     return wnd;
 }
 
@@ -166,7 +167,8 @@ HWND TConfigDialogWindow::AddControl(const TControlSpec& spec) {
 // system substitutes, so that it is never cut off.
 void TConfigDialogWindow::FitLabel(HWND label, const char* text) const {
     HDC dc = ::GetDC(label);
-    if (!dc) return;
+    if (!dc)
+        return;
     const HGDIOBJ old = ::SelectObject(dc, FFont.Get());
     const std::wstring wide = Widen(text);
     RECT extent{0, 0, 0, 0};

@@ -175,7 +175,19 @@ std::vector<TFileEntry> TWin32FileSystem::FindFiles(const std::string& mask) {
 }
 
 bool TWin32FileSystem::DeleteFile(const std::string& path) {
-    return ::DeleteFileW(Widen(path).c_str()) != 0;
+    const std::wstring name = Widen(path);
+    if (::DeleteFileW(name.c_str())) return true;
+    // DeleteFile refuses a read-only file; the cache is emptied whatever the
+    // attributes of its pictures, so the flag is cleared and the delete tried
+    // once more.
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
+    if (::DeleteFileW(name.c_str())) return true;
+    ::SetFileAttributesW(name.c_str(), attributes);
+    return false;
 }
 
 std::unique_ptr<IFileReader> TWin32FileSystem::OpenRead(const std::string& path) {

@@ -39,7 +39,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-[ -f "$SCR" ] || fail "no $SCR"
+for f in "$SCR" "$PROBE"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
 
 setting() {
@@ -55,17 +55,13 @@ url() {
 # still going from elsewhere would hold the single-instance mutex, and this
 # one would then end at once.
 start_saver() {
-    if [ -f "$PROBE" ] && [ -n "$(wine "$PROBE" list Lumenary.scr 2>/dev/null)" ]; then
+    [ -z "$(wine "$PROBE" list Lumenary.scr 2>/dev/null)" ] ||
         fail "another Lumenary.scr is already running"
-    fi
     timeout 120 wine "$SCR" /s &
     PID=$!
-    local i
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
         kill -0 "$PID" 2>/dev/null || fail "Lumenary.scr /s ended by itself"
-        if [ -f "$PROBE" ]; then
-            wine "$PROBE" class TScreenSaverDisplayForm 2>/dev/null | grep -q 'visible=1' && return 0
-        fi
+        wine "$PROBE" class TScreenSaverDisplayForm 2>/dev/null | grep -q 'visible=1' && return 0
         sleep 0.1
     done
     fail "the full-screen window did not appear"
@@ -74,8 +70,7 @@ start_saver() {
 # One key press must end the run: the process is gone within 10 s, exit code 0.
 end_with_key() {
     xdotool key space
-    local i
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
         kill -0 "$PID" 2>/dev/null || break
         sleep 0.1
     done

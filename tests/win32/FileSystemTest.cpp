@@ -228,6 +228,9 @@ TEST_F(Win32FileSystem, ListingMatchesBmpWhateverTheAttributesAndKeepsUnicodeNam
     EXPECT_THAT(Files.FindFiles(Dir + "nowhere\\*.bmp"), IsEmpty());
     EXPECT_TRUE(Files.DeleteFile(Dir + "3.BMP"));
     EXPECT_FALSE(Files.DeleteFile(Dir + "3.BMP"));
+    // A hidden, system and read-only picture is deleted too.
+    EXPECT_TRUE(Files.DeleteFile(Dir + "日本語.bmp"));
+    EXPECT_EQ(Files.FileDate(Dir + "日本語.bmp"), -1);
 }
 
 }  // namespace

@@ -2,18 +2,22 @@
 // for the soak test of the full-screen run:
 //   GuiResources <process id>
 //   GuiResources <window class name>     (the process that owns such a window)
-// Exits 1 when no such process can be opened, 2 on a bad command line.
+//   GuiResources --self-test             (do the figures follow objects made here?)
+// Exits 1 when no such process can be opened (or a self-test figure does
+// not follow), 2 on a bad command line.
 //
 // Printed keys (-1 where the figure cannot be had):
 //   pid          the process
-//   gdi, user    GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS)
-//   handles      GetProcessHandleCount (kernel handles)
-//   gdi_table    GDI objects counted in the process's own GDI handle table
+//   gdi, user    GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS); Wine answers 0
+//   handles      GetProcessHandleCount; Wine answers 0 for another process
+//   gdi_table    GDI objects in use in the process's own GDI handle table (Wine)
 //   windows      windows of the process, top-level and child
-//   private_kb   private bytes (GetProcessMemoryInfo), in KiB
-//   working_kb   working set, in KiB
-//   virtual_kb   virtual size (GlobalMemoryStatusEx style: used address space), in KiB
+//   sys_handles  kernel handles of the process in the system's handle list
+//   private_kb   PrivateUsage of GetProcessMemoryInfo, in KiB; Wine answers 0
+//   working_kb   WorkingSetSize, in KiB
+//   pagefile_kb  PagefileUsage, in KiB: private memory (resident anonymous under Wine)
 #include <windows.h>
+
 #include <psapi.h>
 #include <shellapi.h>
 #include <winternl.h>
@@ -30,7 +34,8 @@ struct ProcessHandle {
     HANDLE Handle = nullptr;
     explicit ProcessHandle(HANDLE h) : Handle(h) {}
     ~ProcessHandle() {
-        if (Handle) ::CloseHandle(Handle);
+        if (Handle)
+            ::CloseHandle(Handle);
     }
     ProcessHandle(const ProcessHandle&) = delete;
     ProcessHandle& operator=(const ProcessHandle&) = delete;
@@ -46,7 +51,8 @@ BOOL CALLBACK FindClass(HWND wnd, LPARAM data) {
     auto* search = reinterpret_cast<WindowSearch*>(data);
     wchar_t cls[256] = L"";
     ::GetClassNameW(wnd, cls, 256);
-    if (::lstrcmpiW(cls, search->ClassName) != 0) return TRUE;
+    if (::lstrcmpiW(cls, search->ClassName) != 0)
+        return TRUE;
     ::GetWindowThreadProcessId(wnd, &search->Pid);
     return FALSE;
 }
@@ -55,7 +61,8 @@ BOOL CALLBACK CountOwn(HWND wnd, LPARAM data) {
     auto* search = reinterpret_cast<WindowSearch*>(data);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(wnd, &pid);
-    if (pid == search->Pid) ++search->Count;
+    if (pid == search->Pid)
+        ++search->Count;
     return TRUE;
 }
 
@@ -91,13 +98,16 @@ bool IsWine() {
 }
 
 long CountGdiTable(HANDLE process) {
-    if (!IsWine()) return -1;
+    if (!IsWine())
+        return -1;
     using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query) return -1;
+    if (!query)
+        return -1;
     PROCESS_BASIC_INFORMATION basic{};
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
     std::uint32_t table = 0;
     SIZE_T got = 0;
     const auto* peb = static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress));
@@ -114,7 +124,8 @@ long CountGdiTable(HANDLE process) {
             got != kChunk)
             break;
         for (std::size_t e = at; e < at + kChunk; e += kGdiEntrySize)
-            if (entries[e + kGdiEntryTypeOffset] != 0) ++used;
+            if (entries[e + kGdiEntryTypeOffset] != 0)
+                ++used;
     }
     return used;
 }
@@ -134,7 +145,8 @@ long CountSystemHandles(DWORD pid) {
     using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return -1;
+    if (!query)
+        return -1;
     constexpr ULONG kSystemHandleInformation = 16;
     std::vector<unsigned char> buffer(1 << 20);
     for (int attempt = 0; attempt < 6; ++attempt) {
@@ -148,7 +160,8 @@ long CountSystemHandles(DWORD pid) {
                 reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
             long own = 0;
             for (ULONG i = 0; i < count; ++i)
-                if (entries[i].OwnerPid == pid) ++own;
+                if (entries[i].OwnerPid == pid)
+                    ++own;
             return own;
         }
         buffer.resize(buffer.size() * 2);
@@ -169,7 +182,8 @@ TSample Measure(DWORD pid, HANDLE process) {
     s.Gdi = static_cast<long>(::GetGuiResources(process, GR_GDIOBJECTS));
     s.User = static_cast<long>(::GetGuiResources(process, GR_USEROBJECTS));
     DWORD handles = 0;
-    if (::GetProcessHandleCount(process, &handles)) s.Handles = static_cast<long>(handles);
+    if (::GetProcessHandleCount(process, &handles))
+        s.Handles = static_cast<long>(handles);
     s.GdiTable = CountGdiTable(process);
     s.Windows = CountWindows(pid);
     PROCESS_MEMORY_COUNTERS_EX memory{};
@@ -203,7 +217,8 @@ HANDLE OpenForQuery(DWORD pid) {
 DWORD PidFromArgument(const wchar_t* arg) {
     wchar_t* end = nullptr;
     const unsigned long pid = std::wcstoul(arg, &end, 10);
-    if (end != arg && *end == 0) return static_cast<DWORD>(pid);
+    if (end != arg && *end == 0)
+        return static_cast<DWORD>(pid);
     WindowSearch search;
     search.ClassName = arg;
     ::EnumWindows(FindClass, reinterpret_cast<LPARAM>(&search));
@@ -217,67 +232,94 @@ int Run(const wchar_t* arg) {
         return 1;
     }
     ProcessHandle process(OpenForQuery(pid));
-    if (!process.Handle) return 1;
+    if (!process.Handle)
+        return 1;
     Print(Measure(pid, process.Handle));
     return 0;
 }
 
+// Objects made on purpose by --self-test, released by the destructor: 100
+// pens, 20 events, 5 windows and 64 MiB of touched private memory.
+class TSelfTestObjects {
+  public:
+    TSelfTestObjects() {
+        for (int i = 0; i < 100; ++i)
+            FPens.push_back(::CreatePen(PS_SOLID, 1, RGB(i, 0, 0)));
+        for (int i = 0; i < 20; ++i)
+            FEvents.push_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        for (int i = 0; i < 5; ++i)
+            FWindows.push_back(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                                 nullptr, nullptr, nullptr));
+        FMemory = static_cast<unsigned char*>(
+            ::VirtualAlloc(nullptr, kBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        if (FMemory)
+            for (SIZE_T at = 0; at < kBytes; at += 4096)
+                FMemory[at] = 1;  // committed pages count only once touched
+    }
+    ~TSelfTestObjects() {
+        for (HGDIOBJ pen : FPens)
+            ::DeleteObject(pen);
+        for (HANDLE event : FEvents)
+            ::CloseHandle(event);
+        for (HWND wnd : FWindows)
+            ::DestroyWindow(wnd);
+        if (FMemory)
+            ::VirtualFree(FMemory, 0, MEM_RELEASE);
+    }
+    TSelfTestObjects(const TSelfTestObjects&) = delete;
+    TSelfTestObjects& operator=(const TSelfTestObjects&) = delete;
+
+  private:
+    static constexpr SIZE_T kBytes = 64u << 20;
+    std::vector<HGDIOBJ> FPens;
+    std::vector<HANDLE> FEvents;
+    std::vector<HWND> FWindows;
+    unsigned char* FMemory = nullptr;
+};
+
+// Whether a figure rose by what was made (lo to hi) and fell back to within
+// a tenth of that once it was released.
+bool Tracks(const char* name, long before, long during, long after, long lo, long hi) {
+    const long up = during - before;
+    const long left = after - before;
+    const bool ok = before >= 0 && up >= lo && up <= hi && left >= -lo / 10 && left <= hi / 10 + 2;
+    std::printf("%s: %s (%+ld, then %+ld)\n", name, ok ? "tracks" : "does not track", up, left);
+    return ok;
+}
+
 // --self-test: measures this process, through a real process handle as for
-// any other, before and after it makes 100 pens, 20 events, 5 windows and
-// 64 MiB of touched private memory, and says which figures followed.
-// Exits 0 when every figure the soak test relies on did.
+// any other, before, while and after it holds TSelfTestObjects, and says
+// which figures followed. Exits 0 when, for each kind of resource, the
+// system's figure or its stand-in did.
 int SelfTest() {
     const DWORD pid = ::GetCurrentProcessId();
     ProcessHandle process(OpenForQuery(pid));
-    if (!process.Handle) return 1;
-    const TSample before = Measure(pid, process.Handle);
-    std::vector<HGDIOBJ> pens;
-    std::vector<HANDLE> events;
-    std::vector<HWND> windows;
-    for (int i = 0; i < 100; ++i) pens.push_back(::CreatePen(PS_SOLID, 1, RGB(i, 0, 0)));
-    for (int i = 0; i < 20; ++i) events.push_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    for (int i = 0; i < 5; ++i)
-        windows.push_back(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                            nullptr, nullptr, nullptr));
-    constexpr SIZE_T kBytes = 64u << 20;
-    auto* memory = static_cast<unsigned char*>(
-        ::VirtualAlloc(nullptr, kBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (memory)
-        for (SIZE_T at = 0; at < kBytes; at += 4096) memory[at] = 1;
-    const TSample during = Measure(pid, process.Handle);
-    for (HGDIOBJ pen : pens) ::DeleteObject(pen);
-    for (HANDLE event : events) ::CloseHandle(event);
-    for (HWND wnd : windows) ::DestroyWindow(wnd);
-    if (memory) ::VirtualFree(memory, 0, MEM_RELEASE);
-    const TSample after = Measure(pid, process.Handle);
-    Print(before);
-    Print(during);
-    Print(after);
-    auto tracks = [](const char* name, long a, long b, long c, long lo, long hi) {
-        // It rises by what was made, and falls back to within a tenth of that.
-        const bool ok = a >= 0 && b - a >= lo && b - a <= hi && c - a >= -lo / 10 &&
-                        c - a <= hi / 10 + 2;
-        std::printf("%s: %s (%+ld, then %+ld)\n", name, ok ? "tracks" : "does not track", b - a,
-                    c - a);
-        return ok;
-    };
-    // Window creation also makes a few GDI objects (DCs) and, once per thread
+    if (!process.Handle)
+        return 1;
+    const TSample a = Measure(pid, process.Handle);
+    TSample b;
+    {
+        TSelfTestObjects objects;
+        b = Measure(pid, process.Handle);
+    }
+    const TSample c = Measure(pid, process.Handle);
+    Print(a);
+    Print(b);
+    Print(c);
+    // Making windows also makes a few GDI objects (DCs) and, once per thread
     // under Wine, a hidden IME window.
-    const bool gdi = tracks("gdi", before.Gdi, during.Gdi, after.Gdi, 100, 115);
-    const bool gdiTable =
-        tracks("gdi_table", before.GdiTable, during.GdiTable, after.GdiTable, 100, 115);
-    const bool user = tracks("user", before.User, during.User, after.User, 5, 8);
-    const bool wins = tracks("windows", before.Windows, during.Windows, after.Windows, 5, 7);
-    const bool handles = tracks("handles", before.Handles, during.Handles, after.Handles, 20, 25);
-    const bool sysHandles =
-        tracks("sys_handles", before.SysHandles, during.SysHandles, after.SysHandles, 20, 25);
-    const bool priv =
-        tracks("private_kb", before.PrivateKb, during.PrivateKb, after.PrivateKb, 60000, 70000);
-    tracks("working_kb", before.WorkingKb, during.WorkingKb, after.WorkingKb, 60000, 70000);
+    const bool gdi = Tracks("gdi", a.Gdi, b.Gdi, c.Gdi, 100, 115);
+    const bool gdiTable = Tracks("gdi_table", a.GdiTable, b.GdiTable, c.GdiTable, 100, 115);
+    const bool user = Tracks("user", a.User, b.User, c.User, 5, 8);
+    const bool windows = Tracks("windows", a.Windows, b.Windows, c.Windows, 5, 7);
+    const bool handles = Tracks("handles", a.Handles, b.Handles, c.Handles, 20, 25);
+    const bool sysHandles = Tracks("sys_handles", a.SysHandles, b.SysHandles, c.SysHandles, 20, 25);
+    const bool priv = Tracks("private_kb", a.PrivateKb, b.PrivateKb, c.PrivateKb, 60000, 70000);
+    Tracks("working_kb", a.WorkingKb, b.WorkingKb, c.WorkingKb, 60000, 70000);
     const bool pagefile =
-        tracks("pagefile_kb", before.PagefileKb, during.PagefileKb, after.PagefileKb, 60000, 70000);
-    const bool ok = (gdi || gdiTable) && (user || wins) && (handles || sysHandles) &&
-                    (priv || pagefile);
+        Tracks("pagefile_kb", a.PagefileKb, b.PagefileKb, c.PagefileKb, 60000, 70000);
+    const bool ok =
+        (gdi || gdiTable) && (user || windows) && (handles || sysHandles) && (priv || pagefile);
     return ok ? 0 : 1;
 }
 
@@ -291,6 +333,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         rc = ::lstrcmpW(argv[1], L"--self-test") == 0 ? SelfTest() : Run(argv[1]);
     std::fflush(stdout);
     std::fflush(stderr);
-    if (argv) ::LocalFree(argv);
+    if (argv)
+        ::LocalFree(argv);
     return rc;
 }
