@@ -43,19 +43,6 @@ enum TConfigControlId : int {
     idEnableScroll,
 };
 
-struct WindowTraits {
-    using Type = HWND;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-
 class TConfigDialogWindow : public IConfigDialogView {
   public:
     // Creates the dialog hidden, owned by owner (0: no owner window).

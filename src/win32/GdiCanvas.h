@@ -14,24 +14,6 @@
 
 namespace lum::win32 {
 
-// Fonts, bitmaps, brushes: deleted with DeleteObject.
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-
-// Memory device contexts from CreateCompatibleDC: deleted with DeleteDC.
-struct MemoryDcTraits {
-    using Type = HDC;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-
-using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 
 // Selects an object into a DC and selects the previous one back when it goes.
 class SelectedObject {

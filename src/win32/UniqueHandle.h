@@ -75,8 +75,35 @@ struct RegKeyTraits {
     static void Close(Type h) noexcept { ::RegCloseKey(h); }
 };
 
+// Fonts, bitmaps, brushes: deleted with DeleteObject.
+struct GdiObjectTraits {
+    using Type = HGDIOBJ;
+    static Type Empty() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::DeleteObject(h); }
+};
+
+// Memory device contexts from CreateCompatibleDC: deleted with DeleteDC.
+struct MemoryDcTraits {
+    using Type = HDC;
+    static Type Empty() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
+
+// Windows the code created itself: destroyed with DestroyWindow.
+struct WindowTraits {
+    using Type = HWND;
+    static Type Empty() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::DestroyWindow(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueHKey = UniqueHandle<RegKeyTraits>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
 
 }  // namespace lum::win32

@@ -12,20 +12,6 @@
 
 namespace lum::win32 {
 
-struct MemoryDcTraits {
-    using Type = HDC;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Empty() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-
 class TWin32CaptureBitmap final : public ICaptureBitmap {
 public:
     // view: the object OleDraw draws (the control).
