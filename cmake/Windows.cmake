@@ -20,7 +20,8 @@ file(GLOB app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/*.cpp
      ${PROJECT_SOURCE_DIR}/src/app/*.rc)
 add_executable(Lumenary WIN32 ${app_sources})
 set_target_properties(Lumenary PROPERTIES SUFFIX ".scr")
-target_link_options(Lumenary PRIVATE -municode -mwindows)
+# Release: symbols stripped from the installed file.
+target_link_options(Lumenary PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
 target_link_libraries(Lumenary PRIVATE lum_win32)
 
 # GoogleTest from the sources of Debian's googletest package, built with MinGW.
