@@ -158,6 +158,19 @@ struct TSizeCase {
     TSize Expected;
 };
 
+void PrintTo(const TSizeCase& c, std::ostream* os) {
+    *os << c.Page.ScrollWidth << "x" << c.Page.ScrollHeight << (c.Scroll ? " scrolled" : " clipped");
+}
+
+// Names the case by its page size and scroll setting ("Page500x900Scrolled").
+std::string SizeCaseName(const ::testing::TestParamInfo<TSizeCase>& info) {
+    const TSizeCase& c = info.param;
+    const std::string height = std::to_string(c.Page.ScrollHeight);
+    const bool huge = c.Page.ScrollWidth == std::numeric_limits<std::int32_t>::max();
+    return "Page" + (huge ? std::string("Huge") : std::to_string(c.Page.ScrollWidth)) + "x" +
+           height + (c.Scroll ? "Scrolled" : "Clipped");
+}
+
 class CaptureSize : public Capture, public ::testing::WithParamInterface<TSizeCase> {};
 
 TEST_P(CaptureSize, BitmapAndViewTakeThePageSizeWithMargin) {
@@ -180,7 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TSizeCase{{300, 200}, false, {316, 216}}, TSizeCase{{0, 0}, true, {16, 16}},
                       TSizeCase{{0, 0}, false, {16, 16}}, TSizeCase{{700, 100}, false, {640, 116}},
                       // A size at the integer limit saturates instead of overflowing.
-                      TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}));
+                      TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}),
+    SizeCaseName);
 
 TEST_F(Capture, PageIsMeasuredAtTheSizeOfThePreviousCapture) {
     Source.List = {"http://a/", "http://b/"};
@@ -252,7 +266,14 @@ TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, CaptureFailure,
                          ::testing::Values(TFailure::SetSize, TFailure::Save,
-                                           TFailure::MissingCacheFolder));
+                                           TFailure::MissingCacheFolder),
+                         [](const ::testing::TestParamInfo<TFailure>& info) {
+                             switch (info.param) {
+                                 case TFailure::SetSize: return std::string("SetSize");
+                                 case TFailure::Save: return std::string("Save");
+                                 default: return std::string("MissingCacheFolder");
+                             }
+                         });
 
 TEST_F(Capture, FailingNavigationKeepsTheIndexAndStalls) {
     Source.List = {"http://a/", "http://b/"};
