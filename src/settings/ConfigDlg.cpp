@@ -16,20 +16,6 @@ std::size_t ChooserSlot(TConfigChooser chooser) {
     return chooser == TConfigChooser::BackColor ? 0 : 1;
 }
 
-// Shows a failure that leaves a handler the way the application shows every
-// such failure; the report itself must not throw back into the window.
-template <class F>
-void RunGuarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        try {
-            Application().ShowException(error);
-        } catch (...) {
-        }
-    }
-}
-
 // Byte length of the UTF-8 sequence that starts with lead, and its size in
 // UTF-16 units. Stray continuation bytes count as one character each.
 std::pair<std::size_t, std::size_t> CharSize(unsigned char lead) {
@@ -168,11 +154,11 @@ TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner,
       FCacheDir(std::move(cacheDir)),
       FView(std::move(view)) {
     FView->SetEvents(TConfigDialogEvents{
-        [this] { RunGuarded([this] { OKBtnClick(); }); },
-        [this] { RunGuarded([this] { EraseSectionClick(); }); },
+        [this] { Application().Guard([this] { OKBtnClick(); }); },
+        [this] { Application().Guard([this] { EraseSectionClick(); }); },
     });
     // A failing load is reported and the dialog opens all the same.
-    RunGuarded([this] { FormCreate(); });
+    Application().Guard([this] { FormCreate(); });
 }
 
 void TLumenaryConfigDlg::FormCreate() {

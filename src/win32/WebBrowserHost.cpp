@@ -279,10 +279,18 @@ HRESULT TWebBrowserHost::EnableModeless(WINBOOL) { return S_OK; }
 HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
 
 // --- IDocHostUIHandler: the control's defaults, except that nobody gets a
-// context menu.
+// context menu, the view has no sunken 3-D edge of its own, and pages are
+// laid out for the system's DPI like the rest of this DPI-aware program.
 
 HRESULT TWebBrowserHost::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) { return S_OK; }
-HRESULT TWebBrowserHost::GetHostInfo(DOCHOSTUIINFO*) { return E_NOTIMPL; }
+HRESULT TWebBrowserHost::GetHostInfo(DOCHOSTUIINFO* info) {
+    if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
+    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    info->pchHostCss = nullptr;
+    info->pchHostNS = nullptr;
+    return S_OK;
+}
 HRESULT TWebBrowserHost::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
                                 IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
     return S_FALSE;
