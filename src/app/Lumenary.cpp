@@ -1,9 +1,9 @@
 // Program entry of the screen saver: the application object, the title, the
 // main form (whose host component runs the start-up of the mode from the
 // command line), then the message loop until the main form closes.
-#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <memory>
 
@@ -48,6 +48,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         appPlatform.RunDeferred();
         SetApplication(nullptr);
     }
-    if (SUCCEEDED(ole)) ::OleUninitialize();
+    if (SUCCEEDED(ole))
+        ::OleUninitialize();
     return exitCode;
 }

@@ -16,7 +16,7 @@ namespace lum {
 // A decoded picture: 32-bit pixels, top-down rows, each pixel 0x00RRGGBB
 // (the byte order B, G, R, 0 of a 32-bit top-down DIB section).
 class TPageBitmap {
-public:
+  public:
     TPageBitmap() = default;
     TPageBitmap(std::int32_t width, std::int32_t height);
     std::int32_t Width() const { return FWidth; }
@@ -35,7 +35,7 @@ public:
     // then empty).
     void Resize(std::int32_t width, std::int32_t height);
 
-private:
+  private:
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
     std::vector<std::uint32_t> FPixels;

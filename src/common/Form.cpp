@@ -10,7 +10,8 @@ TTimer::~TTimer() {
 }
 
 void TTimer::SetEnabled(bool enabled) {
-    if (enabled == FEnabled) return;
+    if (enabled == FEnabled)
+        return;
     FEnabled = enabled;
     if (enabled)
         FForm->Window().SetTimer(FId, Interval);
@@ -19,39 +20,57 @@ void TTimer::SetEnabled(bool enabled) {
 }
 
 void TTimer::Fire() {
-    if (FEnabled && OnTimer) OnTimer(this);
+    if (FEnabled && OnTimer)
+        OnTimer(this);
 }
 
 TForm::TForm(TComponent* owner, IFormWindowFactory& factory, TFormWindowStyle style)
     : TCustomForm(owner), FFactory(factory), FStyle(std::move(style)) {}
 
-TForm::~TForm() { FTimers.clear(); }
+TForm::~TForm() {
+    FTimers.clear();
+}
 
 IFormWindow& TForm::Window() {
-    if (!FWindow) FWindow = FFactory.CreateFormWindow(*this, FStyle);
+    if (!FWindow)
+        FWindow = FFactory.CreateFormWindow(*this, FStyle);
     return *FWindow;
 }
 
-THandle TForm::Handle() { return Window().Handle(); }
+THandle TForm::Handle() {
+    return Window().Handle();
+}
 
-TRect TForm::BoundsRect() { return Window().Bounds(); }
+TRect TForm::BoundsRect() {
+    return Window().Bounds();
+}
 
-void TForm::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+void TForm::SetBounds(std::int32_t left,
+                      std::int32_t top,
+                      std::int32_t width,
                       std::int32_t height) {
     Window().SetBounds(TRect{left, top, left + width, top + height});
 }
 
-bool TForm::Visible() { return Window().Visible(); }
+bool TForm::Visible() {
+    return Window().Visible();
+}
 
-void TForm::SetVisible(bool visible) { Window().SetVisible(visible); }
+void TForm::SetVisible(bool visible) {
+    Window().SetVisible(visible);
+}
 
-void TForm::SetParentWindow(THandle parent) { Window().SetParentWindow(parent); }
+void TForm::SetParentWindow(THandle parent) {
+    Window().SetParentWindow(parent);
+}
 
 int TForm::ShowModal() {
     throw Exception("this form cannot be shown modally");
 }
 
-void TForm::Invalidate() { Window().Invalidate(); }
+void TForm::Invalidate() {
+    Window().Invalidate();
+}
 
 void TForm::WndProc(TMessage& message) {
     switch (message.Msg) {
@@ -63,7 +82,8 @@ void TForm::WndProc(TMessage& message) {
             return;
         case Msg::Timer: {
             auto it = FTimers.find(static_cast<std::uint32_t>(message.WParam));
-            if (it != FTimers.end()) it->second->Fire();
+            if (it != FTimers.end())
+                it->second->Fire();
             return;
         }
         case Msg::Close:
@@ -83,7 +103,8 @@ std::uint32_t TForm::AddTimer(TTimer* timer) {
 
 void TForm::RemoveTimer(std::uint32_t id) {
     FTimers.erase(id);
-    if (FWindow) FWindow->KillTimer(id);
+    if (FWindow)
+        FWindow->KillTimer(id);
 }
 
 }  // namespace lum

@@ -13,7 +13,7 @@ class TForm;
 
 // A timer component owned by a form; Tag is free for its user.
 class TTimer : public TComponent {
-public:
+  public:
     explicit TTimer(TForm* owner);
     ~TTimer() override;
     std::uint32_t Interval = 1000;
@@ -23,20 +23,22 @@ public:
     void SetEnabled(bool enabled);
     void Fire();
 
-private:
+  private:
     TForm* FForm;
     std::uint32_t FId;
     bool FEnabled = false;
 };
 
 class TForm : public TCustomForm {
-public:
+  public:
     TForm(TComponent* owner, IFormWindowFactory& factory, TFormWindowStyle style);
     ~TForm() override;
 
     THandle Handle() override;
     TRect BoundsRect() override;
-    void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+    void SetBounds(std::int32_t left,
+                   std::int32_t top,
+                   std::int32_t width,
                    std::int32_t height) override;
     std::int32_t Width() { return BoundsRect().Width(); }
     std::int32_t Height() { return BoundsRect().Height(); }
@@ -53,12 +55,12 @@ public:
 
     IFormWindow& Window();
 
-protected:
+  protected:
     virtual void Paint(ICanvas&) {}
     // The close that really happens (the message reached the form itself).
     virtual void DoClose() {}
 
-private:
+  private:
     friend class TTimer;
     std::uint32_t AddTimer(TTimer* timer);
     void RemoveTimer(std::uint32_t id);

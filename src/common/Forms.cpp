@@ -9,16 +9,22 @@ TApplication* gApplication = nullptr;
 }
 
 TApplication& Application() {
-    if (!gApplication) throw Exception("no application object");
+    if (!gApplication)
+        throw Exception("no application object");
     return *gApplication;
 }
 
-void SetApplication(TApplication* application) { gApplication = application; }
+void SetApplication(TApplication* application) {
+    gApplication = application;
+}
 
-void TApplication::ShowException(const std::exception& error) { ShowException(std::string(error.what())); }
+void TApplication::ShowException(const std::exception& error) {
+    ShowException(std::string(error.what()));
+}
 
 void TApplication::ShowException(const std::string& message) {
-    if (FReporting) return;
+    if (FReporting)
+        return;
     FReporting = true;
     try {
         FPlatform.ShowErrorReport(Title, message);
@@ -28,7 +34,8 @@ void TApplication::ShowException(const std::string& message) {
 }
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {
-    if (FOwner) FOwner->FComponents.push_back(this);
+    if (FOwner)
+        FOwner->FComponents.push_back(this);
 }
 
 TComponent::~TComponent() {
@@ -41,11 +48,13 @@ TComponent::~TComponent() {
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
         FOwner->Notification(this, TOperation::opRemove);
     }
-    for (TComponent* child : FComponents) child->FOwner = nullptr;
+    for (TComponent* child : FComponents)
+        child->FOwner = nullptr;
 }
 
 void TComponent::FreeNotification(TComponent* target) {
-    if (!target || target == this) return;
+    if (!target || target == this)
+        return;
     if (std::find(FNotifies.begin(), FNotifies.end(), target) == FNotifies.end())
         FNotifies.push_back(target);
     if (std::find(target->FNotifies.begin(), target->FNotifies.end(), this) ==
@@ -56,8 +65,9 @@ void TComponent::FreeNotification(TComponent* target) {
 void TComponent::RemoveFreeNotification(TComponent* target) {
     FNotifies.erase(std::remove(FNotifies.begin(), FNotifies.end(), target), FNotifies.end());
     if (target)
-        target->FNotifies.erase(std::remove(target->FNotifies.begin(), target->FNotifies.end(), this),
-                                target->FNotifies.end());
+        target->FNotifies.erase(
+            std::remove(target->FNotifies.begin(), target->FNotifies.end(), this),
+            target->FNotifies.end());
 }
 
 void TComponent::Notification(TComponent*, TOperation) {}

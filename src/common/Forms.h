@@ -17,7 +17,7 @@ namespace lum {
 
 // What the framework needs of the platform's application services.
 class IApplicationPlatform {
-public:
+  public:
     virtual ~IApplicationPlatform() = default;
     // The standard error report: a modal message box with the message, the
     // application title as caption and the error icon.
@@ -28,7 +28,7 @@ public:
 
 // One per program: the title, the show-main-form flag, the error report.
 class TApplication {
-public:
+  public:
     explicit TApplication(IApplicationPlatform& platform) : FPlatform(platform) {}
     std::string Title;
     bool ShowMainForm = true;
@@ -55,7 +55,7 @@ public:
     }
     IApplicationPlatform& Platform() { return FPlatform; }
 
-private:
+  private:
     IApplicationPlatform& FPlatform;
     bool FReporting = false;
 };
@@ -70,7 +70,7 @@ enum class TOperation { opInsert, opRemove };
 // destroys nothing (ownership of memory stays with C++ members); components
 // can ask to be told when another one goes away.
 class TComponent {
-public:
+  public:
     explicit TComponent(TComponent* owner);
     virtual ~TComponent();
     TComponent(const TComponent&) = delete;
@@ -86,10 +86,10 @@ public:
     bool Loading() const { return FLoading; }
     void SetLoading(bool loading) { FLoading = loading; }
 
-protected:
+  protected:
     virtual void Notification(TComponent* component, TOperation operation);
 
-private:
+  private:
     TComponent* FOwner;
     std::vector<TComponent*> FComponents;
     std::vector<TComponent*> FNotifies;
@@ -101,7 +101,7 @@ using TWndMethod = std::function<void(TMessage&)>;
 // A windowed control: its window handle and a replaceable message handler.
 // Perform hands a message to the current handler synchronously.
 class TWinControl : public TComponent {
-public:
+  public:
     explicit TWinControl(TComponent* owner);
     TWndMethod WindowProc;
     std::intptr_t Perform(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
@@ -113,10 +113,12 @@ public:
 
 // What the host needs of any form it shows or embeds.
 class TCustomForm : public TWinControl {
-public:
+  public:
     using TWinControl::TWinControl;
     virtual TRect BoundsRect() = 0;
-    virtual void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+    virtual void SetBounds(std::int32_t left,
+                           std::int32_t top,
+                           std::int32_t width,
                            std::int32_t height) = 0;
     virtual void SetVisible(bool visible) = 0;
     // Makes the form a child of the given window.

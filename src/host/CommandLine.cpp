@@ -6,7 +6,9 @@ namespace lum {
 
 namespace {
 
-bool IsSeparator(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsSeparator(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 }  // namespace
 
@@ -14,14 +16,18 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> args;
     std::size_t i = 0;
     while (true) {
-        while (i < commandLine.size() && IsSeparator(commandLine[i])) ++i;
-        if (i >= commandLine.size()) break;
+        while (i < commandLine.size() && IsSeparator(commandLine[i]))
+            ++i;
+        if (i >= commandLine.size())
+            break;
         std::string arg;
         while (i < commandLine.size() && !IsSeparator(commandLine[i])) {
             if (commandLine[i] == '"') {
                 ++i;
-                while (i < commandLine.size() && commandLine[i] != '"') arg += commandLine[i++];
-                if (i < commandLine.size()) ++i;  // the closing quote
+                while (i < commandLine.size() && commandLine[i] != '"')
+                    arg += commandLine[i++];
+                if (i < commandLine.size())
+                    ++i;  // the closing quote
             } else {
                 arg += commandLine[i++];
             }
@@ -33,11 +39,14 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
 
 TCommandLineRequest ParseScreenSaverArgs(const std::vector<std::string>& args) {
     TCommandLineRequest request;
-    if (args.empty()) return request;
+    if (args.empty())
+        return request;
     const std::string& a1 = args[0];
-    if (a1.empty() || (a1[0] != '/' && a1[0] != '-')) return request;
+    if (a1.empty() || (a1[0] != '/' && a1[0] != '-'))
+        return request;
     char letter = a1.size() > 1 ? a1[1] : '\0';
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter >= 'a' && letter <= 'z')
+        letter = static_cast<char>(letter - 'a' + 'A');
     const std::string a2 = args.size() > 1 ? args[1] : std::string();
     switch (letter) {
         case 'S':

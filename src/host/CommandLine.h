@@ -20,9 +20,9 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // What the switches say before the parent handle is looked up or normalised.
 struct TCommandLineRequest {
     TScreenSaverMode Mode = TScreenSaverMode::Config;
-    std::int32_t Handle = 0;        // the handle argument read as an integer
-    bool UseDesktop = false;        // /s: the desktop window is the parent
-    bool UseForeground = false;     // /c without a handle: the foreground window
+    std::int32_t Handle = 0;     // the handle argument read as an integer
+    bool UseDesktop = false;     // /s: the desktop window is the parent
+    bool UseForeground = false;  // /c without a handle: the foreground window
 };
 
 // Reads the arguments after the program name.

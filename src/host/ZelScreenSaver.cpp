@@ -24,12 +24,14 @@ TZelScreenSaver::TZelScreenSaver(TCustomForm* owner, IHostSystem& system)
     int hosts = 0;
     if (owner) {
         for (TComponent* c : owner->Components())
-            if (dynamic_cast<TZelScreenSaver*>(c)) ++hosts;
+            if (dynamic_cast<TZelScreenSaver*>(c))
+                ++hosts;
     }
     if (hosts > 1)
         throw Exception(
             "TZelScreenSaverコンポーネントは、フォーム上に１つだけ配置することが出来ます");
-    if (!FForm) throw Exception("TZelScreenSaver needs a form as its owner");
+    if (!FForm)
+        throw Exception("TZelScreenSaver needs a form as its owner");
     SaverWnd = FForm->Handle();
     FIsNT = FSystem.IsNT();
     FMouseMoved = false;
@@ -43,7 +45,8 @@ TZelScreenSaver::TZelScreenSaver(TCustomForm* owner, IHostSystem& system)
     ShowTaskbarIcon = false;
     TrapEvents = kAllTrapEvents;
     ParseCommandLine();
-    if (Preview()) SetupPreview();
+    if (Preview())
+        SetupPreview();
 }
 
 TZelScreenSaver::~TZelScreenSaver() {
@@ -52,33 +55,40 @@ TZelScreenSaver::~TZelScreenSaver() {
     RemoveFormFilter();
     // Only the instance that set the flag clears it: a second full-screen
     // start that met the mutex must not unlock the system under the first.
-    if (FSaverRunningSet) FSystem.SetScreenSaverRunning(false);
+    if (FSaverRunningSet)
+        FSystem.SetScreenSaverRunning(false);
     if (Mutex && FMutexHandle) {
         FSystem.ReleaseMutex(FMutexHandle);
         FSystem.CloseHandle(FMutexHandle);
         FMutexHandle = 0;
     }
-    if (FTranslateControl) FTranslateControl->RemoveFreeNotification(this);
+    if (FTranslateControl)
+        FTranslateControl->RemoveFreeNotification(this);
 }
 
 void TZelScreenSaver::ParseCommandLine() {
     auto args = SplitCommandLine(FSystem.CommandLine());
-    if (!args.empty()) args.erase(args.begin());  // the program name
+    if (!args.empty())
+        args.erase(args.begin());  // the program name
     const TCommandLineRequest request = ParseScreenSaverArgs(args);
     FMode = request.Mode;
     ParentWnd = request.UseDesktop ? FSystem.DesktopWindow() : HandleFromInt(request.Handle);
-    if (request.UseForeground) ParentWnd = FSystem.ForegroundWindow();
-    if (FMode != TScreenSaverMode::Preview) ParentWnd = NormaliseParent(ParentWnd);
+    if (request.UseForeground)
+        ParentWnd = FSystem.ForegroundWindow();
+    if (FMode != TScreenSaverMode::Preview)
+        ParentWnd = NormaliseParent(ParentWnd);
 }
 
 THandle TZelScreenSaver::NormaliseParent(THandle wnd) {
     // Up to the top-level window; a parent loop cannot hang the start.
     for (int depth = 0; wnd != 0 && (FSystem.WindowStyle(wnd) & kWsChild) && depth < 1024; ++depth)
         wnd = FSystem.ParentOf(wnd);
-    if (wnd == 0) return 0;
+    if (wnd == 0)
+        return 0;
     // The shell's file windows and its desktop are never the parent.
     for (const char* shellClass : {"ExploreWClass", "CabinetWClass", "Progman"}) {
-        if (wnd == FSystem.FindWindowByClass(shellClass, nullptr)) return 0;
+        if (wnd == FSystem.FindWindowByClass(shellClass, nullptr))
+            return 0;
     }
     return wnd;
 }
@@ -87,7 +97,8 @@ void TZelScreenSaver::SetupPreview() {
     TrapEvents = 0;
     // A preview window that does not exist is not adopted; the start-up
     // then ends the program without showing anything.
-    if (ParentWnd == 0 || !FSystem.IsWindow(ParentWnd)) return;
+    if (ParentWnd == 0 || !FSystem.IsWindow(ParentWnd))
+        return;
     FForm->SetParentWindow(ParentWnd);
     FSystem.SetWindowStyle(SaverWnd, kPreviewStyle);
 }
@@ -103,20 +114,23 @@ void TZelScreenSaver::Loaded() {
             if (Mutex) {
                 FMutexHandle = FSystem.OpenMutex(MutexName);
                 if (FMutexHandle) {
-                    if (OnMutexClose) OnMutexClose(this);
+                    if (OnMutexClose)
+                        OnMutexClose(this);
                     RequestClose();
                     return;
                 }
                 FMutexHandle = FSystem.CreateMutex(MutexName);
             }
-            if (OnRunNormal) OnRunNormal(this, SaverWnd, ParentWnd);
+            if (OnRunNormal)
+                OnRunNormal(this, SaverWnd, ParentWnd);
             break;
         case TScreenSaverMode::Preview:
             if (ParentWnd == 0 || !FSystem.IsWindow(ParentWnd)) {
                 RequestClose();
                 return;
             }
-            if (OnRunPreview) OnRunPreview(this, SaverWnd, ParentWnd);
+            if (OnRunPreview)
+                OnRunPreview(this, SaverWnd, ParentWnd);
             TrapEvents = 0;
             break;
         case TScreenSaverMode::Password:
@@ -135,18 +149,22 @@ void TZelScreenSaver::RequestClose() {
 }
 
 void TZelScreenSaver::RunConfig() {
-    if (OnCreateConfigForm) OnCreateConfigForm(this, FConfigForm);
+    if (OnCreateConfigForm)
+        OnCreateConfigForm(this, FConfigForm);
     if (FConfigForm) {
         bool parentEnabled = false;
         auto finish = [&] {
             Application().Release(std::move(FConfigForm));
-            if (ParentWnd) FSystem.EnableWindow(ParentWnd, parentEnabled);
+            if (ParentWnd)
+                FSystem.EnableWindow(ParentWnd, parentEnabled);
         };
         try {
             ConfigWnd = FConfigForm->Handle();
             parentEnabled = ParentWnd != 0 && FSystem.IsWindowEnabled(ParentWnd);
-            if (OnRunConfig) OnRunConfig(this, ConfigWnd, ParentWnd);
-            if (ParentWnd) FSystem.EnableWindow(ParentWnd, false);
+            if (OnRunConfig)
+                OnRunConfig(this, ConfigWnd, ParentWnd);
+            if (ParentWnd)
+                FSystem.EnableWindow(ParentWnd, false);
             CenterConfigForm();
             FConfigForm->ShowModal();
         } catch (...) {
@@ -159,7 +177,8 @@ void TZelScreenSaver::RunConfig() {
             ParentWnd ? kMbIconInformation : kMbIconInformation | kMbDefaultDesktopOnly;
         FSystem.MessageBox(ParentWnd, ConfigMessage, ConfigTitle, style);
     }
-    if (ParentWnd) FSystem.SetForegroundWindow(ParentWnd);
+    if (ParentWnd)
+        FSystem.SetForegroundWindow(ParentWnd);
     RequestClose();
 }
 
@@ -175,18 +194,24 @@ void TZelScreenSaver::CenterConfigForm() {
     THandle workArea = 0;
     if (THandle progman = FSystem.FindWindowByClass("Progman", "Program Manager"))
         workArea = FSystem.FirstChild(progman);
-    if (!workArea) workArea = FSystem.DesktopWindow();
+    if (!workArea)
+        workArea = FSystem.DesktopWindow();
     TRect r3;
     FSystem.WindowRect(workArea, r3);
-    if (left < r3.Left) left = r3.Left;
-    if (top < r3.Top) top = r3.Top;
-    if (left + width > r3.Right) left = r3.Right - width;
-    if (top + height > r3.Bottom) top = r3.Bottom - height;
+    if (left < r3.Left)
+        left = r3.Left;
+    if (top < r3.Top)
+        top = r3.Top;
+    if (left + width > r3.Right)
+        left = r3.Right - width;
+    if (top + height > r3.Bottom)
+        top = r3.Bottom - height;
     FConfigForm->SetBounds(left, top, width, height);
 }
 
 void TZelScreenSaver::RunPassword() {
-    if (OnRunPassword) OnRunPassword(this, 0, ParentWnd);
+    if (OnRunPassword)
+        OnRunPassword(this, 0, ParentWnd);
     if (!FIsNT) {
         if (THandle mpr = FSystem.LoadLibrary("mpr.dll")) {
             if (FSystem.HasExport(mpr, "PwdChangePasswordA"))
@@ -194,7 +219,8 @@ void TZelScreenSaver::RunPassword() {
             FSystem.FreeLibrary(mpr);
         }
     }
-    if (ParentWnd) FSystem.SetForegroundWindow(ParentWnd);
+    if (ParentWnd)
+        FSystem.SetForegroundWindow(ParentWnd);
     RequestClose();
 }
 

@@ -41,7 +41,7 @@ using TZelScreenSaverInitializeEvent =
     std::function<void(TZelScreenSaver* Sender, bool& Initialize)>;
 
 class TZelScreenSaver : public TComponent {
-public:
+  public:
     // owner: the form the component sits on. Reads the command line; in
     // preview mode embeds the form in the preview window.
     TZelScreenSaver(TCustomForm* owner, IHostSystem& system);
@@ -88,10 +88,10 @@ public:
     THandle MutexHandle() const { return FMutexHandle; }
     bool FormFilterInstalled() const { return static_cast<bool>(FOldWindowProc); }
 
-protected:
+  protected:
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     void ParseCommandLine();
     THandle NormaliseParent(THandle wnd);
     void SetupPreview();

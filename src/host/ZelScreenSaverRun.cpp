@@ -7,7 +7,9 @@ namespace lum {
 
 namespace {
 
-bool KeyIsDown(IHostSystem& system, std::uint32_t vk) { return system.KeyState(vk) < 0; }
+bool KeyIsDown(IHostSystem& system, std::uint32_t vk) {
+    return system.KeyState(vk) < 0;
+}
 
 }  // namespace
 
@@ -19,49 +21,60 @@ void TZelScreenSaver::RunSetUp() {
     InstallFormFilter();
     InstallTranslateFilter();
     ApplyCursor(FShowCursor);
-    if (OnInitialize) OnInitialize(this, Initialize);
-    if (Initialize) InitializeBounds();
+    if (OnInitialize)
+        OnInitialize(this, Initialize);
+    if (Initialize)
+        InitializeBounds();
     FSystem.SetTopmost(SaverWnd);
 }
 
 void TZelScreenSaver::InstallFormFilter() {
-    if (FOldWindowProc) return;
+    if (FOldWindowProc)
+        return;
     FOldWindowProc = FForm->WindowProc;
     FForm->WindowProc = [this](TMessage& m) { FormWindowProc(m); };
 }
 
 void TZelScreenSaver::RemoveFormFilter() {
-    if (!FOldWindowProc) return;
+    if (!FOldWindowProc)
+        return;
     FForm->WindowProc = FOldWindowProc;
     FOldWindowProc = nullptr;
 }
 
 void TZelScreenSaver::InstallTranslateFilter() {
-    if (!FTranslateControl || Loading() || FOldTranslateProc) return;
+    if (!FTranslateControl || Loading() || FOldTranslateProc)
+        return;
     FOldTranslateProc = FTranslateControl->WindowProc;
     FTranslateControl->WindowProc = [this](TMessage& m) { TranslateWindowProc(m); };
 }
 
 void TZelScreenSaver::RemoveTranslateFilter() {
-    if (!FOldTranslateProc) return;
-    if (FTranslateControl) FTranslateControl->WindowProc = FOldTranslateProc;
+    if (!FOldTranslateProc)
+        return;
+    if (FTranslateControl)
+        FTranslateControl->WindowProc = FOldTranslateProc;
     FOldTranslateProc = nullptr;
 }
 
 void TZelScreenSaver::SetShowCursor(bool value) {
-    if (value == FShowCursor) return;
+    if (value == FShowCursor)
+        return;
     FShowCursor = value;
     ApplyCursor(value);
 }
 
 void TZelScreenSaver::SetTranslateControl(TWinControl* value) {
-    if (value == FTranslateControl) return;
+    if (value == FTranslateControl)
+        return;
     if (value == FForm)
         throw Exception("TranslateControlプロパティにメインフォームを指定することはできません");
     RemoveTranslateFilter();
-    if (FTranslateControl) FTranslateControl->RemoveFreeNotification(this);
+    if (FTranslateControl)
+        FTranslateControl->RemoveFreeNotification(this);
     FTranslateControl = value;
-    if (FTranslateControl) FTranslateControl->FreeNotification(this);
+    if (FTranslateControl)
+        FTranslateControl->FreeNotification(this);
     InstallTranslateFilter();
 }
 
@@ -76,7 +89,8 @@ void TZelScreenSaver::Notification(TComponent* component, TOperation operation) 
 }
 
 void TZelScreenSaver::ApplyCursor(bool show) {
-    if (!Normal()) return;
+    if (!Normal())
+        return;
     // The display counter may stand anywhere; step until it is on the wanted
     // side of zero (each call moves it by one).
     if (show) {
@@ -104,13 +118,16 @@ void TZelScreenSaver::FormWindowProc(TMessage& message) {
     const TPoint p = FSystem.CursorPos();
     switch (message.Msg) {
         case Msg::Close:
-            if (!CloseSequence()) return;
+            if (!CloseSequence())
+                return;
             break;
         case Msg::KeyDown:
-            if (TrapEvents & zelteKeyDown) RequestClose();
+            if (TrapEvents & zelteKeyDown)
+                RequestClose();
             break;
         case Msg::SysCommand:
-            if ((message.WParam & 0xFFF0) == kScScreenSave) message.Result = 1;
+            if ((message.WParam & 0xFFF0) == kScScreenSave)
+                message.Result = 1;
             break;
         case Msg::MouseMove:
             if (!FMouseMoved) {
@@ -121,27 +138,35 @@ void TZelScreenSaver::FormWindowProc(TMessage& message) {
             }
             break;
         case Msg::LButtonDown:
-            if (TrapEvents & zelteMouseDownL) RequestClose();
+            if (TrapEvents & zelteMouseDownL)
+                RequestClose();
             break;
         case Msg::RButtonDown:
-            if (TrapEvents & zelteMouseDownR) RequestClose();
+            if (TrapEvents & zelteMouseDownR)
+                RequestClose();
             break;
         case Msg::MButtonDown:
-            if (TrapEvents & zelteMouseDownM) RequestClose();
+            if (TrapEvents & zelteMouseDownM)
+                RequestClose();
             break;
         default:
-            if (TrapKeyHeld()) FForm->Perform(Msg::KeyDown, Vk::Escape, 0);
+            if (TrapKeyHeld())
+                FForm->Perform(Msg::KeyDown, Vk::Escape, 0);
             break;
     }
-    if (message.Result == 0 && FOldWindowProc) FOldWindowProc(message);
+    if (message.Result == 0 && FOldWindowProc)
+        FOldWindowProc(message);
 }
 
 bool TZelScreenSaver::CloseSequence() {
     // A close request that arrives while the password dialog of an earlier
     // one is open joins that one: its verdict closes the form or keeps it.
-    if (FVerifying) return false;
-    if (OnClose) OnClose(this);
-    if (!FShowCursor) ApplyCursor(true);
+    if (FVerifying)
+        return false;
+    if (OnClose)
+        OnClose(this);
+    if (!FShowCursor)
+        ApplyCursor(true);
     FVerifying = true;
     bool passed = false;
     try {
@@ -157,15 +182,19 @@ bool TZelScreenSaver::CloseSequence() {
     }
     ApplyCursor(FShowCursor);
     FMousePos = FSystem.CursorPos();
-    if (OnCloseCancel) OnCloseCancel(this);
+    if (OnCloseCancel)
+        OnCloseCancel(this);
     return false;
 }
 
 bool TZelScreenSaver::VerifyPassword() {
-    if (FIsNT) return true;
-    if (!FSystem.ScreenSaveUsePasswordExists()) return true;
+    if (FIsNT)
+        return true;
+    if (!FSystem.ScreenSaveUsePasswordExists())
+        return true;
     const THandle library = FSystem.LoadLibrary("password.cpl");
-    if (!library) return true;
+    if (!library)
+        return true;
     bool passed = true;
     if (FSystem.HasExport(library, "VerifyScreenSavePwd")) {
         FSystem.SetForegroundWindow(SaverWnd);
@@ -187,8 +216,10 @@ void TZelScreenSaver::TranslateWindowProc(TMessage& message) {
         default:
             break;
     }
-    if (TrapKeyHeld()) RequestClose();
-    if (message.Result == 0 && FOldTranslateProc) FOldTranslateProc(message);
+    if (TrapKeyHeld())
+        RequestClose();
+    if (message.Result == 0 && FOldTranslateProc)
+        FOldTranslateProc(message);
 }
 
 }  // namespace lum

@@ -29,7 +29,7 @@ struct TFileEntry {
 
 // A file opened for reading.
 class IFileReader {
-public:
+  public:
     virtual ~IFileReader() = default;
     virtual std::uint64_t Size() = 0;
     // Reads up to count bytes at the current position; returns the bytes read.
@@ -42,14 +42,14 @@ public:
 // with it in one rename. Destroying an uncommitted writer removes the
 // temporary file, so the target is never seen half-written.
 class IFileWriter {
-public:
+  public:
     virtual ~IFileWriter() = default;
     virtual bool Write(const void* data, std::size_t count) = 0;
     virtual bool Commit() = 0;
 };
 
 class IFileSystem {
-public:
+  public:
     virtual ~IFileSystem() = default;
     // Full path of the running program file (UTF-8), e.g. "C:\Tools\saver.scr".
     virtual std::string ProgramPath() = 0;

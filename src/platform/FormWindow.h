@@ -16,7 +16,7 @@ class ICanvas;
 class TWinControl;
 
 class IFormWindow {
-public:
+  public:
     virtual ~IFormWindow() = default;
     virtual THandle Handle() = 0;
     virtual TRect Bounds() = 0;  // position in the parent's client area, size
@@ -44,7 +44,7 @@ struct TFormWindowStyle {
 };
 
 class IFormWindowFactory {
-public:
+  public:
     virtual ~IFormWindowFactory() = default;
     // The window sends every message to form.Dispatch().
     virtual std::unique_ptr<IFormWindow> CreateFormWindow(TWinControl& form,

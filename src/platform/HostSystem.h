@@ -12,7 +12,7 @@
 namespace lum {
 
 class IHostSystem {
-public:
+  public:
     virtual ~IHostSystem() = default;
 
     // Process and system.
@@ -37,13 +37,17 @@ public:
     virtual void EnableWindow(THandle wnd, bool enable) = 0;
     virtual void SetForegroundWindow(THandle wnd) = 0;
     virtual void SetTopmost(THandle wnd) = 0;  // HWND_TOPMOST, SWP_NOMOVE | SWP_NOSIZE
-    virtual void PostMessage(THandle wnd, std::uint32_t msg, std::uintptr_t wParam,
+    virtual void PostMessage(THandle wnd,
+                             std::uint32_t msg,
+                             std::uintptr_t wParam,
                              std::intptr_t lParam) = 0;
     // WM_IME_CONTROL / IMC_CLOSESTATUSWINDOW to the default IME window of wnd.
     virtual void CloseImeStatusWindow(THandle wnd) = 0;
     virtual void ReleaseCapture() = 0;
     // MessageBoxA-style box; the style bits are the Windows values.
-    virtual void MessageBox(THandle owner, const std::string& text, const std::string& caption,
+    virtual void MessageBox(THandle owner,
+                            const std::string& text,
+                            const std::string& caption,
                             std::uint32_t style) = 0;
 
     // Input.

@@ -24,7 +24,7 @@ struct TRegValue {
 };
 
 class IRegistry {
-public:
+  public:
     using TKey = std::uintptr_t;  // 0: no key
     virtual ~IRegistry() = default;
 

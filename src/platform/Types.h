@@ -84,9 +84,15 @@ constexpr std::uintptr_t kScScreenSave = 0xF140;
 // 0x1FFFFFFF for none and 0x20000000 for the default colour.
 using TColor = std::int32_t;
 constexpr TColor kSystemColorBase = static_cast<TColor>(0xFF000000u);
-inline TColor SystemColor(int index) { return static_cast<TColor>(0xFF000000u + index); }
-inline bool IsSystemColor(TColor c) { return (static_cast<std::uint32_t>(c) >> 24) == 0xFF; }
-inline int SystemColorIndex(TColor c) { return static_cast<int>(static_cast<std::uint32_t>(c) & 0xFF); }
+inline TColor SystemColor(int index) {
+    return static_cast<TColor>(0xFF000000u + index);
+}
+inline bool IsSystemColor(TColor c) {
+    return (static_cast<std::uint32_t>(c) >> 24) == 0xFF;
+}
+inline int SystemColorIndex(TColor c) {
+    return static_cast<int>(static_cast<std::uint32_t>(c) & 0xFF);
+}
 constexpr TColor clBlack = 0x00000000;
 constexpr TColor clWhite = 0x00FFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
@@ -95,7 +101,7 @@ constexpr TColor clDefault = 0x20000000;
 // The failures of the system: a UTF-8 message, shown by the standard error
 // report of the application (a message box with the title as caption).
 class Exception : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

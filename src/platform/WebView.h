@@ -17,7 +17,7 @@ namespace lum {
 // An object of the document's object model (the body element, its style),
 // reached by property name the way a script would.
 class IHtmlObject {
-public:
+  public:
     virtual ~IHtmlObject() = default;
     virtual std::int32_t GetIntProperty(const std::string& name) = 0;
     virtual std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) = 0;
@@ -27,7 +27,7 @@ public:
 // A bitmap compatible with the screen, white when it receives its size.
 // Destroying it frees everything it holds.
 class ICaptureBitmap {
-public:
+  public:
     virtual ~ICaptureBitmap() = default;
     virtual void SetWidth(std::int32_t width) = 0;
     virtual void SetHeight(std::int32_t height) = 0;
@@ -43,7 +43,7 @@ public:
 };
 
 class IWebView {
-public:
+  public:
     virtual ~IWebView() = default;
     // Fired for every completed document (the top-level one or a frame) with
     // its URL, later, through the message loop.
@@ -62,7 +62,7 @@ public:
 // owner, with the control activated in it. Throws lum::Exception when the
 // control cannot be activated.
 class IWebViewFactory {
-public:
+  public:
     virtual ~IWebViewFactory() = default;
     virtual std::unique_ptr<IWebView> CreateWebView(THandle owner) = 0;
 };

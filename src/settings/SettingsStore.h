@@ -20,7 +20,7 @@ inline constexpr const char* kApplicationTitle = "Lumenary";
 inline constexpr const char* kURLListSuffix = "\\URLList";
 
 class TSettingsStore {
-public:
+  public:
     // Opens the base key, creating it when missing (also for reads). The
     // section defaults to the application title.
     explicit TSettingsStore(IRegistry& registry, std::string section = kApplicationTitle);
@@ -31,14 +31,17 @@ public:
     const std::string& SettingsSection() const { return FSection; }
     std::string URLListSection() const { return FSection + kURLListSuffix; }
 
-    std::int32_t ReadIntValue(const std::string& section, const std::string& name,
+    std::int32_t ReadIntValue(const std::string& section,
+                              const std::string& name,
                               std::int32_t def);
     bool ReadBoolValue(const std::string& section, const std::string& name, bool def);
-    std::string ReadTextValue(const std::string& section, const std::string& name,
+    std::string ReadTextValue(const std::string& section,
+                              const std::string& name,
                               const std::string& def);
     void WriteIntValue(const std::string& section, const std::string& name, std::int32_t value);
     void WriteBoolValue(const std::string& section, const std::string& name, bool value);
-    void WriteTextValue(const std::string& section, const std::string& name,
+    void WriteTextValue(const std::string& section,
+                        const std::string& name,
                         const std::string& text);
     void EraseKey(const std::string& section);
 
@@ -49,7 +52,7 @@ public:
     // Replaces the stored list with the lines, numbered "1" to "N".
     void SaveURLList(const std::vector<std::string>& lines);
 
-private:
+  private:
     IRegistry& FRegistry;
     std::string FSection;
     IRegistry::TKey FBase;

@@ -74,11 +74,13 @@ TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
 }
 
 TScreenSaverDisplayForm::~TScreenSaverDisplayForm() {
-    if (Timer) Timer->SetEnabled(false);
+    if (Timer)
+        Timer->SetEnabled(false);
     FWorkingForm.reset();
     ZelScreenSaver.reset();
     Timer.reset();
-    if (ScreenSaverDisplayForm == this) ScreenSaverDisplayForm = nullptr;
+    if (ScreenSaverDisplayForm == this)
+        ScreenSaverDisplayForm = nullptr;
 }
 
 std::int32_t TScreenSaverDisplayForm::Width() const {
@@ -99,8 +101,7 @@ void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle,
     // above the full-screen form, and the capture form lies under it.
     try {
         if (FServices.CreateWebView)
-            FWorkingForm =
-                std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, *this);
+            FWorkingForm = std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, *this);
     } catch (const std::exception& e) {
         FWorkingForm.reset();
         Application().ShowException(e);
@@ -153,29 +154,36 @@ void TScreenSaverDisplayForm::ZelScreenSaverClose(TZelScreenSaver*) {
 }
 
 void TScreenSaverDisplayForm::DoClose() {
-    if (ZelScreenSaver && ZelScreenSaver->Normal()) ReleaseRun();
+    if (ZelScreenSaver && ZelScreenSaver->Normal())
+        ReleaseRun();
 }
 
 void TScreenSaverDisplayForm::ReleaseRun() {
-    if (FReleased) return;
+    if (FReleased)
+        return;
     FReleased = true;
     Timer->SetEnabled(false);
-    if (FWorkingForm) Application().Release(std::move(FWorkingForm));
+    if (FWorkingForm)
+        Application().Release(std::move(FWorkingForm));
     FShow.FBitmap.Clear();
     FShow.FURLs.clear();
 }
 
 void TScreenSaverDisplayForm::ZelScreenSaverCreateConfigForm(
-    TZelScreenSaver*, std::unique_ptr<TCustomForm>& ConfigForm) {
-    if (FServices.CreateConfigDialog) ConfigForm = FServices.CreateConfigDialog(this);
+    TZelScreenSaver*,
+    std::unique_ptr<TCustomForm>& ConfigForm) {
+    if (FServices.CreateConfigDialog)
+        ConfigForm = FServices.CreateConfigDialog(this);
 }
 
 void TScreenSaverDisplayForm::TimerTimer(TTimer*) {
     // A tick that shows an error box must not run again inside that box.
-    if (FInTick || FReleased) return;
+    if (FInTick || FReleased)
+        return;
     FInTick = true;
     try {
-        if (FShow.TimerTimer(Height()) && FWorkingForm) FWorkingForm->StartCapture();
+        if (FShow.TimerTimer(Height()) && FWorkingForm)
+            FWorkingForm->StartCapture();
     } catch (...) {
         FInTick = false;
         Invalidate();
@@ -186,11 +194,13 @@ void TScreenSaverDisplayForm::TimerTimer(TTimer*) {
 }
 
 void TScreenSaverDisplayForm::FormShortCut(const TMessage& Msg, bool& Handled) {
-    if (Msg.WParam == Vk::X || Msg.WParam == Vk::Z) Handled = true;
+    if (Msg.WParam == Vk::X || Msg.WParam == Vk::Z)
+        Handled = true;
 }
 
 bool TScreenSaverDisplayForm::IsShortCut(const TMessage& message) {
-    if (message.Msg != Msg::KeyDown) return false;
+    if (message.Msg != Msg::KeyDown)
+        return false;
     bool handled = false;
     FormShortCut(message, handled);
     return handled;

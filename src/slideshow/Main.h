@@ -33,7 +33,7 @@ struct TDisplayServices {
 };
 
 class TScreenSaverDisplayForm : public TForm, public ICaptureSource {
-public:
+  public:
     explicit TScreenSaverDisplayForm(TDisplayServices& services);
     ~TScreenSaverDisplayForm() override;
 
@@ -60,17 +60,17 @@ public:
     std::int32_t Width() const override;
     std::int32_t Height() const override;
 
-    TColor Color = SystemColor(15);      // clBtnFace
-    TColor FontColor = SystemColor(8);   // clWindowText
+    TColor Color = SystemColor(15);     // clBtnFace
+    TColor FontColor = SystemColor(8);  // clWindowText
     const TSlideShow& SlideShow() const { return FShow; }
     using TForm::Show;
     TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
 
-protected:
+  protected:
     void Paint(ICanvas& canvas) override { FormPaint(canvas); }
     void DoClose() override;
 
-private:
+  private:
     void ReadSettings();
     void ReleaseRun();
 

@@ -47,7 +47,8 @@ void TSlideShow::LoadPage(std::int32_t k) {
         FBitmap.Clear();
         return;
     }
-    if (!FBitmap.Empty()) FFileDate = date;
+    if (!FBitmap.Empty())
+        FFileDate = date;
 }
 
 void TSlideShow::Advance() {

@@ -24,7 +24,8 @@ std::int32_t WithMargin(std::int32_t scrollSize) {
 
 }  // namespace
 
-TWorkingForm::TWorkingForm(std::unique_ptr<IWebView> web, IFileSystem& fileSystem,
+TWorkingForm::TWorkingForm(std::unique_ptr<IWebView> web,
+                           IFileSystem& fileSystem,
                            const ICaptureSource& source)
     : FWeb(std::move(web)), FFileSystem(fileSystem), FSource(source) {
     FWeb->OnDocumentComplete = [this](const std::string& url) { WebDocumentComplete(url); };
@@ -38,7 +39,8 @@ TWorkingForm::~TWorkingForm() {
 }
 
 void TWorkingForm::StartCapture() {
-    if (FBusy) return;
+    if (FBusy)
+        return;
     FNextIndex = 0;
     FWeb->Navigate(kBlankPage);
 }
@@ -48,7 +50,8 @@ void TWorkingForm::WebDocumentComplete(const std::string& url) {
     // A completion while no page of the list has been requested (the blank
     // page is still pending, so FNextIndex is 0) belongs to no page file:
     // page files are numbered from 0.
-    if (url != kBlankPage && FNextIndex > 0) CapturePage();
+    if (url != kBlankPage && FNextIndex > 0)
+        CapturePage();
     const auto& urls = FSource.URLs();
     if (urls.size() > static_cast<std::size_t>(FNextIndex)) {
         FWeb->Navigate(urls[static_cast<std::size_t>(FNextIndex)]);

@@ -16,7 +16,7 @@ namespace lum {
 
 // What the capture reads of the display form; it writes nothing there.
 class ICaptureSource {
-public:
+  public:
     virtual ~ICaptureSource() = default;
     virtual const std::vector<std::string>& URLs() const = 0;
     virtual bool EnableScroll() const = 0;
@@ -25,10 +25,11 @@ public:
 };
 
 class TWorkingForm {
-public:
+  public:
     // Takes the web view (the form's window with its control) and binds its
     // completion event to WebDocumentComplete.
-    TWorkingForm(std::unique_ptr<IWebView> web, IFileSystem& fileSystem,
+    TWorkingForm(std::unique_ptr<IWebView> web,
+                 IFileSystem& fileSystem,
                  const ICaptureSource& source);
     ~TWorkingForm();
     TWorkingForm(const TWorkingForm&) = delete;
@@ -43,7 +44,7 @@ public:
     bool Busy() const { return FBusy; }
     IWebView& Web() { return *FWeb; }
 
-private:
+  private:
     void CapturePage();
 
     std::unique_ptr<IWebView> FWeb;

@@ -25,10 +25,11 @@ struct TVariant : VARIANT {
 
 // A BSTR freed when it goes.
 class TBstr {
-public:
+  public:
     explicit TBstr(std::wstring_view text)
         : FValue(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-        if (!FValue) throw Exception("out of memory for a string");
+        if (!FValue)
+            throw Exception("out of memory for a string");
     }
     ~TBstr() { ::SysFreeString(FValue); }
     TBstr(const TBstr&) = delete;
@@ -41,7 +42,7 @@ public:
         return value;
     }
 
-private:
+  private:
     BSTR FValue;
 };
 

@@ -9,7 +9,7 @@ namespace {
 constexpr UINT kDeferredMessage = WM_APP + 1;
 
 class TWin32FormWindow : public IFormWindow {
-public:
+  public:
     TWin32FormWindow(TWinControl& form, const TFormWindowStyle& style);
     ~TWin32FormWindow() override;
 
@@ -22,12 +22,15 @@ public:
     void Invalidate() override { ::InvalidateRect(FWnd, nullptr, FALSE); }
     void DefaultHandler(TMessage& message) override;
     void Paint(const std::function<void(ICanvas&)>& paint) override;
-    void SetTimer(std::uint32_t id, std::uint32_t ms) override { ::SetTimer(FWnd, id, ms, nullptr); }
+    void SetTimer(std::uint32_t id, std::uint32_t ms) override {
+        ::SetTimer(FWnd, id, ms, nullptr);
+    }
     void KillTimer(std::uint32_t id) override {
-        if (FWnd) ::KillTimer(FWnd, id);
+        if (FWnd)
+            ::KillTimer(FWnd, id);
     }
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -44,7 +47,8 @@ private:
 void RegisterClassOnce(const std::wstring& name, WNDPROC proc) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name.c_str(), &wc)) return;
+    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name.c_str(), &wc))
+        return;
     wc.lpfnWndProc = proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -63,7 +67,8 @@ TWin32FormWindow::TWin32FormWindow(TWinControl& form, const TFormWindowStyle& st
     ::CreateWindowExW(0, className.c_str(), Widen(style.Caption).c_str(), ws, b.Left, b.Top,
                       b.Width(), b.Height(), reinterpret_cast<HWND>(style.Owner), nullptr,
                       ::GetModuleHandleW(nullptr), this);
-    if (!FWnd) throw Exception("the window of " + style.ClassName + " cannot be created");
+    if (!FWnd)
+        throw Exception("the window of " + style.ClassName + " cannot be created");
     FAttached = true;
 }
 
@@ -91,7 +96,8 @@ void TWin32FormWindow::SetBounds(const TRect& b) {
 
 void TWin32FormWindow::SetVisible(bool visible) {
     ::ShowWindow(FWnd, visible ? SW_SHOW : SW_HIDE);
-    if (visible) ::UpdateWindow(FWnd);
+    if (visible)
+        ::UpdateWindow(FWnd);
 }
 
 void TWin32FormWindow::SetParentWindow(THandle parent) {
@@ -105,7 +111,8 @@ void TWin32FormWindow::DefaultHandler(TMessage& m) {
 void TWin32FormWindow::Paint(const std::function<void(ICanvas&)>& paint) {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(FWnd, &ps);
-    if (dc) PaintDoubleBuffered(FWnd, dc, paint);
+    if (dc)
+        PaintDoubleBuffered(FWnd, dc, paint);
     ::EndPaint(FWnd, &ps);
 }
 
@@ -117,7 +124,8 @@ LRESULT CALLBACK TWin32FormWindow::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARA
         ::SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<TWin32FormWindow*>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcW(wnd, msg, wParam, lParam);
+    if (!self)
+        return ::DefWindowProcW(wnd, msg, wParam, lParam);
     return self->HandleMessage(wnd, msg, wParam, lParam);
 }
 
@@ -128,10 +136,12 @@ LRESULT TWin32FormWindow::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARA
         ::SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         const LRESULT r = ::DefWindowProcW(wnd, msg, wParam, lParam);
         FWnd = nullptr;
-        if (FMain) ::PostQuitMessage(0);
+        if (FMain)
+            ::PostQuitMessage(0);
         return r;
     }
-    if (!FAttached) return ::DefWindowProcW(wnd, msg, wParam, lParam);
+    if (!FAttached)
+        return ::DefWindowProcW(wnd, msg, wParam, lParam);
     TMessage m{msg, wParam, lParam, 0};
     HWND previous = FCurrentWnd;
     FCurrentWnd = wnd;
@@ -151,7 +161,8 @@ LRESULT TWin32FormWindow::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARA
 }  // namespace
 
 std::unique_ptr<IFormWindow> TWin32FormWindowFactory::CreateFormWindow(
-    TWinControl& form, const TFormWindowStyle& style) {
+    TWinControl& form,
+    const TFormWindowStyle& style) {
     return std::make_unique<TWin32FormWindow>(form, style);
 }
 
@@ -164,7 +175,8 @@ TWin32ApplicationPlatform::TWin32ApplicationPlatform() {
 
 TWin32ApplicationPlatform::~TWin32ApplicationPlatform() {
     RunDeferred();
-    if (FWindow) ::DestroyWindow(FWindow);
+    if (FWindow)
+        ::DestroyWindow(FWindow);
 }
 
 void TWin32ApplicationPlatform::ShowErrorReport(const std::string& title,
@@ -191,8 +203,7 @@ void TWin32ApplicationPlatform::RunDeferred() {
     }
 }
 
-LRESULT CALLBACK TWin32ApplicationPlatform::Proc(HWND wnd, UINT msg, WPARAM wParam,
-                                                 LPARAM lParam) {
+LRESULT CALLBACK TWin32ApplicationPlatform::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kDeferredMessage) {
         if (auto* self = reinterpret_cast<TWin32ApplicationPlatform*>(
                 ::GetWindowLongPtrW(wnd, GWLP_USERDATA)))

@@ -14,7 +14,7 @@
 namespace lum::win32 {
 
 class TWin32FormWindowFactory : public IFormWindowFactory {
-public:
+  public:
     std::unique_ptr<IFormWindow> CreateFormWindow(TWinControl& form,
                                                   const TFormWindowStyle& style) override;
 };
@@ -24,7 +24,7 @@ public:
 void PaintDoubleBuffered(HWND wnd, HDC dc, const std::function<void(ICanvas&)>& paint);
 
 class TWin32ApplicationPlatform : public IApplicationPlatform {
-public:
+  public:
     TWin32ApplicationPlatform();
     ~TWin32ApplicationPlatform() override;
     void ShowErrorReport(const std::string& title, const std::string& message) override;
@@ -32,7 +32,7 @@ public:
     // Runs the deferred actions now (the message loop does this as well).
     void RunDeferred();
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND FWindow = nullptr;
     std::vector<std::function<void()>> FQueue;

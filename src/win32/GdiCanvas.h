@@ -14,7 +14,6 @@
 
 namespace lum::win32 {
 
-
 // Selects an object into a DC and selects the previous one back when it goes.
 class SelectedObject {
   public:

@@ -18,12 +18,16 @@ namespace lum::win32 {
 namespace {
 
 // {8856F961-340A-11D0-A96B-00C04FD705A2}
-constexpr CLSID kClsidWebBrowser = {
-    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+constexpr CLSID kClsidWebBrowser = {0x8856F961,
+                                    0x340A,
+                                    0x11D0,
+                                    {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 // {F38BC242-B950-11D1-8918-00C04FC2C836}: the command group in which the
 // control asks its host what to do about a script error.
-constexpr GUID kCgidDocHostCommandHandler = {
-    0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
+constexpr GUID kCgidDocHostCommandHandler = {0xF38BC242,
+                                             0xB950,
+                                             0x11D1,
+                                             {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
 
 // The control draws and clips itself against this rectangle only; it is
 // never limited by the small capture window around it.
@@ -44,7 +48,8 @@ void ReportException(const std::exception& error) noexcept {
 // The text of a VARIANT argument as the control passes it (a string, or a
 // reference to a VARIANT holding one); empty for anything else.
 std::wstring VariantText(const VARIANT& value) {
-    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal) return VariantText(*value.pvarVal);
+    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal)
+        return VariantText(*value.pvarVal);
     if (value.vt == VT_BSTR && value.bstrVal)
         return std::wstring(value.bstrVal, ::SysStringLen(value.bstrVal));
     if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal && *value.pbstrVal)
@@ -55,7 +60,8 @@ std::wstring VariantText(const VARIANT& value) {
 // An event's parameter by its position in the declaration (the arguments
 // arrive in reverse order); nullptr when there are fewer.
 VARIANT* Argument(DISPPARAMS* params, UINT position) {
-    if (!params || !params->rgvarg || params->cArgs <= position) return nullptr;
+    if (!params || !params->rgvarg || params->cArgs <= position)
+        return nullptr;
     return &params->rgvarg[params->cArgs - 1 - position];
 }
 
@@ -72,7 +78,8 @@ std::wstring ProgramFileName() {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
+        if (n == 0)
+            return {};
         if (n < path.size()) {
             const std::wstring full(path.data(), n);
             const std::size_t slash = full.find_last_of(L"\\/");
@@ -84,7 +91,8 @@ std::wstring ProgramFileName() {
 
 void EnsureBrowserEmulation() {
     const std::wstring name = ProgramFileName();
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     UniqueHKey key;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
                           KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.Put(),
@@ -117,7 +125,9 @@ TWebBrowserHost::~TWebBrowserHost() {
     ::InterlockedDecrement(&gInstances);
 }
 
-long TWebBrowserHost::Instances() noexcept { return gInstances; }
+long TWebBrowserHost::Instances() noexcept {
+    return gInstances;
+}
 
 void TWebBrowserHost::Open() {
     HRESULT hr = ::CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER,
@@ -127,8 +137,10 @@ void TWebBrowserHost::Open() {
     hr = FOleObject->SetClientSite(this);
     if (SUCCEEDED(hr))
         hr = FOleObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, FWindow, &FRect);
-    if (SUCCEEDED(hr)) hr = FOleObject.As(&FBrowser);
-    if (SUCCEEDED(hr) && !FInPlaceObject) hr = FOleObject.As(&FInPlaceObject);
+    if (SUCCEEDED(hr))
+        hr = FOleObject.As(&FBrowser);
+    if (SUCCEEDED(hr) && !FInPlaceObject)
+        hr = FOleObject.As(&FInPlaceObject);
     if (FAILED(hr)) {
         Close();
         throw Exception(kActivateFailed);
@@ -137,7 +149,8 @@ void TWebBrowserHost::Open() {
     hr = FOleObject.As(&container);
     if (SUCCEEDED(hr))
         hr = container->FindConnectionPoint(__uuidof(DWebBrowserEvents2), &FConnectionPoint);
-    if (SUCCEEDED(hr)) hr = FConnectionPoint->Advise(static_cast<IDispatch*>(this), &FCookie);
+    if (SUCCEEDED(hr))
+        hr = FConnectionPoint->Advise(static_cast<IDispatch*>(this), &FCookie);
     if (FAILED(hr)) {
         Close();
         throw Exception("the events of the WebBrowser control cannot be connected (" +
@@ -153,8 +166,10 @@ void TWebBrowserHost::Close() noexcept {
 
 void TWebBrowserHost::Disconnect() noexcept {
     OnDocumentComplete = nullptr;
-    if (FInPlaceObject) FInPlaceObject->InPlaceDeactivate();
-    if (FConnectionPoint && FCookie) FConnectionPoint->Unadvise(FCookie);
+    if (FInPlaceObject)
+        FInPlaceObject->InPlaceDeactivate();
+    if (FConnectionPoint && FCookie)
+        FConnectionPoint->Unadvise(FCookie);
     FCookie = 0;
     FConnectionPoint.Reset();
     if (FOleObject) {
@@ -168,14 +183,16 @@ void TWebBrowserHost::Disconnect() noexcept {
 
 HWND TWebBrowserHost::ControlWindow() const noexcept {
     HWND window = nullptr;
-    if (!FInPlaceObject || FAILED(FInPlaceObject->GetWindow(&window))) return nullptr;
+    if (!FInPlaceObject || FAILED(FInPlaceObject->GetWindow(&window)))
+        return nullptr;
     return window;
 }
 
 // --- IUnknown: one identity (the client site) for every interface.
 
 HRESULT TWebBrowserHost::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
+    if (!object)
+        return E_POINTER;
     if (riid == IID_IUnknown || riid == __uuidof(IOleClientSite))
         *object = static_cast<IOleClientSite*>(this);
     else if (riid == __uuidof(IOleWindow) || riid == __uuidof(IOleInPlaceSite))
@@ -198,45 +215,70 @@ HRESULT TWebBrowserHost::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG TWebBrowserHost::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&FRefs)); }
+ULONG TWebBrowserHost::AddRef() {
+    return static_cast<ULONG>(::InterlockedIncrement(&FRefs));
+}
 
 ULONG TWebBrowserHost::Release() {
     const LONG refs = ::InterlockedDecrement(&FRefs);
-    if (refs == 0) delete this;
+    if (refs == 0)
+        delete this;
     return static_cast<ULONG>(refs);
 }
 
 // --- IOleClientSite
 
-HRESULT TWebBrowserHost::SaveObject() { return E_NOTIMPL; }
+HRESULT TWebBrowserHost::SaveObject() {
+    return E_NOTIMPL;
+}
 HRESULT TWebBrowserHost::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
-    if (moniker) *moniker = nullptr;
+    if (moniker)
+        *moniker = nullptr;
     return E_NOTIMPL;
 }
 HRESULT TWebBrowserHost::GetContainer(IOleContainer** container) {
-    if (container) *container = nullptr;
+    if (container)
+        *container = nullptr;
     return E_NOINTERFACE;
 }
-HRESULT TWebBrowserHost::ShowObject() { return S_OK; }
-HRESULT TWebBrowserHost::OnShowWindow(WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::RequestNewObjectLayout() { return E_NOTIMPL; }
+HRESULT TWebBrowserHost::ShowObject() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnShowWindow(WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::RequestNewObjectLayout() {
+    return E_NOTIMPL;
+}
 
 // --- IOleWindow, IOleInPlaceSite
 
 HRESULT TWebBrowserHost::GetWindow(HWND* window) {
-    if (!window) return E_POINTER;
+    if (!window)
+        return E_POINTER;
     *window = FWindow;
     return S_OK;
 }
-HRESULT TWebBrowserHost::ContextSensitiveHelp(WINBOOL) { return E_NOTIMPL; }
-HRESULT TWebBrowserHost::CanInPlaceActivate() { return S_OK; }
-HRESULT TWebBrowserHost::OnInPlaceActivate() { return S_OK; }
-HRESULT TWebBrowserHost::OnUIActivate() { return S_OK; }
+HRESULT TWebBrowserHost::ContextSensitiveHelp(WINBOOL) {
+    return E_NOTIMPL;
+}
+HRESULT TWebBrowserHost::CanInPlaceActivate() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnInPlaceActivate() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnUIActivate() {
+    return S_OK;
+}
 
-HRESULT TWebBrowserHost::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                          LPRECT posRect, LPRECT clipRect,
+HRESULT TWebBrowserHost::GetWindowContext(IOleInPlaceFrame** frame,
+                                          IOleInPlaceUIWindow** doc,
+                                          LPRECT posRect,
+                                          LPRECT clipRect,
                                           LPOLEINPLACEFRAMEINFO frameInfo) {
-    if (!frame || !doc || !posRect || !clipRect || !frameInfo) return E_POINTER;
+    if (!frame || !doc || !posRect || !clipRect || !frameInfo)
+        return E_POINTER;
     *frame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
     *doc = nullptr;
@@ -249,76 +291,132 @@ HRESULT TWebBrowserHost::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceU
     return S_OK;
 }
 
-HRESULT TWebBrowserHost::Scroll(SIZE) { return E_NOTIMPL; }
-HRESULT TWebBrowserHost::OnUIDeactivate(WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::OnInPlaceDeactivate() { return S_OK; }
-HRESULT TWebBrowserHost::DiscardUndoState() { return E_NOTIMPL; }
-HRESULT TWebBrowserHost::DeactivateAndUndo() { return E_NOTIMPL; }
+HRESULT TWebBrowserHost::Scroll(SIZE) {
+    return E_NOTIMPL;
+}
+HRESULT TWebBrowserHost::OnUIDeactivate(WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnInPlaceDeactivate() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::DiscardUndoState() {
+    return E_NOTIMPL;
+}
+HRESULT TWebBrowserHost::DeactivateAndUndo() {
+    return E_NOTIMPL;
+}
 
 // The control asks for a new extent (put_Width / put_Height): it gets exactly
 // that rectangle, and the capture window keeps its own layout.
 HRESULT TWebBrowserHost::OnPosRectChange(LPCRECT posRect) {
-    if (!posRect) return E_POINTER;
-    if (!FInPlaceObject && FOleObject) FOleObject.As(&FInPlaceObject);
-    if (!FInPlaceObject) return E_UNEXPECTED;
+    if (!posRect)
+        return E_POINTER;
+    if (!FInPlaceObject && FOleObject)
+        FOleObject.As(&FInPlaceObject);
+    if (!FInPlaceObject)
+        return E_UNEXPECTED;
     FRect = *posRect;
     return FInPlaceObject->SetObjectRects(posRect, &kClipRect);
 }
 
 // --- IOleInPlaceUIWindow, IOleInPlaceFrame: no tool space, menus or status.
 
-HRESULT TWebBrowserHost::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
-HRESULT TWebBrowserHost::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
-HRESULT TWebBrowserHost::SetBorderSpace(LPCBORDERWIDTHS) { return OLE_E_INVALIDRECT; }
-HRESULT TWebBrowserHost::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
-HRESULT TWebBrowserHost::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
-HRESULT TWebBrowserHost::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
-HRESULT TWebBrowserHost::RemoveMenus(HMENU) { return E_NOTIMPL; }
-HRESULT TWebBrowserHost::SetStatusText(LPCOLESTR) { return S_OK; }
-HRESULT TWebBrowserHost::EnableModeless(WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
+HRESULT TWebBrowserHost::GetBorder(LPRECT) {
+    return INPLACE_E_NOTOOLSPACE;
+}
+HRESULT TWebBrowserHost::RequestBorderSpace(LPCBORDERWIDTHS) {
+    return INPLACE_E_NOTOOLSPACE;
+}
+HRESULT TWebBrowserHost::SetBorderSpace(LPCBORDERWIDTHS) {
+    return OLE_E_INVALIDRECT;
+}
+HRESULT TWebBrowserHost::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) {
+    return E_NOTIMPL;
+}
+HRESULT TWebBrowserHost::SetMenu(HMENU, HOLEMENU, HWND) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::RemoveMenus(HMENU) {
+    return E_NOTIMPL;
+}
+HRESULT TWebBrowserHost::SetStatusText(LPCOLESTR) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::EnableModeless(WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, WORD) {
+    return S_FALSE;
+}
 
 // --- IDocHostUIHandler: the control's defaults, except that nobody gets a
 // context menu, the view has no sunken 3-D edge of its own, and pages are
 // laid out for the system's DPI like the rest of this DPI-aware program.
 
-HRESULT TWebBrowserHost::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) { return S_OK; }
+HRESULT TWebBrowserHost::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
+    return S_OK;
+}
 HRESULT TWebBrowserHost::GetHostInfo(DOCHOSTUIINFO* info) {
-    if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
+    if (!info || info->cbSize < sizeof(DOCHOSTUIINFO))
+        return E_INVALIDARG;
     info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;
     info->pchHostNS = nullptr;
     return S_OK;
 }
-HRESULT TWebBrowserHost::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
-                                IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+HRESULT TWebBrowserHost::ShowUI(DWORD,
+                                IOleInPlaceActiveObject*,
+                                IOleCommandTarget*,
+                                IOleInPlaceFrame*,
+                                IOleInPlaceUIWindow*) {
     return S_FALSE;
 }
-HRESULT TWebBrowserHost::HideUI() { return S_OK; }
-HRESULT TWebBrowserHost::UpdateUI() { return S_OK; }
-HRESULT TWebBrowserHost::OnDocWindowActivate(WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::OnFrameWindowActivate(WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) { return S_OK; }
-HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, const GUID*, DWORD) { return S_FALSE; }
+HRESULT TWebBrowserHost::HideUI() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::UpdateUI() {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnDocWindowActivate(WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::OnFrameWindowActivate(WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) {
+    return S_OK;
+}
+HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, const GUID*, DWORD) {
+    return S_FALSE;
+}
 HRESULT TWebBrowserHost::GetOptionKeyPath(LPOLESTR* key, DWORD) {
-    if (key) *key = nullptr;
+    if (key)
+        *key = nullptr;
     return E_NOTIMPL;
 }
 HRESULT TWebBrowserHost::GetDropTarget(IDropTarget*, IDropTarget** target) {
-    if (target) *target = nullptr;
+    if (target)
+        *target = nullptr;
     return E_NOTIMPL;
 }
 HRESULT TWebBrowserHost::GetExternal(IDispatch** external) {
-    if (external) *external = nullptr;
+    if (external)
+        *external = nullptr;
     return E_NOTIMPL;
 }
 HRESULT TWebBrowserHost::TranslateUrl(DWORD, LPWSTR, LPWSTR* out) {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     return S_FALSE;
 }
 HRESULT TWebBrowserHost::FilterDataObject(IDataObject*, IDataObject** out) {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     return S_FALSE;
 }
 
@@ -326,12 +424,20 @@ HRESULT TWebBrowserHost::FilterDataObject(IDataObject*, IDataObject** out) {
 // during a run; the page is told the dialog was answered (OK for a plain
 // message, Cancel when there was a choice) and goes on loading.
 
-HRESULT TWebBrowserHost::ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD type, LPOLESTR, DWORD,
+HRESULT TWebBrowserHost::ShowMessage(HWND,
+                                     LPOLESTR,
+                                     LPOLESTR,
+                                     DWORD type,
+                                     LPOLESTR,
+                                     DWORD,
                                      LRESULT* result) {
-    if (result) *result = (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+    if (result)
+        *result = (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
     return S_OK;
 }
-HRESULT TWebBrowserHost::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) { return S_OK; }
+HRESULT TWebBrowserHost::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) {
+    return S_OK;
+}
 
 // --- IOleCommandTarget: the control asks here before it shows its script
 // error dialog. The answer "handled, keep running scripts" means no dialog
@@ -343,8 +449,10 @@ HRESULT TWebBrowserHost::QueryStatus(const GUID* group, ULONG, OLECMD[], OLECMDT
 }
 
 HRESULT TWebBrowserHost::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) {
-    if (!group || *group != kCgidDocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;
-    if (id != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+    if (!group || *group != kCgidDocHostCommandHandler)
+        return OLECMDERR_E_UNKNOWNGROUP;
+    if (id != OLECMDID_SHOWSCRIPTERROR)
+        return OLECMDERR_E_NOTSUPPORTED;
     if (out) {
         ::VariantClear(out);
         out->vt = VT_BOOL;
@@ -358,17 +466,27 @@ HRESULT TWebBrowserHost::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARI
 // so it keeps its own defaults.
 
 HRESULT TWebBrowserHost::GetTypeInfoCount(UINT* count) {
-    if (count) *count = 0;
+    if (count)
+        *count = 0;
     return S_OK;
 }
 HRESULT TWebBrowserHost::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
+    if (info)
+        *info = nullptr;
     return E_NOTIMPL;
 }
-HRESULT TWebBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT TWebBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
 
-HRESULT TWebBrowserHost::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                EXCEPINFO*, UINT*) {
+HRESULT TWebBrowserHost::Invoke(DISPID id,
+                                REFIID,
+                                LCID,
+                                WORD,
+                                DISPPARAMS* params,
+                                VARIANT*,
+                                EXCEPINFO*,
+                                UINT*) {
     switch (id) {
         case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
             DocumentComplete(Argument(params, 1));
@@ -390,7 +508,8 @@ void TWebBrowserHost::DocumentComplete(const VARIANT* url) noexcept {
     ComPtr<TWebBrowserHost> self(this);
     try {
         const auto handler = OnDocumentComplete;
-        if (!handler) return;
+        if (!handler)
+            return;
         handler(Narrow(url ? VariantText(*url) : std::wstring()));
     } catch (const std::exception& e) {
         ReportException(e);

@@ -36,7 +36,7 @@ class TWebBrowserHost final : public IOleClientSite,
                               public IDocHostShowUI,
                               public IOleCommandTarget,
                               public IDispatch {
-public:
+  public:
     // Creates the control in window at rect, activated in place, with its
     // events connected. Throws "OLE コントロールのアクティベートに失敗しました"
     // when it cannot be activated.
@@ -74,8 +74,10 @@ public:
     HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
     HRESULT STDMETHODCALLTYPE OnUIActivate() override;
-    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                               LPRECT posRect, LPRECT clipRect,
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame,
+                                               IOleInPlaceUIWindow** doc,
+                                               LPRECT posRect,
+                                               LPRECT clipRect,
                                                LPOLEINPLACEFRAMEINFO frameInfo) override;
     HRESULT STDMETHODCALLTYPE Scroll(SIZE) override;
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(WINBOOL) override;
@@ -97,8 +99,11 @@ public:
     // IDocHostUIHandler
     HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override;
     HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO*) override;
-    HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
-                                     IOleInPlaceFrame*, IOleInPlaceUIWindow*) override;
+    HRESULT STDMETHODCALLTYPE ShowUI(DWORD,
+                                     IOleInPlaceActiveObject*,
+                                     IOleCommandTarget*,
+                                     IOleInPlaceFrame*,
+                                     IOleInPlaceUIWindow*) override;
     HRESULT STDMETHODCALLTYPE HideUI() override;
     HRESULT STDMETHODCALLTYPE UpdateUI() override;
     HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override;
@@ -111,22 +116,30 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override;
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override;
     // IDocHostShowUI
-    HRESULT STDMETHODCALLTYPE ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD type, LPOLESTR, DWORD,
-                                          LRESULT* result) override;
+    HRESULT STDMETHODCALLTYPE
+    ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD type, LPOLESTR, DWORD, LRESULT* result) override;
     HRESULT STDMETHODCALLTYPE ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override;
     // IOleCommandTarget
-    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD commands[],
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group,
+                                          ULONG count,
+                                          OLECMD commands[],
                                           OLECMDTEXT*) override;
-    HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*,
-                                   VARIANT* out) override;
+    HRESULT STDMETHODCALLTYPE
+    Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) override;
     // IDispatch: DWebBrowserEvents2
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
+                                     REFIID,
+                                     LCID,
+                                     WORD,
+                                     DISPPARAMS* params,
+                                     VARIANT* result,
+                                     EXCEPINFO*,
+                                     UINT*) override;
 
-private:
+  private:
     TWebBrowserHost(HWND window, const RECT& rect);
     ~TWebBrowserHost();
     void Open();

@@ -15,16 +15,17 @@ namespace {
 
 // The screen's device context for as long as it is needed.
 class TScreenDc {
-public:
+  public:
     TScreenDc() : FDc(::GetDC(nullptr)) {}
     ~TScreenDc() {
-        if (FDc) ::ReleaseDC(nullptr, FDc);
+        if (FDc)
+            ::ReleaseDC(nullptr, FDc);
     }
     TScreenDc(const TScreenDc&) = delete;
     TScreenDc& operator=(const TScreenDc&) = delete;
     HDC Get() const { return FDc; }
 
-private:
+  private:
     HDC FDc;
 };
 
@@ -36,7 +37,8 @@ std::string SizeText(std::int32_t width, std::int32_t height) {
 // say) is read back at the nearest larger standard depth.
 WORD FileDepth(int deviceBits) {
     for (WORD bits : {1, 4, 8, 16, 24}) {
-        if (deviceBits <= bits) return bits;
+        if (deviceBits <= bits)
+            return bits;
     }
     return 32;
 }
@@ -53,19 +55,25 @@ TWin32CaptureBitmap::TWin32CaptureBitmap(Microsoft::WRL::ComPtr<IUnknown> view)
     : FView(std::move(view)) {
     // A memory DC made from the null DC is compatible with the screen.
     FDc.Reset(::CreateCompatibleDC(nullptr));
-    if (!FDc) throw Exception("a device context for the capture bitmap cannot be created");
+    if (!FDc)
+        throw Exception("a device context for the capture bitmap cannot be created");
     FOriginalBitmap = ::GetCurrentObject(FDc.Get(), OBJ_BITMAP);
 }
 
 TWin32CaptureBitmap::~TWin32CaptureBitmap() {
     // A bitmap selected into a DC cannot be deleted: hand the DC its own
     // bitmap back before the members go.
-    if (FDc && FOriginalBitmap) ::SelectObject(FDc.Get(), FOriginalBitmap);
+    if (FDc && FOriginalBitmap)
+        ::SelectObject(FDc.Get(), FOriginalBitmap);
 }
 
-void TWin32CaptureBitmap::SetWidth(std::int32_t width) { Resize(width, FHeight); }
+void TWin32CaptureBitmap::SetWidth(std::int32_t width) {
+    Resize(width, FHeight);
+}
 
-void TWin32CaptureBitmap::SetHeight(std::int32_t height) { Resize(FWidth, height); }
+void TWin32CaptureBitmap::SetHeight(std::int32_t height) {
+    Resize(FWidth, height);
+}
 
 // A new size gets a new bitmap, filled white; a zero side means no bitmap.
 void TWin32CaptureBitmap::Resize(std::int32_t width, std::int32_t height) {
@@ -84,11 +92,13 @@ void TWin32CaptureBitmap::Resize(std::int32_t width, std::int32_t height) {
     FBitmap = std::move(bitmap);
     FWidth = width;
     FHeight = height;
-    if (FBitmap) ::PatBlt(FDc.Get(), 0, 0, width, height, WHITENESS);
+    if (FBitmap)
+        ::PatBlt(FDc.Get(), 0, 0, width, height, WHITENESS);
 }
 
 void TWin32CaptureBitmap::DrawView(std::uint32_t aspect, const TRect& bounds) {
-    if (!FBitmap || !FView) return;
+    if (!FBitmap || !FView)
+        return;
     const RECT rect{bounds.Left, bounds.Top, bounds.Right, bounds.Bottom};
     // The result is not looked at: a view that cannot draw leaves the
     // bitmap white.
@@ -96,7 +106,8 @@ void TWin32CaptureBitmap::DrawView(std::uint32_t aspect, const TRect& bounds) {
 }
 
 void TWin32CaptureBitmap::SaveToFile(IFileSystem& fileSystem, const std::string& path) {
-    if (!FBitmap) throw Exception("an empty bitmap cannot be saved as \"" + path + "\"");
+    if (!FBitmap)
+        throw Exception("an empty bitmap cannot be saved as \"" + path + "\"");
     BITMAP info{};
     ::GetObjectW(FBitmap.Get(), sizeof(info), &info);
     const WORD bits = FileDepth(info.bmBitsPixel * info.bmPlanes);
@@ -124,7 +135,8 @@ void TWin32CaptureBitmap::SaveToFile(IFileSystem& fileSystem, const std::string&
         ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0, static_cast<UINT>(FHeight),
                     rows.data(), reinterpret_cast<BITMAPINFO*>(&dib), DIB_RGB_COLORS);
     ::SelectObject(FDc.Get(), FBitmap.Get());
-    if (lines != FHeight) throw Exception("the bitmap for \"" + path + "\" cannot be read");
+    if (lines != FHeight)
+        throw Exception("the bitmap for \"" + path + "\" cannot be read");
 
     std::vector<std::uint32_t> palette;
     if (bits <= 8) {
@@ -142,7 +154,8 @@ void TWin32CaptureBitmap::SaveToFile(IFileSystem& fileSystem, const std::string&
     image.Rows = rows;
     image.Palette = palette;
     const std::unique_ptr<IFileWriter> writer = fileSystem.CreateReplacing(path);
-    if (!writer) throw Exception("the file \"" + path + "\" cannot be created");
+    if (!writer)
+        throw Exception("the file \"" + path + "\" cannot be created");
     if (!WriteBmp(*writer, image) || !writer->Commit())
         throw Exception("the file \"" + path + "\" cannot be written");
 }

@@ -13,7 +13,7 @@
 namespace lum::win32 {
 
 class TWin32CaptureBitmap final : public ICaptureBitmap {
-public:
+  public:
     // view: the object OleDraw draws (the control).
     explicit TWin32CaptureBitmap(Microsoft::WRL::ComPtr<IUnknown> view);
     ~TWin32CaptureBitmap() override;
@@ -30,7 +30,7 @@ public:
     HBITMAP Handle() const { return static_cast<HBITMAP>(FBitmap.Get()); }
     HDC DeviceContext() const { return FDc.Get(); }
 
-private:
+  private:
     void Resize(std::int32_t width, std::int32_t height);
 
     Microsoft::WRL::ComPtr<IUnknown> FView;

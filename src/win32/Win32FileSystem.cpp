@@ -176,7 +176,8 @@ std::vector<TFileEntry> TWin32FileSystem::FindFiles(const std::string& mask) {
 
 bool TWin32FileSystem::DeleteFile(const std::string& path) {
     const std::wstring name = Widen(path);
-    if (::DeleteFileW(name.c_str())) return true;
+    if (::DeleteFileW(name.c_str()))
+        return true;
     // DeleteFile refuses a read-only file; the cache is emptied whatever the
     // attributes of its pictures, so the flag is cleared and the delete tried
     // once more.
@@ -184,8 +185,10 @@ bool TWin32FileSystem::DeleteFile(const std::string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !(attributes & FILE_ATTRIBUTE_READONLY))
         return false;
-    if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (::DeleteFileW(name.c_str())) return true;
+    if (!::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (::DeleteFileW(name.c_str()))
+        return true;
     ::SetFileAttributesW(name.c_str(), attributes);
     return false;
 }

@@ -1,7 +1,7 @@
 #include "win32/Win32HostSystem.h"
 
-#include <windows.h>
 #include <imm.h>
+#include <windows.h>
 
 #include "win32/Strings.h"
 
@@ -9,12 +9,18 @@ namespace lum::win32 {
 
 namespace {
 
-HWND H(THandle wnd) { return reinterpret_cast<HWND>(wnd); }
-THandle T(const void* handle) { return reinterpret_cast<THandle>(handle); }
+HWND H(THandle wnd) {
+    return reinterpret_cast<HWND>(wnd);
+}
+THandle T(const void* handle) {
+    return reinterpret_cast<THandle>(handle);
+}
 
 }  // namespace
 
-std::string TWin32HostSystem::CommandLine() { return Narrow(::GetCommandLineW()); }
+std::string TWin32HostSystem::CommandLine() {
+    return Narrow(::GetCommandLineW());
+}
 
 bool TWin32HostSystem::IsNT() {
     // The size field of 148 is that of OSVERSIONINFOA; a failed call counts
@@ -23,20 +29,31 @@ bool TWin32HostSystem::IsNT() {
     info.dwOSVersionInfoSize = 148;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!::GetVersionExA(&info)) return false;
+    if (!::GetVersionExA(&info))
+        return false;
 #pragma GCC diagnostic pop
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-std::uint32_t TWin32HostSystem::TickCount() { return ::GetTickCount(); }
+std::uint32_t TWin32HostSystem::TickCount() {
+    return ::GetTickCount();
+}
 
-bool TWin32HostSystem::IsWindow(THandle wnd) { return wnd && ::IsWindow(H(wnd)); }
+bool TWin32HostSystem::IsWindow(THandle wnd) {
+    return wnd && ::IsWindow(H(wnd));
+}
 
-THandle TWin32HostSystem::DesktopWindow() { return T(::GetDesktopWindow()); }
+THandle TWin32HostSystem::DesktopWindow() {
+    return T(::GetDesktopWindow());
+}
 
-THandle TWin32HostSystem::ForegroundWindow() { return T(::GetForegroundWindow()); }
+THandle TWin32HostSystem::ForegroundWindow() {
+    return T(::GetForegroundWindow());
+}
 
-THandle TWin32HostSystem::ParentOf(THandle wnd) { return T(::GetParent(H(wnd))); }
+THandle TWin32HostSystem::ParentOf(THandle wnd) {
+    return T(::GetParent(H(wnd)));
+}
 
 std::uint32_t TWin32HostSystem::WindowStyle(THandle wnd) {
     return static_cast<std::uint32_t>(::GetWindowLongW(H(wnd), GWL_STYLE));
@@ -58,26 +75,37 @@ THandle TWin32HostSystem::FindWindowByClass(const char* className, const char* t
     return T(::FindWindowA(className, title));
 }
 
-THandle TWin32HostSystem::FirstChild(THandle wnd) { return T(::GetWindow(H(wnd), GW_CHILD)); }
+THandle TWin32HostSystem::FirstChild(THandle wnd) {
+    return T(::GetWindow(H(wnd), GW_CHILD));
+}
 
 bool TWin32HostSystem::WindowRect(THandle wnd, TRect& rect) {
     RECT r{};
-    if (!::GetWindowRect(H(wnd), &r)) return false;
+    if (!::GetWindowRect(H(wnd), &r))
+        return false;
     rect = TRect{r.left, r.top, r.right, r.bottom};
     return true;
 }
 
-bool TWin32HostSystem::IsWindowEnabled(THandle wnd) { return ::IsWindowEnabled(H(wnd)) != FALSE; }
+bool TWin32HostSystem::IsWindowEnabled(THandle wnd) {
+    return ::IsWindowEnabled(H(wnd)) != FALSE;
+}
 
-void TWin32HostSystem::EnableWindow(THandle wnd, bool enable) { ::EnableWindow(H(wnd), enable); }
+void TWin32HostSystem::EnableWindow(THandle wnd, bool enable) {
+    ::EnableWindow(H(wnd), enable);
+}
 
-void TWin32HostSystem::SetForegroundWindow(THandle wnd) { ::SetForegroundWindow(H(wnd)); }
+void TWin32HostSystem::SetForegroundWindow(THandle wnd) {
+    ::SetForegroundWindow(H(wnd));
+}
 
 void TWin32HostSystem::SetTopmost(THandle wnd) {
     ::SetWindowPos(H(wnd), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void TWin32HostSystem::PostMessage(THandle wnd, std::uint32_t msg, std::uintptr_t wParam,
+void TWin32HostSystem::PostMessage(THandle wnd,
+                                   std::uint32_t msg,
+                                   std::uintptr_t wParam,
                                    std::intptr_t lParam) {
     ::PostMessageW(H(wnd), msg, wParam, lParam);
 }
@@ -87,14 +115,20 @@ void TWin32HostSystem::CloseImeStatusWindow(THandle wnd) {
         ::SendMessageW(ime, WM_IME_CONTROL, IMC_CLOSESTATUSWINDOW, 0);
 }
 
-void TWin32HostSystem::ReleaseCapture() { ::ReleaseCapture(); }
+void TWin32HostSystem::ReleaseCapture() {
+    ::ReleaseCapture();
+}
 
-void TWin32HostSystem::MessageBox(THandle owner, const std::string& text,
-                                  const std::string& caption, std::uint32_t style) {
+void TWin32HostSystem::MessageBox(THandle owner,
+                                  const std::string& text,
+                                  const std::string& caption,
+                                  std::uint32_t style) {
     ::MessageBoxW(H(owner), Widen(text).c_str(), Widen(caption).c_str(), style);
 }
 
-int TWin32HostSystem::ShowCursor(bool show) { return ::ShowCursor(show); }
+int TWin32HostSystem::ShowCursor(bool show) {
+    return ::ShowCursor(show);
+}
 
 TPoint TWin32HostSystem::CursorPos() {
     POINT p{};
@@ -120,11 +154,13 @@ THandle TWin32HostSystem::CreateMutex(const std::string& name) {
 }
 
 void TWin32HostSystem::ReleaseMutex(THandle mutex) {
-    if (mutex) ::ReleaseMutex(reinterpret_cast<HANDLE>(mutex));
+    if (mutex)
+        ::ReleaseMutex(reinterpret_cast<HANDLE>(mutex));
 }
 
 void TWin32HostSystem::CloseHandle(THandle handle) {
-    if (handle) ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+    if (handle)
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 bool TWin32HostSystem::ScreenSaveUsePasswordExists() {
@@ -138,7 +174,9 @@ bool TWin32HostSystem::ScreenSaveUsePasswordExists() {
     return exists;
 }
 
-THandle TWin32HostSystem::LoadLibrary(const char* name) { return T(::LoadLibraryA(name)); }
+THandle TWin32HostSystem::LoadLibrary(const char* name) {
+    return T(::LoadLibraryA(name));
+}
 
 bool TWin32HostSystem::HasExport(THandle library, const char* name) {
     return ::GetProcAddress(reinterpret_cast<HMODULE>(library), name) != nullptr;
@@ -146,10 +184,10 @@ bool TWin32HostSystem::HasExport(THandle library, const char* name) {
 
 bool TWin32HostSystem::VerifyScreenSavePwd(THandle library, THandle wnd) {
     using TVerify = BOOL(WINAPI*)(HWND);
-    auto verify = reinterpret_cast<TVerify>(
-        reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(library),
-                                                 "VerifyScreenSavePwd")));
-    if (!verify) return true;
+    auto verify = reinterpret_cast<TVerify>(reinterpret_cast<void*>(
+        ::GetProcAddress(reinterpret_cast<HMODULE>(library), "VerifyScreenSavePwd")));
+    if (!verify)
+        return true;
     // Only the low byte of the Boolean carries the verdict.
     return (verify(H(wnd)) & 0xFF) != 0;
 }
@@ -158,11 +196,13 @@ void TWin32HostSystem::PwdChangePassword(THandle library, const char* provider, 
     using TChange = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, LPVOID);
     auto change = reinterpret_cast<TChange>(reinterpret_cast<void*>(
         ::GetProcAddress(reinterpret_cast<HMODULE>(library), "PwdChangePasswordA")));
-    if (change) change(provider, H(wnd), 0, nullptr);
+    if (change)
+        change(provider, H(wnd), 0, nullptr);
 }
 
 void TWin32HostSystem::FreeLibrary(THandle library) {
-    if (library) ::FreeLibrary(reinterpret_cast<HMODULE>(library));
+    if (library)
+        ::FreeLibrary(reinterpret_cast<HMODULE>(library));
 }
 
 }  // namespace lum::win32

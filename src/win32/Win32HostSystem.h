@@ -6,7 +6,7 @@
 namespace lum::win32 {
 
 class TWin32HostSystem : public IHostSystem {
-public:
+  public:
     std::string CommandLine() override;
     bool IsNT() override;
     std::uint32_t TickCount() override;
@@ -25,11 +25,15 @@ public:
     void EnableWindow(THandle wnd, bool enable) override;
     void SetForegroundWindow(THandle wnd) override;
     void SetTopmost(THandle wnd) override;
-    void PostMessage(THandle wnd, std::uint32_t msg, std::uintptr_t wParam,
+    void PostMessage(THandle wnd,
+                     std::uint32_t msg,
+                     std::uintptr_t wParam,
                      std::intptr_t lParam) override;
     void CloseImeStatusWindow(THandle wnd) override;
     void ReleaseCapture() override;
-    void MessageBox(THandle owner, const std::string& text, const std::string& caption,
+    void MessageBox(THandle owner,
+                    const std::string& text,
+                    const std::string& caption,
                     std::uint32_t style) override;
     int ShowCursor(bool show) override;
     TPoint CursorPos() override;

@@ -21,7 +21,7 @@ constexpr DISPID kDispidDocument = 203;  // the control's Document property
 // An object of the page's document object model, reached by name through
 // IDispatch (GetIDsOfNames, then Invoke), as a script would.
 class TDispatchObject final : public IHtmlObject {
-public:
+  public:
     TDispatchObject(ComPtr<IDispatch> object, std::string path)
         : FObject(std::move(object)), FPath(std::move(path)) {}
 
@@ -56,7 +56,7 @@ public:
                             HResultText(hr) + ")");
     }
 
-private:
+  private:
     DISPID Id(const std::string& name) {
         std::wstring wide = Widen(name);
         LPOLESTR names[] = {wide.data()};
@@ -86,7 +86,8 @@ void RegisterCaptureClass(WNDPROC proc) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(instance, kClassName, &wc)) return;
+    if (::GetClassInfoExW(instance, kClassName, &wc))
+        return;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -102,11 +103,12 @@ TWin32WebView::TWin32WebView(HWND owner) {
     // WS_EX_NOACTIVATE: the window lies under the full-screen display and
     // must never take the keyboard from it, not even when the control
     // focuses its page. WS_EX_TOOLWINDOW: no taskbar button of its own.
-    ::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP | WS_CLIPCHILDREN,
-                      kFormBounds.left, kFormBounds.top, kFormBounds.right - kFormBounds.left,
-                      kFormBounds.bottom - kFormBounds.top, owner, nullptr,
-                      ::GetModuleHandleW(nullptr), this);
-    if (!FWindow) throw Exception("the capture window cannot be created");
+    ::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName, kCaption,
+                      WS_POPUP | WS_CLIPCHILDREN, kFormBounds.left, kFormBounds.top,
+                      kFormBounds.right - kFormBounds.left, kFormBounds.bottom - kFormBounds.top,
+                      owner, nullptr, ::GetModuleHandleW(nullptr), this);
+    if (!FWindow)
+        throw Exception("the capture window cannot be created");
     try {
         FHost = TWebBrowserHost::Create(FWindow, kControlRect);
     } catch (...) {
@@ -115,14 +117,16 @@ TWin32WebView::TWin32WebView(HWND owner) {
     }
     FHost->OnDocumentComplete = [this](const std::string& url) {
         const auto handler = OnDocumentComplete;
-        if (handler) handler(url);
+        if (handler)
+            handler(url);
     };
     ::ShowWindow(FWindow, SW_SHOWNOACTIVATE);
 }
 
 TWin32WebView::~TWin32WebView() {
     CloseControl();
-    if (FWindow) ::DestroyWindow(FWindow);  // WM_NCDESTROY clears FWindow
+    if (FWindow)
+        ::DestroyWindow(FWindow);  // WM_NCDESTROY clears FWindow
 }
 
 LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -145,13 +149,15 @@ LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam,
 }
 
 void TWin32WebView::CloseControl() noexcept {
-    if (!FHost) return;
+    if (!FHost)
+        return;
     FHost->Close();
     FHost.Reset();
 }
 
 IWebBrowser2& TWin32WebView::Browser() {
-    if (!FHost || !FHost->Browser()) throw Exception("the WebBrowser control has been closed");
+    if (!FHost || !FHost->Browser())
+        throw Exception("the WebBrowser control has been closed");
     return *FHost->Browser();
 }
 
@@ -180,7 +186,8 @@ std::unique_ptr<IHtmlObject> TWin32WebView::GetDocumentBody() {
         throw Exception("the document in the WebBrowser control is not an HTML document");
     ComPtr<IHTMLElement> body;
     hr = html->get_body(&body);
-    if (FAILED(hr) || !body) throw Exception("the HTML document has no body");
+    if (FAILED(hr) || !body)
+        throw Exception("the HTML document has no body");
     return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(body.Get()), "body");
 }
 

@@ -16,7 +16,7 @@
 namespace lum::win32 {
 
 class TWin32WebView final : public IWebView {
-public:
+  public:
     // Creates the window "WorkingForm" (borderless popup, client 112 x 23 at
     // 226, 208, owned by owner), activates the control in it at (0, 0)
     // 153 x 73 and shows the window without activating it.
@@ -35,7 +35,7 @@ public:
     HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
     TWebBrowserHost* Host() const { return FHost.Get(); }
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     IWebBrowser2& Browser();
     void CloseControl() noexcept;
@@ -48,7 +48,7 @@ private:
 std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow);
 
 class TWin32WebViewFactory final : public IWebViewFactory {
-public:
+  public:
     std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
         return CreateCaptureWebView(owner);
     }

@@ -18,33 +18,36 @@ namespace lum::fakes {
 
 // Reads a byte vector.
 class TMemoryReader : public IFileReader {
-public:
+  public:
     explicit TMemoryReader(std::vector<std::uint8_t> data) : FData(std::move(data)) {}
     std::uint64_t Size() override { return FData.size(); }
     std::size_t Read(void* buffer, std::size_t count) override {
         const std::size_t n = std::min(count, FData.size() - std::min(FPos, FData.size()));
-        if (n) std::memcpy(buffer, FData.data() + FPos, n);
+        if (n)
+            std::memcpy(buffer, FData.data() + FPos, n);
         FPos += n;
         return n;
     }
     bool Seek(std::uint64_t position) override {
-        if (position > FData.size()) return false;
+        if (position > FData.size())
+            return false;
         FPos = static_cast<std::size_t>(position);
         return true;
     }
 
-private:
+  private:
     std::vector<std::uint8_t> FData;
     std::size_t FPos = 0;
 };
 
 // Collects bytes; Commit hands them to a callback.
 class TMemoryWriter : public IFileWriter {
-public:
+  public:
     using TCommit = std::function<bool(std::vector<std::uint8_t>&&)>;
     explicit TMemoryWriter(TCommit commit = nullptr) : FCommit(std::move(commit)) {}
     bool Write(const void* data, std::size_t count) override {
-        if (FailWrites) return false;
+        if (FailWrites)
+            return false;
         const auto* p = static_cast<const std::uint8_t*>(data);
         Bytes.insert(Bytes.end(), p, p + count);
         return true;
@@ -53,12 +56,12 @@ public:
     std::vector<std::uint8_t> Bytes;
     bool FailWrites = false;
 
-private:
+  private:
     TCommit FCommit;
 };
 
 class TFakeFileSystem : public IFileSystem {
-public:
+  public:
     struct TFile {
         std::vector<std::uint8_t> Data;
         std::int32_t Date = 0;
@@ -73,15 +76,19 @@ public:
     std::map<std::string, TFile> Files;
     std::vector<std::string> Deleted;
 
-    void AddFile(const std::string& path, std::vector<std::uint8_t> data, std::int32_t date,
+    void AddFile(const std::string& path,
+                 std::vector<std::uint8_t> data,
+                 std::int32_t date,
                  std::uint32_t attributes = FileAttr::Archive) {
-        if (!Files.count(path)) Order.push_back(path);
+        if (!Files.count(path))
+            Order.push_back(path);
         Files[path] = TFile{std::move(data), date, attributes};
     }
 
     std::string ProgramPath() override { return ProgramFile; }
     bool CreateDirectory(const std::string& path) override {
-        if (FailCreateDirectory) return false;
+        if (FailCreateDirectory)
+            return false;
         return Folders.insert(path).second;
     }
     std::int32_t FileDate(const std::string& path) override {
@@ -90,19 +97,22 @@ public:
     }
     std::vector<TFileEntry> FindFiles(const std::string& mask) override;
     bool DeleteFile(const std::string& path) override {
-        if (!Files.erase(path)) return false;
+        if (!Files.erase(path))
+            return false;
         Order.erase(std::find(Order.begin(), Order.end(), path));
         Deleted.push_back(path);
         return true;
     }
     std::unique_ptr<IFileReader> OpenRead(const std::string& path) override {
         auto it = Files.find(path);
-        if (it == Files.end()) return nullptr;
+        if (it == Files.end())
+            return nullptr;
         return std::make_unique<TMemoryReader>(it->second.Data);
     }
     std::unique_ptr<IFileWriter> CreateReplacing(const std::string& path) override {
         const auto slash = path.find_last_of('\\');
-        if (slash != std::string::npos && !Folders.count(path.substr(0, slash + 1))) return nullptr;
+        if (slash != std::string::npos && !Folders.count(path.substr(0, slash + 1)))
+            return nullptr;
         return std::make_unique<TMemoryWriter>([this, path](std::vector<std::uint8_t>&& bytes) {
             AddFile(path, std::move(bytes), NextDate);
             return true;
@@ -119,9 +129,11 @@ inline std::vector<TFileEntry> TFakeFileSystem::FindFiles(const std::string& mas
     const std::string pattern = mask.substr(folder.size());
     std::vector<TFileEntry> result;
     for (const auto& path : Order) {
-        if (path.compare(0, folder.size(), folder) != 0) continue;
+        if (path.compare(0, folder.size(), folder) != 0)
+            continue;
         const std::string name = path.substr(folder.size());
-        if (name.find('\\') != std::string::npos || !WildcardMatch(pattern, name)) continue;
+        if (name.find('\\') != std::string::npos || !WildcardMatch(pattern, name))
+            continue;
         result.push_back({name, Files[path].Attributes});
     }
     return result;
@@ -144,7 +156,8 @@ inline bool WildcardMatch(const std::string& pattern, const std::string& name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
     return p == pattern.size();
 }
 

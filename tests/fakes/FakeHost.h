@@ -15,7 +15,7 @@
 namespace lum::fakes {
 
 class TFakeApplicationPlatform : public IApplicationPlatform {
-public:
+  public:
     std::vector<std::string> Reports;
     std::deque<std::function<void()>> Deferred;
     void ShowErrorReport(const std::string&, const std::string& message) override {
@@ -48,7 +48,7 @@ struct TPostedMessage {
 };
 
 class TFakeHostSystem : public IHostSystem {
-public:
+  public:
     std::string Line = "Lumenary.scr";
     bool NT = true;
     std::uint32_t Tick = 1000;
@@ -82,12 +82,14 @@ public:
     std::uint32_t WindowStyle(THandle wnd) override { return Find(wnd).Style; }
     void SetWindowStyle(THandle wnd, std::uint32_t style) override {
         Log.push_back("SetWindowStyle " + std::to_string(style));
-        if (IsWindow(wnd)) Windows[wnd].Style = style;
+        if (IsWindow(wnd))
+            Windows[wnd].Style = style;
     }
     std::uint32_t WindowExStyle(THandle wnd) override { return Find(wnd).ExStyle; }
     void SetWindowExStyle(THandle wnd, std::uint32_t exStyle) override {
         Log.push_back("SetWindowExStyle " + std::to_string(exStyle));
-        if (IsWindow(wnd)) Windows[wnd].ExStyle = exStyle;
+        if (IsWindow(wnd))
+            Windows[wnd].ExStyle = exStyle;
     }
     THandle FindWindowByClass(const char* className, const char* title) override {
         const std::string key = title ? std::string(className) + "|" + title : className;
@@ -96,14 +98,16 @@ public:
     }
     THandle FirstChild(THandle wnd) override { return Find(wnd).FirstChild; }
     bool WindowRect(THandle wnd, TRect& rect) override {
-        if (!IsWindow(wnd)) return false;
+        if (!IsWindow(wnd))
+            return false;
         rect = Windows[wnd].Rect;
         return true;
     }
     bool IsWindowEnabled(THandle wnd) override { return Find(wnd).Enabled; }
     void EnableWindow(THandle wnd, bool enable) override {
         Log.push_back(std::string("EnableWindow ") + (enable ? "1" : "0"));
-        if (IsWindow(wnd)) Windows[wnd].Enabled = enable;
+        if (IsWindow(wnd))
+            Windows[wnd].Enabled = enable;
     }
     void SetForegroundWindow(THandle wnd) override {
         Log.push_back("SetForegroundWindow " + std::to_string(wnd));
@@ -114,7 +118,9 @@ public:
     }
     void CloseImeStatusWindow(THandle) override { Log.push_back("CloseImeStatusWindow"); }
     void ReleaseCapture() override { Log.push_back("ReleaseCapture"); }
-    void MessageBox(THandle owner, const std::string& text, const std::string& caption,
+    void MessageBox(THandle owner,
+                    const std::string& text,
+                    const std::string& caption,
                     std::uint32_t style) override {
         Log.push_back("MessageBox " + std::to_string(owner) + " " + text + " " + caption + " " +
                       std::to_string(style));
@@ -136,7 +142,8 @@ public:
     }
     THandle CreateMutex(const std::string& name) override {
         Log.push_back("CreateMutex " + name);
-        if (FailCreateMutex) return 0;
+        if (FailCreateMutex)
+            return 0;
         Mutexes->insert(name);
         CreatedMutex = name;
         return 0x4002;
@@ -144,7 +151,8 @@ public:
     void ReleaseMutex(THandle) override { Log.push_back("ReleaseMutex"); }
     void CloseHandle(THandle) override {
         Log.push_back("CloseHandle");
-        if (!CreatedMutex.empty()) Mutexes->erase(CreatedMutex);
+        if (!CreatedMutex.empty())
+            Mutexes->erase(CreatedMutex);
     }
     bool ScreenSaveUsePasswordExists() override { return UsePassword; }
     THandle LoadLibrary(const char* name) override {
@@ -154,8 +162,10 @@ public:
     bool HasExport(THandle, const char* name) override { return Exports.count(name) != 0; }
     bool VerifyScreenSavePwd(THandle, THandle) override {
         Log.push_back("VerifyScreenSavePwd");
-        if (DuringVerify) DuringVerify();
-        if (Verdicts.empty()) return true;
+        if (DuringVerify)
+            DuringVerify();
+        if (Verdicts.empty())
+            return true;
         const bool verdict = Verdicts.front();
         Verdicts.pop_front();
         return verdict;
@@ -167,11 +177,12 @@ public:
 
     bool Logged(const std::string& entry) const {
         for (const auto& e : Log)
-            if (e == entry) return true;
+            if (e == entry)
+                return true;
         return false;
     }
 
-private:
+  private:
     TFakeWindow Find(THandle wnd) {
         auto it = Windows.find(wnd);
         return it == Windows.end() ? TFakeWindow{} : it->second;
@@ -181,7 +192,7 @@ private:
 
 // A form window that records what the form did to it.
 class TFakeFormWindow : public IFormWindow {
-public:
+  public:
     TFakeFormWindow(TWinControl& form, THandle handle) : FForm(form), FHandle(handle) {}
     THandle Handle() override { return FHandle; }
     TRect Bounds() override { return FBounds; }
@@ -192,10 +203,12 @@ public:
     void Invalidate() override { ++Invalidations; }
     void DefaultHandler(TMessage& message) override {
         DefaultMessages.push_back(message.Msg);
-        if (message.Msg == Msg::Close) Destroyed = true;
+        if (message.Msg == Msg::Close)
+            Destroyed = true;
     }
     void Paint(const std::function<void(ICanvas&)>& paint) override {
-        if (Canvas) paint(*Canvas);
+        if (Canvas)
+            paint(*Canvas);
     }
     void SetTimer(std::uint32_t id, std::uint32_t ms) override { Timers[id] = ms; }
     void KillTimer(std::uint32_t id) override { Timers.erase(id); }
@@ -216,13 +229,13 @@ public:
     std::map<std::uint32_t, std::uint32_t> Timers;
     ICanvas* Canvas = nullptr;
 
-private:
+  private:
     TWinControl& FForm;
     THandle FHandle;
 };
 
 class TFakeFormWindowFactory : public IFormWindowFactory {
-public:
+  public:
     THandle NextHandle = 0x20020;
     std::vector<TFakeFormWindow*> Created;
     std::unique_ptr<IFormWindow> CreateFormWindow(TWinControl& form,

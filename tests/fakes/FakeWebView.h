@@ -20,7 +20,7 @@ struct TFakePage {
 };
 
 class TFakeWebView : public IWebView {
-public:
+  public:
     std::map<std::string, TFakePage> Pages;  // unknown URLs are empty HTML pages
     std::vector<std::string> Navigations;
     std::vector<std::string> Log;   // "get scrollWidth", "view width 516", ...
@@ -34,26 +34,30 @@ public:
 
     // Fires the completion event as the control would.
     void Complete(const std::string& url) {
-        if (OnDocumentComplete) OnDocumentComplete(url);
+        if (OnDocumentComplete)
+            OnDocumentComplete(url);
     }
     // Completes the document last navigated to.
     void CompleteCurrent() { Complete(Navigations.at(Navigations.size() - 1)); }
 
     void Navigate(const std::string& url) override {
         Log.push_back("navigate " + url);
-        if (FailNavigate) throw Exception("navigation failed");
+        if (FailNavigate)
+            throw Exception("navigation failed");
         Navigations.push_back(url);
         FCurrent = url;
     }
     std::unique_ptr<IHtmlObject> GetDocumentBody() override;
     void SetWidth(std::int32_t width) override {
         Log.push_back("view width " + std::to_string(width));
-        if (FailSetSize) throw Exception("size failed");
+        if (FailSetSize)
+            throw Exception("size failed");
         ViewSize.Width = width;
     }
     void SetHeight(std::int32_t height) override {
         Log.push_back("view height " + std::to_string(height));
-        if (FailSetSize) throw Exception("size failed");
+        if (FailSetSize)
+            throw Exception("size failed");
         ViewSize.Height = height;
     }
     std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() override;
@@ -64,13 +68,13 @@ public:
         return it == Pages.end() ? empty : it->second;
     }
 
-private:
+  private:
     std::string FCurrent;
 };
 
 // The body and its style: logs what is read and written.
 class TFakeHtmlObject : public IHtmlObject {
-public:
+  public:
     TFakeHtmlObject(TFakeWebView& view, std::string name) : FView(view), FName(std::move(name)) {}
     std::int32_t GetIntProperty(const std::string& name) override {
         FView.Log.push_back("get " + FName + "." + name);
@@ -79,27 +83,30 @@ public:
             FView.MeasuredAt.push_back(FView.ViewSize);
             return page.ScrollWidth;
         }
-        if (FName == "body" && name == "scrollHeight") return page.ScrollHeight;
+        if (FName == "body" && name == "scrollHeight")
+            return page.ScrollHeight;
         throw Exception("no property " + name);
     }
     std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) override {
         FView.Log.push_back("get " + FName + "." + name);
-        if (FName != "body" || name != "style") throw Exception("no object " + name);
+        if (FName != "body" || name != "style")
+            throw Exception("no object " + name);
         return std::make_unique<TFakeHtmlObject>(FView, "style");
     }
     void PutStringProperty(const std::string& name, const std::string& value) override {
         FView.Log.push_back("put " + FName + "." + name + "=" + value);
-        if (FName != "style") throw Exception("cannot put " + name);
+        if (FName != "style")
+            throw Exception("cannot put " + name);
     }
 
-private:
+  private:
     TFakeWebView& FView;
     std::string FName;
 };
 
 // Saves a white 32-bit picture of its size through the file system.
 class TFakeCaptureBitmap : public ICaptureBitmap {
-public:
+  public:
     explicit TFakeCaptureBitmap(TFakeWebView& view) : FView(view) {
         ++FView.LiveBitmaps;
         ++FView.CreatedBitmaps;
@@ -124,9 +131,11 @@ public:
     }
     void SaveToFile(IFileSystem& fileSystem, const std::string& path) override {
         FView.Log.push_back("save " + path);
-        if (FView.FailSave) throw Exception("cannot write " + path);
+        if (FView.FailSave)
+            throw Exception("cannot write " + path);
         auto writer = fileSystem.CreateReplacing(path);
-        if (!writer) throw Exception("cannot create " + path);
+        if (!writer)
+            throw Exception("cannot create " + path);
         const std::vector<std::uint8_t> rows(
             static_cast<std::size_t>(BmpRowStride(FWidth, 32)) * FHeight, 0xFF);
         TBmpImage image;
@@ -134,10 +143,11 @@ public:
         image.Height = FHeight;
         image.BitsPerPixel = 32;
         image.Rows = rows;
-        if (!WriteBmp(*writer, image) || !writer->Commit()) throw Exception("cannot write " + path);
+        if (!WriteBmp(*writer, image) || !writer->Commit())
+            throw Exception("cannot write " + path);
     }
 
-private:
+  private:
     TFakeWebView& FView;
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
@@ -145,7 +155,8 @@ private:
 
 inline std::unique_ptr<IHtmlObject> TFakeWebView::GetDocumentBody() {
     Log.push_back("get body");
-    if (!CurrentPage().Html) throw Exception("not an HTML document");
+    if (!CurrentPage().Html)
+        throw Exception("not an HTML document");
     return std::make_unique<TFakeHtmlObject>(*this, "body");
 }
 
@@ -156,9 +167,10 @@ inline std::unique_ptr<ICaptureBitmap> TFakeWebView::CreateCaptureBitmap() {
 
 // Hands out fake web views and keeps a pointer to the last one.
 class TFakeWebViewFactory : public IWebViewFactory {
-public:
+  public:
     std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
-        if (FailCreate) throw Exception("OLE コントロールのアクティベートに失敗しました");
+        if (FailCreate)
+            throw Exception("OLE コントロールのアクティベートに失敗しました");
         Owners.push_back(owner);
         auto view = std::make_unique<TFakeWebView>();
         Last = view.get();

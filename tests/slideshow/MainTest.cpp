@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kSection = "Software\\Orvane\\Lumenary";
 
 class DisplayFormTest : public ::testing::Test {
-protected:
+  protected:
     fakes::TFakeApplicationPlatform AppPlatform;
     TApplication App{AppPlatform};
     fakes::TFakeHostSystem Host;
@@ -36,7 +36,8 @@ protected:
         SetApplication(&App);
         App.Title = "Lumenary";
         Services.CreateWebView = [this](THandle) -> std::unique_ptr<IWebView> {
-            if (FailWebView) throw Exception("OLE コントロールのアクティベートに失敗しました");
+            if (FailWebView)
+                throw Exception("OLE コントロールのアクティベートに失敗しました");
             auto web = std::make_unique<fakes::TFakeWebView>();
             Web = web.get();
             return web;
@@ -70,7 +71,8 @@ TEST_F(DisplayFormTest, FullScreenStartReadsSettingsAndStartsTheFirstPass) {
 
     EXPECT_TRUE(Files.Folders.count("C:\\Tools\\LumenaryCache\\"));
     const TSlideShow& show = form.SlideShow();
-    EXPECT_EQ(show.FURLs, (std::vector<std::string>{"https://a.example/", "https://b.example/?x=1&y=2"}));
+    EXPECT_EQ(show.FURLs,
+              (std::vector<std::string>{"https://a.example/", "https://b.example/?x=1&y=2"}));
     EXPECT_EQ(show.FRefreshTime, 3);
     EXPECT_EQ(show.FURLShowTime, 7);
     EXPECT_TRUE(show.FShowURL);
@@ -180,8 +182,9 @@ TEST_F(DisplayFormTest, PreviewPaintsTheTitleWhiteOnBlackAndStartsNothing) {
 
 TEST_F(DisplayFormTest, ConfigurationWithoutADialogShowsTheHostMessageAndCloses) {
     Start("/c");
-    EXPECT_TRUE(Host.Logged("MessageBox 0 このスクリーンセーバーには、設定できるオプションがありません. "
-                            "スクリーンセーバー 131136"));
+    EXPECT_TRUE(
+        Host.Logged("MessageBox 0 このスクリーンセーバーには、設定できるオプションがありません. "
+                    "スクリーンセーバー 131136"));
     EXPECT_FALSE(App.ShowMainForm);
     ASSERT_EQ(Host.Posted.size(), 1u);
     EXPECT_EQ(Host.Posted[0].Msg, Msg::Close);

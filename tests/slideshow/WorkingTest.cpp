@@ -30,7 +30,7 @@ struct TSource : ICaptureSource {
 };
 
 class Capture : public ::testing::Test {
-protected:
+  protected:
     Capture() {
         Files.Folders.insert(kCache);
         auto view = std::make_unique<TFakeWebView>();
@@ -48,7 +48,8 @@ protected:
     void RunThrough(int k) {
         Form->StartCapture();
         View->Complete("about:blank");
-        for (int i = 0; i <= k; ++i) View->CompleteCurrent();
+        for (int i = 0; i <= k; ++i)
+            View->CompleteCurrent();
     }
     void ExpectState(bool busy, std::int32_t nextIndex) {
         EXPECT_EQ(Form->Busy(), busy);
@@ -159,7 +160,8 @@ struct TSizeCase {
 };
 
 void PrintTo(const TSizeCase& c, std::ostream* os) {
-    *os << c.Page.ScrollWidth << "x" << c.Page.ScrollHeight << (c.Scroll ? " scrolled" : " clipped");
+    *os << c.Page.ScrollWidth << "x" << c.Page.ScrollHeight
+        << (c.Scroll ? " scrolled" : " clipped");
 }
 
 // Names the case by its page size and scroll setting ("Page500x900Scrolled").
@@ -186,12 +188,15 @@ TEST_P(CaptureSize, BitmapAndViewTakeThePageSizeWithMargin) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Display640x480, CaptureSize,
+    Display640x480,
+    CaptureSize,
     ::testing::Values(TSizeCase{{500, 900}, true, {516, 916}},
                       TSizeCase{{500, 900}, false, {516, 480}},
                       TSizeCase{{300, 200}, true, {316, 216}},
-                      TSizeCase{{300, 200}, false, {316, 216}}, TSizeCase{{0, 0}, true, {16, 16}},
-                      TSizeCase{{0, 0}, false, {16, 16}}, TSizeCase{{700, 100}, false, {640, 116}},
+                      TSizeCase{{300, 200}, false, {316, 216}},
+                      TSizeCase{{0, 0}, true, {16, 16}},
+                      TSizeCase{{0, 0}, false, {16, 16}},
+                      TSizeCase{{700, 100}, false, {640, 116}},
                       // A size at the integer limit saturates instead of overflowing.
                       TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}),
     SizeCaseName);
@@ -264,14 +269,19 @@ TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
     EXPECT_EQ(View->Navigations.back(), "http://a/");
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, CaptureFailure,
-                         ::testing::Values(TFailure::SetSize, TFailure::Save,
+INSTANTIATE_TEST_SUITE_P(Steps,
+                         CaptureFailure,
+                         ::testing::Values(TFailure::SetSize,
+                                           TFailure::Save,
                                            TFailure::MissingCacheFolder),
                          [](const ::testing::TestParamInfo<TFailure>& info) {
                              switch (info.param) {
-                                 case TFailure::SetSize: return std::string("SetSize");
-                                 case TFailure::Save: return std::string("Save");
-                                 default: return std::string("MissingCacheFolder");
+                                 case TFailure::SetSize:
+                                     return std::string("SetSize");
+                                 case TFailure::Save:
+                                     return std::string("Save");
+                                 default:
+                                     return std::string("MissingCacheFolder");
                              }
                          });
 

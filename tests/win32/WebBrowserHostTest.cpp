@@ -25,11 +25,13 @@ using Microsoft::WRL::ComPtr;
 namespace lum::win32 {
 namespace {
 
-constexpr GUID kCgidDocHostCommandHandler = {
-    0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
+constexpr GUID kCgidDocHostCommandHandler = {0xF38BC242,
+                                             0xB950,
+                                             0x11D1,
+                                             {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
 
 class TReportPlatform : public IApplicationPlatform {
-public:
+  public:
     void ShowErrorReport(const std::string&, const std::string& message) override {
         Reports.push_back(message);
     }
@@ -38,7 +40,7 @@ public:
 };
 
 class CaptureWebView : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
     void TearDown() override {
         Pump(20);
@@ -191,7 +193,8 @@ TEST_F(CaptureWebView, SiteAnswersScriptErrorsDialogsAndNewWindows) {
         VARIANT_BOOL cancel = VARIANT_FALSE;
         IDispatch* created = nullptr;
         std::vector<VARIANT> args(count);
-        for (VARIANT& arg : args) ::VariantInit(&arg);
+        for (VARIANT& arg : args)
+            ::VariantInit(&arg);
         args[count - 1].vt = VT_BYREF | VT_DISPATCH;
         args[count - 1].ppdispVal = &created;
         args[count - 2].vt = VT_BYREF | VT_BOOL;
@@ -234,7 +237,8 @@ TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) 
     std::vector<std::string> urls;
     view->OnDocumentComplete = [&](const std::string& url) {
         urls.push_back(url);
-        if (url == "http://fail/") throw Exception("capture failed");
+        if (url == "http://fail/")
+            throw Exception("capture failed");
     };
     EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://x/\u00FC"), S_OK);
     EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://fail/"), S_OK);
@@ -299,12 +303,14 @@ TEST_F(CaptureWebView, CaptureBitmapIsSavedAsAWhiteBmpOfItsSize) {
     ASSERT_EQ(picture.Width(), 40);
     ASSERT_EQ(picture.Height(), 30);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) ASSERT_EQ(picture.Pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(picture.Pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
 
     // Only the page file is left: no temporary file beside it.
     std::vector<std::string> names;
     for (const TFileEntry& entry : files.FindFiles(dir + "*"))
-        if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
+        if (entry.Name != "." && entry.Name != "..")
+            names.push_back(entry.Name);
     EXPECT_EQ(names, std::vector<std::string>{"3.bmp"});
 
     EXPECT_THROW(bitmap->SaveToFile(files, dir + "missing\\0.bmp"), Exception);
@@ -349,7 +355,8 @@ int CountKernelHandles() {
     int count = 0;
     for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
         DWORD flags = 0;
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            ++count;
     }
     return count;
 }
@@ -365,13 +372,15 @@ TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNoWindowsOrHandles) {
         bitmap.reset();
         Pump(10);
     };
-    for (int i = 0; i < 3; ++i) cycle();  // the engine's one-time allocations
+    for (int i = 0; i < 3; ++i)
+        cycle();  // the engine's one-time allocations
     Pump(50);
     const int windowsBefore = CountThreadWindows();
     const int handlesBefore = CountKernelHandles();
     const DWORD gdiBefore = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     const DWORD userBefore = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
-    for (int i = 0; i < 20; ++i) cycle();
+    for (int i = 0; i < 20; ++i)
+        cycle();
     Pump(50);
     const int windowsAfter = CountThreadWindows();
     const int handlesAfter = CountKernelHandles();
