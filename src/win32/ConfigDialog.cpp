@@ -26,7 +26,7 @@ constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 }  // namespace
 
 // One control of the dialog: position in client pixels at 96 dpi.
-struct TControlSpec {
+struct TControlDesc {
     int Id;
     const wchar_t* ClassName;
     const char* Text;
@@ -49,7 +49,7 @@ constexpr DWORD kUpDown = UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS
 // comes right before the control its access key focuses. The controls
 // inside the two group boxes are placed relative to the dialog, since only
 // the dialog itself can serve as the parent for dialog navigation.
-const TControlSpec kControls[] = {
+const TControlDesc kControls[] = {
     {idURLListBox, L"BUTTON", "URLリスト(一行に一つ)", BS_GROUPBOX, 0, 8, 8, 297, 205},
     {idURLList, L"EDIT", "",
      ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | WS_HSCROLL | kTab,
@@ -134,8 +134,8 @@ TConfigDialogWindow::~TConfigDialogWindow() {
 }
 
 void TConfigDialogWindow::CreateControls() {
-    for (const TControlSpec& spec : kControls)
-        AddControl(spec);
+    for (const TControlDesc& desc : kControls)
+        AddControl(desc);
     AttachSpin(idURLReloadTime, idURLReloadTimeUpDown);
     AttachSpin(idURLShowTime, idURLShowTimeUpDown);
     FillColorChooser(idBackColor);
@@ -145,21 +145,21 @@ void TConfigDialogWindow::CreateControls() {
     ::SendMessageW(Control(idURLList), EM_SETLIMITTEXT, 0, 0);
 }
 
-HWND TConfigDialogWindow::AddControl(const TControlSpec& spec) {
-    int height = spec.Height;
+HWND TConfigDialogWindow::AddControl(const TControlDesc& desc) {
+    int height = desc.Height;
     // A combo box's window height includes its dropped-down list.
-    if (std::wstring_view(spec.ClassName) == L"COMBOBOX")
+    if (std::wstring_view(desc.ClassName) == L"COMBOBOX")
         height += kColorItemHeight * kColorDropDownItems + 2;
-    HWND wnd = ::CreateWindowExW(spec.ExStyle, spec.ClassName, Widen(spec.Text).c_str(),
-                                 WS_CHILD | WS_VISIBLE | spec.Style, Scale(spec.Left),
-                                 Scale(spec.Top), Scale(spec.Width), Scale(height), FWnd.Get(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.Id)),
+    HWND wnd = ::CreateWindowExW(desc.ExStyle, desc.ClassName, Widen(desc.Text).c_str(),
+                                 WS_CHILD | WS_VISIBLE | desc.Style, Scale(desc.Left),
+                                 Scale(desc.Top), Scale(desc.Width), Scale(height), FWnd.Get(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(desc.Id)),
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (!wnd)
         throw Exception("設定ダイアログを作成できません");
     ::SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
-    if (spec.Style == kLabel)
-        FitLabel(wnd, spec.Text);
+    if (desc.Style == kLabel)
+        FitLabel(wnd, desc.Text);
     return wnd;
 }
 
@@ -192,11 +192,11 @@ void TConfigDialogWindow::AttachSpin(int editId, int upDownId) {
     ::SendMessageW(upDown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
     ::SendMessageW(upDown, UDM_SETRANGE32, 0, 60);
     ::SendMessageW(upDown, UDM_SETPOS32, 0, 0);
-    for (const TControlSpec& spec : kControls) {
-        if (spec.Id != editId && spec.Id != upDownId)
+    for (const TControlDesc& desc : kControls) {
+        if (desc.Id != editId && desc.Id != upDownId)
             continue;
-        ::SetWindowPos(Control(spec.Id), nullptr, Scale(spec.Left), Scale(spec.Top),
-                       Scale(spec.Width), Scale(spec.Height), SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(Control(desc.Id), nullptr, Scale(desc.Left), Scale(desc.Top),
+                       Scale(desc.Width), Scale(desc.Height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 INT_PTR CALLBACK TConfigDialogWindow::DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {

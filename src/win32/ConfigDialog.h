@@ -75,7 +75,7 @@ class TConfigDialogWindow : public IConfigDialogView {
     static INT_PTR CALLBACK DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
-    HWND AddControl(const struct TControlSpec& spec);
+    HWND AddControl(const struct TControlDesc& desc);
     void FitLabel(HWND label, const char* text) const;
     void AttachSpin(int editId, int upDownId);
     void FillColorChooser(int id);
