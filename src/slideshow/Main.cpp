@@ -55,7 +55,6 @@ TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
         host.StoreShowCursor(false);
         host.ShowTaskbarIcon = false;
         host.TrapEvents = kAllTrapEvents;
-        using namespace std::placeholders;
         host.OnClose = [this](TZelScreenSaver* s) { ZelScreenSaverClose(s); };
         host.OnCreateConfigForm = [this](TZelScreenSaver* s, std::unique_ptr<TCustomForm>& f) {
             ZelScreenSaverCreateConfigForm(s, f);

@@ -198,7 +198,11 @@ void TWin32ApplicationPlatform::RunDeferred() {
         try {
             action();
         } catch (const std::exception& e) {
-            Application().ShowException(e);
+            // After the program's end there is no application left to report to.
+            try {
+                Application().ShowException(e);
+            } catch (...) {
+            }
         }
     }
 }
