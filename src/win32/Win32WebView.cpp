@@ -129,6 +129,10 @@ TWin32WebView::~TWin32WebView() {
         ::DestroyWindow(FWindow);  // WM_NCDESTROY clears FWindow
 }
 
+namespace {
+constexpr UINT kGiveBackActivation = WM_APP + 0x51;
+}  // namespace
+
 LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<TWin32WebView*>(
@@ -137,6 +141,26 @@ LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam,
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<TWin32WebView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (msg) {
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;
+        case WM_ACTIVATE:
+            // The control focuses its page on load, which activates this
+            // window and would take the keyboard from the full-screen form
+            // (whose keys end the run). Activation goes back to the window
+            // that had it, once this message is over.
+            if (LOWORD(wParam) != WA_INACTIVE && lParam)
+                ::PostMessageW(window, kGiveBackActivation, static_cast<WPARAM>(lParam), 0);
+            break;
+        case kGiveBackActivation: {
+            const HWND previous = reinterpret_cast<HWND>(wParam);
+            if (::IsWindow(previous) && ::GetActiveWindow() == window)
+                ::SetActiveWindow(previous);
+            return 0;
+        }
+        default:
+            break;
+    }
     if (self && msg == WM_DESTROY) {
         // Destroying the owner destroys this window first: the control is
         // closed while its window still exists.

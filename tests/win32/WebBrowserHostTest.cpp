@@ -113,6 +113,22 @@ TEST_F(CaptureWebView, WindowHoldsTheControlActivatedInPlace) {
     ::DestroyWindow(owner);
 }
 
+TEST_F(CaptureWebView, ActivationTakenByTheControlGoesBackToTheActiveWindow) {
+    auto view = CreateCaptureWebView(0);
+    const HWND front = ::CreateWindowExW(0, L"STATIC", L"front", WS_POPUP | WS_VISIBLE, 300, 300,
+                                         50, 50, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                                         nullptr);
+    ASSERT_TRUE(front);
+    ::SetActiveWindow(front);
+    Pump(20);
+    ASSERT_EQ(::GetActiveWindow(), front);
+    // What the control does when its page takes the focus.
+    ::SetFocus(view->ControlWindow());
+    Pump(50);
+    EXPECT_EQ(::GetActiveWindow(), front);
+    ::DestroyWindow(front);
+}
+
 TEST_F(CaptureWebView, NavigationReturnsAndTheDocumentIsAskedForSafely) {
     auto view = CreateCaptureWebView(0);
     int completions = 0;
