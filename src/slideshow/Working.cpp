@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/Bmp.h"
 #include "slideshow/PageCache.h"
 
 namespace lum {
@@ -79,6 +80,13 @@ void TWorkingForm::CapturePage() {
         width = std::min(width, FSource.Width());
         height = std::min(height, FSource.Height());
     }
+    // A page file the display could not read back is never written: a
+    // giant page is captured down to the largest picture the cache holds.
+    width = std::min(width, kBmpMaxSide);
+    height = std::min(height, kBmpMaxSide);
+    const std::int64_t maxRows =
+        static_cast<std::int64_t>(kBmpMaxBytes / 4) / std::max<std::int32_t>(width, 1);
+    height = static_cast<std::int32_t>(std::min<std::int64_t>(height, maxRows));
     bitmap->SetWidth(width);
     bitmap->SetHeight(height);
     FWeb->SetWidth(width);

@@ -322,12 +322,13 @@ int TConfigDialogWindow::ShowModal() {
             ::DispatchMessageW(&msg);
         }
     }
-    // The owner is enabled before the dialog hides, so that the activation
-    // goes back to it and not to another program.
+    // The window stays on screen until the dialog is released: the host
+    // enables the owner window after this returns and brings it to the
+    // foreground, which needs this program to still hold the foreground.
+    // Hiding the dialog here, while its owner is still disabled, would hand
+    // the activation to some other program's window first.
     if (disableOwner)
         ::EnableWindow(owner, TRUE);
-    if (::IsWindow(wnd))
-        ::ShowWindow(wnd, SW_HIDE);
     return FModalResult;
 }
 

@@ -33,9 +33,6 @@ int ChooserId(TConfigChooser chooser) {
     return chooser == TConfigChooser::BackColor ? idBackColor : idForeColor;
 }
 
-// An in-memory dialog template without controls: the dialog manager then
-// gives the window its keyboard navigation, default button and Esc, and
-
 COLORREF ColorRef(TColor color) {
     if (IsSystemColor(color))
         return ::GetSysColor(SystemColorIndex(color));

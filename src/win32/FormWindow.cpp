@@ -181,8 +181,12 @@ TWin32ApplicationPlatform::~TWin32ApplicationPlatform() {
 
 void TWin32ApplicationPlatform::ShowErrorReport(const std::string& title,
                                                 const std::string& message) {
-    ::MessageBoxW(nullptr, Widen(message).c_str(), Widen(title).c_str(),
-                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // Owned by the active window (in a run, the topmost full-screen form)
+    // and itself topmost, so the report is never hidden behind the saver.
+    HWND owner = ::GetActiveWindow();
+    ::MessageBoxW(owner, Widen(message).c_str(), Widen(title).c_str(),
+                  MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND |
+                      (owner ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
 void TWin32ApplicationPlatform::PostDeferred(std::function<void()> action) {

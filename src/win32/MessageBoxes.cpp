@@ -81,15 +81,16 @@ bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     // A two-button box is OK/Cancel underneath, not Yes/No: only a box with
     // a Cancel button answers Esc and its close box, and both must mean no.
     const bool twoButtons = request.Buttons == TMsgButtons::AcceptCancel;
+    // Everything that can throw comes before the hook: the hook must never
+    // outlive the state it points at.
+    const std::wstring text = Widen(request.Text);
+    const std::wstring caption = Widen(request.Caption);
     THookState state;
     state.First = Widen(request.FirstButton);
     state.Second = twoButtons ? Widen(request.SecondButton) : std::wstring();
     state.Outer = tCurrentBox;
     state.Hook = ::SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, ::GetCurrentThreadId());
     tCurrentBox = &state;
-
-    const std::wstring text = Widen(request.Text);
-    const std::wstring caption = Widen(request.Caption);
     MSGBOXPARAMSW params{};
     params.cbSize = sizeof(params);
     params.hwndOwner = nullptr;  // no owner: task-modal instead, centred by the hook

@@ -13,6 +13,7 @@ namespace {
 
 using fakes::TFakePage;
 using fakes::TFakeWebView;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -200,6 +201,18 @@ INSTANTIATE_TEST_SUITE_P(
                       // A size at the integer limit saturates instead of overflowing.
                       TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}),
     SizeCaseName);
+
+TEST_F(Capture, GiantPagesAreCapturedDownToWhatThePageCacheCanHold) {
+    Source.List = {"http://tall/", "http://huge/"};
+    Source.Scroll = true;
+    View->Pages["http://tall/"] = {2000, 40000};
+    View->Pages["http://huge/"] = {100000, 100000};
+    RunThrough(1);
+    EXPECT_THAT(View->Log, Contains("saved 2016x32767"));
+    // 32767 columns leave room for 8192 rows within the 1 GiB of pixels.
+    EXPECT_THAT(View->Log, Contains("saved 32767x8192"));
+    EXPECT_EQ(View->ViewSize, (TSize{32767, 8192}));
+}
 
 TEST_F(Capture, PageIsMeasuredAtTheSizeOfThePreviousCapture) {
     Source.List = {"http://a/", "http://b/"};
