@@ -115,9 +115,9 @@ TEST_F(CaptureWebView, WindowHoldsTheControlActivatedInPlace) {
 
 TEST_F(CaptureWebView, ActivationTakenByTheControlGoesBackToTheActiveWindow) {
     auto view = CreateCaptureWebView(0);
-    const HWND front = ::CreateWindowExW(0, L"STATIC", L"front", WS_POPUP | WS_VISIBLE, 300, 300,
-                                         50, 50, nullptr, nullptr, ::GetModuleHandleW(nullptr),
-                                         nullptr);
+    const HWND front =
+        ::CreateWindowExW(0, L"STATIC", L"front", WS_POPUP | WS_VISIBLE, 300, 300, 50, 50, nullptr,
+                          nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(front);
     ::SetActiveWindow(front);
     Pump(20);
