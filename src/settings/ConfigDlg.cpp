@@ -192,44 +192,25 @@ void TLumenaryConfigDlg::LoadSettings() {
 void TLumenaryConfigDlg::LoadURLList(TSettingsStore& store) {
     TRedrawSuspended suspended(*FView);
     std::vector<std::string> urls;
+    std::vector<std::string> names;
     try {
-        store.LoadURLList(urls);
+        store.LoadURLList(urls, &names);
     } catch (...) {
         // The entries read so far stay in the box in their name=URL form.
         FView->SetURLText(JoinURLLines(urls));
         throw;
     }
-    CutLoadedURLs(urls, std::string(kBaseKey) + store.URLListSection());
+    CutLoadedURLs(urls, names);
     FView->SetURLText(JoinURLLines(urls));
 }
 
 // Each URL passes through the box as name "=" URL before it is reduced to
 // the URL, and the box hands out at most kMaxURLLineChars of that line: the
-// name and "=" take their share of the limit. The value names are read
-// again for this: a name of any length can carry a URL over the limit.
-void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls, const std::string& keyPath) {
-    if (urls.empty())
-        return;
-    std::vector<std::size_t> prefixes;
-    const IRegistry::TKey key = FRegistry.OpenKey(FRegistry.CurrentUser(), keyPath);
-    if (key) {
-        const std::uint32_t count = FRegistry.ValueCount(key);
-        for (std::uint32_t index = 0; index < count; ++index) {
-            std::string name;
-            TRegValue value;
-            if (FRegistry.ValueName(key, index, name) && FRegistry.QueryValue(key, name, value) &&
-                !value.Text.empty()) {
-                prefixes.push_back(UTF16Length(name) + 1);
-            }
-        }
-        FRegistry.CloseKey(key);
-    }
-    for (std::size_t i = 0; i < urls.size(); ++i) {
-        // Should the list have changed in between, the names "1", "2", ...
-        // of a list this dialog saved stand in.
-        const std::size_t prefix = i < prefixes.size() && prefixes.size() == urls.size()
-                                       ? prefixes[i]
-                                       : std::to_string(i + 1).size() + 1;
+// name and "=" take their share of the limit, whatever the name's length.
+void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls,
+                                       const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < urls.size() && i < names.size(); ++i) {
+        const std::size_t prefix = UTF16Length(names[i]) + 1;
         urls[i] = CutLine(urls[i], kMaxURLLineChars - std::min(prefix, kMaxURLLineChars));
     }
 }

@@ -89,7 +89,8 @@ class TLumenaryConfigDlg : public TCustomForm {
     void LoadSettings();
     void LoadURLList(TSettingsStore& store);
     // keyPath: the URL list key below HKEY_CURRENT_USER.
-    void CutLoadedURLs(std::vector<std::string>& urls, const std::string& keyPath);
+    static void CutLoadedURLs(std::vector<std::string>& urls,
+                              const std::vector<std::string>& names);
     void EmptyPageCache();
     std::int32_t ReadSpin(TConfigSpin spin);
     void PlaceOnScreen();

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include <iterator>
 #include <utility>
 
 #include "common/IntText.h"
@@ -135,11 +136,12 @@ void TSettingsStore::EraseKey(const std::string& section) {
         EraseKeyBelow(FRegistry, FBase, section);
 }
 
-void TSettingsStore::LoadURLList(std::vector<std::string>& target) {
+void TSettingsStore::LoadURLList(std::vector<std::string>& target,
+                                 std::vector<std::string>* names) {
     if (!FBase)
         return;
     const std::string section = URLListSection();
-    std::vector<std::string> names;
+    std::vector<std::string> valueNames;
     {
         TKeyGuard key(FRegistry, FRegistry.OpenKey(FBase, section));
         if (!key.Get())
@@ -148,25 +150,28 @@ void TSettingsStore::LoadURLList(std::vector<std::string>& target) {
         for (std::uint32_t index = 0; index < count; ++index) {
             std::string name;
             if (FRegistry.ValueName(key.Get(), index, name))
-                names.push_back(std::move(name));
+                valueNames.push_back(std::move(name));
         }
     }
     // Entries are first appended as name "=" URL and reduced to the URL
     // once all are read; a read that fails leaves the earlier ones whole.
     const std::size_t first = target.size();
-    std::vector<std::size_t> nameLengths;
-    for (const std::string& name : names) {
+    std::vector<std::string> loadedNames;
+    for (std::string& name : valueNames) {
         std::string text = ReadTextValue(section, name, "");
         if (text.empty())
             continue;
         target.push_back(name + "=" + text);
-        nameLengths.push_back(name.size());
+        loadedNames.push_back(std::move(name));
     }
     // The cut lies after the entry's own name, so a URL holding "=" stays
     // whole even when a hand-made value name holds one too.
-    for (std::size_t i = 0; i < nameLengths.size(); ++i) {
-        target[first + i].erase(0, nameLengths[i] + 1);
+    for (std::size_t i = 0; i < loadedNames.size(); ++i) {
+        target[first + i].erase(0, loadedNames[i].size() + 1);
     }
+    if (names)
+        names->insert(names->end(), std::make_move_iterator(loadedNames.begin()),
+                      std::make_move_iterator(loadedNames.end()));
 }
 
 void TSettingsStore::SaveURLList(const std::vector<std::string>& lines) {

@@ -47,8 +47,9 @@ class TSettingsStore {
 
     // Appends the stored URLs, one bare URL per entry, in enumeration order,
     // empty values left out. On a failure part-way the entries appended so
-    // far keep their unreduced form name "=" URL.
-    void LoadURLList(std::vector<std::string>& target);
+    // far keep their unreduced form name "=" URL. When names is given, the
+    // value name of each appended URL is appended to it, in the same order.
+    void LoadURLList(std::vector<std::string>& target, std::vector<std::string>* names = nullptr);
     // Replaces the stored list with the lines, numbered "1" to "N".
     void SaveURLList(const std::vector<std::string>& lines);
 
