@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "settings/ConfigDlg.h"
+#include "win32/GdiCanvas.h"
 #include "win32/Strings.h"
 
 // The values of the dialog's controls, and the owner-drawn entries of the
@@ -31,12 +32,6 @@ int CheckId(TConfigCheck check) {
 }
 int ChooserId(TConfigChooser chooser) {
     return chooser == TConfigChooser::BackColor ? idBackColor : idForeColor;
-}
-
-COLORREF ColorRef(TColor color) {
-    if (IsSystemColor(color))
-        return ::GetSysColor(SystemColorIndex(color));
-    return static_cast<COLORREF>(color) & 0x00FFFFFF;
 }
 
 std::string ControlText(HWND wnd) {
@@ -79,7 +74,7 @@ void TConfigDialogWindow::DrawColorItem(const DRAWITEMSTRUCT& item) const {
         const int side = rect.bottom - rect.top;
         RECT swatch{rect.left + 1, rect.top + 1, rect.left + side - 1, rect.bottom - 1};
         UniqueHandle<GdiObjectTraits> fill(
-            ::CreateSolidBrush(ColorRef(offered[item.itemID].Value)));
+            ::CreateSolidBrush(ResolveColor(offered[item.itemID].Value)));
         UniqueHandle<GdiObjectTraits> frame(::CreateSolidBrush(fore));
         ::FillRect(item.hDC, &swatch, static_cast<HBRUSH>(fill.Get()));
         ::FrameRect(item.hDC, &swatch, static_cast<HBRUSH>(frame.Get()));

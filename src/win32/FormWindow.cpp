@@ -44,23 +44,10 @@ class TWin32FormWindow : public IFormWindow {
     bool FAttached = false;
 };
 
-void RegisterClassOnce(const std::wstring& name, WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name.c_str(), &wc))
-        return;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = name.c_str();
-    wc.style = CS_DBLCLKS;
-    ::RegisterClassExW(&wc);
-}
-
 TWin32FormWindow::TWin32FormWindow(TWinControl& form, const TFormWindowStyle& style)
     : FForm(form), FMain(style.MainWindow) {
     const std::wstring className = Widen(style.ClassName);
-    RegisterClassOnce(className, &Proc);
+    RegisterClassOnce(className.c_str(), &Proc, CS_DBLCLKS);
     const DWORD ws = style.Popup ? (WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)
                                  : (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     const TRect& b = style.Bounds;
@@ -160,6 +147,21 @@ LRESULT TWin32FormWindow::HandleMessage(HWND wnd, UINT msg, WPARAM wParam, LPARA
 
 }  // namespace
 
+void RegisterClassOnce(const wchar_t* name, WNDPROC proc, UINT style, HBRUSH background) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, name, &wc))
+        return;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    ::RegisterClassExW(&wc);
+}
+
 std::unique_ptr<IFormWindow> TWin32FormWindowFactory::CreateFormWindow(
     TWinControl& form,
     const TFormWindowStyle& style) {
@@ -167,7 +169,7 @@ std::unique_ptr<IFormWindow> TWin32FormWindowFactory::CreateFormWindow(
 }
 
 TWin32ApplicationPlatform::TWin32ApplicationPlatform() {
-    RegisterClassOnce(L"LumenaryDeferred", &Proc);
+    RegisterClassOnce(L"LumenaryDeferred", &Proc, CS_DBLCLKS);
     FWindow = ::CreateWindowExW(0, L"LumenaryDeferred", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 ::GetModuleHandleW(nullptr), nullptr);
     ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -13,6 +13,13 @@
 
 namespace lum::win32 {
 
+// Registers the window class name of this program once; later calls (a
+// second window of the same kind) find it registered and do nothing.
+void RegisterClassOnce(const wchar_t* name,
+                       WNDPROC proc,
+                       UINT style = 0,
+                       HBRUSH background = nullptr);
+
 class TWin32FormWindowFactory : public IFormWindowFactory {
   public:
     std::unique_ptr<IFormWindow> CreateFormWindow(TWinControl& form,

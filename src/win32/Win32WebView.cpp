@@ -3,6 +3,7 @@
 #include <mshtml.h>
 
 #include "win32/ComUtil.h"
+#include "win32/FormWindow.h"
 #include "win32/Strings.h"
 #include "win32/Win32CaptureBitmap.h"
 
@@ -82,24 +83,10 @@ class TDispatchObject final : public IHtmlObject {
     std::string FPath;  // "body", "body.style": for messages
 };
 
-void RegisterCaptureClass(WNDPROC proc) {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(instance, kClassName, &wc))
-        return;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    ::RegisterClassExW(&wc);
-}
-
 }  // namespace
 
 TWin32WebView::TWin32WebView(HWND owner) {
-    RegisterCaptureClass(&WindowProc);
+    RegisterClassOnce(kClassName, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     // WS_EX_NOACTIVATE: the window lies under the full-screen display and
     // must never take the keyboard from it, not even when the control
     // focuses its page. WS_EX_TOOLWINDOW: no taskbar button of its own.
