@@ -3,57 +3,21 @@
 // shortcuts, the configuration hand-over, and failures at the start.
 #include <gtest/gtest.h>
 
+#include "DisplayFormRig.h"
 #include "fakes/FakeCanvas.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeFileSystem.h"
-#include "fakes/FakeHost.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeWebView.h"
-#include "slideshow/Main.h"
 
 namespace lum {
 namespace {
 
 constexpr const char* kSection = "Software\\Orvane\\Lumenary";
 
-class DisplayFormTest : public ::testing::Test {
+class DisplayFormTest : public ::testing::Test, protected testing::TDisplayFormRig {
   protected:
-    fakes::TFakeApplicationPlatform AppPlatform;
-    TApplication App{AppPlatform};
-    fakes::TFakeHostSystem Host;
-    fakes::TFakeFormWindowFactory Windows;
-    fakes::TFakeRegistry Registry;
-    fakes::TFakeFileSystem Files;
-    fakes::TFakeClock Clock;
-    fakes::TFakeLocale Locale;
-    fakes::TFakeWebView* Web = nullptr;
-    bool FailWebView = false;
-    int ConfigDialogs = 0;
-    TDisplayServices Services{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr};
-    std::unique_ptr<TScreenSaverDisplayForm> Form;
-
-    DisplayFormTest() {
-        SetApplication(&App);
-        App.Title = "Lumenary";
-        Services.CreateWebView = [this](THandle) -> std::unique_ptr<IWebView> {
-            if (FailWebView)
-                throw Exception("OLE コントロールのアクティベートに失敗しました");
-            auto web = std::make_unique<fakes::TFakeWebView>();
-            Web = web.get();
-            return web;
-        };
-        Clock.Tick = 5000;
-    }
-    ~DisplayFormTest() override {
-        Form.reset();
-        SetApplication(nullptr);
-    }
     TScreenSaverDisplayForm& Start(const std::string& args) {
         Host.Line = "Lumenary.scr " + args;
         Form = std::make_unique<TScreenSaverDisplayForm>(Services);
         return *Form;
     }
-    fakes::TFakeFormWindow& Window() { return *Windows.Created.at(0); }
     void SaveURLs(const std::vector<std::string>& urls) {
         for (std::size_t i = 0; i < urls.size(); ++i)
             Registry.PutValue(std::string(kSection) + "\\URLList", std::to_string(i + 1),

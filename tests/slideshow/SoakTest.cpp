@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "DisplayFormRig.h"
 #include "common/Bmp.h"
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeClock.h"
@@ -71,20 +72,8 @@ struct TSnapshot {
     const std::uint32_t* Pixels;
 };
 
-class SlideShowSoak : public ::testing::Test {
+class SlideShowSoak : public ::testing::Test, protected testing::TDisplayFormRig {
   protected:
-    fakes::TFakeApplicationPlatform AppPlatform;
-    TApplication App{AppPlatform};
-    fakes::TFakeHostSystem Host;
-    fakes::TFakeFormWindowFactory Windows;
-    fakes::TFakeRegistry Registry;
-    fakes::TFakeFileSystem Files;
-    fakes::TFakeClock Clock;
-    fakes::TFakeLocale Locale;
-    fakes::TFakeWebView* Web = nullptr;
-    TDisplayServices Services{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr};
-    std::unique_ptr<TScreenSaverDisplayForm> Form;
-
     std::mt19937 Random{20261207};
     std::map<std::int32_t, TVersion> Current;  // page -> its file now
     TVersion Shown;                            // what the display holds
@@ -96,13 +85,6 @@ class SlideShowSoak : public ::testing::Test {
     std::size_t Completed = 0;       // navigations completed or superseded
 
     SlideShowSoak() {
-        SetApplication(&App);
-        App.Title = "Lumenary";
-        Services.CreateWebView = [this](THandle) -> std::unique_ptr<IWebView> {
-            auto web = std::make_unique<fakes::TFakeWebView>();
-            Web = web.get();
-            return web;
-        };
         Host.Windows[Host.Desktop].Rect = TRect{0, 0, kW, kH};
         Host.NT = false;
         Host.UsePassword = true;
@@ -118,15 +100,9 @@ class SlideShowSoak : public ::testing::Test {
         for (std::size_t i = 0; i < kURLs.size(); ++i)
             Registry.PutValue(kSection + "\\URLList", std::to_string(i + 1),
                               {RegType::String, kURLs[i]});
-        Clock.Tick = 5000;
-    }
-    ~SlideShowSoak() override {
-        Form.reset();
-        SetApplication(nullptr);
     }
 
     int Roll(int n) { return std::uniform_int_distribution<int>(0, n - 1)(Random); }
-    fakes::TFakeFormWindow& Window() { return *Windows.Created.at(0); }
     std::string PathOf(std::int32_t page) { return GetCacheFileName(Files, page); }
     std::int32_t RandomPage() { return Roll(static_cast<int>(kURLs.size()) + 1); }
     std::int32_t NewerDate() { return NextDate += 1 + Roll(3); }
