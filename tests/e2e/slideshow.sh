@@ -9,47 +9,11 @@
 # Screenshots are kept in <build>/screenshots/slideshow_*.png.
 set -uo pipefail
 
-BUILD=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-source "$SRC/scripts/wine-env.sh"
-lum_wine_start
-
-SCR=$BUILD/Lumenary.scr
-PROBE=$BUILD/WinProbe.exe
-CACHE=$BUILD/LumenaryCache
-SHOTS=$BUILD/screenshots
-KEY='HKCU\Software\Orvane\Lumenary'
-CONVERT=/usr/bin/convert  # the convert first on PATH is a stand-in
-WORK=$(mktemp -d)
-PID=
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-cleanup() {
-    if [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; then
-        kill "$PID" 2>/dev/null
-        wait "$PID" 2>/dev/null
-    fi
-    wine reg delete "$KEY" /f >/dev/null 2>&1
-    rm -f "$CACHE/0.bmp" "$CACHE/1.bmp" "$CACHE/2.bmp"
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/saver_lib.bash"
+PAGE_FILES=(0.bmp 1.bmp 2.bmp)
 
 for f in "$SCR" "$PROBE"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
-
-setting() {
-    wine reg add "$KEY" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 || fail "reg add $1=$2"
-}
-
-url() {
-    wine reg add "$KEY\\URLList" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 ||
-        fail "reg add URLList $1=$2"
-}
 
 # Starts the full-screen run and waits until its window is on screen. A run
 # still going from elsewhere would hold the single-instance mutex, and this

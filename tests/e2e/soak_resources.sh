@@ -15,37 +15,10 @@
 # pass loads about 18 MiB of pictures, so keeping them would fail at once.
 set -uo pipefail
 
-BUILD=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-source "$SRC/scripts/wine-env.sh"
-lum_wine_start
-
 SECONDS_TOTAL=${LUM_SOAK_SECONDS:-120}
-SCR=$BUILD/Lumenary.scr
-PROBE=$BUILD/WinProbe.exe
+source "$(dirname "$0")/saver_lib.bash"
 RES=$BUILD/GuiResources.exe
-CACHE=$BUILD/LumenaryCache
-SHOTS=$BUILD/screenshots
-KEY='HKCU\Software\Orvane\Lumenary'
-CONVERT=/usr/bin/convert  # the convert first on PATH is a stand-in
-WORK=$(mktemp -d)
-PID=
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-cleanup() {
-    if [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; then
-        kill "$PID" 2>/dev/null
-        wait "$PID" 2>/dev/null
-    fi
-    wine reg delete "$KEY" /f >/dev/null 2>&1
-    rm -f "$CACHE"/{0,1,2,3,4,5}.bmp
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 5.bmp)
 
 for f in "$SCR" "$PROBE" "$RES"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
@@ -56,10 +29,6 @@ case $SECONDS_TOTAL in '' | *[!0-9]*) fail "LUM_SOAK_SECONDS must be a whole num
 echo "== GuiResources.exe --self-test"
 wine "$RES" --self-test || fail "GuiResources.exe cannot follow a process's resources here"
 
-setting() {
-    wine reg add "$KEY" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 || fail "reg add $1=$2"
-}
-
 wine reg delete "$KEY" /f >/dev/null 2>&1
 setting RefreshTime 60
 setting URLShowTime 0
@@ -69,8 +38,7 @@ setting EnableScroll 1
 setting BackColor '$00336699'
 setting ForeColor clYellow
 for i in 1 2 3 4 5 6; do
-    wine reg add "$KEY\\URLList" /v "$i" /t REG_SZ /d "http://example.com/page$i" /f \
-        >/dev/null 2>&1 || fail "reg add URLList $i"
+    url "$i" "http://example.com/page$i"
 done
 
 # Pages: 0 small, 1 tall (rows coded (y mod 256, 16 + 32 (y div 256), 200)),
