@@ -1,4 +1,4 @@
-#include "win32/AppServices.h"
+#include "app/win32/AppServices.h"
 
 #include "host/ZelScreenSaver.h"
 #include "slideshow/PageCache.h"
