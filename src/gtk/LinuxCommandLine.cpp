@@ -1,5 +1,6 @@
 #include "gtk/LinuxCommandLine.h"
 
+#include <string>
 #include <string_view>
 
 namespace lum::gtk {
@@ -51,7 +52,7 @@ struct TParser {
                 name == "root" ? TLinuxWindowMode::lwRoot : TLinuxWindowMode::lwWindow;
         } else if (name == "window-id") {
             ++WindowOptions;
-            if (i + 1 >= argc)
+            if (i + 1 >= argc || !argv[i + 1])
                 return Fail("--window-id needs a window id");
             return SetWindowId(argv[++i]);
         } else if (name.substr(0, 10) == "window-id=") {
@@ -102,7 +103,11 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
     TParser parser;
     parser.Result.Ok = true;
     for (int i = 1; i < argc; ++i) {
-        if (!argv[i] || !parser.Option(argc, argv, i))
+        if (!argv[i]) {
+            parser.Fail("argument " + std::to_string(i) + " is missing");
+            return parser.Result;
+        }
+        if (!parser.Option(argc, argv, i))
             return parser.Result;
     }
     TLinuxHostOptions& options = parser.Result.Options;
