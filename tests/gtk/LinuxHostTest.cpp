@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <string>
 
 #include "GtkTestSupport.h"
 #include "gtk/GtkApplication.h"
 #include "gtk/GtkFormWindow.h"
+
+#include <gdk/gdkx.h>
 
 namespace lum::gtk {
 namespace {
@@ -62,6 +66,42 @@ TEST_F(LinuxHost, FullScreenCoversTheDisplayAndSmallMouseMovesDoNotEndIt) {
     EXPECT_EQ(host.CloseRequests(), 1);
     EXPECT_TRUE(LoopEnds());
     EXPECT_EQ(form.Count(Msg::Close), 1);
+    EXPECT_EQ(form.Count(Msg::Destroy), 1);
+}
+
+// Real input through the X server (XTest, as xdotool sends it).
+int XdoTool(const std::string& args) {
+    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
+}
+
+TEST_F(LinuxHost, RealInputEndsAFullScreenRunButHoldingXOrZDoesNot) {
+    if (XdoTool("version") != 0)
+        GTEST_SKIP() << "xdotool is missing";
+    XdoTool("mousemove 512 384");
+    TRecordingForm form(Factory, true);
+    form.Painter = [](ICanvas& canvas) {
+        canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, 0x0000FF00);
+    };
+    TLinuxHost host(form, TLinuxHostOptions{});
+    form.Show();
+    ASSERT_TRUE(RunUntil([&] { return form.Count(Msg::Paint) > 0; }));
+    testing::RunFor(200);
+    // The whole screen is the form's.
+    const std::uint64_t root = gdk_x11_window_get_xid(gdk_get_default_root_window());
+    EXPECT_EQ(testing::ReadPixel(root, 0, 0), 0x00FF00u);
+    EXPECT_EQ(testing::ReadPixel(root, 1023, 767), 0x00FF00u);
+
+    XdoTool("keydown x");
+    EXPECT_TRUE(RunUntil([&] { return Factory.Keyboard().Held(Vk::X); }));
+    XdoTool("keyup x");
+    XdoTool("key z");
+    XdoTool("mousemove 514 386");  // within the slack
+    testing::RunFor(200);
+    EXPECT_FALSE(Factory.Keyboard().Held(Vk::X));
+    EXPECT_EQ(host.CloseRequests(), 0);
+    XdoTool("mousemove 600 500");
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_GE(host.CloseRequests(), 1);
     EXPECT_EQ(form.Count(Msg::Destroy), 1);
 }
 
