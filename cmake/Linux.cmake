@@ -35,9 +35,13 @@ if(TARGET lumenary)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/linux/lumenary.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
-# The program is not on PATH there, so the desktop entry names it in full.
-set(LUM_INSTALLED_PROGRAM ${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver/lumenary)
-configure_file(${PROJECT_SOURCE_DIR}/data/linux/lumenary.desktop
-               ${CMAKE_BINARY_DIR}/lumenary.desktop @ONLY)
+# The program is not on PATH there, so the desktop entry names it in full,
+# under the prefix given at install time (cmake --install --prefix ...).
+install(CODE "
+    set(LUM_INSTALLED_PROGRAM
+        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/lumenary\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/data/linux/lumenary.desktop\"
+                   \"${CMAKE_BINARY_DIR}/lumenary.desktop\" @ONLY)
+")
 install(FILES ${CMAKE_BINARY_DIR}/lumenary.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
