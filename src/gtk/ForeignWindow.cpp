@@ -50,6 +50,18 @@ int ForeignErrorHandler(Display* display, XErrorEvent* error) {
     return gPreviousHandler ? gPreviousHandler(display, error) : 0;
 }
 
+// Inside another program's window (XScreenSaver's) the input belongs to that
+// program: a window that selects no input lets the X server pass keys and
+// clicks on to the parent.
+void IgnoreInput(GdkWindow* window) {
+    constexpr int kInput = GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                           GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK |
+                           GDK_SMOOTH_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
+                           GDK_TOUCH_MASK;
+    gdk_window_set_events(window,
+                          static_cast<GdkEventMask>(gdk_window_get_events(window) & ~kInput));
+}
+
 }  // namespace
 
 TXErrorTrap::TXErrorTrap() {
@@ -116,6 +128,7 @@ void TGtkFormWindow::SetParentWindow(THandle parent) {
             ForeignWindowSize(root, size);
             gdk_window_set_override_redirect(own, TRUE);
             gtk_window_set_keep_below(GTK_WINDOW(FWidget), TRUE);
+            IgnoreInput(own);
             SetBounds(TRect{0, 0, size.Width, size.Height});
         }
         return;
@@ -140,6 +153,7 @@ void TGtkFormWindow::SetParentWindow(THandle parent) {
         gdk_window_set_events(foreign, GDK_STRUCTURE_MASK);
         gdk_window_add_filter(foreign, &ParentFilter, this);
         gdk_window_reparent(own, foreign, 0, 0);
+        IgnoreInput(own);
     }
     SetBounds(TRect{0, 0, size.Width, size.Height});
     WatchParent();

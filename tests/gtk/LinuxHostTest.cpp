@@ -105,6 +105,25 @@ TEST_F(LinuxHost, RealInputEndsAFullScreenRunButHoldingXOrZDoesNot) {
     EXPECT_EQ(form.Count(Msg::Destroy), 1);
 }
 
+TEST_F(LinuxHost, InsideAnotherProgramsWindowTheInputIsLeftToThatProgram) {
+    if (XdoTool("version") != 0)
+        GTEST_SKIP() << "xdotool is missing";
+    TForeignWindowProcess foreign(300, 200, 0x000080);
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwForeign;
+    options.WindowId = foreign.Id();
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, options);
+    form.Show();
+    ASSERT_TRUE(RunUntil([&] { return form.Count(Msg::Paint) > 0; }));
+    XdoTool("mousemove 100 100 click 1 mousemove 150 150 key Escape");
+    testing::RunFor(200);
+    EXPECT_EQ(form.Count(Msg::LButtonDown), 0);
+    EXPECT_EQ(form.Count(Msg::MouseMove), 0);
+    EXPECT_EQ(form.Count(Msg::KeyDown), 0);
+    EXPECT_EQ(host.CloseRequests(), 0);
+}
+
 TEST_F(LinuxHost, AnyOtherKeyOrAClickEndsAFullScreenRun) {
     for (const auto& [msg, wParam] : {std::pair{Msg::KeyDown, Vk::Escape},
                                       {Msg::SysKeyDown, Vk::Menu},
