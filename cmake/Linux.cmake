@@ -19,10 +19,14 @@ if(gtk_sources AND gtk_test_sources)
     # A window owned by another process, which the tests draw into.
     add_executable(lum_foreign_window ${PROJECT_SOURCE_DIR}/tests/gtk/tools/foreign_window.c)
     target_link_libraries(lum_foreign_window PRIVATE PkgConfig::LUM_GTK)
-    add_dependencies(lum_gtk_tests lum_foreign_window)
+    # The layer on its own as a program, run by the tests as another process.
+    add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
+    target_link_libraries(lum_host_demo PRIVATE lum_gtk)
+    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo)
     target_compile_definitions(lum_gtk_tests PRIVATE
         LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
-        LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>")
+        LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
+        LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>")
     gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
 endif()
 
