@@ -21,7 +21,8 @@ TPoint PointOf(std::intptr_t lParam) {
 }  // namespace
 
 TLinuxHost::TLinuxHost(TForm& form, const TLinuxHostOptions& options) : FForm(form) {
-    Place(options);
+    if (!options.Config && !options.Help)
+        Place(options);
     if (options.Mode == TLinuxWindowMode::lwFullScreen && !options.Config) {
         FTrapping = true;
         FOldWindowProc = FForm.WindowProc;

@@ -23,9 +23,10 @@ inline constexpr std::int32_t kMouseMoveSlack = 4;
 
 class TLinuxHost {
   public:
-    // Places form's window (a window of TGtkFormWindowFactory, not shown yet)
-    // and, for a full-screen run, puts the input filter in front of the
-    // form's handler. The host must go before the form does.
+    // Places form's window (a window of TGtkFormWindowFactory, not shown yet;
+    // nothing is placed for --config or --help) and, for a full-screen run,
+    // puts the input filter in front of the form's handler. Installs the
+    // signal handlers. The host must go before the form does.
     TLinuxHost(TForm& form, const TLinuxHostOptions& options);
     ~TLinuxHost();
     TLinuxHost(const TLinuxHost&) = delete;
