@@ -1,5 +1,6 @@
 #include "gtk/GtkKeys.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -67,8 +68,12 @@ std::uintptr_t MouseKeyFlags(GdkModifierType state) {
 }
 
 std::intptr_t PackPoint(double x, double y) {
-    const auto px = static_cast<std::uint16_t>(static_cast<std::int32_t>(std::floor(x)));
-    const auto py = static_cast<std::uint16_t>(static_cast<std::int32_t>(std::floor(y)));
+    // Clamped first: converting a double outside the int range is undefined.
+    const auto clamp = [](double v) {
+        return static_cast<std::int32_t>(std::clamp(std::floor(v), -32768.0, 32767.0));
+    };
+    const auto px = static_cast<std::uint16_t>(clamp(x));
+    const auto py = static_cast<std::uint16_t>(clamp(y));
     return static_cast<std::intptr_t>((static_cast<std::uint32_t>(py) << 16) | px);
 }
 

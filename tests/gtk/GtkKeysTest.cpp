@@ -28,6 +28,7 @@ TEST(GtkKeys, SpecialKeysGiveTheWindowsCodes) {
 TEST(GtkKeys, MouseCoordinatesArePackedLikeMakeLParam) {
     EXPECT_EQ(PackPoint(3.7, 5.2), (5 << 16) | 3);
     EXPECT_EQ(static_cast<std::uint32_t>(PackPoint(-1, 2)), 0x0002FFFFu);
+    EXPECT_EQ(static_cast<std::uint32_t>(PackPoint(1e300, -1e300)), 0x80007FFFu);
 }
 
 }  // namespace
