@@ -17,37 +17,9 @@ namespace {
 // How often the foreign parent is looked at, besides its DestroyNotify.
 constexpr guint kParentCheckMs = 500;
 
-XErrorHandler gPreviousHandler = nullptr;
-std::uint64_t gIgnored = 0;
-
 Display* DefaultXDisplay() {
     GdkDisplay* display = gdk_display_get_default();
     return display && GDK_IS_X11_DISPLAY(display) ? gdk_x11_display_get_xdisplay(display) : nullptr;
-}
-
-// The errors a window that is gone causes: requests on it, on what was
-// drawn through it (GCs, pixmaps), and on extension objects such as the
-// RENDER pictures cairo creates for it (extension error codes from 128).
-bool IsVanishedWindowError(const XErrorEvent& error) {
-    switch (error.error_code) {
-        case BadWindow:
-        case BadDrawable:
-        case BadPixmap:
-        case BadGC:
-        case BadMatch:
-        case BadValue:
-            return true;
-        default:
-            return error.error_code >= 128;
-    }
-}
-
-int ForeignErrorHandler(Display* display, XErrorEvent* error) {
-    if (IsVanishedWindowError(*error)) {
-        ++gIgnored;
-        return 0;
-    }
-    return gPreviousHandler ? gPreviousHandler(display, error) : 0;
 }
 
 // Inside another program's window (XScreenSaver's) the input belongs to that
@@ -95,16 +67,19 @@ std::uint64_t RootWindowId() {
     return display ? static_cast<std::uint64_t>(DefaultRootWindow(display)) : 0;
 }
 
-void InstallForeignErrorHandler() {
-    static bool installed = false;
-    if (installed || !DefaultXDisplay())
+void TrapXErrorsFromNowOn() {
+    // The requests GTK makes for a window inside another program's window
+    // fail once that window is gone, and their errors can arrive at any later
+    // moment, even inside an unrelated trap of GDK's, where a handler of our
+    // own would be bypassed. A trap of GDK's own that stays pushed covers
+    // every request from now on: GDK's traps are a stack, and the ones GDK
+    // pushes and pops later sit above this one.
+    static bool trapped = false;
+    GdkDisplay* display = gdk_display_get_default();
+    if (trapped || !display || !GDK_IS_X11_DISPLAY(display))
         return;
-    installed = true;
-    gPreviousHandler = XSetErrorHandler(&ForeignErrorHandler);
-}
-
-std::uint64_t IgnoredXErrors() {
-    return gIgnored;
+    trapped = true;
+    gdk_x11_display_error_trap_push(display);
 }
 
 // The parts of the form window that deal with a foreign parent.
@@ -133,7 +108,7 @@ void TGtkFormWindow::SetParentWindow(THandle parent) {
         }
         return;
     }
-    InstallForeignErrorHandler();
+    TrapXErrorsFromNowOn();
     TSize size;
     GdkWindow* foreign = nullptr;
     if (ForeignWindowSize(parent, size)) {

@@ -1,7 +1,7 @@
 // X windows of other programs, as the Linux host draws into them: whether one
-// exists and its size, the root window, trapped X errors, and a process-wide
-// X error handler under which a window that vanishes while it is drawn into
-// does not end the program (GDK's own handler exits on any untrapped error).
+// exists and its size, the root window, and trapped X errors, so that a window
+// that vanishes while it is drawn into does not end the program (GDK exits on
+// any X error that no trap covers).
 #pragma once
 
 #include <cstdint>
@@ -26,12 +26,9 @@ bool ForeignWindowSize(std::uint64_t xid, TSize& size);
 // The root window of the default screen.
 std::uint64_t RootWindowId();
 
-// From now on (a form window is put into a foreign window), X errors about
-// windows, drawables and extension resources (what a vanished window leaves
-// behind, possibly reported well after it went) are ignored; other errors go
-// to GDK's handler as before. Installing twice does nothing.
-void InstallForeignErrorHandler();
-// How many errors the handler has ignored so far.
-std::uint64_t IgnoredXErrors();
+// From now on (a form window is put into a foreign window) every X error is
+// ignored: a GDK error trap that is never lifted. Calling it again does
+// nothing.
+void TrapXErrorsFromNowOn();
 
 }  // namespace lum::gtk
