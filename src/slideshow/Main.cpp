@@ -1,6 +1,7 @@
 #include "slideshow/Main.h"
 
 #include "settings/Colors.h"
+#include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "slideshow/PageCache.h"
 #include "slideshow/PaintLayout.h"
@@ -118,27 +119,20 @@ void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle,
 }
 
 void TScreenSaverDisplayForm::ReadSettings() {
+    // Every setting is read on its own: one that cannot be read (a value of
+    // another registry type, a colour text that is no colour) keeps its
+    // default, a URL list entry that cannot be read is left out, and the run
+    // goes on with the rest, without a report.
     TSettingsStore store(FServices.Registry);
-    const std::string section = store.SettingsSection();
-    FShow.FRefreshTime = ReadOr(1, [&] { return store.ReadIntValue(section, "RefreshTime", 1); });
-    FShow.FURLShowTime = ReadOr(5, [&] { return store.ReadIntValue(section, "URLShowTime", 5); });
-    FShow.FShowURL = ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowURL", false); });
-    FShow.FShowClock =
-        ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowClock", false); });
-    FShow.FEnableScroll =
-        ReadOr(true, [&] { return store.ReadBoolValue(section, "EnableScroll", true); });
-    Color = ReadOr(SystemColor(15), [&] {
-        return TextToColor(store.ReadTextValue(section, "BackColor", "clBtnFace"));
-    });
-    FontColor = ReadOr(SystemColor(8), [&] {
-        return TextToColor(store.ReadTextValue(section, "ForeColor", "clWindowText"));
-    });
-    // A list that cannot be read whole is left empty rather than half-read.
-    try {
-        store.LoadURLList(FShow.FURLs);
-    } catch (const std::exception&) {
-        FShow.FURLs.clear();
-    }
+    TSettings settings = LoadSettings(store).Values;
+    FShow.FRefreshTime = settings.RefreshTime;
+    FShow.FURLShowTime = settings.URLShowTime;
+    FShow.FShowURL = settings.ShowURL;
+    FShow.FShowClock = settings.ShowClock;
+    FShow.FEnableScroll = settings.EnableScroll;
+    Color = settings.BackColor;
+    FontColor = settings.ForeColor;
+    FShow.FURLs = std::move(settings.URLs);
 }
 
 void TScreenSaverDisplayForm::ZelScreenSaverRunPreview(TZelScreenSaver*, THandle, THandle) {

@@ -203,34 +203,150 @@ TEST_F(ConfigDlgTest, OpeningDeletesEveryCachedBitmapAndNothingElse) {
     EXPECT_EQ(Files.Files.size(), 4u);
 }
 
-TEST_F(ConfigDlgTest, WrongValueTypeIsReportedOnceAndSkipsTheRestOfTheLoad) {
+TEST_F(ConfigDlgTest, WrongValueTypeShowsItsDefaultAndTheRestStillLoads) {
     Files.AddFile(kCache + "0.bmp", {}, 1);
     Store("RefreshTime", "9");
     Store("ShowURL", "1");
     Registry.PutValue(kSettingsKey, "ShowClock", TRegValue{RegType::DWord, ""});
     Store("BackColor", "clRed");
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
     auto& view = Open();
     EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'ShowClock' のデータ型が不正です"});
     EXPECT_EQ(view.Texts[0], "9");
-    EXPECT_EQ(view.Checks, (std::array<bool, 3>{true, false, false}));
-    EXPECT_EQ(view.Colors, (std::array<std::int32_t, 2>{0, 0}));
-    EXPECT_EQ(view.URLTextSets, 0);
-    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
+    EXPECT_EQ(view.Checks, (std::array<bool, 3>{true, false, true}));
+    EXPECT_EQ(ChooserName(view.Colors[0]), "赤");
+    EXPECT_EQ(ChooserName(view.Colors[1]), "ウィンドウのテキスト");
+    EXPECT_EQ(view.URLBox, "u\r\n");
+    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp")) << "a load with failures keeps the cache";
     EXPECT_EQ(Dialog->ShowModal(), 2);  // the dialog still opens
     EXPECT_EQ(Registry.OpenHandleCount(), 0u);
 }
 
-TEST_F(ConfigDlgTest, UnknownColourTextIsReportedAndTheChooserKeepsBlack) {
+TEST_F(ConfigDlgTest, EveryFailureIsReportedInOneBoxInLoadOrder) {
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::Binary, ""});
+    Registry.PutValue(kSettingsKey, "URLShowTime", TRegValue{RegType::DWord, ""});
+    Store("ForeColor", "blue");
+    Registry.PutValue(kSettingsKey, "RefreshTime", TRegValue{RegType::ExpandString, "$3"});
+    Open();
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'URLShowTime' のデータ型が不正です\n"
+                                                            "'blue' は整数ではありません\n"
+                                                            "'2' のデータ型が不正です"});
+    EXPECT_EQ(View->Texts[0], "3");
+}
+
+TEST_F(ConfigDlgTest, UnknownColourTextShowsTheDefaultAndOKKeepsTheStoredText) {
     Store("BackColor", "blue");
     Store("ForeColor", "clRed");
     Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
     auto& view = Open();
     EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'blue' は整数ではありません"});
-    EXPECT_EQ(ChooserName(view.Colors[0]), "黒");
-    EXPECT_EQ(ChooserName(view.Colors[1]), "黒");
-    EXPECT_EQ(view.URLBox, "");
+    EXPECT_EQ(ChooserName(view.Colors[0]), "ボタンの表面");
+    EXPECT_EQ(ChooserName(view.Colors[1]), "赤");
+    EXPECT_EQ(view.URLBox, "u\r\n");
     view.ClickOK();
-    EXPECT_EQ(Stored("BackColor"), "clBlack");
+    EXPECT_EQ(Stored("BackColor"), "blue");
+    EXPECT_EQ(Stored("ForeColor"), "clRed");
+    EXPECT_EQ(Stored("1", kURLKey), "u");
+    // Chosen by the user, the colour is saved.
+    view.SetColorSelection(TConfigChooser::BackColor, 12);
+    view.ClickOK();
+    EXPECT_EQ(Stored("BackColor"), "clBlue");
+}
+
+// A show time stored as a number by hand: the dialog opens with everything
+// else as stored, and OK rewrites neither the show time nor the URL list.
+TEST_F(ConfigDlgTest, OKLeavesAFailedSettingAsStoredUnlessTheUserChangedIt) {
+    Registry.PutValue(kSettingsKey, "URLShowTime", TRegValue{RegType::DWord, ""});
+    Store("ForeColor", "clNavy");
+    Store("ShowURL", "1");
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "http://a/"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::String, "http://b/?x=1"});
+    Run([](TFakeConfigDialogView& v) {
+        EXPECT_EQ(v.Texts[1], "5");
+        EXPECT_EQ(ChooserName(v.Colors[1]), "紺");
+        EXPECT_EQ(v.URLBox, "http://a/\r\nhttp://b/?x=1\r\n");
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Registry.GetValue(kSettingsKey, "URLShowTime")->Type, RegType::DWord);
+    EXPECT_EQ(Stored("ForeColor"), "clNavy");
+    EXPECT_EQ(Stored("ShowURL"), "1");
+    EXPECT_EQ(Stored("RefreshTime"), "1");
+    EXPECT_EQ(Stored("2", kURLKey), "http://b/?x=1");
+
+    // Set back to the value it showed, the setting still counts as unchanged.
+    Run([](TFakeConfigDialogView& v) {
+        v.TypeSpinText(TConfigSpin::ShowTime, "9");
+        v.TypeSpinText(TConfigSpin::ShowTime, "5");
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Registry.GetValue(kSettingsKey, "URLShowTime")->Type, RegType::DWord);
+    Run([](TFakeConfigDialogView& v) {
+        v.TypeSpinText(TConfigSpin::ShowTime, "7");
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Stored("URLShowTime"), "7");
+    EXPECT_EQ(Registry.GetValue(kSettingsKey, "URLShowTime")->Type, RegType::String);
+}
+
+TEST_F(ConfigDlgTest, FailedBooleanIsWrittenOnlyWhenTicked) {
+    Registry.PutValue(kSettingsKey, "EnableScroll", TRegValue{RegType::Binary, ""});
+    Run([](TFakeConfigDialogView& v) { return v.ClickOK(); });
+    EXPECT_EQ(Registry.GetValue(kSettingsKey, "EnableScroll")->Type, RegType::Binary);
+    Run([](TFakeConfigDialogView& v) {
+        v.SetChecked(TConfigCheck::EnableScroll, false);
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Stored("EnableScroll"), "0");
+}
+
+// A URL list entry stored as binary data: the others show as bare URLs in
+// order, and OK without an edit leaves the whole list as stored.
+TEST_F(ConfigDlgTest, UnreadableURLEntryIsReportedTheOthersShowAndOKKeepsTheList) {
+    Files.AddFile(kCache + "0.bmp", {}, 1);
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a=b"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::Binary, ""});
+    Registry.PutValue(kURLKey, "3", TRegValue{RegType::String, "http://c/"});
+    auto& view = Open();
+    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'2' のデータ型が不正です"});
+    EXPECT_EQ(view.URLBox, "a=b\r\nhttp://c/\r\n");
+    EXPECT_EQ(view.RedrawCalls, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
+    const int deletes = Registry.DeleteCalls;
+    view.ClickOK();
+    EXPECT_EQ(Registry.DeleteCalls, deletes);
+    EXPECT_EQ(Registry.ValueNames(kURLKey), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Registry.GetValue(kURLKey, "2")->Type, RegType::Binary);
+    EXPECT_EQ(Stored("1", kURLKey), "a=b");
+    EXPECT_EQ(Stored("3", kURLKey), "http://c/");
+}
+
+TEST_F(ConfigDlgTest, EditedURLListIsSavedAroundAnUnreadableEntry) {
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::Binary, ""});
+    Registry.PutValue(kURLKey, "3", TRegValue{RegType::String, "c"});
+    Run([](TFakeConfigDialogView& v) {
+        v.URLBox = "a\r\nb\r\nc\r\nd";
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Registry.ValueNames(kURLKey), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(Registry.GetValue(kURLKey, "2")->Type, RegType::Binary);
+    EXPECT_EQ(Open().URLBox, "a\r\nb\r\nc\r\nd\r\n");
+    EXPECT_EQ(AppPlatform.Reports.back(), "'2' のデータ型が不正です")
+        << "still there, still unread";
+}
+
+TEST_F(ConfigDlgTest, EraseAfterAFailedLoadLetsOKWriteWhatTheDialogShows) {
+    Registry.PutValue(kSettingsKey, "URLShowTime", TRegValue{RegType::DWord, ""});
+    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a"});
+    Registry.PutValue(kURLKey, "2", TRegValue{RegType::Binary, ""});
+    Run([](TFakeConfigDialogView& v) {
+        v.ClickErase();
+        return v.ClickOK();
+    });
+    EXPECT_EQ(Stored("URLShowTime"), "5");
+    EXPECT_EQ(Registry.ValueNames(kURLKey), std::vector<std::string>{"1"});
+    EXPECT_EQ(Stored("1", kURLKey), "a");
 }
 
 TEST_F(ConfigDlgTest, ColourOutsideTheChoosersIsKeptAsStoredOnOK) {
@@ -256,17 +372,6 @@ TEST_F(ConfigDlgTest, OfferedColourGivenAsNumberIsSavedByItsIdentifier) {
     View->ClickOK();
     EXPECT_EQ(Stored("BackColor"), "clRed");
     EXPECT_EQ(Stored("ForeColor"), "clDefault");
-}
-
-TEST_F(ConfigDlgTest, FailureInsideTheURLListLeavesUnreducedLinesAndRedrawResumes) {
-    Files.AddFile(kCache + "0.bmp", {}, 1);
-    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a=b"});
-    Registry.PutValue(kURLKey, "2", TRegValue{RegType::DWord, ""});
-    auto& view = Open();
-    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'2' のデータ型が不正です"});
-    EXPECT_EQ(view.URLBox, "1=a=b\r\n");
-    EXPECT_EQ(view.RedrawCalls, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
 }
 
 TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndStillClosesWithOK) {
