@@ -127,7 +127,10 @@ int ReplaceIniFile(const std::string& path, const std::string& text) {
     if (fd < 0)
         return errno;
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+    // The new file keeps the old one's mode, unless that mode kept its owner
+    // from reading or writing it (mkstemp gives 0600).
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        (old.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR))
         ::fchmod(fd, old.st_mode & 07777);
     int error = 0;
     if (!WriteAll(fd, text) || ::fsync(fd) != 0)

@@ -23,7 +23,8 @@ TIniFileRead ReadIniFile(const std::string& path);
 int KeepIniFileAside(const std::string& path, std::string& kept);
 // Replaces the file with text: a temporary file in its folder (the folder is
 // created when missing, mode 0700), fsync, rename, fsync of the folder. The
-// file keeps its mode; a symbolic link keeps pointing at the replaced file.
+// file keeps its mode when its owner could read and write it, else gets
+// 0600; a symbolic link keeps pointing at the replaced file.
 int ReplaceIniFile(const std::string& path, const std::string& text);
 
 }  // namespace lum::gtk

@@ -382,6 +382,44 @@ TEST_F(GtkConfigDialogTest, KeyboardTabOrderEscAndEnter) {
     EXPECT_EQ(Stored(), "1,5,001,clBtnFace,clWindowText");  // not ticked by the Enter
 }
 
+TEST_F(GtkConfigDialogTest, AccessKeysOfTheColourLabelsFocusTheirChoosersOnly) {
+    auto& view = Open();
+    GtkWidget* window = view.Window();
+    auto focus = [window] { return gtk_window_get_focus(GTK_WINDOW(window)); };
+    auto inside = [](GtkWidget* focused, GtkWidget* control) {
+        return focused && (focused == control || gtk_widget_is_ancestor(focused, control));
+    };
+    std::vector<std::function<void()>> steps = {
+        [&] {
+            FocusIn(window);
+            PressKey(window, GDK_KEY_b, GDK_MOD1_MASK);
+            EXPECT_TRUE(inside(focus(), W(TConfigWidget::BackColor)));
+            PressKey(window, GDK_KEY_f, GDK_MOD1_MASK);
+            EXPECT_TRUE(inside(focus(), W(TConfigWidget::ForeColor)));
+            // The time labels' keys lead nowhere.
+            GtkWidget* before = focus();
+            PressKey(window, GDK_KEY_m, GDK_MOD1_MASK);
+            PressKey(window, GDK_KEY_s, GDK_MOD1_MASK);
+            EXPECT_EQ(focus(), before);
+            PressKey(window, GDK_KEY_u, GDK_MOD1_MASK);
+            EXPECT_EQ(focus(), W(TConfigWidget::ShowURL));
+        },
+    };
+    // A button pressed from the keyboard shows itself pressed for a moment
+    // before it acts.
+    steps.resize(steps.size() + 25, [] {});
+    // Enter in a time box presses OK, with what was typed.
+    steps.push_back([&] { gtk_widget_grab_focus(W(TConfigWidget::URLShowTime)); });
+    steps.push_back([&] {
+        gtk_entry_set_text(GTK_ENTRY(W(TConfigWidget::URLShowTime)), "33");
+        PressKey(window, GDK_KEY_Return);
+    });
+    steps.resize(steps.size() + 25, [] {});
+    const int result = RunModal(steps);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Stored(), "1,33,101,clBtnFace,clWindowText");
+}
+
 TEST_F(GtkConfigDialogTest, EraseAsksInARealMessageBoxThenRemovesTheSettings) {
     WriteSettings(kSample);
     TGtkMessageBoxes boxes;

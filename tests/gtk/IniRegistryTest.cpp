@@ -324,21 +324,67 @@ TEST_F(IniRegistryTest, FifoInThePlaceOfTheFileNeitherHangsNorIsReplaced) {
     EXPECT_TRUE(fs::is_fifo(FFile));
 }
 
-TEST_F(IniRegistryTest, UnreadableFileGivesDefaultsAndIsKeptBeforeAWrite) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads any file";
-    WriteBytes(FFile, "[Lumenary]\nRefreshTime=7\n");
-    fs::permissions(FFile, fs::perms::none);
+// Root reads any file: the case then runs in a child process that has
+// become an ordinary user.
+void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
+    const fs::path file = folder / "lumenary.ini";
+    WriteBytes(file, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(file, fs::perms::none);
+    std::vector<TIniProblem> problems;
+    TIniRegistry registry(file.string(), [&](const TIniProblem& p) { problems.push_back(p); });
     {
-        auto registry = Registry();
-        EXPECT_EQ(ReadEverything(registry), kDefaults);
+        TSettingsStore store(registry);
+        EXPECT_EQ(store.ReadIntValue("Lumenary", "RefreshTime", 1), 1);
         ASSERT_TRUE(registry.LoadProblem());
         EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
-        TSettingsStore store(registry);
+        EXPECT_NE(problems.at(0).Message.find("Permission denied"), std::string::npos);
         store.WriteIntValue("Lumenary", "URLShowTime", 8);
     }
-    fs::permissions(FFile.string() + ".bad", fs::perms::owner_read);
-    EXPECT_EQ(ReadBytes(FFile.string() + ".bad"), "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(folder / "lumenary.ini.bad", fs::perms::owner_read);
+    EXPECT_EQ(ReadBytes(folder / "lumenary.ini.bad"), "[Lumenary]\nRefreshTime=7\n");
+    const std::string text = ReadBytes(file);
+    EXPECT_TRUE(text.starts_with("; ")) << text;  // a note on the format
+    EXPECT_TRUE(text.ends_with("\n[Lumenary]\nURLShowTime=8\n")) << text;
+}
+
+TEST_F(IniRegistryTest, UnreadableFileGivesDefaultsAndIsKeptBeforeAWrite) {
+    if (::geteuid() != 0) {
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path());
+        return;
+    }
+    fs::permissions(FRoot, fs::perms::owner_all | fs::perms::others_exec);
+    const fs::path folder = FRoot / "user";
+    fs::create_directories(folder);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                std::_Exit(2);
+            ExpectUnreadableFileKeptBeforeAWrite(folder);
+            std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(IniRegistryTest, WriteKeepsTheFilesModeAndItsSymbolicLink) {
+    const fs::path real = FRoot / "dotfiles" / "lumenary.ini";
+    fs::create_directories(real.parent_path());
+    WriteBytes(real, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, FFile);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "URLShowTime", 9);
+    }
+    EXPECT_TRUE(fs::is_symlink(FFile));
+    EXPECT_EQ(ReadBytes(real), "[Lumenary]\nRefreshTime=7\nURLShowTime=9\n");
+    EXPECT_EQ(fs::status(real).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), fs::directory_iterator()),
+              1);
 }
 
 TEST_F(IniRegistryTest, EachBatchReadsTheFileAfresh) {
