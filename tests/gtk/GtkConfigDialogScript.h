@@ -10,6 +10,17 @@
 
 namespace lum::gtk {
 
+// Opens the display for GTK, waiting up to 5 s for an X server that is
+// still starting; false when there is none.
+inline bool OpenTestDisplay() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (gtk_init_check(nullptr, nullptr))
+            return true;
+        g_usleep(100 * 1000);
+    }
+    return false;
+}
+
 // A key pressed on the dialog, delivered as GTK delivers one from X.
 inline void PressKey(GtkWidget* window, guint keyval, GdkModifierType state = GdkModifierType(0)) {
     GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);

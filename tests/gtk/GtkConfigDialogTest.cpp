@@ -45,8 +45,11 @@ std::string ReadBytes(const fs::path& path) {
 
 class GtkConfigDialogTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
+    // Without a display the tests fail (a failing suite set-up would only
+    // skip them).
+    static void SetUpTestSuite() { OpenTestDisplay(); }
     void SetUp() override {
+        ASSERT_NE(gdk_display_get_default(), nullptr) << "no display";
         SetApplication(&FApplication);
         FApplication.Title = "Lumenary";
         char pattern[] = "/tmp/lum-dlg-XXXXXX";
