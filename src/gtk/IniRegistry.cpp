@@ -356,9 +356,13 @@ bool TIniRegistry::Change(const std::function<bool(TIniDocument&)>& change) {
             "; Lumenary の設定 (UTF-8)。\"\\\" で始まる文字: \\\\ \\n \\r \\t \\s(空白) "
             "\\= \\; \\# \\[ \\xHH"};
     }
+    // A file that the next read would refuse is not written.
+    const std::string text = FormatIni(changed);
+    if (text.size() > kMaxIniFileBytes)
+        return false;
     if (FMustKeepFile && !KeepUnreadFile())
         return false;
-    if (!WriteFile(FormatIni(changed)))
+    if (!WriteFile(text))
         return false;
     FDoc = std::move(changed);
     return true;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -409,6 +410,57 @@ TEST_F(IniRegistryTest, KeysOutsideTheBaseKeyCannotBeCreated) {
     EXPECT_FALSE(registry.DeleteKey(registry.CurrentUser(), "Software\\Orvane"));
     registry.CloseKey(base);
     EXPECT_FALSE(fs::exists(FFile));
+}
+
+TEST_F(IniRegistryTest, AFileTheNextReadWouldRefuseIsNotWritten) {
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    // 300 lines of 60,000 bytes: each line fits, the file would not.
+    std::vector<std::string> urls(300, std::string(60000, 'u'));
+    EXPECT_THROW(store.SaveURLList(urls), Exception);
+    auto reader = Registry();
+    EXPECT_FALSE(reader.LoadProblem() && reader.LoadProblem()->IsError());
+}
+
+TEST(IniText, RandomAndMangledTextsAreRefusedOrRoundTrip) {
+    const std::string good =
+        "; c\n[Lumenary]\nRefreshTime=5\nBackColor=\\s$00FF\\x01\n[Lumenary\\URLList]\n1=a=b\n";
+    const std::string alphabet("\\=[]\n\r\t ;#x\xff\0a1", 15);
+    std::mt19937 random(7);
+    int read = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        const int edits = 1 + static_cast<int>(random() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = random() % (text.size() + 1);
+            const char c = alphabet[random() % alphabet.size()];
+            if (random() % 2)
+                text.insert(at, 1, c);
+            else if (at < text.size())
+                text.erase(at, 1);
+        }
+        TIniDocument doc;
+        std::string error;
+        if (!ParseIni(text, doc, error)) {
+            EXPECT_NE(error.find("行目"), std::string::npos) << error;
+            continue;
+        }
+        ++read;
+        // Whatever was read is written back so that it reads the same.
+        for (TIniSection& section : doc.Sections)
+            section.Changed = true;
+        TIniDocument again;
+        ASSERT_TRUE(ParseIni(FormatIni(doc), again, error)) << error << "\n" << FormatIni(doc);
+        ASSERT_EQ(again.Sections.size(), doc.Sections.size());
+        for (std::size_t i = 0; i < doc.Sections.size(); ++i) {
+            ASSERT_EQ(again.Sections[i].Values.size(), doc.Sections[i].Values.size());
+            for (std::size_t k = 0; k < doc.Sections[i].Values.size(); ++k) {
+                EXPECT_EQ(again.Sections[i].Values[k].Name, doc.Sections[i].Values[k].Name);
+                EXPECT_EQ(again.Sections[i].Values[k].Text, doc.Sections[i].Values[k].Text);
+            }
+        }
+    }
+    EXPECT_GT(read, 300);  // the mangling leaves many files readable
 }
 
 TEST(SettingsPath, FollowsXdgConfigHomeElseHome) {
