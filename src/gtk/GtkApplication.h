@@ -23,18 +23,14 @@ void QuitMainLoop();
 // signal handler); an empty onSignal quits the main loop.
 void InstallQuitSignals(std::function<void()> onSignal = {});
 
-// Message boxes: GTK dialogs when AllowDialogs, else "caption: text" on
-// standard error (and the box answers cancel).
-class TGtkMessageBoxes : public IMessageBoxes {
+// The boxes of a program that may show no dialog (an XScreenSaver hack, a
+// full-screen run that holds the keyboard): each box is a line
+// "caption: text" on standard error and answers cancel; no sound.
+class TStandardErrorBoxes : public IMessageBoxes {
   public:
-    explicit TGtkMessageBoxes(bool allowDialogs) : AllowDialogs(allowDialogs) {}
-    bool AllowDialogs;
     void MessageBeep(std::uint32_t icon) override;
     bool ShowMessageBox(const TMessageBoxRequest& request) override;
 };
-
-// "&" access-key marks written as GTK mnemonics ("_"); "&&" is a plain "&".
-std::string MnemonicOf(const std::string& caption);
 
 class TGtkApplicationPlatform : public IApplicationPlatform {
   public:

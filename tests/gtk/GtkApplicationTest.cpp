@@ -9,7 +9,7 @@ namespace lum::gtk {
 namespace {
 
 TEST(GtkApplication, WithoutDialogsBoxesAndReportsGoToStandardError) {
-    TGtkMessageBoxes boxes(false);
+    TStandardErrorBoxes boxes;
     TMessageBoxRequest request;
     request.Caption = "エラー";
     request.Text = "the window 0x5 does not exist";
@@ -26,7 +26,7 @@ TEST(GtkApplication, WithoutDialogsBoxesAndReportsGoToStandardError) {
 
 TEST(GtkApplication, DeferredActionsRunFromTheLoopAfterTheCurrentEvent) {
     ASSERT_TRUE(testing::EnsureGtk());
-    TGtkMessageBoxes boxes(false);
+    TStandardErrorBoxes boxes;
     TGtkApplicationPlatform platform(boxes);
     std::vector<int> order;
     platform.PostDeferred([&] { order.push_back(1); });
@@ -43,11 +43,6 @@ TEST(GtkApplication, AQuitBeforeTheLoopStartsEndsTheNextLoopAtOnce) {
     QuitMainLoop();
     RunMainLoop();  // returns at once
     SUCCEED();
-}
-
-TEST(GtkApplication, AccessKeysBecomeMnemonics) {
-    EXPECT_EQ(MnemonicOf("はい(&Y)"), "はい(_Y)");
-    EXPECT_EQ(MnemonicOf("a_b && c"), "a__b & c");
 }
 
 TEST(GtkClock, TicksAreMillisecondsAndKeysAreReadFromTheWindows) {

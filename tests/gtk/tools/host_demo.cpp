@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumenary: cannot open the X display\n");
         return 1;
     }
-    lum::gtk::TGtkMessageBoxes boxes(false);
+    lum::gtk::TStandardErrorBoxes boxes;
     lum::gtk::TGtkApplicationPlatform platform(boxes);
     lum::TApplication application(platform);
     application.Title = "Lumenary";
