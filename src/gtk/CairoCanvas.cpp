@@ -3,60 +3,11 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
-#include <array>
 
 #include "common/Bmp.h"
+#include "settings/Colors.h"
 
 namespace lum::gtk {
-
-namespace {
-
-// GetSysColor of the classic Windows scheme, as 0x00RRGGBB, by index.
-constexpr std::array<std::uint32_t, 31> kSystemColors = {
-    0xD4D0C8,  // 0 scroll bar
-    0x3A6EA5,  // 1 desktop
-    0x0A246A,  // 2 active caption
-    0x808080,  // 3 inactive caption
-    0xD4D0C8,  // 4 menu
-    0xFFFFFF,  // 5 window
-    0x000000,  // 6 window frame
-    0x000000,  // 7 menu text
-    0x000000,  // 8 window text
-    0xFFFFFF,  // 9 caption text
-    0xD4D0C8,  // 10 active border
-    0xD4D0C8,  // 11 inactive border
-    0x808080,  // 12 application workspace
-    0x0A246A,  // 13 highlight
-    0xFFFFFF,  // 14 highlight text
-    0xD4D0C8,  // 15 button face
-    0x808080,  // 16 button shadow
-    0x808080,  // 17 grey text
-    0x000000,  // 18 button text
-    0xD4D0C8,  // 19 inactive caption text
-    0xFFFFFF,  // 20 button highlight
-    0x404040,  // 21 3-D dark shadow
-    0xD4D0C8,  // 22 3-D light
-    0x000000,  // 23 info text
-    0xFFFFE1,  // 24 info background
-    0xB5B5B5,  // 25 (unused)
-    0x000080,  // 26 hot light
-    0xA6CAF0,  // 27 gradient active caption
-    0xC0C0C0,  // 28 gradient inactive caption
-    0x316AC5,  // 29 menu highlight
-    0xD4D0C8,  // 30 menu bar
-};
-
-}  // namespace
-
-std::uint32_t ResolveColor(TColor color) {
-    if (IsSystemColor(color)) {
-        const auto index = static_cast<std::size_t>(SystemColorIndex(color));
-        return index < kSystemColors.size() ? kSystemColors[index] : 0;
-    }
-    // 0x00BBGGRR to 0x00RRGGBB; the top byte is not part of an RGB colour.
-    const auto bgr = static_cast<std::uint32_t>(color);
-    return ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-}
 
 TCairoCanvas::TCairoCanvas(cairo_t* cr, std::int32_t width, std::int32_t height)
     : FCr(cairo_reference(cr)), FWidth(std::max(width, 0)), FHeight(std::max(height, 0)) {
@@ -76,7 +27,7 @@ TCairoCanvas::~TCairoCanvas() {
 }
 
 void TCairoCanvas::SetSource(TColor color) {
-    const std::uint32_t rgb = ResolveColor(color);
+    const std::uint32_t rgb = ColorToRgb(color);
     cairo_set_source_rgb(FCr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
                          (rgb & 0xFF) / 255.0);
 }

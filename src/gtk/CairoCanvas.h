@@ -19,10 +19,6 @@ inline constexpr const char* kCanvasFontFamilies =
 // Character height of the font in pixels (the em size).
 inline constexpr int kCanvasFontPixels = 16;
 
-// A colour as 0x00RRGGBB: RGB colours as given, system colours (0xFF000000 +
-// n) from a fixed table of the classic Windows scheme (unknown indices black).
-std::uint32_t ResolveColor(TColor color);
-
 class TCairoCanvas : public ICanvas {
   public:
     // Draws on cr (kept referenced) over an area of width by height pixels

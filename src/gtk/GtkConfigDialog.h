@@ -43,11 +43,6 @@ enum class TConfigWidget {
     Count
 };
 
-// The colour a chooser's swatch shows, as 0xRRGGBB. A system colour
-// (0xFF000000 + n) has no table on Linux: it shows as the classic Windows
-// scheme has it (button face 212, 208, 200; window text black; ...).
-std::uint32_t SwatchRgb(TColor color);
-
 class TGtkConfigDialog : public IConfigDialogView {
   public:
     // Creates the dialog window hidden. Throws lum::Exception without a

@@ -1,6 +1,7 @@
 #include <string_view>
 
 #include "gtk/GtkConfigDialog.h"
+#include "settings/Colors.h"
 #include "settings/ConfigDlg.h"
 
 // The values of the dialog's controls, the spin buttons' rule for typed
@@ -13,12 +14,6 @@ namespace {
 constexpr int kSwatchSide = 14;  // an entry 16 pixels high, inset by 1 pixel
 
 // The classic Windows scheme, by system colour index, as 0xRRGGBB.
-constexpr std::uint32_t kSystemColors[] = {
-    0xD4D0C8, 0x3A6EA5, 0x0A246A, 0x808080, 0xD4D0C8, 0xFFFFFF, 0x000000, 0x000000,
-    0x000000, 0xFFFFFF, 0xD4D0C8, 0xD4D0C8, 0x808080, 0x0A246A, 0xFFFFFF, 0xD4D0C8,
-    0x808080, 0x808080, 0x000000, 0xD4D0C8, 0xFFFFFF, 0x404040, 0xD4D0C8, 0x000000,
-    0xFFFFE1, 0xB5B5B5, 0x000080, 0xA6CAF0, 0xC0C0C0, 0x0A246A, 0xD4D0C8,
-};
 
 TConfigWidget SpinWidget(TConfigSpin spin) {
     return spin == TConfigSpin::ReloadTime ? TConfigWidget::URLReloadTime
@@ -59,21 +54,12 @@ GdkPixbuf* Swatch(TColor color) {
     GdkPixbuf* swatch = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, kSwatchSide, kSwatchSide);
     gdk_pixbuf_fill(swatch, 0x000000FF);
     GdkPixbuf* inside = gdk_pixbuf_new_subpixbuf(swatch, 1, 1, kSwatchSide - 2, kSwatchSide - 2);
-    gdk_pixbuf_fill(inside, (SwatchRgb(color) << 8) | 0xFF);
+    gdk_pixbuf_fill(inside, (ColorToRgb(color) << 8) | 0xFF);
     g_object_unref(inside);
     return swatch;
 }
 
 }  // namespace
-
-std::uint32_t SwatchRgb(TColor color) {
-    if (IsSystemColor(color)) {
-        const int index = SystemColorIndex(color);
-        return index < static_cast<int>(std::size(kSystemColors)) ? kSystemColors[index] : 0;
-    }
-    const auto value = static_cast<std::uint32_t>(color);
-    return ((value & 0xFF) << 16) | (value & 0xFF00) | ((value >> 16) & 0xFF);
-}
 
 GtkWidget* TGtkConfigDialog::CreateSpin(TConfigWidget id) {
     GtkWidget* spin = gtk_spin_button_new_with_range(kSpinMin, kSpinMax, 1);

@@ -21,4 +21,9 @@ std::span<const TColorEntry> ColorTable();
 std::string ColorToText(TColor color);
 TColor TextToColor(const std::string& text);
 
+// The colour as 0x00RRGGBB for a platform without system colours of its own:
+// a system colour takes its value in the classic Windows scheme (an unknown
+// one is black); the top byte of an RGB colour is ignored.
+std::uint32_t ColorToRgb(TColor color);
+
 }  // namespace lum

@@ -1,7 +1,9 @@
 #include "gtk/CairoCanvas.h"
 
 #include <gtest/gtest.h>
+
 #include <pango/pangocairo.h>
+#include "settings/Colors.h"
 
 #include <climits>
 
@@ -45,9 +47,9 @@ TEST_F(CairoCanvas, FillsWithRgbAndSystemColours) {
     EXPECT_EQ(Pixel(20, 20), 0xFFFFFFu);
     EXPECT_EQ(Pixel(35, 15), 0xD4D0C8u);
     EXPECT_EQ(Pixel(45, 15), 0xFFFFFFu);
-    EXPECT_EQ(ResolveColor(SystemColor(8)), 0x000000u);
-    EXPECT_EQ(ResolveColor(SystemColor(200)), 0x000000u);
-    EXPECT_EQ(ResolveColor(static_cast<TColor>(0x7F0000FF)), 0xFF0000u);
+    EXPECT_EQ(ColorToRgb(SystemColor(8)), 0x000000u);
+    EXPECT_EQ(ColorToRgb(SystemColor(200)), 0x000000u);
+    EXPECT_EQ(ColorToRgb(static_cast<TColor>(0x7F0000FF)), 0xFF0000u);
 }
 
 TEST_F(CairoCanvas, JapaneseTextIsDrawnInItsCellAtTheFontSize) {

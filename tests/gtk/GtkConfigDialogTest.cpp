@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/Colors.h"
+
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -256,7 +258,7 @@ TEST_F(GtkConfigDialogTest, ColourChoosersOfferFiftyEntriesWithSwatches) {
         const int stride = gdk_pixbuf_get_rowstride(swatch);
         const int channels = gdk_pixbuf_get_n_channels(swatch);
         const guchar* centre = pixels + 7 * stride + 7 * channels;
-        const std::uint32_t rgb = SwatchRgb(offered[i].Value);
+        const std::uint32_t rgb = ColorToRgb(offered[i].Value);
         EXPECT_EQ(centre[0], (rgb >> 16) & 0xFF) << i;
         EXPECT_EQ(centre[1], (rgb >> 8) & 0xFF) << i;
         EXPECT_EQ(centre[2], rgb & 0xFF) << i;
@@ -264,8 +266,8 @@ TEST_F(GtkConfigDialogTest, ColourChoosersOfferFiftyEntriesWithSwatches) {
         g_free(name);
         g_object_unref(swatch);
     }
-    EXPECT_EQ(SwatchRgb(TextToColor("clRed")), 0xFF0000u);
-    EXPECT_EQ(SwatchRgb(TextToColor("clBtnFace")), 0xD4D0C8u);
+    EXPECT_EQ(ColorToRgb(TextToColor("clRed")), 0xFF0000u);
+    EXPECT_EQ(ColorToRgb(TextToColor("clBtnFace")), 0xD4D0C8u);
     RunModal({
         [this] {
             gtk_combo_box_set_active(GTK_COMBO_BOX(W(TConfigWidget::ForeColor)),

@@ -196,5 +196,14 @@ TEST(Colors, TextThatIsNeitherIdentifierNorIntegerFails) {
     EXPECT_THROW(TextToColor("$1FFFFFFFF"), Exception);
 }
 
+TEST(Colors, RgbOfAPlatformWithoutSystemColoursFollowsTheClassicScheme) {
+    EXPECT_EQ(ColorToRgb(TextToColor("clBtnFace")), 0xD4D0C8u);
+    EXPECT_EQ(ColorToRgb(TextToColor("clWindowText")), 0x000000u);
+    EXPECT_EQ(ColorToRgb(TextToColor("clInfoBk")), 0xFFFFE1u);
+    EXPECT_EQ(ColorToRgb(SystemColor(31)), 0u) << "an unknown system colour is black";
+    EXPECT_EQ(ColorToRgb(TextToColor("clNavy")), 0x000080u);
+    EXPECT_EQ(ColorToRgb(static_cast<TColor>(0x7F3366CC)), 0xCC6633u) << "top byte ignored";
+}
+
 }  // namespace
 }  // namespace lum
