@@ -2,7 +2,7 @@
 # `lumenary` and the tests that run it against real GTK windows, a real
 # WebKitGTK capture and the real XScreenSaver (inside Xvfb).
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1 x11 cairo-xlib)
+pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1 x11 cairo-xlib libsoup-3.0)
 
 file(GLOB gtk_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/*.cpp)
 if(gtk_sources)

@@ -1,0 +1,80 @@
+// The web view of the page capture on Linux: one off-screen WebKitGTK view in
+// an ephemeral session, whose every step ends within a time limit. A page that
+// cannot be shown fails (OnDocumentFailed); one that never finishes loading is
+// taken as it stands. Destroying the view ends its helper processes.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/WebView.h"
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+
+namespace lum {
+
+class TWebKitSteps;
+
+struct TWebKitLimits {
+    // A page still loading after this is taken as it stands; one that has not
+    // answered at all by then fails.
+    std::chrono::milliseconds Load{20000};
+    // Measuring the page (a script in the page's process).
+    std::chrono::milliseconds Script{5000};
+    // Drawing the whole page into a picture.
+    std::chrono::milliseconds Snapshot{20000};
+};
+
+// Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
+// helper processes start with the first page.
+class TWebKitWebView final : public IWebView {
+  public:
+    explicit TWebKitWebView(const TWebKitLimits& limits = {});
+    ~TWebKitWebView() override;
+    TWebKitWebView(const TWebKitWebView&) = delete;
+    TWebKitWebView& operator=(const TWebKitWebView&) = delete;
+
+    void Navigate(const std::string& url) override;
+    void SetViewSize(const TSize& size) override;
+    void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
+    void TakePicture(const TSize& size,
+                     std::function<void(const TPageBitmap& picture)> done,
+                     TStepFailed failed) override;
+
+    // The view's size as the widget has it now (for checks).
+    TSize ViewSize() const;
+
+  private:
+    enum class TLoad { Idle, Requested, Loading, Ended };
+
+    void Connect();
+    void OnLoadChanged(int event);
+    void OnLoadFinished();
+    void OnLoadFailed(const std::string& uri, const std::string& message, bool cancelled);
+    bool OnResponse(void* decision);
+    void OnProcessEnded();
+    void OnLoadTimeout();
+    // Ends the current load: the document event fires later from the loop.
+    void EndLoad(bool failed, const std::string& message);
+    void StopLoadTimer();
+    std::string CurrentUri() const;
+
+    TWebKitLimits FLimits;
+    WebKitWebContext* FContext = nullptr;
+    GtkWidget* FWindow = nullptr;
+    WebKitWebView* FView = nullptr;
+    std::unique_ptr<TWebKitSteps> FSteps;
+    TLoad FLoad = TLoad::Idle;
+    bool FCommitted = false;
+    bool FCancelled = false;
+    std::string FUri;  // of the current load, as the events report it
+    std::string FFailure;
+    unsigned FLoadTimer = 0;
+
+    friend struct TWebKitSignals;
+};
+
+}  // namespace lum

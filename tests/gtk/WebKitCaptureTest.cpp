@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gtk/WebKitTestServer.h"
+#include "gtk/WebKitWebView.h"
+
+namespace lum {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the main loop until done() holds or limit has passed.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    const guint tick = g_timeout_add(
+        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(tick);
+    return done();
+}
+
+struct TLoaded {
+    bool Failed = false;
+    std::string Url;
+    std::string Message;
+    int Events = 0;
+};
+
+class Capture : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
+
+    void MakeView(const TWebKitLimits& limits = {}) {
+        FView = std::make_unique<TWebKitWebView>(limits);
+        FView->OnDocumentComplete = [this](const std::string& url) {
+            ++FLoaded.Events;
+            FLoaded.Failed = false;
+            FLoaded.Url = url;
+        };
+        FView->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
+            ++FLoaded.Events;
+            FLoaded.Failed = true;
+            FLoaded.Url = url;
+            FLoaded.Message = message;
+        };
+    }
+
+    // Navigates and waits for the document event (or 30 s).
+    TLoaded Load(const std::string& url) {
+        if (!FView)
+            MakeView();
+        FLoaded = {};
+        FView->Navigate(url);
+        EXPECT_TRUE(RunUntil([this] { return FLoaded.Events > 0; }, 30s)) << url;
+        return FLoaded;
+    }
+
+    std::optional<TSize> Measure() {
+        std::optional<TSize> size;
+        bool ended = false;
+        FView->MeasurePage(
+            [&](TSize s) {
+                size = s;
+                ended = true;
+            },
+            [&](const std::string& message) {
+                ADD_FAILURE() << "measuring failed: " << message;
+                ended = true;
+            });
+        EXPECT_TRUE(RunUntil([&] { return ended; }, 30s));
+        return size;
+    }
+
+    TPageBitmap Picture(const TSize& size) {
+        TPageBitmap copy;
+        bool ended = false;
+        FView->TakePicture(
+            size,
+            [&](const TPageBitmap& picture) {
+                copy = picture;
+                ended = true;
+            },
+            [&](const std::string& message) {
+                ADD_FAILURE() << "picture failed: " << message;
+                ended = true;
+            });
+        EXPECT_TRUE(RunUntil([&] { return ended; }, 60s));
+        return copy;
+    }
+
+    std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
+
+    TWebKitTestServer FServer;
+    std::unique_ptr<TWebKitWebView> FView;
+    TLoaded FLoaded;
+};
+
+// Colours of the bands of tests/pages/tall.html, 1000 px each.
+constexpr unsigned kBands[] = {0xC0392B, 0xE67E22, 0xF1C40F, 0x27AE60, 0x16A085,
+                               0x2980B9, 0x8E44AD, 0x2C3E50, 0x7F8C8D, 0xD35400};
+constexpr unsigned kWhite = 0xFFFFFF;
+
+TEST_F(Capture, BlankPageCompletes) {
+    const TLoaded loaded = Load("about:blank");
+    EXPECT_FALSE(loaded.Failed) << loaded.Message;
+    EXPECT_EQ(loaded.Url, "about:blank");
+    EXPECT_EQ(loaded.Events, 1);
+}
+
+TEST_F(Capture, ShortPageIsMeasuredAndDrawnInItsColours) {
+    const TLoaded loaded = Load(Page("short.html"));
+    ASSERT_FALSE(loaded.Failed) << loaded.Message;
+    EXPECT_EQ(loaded.Url, Page("short.html"));
+    EXPECT_EQ(Measure(), (TSize{1024, 200}));
+    const TPageBitmap picture = Picture({1040, 216});
+    ASSERT_EQ(picture.Width(), 1040);
+    ASSERT_EQ(picture.Height(), 216);
+    EXPECT_EQ(picture.Pixel(5, 5), 0x1E90FFu);  // the banner
+    EXPECT_EQ(picture.Pixel(1000, 190), 0x1E90FFu);
+    EXPECT_EQ(picture.Pixel(5, 210), 0xF0E68Cu);  // the page below it
+    EXPECT_EQ(picture.Pixel(1030, 100), kWhite);  // beyond the view's width
+}
+
+TEST_F(Capture, PictureLargerThanTheDrawnPageIsWhiteBeyondIt) {
+    ASSERT_FALSE(Load(Page("short.html")).Failed);
+    ASSERT_TRUE(Measure());
+    const TPageBitmap picture = Picture({1100, 900});
+    ASSERT_EQ(picture.Width(), 1100);
+    ASSERT_EQ(picture.Height(), 900);
+    EXPECT_EQ(picture.Pixel(1023, 700), 0xF0E68Cu);  // the view is 1024 x 768
+    EXPECT_EQ(picture.Pixel(1024, 700), kWhite);
+    EXPECT_EQ(picture.Pixel(500, 767), 0xF0E68Cu);
+    EXPECT_EQ(picture.Pixel(500, 768), kWhite);
+    EXPECT_EQ(picture.Pixel(1099, 899), kWhite);
+}
+
+TEST_F(Capture, TallPageKeepsItsFullHeight) {
+    ASSERT_FALSE(Load(Page("tall.html")).Failed);
+    EXPECT_EQ(Measure(), (TSize{1024, 10000}));
+    const TPageBitmap picture = Picture({1040, 10016});
+    ASSERT_EQ(picture.Height(), 10016);
+    for (int band = 0; band < 10; ++band) {
+        SCOPED_TRACE(band);
+        EXPECT_EQ(picture.Pixel(600, band * 1000 + 2), kBands[band]);
+        EXPECT_EQ(picture.Pixel(600, band * 1000 + 500), kBands[band]);
+        EXPECT_EQ(picture.Pixel(1023, band * 1000 + 997), kBands[band]);
+    }
+    EXPECT_EQ(picture.Pixel(600, 10000), kWhite);
+    EXPECT_EQ(picture.Pixel(1030, 5000), kWhite);
+}
+
+TEST_F(Capture, PictureIsCutFromTheTopLeftOfThePage) {
+    ASSERT_FALSE(Load(Page("tall.html")).Failed);
+    ASSERT_TRUE(Measure());
+    const TPageBitmap picture = Picture({300, 1500});
+    ASSERT_EQ(picture.Width(), 300);
+    ASSERT_EQ(picture.Height(), 1500);
+    EXPECT_EQ(picture.Pixel(299, 999), kBands[0]);
+    EXPECT_EQ(picture.Pixel(299, 1000), kBands[1]);
+    EXPECT_EQ(picture.Pixel(299, 1499), kBands[1]);
+}
+
+TEST_F(Capture, PageIsLaidOutAtTheViewSize) {
+    MakeView();
+    FView->SetViewSize({800, 600});
+    ASSERT_FALSE(Load(Page("tall.html")).Failed);
+    EXPECT_EQ(Measure(), (TSize{800, 10000}));
+    FView->SetViewSize({640, 480});
+    ASSERT_FALSE(Load(Page("short.html")).Failed);
+    EXPECT_EQ(Measure(), (TSize{640, 200}));
+    EXPECT_EQ(FView->ViewSize(), (TSize{640, 480}));
+    const TPageBitmap picture = Picture({700, 500});
+    EXPECT_EQ(picture.Pixel(639, 479), 0xF0E68Cu);
+    EXPECT_EQ(picture.Pixel(640, 100), kWhite);
+    EXPECT_EQ(picture.Pixel(100, 480), kWhite);
+}
+
+TEST_F(Capture, WidePageMeasuresBeyondTheView) {
+    ASSERT_FALSE(
+        Load(FServer.Url(
+                 "/html?body=%3Cdiv%20style%3D%22width%3A1500px%3Bheight%3A50px%22%3E%3C%2Fdiv%3E"))
+            .Failed);
+    const std::optional<TSize> size = Measure();
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->Width, 1500);  // the div overflows the body
+}
+
+}  // namespace
+}  // namespace lum
