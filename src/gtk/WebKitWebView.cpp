@@ -22,7 +22,8 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 }
 
 // Why a response cannot become a picture, or "" when it can: an error status,
-// a download, or a kind of content the view cannot show. An image can.
+// or a download (an attachment, or content that WebKit cannot show, which a
+// browser would save). Images, text and the other kinds WebKit shows can.
 std::string RefusedResponse(WebKitResponsePolicyDecision* decision) {
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
     const guint status = webkit_uri_response_get_status_code(response);
@@ -36,7 +37,7 @@ std::string RefusedResponse(WebKitResponsePolicyDecision* decision) {
     if (StartsWithNoCase(disposition, "attachment"))
         return "a download (" + kind + "), not a page";
     if (!webkit_response_policy_decision_is_mime_type_supported(decision))
-        return "content that cannot be shown (" + kind + ")";
+        return "a download (" + kind + "), not a page";  // no kind of page WebKit shows
     return "";
 }
 

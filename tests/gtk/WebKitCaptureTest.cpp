@@ -1,106 +1,11 @@
-#include <gtest/gtest.h>
-#include <gtk/gtk.h>
-
-#include <chrono>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <string>
 
-#include "gtk/WebKitTestServer.h"
-#include "gtk/WebKitWebView.h"
+#include "gtk/WebKitCaptureRig.h"
 
 namespace lum {
 namespace {
 
-using namespace std::chrono_literals;
-
-// Runs the main loop until done() holds or limit has passed.
-bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    const guint tick = g_timeout_add(
-        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(tick);
-    return done();
-}
-
-struct TLoaded {
-    bool Failed = false;
-    std::string Url;
-    std::string Message;
-    int Events = 0;
-};
-
-class Capture : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
-
-    void MakeView(const TWebKitLimits& limits = {}) {
-        FView = std::make_unique<TWebKitWebView>(limits);
-        FView->OnDocumentComplete = [this](const std::string& url) {
-            ++FLoaded.Events;
-            FLoaded.Failed = false;
-            FLoaded.Url = url;
-        };
-        FView->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
-            ++FLoaded.Events;
-            FLoaded.Failed = true;
-            FLoaded.Url = url;
-            FLoaded.Message = message;
-        };
-    }
-
-    // Navigates and waits for the document event (or 30 s).
-    TLoaded Load(const std::string& url) {
-        if (!FView)
-            MakeView();
-        FLoaded = {};
-        FView->Navigate(url);
-        EXPECT_TRUE(RunUntil([this] { return FLoaded.Events > 0; }, 30s)) << url;
-        return FLoaded;
-    }
-
-    std::optional<TSize> Measure() {
-        std::optional<TSize> size;
-        bool ended = false;
-        FView->MeasurePage(
-            [&](TSize s) {
-                size = s;
-                ended = true;
-            },
-            [&](const std::string& message) {
-                ADD_FAILURE() << "measuring failed: " << message;
-                ended = true;
-            });
-        EXPECT_TRUE(RunUntil([&] { return ended; }, 30s));
-        return size;
-    }
-
-    TPageBitmap Picture(const TSize& size) {
-        TPageBitmap copy;
-        bool ended = false;
-        FView->TakePicture(
-            size,
-            [&](const TPageBitmap& picture) {
-                copy = picture;
-                ended = true;
-            },
-            [&](const std::string& message) {
-                ADD_FAILURE() << "picture failed: " << message;
-                ended = true;
-            });
-        EXPECT_TRUE(RunUntil([&] { return ended; }, 60s));
-        return copy;
-    }
-
-    std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
-
-    TWebKitTestServer FServer;
-    std::unique_ptr<TWebKitWebView> FView;
-    TLoaded FLoaded;
-};
+using Capture = TWebKitRig;
 
 // Colours of the bands of tests/pages/tall.html, 1000 px each.
 constexpr unsigned kBands[] = {0xC0392B, 0xE67E22, 0xF1C40F, 0x27AE60, 0x16A085,
