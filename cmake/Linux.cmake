@@ -11,6 +11,12 @@ if(gtk_sources)
     target_link_libraries(lum_gtk PUBLIC lum_slideshow PkgConfig::LUM_GTK)
 endif()
 
+# The capture tool that bench/capture_vs_chromium.sh times.
+if(gtk_sources AND EXISTS ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
+    add_executable(lum_webkit_capture ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
+    target_link_libraries(lum_webkit_capture PRIVATE lum_gtk)
+endif()
+
 file(GLOB gtk_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/gtk/*.cpp)
 if(gtk_sources AND gtk_test_sources)
     add_executable(lum_gtk_tests ${gtk_test_sources})
