@@ -172,6 +172,11 @@ void TWebKitWebView::SetViewSize(const TSize& size) {
                         std::to_string(size.Height));
     gtk_widget_set_size_request(GTK_WIDGET(FView), size.Width, size.Height);
     gtk_window_resize(GTK_WINDOW(FWindow), size.Width, size.Height);
+    // Lay the widgets out now rather than at the next frame, so that WebKit
+    // sends the page its new size before any later request (a load, a
+    // picture), which the page then sees at that size.
+    if (gtk_widget_get_visible(FWindow))
+        gtk_container_check_resize(GTK_CONTAINER(FWindow));
 }
 
 TSize TWebKitWebView::ViewSize() const {

@@ -63,6 +63,22 @@ TEST_F(Capture, DownloadFails) {
     }
 }
 
+TEST_F(Capture, MalformedAddressesEachEndTheirLoad) {
+    MakeView(ShortLimits());
+    for (const std::string& url :
+         {std::string(), std::string("not an address"), std::string("nosuchscheme://x/"),
+          std::string("http://[::1"), std::string("file:///no/such/file.html"),
+          std::string("javascript:void(0)"), "http://127.0.0.1:1/" + std::string(100000, 'a')}) {
+        SCOPED_TRACE(url.substr(0, 40));
+        const TLoaded loaded = Load(url);
+        EXPECT_EQ(loaded.Events, 1);
+        EXPECT_TRUE(!loaded.Failed || !loaded.Message.empty());
+    }
+    // and the view still works
+    EXPECT_FALSE(Load(Page("short.html")).Failed);
+    EXPECT_EQ(Measure(), (TSize{1024, 200}));
+}
+
 TEST_F(Capture, ImageIsShownAsAPage) {
     const TLoaded loaded = Load(FServer.Url("/image.png"));
     ASSERT_FALSE(loaded.Failed) << loaded.Message;

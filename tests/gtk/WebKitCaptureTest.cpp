@@ -87,6 +87,31 @@ TEST_F(Capture, PageIsLaidOutAtTheViewSize) {
     EXPECT_EQ(picture.Pixel(100, 480), kWhite);
 }
 
+TEST_F(Capture, ViewGivenThePictureSizeDrawsTheWholePage) {
+    MakeView();
+    ASSERT_FALSE(Load(Page("tall.html")).Failed);
+    ASSERT_EQ(Measure(), (TSize{1024, 10000}));
+    FView->SetViewSize({1040, 10016});
+    EXPECT_EQ(FView->ViewSize(), (TSize{1040, 10016}));
+    const TPageBitmap picture = Picture({1040, 10016});
+    ASSERT_EQ(picture.Height(), 10016);
+    for (int band = 0; band < 10; ++band)
+        EXPECT_EQ(picture.Pixel(1035, band * 1000 + 500), kBands[band]) << band;
+    EXPECT_EQ(picture.Pixel(600, 10010), kWhite);
+}
+
+TEST_F(Capture, JapanesePageIsDrawn) {
+    ASSERT_FALSE(Load(Page("japanese.html")).Failed);
+    const std::optional<TSize> size = Measure();
+    ASSERT_TRUE(size);
+    const TPageBitmap picture = Picture({size->Width + 16, size->Height + 16});
+    int ink = 0;
+    for (int y = 32; y < 90; ++y)
+        for (int x = 32; x < 900; ++x)
+            ink += picture.Pixel(x, y) == 0x202020u;
+    EXPECT_GT(ink, 2000);  // the heading's glyphs, not empty boxes or nothing
+}
+
 TEST_F(Capture, WidePageMeasuresBeyondTheView) {
     ASSERT_FALSE(
         Load(FServer.Url(
