@@ -3,11 +3,8 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
-
-#include "gtk/WebKitPicture.h"
 
 #include "gtk/WebKitSteps.h"
 
@@ -298,90 +295,6 @@ void TWebKitWebView::StopLoadTimer() {
 std::string TWebKitWebView::CurrentUri() const {
     const char* uri = webkit_web_view_get_uri(FView);
     return uri ? uri : FUri;
-}
-
-void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) {
-    // Run in a world of its own, so that the page's scripts cannot change
-    // what it calls; the document it sees and changes is the page's.
-    static const char kScript[] =
-        "(function () {"
-        "  var e = document.body || document.documentElement;"
-        "  if (!e) return '';"
-        "  var size = e.scrollWidth + ' ' + e.scrollHeight;"
-        "  if (document.body) {"
-        "    document.body.style.overflow = 'hidden';"
-        "    document.body.style.border = '0';"
-        "  }"
-        "  return size;"
-        "})()";
-    auto finish = [done = std::move(done), failed](GObject* source, GAsyncResult* result) {
-        GError* error = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        std::string text;
-        if (value) {
-            gchar* raw = jsc_value_to_string(value);
-            text = raw ? raw : "";
-            g_free(raw);
-            g_object_unref(value);
-        }
-        const std::string why = error ? error->message : "";
-        g_clear_error(&error);
-        TSize size;
-        char rest = 0;
-        if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
-            size.Width >= 0 && size.Height >= 0) {
-            if (done)
-                done(size);
-        } else if (failed) {
-            failed(!why.empty() ? "measuring the page failed: " + why : "the page has no document");
-        }
-    };
-    FSteps->Begin(FLimits.Script, "measuring the page", failed, std::move(finish),
-                  [this](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-                      webkit_web_view_evaluate_javascript(FView, kScript, -1, "lumenary", nullptr,
-                                                          cancellable, callback, data);
-                  });
-}
-
-void TWebKitWebView::TakePicture(const TSize& size,
-                                 std::function<void(const TPageBitmap& picture)> done,
-                                 TStepFailed failed) {
-    if (size.Width < 0 || size.Height < 0 || size.Width > kBmpMaxSide || size.Height > kBmpMaxSide)
-        throw Exception("cannot take a picture of " + std::to_string(size.Width) + " x " +
-                        std::to_string(size.Height) + " pixels");
-    auto finish = [size, done = std::move(done), failed](GObject* source, GAsyncResult* result) {
-        GError* error = nullptr;
-        cairo_surface_t* snapshot =
-            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        const std::string why = error ? error->message : "no picture";
-        g_clear_error(&error);
-        if (!snapshot) {
-            if (failed)
-                failed("drawing the page failed: " + why);
-            return;
-        }
-        TPageBitmap picture;
-        std::string problem;
-        try {
-            PictureFromSnapshot(snapshot, size, picture);
-        } catch (const Exception& e) {
-            problem = e.what();
-        }
-        cairo_surface_destroy(snapshot);
-        if (!problem.empty()) {
-            if (failed)
-                failed(problem);
-        } else if (done) {
-            done(picture);
-        }
-    };
-    FSteps->Begin(FLimits.Snapshot, "drawing the page", failed, std::move(finish),
-                  [this](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-                      webkit_web_view_get_snapshot(FView, WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT,
-                                                   WEBKIT_SNAPSHOT_OPTIONS_NONE, cancellable,
-                                                   callback, data);
-                  });
 }
 
 }  // namespace lum

@@ -49,6 +49,7 @@ class TWebKitWebView final : public IWebView {
 
   private:
     enum class TLoad { Idle, Requested, Loading, Ended };
+    using TPictureDone = std::function<void(const TPageBitmap& picture)>;
 
     void Connect();
     void OnLoadChanged(int event);
@@ -61,6 +62,10 @@ class TWebKitWebView final : public IWebView {
     void EndLoad(bool failed, const std::string& message);
     void StopLoadTimer();
     std::string CurrentUri() const;
+    // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
+    // cut to the picture's height and drawn once more.
+    void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
+    void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
 
     TWebKitLimits FLimits;
     WebKitWebContext* FContext = nullptr;

@@ -100,6 +100,35 @@ TEST_F(Capture, ViewGivenThePictureSizeDrawsTheWholePage) {
     EXPECT_EQ(picture.Pixel(600, 10010), kWhite);
 }
 
+TEST_F(Capture, MeasuringTakesAwayTheBodysBorderAndScrollBars) {
+    // body { margin: 0; border: 10px solid red; overflow: scroll } and a 3000 px block
+    ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cstyle%3Ebody%7Bmargin%3A0%3Bborder%3A10px%20solid"
+                                  "%20%23ff0000%3Boverflow%3Ascroll%7D%3C%2Fstyle%3E%3Cdiv%20style"
+                                  "%3D%22height%3A3000px%22%3E%3C%2Fdiv%3E"))
+                     .Failed);
+    EXPECT_EQ(Measure(), (TSize{1004, 3000}));  // inside the border, as laid out with it
+    const TPageBitmap picture = Picture({1040, 3016});
+    EXPECT_EQ(picture.Pixel(2, 2), kWhite);
+    EXPECT_EQ(picture.Pixel(1020, 400), kWhite);
+    EXPECT_EQ(picture.Pixel(500, 2999), kWhite);
+}
+
+TEST_F(Capture, GiantPageIsCutToThePictureHeight) {
+    // 20000 px red, then 40000 px blue: more than WebKit draws in one piece.
+    ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cstyle%3Ebody%7Bmargin%3A0%7D%3C%2Fstyle%3E"
+                                  "%3Cdiv%20style%3D%22height%3A20000px%3Bbackground%3A%23c80000%22"
+                                  "%3E%3C%2Fdiv%3E%3Cdiv%20style%3D%22height%3A40000px%3B"
+                                  "background%3A%230000c8%22%3E%3C%2Fdiv%3E"))
+                     .Failed);
+    EXPECT_EQ(Measure(), (TSize{1024, 60000}));
+    const TPageBitmap picture = Picture({1040, kBmpMaxSide});
+    ASSERT_EQ(picture.Height(), kBmpMaxSide);
+    EXPECT_EQ(picture.Pixel(500, 100), 0xC80000u);
+    EXPECT_EQ(picture.Pixel(500, 19999), 0xC80000u);
+    EXPECT_EQ(picture.Pixel(500, 20000), 0x0000C8u);
+    EXPECT_EQ(picture.Pixel(500, kBmpMaxSide - 1), 0x0000C8u);
+}
+
 TEST_F(Capture, JapanesePageIsDrawn) {
     ASSERT_FALSE(Load(Page("japanese.html")).Failed);
     const std::optional<TSize> size = Measure();

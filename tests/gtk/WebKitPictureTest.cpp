@@ -54,15 +54,34 @@ TEST(SnapshotPicture, SmallerSnapshotIsPaddedWithWhiteAndLargerOneCut) {
     cairo_surface_destroy(snapshot);
 }
 
-TEST(SnapshotPicture, MissingOrBrokenSnapshotGivesAWhitePicture) {
+TEST(SnapshotPicture, MissingSnapshotGivesAWhitePictureAndABrokenOneFails) {
     TPageBitmap picture;
     PictureFromSnapshot(nullptr, {3, 3}, picture);
     EXPECT_EQ(picture.Pixel(2, 2), 0xFFFFFFu);
     cairo_surface_t* broken = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, -1, -1);
-    PictureFromSnapshot(broken, {3, 3}, picture);
-    EXPECT_EQ(picture.Pixel(0, 0), 0xFFFFFFu);
+    EXPECT_THROW(PictureFromSnapshot(broken, {3, 3}, picture), Exception);
     cairo_surface_destroy(broken);
     EXPECT_THROW(PictureFromSnapshot(nullptr, {-1, 3}, picture), Exception);
+}
+
+TEST(SnapshotPicture, TallestSnapshotKeepsItsLastRow) {
+    cairo_surface_t* snapshot = Snapshot(2, kBmpMaxSide, 0xFFC80000);
+    TPageBitmap picture;
+    PictureFromSnapshot(snapshot, {3, kBmpMaxSide}, picture);
+    cairo_surface_destroy(snapshot);
+    EXPECT_EQ(picture.Pixel(1, kBmpMaxSide - 1), 0xC80000u);
+    EXPECT_EQ(picture.Pixel(2, kBmpMaxSide - 1), 0xFFFFFFu);
+}
+
+TEST(SnapshotPicture, ScaledSnapshotIsDrawnAtLayoutPixels) {
+    // A snapshot of a 2x screen: 4 x 4 device pixels for 2 x 2 layout pixels.
+    cairo_surface_t* snapshot = Snapshot(4, 4, 0xFF00FF00);
+    cairo_surface_set_device_scale(snapshot, 2, 2);
+    TPageBitmap picture;
+    PictureFromSnapshot(snapshot, {3, 3}, picture);
+    cairo_surface_destroy(snapshot);
+    EXPECT_EQ(picture.Pixel(1, 1), 0x00FF00u);
+    EXPECT_EQ(picture.Pixel(2, 2), 0xFFFFFFu);
 }
 
 }  // namespace
