@@ -13,6 +13,7 @@ namespace lum {
 namespace {
 
 constexpr TSize kFirstViewSize{1024, 768};
+constexpr char kStuck[] = "the page stopped answering (a script that never ends?)";
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
     return text && g_ascii_strncasecmp(text, prefix, std::strlen(prefix)) == 0;
@@ -71,6 +72,10 @@ struct TWebKitSignals {
     static void ProcessEnded(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
         static_cast<TWebKitWebView*>(self)->OnProcessEnded();
     }
+    static void ResponsiveChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+        if (!webkit_web_view_get_is_web_process_responsive(view))
+            static_cast<TWebKitWebView*>(self)->OnProcessStuck();
+    }
     // Nothing may wait for a user: dialogs close at once (alert, confirm as
     // "cancel"), logins are refused, permissions denied, nothing is printed,
     // and no file is ever downloaded.
@@ -126,6 +131,8 @@ void TWebKitWebView::Connect() {
     g_signal_connect(FView, "decide-policy", G_CALLBACK(TWebKitSignals::DecidePolicy), this);
     g_signal_connect(FView, "web-process-terminated", G_CALLBACK(TWebKitSignals::ProcessEnded),
                      this);
+    g_signal_connect(FView, "notify::is-web-process-responsive",
+                     G_CALLBACK(TWebKitSignals::ResponsiveChanged), this);
     g_signal_connect(FView, "script-dialog", G_CALLBACK(TWebKitSignals::ScriptDialog), this);
     g_signal_connect(FView, "authenticate", G_CALLBACK(TWebKitSignals::Authenticate), this);
     g_signal_connect(FView, "permission-request", G_CALLBACK(TWebKitSignals::Permission), this);
@@ -157,6 +164,8 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FCancelled = false;
     FFailure.clear();
     FUri = url;
+    FRequested = url;
+    FRestarted = false;
     FLoadTimer =
         g_timeout_add(static_cast<guint>(FLimits.Load.count()), TWebKitSignals::LoadTimeout, this);
     webkit_web_view_load_uri(FView, url.c_str());
@@ -251,8 +260,32 @@ bool TWebKitWebView::OnResponse(void* decision) {
     return true;
 }
 
+void TWebKitWebView::OnProcessStuck() {
+    // WebKit finds out within seconds that a script holds the page process.
+    if ((FLoad != TLoad::Requested && FLoad != TLoad::Loading) || FRestarted)
+        return;
+    if (FCommitted) {
+        // The page being loaded is stuck: it can be neither measured nor drawn.
+        StopLoadTimer();
+        FLoad = TLoad::Ended;
+        webkit_web_view_terminate_web_process(FView);
+        return EndLoad(true, kStuck);
+    }
+    // The page before it is stuck and holds the process, so this one cannot
+    // load: start it once more in a fresh process rather than let it fail at
+    // its time limit.
+    FRestarted = true;
+    FLoad = TLoad::Requested;
+    webkit_web_view_terminate_web_process(FView);
+    // From the loop: WebKit is still inside the notification.
+    FSteps->Post([this] {
+        if (FLoad == TLoad::Requested)
+            webkit_web_view_load_uri(FView, FRequested.c_str());
+    });
+}
+
 void TWebKitWebView::OnProcessEnded() {
-    if (FLoad != TLoad::Requested && FLoad != TLoad::Loading)
+    if ((FLoad != TLoad::Requested && FLoad != TLoad::Loading) || FRestarted)
         return;
     StopLoadTimer();
     EndLoad(true, "the page's process ended (crashed or out of memory)");
@@ -265,8 +298,19 @@ void TWebKitWebView::OnLoadTimeout() {
         !FFailure.empty() ? FFailure
                           : "no answer within " + std::to_string(FLimits.Load.count()) + " ms";
     FLoad = TLoad::Ended;  // the stop's own events are ignored
+    if (EndStuckProcess())
+        return EndLoad(true, kStuck);
     webkit_web_view_stop_loading(FView);
     EndLoad(!shown, shown ? "" : failure);
+}
+
+bool TWebKitWebView::EndStuckProcess() {
+    // WebKit notices within seconds that a page process does not answer; the
+    // next page then gets a fresh one.
+    if (webkit_web_view_get_is_web_process_responsive(FView))
+        return false;
+    webkit_web_view_terminate_web_process(FView);
+    return true;
 }
 
 void TWebKitWebView::EndLoad(bool failed, const std::string& message) {

@@ -57,10 +57,13 @@ class TWebKitWebView final : public IWebView {
     void OnLoadFailed(const std::string& uri, const std::string& message, bool cancelled);
     bool OnResponse(void* decision);
     void OnProcessEnded();
+    void OnProcessStuck();
     void OnLoadTimeout();
     // Ends the current load: the document event fires later from the loop.
     void EndLoad(bool failed, const std::string& message);
     void StopLoadTimer();
+    // Ends the page's process when WebKit finds that it no longer answers.
+    bool EndStuckProcess();
     std::string CurrentUri() const;
     // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
     // cut to the picture's height and drawn once more.
@@ -77,6 +80,8 @@ class TWebKitWebView final : public IWebView {
     bool FCancelled = false;
     std::string FUri;  // of the current load, as the events report it
     std::string FFailure;
+    std::string FRequested;   // the URL of the last Navigate
+    bool FRestarted = false;  // that load was started again in a fresh process
     unsigned FLoadTimer = 0;
 
     friend struct TWebKitSignals;

@@ -134,6 +134,29 @@ TEST_F(Capture, ScriptThatNeverReturnsFailsTheStepsAndTheNextPageLoads) {
     EXPECT_EQ(Measure(), (TSize{1024, 200}));
 }
 
+TEST_F(Capture, PageStuckInAScriptDoesNotHoldTheNextPage) {
+    // WebKit takes about 3 s to find a page process stuck.
+    TWebKitLimits limits = ShortLimits();
+    limits.Load = 6000ms;
+    MakeView(limits);
+    ASSERT_FALSE(Load("about:blank").Failed);
+    // Stuck while loading: nothing asks the page anything, so it ends at its
+    // limit as it stands; measuring it then fails and ends its process.
+    const TLoaded stuck = Load(FServer.Url(
+        "/html?body=%3Cdiv%3Ex%3C%2Fdiv%3E%3Cscript%3Efor(%3B%3B)%7B%7D%3C%2Fscript%3E"));
+    EXPECT_EQ(stuck.Events, 1);
+    EXPECT_FALSE(Measure(true));
+    EXPECT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;
+    // Stuck after loading, and the next page asked for at once.
+    ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cscript%3Eonload%3Dfunction()%7BsetTimeout("
+                                  "function()%7Bfor(%3B%3B)%7B%7D%7D%2C50)%7D%3C%2Fscript%3E"))
+                     .Failed);
+    RunUntil([] { return false; }, 200ms);
+    const TLoaded next = Load(Page("short.html"));
+    EXPECT_FALSE(next.Failed) << next.Message;
+    EXPECT_EQ(Measure(), (TSize{1024, 200}));
+}
+
 TEST_F(Capture, DialogsOfThePageDoNotHoldIt) {
     const TLoaded loaded =
         Load(FServer.Url("/html?body=%3Cscript%3Ealert(1)%3Bconfirm(2)%3Bprompt(3)%3C%2Fscript%3E"
