@@ -32,10 +32,9 @@ std::string RefusedResponse(WebKitResponsePolicyDecision* decision) {
     SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
     const char* disposition =
         headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
-    if (StartsWithNoCase(disposition, "attachment"))
+    if (StartsWithNoCase(disposition, "attachment") ||
+        !webkit_response_policy_decision_is_mime_type_supported(decision))
         return "a download (" + kind + "), not a page";
-    if (!webkit_response_policy_decision_is_mime_type_supported(decision))
-        return "a download (" + kind + "), not a page";  // no kind of page WebKit shows
     return "";
 }
 

@@ -29,7 +29,20 @@ struct TWebKitLimits {
 };
 
 // Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
-// helper processes start with the first page.
+// helper processes start with the first page. What each page comes to:
+// - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
+//   document's URL once it has finished loading;
+// - no answer, a connection or address error, an HTTP status of 400 or more,
+//   a download (an attachment or a kind WebKit does not show): OnDocumentFailed
+//   with the reason; no error page is drawn and nothing is saved;
+// - still loading at the load limit: OnDocumentComplete as it stands if
+//   anything of it has arrived, else OnDocumentFailed;
+// - a page process stuck in a script is ended (the step or load that waits on
+//   it fails); a page held up by the stuck one before it is loaded again in a
+//   fresh process;
+// - dialogs close at once, logins, permissions, new windows, printing and
+//   downloads are refused: nothing waits for a user.
+// A page that loads itself again (a script, a refresh) reports that load too.
 class TWebKitWebView final : public IWebView {
   public:
     explicit TWebKitWebView(const TWebKitLimits& limits = {});
