@@ -141,6 +141,23 @@ TEST_F(Capture, JapanesePageIsDrawn) {
     EXPECT_GT(ink, 2000);  // the heading's glyphs, not empty boxes or nothing
 }
 
+TEST_F(Capture, PageThatSendsItselfOnReportsWhereItEnds) {
+    // A refresh to the short page at once, and a script that goes there on load.
+    for (const char* body :
+         {"%3Cmeta%20http-equiv%3D%22refresh%22%20content%3D%220%3Burl%3D%2Fpages%2Fshort.html%22%"
+          "3E",
+          "%3Cscript%3Eonload%3Dfunction()%7Blocation.href%3D%22%2Fpages%2Fshort.html%22%7D%3C%2F"
+          "script%3E"}) {
+        SCOPED_TRACE(body);
+        Load(FServer.Url(std::string("/html?body=") + body));
+        RunUntil([this] { return FLoaded.Url == Page("short.html"); }, 10s);
+        EXPECT_FALSE(FLoaded.Failed) << FLoaded.Message;
+        EXPECT_EQ(FLoaded.Url, Page("short.html"));
+        EXPECT_LE(FLoaded.Events, 2);
+        EXPECT_EQ(Measure(), (TSize{1024, 200}));
+    }
+}
+
 TEST_F(Capture, WidePageMeasuresBeyondTheView) {
     ASSERT_FALSE(
         Load(FServer.Url(
