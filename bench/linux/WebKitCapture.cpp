@@ -133,6 +133,12 @@ struct TRun {
     bool Resize = false;
     bool Memory = false;
     TMemory Peak;
+    // Keeps the larger of the peak and now.
+    void Sample() {
+        const TMemory now = SampleMemory();
+        if (now.Total() > Peak.Total())
+            Peak = now;
+    }
     TClock::time_point Start;
     lum::TWebKitWebView* View = nullptr;
 };
@@ -163,6 +169,8 @@ void Capture(TRun& run, const std::string& url) {
             run.View->TakePicture(
                 size,
                 [&run, url](const lum::TPageBitmap& picture) {
+                    if (run.Memory)
+                        run.Sample();  // with the picture in memory
                     const std::string path =
                         run.Out + "/capture" + std::to_string(run.Saved++) + ".bmp";
                     if (!SavePicture(picture, path))
@@ -222,10 +230,7 @@ int main(int argc, char** argv) {
         sampler = g_timeout_add(
             20,
             [](gpointer data) -> gboolean {
-                auto& peak = static_cast<TRun*>(data)->Peak;
-                const TMemory now = SampleMemory();
-                if (now.Total() > peak.Total())
-                    peak = now;
+                static_cast<TRun*>(data)->Sample();
                 return G_SOURCE_CONTINUE;
             },
             &run);
