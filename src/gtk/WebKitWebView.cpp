@@ -167,7 +167,11 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FRestarted = false;
     FLoadTimer =
         g_timeout_add(static_cast<guint>(FLimits.Load.count()), TWebKitSignals::LoadTimeout, this);
-    webkit_web_view_load_uri(FView, url.c_str());
+    // An address with an anchor may name the document already shown: WebKit
+    // then only scrolls, loads nothing and reports nothing. Such an address
+    // goes by way of a blank page (unreported), so that it is loaded anew.
+    FDetour = url.find('#') != std::string::npos;
+    webkit_web_view_load_uri(FView, FDetour ? "about:blank" : url.c_str());
 }
 
 void TWebKitWebView::SetViewSize(const TSize& size) {
@@ -229,6 +233,12 @@ void TWebKitWebView::OnLoadFinished() {
         FLoad = TLoad::Requested;
         return;
     }
+    if (FDetour) {
+        FDetour = false;
+        FLoad = TLoad::Requested;
+        webkit_web_view_load_uri(FView, FRequested.c_str());
+        return;
+    }
     StopLoadTimer();
     EndLoad(!FFailure.empty(), FFailure);
 }
@@ -274,6 +284,7 @@ void TWebKitWebView::OnProcessStuck() {
     // load: start it once more in a fresh process rather than let it fail at
     // its time limit.
     FRestarted = true;
+    FDetour = false;
     FLoad = TLoad::Requested;
     webkit_web_view_terminate_web_process(FView);
     // From the loop: WebKit is still inside the notification.

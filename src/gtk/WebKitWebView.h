@@ -95,6 +95,7 @@ class TWebKitWebView final : public IWebView {
     std::string FFailure;
     std::string FRequested;   // the URL of the last Navigate
     bool FRestarted = false;  // that load was started again in a fresh process
+    bool FDetour = false;     // loading the blank page before it
     unsigned FLoadTimer = 0;
 
     friend struct TWebKitSignals;

@@ -158,6 +158,17 @@ TEST_F(Capture, PageThatSendsItselfOnReportsWhereItEnds) {
     }
 }
 
+TEST_F(Capture, SamePageAgainOrAtAnAnchorCompletes) {
+    MakeView(TWebKitLimits{5000ms, 5000ms, 5000ms});
+    for (const std::string& url : {Page("tall.html"), Page("tall.html"), Page("tall.html#b"),
+                                   Page("tall.html#b"), Page("tall.html#c"), Page("tall.html")}) {
+        SCOPED_TRACE(url);
+        const TLoaded loaded = Load(url);
+        EXPECT_FALSE(loaded.Failed) << loaded.Message;
+        EXPECT_EQ(loaded.Events, 1);
+    }
+}
+
 TEST_F(Capture, WidePageMeasuresBeyondTheView) {
     ASSERT_FALSE(
         Load(FServer.Url(
