@@ -157,7 +157,6 @@ TWebKitWebView::~TWebKitWebView() {
 void TWebKitWebView::Navigate(const std::string& url) {
     // Events of the load this one replaces arrive before it starts and are
     // ignored while it is only requested.
-    StopLoadTimer();
     FLoad = TLoad::Requested;
     FCommitted = false;
     FCancelled = false;
@@ -165,8 +164,7 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FUri = url;
     FRequested = url;
     FRestarted = false;
-    FLoadTimer =
-        g_timeout_add(static_cast<guint>(FLimits.Load.count()), TWebKitSignals::LoadTimeout, this);
+    StartLoadTimer();
     // An address with an anchor may name the document already shown: WebKit
     // then only scrolls, loads nothing and reports nothing. Such an address
     // goes by way of a blank page (unreported), so that it is loaded anew.
@@ -198,11 +196,8 @@ void TWebKitWebView::OnLoadChanged(int event) {
         case WEBKIT_LOAD_STARTED:
             // A load the page starts itself (a script, a refresh) gets its own
             // time limit; one we asked for has it already.
-            if (FLoad != TLoad::Requested) {
-                StopLoadTimer();
-                FLoadTimer = g_timeout_add(static_cast<guint>(FLimits.Load.count()),
-                                           TWebKitSignals::LoadTimeout, this);
-            }
+            if (FLoad != TLoad::Requested)
+                StartLoadTimer();
             FLoad = TLoad::Loading;
             FCommitted = false;
             FCancelled = false;
@@ -286,6 +281,7 @@ void TWebKitWebView::OnProcessStuck() {
     FRestarted = true;
     FDetour = false;
     FLoad = TLoad::Requested;
+    StartLoadTimer();  // the fresh process gets the whole time
     webkit_web_view_terminate_web_process(FView);
     // From the loop: WebKit is still inside the notification.
     FSteps->Post([this] {
@@ -338,6 +334,12 @@ void TWebKitWebView::EndLoad(bool failed, const std::string& message) {
                 handler(url);
         }
     });
+}
+
+void TWebKitWebView::StartLoadTimer() {
+    StopLoadTimer();
+    FLoadTimer =
+        g_timeout_add(static_cast<guint>(FLimits.Load.count()), TWebKitSignals::LoadTimeout, this);
 }
 
 void TWebKitWebView::StopLoadTimer() {

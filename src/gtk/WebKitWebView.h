@@ -74,6 +74,7 @@ class TWebKitWebView final : public IWebView {
     void OnLoadTimeout();
     // Ends the current load: the document event fires later from the loop.
     void EndLoad(bool failed, const std::string& message);
+    void StartLoadTimer();
     void StopLoadTimer();
     // Ends the page's process when WebKit finds that it no longer answers.
     bool EndStuckProcess();
