@@ -188,11 +188,8 @@ void Capture(TRun& run, const std::string& url) {
         [&run, url](const std::string& m) { Fail(run, url, m); });
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    gtk_init(&argc, &argv);
-    TRun run;
+// Reads the options; the URLs, repeat times, go to run.
+void ReadArguments(int argc, char** argv, TRun& run) {
     int repeat = 1;
     std::vector<std::string> urls;
     for (int i = 1; i < argc; ++i) {
@@ -209,10 +206,9 @@ int main(int argc, char** argv) {
     }
     for (int r = 0; r < repeat; ++r)
         run.Urls.insert(run.Urls.end(), urls.begin(), urls.end());
-    if (run.Memory)
-        PrintMemory("before the view is made", SampleMemory());
-    auto owned = std::make_unique<lum::TWebKitWebView>();
-    lum::TWebKitWebView& view = *owned;
+}
+
+void Connect(lum::TWebKitWebView& view, TRun& run) {
     run.View = &view;
     view.OnDocumentComplete = [&run](const std::string& url) {
         if (url != "about:blank")
@@ -225,28 +221,44 @@ int main(int argc, char** argv) {
     view.OnDocumentFailed = [&run](const std::string& url, const std::string& m) {
         Fail(run, url, m);
     };
-    guint sampler = 0;
+}
+
+// Destroys the view and waits (5 s at most) for its helper processes to end.
+void ReleaseView(std::unique_ptr<lum::TWebKitWebView>& view) {
+    view.reset();
+    const auto end = TClock::now() + std::chrono::seconds(5);
+    while (SampleMemory().Children > 0 && TClock::now() < end) {
+        if (!g_main_context_iteration(nullptr, FALSE))
+            g_usleep(10000);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    gtk_init(&argc, &argv);
+    TRun run;
+    ReadArguments(argc, argv, run);
     if (run.Memory)
-        sampler = g_timeout_add(
-            20,
-            [](gpointer data) -> gboolean {
-                static_cast<TRun*>(data)->Sample();
-                return G_SOURCE_CONTINUE;
-            },
-            &run);
+        PrintMemory("before the view is made", SampleMemory());
+    auto view = std::make_unique<lum::TWebKitWebView>();
+    Connect(*view, run);
+    const guint sampler = !run.Memory ? 0
+                                      : g_timeout_add(
+                                            20,
+                                            [](gpointer data) -> gboolean {
+                                                static_cast<TRun*>(data)->Sample();
+                                                return G_SOURCE_CONTINUE;
+                                            },
+                                            &run);
     run.Start = TClock::now();
-    view.Navigate("about:blank");
+    view->Navigate("about:blank");
     while (!run.Done)
         g_main_context_iteration(nullptr, TRUE);
     if (run.Memory) {
         g_source_remove(sampler);
         PrintMemory("peak while capturing", run.Peak);
-        owned.reset();
-        const auto end = TClock::now() + std::chrono::seconds(5);
-        while (SampleMemory().Children > 0 && TClock::now() < end) {
-            if (!g_main_context_iteration(nullptr, FALSE))
-                g_usleep(10000);
-        }
+        ReleaseView(view);
         PrintMemory("after the view is destroyed", SampleMemory());
     }
     return run.Failed ? 1 : 0;

@@ -11,34 +11,46 @@
 
 namespace lum {
 
+namespace {
+
+// Measures the body (or, in a document without one, the root element), then
+// takes the body's scroll bars and border away and lays the page out again.
+// Answers "<width> <height>", or "" when there is no document at all.
+constexpr char kMeasureScript[] =
+    "(function () {"
+    "  var e = document.body || document.documentElement;"
+    "  if (!e) return '';"
+    "  var size = e.scrollWidth + ' ' + e.scrollHeight;"
+    "  if (document.body) {"
+    "    document.body.style.overflow = 'hidden';"
+    "    document.body.style.border = '0';"
+    "    void document.body.offsetHeight;"
+    "  }"
+    "  return size;"
+    "})()";
+
+// The text a script answered with, and the error's message if it failed.
+std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why) {
+    GError* error = nullptr;
+    JSCValue* value =
+        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    why = error ? error->message : "";
+    g_clear_error(&error);
+    if (!value)
+        return "";
+    gchar* raw = jsc_value_to_string(value);
+    const std::string text = raw ? raw : "";
+    g_free(raw);
+    g_object_unref(value);
+    return text;
+}
+
+}  // namespace
+
 void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) {
-    // Run in a world of its own, so that the page's scripts cannot change
-    // what it calls; the document it sees and changes is the page's.
-    static const char kScript[] =
-        "(function () {"
-        "  var e = document.body || document.documentElement;"
-        "  if (!e) return '';"
-        "  var size = e.scrollWidth + ' ' + e.scrollHeight;"
-        "  if (document.body) {"
-        "    document.body.style.overflow = 'hidden';"
-        "    document.body.style.border = '0';"
-        "    void document.body.offsetHeight;"  // lays the page out now
-        "  }"
-        "  return size;"
-        "})()";
     auto finish = [done = std::move(done), failed](GObject* source, GAsyncResult* result) {
-        GError* error = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        std::string text;
-        if (value) {
-            gchar* raw = jsc_value_to_string(value);
-            text = raw ? raw : "";
-            g_free(raw);
-            g_object_unref(value);
-        }
-        const std::string why = error ? error->message : "";
-        g_clear_error(&error);
+        std::string why;
+        const std::string text = ScriptAnswer(source, result, why);
         TSize size;
         char rest = 0;
         if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
@@ -49,11 +61,23 @@ void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TSt
             failed(!why.empty() ? "measuring the page failed: " + why : "the page has no document");
         }
     };
-    FSteps->Begin(FLimits.Script, "measuring the page", failed, std::move(finish),
-                  [this](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-                      webkit_web_view_evaluate_javascript(FView, kScript, -1, "lumenary", nullptr,
-                                                          cancellable, callback, data);
-                  });
+    RunScript(kMeasureScript, FLimits.Script, "measuring the page", std::move(failed),
+              std::move(finish));
+}
+
+void TWebKitWebView::RunScript(const std::string& script,
+                               std::chrono::milliseconds limit,
+                               const std::string& what,
+                               TStepFailed failed,
+                               std::function<void(GObject*, GAsyncResult*)> finish) {
+    // In a world of its own, so that the page's scripts cannot change what it
+    // calls; the document it sees and changes is the page's.
+    FSteps->Begin(
+        limit, what, std::move(failed), std::move(finish),
+        [this, script](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, "lumenary", nullptr,
+                                                cancellable, callback, data);
+        });
 }
 
 void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFailed failed) {
@@ -119,13 +143,8 @@ void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepF
         "})()";
     auto finish = [this, size, done = std::move(done), failed](GObject* source,
                                                                GAsyncResult* result) {
-        GError* error = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        if (value)
-            g_object_unref(value);
-        const std::string why = error ? error->message : "";
-        g_clear_error(&error);
+        std::string why;
+        ScriptAnswer(source, result, why);
         if (!why.empty()) {
             if (failed)
                 failed("drawing the page failed: " + why);
@@ -133,12 +152,7 @@ void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepF
         }
         Snapshot(size, done, failed, true);
     };
-    FSteps->Begin(
-        FLimits.Script, "cutting the page", failed, std::move(finish),
-        [this, script](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-            webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, "lumenary", nullptr,
-                                                cancellable, callback, data);
-        });
+    RunScript(script, FLimits.Script, "cutting the page", failed, std::move(finish));
 }
 
 }  // namespace lum

@@ -13,6 +13,8 @@
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _GObject GObject;
+typedef struct _GAsyncResult GAsyncResult;
 
 namespace lum {
 
@@ -85,6 +87,12 @@ class TWebKitWebView final : public IWebView {
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
     void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
+    // Runs a script of ours in the page within limit; finish reads the answer.
+    void RunScript(const std::string& script,
+                   std::chrono::milliseconds limit,
+                   const std::string& what,
+                   TStepFailed failed,
+                   std::function<void(GObject*, GAsyncResult*)> finish);
 
     TWebKitLimits FLimits;
     WebKitWebContext* FContext = nullptr;
