@@ -67,13 +67,17 @@ for i in "${!pages[@]}"; do
 done
 
 printf 'Capture time per page, median of %s runs (ms)\n' "$runs"
-printf '%-12s %12s %12s %8s\n' page lumenary chromium ratio
+printf '%-12s %14s %12s %8s %16s\n' page "lumenary (file)" chromium ratio "lumenary (memory)"
+# ours URL COLUMN: median of that column of the capture tool's lines for URL.
+ours() { awk -F'\t' -v u="$1" -v c="$2" '$1 == u {print $c}' "$work/ours.tsv" | median; }
 for i in "${!pages[@]}"; do
-    ours=$(awk -F'\t' -v u="$base/${pages[$i]}" '$1 == u {print $2}' "$work/ours.tsv" | median)
+    ours=$(ours "$base/${pages[$i]}" 2)
+    inMemory=$(ours "$base/${pages[$i]}" 4)
     theirs=$(median <"$work/chromium.$i")
-    printf '%-12s %12.1f %12.1f %8.3f\n' "${pages[$i]}" "$ours" "$theirs" \
-        "$(awk -v a="$ours" -v b="$theirs" 'BEGIN {print a / b}')"
+    printf '%-12s %14.1f %12.1f %8.3f %16.1f\n' "${pages[$i]}" "$ours" "$theirs" \
+        "$(awk -v a="$ours" -v b="$theirs" 'BEGIN {print a / b}')" "$inMemory"
 done
+printf '(file: from Navigate to the BMP file written; memory: to the picture in memory)\n'
 printf 'lumenary: helper processes started by the first page of a pass ("about:blank") in %s ms;\n' \
     "$blank"
 printf '          the whole run (start, %s pages, end) took %s ms\n' "$((runs * ${#pages[@]}))" \

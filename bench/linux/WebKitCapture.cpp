@@ -2,7 +2,8 @@
 // off-screen web view: "about:blank" first, then each URL loaded at the view
 // size, measured, drawn at its scroll size plus a 16 px margin and saved as a
 // 32-bit BMP file. Prints one line per capture: URL, milliseconds from
-// navigation to the saved file, picture size. Exits 1 when a page fails.
+// navigation to the saved file, picture size, milliseconds to the picture in
+// memory. Exits 1 when a page fails.
 //
 // With --resize the view takes the picture's size before drawing (and the
 // first size again before the next page). With --memory it samples the
@@ -143,6 +144,10 @@ struct TRun {
     lum::TWebKitWebView* View = nullptr;
 };
 
+double MsSince(TClock::time_point start) {
+    return std::chrono::duration<double, std::milli>(TClock::now() - start).count();
+}
+
 void NextPage(TRun& run) {
     if (run.Next == run.Urls.size()) {
         run.Done = true;
@@ -169,17 +174,15 @@ void Capture(TRun& run, const std::string& url) {
             run.View->TakePicture(
                 size,
                 [&run, url](const lum::TPageBitmap& picture) {
+                    const double inHand = MsSince(run.Start);
                     if (run.Memory)
                         run.Sample();  // with the picture in memory
                     const std::string path =
                         run.Out + "/capture" + std::to_string(run.Saved++) + ".bmp";
                     if (!SavePicture(picture, path))
                         return Fail(run, url, "cannot write " + path);
-                    const double ms =
-                        std::chrono::duration<double, std::milli>(TClock::now() - run.Start)
-                            .count();
-                    std::printf("%s\t%.1f\t%dx%d\n", url.c_str(), ms, picture.Width(),
-                                picture.Height());
+                    std::printf("%s\t%.1f\t%dx%d\t%.1f\n", url.c_str(), MsSince(run.Start),
+                                picture.Width(), picture.Height(), inHand);
                     std::fflush(stdout);
                     NextPage(run);
                 },
@@ -214,8 +217,7 @@ void Connect(lum::TWebKitWebView& view, TRun& run) {
         if (url != "about:blank")
             return Capture(run, url);
         // The helper processes start with the first page of a pass.
-        const auto ms = std::chrono::duration<double, std::milli>(TClock::now() - run.Start);
-        std::printf("about:blank\t%.1f\t-\n", ms.count());
+        std::printf("about:blank\t%.1f\t-\t-\n", MsSince(run.Start));
         NextPage(run);
     };
     view.OnDocumentFailed = [&run](const std::string& url, const std::string& m) {
