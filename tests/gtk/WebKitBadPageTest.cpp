@@ -196,7 +196,7 @@ TEST_F(Capture, DestroyingTheViewCallsNothingMore) {
     EXPECT_EQ(FLoaded.Events, 0);
 }
 
-TEST_F(Capture, ViewCanBeDestroyedByItsOwnEvent) {
+TEST_F(Capture, ViewCanBeDestroyedFromItsOwnEventsAndSteps) {
     MakeView();
     bool destroyed = false;
     FView->OnDocumentComplete = [&](const std::string&) {
@@ -204,6 +204,22 @@ TEST_F(Capture, ViewCanBeDestroyedByItsOwnEvent) {
         destroyed = true;
     };
     FView->Navigate(Page("short.html"));
+    EXPECT_TRUE(RunUntil([&] { return destroyed; }, 30s));
+    RunUntil([] { return false; }, 300ms);
+    // As at the end of a pass: the last picture's continuation ends the view.
+    destroyed = false;
+    ASSERT_FALSE(Load(Page("tall.html")).Failed);
+    FView->MeasurePage(
+        [&](TSize size) {
+            FView->TakePicture(
+                {size.Width + 16, size.Height + 16},
+                [&](const TPageBitmap&) {
+                    FView.reset();
+                    destroyed = true;
+                },
+                [&](const std::string& message) { ADD_FAILURE() << message; });
+        },
+        [&](const std::string& message) { ADD_FAILURE() << message; });
     EXPECT_TRUE(RunUntil([&] { return destroyed; }, 30s));
     RunUntil([] { return false; }, 300ms);
 }
