@@ -1,0 +1,356 @@
+#include "gtk/WebKitWebView.h"
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstring>
+#include <utility>
+
+#include "gtk/WebKitSteps.h"
+
+namespace lum {
+
+namespace {
+
+constexpr TSize kFirstViewSize{1024, 768};
+constexpr char kStuck[] = "the page stopped answering (a script that never ends?)";
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    return text && g_ascii_strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Why a response cannot become a picture, or "" when it can: an error status,
+// or a download (an attachment, or content that WebKit cannot show, which a
+// browser would save). Images, text and the other kinds WebKit shows can.
+std::string RefusedResponse(WebKitResponsePolicyDecision* decision) {
+    WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+    const guint status = webkit_uri_response_get_status_code(response);
+    if (status >= 400)
+        return "the server answered with HTTP status " + std::to_string(status);
+    const char* mime = webkit_uri_response_get_mime_type(response);
+    const std::string kind = mime ? mime : "unknown content";
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    const char* disposition =
+        headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+    if (StartsWithNoCase(disposition, "attachment") ||
+        !webkit_response_policy_decision_is_mime_type_supported(decision))
+        return "a download (" + kind + "), not a page";
+    return "";
+}
+
+}  // namespace
+
+// The GObject signal handlers, each passing on to the view.
+struct TWebKitSignals {
+    static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+        static_cast<TWebKitWebView*>(self)->OnLoadChanged(event);
+    }
+    static gboolean LoadFailed(WebKitWebView*,
+                               WebKitLoadEvent,
+                               gchar* uri,
+                               GError* error,
+                               gpointer self) {
+        const bool cancelled =
+            g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+        static_cast<TWebKitWebView*>(self)->OnLoadFailed(uri ? uri : "",
+                                                         error ? error->message : "", cancelled);
+        return TRUE;  // no error page: a failed page is not captured
+    }
+    static gboolean DecidePolicy(WebKitWebView*,
+                                 WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type,
+                                 gpointer self) {
+        if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+        if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+            return FALSE;
+        return static_cast<TWebKitWebView*>(self)->OnResponse(decision);
+    }
+    static void ProcessEnded(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+        static_cast<TWebKitWebView*>(self)->OnProcessEnded();
+    }
+    static void ResponsiveChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+        if (!webkit_web_view_get_is_web_process_responsive(view))
+            static_cast<TWebKitWebView*>(self)->OnProcessStuck();
+    }
+    // Nothing may wait for a user: dialogs close at once (alert, confirm as
+    // "cancel"), logins are refused, permissions denied, nothing is printed,
+    // and no file is ever downloaded.
+    static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
+    static gboolean Authenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) {
+        webkit_authentication_request_cancel(request);
+        return TRUE;
+    }
+    static gboolean Permission(WebKitWebView*, WebKitPermissionRequest* request, gpointer) {
+        webkit_permission_request_deny(request);
+        return TRUE;
+    }
+    static gboolean Swallow(WebKitWebView*, gpointer, gpointer) { return TRUE; }
+    static void DownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+        webkit_download_cancel(download);
+    }
+    static gboolean LoadTimeout(gpointer self) {
+        static_cast<TWebKitWebView*>(self)->OnLoadTimeout();
+        return G_SOURCE_REMOVE;
+    }
+};
+
+TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
+    : FLimits(limits), FSteps(std::make_unique<TWebKitSteps>()) {
+    if (!gdk_display_get_default())
+        throw Exception("the web view needs a display (GTK is not initialised)");
+    // Nothing of a pass outlives it: no disk cache, cookies or storage.
+    FContext = webkit_web_context_new_ephemeral();
+    webkit_web_context_set_cache_model(FContext, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+    WebKitSettings* settings = webkit_settings_new();
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    webkit_settings_set_enable_webaudio(settings, FALSE);
+    webkit_settings_set_media_playback_requires_user_gesture(settings, TRUE);
+    webkit_settings_set_enable_page_cache(settings, FALSE);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    FView = WEBKIT_WEB_VIEW(
+        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", FContext, "settings", settings, nullptr));
+    g_object_unref(settings);
+    FWindow = gtk_offscreen_window_new();
+    gtk_container_add(GTK_CONTAINER(FWindow), GTK_WIDGET(FView));
+    SetViewSize(kFirstViewSize);
+    gtk_widget_show_all(FWindow);
+    Connect();
+    // A page process that lets a step run out of time is stuck (a script
+    // that never returns): end it, so that the next page gets a fresh one.
+    FSteps->SetOnTimeout([this] { webkit_web_view_terminate_web_process(FView); });
+}
+
+void TWebKitWebView::Connect() {
+    g_signal_connect(FView, "load-changed", G_CALLBACK(TWebKitSignals::LoadChanged), this);
+    g_signal_connect(FView, "load-failed", G_CALLBACK(TWebKitSignals::LoadFailed), this);
+    g_signal_connect(FView, "decide-policy", G_CALLBACK(TWebKitSignals::DecidePolicy), this);
+    g_signal_connect(FView, "web-process-terminated", G_CALLBACK(TWebKitSignals::ProcessEnded),
+                     this);
+    g_signal_connect(FView, "notify::is-web-process-responsive",
+                     G_CALLBACK(TWebKitSignals::ResponsiveChanged), this);
+    g_signal_connect(FView, "script-dialog", G_CALLBACK(TWebKitSignals::ScriptDialog), this);
+    g_signal_connect(FView, "authenticate", G_CALLBACK(TWebKitSignals::Authenticate), this);
+    g_signal_connect(FView, "permission-request", G_CALLBACK(TWebKitSignals::Permission), this);
+    g_signal_connect(FView, "print", G_CALLBACK(TWebKitSignals::Swallow), this);
+    g_signal_connect(FView, "run-file-chooser", G_CALLBACK(TWebKitSignals::Swallow), this);
+    g_signal_connect(FView, "show-notification", G_CALLBACK(TWebKitSignals::Swallow), this);
+    g_signal_connect(FContext, "download-started", G_CALLBACK(TWebKitSignals::DownloadStarted),
+                     this);
+}
+
+TWebKitWebView::~TWebKitWebView() {
+    // Pending steps and document events are dropped uncalled.
+    FSteps.reset();
+    StopLoadTimer();
+    g_signal_handlers_disconnect_by_data(FView, this);
+    g_signal_handlers_disconnect_by_data(FContext, this);
+    // The window holds the only reference to the view; with the view and the
+    // context gone, WebKit ends the page's and the network's processes.
+    gtk_widget_destroy(FWindow);
+    g_object_unref(FContext);
+}
+
+void TWebKitWebView::Navigate(const std::string& url) {
+    // Events of the load this one replaces arrive before it starts and are
+    // ignored while it is only requested.
+    FLoad = TLoad::Requested;
+    FCommitted = false;
+    FCancelled = false;
+    FFailure.clear();
+    FUri = url;
+    FRequested = url;
+    FRestarted = false;
+    StartLoadTimer();
+    // An address with an anchor may name the document already shown: WebKit
+    // then only scrolls, loads nothing and reports nothing. Such an address
+    // goes by way of a blank page (unreported), so that it is loaded anew.
+    FDetour = url.find('#') != std::string::npos;
+    webkit_web_view_load_uri(FView, FDetour ? "about:blank" : url.c_str());
+}
+
+void TWebKitWebView::SetViewSize(const TSize& size) {
+    if (size.Width <= 0 || size.Height <= 0 || size.Width > kBmpMaxSide ||
+        size.Height > kBmpMaxSide)
+        throw Exception("the web view cannot have the size " + std::to_string(size.Width) + " x " +
+                        std::to_string(size.Height));
+    gtk_widget_set_size_request(GTK_WIDGET(FView), size.Width, size.Height);
+    gtk_window_resize(GTK_WINDOW(FWindow), size.Width, size.Height);
+    // Lay the widgets out now rather than at the next frame, so that WebKit
+    // sends the page its new size before any later request (a load, a
+    // picture), which the page then sees at that size.
+    if (gtk_widget_get_visible(FWindow))
+        gtk_container_check_resize(GTK_CONTAINER(FWindow));
+}
+
+TSize TWebKitWebView::ViewSize() const {
+    return {gtk_widget_get_allocated_width(GTK_WIDGET(FView)),
+            gtk_widget_get_allocated_height(GTK_WIDGET(FView))};
+}
+
+void TWebKitWebView::OnLoadChanged(int event) {
+    switch (event) {
+        case WEBKIT_LOAD_STARTED:
+            // A load the page starts itself (a script, a refresh) gets its own
+            // time limit; one we asked for has it already.
+            if (FLoad != TLoad::Requested)
+                StartLoadTimer();
+            FLoad = TLoad::Loading;
+            FCommitted = false;
+            FCancelled = false;
+            FFailure.clear();
+            FUri = CurrentUri();
+            break;
+        case WEBKIT_LOAD_REDIRECTED:
+            FUri = CurrentUri();
+            break;
+        case WEBKIT_LOAD_COMMITTED:
+            if (FLoad == TLoad::Loading) {
+                FCommitted = true;
+                FUri = CurrentUri();
+            }
+            break;
+        case WEBKIT_LOAD_FINISHED:
+            OnLoadFinished();
+            break;
+    }
+}
+
+void TWebKitWebView::OnLoadFinished() {
+    if (FLoad != TLoad::Loading)
+        return;
+    if (FCancelled && !FCommitted) {
+        // Stopped before it showed anything, by the page or by a load that
+        // replaces it: the time limit still ends it if nothing follows.
+        FLoad = TLoad::Requested;
+        return;
+    }
+    if (FDetour) {
+        FDetour = false;
+        FLoad = TLoad::Requested;
+        webkit_web_view_load_uri(FView, FRequested.c_str());
+        return;
+    }
+    StopLoadTimer();
+    EndLoad(!FFailure.empty(), FFailure);
+}
+
+void TWebKitWebView::OnLoadFailed(const std::string& uri,
+                                  const std::string& message,
+                                  bool cancelled) {
+    if (FLoad != TLoad::Loading)
+        return;
+    if (!uri.empty())
+        FUri = uri;
+    if (cancelled)
+        FCancelled = true;
+    else if (FFailure.empty())
+        FFailure = message.empty() ? "the page could not be loaded" : message;
+}
+
+bool TWebKitWebView::OnResponse(void* decision) {
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (FLoad != TLoad::Loading ||
+        !webkit_response_policy_decision_is_main_frame_main_resource(response))
+        return false;
+    const std::string refused = RefusedResponse(response);
+    if (refused.empty())
+        return false;  // WebKit shows it
+    FFailure = refused;
+    webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+    return true;
+}
+
+void TWebKitWebView::OnProcessStuck() {
+    // WebKit finds out within seconds that a script holds the page process.
+    if ((FLoad != TLoad::Requested && FLoad != TLoad::Loading) || FRestarted)
+        return;
+    if (FCommitted) {
+        // The page being loaded is stuck: it can be neither measured nor drawn.
+        StopLoadTimer();
+        FLoad = TLoad::Ended;
+        webkit_web_view_terminate_web_process(FView);
+        return EndLoad(true, kStuck);
+    }
+    // The page before it is stuck and holds the process, so this one cannot
+    // load: start it once more in a fresh process rather than let it fail at
+    // its time limit.
+    FRestarted = true;
+    FDetour = false;
+    FLoad = TLoad::Requested;
+    StartLoadTimer();  // the fresh process gets the whole time
+    webkit_web_view_terminate_web_process(FView);
+    // From the loop: WebKit is still inside the notification.
+    FSteps->Post([this] {
+        if (FLoad == TLoad::Requested)
+            webkit_web_view_load_uri(FView, FRequested.c_str());
+    });
+}
+
+void TWebKitWebView::OnProcessEnded() {
+    if ((FLoad != TLoad::Requested && FLoad != TLoad::Loading) || FRestarted)
+        return;
+    StopLoadTimer();
+    EndLoad(true, "the page's process ended (crashed or out of memory)");
+}
+
+void TWebKitWebView::OnLoadTimeout() {
+    FLoadTimer = 0;
+    const bool shown = FLoad == TLoad::Loading && FCommitted && FFailure.empty();
+    const std::string failure =
+        !FFailure.empty() ? FFailure
+                          : "no answer within " + std::to_string(FLimits.Load.count()) + " ms";
+    FLoad = TLoad::Ended;  // the stop's own events are ignored
+    if (EndStuckProcess())
+        return EndLoad(true, kStuck);
+    webkit_web_view_stop_loading(FView);
+    EndLoad(!shown, shown ? "" : failure);
+}
+
+bool TWebKitWebView::EndStuckProcess() {
+    // WebKit notices within seconds that a page process does not answer; the
+    // next page then gets a fresh one.
+    if (webkit_web_view_get_is_web_process_responsive(FView))
+        return false;
+    webkit_web_view_terminate_web_process(FView);
+    return true;
+}
+
+void TWebKitWebView::EndLoad(bool failed, const std::string& message) {
+    FLoad = TLoad::Ended;
+    const std::string url = FUri;
+    FSteps->Post([this, failed, url, message] {
+        // Copies: the handler may destroy the view.
+        if (failed) {
+            auto handler = OnDocumentFailed;
+            if (handler)
+                handler(url, message);
+        } else {
+            auto handler = OnDocumentComplete;
+            if (handler)
+                handler(url);
+        }
+    });
+}
+
+void TWebKitWebView::StartLoadTimer() {
+    StopLoadTimer();
+    FLoadTimer =
+        g_timeout_add(static_cast<guint>(FLimits.Load.count()), TWebKitSignals::LoadTimeout, this);
+}
+
+void TWebKitWebView::StopLoadTimer() {
+    if (FLoadTimer)
+        g_source_remove(FLoadTimer);
+    FLoadTimer = 0;
+}
+
+std::string TWebKitWebView::CurrentUri() const {
+    const char* uri = webkit_web_view_get_uri(FView);
+    return uri ? uri : FUri;
+}
+
+}  // namespace lum

@@ -1,0 +1,115 @@
+// The web view of the page capture on Linux: one off-screen WebKitGTK view in
+// an ephemeral session, whose every step ends within a time limit. A page that
+// cannot be shown fails (OnDocumentFailed); one that never finishes loading is
+// taken as it stands. Destroying the view ends its helper processes.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/WebView.h"
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _GObject GObject;
+typedef struct _GAsyncResult GAsyncResult;
+
+namespace lum {
+
+class TWebKitSteps;
+
+struct TWebKitLimits {
+    // A page still loading after this is taken as it stands; one that has not
+    // answered at all by then fails.
+    std::chrono::milliseconds Load{20000};
+    // Measuring the page (a script in the page's process).
+    std::chrono::milliseconds Script{5000};
+    // Drawing the whole page into a picture.
+    std::chrono::milliseconds Snapshot{20000};
+};
+
+// Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
+// helper processes start with the first page. What each page comes to:
+// - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
+//   document's URL once it has finished loading;
+// - no answer, a connection or address error, an HTTP status of 400 or more,
+//   a download (an attachment or a kind WebKit does not show): OnDocumentFailed
+//   with the reason; no error page is drawn and nothing is saved;
+// - still loading at the load limit: OnDocumentComplete as it stands if
+//   anything of it has arrived, else OnDocumentFailed;
+// - a page process stuck in a script is ended (the step or load that waits on
+//   it fails); a page held up by the stuck one before it is loaded again in a
+//   fresh process;
+// - dialogs close at once, logins, permissions, new windows, printing and
+//   downloads are refused: nothing waits for a user.
+// A page that loads itself again (a script, a refresh) reports that load too.
+// Navigate while a load is still pending may, when WebKit swaps page
+// processes, end as the blank page or at the load limit: one event either way.
+class TWebKitWebView final : public IWebView {
+  public:
+    explicit TWebKitWebView(const TWebKitLimits& limits = {});
+    ~TWebKitWebView() override;
+    TWebKitWebView(const TWebKitWebView&) = delete;
+    TWebKitWebView& operator=(const TWebKitWebView&) = delete;
+
+    void Navigate(const std::string& url) override;
+    void SetViewSize(const TSize& size) override;
+    void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
+    void TakePicture(const TSize& size,
+                     std::function<void(const TPageBitmap& picture)> done,
+                     TStepFailed failed) override;
+
+    // The view's size as the widget has it now (for checks).
+    TSize ViewSize() const;
+
+  private:
+    enum class TLoad { Idle, Requested, Loading, Ended };
+    using TPictureDone = std::function<void(const TPageBitmap& picture)>;
+
+    void Connect();
+    void OnLoadChanged(int event);
+    void OnLoadFinished();
+    void OnLoadFailed(const std::string& uri, const std::string& message, bool cancelled);
+    bool OnResponse(void* decision);
+    void OnProcessEnded();
+    void OnProcessStuck();
+    void OnLoadTimeout();
+    // Ends the current load: the document event fires later from the loop.
+    void EndLoad(bool failed, const std::string& message);
+    void StartLoadTimer();
+    void StopLoadTimer();
+    // Ends the page's process when WebKit finds that it no longer answers.
+    bool EndStuckProcess();
+    std::string CurrentUri() const;
+    // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
+    // cut to the picture's height and drawn once more.
+    void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
+    void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
+    // Runs a script of ours in the page within limit; finish reads the answer.
+    void RunScript(const std::string& script,
+                   std::chrono::milliseconds limit,
+                   const std::string& what,
+                   TStepFailed failed,
+                   std::function<void(GObject*, GAsyncResult*)> finish);
+
+    TWebKitLimits FLimits;
+    WebKitWebContext* FContext = nullptr;
+    GtkWidget* FWindow = nullptr;
+    WebKitWebView* FView = nullptr;
+    std::unique_ptr<TWebKitSteps> FSteps;
+    TLoad FLoad = TLoad::Idle;
+    bool FCommitted = false;
+    bool FCancelled = false;
+    std::string FUri;  // of the current load, as the events report it
+    std::string FFailure;
+    std::string FRequested;   // the URL of the last Navigate
+    bool FRestarted = false;  // that load was started again in a fresh process
+    bool FDetour = false;     // loading the blank page before it
+    unsigned FLoadTimer = 0;
+
+    friend struct TWebKitSignals;
+};
+
+}  // namespace lum

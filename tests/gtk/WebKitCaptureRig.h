@@ -1,0 +1,118 @@
+// What the web view's tests share: the test server, a view whose document
+// events are recorded, and waits on the real GLib main loop that each end
+// within a bound, so a step that never ends fails its test instead of hanging.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gtk/WebKitTestServer.h"
+#include "gtk/WebKitWebView.h"
+
+namespace lum {
+
+using namespace std::chrono_literals;
+
+// Runs the main loop until done() holds or limit has passed.
+inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    const guint tick = g_timeout_add(
+        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(tick);
+    return done();
+}
+
+struct TLoaded {
+    bool Failed = false;
+    std::string Url;
+    std::string Message;
+    int Events = 0;
+};
+
+class TWebKitRig : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
+
+    void MakeView(const TWebKitLimits& limits = {}) {
+        FView = std::make_unique<TWebKitWebView>(limits);
+        FView->OnDocumentComplete = [this](const std::string& url) {
+            ++FLoaded.Events;
+            FLoaded.Failed = false;
+            FLoaded.Url = url;
+        };
+        FView->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
+            ++FLoaded.Events;
+            FLoaded.Failed = true;
+            FLoaded.Url = url;
+            FLoaded.Message = message;
+        };
+    }
+
+    // Navigates and waits for the document event (or 30 s).
+    TLoaded Load(const std::string& url) {
+        if (!FView)
+            MakeView();
+        FLoaded = {};
+        FView->Navigate(url);
+        EXPECT_TRUE(RunUntil([this] { return FLoaded.Events > 0; }, 30s)) << url;
+        return FLoaded;
+    }
+
+    // Measures the page; a failure is a test failure unless mayFail, and its
+    // message is kept in FStepFailure.
+    std::optional<TSize> Measure(bool mayFail = false) {
+        FStepFailure.clear();
+        std::optional<TSize> size;
+        bool ended = false;
+        FView->MeasurePage(
+            [&](TSize s) {
+                size = s;
+                ended = true;
+            },
+            [&, mayFail](const std::string& message) {
+                if (!mayFail)
+                    ADD_FAILURE() << "measuring failed: " << message;
+                FStepFailure = message;
+                ended = true;
+            });
+        EXPECT_TRUE(RunUntil([&] { return ended; }, 30s));
+        return size;
+    }
+
+    TPageBitmap Picture(const TSize& size, bool mayFail = false) {
+        FStepFailure.clear();
+        TPageBitmap copy;
+        bool ended = false;
+        FView->TakePicture(
+            size,
+            [&](const TPageBitmap& picture) {
+                copy = picture;
+                ended = true;
+            },
+            [&, mayFail](const std::string& message) {
+                if (!mayFail)
+                    ADD_FAILURE() << "picture failed: " << message;
+                FStepFailure = message;
+                ended = true;
+            });
+        EXPECT_TRUE(RunUntil([&] { return ended; }, 60s));
+        return copy;
+    }
+
+    std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
+
+    TWebKitTestServer FServer;
+    std::unique_ptr<TWebKitWebView> FView;
+    TLoaded FLoaded;
+    std::string FStepFailure;
+};
+
+}  // namespace lum
