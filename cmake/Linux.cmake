@@ -36,6 +36,25 @@ if(gtk_sources AND gtk_test_sources)
     gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
 endif()
 
+# The program: its entry and wiring (src/app/linux) over the Linux layer.
+file(GLOB linux_app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/linux/*.cpp)
+if(gtk_sources AND linux_app_sources)
+    add_executable(lumenary ${linux_app_sources})
+    target_link_libraries(lumenary PRIVATE lum_gtk)
+endif()
+
+# End-to-end scripts that run the real program inside Xvfb: each gets the
+# build folder and the source folder.
+file(GLOB gtk_e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/gtk/e2e/*.sh)
+if(TARGET lumenary AND TARGET lum_foreign_window)
+    foreach(script ${gtk_e2e_scripts})
+        get_filename_component(name ${script} NAME_WE)
+        add_test(NAME gtk.e2e.${name}
+                 COMMAND bash ${script} ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+        set_tests_properties(gtk.e2e.${name} PROPERTIES LABELS gtk TIMEOUT 180 RUN_SERIAL TRUE)
+    endforeach()
+endif()
+
 # Installing: the program where XScreenSaver looks for its hacks, the
 # settings file XScreenSaver's settings program reads, and a desktop entry
 # that opens the settings dialog.

@@ -1,0 +1,153 @@
+// Program entry of the Linux program `lumenary`: an XScreenSaver hack (it
+// draws into the window the daemon names), a full-screen saver of its own, a
+// window for trying it out, or the settings dialog (--config). Errors go to
+// standard error; only --config shows dialogs.
+#include <gtk/gtk.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "common/Form.h"
+#include "gtk/CaptureLock.h"
+#include "gtk/GtkApplication.h"
+#include "gtk/GtkClock.h"
+#include "gtk/GtkConfigDialog.h"
+#include "gtk/GtkFormWindow.h"
+#include "gtk/GtkMessageBoxes.h"
+#include "gtk/IniRegistry.h"
+#include "gtk/LinuxCommandLine.h"
+#include "gtk/LinuxHost.h"
+#include "gtk/PosixFileSystem.h"
+#include "gtk/WebKitWebView.h"
+#include "slideshow/Main.h"
+#include "slideshow/PassWebView.h"
+
+namespace {
+
+using namespace lum;
+
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "lumenary: %s\n", text.c_str());
+}
+
+TFormWindowStyle SlideShowStyle() {
+    TFormWindowStyle style;
+    style.ClassName = "TScreenSaverDisplayForm";
+    style.Caption = "Lumenary";
+    style.Bounds = TRect{0, 0, gtk::kTryWindowWidth, gtk::kTryWindowHeight};
+    style.Popup = true;
+    style.MainWindow = true;
+    return style;
+}
+
+// The cache folder; one that cannot be made leaves a run that captures
+// nothing and shows what it can, with the reason on standard error.
+std::string CacheFolder() {
+    try {
+        return gtk::CreateCacheDir();
+    } catch (const std::exception& e) {
+        Complain(e.what());
+        return gtk::CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    }
+}
+
+// --config: the settings dialog; problems with the settings file are shown
+// in boxes (and written to standard error) before it opens.
+int RunConfigDialog() {
+    gtk::TGtkMessageBoxes boxes;
+    gtk::TGtkApplicationPlatform platform(boxes);
+    TApplication application(platform);
+    application.Title = "Lumenary";
+    SetApplication(&application);
+    int code = 0;
+    {
+        gtk::TIniRegistry registry(gtk::DefaultSettingsPath(), gtk::DialogProblemSink(boxes));
+        gtk::TPosixFileSystem files;
+        try {
+            std::unique_ptr<TCustomForm> dialog =
+                gtk::CreateLumenaryConfigDlg(nullptr, registry, files, boxes, CacheFolder());
+            dialog->ShowModal();
+        } catch (const std::exception& e) {
+            application.ShowException(e);
+            code = 1;
+        }
+        platform.RunDeferred();
+    }
+    SetApplication(nullptr);
+    return code;
+}
+
+int RunSlideShow(const gtk::TLinuxHostOptions& options) {
+    gtk::TStandardErrorBoxes boxes;
+    gtk::TGtkApplicationPlatform platform(boxes);
+    TApplication application(platform);
+    application.Title = "Lumenary";
+    SetApplication(&application);
+
+    gtk::TGtkFormWindowFactory windows;
+    gtk::TIniRegistry registry(gtk::DefaultSettingsPath());
+    gtk::TPosixFileSystem files;
+    gtk::TGtkClock clock(windows.Keyboard());
+    gtk::TGtkLocale locale;
+    TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder()};
+
+    // XScreenSaver starts one program per screen: only one of them captures,
+    // the others show what it writes.
+    gtk::TCaptureLock lock(gtk::CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"), services.CacheDir));
+    if (lock.TryAcquire()) {
+        // The engine and its helper processes live only while a pass runs.
+        services.CreateWebView = [](THandle) -> std::unique_ptr<IWebView> {
+            return std::make_unique<TPassWebView>(
+                [] { return std::make_unique<TWebKitWebView>(); });
+        };
+    } else if (!lock.Error().empty()) {
+        Complain(lock.Error() + "; showing the cached pages only");
+    }
+
+    int code = 0;
+    {
+        TSlideShowForm form(services, SlideShowStyle());
+        try {
+            gtk::TLinuxHost host(form, options);
+            form.Show();
+            form.StartRun();
+            gtk::RunMainLoop();
+            form.ReleaseRun();
+        } catch (const std::exception& e) {
+            Complain(e.what());
+            code = 1;
+        }
+        platform.RunDeferred();
+    }
+    platform.RunDeferred();
+    SetApplication(nullptr);
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    gtk_parse_args(&argc, &argv);  // GTK's own options (--display) first
+    const gtk::TLinuxParseResult parsed =
+        gtk::ParseArgs(argc, argv, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!parsed.Ok) {
+        Complain(parsed.Error);
+        std::fputs(gtk::UsageText(argv[0]).c_str(), stderr);
+        return gtk::kUsageExitCode;
+    }
+    if (parsed.Options.Help) {
+        std::fputs(gtk::UsageText(argv[0]).c_str(), stdout);
+        return 0;
+    }
+    if (!gtk_init_check(&argc, &argv)) {
+        Complain("cannot open the X display");
+        return 1;
+    }
+    if (parsed.Options.Config)
+        return RunConfigDialog();
+    return RunSlideShow(parsed.Options);
+}

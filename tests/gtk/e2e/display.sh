@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The real lumenary drawing into a window that another process owns, as it
+# does inside XScreenSaver: a tall page of coloured bands is captured by
+# WebKitGTK, shown from the top, scrolled by a third of the window's height
+# a second, with the URL line at the top left and the clock at the bottom
+# right in the configured colours; SIGTERM ends it within a second.
+set -uo pipefail
+source "$(dirname "$0")/lib.bash"
+
+bands=("#ff0000" "#00c000" "#0000ff" "#ff00ff" "#00ffff" "#808000")
+bands_page "$WORK/bands.html" 480 "${bands[@]}"
+settings RefreshTime=60 URLShowTime=60 ShowURL=1 ShowClock=1 EnableScroll=1 \
+    BackColor=clNavy ForeColor=clYellow
+urls "file://$WORK/bands.html"
+
+# The window of another process, 640 x 480 at the top left of the display.
+coproc WIN { "$FOREIGN" 640 480 404040; }
+PIDS+=("$WIN_PID")
+read -r xid <&"${WIN[0]}" || fail "no foreign window"
+"$LUMENARY" --window-id "$xid" 2>"$WORK/stderr" &
+LUM=$!
+PIDS+=("$LUM")
+
+check "the page is captured into the cache as 0.bmp" wait_for 30 test -s "$CACHE/0.bmp"
+read -r w h < <(bmp_size "$CACHE/0.bmp")
+check "the page file is the page's size plus the margin (1016 x 2896, got ${w}x${h})" \
+    test "$w" = 1016 -a "$h" = 2896
+
+# The first picture shows the top band; the scroll then moves down the page.
+check "the top band is shown" wait_for 10 pixel_is 320 240 "${bands[0]}"
+shot display-top
+check "a third of the height a second scrolls the next band into view" \
+    wait_for 6 pixel_is 320 240 "${bands[1]}"
+shot display-scrolled
+
+# URL line: navy cells with yellow text at the top left; clock at the bottom right.
+png=$SHOTS/display-scrolled.png
+check "the URL line is drawn navy with yellow text" \
+    bash -c "$CONVERT '$png' -crop 200x14+6+6 +repage txt:- | grep -qi '#000080' &&
+             $CONVERT '$png' -crop 200x14+6+6 +repage txt:- | grep -qi '#ffff00'"
+check "the clock is drawn at the bottom right" \
+    bash -c "$CONVERT '$png' -crop 60x14+570+458 +repage txt:- | grep -qi '#ffff00'"
+check "the program complains about nothing" test ! -s "$WORK/stderr"
+
+start=$(date +%s%N)
+kill -TERM "$LUM"
+ended=0
+for _ in $(seq 1 50); do
+    kill -0 "$LUM" 2>/dev/null || { ended=1; break; }
+    sleep 0.02
+done
+wait "$LUM"; code=$?
+ms=$((($(date +%s%N) - start) / 1000000))
+check "SIGTERM ends it within a second (${ms} ms, exit $code)" test $ended = 1 -a "$code" = 0
+check "the foreign window is still there" kill -0 "$WIN_PID"
+finish
