@@ -16,8 +16,8 @@ add_library(lum_win32 STATIC ${win32_sources})
 target_include_directories(lum_win32 PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(lum_win32 PUBLIC lum_slideshow ${lum_win32_system_libs})
 
-file(GLOB app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/*.cpp
-     ${PROJECT_SOURCE_DIR}/src/app/*.rc)
+file(GLOB app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/win32/*.cpp
+     ${PROJECT_SOURCE_DIR}/src/app/win32/*.rc)
 add_executable(Lumenary WIN32 ${app_sources})
 set_target_properties(Lumenary PROPERTIES SUFFIX ".scr")
 # Release: symbols stripped from the installed file.

@@ -1,8 +1,10 @@
 // The decoded page picture and the BMP writer; the reader is in BmpReader.cpp.
 #include "common/Bmp.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "common/BmpFormat.h"
 
@@ -89,8 +91,10 @@ std::uint32_t BmpRowStride(std::int32_t width, std::uint16_t bitsPerPixel) {
     return stride > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(stride);
 }
 
-bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
-    CheckImage(image);
+namespace {
+
+// File header, BITMAPINFOHEADER and colour table of a checked image.
+bool WriteBmpHead(IFileWriter& writer, const TBmpImage& image) {
     const auto colours =
         static_cast<std::uint32_t>(image.BitsPerPixel <= 8 ? image.Palette.size() : 0);
     const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + colours * 4;
@@ -119,7 +123,50 @@ bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
     p = PutU32(p, 0);                                     // all colours important
     for (std::uint32_t i = 0; i < colours; ++i)
         p = PutU32(p, image.Palette[i] & 0x00FFFFFFu);
-    return writer.Write(head.data(), head.size()) && writer.Write(image.Rows.data(), imageBytes);
+    return writer.Write(head.data(), head.size());
+}
+
+}  // namespace
+
+bool WriteBmp(IFileWriter& writer, const TBmpImage& image) {
+    CheckImage(image);
+    const auto imageBytes =
+        static_cast<std::uint32_t>(RowStride(image.Width, image.BitsPerPixel) * image.Height);
+    return WriteBmpHead(writer, image) && writer.Write(image.Rows.data(), imageBytes);
+}
+
+bool WriteBmp(IFileWriter& writer, const TPageBitmap& picture) {
+    const std::int32_t width = picture.Width();
+    const std::int32_t height = picture.Height();
+    if (width <= 0 || height <= 0 || picture.Empty())
+        throw Exception("an empty picture cannot be saved");
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    TBmpImage image;
+    image.Width = width;
+    image.Height = height;
+    image.BitsPerPixel = 32;
+    image.Rows = std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(picture.Pixels()), rowBytes * height);
+    CheckImage(image);
+    if (!WriteBmpHead(writer, image))
+        return false;
+    // The file keeps its rows bottom-up, the picture top-down: the rows go
+    // out in reverse, gathered into blocks so that a tall page costs few
+    // writes. 32-bit rows need no padding.
+    const std::size_t rowsPerBlock = std::max<std::size_t>(1, (256 * 1024) / rowBytes);
+    std::vector<std::uint8_t> block;
+    block.reserve(rowsPerBlock * rowBytes);
+    for (std::int32_t y = height - 1; y >= 0; --y) {
+        const auto* row = reinterpret_cast<const std::uint8_t*>(
+            picture.Pixels() + static_cast<std::size_t>(y) * width);
+        block.insert(block.end(), row, row + rowBytes);
+        if (block.size() >= rowsPerBlock * rowBytes || y == 0) {
+            if (!writer.Write(block.data(), block.size()))
+                return false;
+            block.clear();
+        }
+    }
+    return true;
 }
 
 }  // namespace lum

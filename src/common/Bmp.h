@@ -71,5 +71,8 @@ std::uint32_t BmpRowStride(std::int32_t width, std::uint16_t bitsPerPixel);
 // Writes file header, BITMAPINFOHEADER, colour table (8 bits or fewer) and
 // rows; false when a write fails. Throws lum::Exception on an invalid image.
 bool WriteBmp(IFileWriter& writer, const TBmpImage& image);
+// Writes a picture as a 32-bit BMP file (rows bottom-up, as the format keeps
+// them); false when a write fails. Throws lum::Exception for an empty picture.
+bool WriteBmp(IFileWriter& writer, const TPageBitmap& picture);
 
 }  // namespace lum

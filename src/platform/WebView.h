@@ -1,7 +1,11 @@
-// The web view the page capture drives: navigation by URL, a completion event
-// carrying the document's URL, late-bound access by name to the document's
-// body and its style, the view's size, and drawing the view into a bitmap
-// that is saved as a BMP file. Every failing operation throws lum::Exception.
+// The web view the page capture drives, the same on every platform: load a
+// URL, measure the loaded page, size the view, take its picture. A step may
+// complete later, through the event loop; a platform that can answer at once
+// (the Windows control) calls the continuation before returning. A step that
+// fails at once throws lum::Exception; one that fails later calls its failure
+// continuation instead. Destroying the view drops every pending continuation
+// uncalled. A platform whose steps could hang bounds them with a time limit
+// and fails them, so that every step ends one way or the other.
 #pragma once
 
 #include <cstdint>
@@ -9,62 +13,46 @@
 #include <memory>
 #include <string>
 
-#include "platform/FileSystem.h"
+#include "common/Bmp.h"
 #include "platform/Types.h"
 
 namespace lum {
 
-// An object of the document's object model (the body element, its style),
-// reached by property name the way a script would.
-class IHtmlObject {
-  public:
-    virtual ~IHtmlObject() = default;
-    virtual std::int32_t GetIntProperty(const std::string& name) = 0;
-    virtual std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) = 0;
-    virtual void PutStringProperty(const std::string& name, const std::string& value) = 0;
-};
-
-// A bitmap compatible with the screen, white when it receives its size.
-// Destroying it frees everything it holds.
-class ICaptureBitmap {
-  public:
-    virtual ~ICaptureBitmap() = default;
-    virtual void SetWidth(std::int32_t width) = 0;
-    virtual void SetHeight(std::int32_t height) = 0;
-    virtual std::int32_t Width() const = 0;
-    virtual std::int32_t Height() const = 0;
-    // Draws the current view of the web view that created this bitmap with
-    // the given drawing aspect within bounds; whatever the result, the
-    // bitmap keeps what was drawn (white when nothing was).
-    virtual void DrawView(std::uint32_t aspect, const TRect& bounds) = 0;
-    // Writes the bitmap at its own colour depth as a new BMP file, replacing
-    // an earlier file of that name in one step.
-    virtual void SaveToFile(IFileSystem& fileSystem, const std::string& path) = 0;
-};
+using TStepFailed = std::function<void(const std::string& message)>;
 
 class IWebView {
   public:
     virtual ~IWebView() = default;
+
     // Fired for every completed document (the top-level one or a frame) with
-    // its URL, later, through the message loop.
+    // its URL, later, through the event loop. A platform that gives up
+    // waiting for a page that never finishes fires it for the page as it
+    // stands.
     std::function<void(const std::string& url)> OnDocumentComplete;
+    // Fired, later, when a page could not be loaded at all (no answer, an
+    // error status, a download): there is nothing worth keeping. The Windows
+    // control never fires it; it completes with its own error page instead.
+    std::function<void(const std::string& url, const std::string& message)> OnDocumentFailed;
 
     // Starts loading url and returns at once.
     virtual void Navigate(const std::string& url) = 0;
-    // The body element of the current top-level HTML document.
-    virtual std::unique_ptr<IHtmlObject> GetDocumentBody() = 0;
-    virtual void SetWidth(std::int32_t width) = 0;
-    virtual void SetHeight(std::int32_t height) = 0;
-    virtual std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() = 0;
-};
-
-// Makes the web view of the capture form: its window, owned by the window
-// owner, with the control activated in it. Throws lum::Exception when the
-// control cannot be activated.
-class IWebViewFactory {
-  public:
-    virtual ~IWebViewFactory() = default;
-    virtual std::unique_ptr<IWebView> CreateWebView(THandle owner) = 0;
+    // Gives the view its size in pixels: the size the next page is laid out
+    // at, and later the size of the picture to take.
+    virtual void SetViewSize(const TSize& size) = 0;
+    // Measures the current top-level document: the body's scroll width and
+    // height in pixels as laid out now; then puts "overflow: hidden" and
+    // "border: 0" on the body's style, so that the picture shows neither
+    // scroll bars nor the body's border.
+    virtual void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) = 0;
+    // Draws the current view into a picture of exactly size, from the top
+    // left of the document; white where the view draws nothing. The picture
+    // lives only for the call of done.
+    virtual void TakePicture(const TSize& size,
+                             std::function<void(const TPageBitmap& picture)> done,
+                             TStepFailed failed) = 0;
+    // The pass is over: a view that is costly to keep (an engine with helper
+    // processes) may free it until the next Navigate.
+    virtual void PassEnded() {}
 };
 
 }  // namespace lum

@@ -3,7 +3,6 @@
 #include "settings/Colors.h"
 #include "settings/SettingsStore.h"
 #include "slideshow/PageCache.h"
-#include "slideshow/PaintLayout.h"
 
 namespace lum {
 
@@ -34,15 +33,96 @@ T ReadOr(T def, F read) {
 
 }  // namespace
 
-TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
-    : TForm(nullptr, services.Windows, DisplayFormStyle()),
+TSlideShowForm::TSlideShowForm(TSlideShowServices& services, const TFormWindowStyle& style)
+    : TForm(nullptr, services.Windows, style),
       FServices(services),
       FShow(services.Files, services.Clock) {
+    if (!services.CacheDir.empty())
+        FShow.SetCacheDir(services.CacheDir);
+    Timer = std::make_unique<TTimer>(this);
+    Timer->Interval = 1000;
+    Timer->OnTimer = [this](TTimer* sender) { TimerTimer(sender); };
+}
+
+TSlideShowForm::~TSlideShowForm() {
+    ShutDownRun();
+    Timer.reset();
+}
+
+void TSlideShowForm::ShutDownRun() {
+    if (Timer)
+        Timer->SetEnabled(false);
+    if (FWorkingForm)
+        FWorkingForm->Disconnect();
+    FWorkingForm.reset();
+}
+
+std::int32_t TSlideShowForm::Width() const {
+    return const_cast<TSlideShowForm*>(this)->BoundsRect().Width();
+}
+
+std::int32_t TSlideShowForm::Height() const {
+    return const_cast<TSlideShowForm*>(this)->BoundsRect().Height();
+}
+
+void TSlideShowForm::StartRun() {
+    IFileSystem& files = FServices.Files;
+    const std::string cacheDir = FShow.CacheDir();
+    files.CreateDirectory(cacheDir);
+    FRunning = true;
+    FShow.FURLs.clear();
+    FShow.FBitmap.Clear();
+    // Without its capture form the run still shows the pages cached earlier.
+    // Its window has no owner window: an owned window would always stay
+    // above the full-screen form, and the capture form lies under it.
+    try {
+        if (FServices.CreateWebView)
+            FWorkingForm =
+                std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, cacheDir, *this);
+    } catch (const std::exception& e) {
+        FWorkingForm.reset();
+        Application().ShowException(e);
+    }
+    ReadSettings();
+    Timer->SetEnabled(true);
+    if (FWorkingForm) {
+        try {
+            FWorkingForm->StartCapture();
+        } catch (const std::exception& e) {
+            Application().ShowException(e);
+        }
+    }
+    FShow.StartRun(FServices.Clock.TickCount());
+}
+
+void TSlideShowForm::ReadSettings() {
+    TSettingsStore store(FServices.Registry);
+    const std::string section = store.SettingsSection();
+    FShow.FRefreshTime = ReadOr(1, [&] { return store.ReadIntValue(section, "RefreshTime", 1); });
+    FShow.FURLShowTime = ReadOr(5, [&] { return store.ReadIntValue(section, "URLShowTime", 5); });
+    FShow.FShowURL = ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowURL", false); });
+    FShow.FShowClock =
+        ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowClock", false); });
+    FShow.FEnableScroll =
+        ReadOr(true, [&] { return store.ReadBoolValue(section, "EnableScroll", true); });
+    Color = ReadOr(SystemColor(15), [&] {
+        return TextToColor(store.ReadTextValue(section, "BackColor", "clBtnFace"));
+    });
+    FontColor = ReadOr(SystemColor(8), [&] {
+        return TextToColor(store.ReadTextValue(section, "ForeColor", "clWindowText"));
+    });
+    // A list that cannot be read whole is left empty rather than half-read.
+    try {
+        store.LoadURLList(FShow.FURLs);
+    } catch (const std::exception&) {
+        FShow.FURLs.clear();
+    }
+}
+
+TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
+    : TSlideShowForm(services, DisplayFormStyle()), FDisplayServices(services) {
     ScreenSaverDisplayForm = this;
     try {
-        Timer = std::make_unique<TTimer>(this);
-        Timer->Interval = 1000;
-        Timer->OnTimer = [this](TTimer* sender) { TimerTimer(sender); };
         ZelScreenSaver = std::make_unique<TZelScreenSaver>(this, services.Host);
         // The values stored with the form, applied after construction.
         TZelScreenSaver& host = *ZelScreenSaver;
@@ -73,72 +153,16 @@ TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
 }
 
 TScreenSaverDisplayForm::~TScreenSaverDisplayForm() {
-    if (Timer)
-        Timer->SetEnabled(false);
-    FWorkingForm.reset();
+    // The run goes before the host, which then releases the mutex and the
+    // screen-saver flag.
+    ShutDownRun();
     ZelScreenSaver.reset();
-    Timer.reset();
     if (ScreenSaverDisplayForm == this)
         ScreenSaverDisplayForm = nullptr;
 }
 
-std::int32_t TScreenSaverDisplayForm::Width() const {
-    return const_cast<TScreenSaverDisplayForm*>(this)->BoundsRect().Width();
-}
-
-std::int32_t TScreenSaverDisplayForm::Height() const {
-    return const_cast<TScreenSaverDisplayForm*>(this)->BoundsRect().Height();
-}
-
 void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle, THandle) {
-    IFileSystem& files = FServices.Files;
-    files.CreateDirectory(GetCacheDir(files));
-    FShow.FURLs.clear();
-    FShow.FBitmap.Clear();
-    // Without its capture form the run still shows the pages cached earlier.
-    // Its window has no owner window: an owned window would always stay
-    // above the full-screen form, and the capture form lies under it.
-    try {
-        if (FServices.CreateWebView)
-            FWorkingForm = std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, *this);
-    } catch (const std::exception& e) {
-        FWorkingForm.reset();
-        Application().ShowException(e);
-    }
-    ReadSettings();
-    Timer->SetEnabled(true);
-    if (FWorkingForm) {
-        try {
-            FWorkingForm->StartCapture();
-        } catch (const std::exception& e) {
-            Application().ShowException(e);
-        }
-    }
-    FShow.StartRun(FServices.Clock.TickCount());
-}
-
-void TScreenSaverDisplayForm::ReadSettings() {
-    TSettingsStore store(FServices.Registry);
-    const std::string section = store.SettingsSection();
-    FShow.FRefreshTime = ReadOr(1, [&] { return store.ReadIntValue(section, "RefreshTime", 1); });
-    FShow.FURLShowTime = ReadOr(5, [&] { return store.ReadIntValue(section, "URLShowTime", 5); });
-    FShow.FShowURL = ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowURL", false); });
-    FShow.FShowClock =
-        ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowClock", false); });
-    FShow.FEnableScroll =
-        ReadOr(true, [&] { return store.ReadBoolValue(section, "EnableScroll", true); });
-    Color = ReadOr(SystemColor(15), [&] {
-        return TextToColor(store.ReadTextValue(section, "BackColor", "clBtnFace"));
-    });
-    FontColor = ReadOr(SystemColor(8), [&] {
-        return TextToColor(store.ReadTextValue(section, "ForeColor", "clWindowText"));
-    });
-    // A list that cannot be read whole is left empty rather than half-read.
-    try {
-        store.LoadURLList(FShow.FURLs);
-    } catch (const std::exception&) {
-        FShow.FURLs.clear();
-    }
+    StartRun();
 }
 
 void TScreenSaverDisplayForm::ZelScreenSaverRunPreview(TZelScreenSaver*, THandle, THandle) {
@@ -157,13 +181,22 @@ void TScreenSaverDisplayForm::DoClose() {
         ReleaseRun();
 }
 
-void TScreenSaverDisplayForm::ReleaseRun() {
+void TSlideShowForm::DoClose() {
+    if (FRunning)
+        ReleaseRun();
+}
+
+void TSlideShowForm::ReleaseRun() {
     if (FReleased)
         return;
     FReleased = true;
     Timer->SetEnabled(false);
-    if (FWorkingForm)
+    if (FWorkingForm) {
+        // A completion that the control still delivers before the form is
+        // destroyed must find nothing to capture into or report.
+        FWorkingForm->Disconnect();
         Application().Release(std::move(FWorkingForm));
+    }
     FShow.FBitmap.Clear();
     FShow.FURLs.clear();
 }
@@ -171,11 +204,11 @@ void TScreenSaverDisplayForm::ReleaseRun() {
 void TScreenSaverDisplayForm::ZelScreenSaverCreateConfigForm(
     TZelScreenSaver*,
     std::unique_ptr<TCustomForm>& ConfigForm) {
-    if (FServices.CreateConfigDialog)
-        ConfigForm = FServices.CreateConfigDialog(this);
+    if (FDisplayServices.CreateConfigDialog)
+        ConfigForm = FDisplayServices.CreateConfigDialog(this);
 }
 
-void TScreenSaverDisplayForm::TimerTimer(TTimer*) {
+void TSlideShowForm::TimerTimer(TTimer*) {
     // A tick that shows an error box must not run again inside that box.
     if (FInTick || FReleased)
         return;
@@ -205,14 +238,21 @@ bool TScreenSaverDisplayForm::IsShortCut(const TMessage& message) {
     return handled;
 }
 
-void TScreenSaverDisplayForm::FormPaint(ICanvas& canvas) {
+TDisplayMode TScreenSaverDisplayForm::PaintMode() {
+    if (ZelScreenSaver && ZelScreenSaver->Normal() && !Released())
+        return TDisplayMode::dmNormal;
+    if (ZelScreenSaver && ZelScreenSaver->Preview())
+        return TDisplayMode::dmPreview;
+    return TDisplayMode::dmOther;
+}
+
+TDisplayMode TSlideShowForm::PaintMode() {
+    return Running() ? TDisplayMode::dmNormal : TDisplayMode::dmOther;
+}
+
+void TSlideShowForm::FormPaint(ICanvas& canvas) {
     TPaintContext context;
-    if (ZelScreenSaver && ZelScreenSaver->Normal() && !FReleased)
-        context.Mode = TDisplayMode::dmNormal;
-    else if (ZelScreenSaver && ZelScreenSaver->Preview())
-        context.Mode = TDisplayMode::dmPreview;
-    else
-        context.Mode = TDisplayMode::dmOther;
+    context.Mode = PaintMode();
     context.Width = canvas.Width();
     context.Height = canvas.Height();
     context.BackColor = Color;

@@ -1,11 +1,13 @@
 // The display form: the program's main form and the face of the screen
-// saver. It carries the host component, answers its events (full-screen
-// run, preview, configuration, close), runs the slide show with a one-second
-// timer and paints it. Failures of a handler reach the standard error report.
+// saver. Its slide-show part runs the show with a one-second timer and paints
+// it; the Windows form adds the host component and answers its events
+// (full-screen run, preview, configuration, close). Failures of a handler
+// reach the standard error report.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "common/Form.h"
 #include "host/ZelScreenSaver.h"
@@ -13,46 +15,54 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/WebView.h"
+#include "slideshow/PaintLayout.h"
 #include "slideshow/SlideShow.h"
 #include "slideshow/Working.h"
 
 namespace lum {
 
-// The platform services the display form and what it creates need.
-struct TDisplayServices {
+// The platform services a slide-show form and what it creates need.
+struct TSlideShowServices {
     IFormWindowFactory& Windows;
-    IHostSystem& Host;
     IRegistry& Registry;
     IFileSystem& Files;
     IClock& Clock;
     ILocale& Locale;
-    // The capture form's window with its web view, owned by the given window.
+    // The capture form's window with its web view, owned by the given window;
+    // empty: this run only shows what the cache holds.
     std::function<std::unique_ptr<IWebView>(THandle owner)> CreateWebView;
-    // The configuration dialog (its window owned by ParentWnd).
+    // The page cache folder, ending in a delimiter; empty: "LumenaryCache"
+    // beside the program.
+    std::string CacheDir;
+};
+
+// What the Windows display form needs besides: the screen-saver host's
+// system services and the configuration dialog (its window owned by
+// ParentWnd).
+struct TDisplayServices : TSlideShowServices {
+    IHostSystem& Host;
     std::function<std::unique_ptr<TCustomForm>(TComponent* owner)> CreateConfigDialog;
 };
 
-class TScreenSaverDisplayForm : public TForm, public ICaptureSource {
+// A form that shows the slide show: the run (cache folder, settings, capture
+// form, one-second timer), its tick and its paint. The Windows display form
+// adds the screen-saver host; the Linux program drives it directly.
+class TSlideShowForm : public TForm, public ICaptureSource {
   public:
-    explicit TScreenSaverDisplayForm(TDisplayServices& services);
-    ~TScreenSaverDisplayForm() override;
+    TSlideShowForm(TSlideShowServices& services, const TFormWindowStyle& style);
+    ~TSlideShowForm() override;
 
     // Components, in declaration order.
     std::unique_ptr<TTimer> Timer;
-    std::unique_ptr<TZelScreenSaver> ZelScreenSaver;
 
-    // Host events.
-    void ZelScreenSaverRunNormal(TZelScreenSaver* Sender, THandle hWnd, THandle hWndParent);
-    void ZelScreenSaverRunPreview(TZelScreenSaver* Sender, THandle hWnd, THandle hWndParent);
-    void ZelScreenSaverClose(TZelScreenSaver* Sender);
-    void ZelScreenSaverCreateConfigForm(TZelScreenSaver* Sender,
-                                        std::unique_ptr<TCustomForm>& ConfigForm);
-    // Form events.
+    // Starts the full-screen run: cache folder, settings, capture form,
+    // timer, first capture pass.
+    void StartRun();
+    // Ends the run once: the timer stops, the capture form is disconnected
+    // and released, the picture and the list are freed.
+    void ReleaseRun();
     void TimerTimer(TTimer* Sender);
-    void FormShortCut(const TMessage& Msg, bool& Handled);
     void FormPaint(ICanvas& canvas);
-
-    bool IsShortCut(const TMessage& message) override;
 
     // What the capture form reads.
     const std::vector<std::string>& URLs() const override { return FShow.FURLs; }
@@ -63,22 +73,55 @@ class TScreenSaverDisplayForm : public TForm, public ICaptureSource {
     TColor Color = SystemColor(15);     // clBtnFace
     TColor FontColor = SystemColor(8);  // clWindowText
     const TSlideShow& SlideShow() const { return FShow; }
-    using TForm::Show;
     TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
+    bool Running() const { return FRunning && !FReleased; }
+    bool Released() const { return FReleased; }
 
   protected:
     void Paint(ICanvas& canvas) override { FormPaint(canvas); }
     void DoClose() override;
+    // What the paint shows: the run, the preview's title, or the title alone.
+    virtual TDisplayMode PaintMode();
+    // Stops the timer and destroys the capture form now (form destruction).
+    void ShutDownRun();
 
   private:
     void ReadSettings();
-    void ReleaseRun();
 
-    TDisplayServices& FServices;
+    TSlideShowServices& FServices;
     TSlideShow FShow;
     std::unique_ptr<TWorkingForm> FWorkingForm;
+    bool FRunning = false;
     bool FReleased = false;
     bool FInTick = false;
+};
+
+class TScreenSaverDisplayForm : public TSlideShowForm {
+  public:
+    explicit TScreenSaverDisplayForm(TDisplayServices& services);
+    ~TScreenSaverDisplayForm() override;
+
+    // Components, in declaration order (after Timer).
+    std::unique_ptr<TZelScreenSaver> ZelScreenSaver;
+
+    // Host events.
+    void ZelScreenSaverRunNormal(TZelScreenSaver* Sender, THandle hWnd, THandle hWndParent);
+    void ZelScreenSaverRunPreview(TZelScreenSaver* Sender, THandle hWnd, THandle hWndParent);
+    void ZelScreenSaverClose(TZelScreenSaver* Sender);
+    void ZelScreenSaverCreateConfigForm(TZelScreenSaver* Sender,
+                                        std::unique_ptr<TCustomForm>& ConfigForm);
+    // Form events.
+    void FormShortCut(const TMessage& Msg, bool& Handled);
+
+    bool IsShortCut(const TMessage& message) override;
+    using TForm::Show;
+
+  protected:
+    void DoClose() override;
+    TDisplayMode PaintMode() override;
+
+  private:
+    TDisplayServices& FDisplayServices;
 };
 
 // The program's main form, set while it exists.

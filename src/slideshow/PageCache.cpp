@@ -36,7 +36,11 @@ std::string GetCacheDir(IFileSystem& fileSystem) {
 }
 
 std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index) {
-    return GetCacheDir(fileSystem) + std::to_string(index) + ".bmp";
+    return GetCacheFileName(GetCacheDir(fileSystem), index);
+}
+
+std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index) {
+    return cacheDir + std::to_string(index) + ".bmp";
 }
 
 }  // namespace lum

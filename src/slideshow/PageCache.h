@@ -1,5 +1,6 @@
 // The page cache's names: the program folder, the cache folder
-// "LumenaryCache" beside the program, and the file of each page index. Plain
+// "LumenaryCache" beside the program (the Windows program's cache; another
+// platform names its own folder), and the file of each page index. Plain
 // functions without state; they never fail (an unknown program path gives a
 // folder relative to the current drive's root).
 #pragma once
@@ -17,7 +18,9 @@ inline constexpr const char* kCacheFolderName = "LumenaryCache";
 std::string GetProgramDir(IFileSystem& fileSystem);
 // The program folder followed by "LumenaryCache" and a path delimiter.
 std::string GetCacheDir(IFileSystem& fileSystem);
-// "%s%d.bmp" of the cache folder and the page index.
+// "%s%d.bmp" of the cache folder beside the program and the page index.
 std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index);
+// "%s%d.bmp" of the given cache folder (ending in a delimiter) and the index.
+std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index);
 
 }  // namespace lum

@@ -15,7 +15,7 @@ constexpr std::uint32_t kMillisecondsPerMinute = 60000;
 }  // namespace
 
 TSlideShow::TSlideShow(IFileSystem& fileSystem, IClock& clock)
-    : FFileSystem(fileSystem), FClock(clock) {}
+    : FFileSystem(fileSystem), FClock(clock), FCacheDir(GetCacheDir(fileSystem)) {}
 
 void TSlideShow::StartRun(std::uint32_t tickNow) {
     // Settings are used unclamped: a negative time wraps like any 32-bit sum.
@@ -28,7 +28,7 @@ void TSlideShow::LoadPage(std::int32_t k) {
     FTimerTag = 0;
     FFileDate = 0;
 
-    const std::string path = GetCacheFileName(FFileSystem, k);
+    const std::string path = GetCacheFileName(FCacheDir, k);
     const std::int32_t date = FFileSystem.FileDate(path);
     auto reader = date == -1 ? nullptr : FFileSystem.OpenRead(path);
     if (!reader) {
@@ -83,7 +83,7 @@ bool TSlideShow::TimerTimer(std::int32_t formHeight) {
 
     // Reload check: retry a page without picture, or pick up a newer capture.
     if (FBitmap.Empty() ||
-        FFileSystem.FileDate(GetCacheFileName(FFileSystem, FPageIndex)) > FFileDate) {
+        FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex)) > FFileDate) {
         LoadPage(FPageIndex);
     }
 

@@ -16,6 +16,8 @@ namespace lum {
 
 class TSlideShow {
   public:
+    // The pages are read from the cache folder beside the program until
+    // SetCacheDir names another.
     TSlideShow(IFileSystem& fileSystem, IClock& clock);
     TSlideShow(const TSlideShow&) = delete;
     TSlideShow& operator=(const TSlideShow&) = delete;
@@ -33,6 +35,9 @@ class TSlideShow {
     TPageBitmap FBitmap;         // picture on screen; empty while not captured
     std::int32_t FFileDate = 0;  // packed date of FBitmap's file; 0 without one
     std::int32_t FTimerTag = 0;  // ticks the page has been counted (the timer's Tag)
+
+    void SetCacheDir(std::string cacheDir) { FCacheDir = std::move(cacheDir); }
+    const std::string& CacheDir() const { return FCacheDir; }
 
     // Start of a full-screen run: the next capture pass is due FRefreshTime
     // minutes after tickNow (32-bit arithmetic, wrapping).
@@ -55,6 +60,7 @@ class TSlideShow {
 
     IFileSystem& FFileSystem;
     IClock& FClock;
+    std::string FCacheDir;
 };
 
 }  // namespace lum

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/Bmp.h"
+#include "common/Forms.h"
 #include "slideshow/PageCache.h"
 
 namespace lum {
@@ -12,7 +13,6 @@ namespace {
 
 const std::string kBlankPage = "about:blank";
 constexpr std::int64_t kMargin = 16;
-constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
 
 // A page's scroll size plus the margin, kept within 32 bits: a document that
 // reports a size near the integer limit gets a bitmap the platform refuses,
@@ -27,74 +27,171 @@ std::int32_t WithMargin(std::int32_t scrollSize) {
 
 TWorkingForm::TWorkingForm(std::unique_ptr<IWebView> web,
                            IFileSystem& fileSystem,
+                           std::string cacheDir,
                            const ICaptureSource& source)
-    : FWeb(std::move(web)), FFileSystem(fileSystem), FSource(source) {
+    : FWeb(std::move(web)),
+      FFileSystem(fileSystem),
+      FCacheDir(std::move(cacheDir)),
+      FSource(source) {
     FWeb->OnDocumentComplete = [this](const std::string& url) { WebDocumentComplete(url); };
+    FWeb->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
+        WebDocumentFailed(url, message);
+    };
 }
 
 TWorkingForm::~TWorkingForm() {
     // The view goes with the form; it must not call back into a form that is
     // being destroyed.
-    FWeb->OnDocumentComplete = nullptr;
+    Disconnect();
     FWeb.reset();
 }
 
+void TWorkingForm::Disconnect() {
+    FDisconnected = true;
+    ++FStep;
+    FWeb->OnDocumentComplete = nullptr;
+    FWeb->OnDocumentFailed = nullptr;
+}
+
 void TWorkingForm::StartCapture() {
-    if (FBusy)
+    if (FBusy || FDisconnected)
         return;
     FNextIndex = 0;
-    FWeb->Navigate(kBlankPage);
+    Load(kBlankPage);
+}
+
+// Every page is laid out at the display's size before it is measured, so it
+// is captured as it would show on this screen, whatever the previous page
+// made of the view.
+void TWorkingForm::Load(const std::string& url) {
+    FWeb->SetViewSize(TSize{FSource.Width(), FSource.Height()});
+    FWeb->Navigate(url);
 }
 
 void TWorkingForm::WebDocumentComplete(const std::string& url) {
+    if (FDisconnected)
+        return;
     FBusy = true;
-    // A completion while no page of the list has been requested (the blank
-    // page is still pending, so FNextIndex is 0) belongs to no page file:
-    // page files are numbered from 0.
-    if (url != kBlankPage && FNextIndex > 0)
-        CapturePage();
+    ++FStep;  // a capture still under way for an earlier completion is dropped
+    FInCompletion = true;
+    try {
+        // A completion while no page of the list has been requested (the
+        // blank page is still pending, so FNextIndex is 0) belongs to no
+        // page file: page files are numbered from 0.
+        if (url != kBlankPage && FNextIndex > 0)
+            CapturePage();
+        else
+            RequestNext();
+    } catch (...) {
+        FInCompletion = false;
+        throw;
+    }
+    FInCompletion = false;
+}
+
+// A page that could not be loaded at all leaves its file as it was (the
+// picture of an earlier pass stays on show) and the pass goes on.
+void TWorkingForm::WebDocumentFailed(const std::string& url, const std::string& message) {
+    if (FDisconnected)
+        return;
+    ++FStep;
+    FBusy = true;
+    Application().ShowException("\"" + url + "\": " + message);
+    RequestNext();
+}
+
+void TWorkingForm::RequestNext() {
     const auto& urls = FSource.URLs();
     if (urls.size() > static_cast<std::size_t>(FNextIndex)) {
-        FWeb->Navigate(urls[static_cast<std::size_t>(FNextIndex)]);
+        Load(urls[static_cast<std::size_t>(FNextIndex)]);
         ++FNextIndex;
     } else {
         FBusy = false;
+        FWeb->PassEnded();
+    }
+}
+
+// Runs the continuation of a step. Within the completion event (a platform
+// that answers at once) a failure leaves the event and the pass stalls; a
+// step that completes later reports its failure and the pass moves on, as
+// nothing else would ever move it.
+template <class F>
+void TWorkingForm::RunStep(std::uint32_t step, F&& body) {
+    if (FDisconnected || step != FStep)
+        return;
+    if (FInCompletion) {
+        body();
+        return;
+    }
+    try {
+        body();
+    } catch (const std::exception& e) {
+        StepFailed(e.what());
     }
 }
 
 // Captures the current top-level document into the file of page
-// FNextIndex - 1. The bitmap is freed on every way out.
+// FNextIndex - 1, then requests the next URL.
 void TWorkingForm::CapturePage() {
-    const std::unique_ptr<IHtmlObject> body = FWeb->GetDocumentBody();
-    const std::unique_ptr<ICaptureBitmap> bitmap = FWeb->CreateCaptureBitmap();
+    const std::uint32_t step = FStep;
+    FWeb->MeasurePage(
+        [this, step](TSize scrollSize) { RunStep(step, [&] { PageMeasured(scrollSize); }); },
+        [this, step](const std::string& message) {
+            RunStep(step, [&] { throw Exception(message); });
+        });
+}
 
-    // Measured before anything changes: the page as laid out at the view's
-    // current size (the size of the previous capture; it is never reset).
-    std::int32_t width = WithMargin(body->GetIntProperty("scrollWidth"));
-    std::int32_t height = WithMargin(body->GetIntProperty("scrollHeight"));
-
-    body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
-    body->GetObjectProperty("style")->PutStringProperty("border", "0");
-
+void TWorkingForm::PageMeasured(TSize scrollSize) {
+    // Measured as laid out at the display's size.
+    std::int32_t width = WithMargin(scrollSize.Width);
+    std::int32_t height = WithMargin(scrollSize.Height);
     if (!FSource.EnableScroll()) {
         width = std::min(width, FSource.Width());
         height = std::min(height, FSource.Height());
     }
     // A page file the display could not read back is never written: a
     // giant page is captured down to the largest picture the cache holds.
-    width = std::min(width, kBmpMaxSide);
-    height = std::min(height, kBmpMaxSide);
-    const std::int64_t maxRows =
-        static_cast<std::int64_t>(kBmpMaxBytes / 4) / std::max<std::int32_t>(width, 1);
+    width = std::clamp(width, 1, kBmpMaxSide);
+    height = std::clamp(height, 1, kBmpMaxSide);
+    const std::int64_t maxRows = static_cast<std::int64_t>(kBmpMaxBytes / 4) / width;
     height = static_cast<std::int32_t>(std::min<std::int64_t>(height, maxRows));
-    bitmap->SetWidth(width);
-    bitmap->SetHeight(height);
-    FWeb->SetWidth(width);
-    FWeb->SetHeight(height);
 
-    const TRect bounds{0, 0, bitmap->Width(), bitmap->Height()};
-    bitmap->DrawView(kDrawAspectDocPrint, bounds);
-    bitmap->SaveToFile(FFileSystem, GetCacheFileName(FFileSystem, FNextIndex - 1));
+    const TSize size{width, height};
+    FWeb->SetViewSize(size);
+    const std::uint32_t step = FStep;
+    FWeb->TakePicture(
+        size,
+        [this, step](const TPageBitmap& picture) { RunStep(step, [&] { PictureTaken(picture); }); },
+        [this, step](const std::string& message) {
+            RunStep(step, [&] { throw Exception(message); });
+        });
+}
+
+void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
+    const std::string path = GetCacheFileName(FCacheDir, FNextIndex - 1);
+    const std::unique_ptr<IFileWriter> writer = FFileSystem.CreateReplacing(path);
+    if (!writer)
+        throw Exception("the file \"" + path + "\" cannot be created");
+    if (!WriteBmp(*writer, picture) || !writer->Commit())
+        throw Exception("the file \"" + path + "\" cannot be written");
+    RequestNext();
+}
+
+// A step that failed after the completion event: reported, and the pass
+// goes on with the next page (the failed page keeps its earlier file).
+void TWorkingForm::StepFailed(const std::string& message) {
+    ++FStep;
+    Application().ShowException(message);
+    for (;;) {
+        try {
+            RequestNext();
+            return;
+        } catch (const std::exception& e) {
+            // The next page cannot even be requested: skip it too.
+            Application().ShowException(e);
+            ++FNextIndex;
+        }
+    }
 }
 
 }  // namespace lum

@@ -1,7 +1,11 @@
 // The capture form: loads the display form's URLs one at a time into its web
-// view and stores each completed page as that page's cache file. A failure
-// leaves WebDocumentComplete as lum::Exception (the caller shows the report)
-// and the pass then stalls until the view reports a further completion.
+// view, each laid out at the display's size, and stores each completed page
+// as that page's cache file. The steps of one capture (measure, size, take
+// the picture, write the file) may complete later through the event loop.
+// A failure while the completion event is being handled leaves it as
+// lum::Exception (the caller shows the report) and the pass then stalls
+// until the view reports a further completion; a step that fails later is
+// reported and the pass moves on to the next page.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +31,10 @@ class ICaptureSource {
 class TWorkingForm {
   public:
     // Takes the web view (the form's window with its control) and binds its
-    // completion event to WebDocumentComplete.
+    // events. Page k is written to "<cacheDir>k.bmp".
     TWorkingForm(std::unique_ptr<IWebView> web,
                  IFileSystem& fileSystem,
+                 std::string cacheDir,
                  const ICaptureSource& source);
     ~TWorkingForm();
     TWorkingForm(const TWorkingForm&) = delete;
@@ -37,21 +42,38 @@ class TWorkingForm {
 
     // Starts a pass with the blank page unless one is under way.
     void StartCapture();
-    // The web view's completion event.
+    // The web view's events.
     void WebDocumentComplete(const std::string& url);
+    void WebDocumentFailed(const std::string& url, const std::string& message);
+    // The run is over: from now on no event or late step of the view
+    // touches anything (the form itself is destroyed later).
+    void Disconnect();
 
     std::int32_t NextIndex() const { return FNextIndex; }
     bool Busy() const { return FBusy; }
     IWebView& Web() { return *FWeb; }
 
   private:
+    void Load(const std::string& url);
+    void RequestNext();
     void CapturePage();
+    void PageMeasured(TSize scrollSize);
+    void PictureTaken(const TPageBitmap& picture);
+    void StepFailed(const std::string& message);
+    template <class F>
+    void RunStep(std::uint32_t step, F&& body);
 
     std::unique_ptr<IWebView> FWeb;
     IFileSystem& FFileSystem;
+    std::string FCacheDir;
     const ICaptureSource& FSource;
     std::int32_t FNextIndex = 0;  // next URL to load; k + 1 while page k loads
     bool FBusy = false;           // a pass is under way
+    // Each completion starts a new capture; a late step of an earlier one
+    // (or of a disconnected form) finds its number out of date and is dropped.
+    std::uint32_t FStep = 0;
+    bool FInCompletion = false;  // a completion event is being handled
+    bool FDisconnected = false;
 };
 
 }  // namespace lum

@@ -2,11 +2,6 @@
 
 #include <ole2.h>
 
-#include <cstring>
-#include <limits>
-#include <new>
-#include <vector>
-
 #include "common/Bmp.h"
 
 namespace lum::win32 {
@@ -32,22 +27,6 @@ class TScreenDc {
 std::string SizeText(std::int32_t width, std::int32_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
-
-// The depths a BMP file stores; a device reporting another one (15 bits,
-// say) is read back at the nearest larger standard depth.
-WORD FileDepth(int deviceBits) {
-    for (WORD bits : {1, 4, 8, 16, 24}) {
-        if (deviceBits <= bits)
-            return bits;
-    }
-    return 32;
-}
-
-// A DIB header with room for the largest colour table.
-struct TDibInfo {
-    BITMAPINFOHEADER Header;
-    RGBQUAD Colors[256];
-};
 
 }  // namespace
 
@@ -105,59 +84,33 @@ void TWin32CaptureBitmap::DrawView(std::uint32_t aspect, const TRect& bounds) {
     ::OleDraw(FView.Get(), aspect, FDc.Get(), &rect);
 }
 
-void TWin32CaptureBitmap::SaveToFile(IFileSystem& fileSystem, const std::string& path) {
+// The bitmap's pixels as 32-bit top-down rows, straight into the
+// picture's memory; GetDIBits converts from whatever depth the screen has.
+void TWin32CaptureBitmap::ReadPixels(TPageBitmap& picture) {
     if (!FBitmap)
-        throw Exception("an empty bitmap cannot be saved as \"" + path + "\"");
-    BITMAP info{};
-    ::GetObjectW(FBitmap.Get(), sizeof(info), &info);
-    const WORD bits = FileDepth(info.bmBitsPixel * info.bmPlanes);
-
-    const std::uint64_t size = std::uint64_t{BmpRowStride(FWidth, bits)} * FHeight;
-    if (size > std::numeric_limits<std::size_t>::max() / 2)
-        throw Exception("the bitmap of " + SizeText(FWidth, FHeight) + " pixels is too large");
-    std::vector<std::uint8_t> rows;
-    try {
-        rows.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        throw Exception("not enough memory to save \"" + path + "\"");
-    }
-
-    TDibInfo dib{};
-    dib.Header.biSize = sizeof(BITMAPINFOHEADER);
-    dib.Header.biWidth = FWidth;
-    dib.Header.biHeight = FHeight;  // bottom-up rows, as the file keeps them
-    dib.Header.biPlanes = 1;
-    dib.Header.biBitCount = bits;
-    dib.Header.biCompression = BI_RGB;
+        throw Exception("an empty bitmap has no picture to take");
+    picture.Resize(FWidth, FHeight);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = FWidth;
+    info.bmiHeader.biHeight = -FHeight;  // top-down, as the picture keeps its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
     // GetDIBits wants the bitmap out of every DC while it reads it.
     ::SelectObject(FDc.Get(), FOriginalBitmap);
     const int lines =
         ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0, static_cast<UINT>(FHeight),
-                    rows.data(), reinterpret_cast<BITMAPINFO*>(&dib), DIB_RGB_COLORS);
+                    picture.Pixels(), &info, DIB_RGB_COLORS);
     ::SelectObject(FDc.Get(), FBitmap.Get());
-    if (lines != FHeight)
-        throw Exception("the bitmap for \"" + path + "\" cannot be read");
-
-    std::vector<std::uint32_t> palette;
-    if (bits <= 8) {
-        const DWORD full = 1u << bits;
-        const DWORD used = dib.Header.biClrUsed;
-        palette.resize(used != 0 && used < full ? used : full);
-        // RGBQUAD is the bytes B, G, R, 0: the 0x00RRGGBB entry of the file.
-        std::memcpy(palette.data(), dib.Colors, palette.size() * sizeof(RGBQUAD));
+    if (lines != FHeight) {
+        picture.Clear();
+        throw Exception("the picture of " + SizeText(FWidth, FHeight) + " pixels cannot be read");
     }
-
-    TBmpImage image;
-    image.Width = FWidth;
-    image.Height = FHeight;
-    image.BitsPerPixel = bits;
-    image.Rows = rows;
-    image.Palette = palette;
-    const std::unique_ptr<IFileWriter> writer = fileSystem.CreateReplacing(path);
-    if (!writer)
-        throw Exception("the file \"" + path + "\" cannot be created");
-    if (!WriteBmp(*writer, image) || !writer->Commit())
-        throw Exception("the file \"" + path + "\" cannot be written");
+    // The fourth byte of each pixel is unused and must not leak into colours.
+    std::uint32_t* pixel = picture.Pixels();
+    for (std::size_t n = std::size_t(FWidth) * FHeight; n > 0; --n, ++pixel)
+        *pixel &= 0x00FFFFFFu;
 }
 
 }  // namespace lum::win32

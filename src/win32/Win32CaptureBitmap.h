@@ -1,31 +1,35 @@
 // The capture bitmap: a device-dependent bitmap compatible with the screen,
-// white when sized, into which OleDraw draws a view, saved as a BMP file at
-// its own colour depth. A size the system cannot allocate and a file that
-// cannot be written throw lum::Exception.
+// white when sized, into which OleDraw draws a view, read back as a 32-bit
+// picture. A size the system cannot allocate and a bitmap that cannot be read
+// throw lum::Exception.
 #pragma once
 
 #include <windows.h>
 #include <wrl/client.h>
 
-#include "platform/WebView.h"
+#include "common/Bmp.h"
+#include "platform/Types.h"
 #include "win32/UniqueHandle.h"
 
 namespace lum::win32 {
 
-class TWin32CaptureBitmap final : public ICaptureBitmap {
+class TWin32CaptureBitmap final {
   public:
     // view: the object OleDraw draws (the control).
     explicit TWin32CaptureBitmap(Microsoft::WRL::ComPtr<IUnknown> view);
-    ~TWin32CaptureBitmap() override;
+    ~TWin32CaptureBitmap();
     TWin32CaptureBitmap(const TWin32CaptureBitmap&) = delete;
     TWin32CaptureBitmap& operator=(const TWin32CaptureBitmap&) = delete;
 
-    void SetWidth(std::int32_t width) override;
-    void SetHeight(std::int32_t height) override;
-    std::int32_t Width() const override { return FWidth; }
-    std::int32_t Height() const override { return FHeight; }
-    void DrawView(std::uint32_t aspect, const TRect& bounds) override;
-    void SaveToFile(IFileSystem& fileSystem, const std::string& path) override;
+    void SetWidth(std::int32_t width);
+    void SetHeight(std::int32_t height);
+    std::int32_t Width() const { return FWidth; }
+    std::int32_t Height() const { return FHeight; }
+    // Draws the view with the drawing aspect within bounds; whatever the
+    // result, the bitmap keeps what was drawn (white when nothing was).
+    void DrawView(std::uint32_t aspect, const TRect& bounds);
+    // The pixels as they stand, into picture (resized to the bitmap's size).
+    void ReadPixels(TPageBitmap& picture);
 
     HBITMAP Handle() const { return static_cast<HBITMAP>(FBitmap.Get()); }
     HDC DeviceContext() const { return FDc.Get(); }

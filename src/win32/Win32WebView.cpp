@@ -3,6 +3,7 @@
 #include <mshtml.h>
 
 #include "win32/ComUtil.h"
+#include "win32/DispatchObject.h"
 #include "win32/FormWindow.h"
 #include "win32/Strings.h"
 #include "win32/Win32CaptureBitmap.h"
@@ -19,69 +20,7 @@ constexpr RECT kFormBounds = {226, 208, 226 + 112, 208 + 23};  // borderless: cl
 constexpr RECT kControlRect = {0, 0, 153, 73};
 constexpr DISPID kDispidDocument = 203;  // the control's Document property
 
-// An object of the page's document object model, reached by name through
-// IDispatch (GetIDsOfNames, then Invoke), as a script would.
-class TDispatchObject final : public IHtmlObject {
-  public:
-    TDispatchObject(ComPtr<IDispatch> object, std::string path)
-        : FObject(std::move(object)), FPath(std::move(path)) {}
-
-    std::int32_t GetIntProperty(const std::string& name) override {
-        TVariant value;
-        Get(name, value);
-        if (FAILED(::VariantChangeType(&value, &value, 0, VT_I4)))
-            throw Exception("\"" + FPath + "." + name + "\" of the page is not a number");
-        return value.lVal;
-    }
-
-    std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) override {
-        TVariant value;
-        Get(name, value);
-        if (value.vt != VT_DISPATCH || !value.pdispVal)
-            throw Exception("\"" + FPath + "." + name + "\" of the page is not an object");
-        return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(value.pdispVal),
-                                                 FPath + "." + name);
-    }
-
-    void PutStringProperty(const std::string& name, const std::string& value) override {
-        const DISPID id = Id(name);
-        TVariant argument;
-        argument.bstrVal = TBstr(Widen(value)).Release();
-        argument.vt = VT_BSTR;
-        DISPID named = DISPID_PROPERTYPUT;  // a property put names its one argument so
-        DISPPARAMS params{&argument, &named, 1, 1};
-        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
-                                           &params, nullptr, nullptr, nullptr);
-        if (FAILED(hr))
-            throw Exception("\"" + FPath + "." + name + "\" of the page cannot be set (" +
-                            HResultText(hr) + ")");
-    }
-
-  private:
-    DISPID Id(const std::string& name) {
-        std::wstring wide = Widen(name);
-        LPOLESTR names[] = {wide.data()};
-        DISPID id = DISPID_UNKNOWN;
-        const HRESULT hr = FObject->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-        if (FAILED(hr))
-            throw Exception("\"" + FPath + "\" of the page has no \"" + name + "\" (" +
-                            HResultText(hr) + ")");
-        return id;
-    }
-
-    void Get(const std::string& name, TVariant& value) {
-        const DISPID id = Id(name);
-        DISPPARAMS none{};
-        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                           &none, &value, nullptr, nullptr);
-        if (FAILED(hr))
-            throw Exception("\"" + FPath + "." + name + "\" of the page cannot be read (" +
-                            HResultText(hr) + ")");
-    }
-
-    ComPtr<IDispatch> FObject;
-    std::string FPath;  // "body", "body.style": for messages
-};
+constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
 
 }  // namespace
 
@@ -184,7 +123,7 @@ void TWin32WebView::Navigate(const std::string& url) {
         throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
 }
 
-std::unique_ptr<IHtmlObject> TWin32WebView::GetDocumentBody() {
+std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentBody() {
     IWebBrowser2& browser = Browser();
     TVariant document;
     DISPPARAMS none{};
@@ -218,8 +157,42 @@ void TWin32WebView::SetHeight(std::int32_t height) {
                         " (" + HResultText(hr) + ")");
 }
 
-std::unique_ptr<ICaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
+std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
     return std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(&Browser()));
+}
+
+// The control answers every step at once: each continuation runs before the
+// call returns, and a failure throws from the call itself.
+void TWin32WebView::SetViewSize(const TSize& size) {
+    SetWidth(size.Width);
+    SetHeight(size.Height);
+}
+
+void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
+    const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
+    // Read before anything changes: the page as laid out now.
+    const TSize scrollSize{body->GetIntProperty("scrollWidth"),
+                           body->GetIntProperty("scrollHeight")};
+    body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
+    body->GetObjectProperty("style")->PutStringProperty("border", "0");
+    done(scrollSize);
+}
+
+// Draws the control at its current size into a screen-compatible bitmap of
+// the picture's size (white where the control draws nothing) and reads it
+// back; the bitmap lives only for this call.
+void TWin32WebView::TakePicture(const TSize& size,
+                                std::function<void(const TPageBitmap&)> done,
+                                TStepFailed) {
+    TPageBitmap picture;
+    {
+        const std::unique_ptr<TWin32CaptureBitmap> bitmap = CreateCaptureBitmap();
+        bitmap->SetWidth(size.Width);
+        bitmap->SetHeight(size.Height);
+        bitmap->DrawView(kDrawAspectDocPrint, TRect{0, 0, bitmap->Width(), bitmap->Height()});
+        bitmap->ReadPixels(picture);
+    }
+    done(picture);
 }
 
 std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow) {

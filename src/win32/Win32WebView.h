@@ -1,7 +1,8 @@
 // The capture form's window with the WebBrowser control in it, as the web
 // view of the page capture: navigation, the document body by late binding,
-// the control's size and the capture bitmap. Failures throw lum::Exception.
-// OLE must be initialised on the thread (OleInitialize) before creation.
+// the control's size and the capture bitmap. Every step completes before it
+// returns; failures throw lum::Exception. OLE must be initialised on the
+// thread (OleInitialize) before creation.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,9 @@
 
 namespace lum::win32 {
 
+class TDispatchObject;
+class TWin32CaptureBitmap;
+
 class TWin32WebView final : public IWebView {
   public:
     // Creates the window "WorkingForm" (borderless popup, client 112 x 23 at
@@ -26,10 +30,18 @@ class TWin32WebView final : public IWebView {
     TWin32WebView& operator=(const TWin32WebView&) = delete;
 
     void Navigate(const std::string& url) override;
-    std::unique_ptr<IHtmlObject> GetDocumentBody() override;
-    void SetWidth(std::int32_t width) override;
-    void SetHeight(std::int32_t height) override;
-    std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() override;
+    void SetViewSize(const TSize& size) override;
+    void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override;
+    void TakePicture(const TSize& size,
+                     std::function<void(const TPageBitmap&)> done,
+                     TStepFailed failed) override;
+
+    // The body element of the current top-level HTML document.
+    std::unique_ptr<TDispatchObject> GetDocumentBody();
+    // put_Width / put_Height of the control.
+    void SetWidth(std::int32_t width);
+    void SetHeight(std::int32_t height);
+    std::unique_ptr<TWin32CaptureBitmap> CreateCaptureBitmap();
 
     HWND Window() const { return FWindow; }
     HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
@@ -46,12 +58,5 @@ class TWin32WebView final : public IWebView {
 
 // The capture form's web view, owned by the window ownerWindow (0: none).
 std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow);
-
-class TWin32WebViewFactory final : public IWebViewFactory {
-  public:
-    std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
-        return CreateCaptureWebView(owner);
-    }
-};
 
 }  // namespace lum::win32

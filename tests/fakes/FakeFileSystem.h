@@ -71,6 +71,7 @@ class TFakeFileSystem : public IFileSystem {
     std::string ProgramFile = "C:\\Tools\\Lumenary.scr";
     std::int32_t NextDate = 0x5A000000;  // packed date given to the next written file
     bool FailCreateDirectory = false;
+    bool FailWrites = false;  // every writer made from now on fails its writes
     std::set<std::string> Folders;
     std::vector<std::string> Order;  // file names in creation order
     std::map<std::string, TFile> Files;
@@ -113,10 +114,13 @@ class TFakeFileSystem : public IFileSystem {
         const auto slash = path.find_last_of('\\');
         if (slash != std::string::npos && !Folders.count(path.substr(0, slash + 1)))
             return nullptr;
-        return std::make_unique<TMemoryWriter>([this, path](std::vector<std::uint8_t>&& bytes) {
-            AddFile(path, std::move(bytes), NextDate);
-            return true;
-        });
+        auto writer =
+            std::make_unique<TMemoryWriter>([this, path](std::vector<std::uint8_t>&& bytes) {
+                AddFile(path, std::move(bytes), NextDate);
+                return true;
+            });
+        writer->FailWrites = FailWrites;
+        return writer;
     }
 };
 

@@ -1,8 +1,14 @@
 // A scriptable web view for the capture tests: pages with scroll sizes by
-// URL, a log of every operation in order, live-bitmap counting, injectable
-// failures. Completion events are fired by the test (Complete).
+// URL (fixed, or filling whatever size the view has), a log of every
+// operation in order, injectable failures, and steps that complete at once
+// (as the Windows control does) or later, when the test runs them (as an
+// engine that answers through the event loop does). Completion events are
+// fired by the test (Complete).
 #pragma once
 
+#include <algorithm>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,20 +23,34 @@ struct TFakePage {
     std::int32_t ScrollWidth = 0;
     std::int32_t ScrollHeight = 0;
     bool Html = true;  // false: a document without an HTML body
+    // A page that adapts to its window: its scroll size is the view's size
+    // (at least ScrollWidth x ScrollHeight).
+    bool FillsView = false;
 };
 
 class TFakeWebView : public IWebView {
   public:
     std::map<std::string, TFakePage> Pages;  // unknown URLs are empty HTML pages
     std::vector<std::string> Navigations;
-    std::vector<std::string> Log;   // "get scrollWidth", "view width 516", ...
+    std::vector<std::string> Log;   // "navigate X", "view 640x480", "measure", "picture 516x916"
     TSize ViewSize{153, 73};        // the control's extent on the form
-    std::vector<TSize> MeasuredAt;  // view size whenever scrollWidth was read
-    int LiveBitmaps = 0;
-    int CreatedBitmaps = 0;
+    std::vector<TSize> MeasuredAt;  // view size whenever a page was measured
+    int Pictures = 0;               // pictures handed over
+    int PassesEnded = 0;
     bool FailNavigate = false;
     bool FailSetSize = false;
-    bool FailSave = false;
+    bool FailPicture = false;
+    // Steps complete when the test calls RunSteps, not before returning.
+    bool Async = false;
+    // Largest picture really filled in; a larger one is only logged and
+    // handed over as 1 x 1 (the tests of giant pages look at sizes).
+    std::int64_t MaxPicturePixels = std::int64_t{1} << 22;
+    bool* Destroyed = nullptr;  // set to true by the destructor
+
+    ~TFakeWebView() override {
+        if (Destroyed)
+            *Destroyed = true;
+    }
 
     // Fires the completion event as the control would.
     void Complete(const std::string& url) {
@@ -39,6 +59,19 @@ class TFakeWebView : public IWebView {
     }
     // Completes the document last navigated to.
     void CompleteCurrent() { Complete(Navigations.at(Navigations.size() - 1)); }
+    void Fail(const std::string& url, const std::string& message) {
+        if (OnDocumentFailed)
+            OnDocumentFailed(url, message);
+    }
+    // Runs the pending steps, the ones they start included.
+    void RunSteps() {
+        while (!FPending.empty()) {
+            auto step = std::move(FPending.front());
+            FPending.pop_front();
+            step();
+        }
+    }
+    std::size_t PendingSteps() const { return FPending.size(); }
 
     void Navigate(const std::string& url) override {
         Log.push_back("navigate " + url);
@@ -47,20 +80,53 @@ class TFakeWebView : public IWebView {
         Navigations.push_back(url);
         FCurrent = url;
     }
-    std::unique_ptr<IHtmlObject> GetDocumentBody() override;
-    void SetWidth(std::int32_t width) override {
-        Log.push_back("view width " + std::to_string(width));
+    void SetViewSize(const TSize& size) override {
+        Log.push_back("view " + std::to_string(size.Width) + "x" + std::to_string(size.Height));
         if (FailSetSize)
             throw Exception("size failed");
-        ViewSize.Width = width;
+        ViewSize = size;
     }
-    void SetHeight(std::int32_t height) override {
-        Log.push_back("view height " + std::to_string(height));
-        if (FailSetSize)
-            throw Exception("size failed");
-        ViewSize.Height = height;
+    void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override {
+        Log.push_back("measure");
+        Step([this, done, failed] {
+            const TFakePage& page = CurrentPage();
+            if (!page.Html) {
+                failed("not an HTML document");
+                return;
+            }
+            MeasuredAt.push_back(ViewSize);
+            TSize size{page.ScrollWidth, page.ScrollHeight};
+            if (page.FillsView) {
+                size.Width = std::max(size.Width, ViewSize.Width);
+                size.Height = std::max(size.Height, ViewSize.Height);
+            }
+            done(size);
+        });
     }
-    std::unique_ptr<ICaptureBitmap> CreateCaptureBitmap() override;
+    void TakePicture(const TSize& size,
+                     std::function<void(const TPageBitmap&)> done,
+                     TStepFailed failed) override {
+        Log.push_back("picture " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
+                      " view " + std::to_string(ViewSize.Width) + "x" +
+                      std::to_string(ViewSize.Height));
+        Step([this, size, done, failed] {
+            if (FailPicture) {
+                failed("the picture cannot be taken");
+                return;
+            }
+            const bool giant = std::int64_t{size.Width} * size.Height > MaxPicturePixels;
+            TPageBitmap picture(giant ? 1 : size.Width, giant ? 1 : size.Height);
+            std::fill(picture.Pixels(),
+                      picture.Pixels() + std::size_t(picture.Width()) * picture.Height(),
+                      0x00FFFFFFu);
+            ++Pictures;
+            done(picture);
+        });
+    }
+    void PassEnded() override {
+        Log.push_back("pass ended");
+        ++PassesEnded;
+    }
 
     const TFakePage& CurrentPage() {
         static const TFakePage empty;
@@ -69,121 +135,16 @@ class TFakeWebView : public IWebView {
     }
 
   private:
+    // A failing step that completes at once throws, as the control's calls do.
+    void Step(std::function<void()> step) {
+        if (Async)
+            FPending.push_back(std::move(step));
+        else
+            step();
+    }
+
     std::string FCurrent;
-};
-
-// The body and its style: logs what is read and written.
-class TFakeHtmlObject : public IHtmlObject {
-  public:
-    TFakeHtmlObject(TFakeWebView& view, std::string name) : FView(view), FName(std::move(name)) {}
-    std::int32_t GetIntProperty(const std::string& name) override {
-        FView.Log.push_back("get " + FName + "." + name);
-        const TFakePage& page = FView.CurrentPage();
-        if (FName == "body" && name == "scrollWidth") {
-            FView.MeasuredAt.push_back(FView.ViewSize);
-            return page.ScrollWidth;
-        }
-        if (FName == "body" && name == "scrollHeight")
-            return page.ScrollHeight;
-        throw Exception("no property " + name);
-    }
-    std::unique_ptr<IHtmlObject> GetObjectProperty(const std::string& name) override {
-        FView.Log.push_back("get " + FName + "." + name);
-        if (FName != "body" || name != "style")
-            throw Exception("no object " + name);
-        return std::make_unique<TFakeHtmlObject>(FView, "style");
-    }
-    void PutStringProperty(const std::string& name, const std::string& value) override {
-        FView.Log.push_back("put " + FName + "." + name + "=" + value);
-        if (FName != "style")
-            throw Exception("cannot put " + name);
-    }
-
-  private:
-    TFakeWebView& FView;
-    std::string FName;
-};
-
-// Saves a white 32-bit picture of its size through the file system.
-class TFakeCaptureBitmap : public ICaptureBitmap {
-  public:
-    explicit TFakeCaptureBitmap(TFakeWebView& view) : FView(view) {
-        ++FView.LiveBitmaps;
-        ++FView.CreatedBitmaps;
-    }
-    ~TFakeCaptureBitmap() override { --FView.LiveBitmaps; }
-    void SetWidth(std::int32_t width) override {
-        FView.Log.push_back("bitmap width " + std::to_string(width));
-        FWidth = width;
-    }
-    void SetHeight(std::int32_t height) override {
-        FView.Log.push_back("bitmap height " + std::to_string(height));
-        FHeight = height;
-    }
-    std::int32_t Width() const override { return FWidth; }
-    std::int32_t Height() const override { return FHeight; }
-    void DrawView(std::uint32_t aspect, const TRect& bounds) override {
-        FView.Log.push_back("draw " + std::to_string(aspect) + " " + std::to_string(bounds.Left) +
-                            "," + std::to_string(bounds.Top) + "," + std::to_string(bounds.Right) +
-                            "," + std::to_string(bounds.Bottom) + " view " +
-                            std::to_string(FView.ViewSize.Width) + "x" +
-                            std::to_string(FView.ViewSize.Height));
-    }
-    void SaveToFile(IFileSystem& fileSystem, const std::string& path) override {
-        FView.Log.push_back("save " + path);
-        if (FView.FailSave)
-            throw Exception("cannot write " + path);
-        auto writer = fileSystem.CreateReplacing(path);
-        if (!writer)
-            throw Exception("cannot create " + path);
-        // Giant pages are only logged: their size is what the tests look at.
-        if (std::int64_t{FWidth} * FHeight > (1 << 22)) {
-            FView.Log.push_back("saved " + std::to_string(FWidth) + "x" + std::to_string(FHeight));
-            return;
-        }
-        const std::vector<std::uint8_t> rows(
-            static_cast<std::size_t>(BmpRowStride(FWidth, 32)) * FHeight, 0xFF);
-        TBmpImage image;
-        image.Width = FWidth;
-        image.Height = FHeight;
-        image.BitsPerPixel = 32;
-        image.Rows = rows;
-        if (!WriteBmp(*writer, image) || !writer->Commit())
-            throw Exception("cannot write " + path);
-    }
-
-  private:
-    TFakeWebView& FView;
-    std::int32_t FWidth = 0;
-    std::int32_t FHeight = 0;
-};
-
-inline std::unique_ptr<IHtmlObject> TFakeWebView::GetDocumentBody() {
-    Log.push_back("get body");
-    if (!CurrentPage().Html)
-        throw Exception("not an HTML document");
-    return std::make_unique<TFakeHtmlObject>(*this, "body");
-}
-
-inline std::unique_ptr<ICaptureBitmap> TFakeWebView::CreateCaptureBitmap() {
-    Log.push_back("create bitmap");
-    return std::make_unique<TFakeCaptureBitmap>(*this);
-}
-
-// Hands out fake web views and keeps a pointer to the last one.
-class TFakeWebViewFactory : public IWebViewFactory {
-  public:
-    std::unique_ptr<IWebView> CreateWebView(THandle owner) override {
-        if (FailCreate)
-            throw Exception("OLE コントロールのアクティベートに失敗しました");
-        Owners.push_back(owner);
-        auto view = std::make_unique<TFakeWebView>();
-        Last = view.get();
-        return view;
-    }
-    bool FailCreate = false;
-    std::vector<THandle> Owners;
-    TFakeWebView* Last = nullptr;  // valid while its form lives
+    std::deque<std::function<void()>> FPending;
 };
 
 }  // namespace lum::fakes

@@ -26,7 +26,9 @@ class TDisplayFormRig {
     fakes::TFakeLocale Locale;
     fakes::TFakeWebView* Web = nullptr;
     bool FailWebView = false;
-    TDisplayServices Services{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr};
+    TDisplayServices Services{{Windows, Registry, Files, Clock, Locale, nullptr, {}},
+                              Host,
+                              nullptr};
     std::unique_ptr<TScreenSaverDisplayForm> Form;
 
     TDisplayFormRig() {

@@ -106,6 +106,26 @@ TEST_F(DisplayFormTest, RefusedCloseKeepsTheSlideShowAndAPassedCloseReleasesItOn
     EXPECT_TRUE(AppPlatform.Deferred.empty());
 }
 
+TEST_F(DisplayFormTest, CaptureCompletionAfterAPassedCloseTouchesNothing) {
+    Registry.PutValue(kSection, "EnableScroll", {RegType::String, "0"});
+    SaveURLs({"https://a.example/", "https://b.example/"});
+    Start("/s");
+    ASSERT_NE(Web, nullptr);
+    Web->Complete("about:blank");
+    ASSERT_EQ(Web->Navigations.back(), "https://a.example/");
+    const std::size_t files = Files.Files.size();
+
+    Window().Send(Msg::Close);
+    ASSERT_TRUE(Window().Destroyed);
+    ASSERT_EQ(AppPlatform.Deferred.size(), 1u);  // the capture form is not gone yet
+    Web->Complete("https://a.example/");         // ... and its control still reports
+    Web->Fail("https://b.example/", "no answer");
+    EXPECT_EQ(Files.Files.size(), files);
+    EXPECT_EQ(Web->Navigations.back(), "https://a.example/");
+    EXPECT_TRUE(AppPlatform.Reports.empty());
+    AppPlatform.RunDeferred();
+}
+
 TEST_F(DisplayFormTest, XAndZAreConsumedAsShortcutsAndOtherKeysAreNot) {
     auto& form = Start("/s");
     EXPECT_TRUE(form.IsShortCut(TMessage{Msg::KeyDown, Vk::X, 0, 0}));

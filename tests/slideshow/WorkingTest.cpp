@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeHost.h"
 #include "fakes/FakeWebView.h"
 
 namespace lum {
@@ -33,10 +34,16 @@ struct TSource : ICaptureSource {
 class Capture : public ::testing::Test {
   protected:
     Capture() {
+        SetApplication(&App);
         Files.Folders.insert(kCache);
         auto view = std::make_unique<TFakeWebView>();
         View = view.get();
-        Form = std::make_unique<TWorkingForm>(std::move(view), Files, Source);
+        View->Destroyed = &ViewDestroyed;
+        Form = std::make_unique<TWorkingForm>(std::move(view), Files, kCache, Source);
+    }
+    ~Capture() override {
+        Form.reset();
+        SetApplication(nullptr);
     }
 
     std::string PageFile(int k) { return std::string(kCache) + std::to_string(k) + ".bmp"; }
@@ -57,8 +64,11 @@ class Capture : public ::testing::Test {
         EXPECT_EQ(Form->NextIndex(), nextIndex);
     }
 
+    fakes::TFakeApplicationPlatform AppPlatform;
+    TApplication App{AppPlatform};
     fakes::TFakeFileSystem Files;
     TSource Source;
+    bool ViewDestroyed = false;
     TFakeWebView* View = nullptr;
     std::unique_ptr<TWorkingForm> Form;
 };
@@ -71,7 +81,8 @@ TEST_F(Capture, EmptyListEndsThePassAtTheBlankPageWithoutAFile) {
     View->Complete("about:blank");
     ExpectState(false, 0);  // Idle again
     EXPECT_THAT(Files.Files, IsEmpty());
-    EXPECT_EQ(View->CreatedBitmaps, 0);
+    EXPECT_EQ(View->Pictures, 0);
+    EXPECT_EQ(View->PassesEnded, 1);
 }
 
 TEST_F(Capture, PassWalksTheStatesAndWritesEachPageToItsFile) {
@@ -90,7 +101,7 @@ TEST_F(Capture, PassWalksTheStatesAndWritesEachPageToItsFile) {
                 ElementsAre("about:blank", "http://a/", "http://b/", "http://c/"));
     EXPECT_TRUE(HasFile(1));
     EXPECT_TRUE(HasFile(2));
-    EXPECT_EQ(View->LiveBitmaps, 0);
+    EXPECT_EQ(View->PassesEnded, 1);
 
     // The next pass starts again from the blank page and the first entry.
     Form->StartCapture();
@@ -105,13 +116,13 @@ TEST_F(Capture, OnePageRunsItsStepsInOrder) {
     View->Complete("about:blank");
     View->Log.clear();
     View->Complete("http://a/");
-    EXPECT_THAT(
-        View->Log,
-        ElementsAre("get body", "create bitmap", "get body.scrollWidth", "get body.scrollHeight",
-                    "get body.style", "put style.overflow=hidden", "get body.style",
-                    "put style.border=0", "bitmap width 516", "bitmap height 916", "view width 516",
-                    "view height 916", "draw 8 0,0,516,916 view 516x916",
-                    "save C:\\Tools\\LumenaryCache\\0.bmp", "navigate http://b/"));
+    // Measured as laid out at the display's size; the view then takes the
+    // capture size for the picture, and the display's size again before the
+    // next page loads.
+    EXPECT_THAT(View->Log, ElementsAre("measure", "view 516x916", "picture 516x916 view 516x916",
+                                       "view 640x480", "navigate http://b/"));
+    EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}));
+    EXPECT_TRUE(HasFile(0));
 }
 
 TEST_F(Capture, AboutBlankEntryIsSkippedButOtherLetterCaseIsCaptured) {
@@ -121,7 +132,7 @@ TEST_F(Capture, AboutBlankEntryIsSkippedButOtherLetterCaseIsCaptured) {
     EXPECT_FALSE(HasFile(0));
     EXPECT_TRUE(HasFile(1));
     EXPECT_TRUE(HasFile(2));
-    EXPECT_EQ(View->CreatedBitmaps, 2);
+    EXPECT_EQ(View->Pictures, 2);
 }
 
 TEST_F(Capture, FrameCompletionCapturesTheTopDocumentAndMovesOn) {
@@ -208,18 +219,35 @@ TEST_F(Capture, GiantPagesAreCapturedDownToWhatThePageCacheCanHold) {
     View->Pages["http://tall/"] = {2000, 40000};
     View->Pages["http://huge/"] = {100000, 100000};
     RunThrough(1);
-    EXPECT_THAT(View->Log, Contains("saved 2016x32767"));
+    EXPECT_THAT(View->Log, Contains("picture 2016x32767 view 2016x32767"));
     // 32767 columns leave room for 8192 rows within the 1 GiB of pixels.
-    EXPECT_THAT(View->Log, Contains("saved 32767x8192"));
+    EXPECT_THAT(View->Log, Contains("picture 32767x8192 view 32767x8192"));
     EXPECT_EQ(View->ViewSize, (TSize{32767, 8192}));
 }
 
-TEST_F(Capture, PageIsMeasuredAtTheSizeOfThePreviousCapture) {
+TEST_F(Capture, EveryPageIsMeasuredAtTheDisplaySizeWhateverThePreviousCaptureWas) {
     Source.List = {"http://a/", "http://b/"};
     View->Pages["http://a/"] = {500, 900};
     RunThrough(1);
-    EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{153, 73}, TSize{516, 916}));
-    EXPECT_EQ(View->ViewSize, (TSize{16, 16}));
+    EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}, TSize{640, 480}));
+    EXPECT_EQ(ReadPage(1).Width(), 16);
+}
+
+// A page that adapts to its window once grew by the margin at every capture,
+// because it was measured at the size of the capture before it.
+TEST_F(Capture, PageThatFillsItsWindowKeepsItsSizeCaptureAfterCapture) {
+    Source.List = {"http://fill/"};
+    View->Pages["http://fill/"] = {0, 0, true, true};
+    for (bool scroll : {true, false}) {
+        Source.Scroll = scroll;
+        for (int pass = 0; pass < 50; ++pass)
+            RunThrough(0);
+        const TPageBitmap picture = ReadPage(0);
+        EXPECT_EQ((TSize{picture.Width(), picture.Height()}),
+                  (scroll ? TSize{656, 496} : TSize{640, 480}));
+    }
+    for (const TSize& at : View->MeasuredAt)
+        EXPECT_EQ(at, (TSize{640, 480}));
 }
 
 TEST_F(Capture, StartCaptureRestartsWhileBlankIsPendingAndIsIgnoredWhileBusy) {
@@ -255,11 +283,11 @@ TEST_F(Capture, NonHtmlDocumentStallsThePassUntilAFurtherCompletion) {
     EXPECT_EQ(View->Navigations.back(), "http://c/");
 }
 
-enum class TFailure { SetSize, Save, MissingCacheFolder };
+enum class TFailure { SetSize, Picture, Save, MissingCacheFolder };
 
 class CaptureFailure : public Capture, public ::testing::WithParamInterface<TFailure> {};
 
-TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
+TEST_P(CaptureFailure, WritesNothingAndStalls) {
     Source.List = {"http://a/", "http://b/"};
     Form->StartCapture();
     View->Complete("about:blank");
@@ -267,16 +295,17 @@ TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
         case TFailure::SetSize:
             View->FailSetSize = true;
             break;
+        case TFailure::Picture:
+            View->FailPicture = true;
+            break;
         case TFailure::Save:
-            View->FailSave = true;
+            Files.FailWrites = true;
             break;
         case TFailure::MissingCacheFolder:
             Files.Folders.clear();
             break;
     }
     EXPECT_THROW(View->Complete("http://a/"), Exception);
-    EXPECT_EQ(View->CreatedBitmaps, 1);
-    EXPECT_EQ(View->LiveBitmaps, 0);
     EXPECT_THAT(Files.Files, IsEmpty());
     ExpectState(true, 1);
     EXPECT_EQ(View->Navigations.back(), "http://a/");
@@ -285,12 +314,15 @@ TEST_P(CaptureFailure, FreesTheBitmapWritesNothingAndStalls) {
 INSTANTIATE_TEST_SUITE_P(Steps,
                          CaptureFailure,
                          ::testing::Values(TFailure::SetSize,
+                                           TFailure::Picture,
                                            TFailure::Save,
                                            TFailure::MissingCacheFolder),
                          [](const ::testing::TestParamInfo<TFailure>& info) {
                              switch (info.param) {
                                  case TFailure::SetSize:
                                      return std::string("SetSize");
+                                 case TFailure::Picture:
+                                     return std::string("Picture");
                                  case TFailure::Save:
                                      return std::string("Save");
                                  default:
@@ -325,6 +357,111 @@ TEST_F(Capture, CompletionBeforeAnyPageIsRequestedWritesNoFile) {
     EXPECT_THAT(Files.Files, IsEmpty());
     ExpectState(true, 1);
     EXPECT_EQ(View->Navigations.back(), "http://a/");
+}
+
+// An engine that answers through the event loop: every step completes later.
+class AsyncCapture : public Capture {
+  protected:
+    AsyncCapture() { View->Async = true; }
+    void CompleteAndRun(const std::string& url) {
+        View->Complete(url);
+        View->RunSteps();
+    }
+};
+
+TEST_F(AsyncCapture, StepsCompletingLaterCaptureEachPageAndMoveOn) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {500, 900};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Complete("http://a/");
+    EXPECT_EQ(View->PendingSteps(), 1u);  // measuring
+    EXPECT_FALSE(HasFile(0));
+    EXPECT_EQ(View->Navigations.back(), "http://a/");
+    View->RunSteps();
+    EXPECT_EQ(ReadPage(0).Height(), 916);
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    CompleteAndRun("http://b/");
+    ExpectState(false, 2);
+    EXPECT_TRUE(HasFile(1));
+    EXPECT_THAT(AppPlatform.Reports, IsEmpty());
+}
+
+TEST_F(AsyncCapture, StepFailingLaterIsReportedAndThePassGoesOn) {
+    Source.List = {"http://a/", "http://b/", "http://c/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->FailPicture = true;
+    CompleteAndRun("http://a/");
+    EXPECT_THAT(AppPlatform.Reports, ElementsAre("the picture cannot be taken"));
+    EXPECT_FALSE(HasFile(0));
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    View->FailPicture = false;
+    Files.FailWrites = true;  // a cache that cannot be written: reported, skipped
+    CompleteAndRun("http://b/");
+    ASSERT_EQ(AppPlatform.Reports.size(), 2u);
+    EXPECT_THAT(AppPlatform.Reports[1], ::testing::HasSubstr("cannot be written"));
+    Files.FailWrites = false;
+    View->Pages["http://c/"].Html = false;
+    CompleteAndRun("http://c/");
+    EXPECT_EQ(AppPlatform.Reports.size(), 3u);
+    ExpectState(false, 3);  // the pass ended instead of stalling
+    EXPECT_THAT(Files.Files, IsEmpty());
+}
+
+TEST_F(AsyncCapture, PageThatCannotBeLoadedKeepsItsOldFileAndThePassGoesOn) {
+    Source.List = {"http://a/", "http://down/", "http://c/"};
+    RunThrough(2);
+    View->RunSteps();
+    Files.NextDate += 1;
+    const std::int32_t oldDate = Files.FileDate(PageFile(1));
+    Form->StartCapture();
+    CompleteAndRun("about:blank");
+    CompleteAndRun("http://a/");
+    View->Fail("http://down/", "no answer");
+    EXPECT_THAT(AppPlatform.Reports, ElementsAre("\"http://down/\": no answer"));
+    EXPECT_EQ(Files.FileDate(PageFile(1)), oldDate);
+    EXPECT_EQ(View->Navigations.back(), "http://c/");
+    CompleteAndRun("http://c/");
+    ExpectState(false, 3);
+}
+
+TEST_F(AsyncCapture, NewCompletionWhileCapturingDropsTheEarlierSteps) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Complete("http://a/");
+    View->Complete("http://a/");  // the page completed again before it was measured
+    View->RunSteps();
+    EXPECT_EQ(View->Pictures, 1);
+    EXPECT_EQ(View->Navigations,
+              (std::vector<std::string>{"about:blank", "http://a/", "http://b/"}));
+    ExpectState(true, 2);
+}
+
+TEST_F(AsyncCapture, DisconnectedFormIgnoresCompletionsAndLateSteps) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Complete("http://a/");  // measuring
+    Form->Disconnect();
+    View->RunSteps();
+    View->Complete("http://a/");
+    View->Fail("http://b/", "gone");
+    Form->StartCapture();
+    EXPECT_THAT(Files.Files, IsEmpty());
+    EXPECT_THAT(AppPlatform.Reports, IsEmpty());
+    EXPECT_EQ(View->Navigations.back(), "http://a/");
+    EXPECT_FALSE(View->OnDocumentComplete);
+}
+
+TEST_F(AsyncCapture, DestroyingTheFormDestroysTheViewWithItsPendingSteps) {
+    Source.List = {"http://a/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Complete("http://a/");
+    Form.reset();
+    EXPECT_TRUE(ViewDestroyed);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "common/Forms.h"
 #include "slideshow/Working.h"
 #include "win32/Strings.h"
+#include "win32/DispatchObject.h"
 #include "win32/Win32CaptureBitmap.h"
 #include "win32/Win32FileSystem.h"
 
@@ -296,45 +297,46 @@ TEST_F(CaptureWebView, BrowserEmulationIsWrittenOnceAndNeverOverwritten) {
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
 }
 
-TEST_F(CaptureWebView, CaptureBitmapIsSavedAsAWhiteBmpOfItsSize) {
+TEST_F(CaptureWebView, CaptureBitmapIsReadBackAsAWhitePictureOfItsSize) {
     auto view = CreateCaptureWebView(0);
-    TWin32FileSystem files;
-    const std::string dir = TempDir() + "LumenaryCaptureTest\\";
-    files.CreateDirectory(dir);
-    const std::string path = dir + "3.bmp";
-
     auto bitmap = view->CreateCaptureBitmap();
-    EXPECT_THROW(bitmap->SaveToFile(files, path), Exception);  // no size yet
+    TPageBitmap picture;
+    EXPECT_THROW(bitmap->ReadPixels(picture), Exception);  // no size yet
     bitmap->SetWidth(40);
     EXPECT_EQ(bitmap->Width(), 40);
     EXPECT_EQ(bitmap->Height(), 0);
     bitmap->SetHeight(30);
-    ASSERT_NO_THROW(bitmap->SaveToFile(files, path));
     bitmap->DrawView(8, TRect{0, 0, 40, 30});  // whatever Wine draws, no crash
-
-    auto reader = files.OpenRead(path);
-    ASSERT_TRUE(reader);
-    const TPageBitmap picture = ReadBmp(*reader);
-    reader.reset();
+    ASSERT_NO_THROW(bitmap->ReadPixels(picture));
     ASSERT_EQ(picture.Width(), 40);
     ASSERT_EQ(picture.Height(), 30);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(picture.Pixel(x, y) & 0xFFFFFF, 0xFFFFFFu);
+            ASSERT_EQ(picture.Pixel(x, y), 0xFFFFFFu);
 
-    // Only the page file is left: no temporary file beside it.
-    std::vector<std::string> names;
-    for (const TFileEntry& entry : files.FindFiles(dir + "*"))
-        if (entry.Name != "." && entry.Name != "..")
-            names.push_back(entry.Name);
-    EXPECT_EQ(names, std::vector<std::string>{"3.bmp"});
-
-    EXPECT_THROW(bitmap->SaveToFile(files, dir + "missing\\0.bmp"), Exception);
     EXPECT_THROW(bitmap->SetHeight(-1), Exception);
     bitmap->SetWidth(200000);
     EXPECT_THROW(bitmap->SetHeight(200000), Exception);  // more than the system can give
-    files.DeleteFile(path);
-    ::RemoveDirectoryW(Widen(dir).c_str());
+}
+
+TEST_F(CaptureWebView, PictureStepHandsOverTheRequestedSizeAndMeasuringWithoutAPageThrows) {
+    auto view = CreateCaptureWebView(0);
+    TSize taken;
+    std::uint32_t corner = 0;
+    view->TakePicture(
+        TSize{64, 48},
+        [&](const TPageBitmap& picture) {
+            taken = TSize{picture.Width(), picture.Height()};
+            corner = picture.Pixel(63, 47);
+        },
+        [](const std::string& message) { FAIL() << message; });
+    EXPECT_EQ(taken, (TSize{64, 48}));
+    EXPECT_EQ(corner, 0xFFFFFFu);
+    // No page was ever loaded: the failure comes from the call itself, at once.
+    bool measured = false;
+    EXPECT_THROW(view->MeasurePage([&](TSize) { measured = true; }, [](const std::string&) {}),
+                 Exception);
+    EXPECT_FALSE(measured);
 }
 
 // Wine answers GetGuiResources and GetProcessHandleCount with 0, so windows
@@ -441,8 +443,8 @@ struct TSource : ICaptureSource {
 TEST_F(CaptureWebView, CapturePassWaitsForACompletionThatWineNeverSends) {
     TWin32FileSystem files;
     TSource source;
-    TWin32WebViewFactory factory;
-    auto form = std::make_unique<TWorkingForm>(factory.CreateWebView(0), files, source);
+    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files,
+                                               TempDir() + "LumenaryCaptureTest\\", source);
     form->StartCapture();
     Pump(300);
     // Wine's engine fails every navigation; only a completion would move on.

@@ -7,8 +7,8 @@
 
 #include <memory>
 
+#include "app/win32/AppServices.h"
 #include "slideshow/Main.h"
-#include "win32/AppServices.h"
 #include "win32/FormWindow.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -1,4 +1,4 @@
-#include "win32/AppServices.h"
+#include "app/win32/AppServices.h"
 
 #include "host/ZelScreenSaver.h"
 #include "slideshow/PageCache.h"
@@ -8,13 +8,15 @@
 namespace lum::win32 {
 
 TAppServices::TAppServices()
-    : Display{Windows, Host, Registry, Files, Clock, Locale, nullptr, nullptr} {
+    : Display{{Windows, Registry, Files, Clock, Locale, nullptr, {}}, Host, nullptr} {
+    // The cache lives beside the program.
+    Display.CacheDir = GetCacheDir(Files);
     Display.CreateWebView = [](THandle owner) -> std::unique_ptr<IWebView> {
         return CreateCaptureWebView(owner);
     };
     // ParentWnd is settled by the host before it asks for the dialog.
     Display.CreateConfigDialog = [this](TComponent* owner) {
-        return CreateLumenaryConfigDlg(owner, Registry, Files, MessageBoxes, GetCacheDir(Files),
+        return CreateLumenaryConfigDlg(owner, Registry, Files, MessageBoxes, Display.CacheDir,
                                        ParentWnd);
     };
 }
