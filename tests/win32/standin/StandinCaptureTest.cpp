@@ -2,7 +2,7 @@
 // against the stand-in WebBrowser control (LumenaryStandin.dll), registered
 // for the WebBrowser class only while each test runs: in-place activation,
 // completion through the message loop, the body's sizes by late binding,
-// sizing through the site, OleDraw into the capture bitmap and the page file.
+// sizing through the site, OleDraw into the picture, and the page files.
 // The stand-in draws a known picture, not a rendered page: these tests prove
 // the host's side of the contract, not how a real engine lays out or draws.
 #include <windows.h>
@@ -15,6 +15,7 @@
 
 #include "common/Bmp.h"
 #include "slideshow/Working.h"
+#include "win32/DispatchObject.h"
 #include "win32/Strings.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32WebView.h"
@@ -45,30 +46,6 @@ void PumpUntil(const std::vector<std::string>& seen, std::size_t n) {
         Pump(5);
 }
 
-// The Win32 file system with the program (and so the cache folder) moved to
-// a folder of the test's own.
-class TRedirectedFiles final : public IFileSystem {
-  public:
-    explicit TRedirectedFiles(std::string programPath) : FProgramPath(std::move(programPath)) {}
-    std::string ProgramPath() override { return FProgramPath; }
-    bool CreateDirectory(const std::string& path) override { return FReal.CreateDirectory(path); }
-    std::int32_t FileDate(const std::string& path) override { return FReal.FileDate(path); }
-    std::vector<TFileEntry> FindFiles(const std::string& mask) override {
-        return FReal.FindFiles(mask);
-    }
-    bool DeleteFile(const std::string& path) override { return FReal.DeleteFile(path); }
-    std::unique_ptr<IFileReader> OpenRead(const std::string& path) override {
-        return FReal.OpenRead(path);
-    }
-    std::unique_ptr<IFileWriter> CreateReplacing(const std::string& path) override {
-        return FReal.CreateReplacing(path);
-    }
-
-  private:
-    TWin32FileSystem FReal;
-    std::string FProgramPath;
-};
-
 class TSource final : public ICaptureSource {
   public:
     std::vector<std::string> Urls;
@@ -79,6 +56,7 @@ class TSource final : public ICaptureSource {
     std::int32_t Height() const override { return 768; }
 };
 
+// A new folder under the temporary folder, with its trailing backslash.
 std::string TempFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH + 1, temp);
@@ -193,38 +171,34 @@ TEST_F(StandinCapture, SizeReachesTheViewThroughTheSiteAndAFillPageFollowsIt) {
     EXPECT_EQ(body->GetIntProperty("scrollWidth"), 640);  // laid out again
 }
 
-TEST_F(StandinCapture, DrawnPictureIsUprightAtTheBitmapSizeAndLosesItsScrollBar) {
+TEST_F(StandinCapture, DrawnPictureIsUprightAtTheAskedSizeAndLosesItsScrollBar) {
     std::vector<std::string> seen;
     auto view = NewView(seen);
     view->Navigate("standin:tall?h=700");
     PumpUntil(seen, 1);
-    const std::string folder = TempFolder();
-    TWin32FileSystem files;
-    auto draw = [&](const std::string& name) {
-        auto bitmap = view->CreateCaptureBitmap();
-        bitmap->SetWidth(300);
-        bitmap->SetHeight(716);
-        bitmap->DrawView(8, TRect{0, 0, 300, 716});
-        bitmap->SaveToFile(files, folder + name);
-        return ReadPicture(files, folder + name);
+    auto take = [&]() {
+        TPageBitmap taken;
+        view->TakePicture(
+            TSize{300, 716}, [&](const TPageBitmap& picture) { taken = picture; },
+            [](const std::string& message) { ADD_FAILURE() << message; });
+        return taken;
     };
-    const TPageBitmap before = draw("before.bmp");
+    const TPageBitmap before = take();
     ASSERT_EQ(before.Width(), 300);
     ASSERT_EQ(before.Height(), 716);
     EXPECT_EQ(PixelAt(before, 0, 0), Expected(kTallTag, 0));
     EXPECT_EQ(PixelAt(before, 299, 715), "128,128,128");  // the scroll bar
 
-    auto style = view->GetDocumentBody()->GetObjectProperty("style");
-    style->PutStringProperty("overflow", "hidden");
-    style->PutStringProperty("border", "0");
-    const TPageBitmap after = draw("after.bmp");
+    TSize scroll{};
+    view->MeasurePage([&](TSize size) { scroll = size; },
+                      [](const std::string& message) { ADD_FAILURE() << message; });
+    EXPECT_EQ(scroll.Width, 153);  // as wide as the view, as tall as the page
+    EXPECT_EQ(scroll.Height, 700);
+    const TPageBitmap after = take();
     for (const std::int32_t y : {0, 1, 255, 256, 300, 715}) {
         EXPECT_EQ(PixelAt(after, 0, y), Expected(kTallTag, y)) << "row " << y;
         EXPECT_EQ(PixelAt(after, 299, y), Expected(kTallTag, y)) << "row " << y;
     }
-    files.DeleteFile(folder + "before.bmp");
-    files.DeleteFile(folder + "after.bmp");
-    ::RemoveDirectoryW(Widen(folder).c_str());
 }
 
 TEST_F(StandinCapture, FramesCompleteFirstAndANewNavigationDropsWhatIsLeft) {
@@ -253,40 +227,66 @@ TEST_F(StandinCapture, FramesCompleteFirstAndANewNavigationDropsWhatIsLeft) {
               (std::vector<std::string>{"standin:frame?1&of=standin:frames?n=3", "standin:fill"}));
 }
 
+// Runs capture passes over urls into folder's files; false when a pass
+// does not end within 10 s.
+bool RunPasses(const std::vector<std::string>& urls, const std::string& cache, int passes) {
+    TWin32FileSystem files;
+    TSource source;
+    source.Urls = urls;
+    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files, cache, source);
+    for (int pass = 0; pass < passes; ++pass) {
+        form->StartCapture();
+        const DWORD start = ::GetTickCount();
+        while ((form->Busy() || form->NextIndex() == 0) && ::GetTickCount() - start < 10000)
+            Pump(5);
+        if (form->Busy() || form->NextIndex() != static_cast<std::int32_t>(urls.size()))
+            return false;
+    }
+    return true;
+}
+
 TEST_F(StandinCapture, PassWritesEachPageFileAtItsSizeAndSkipsTheBlankEntry) {
     const std::string folder = TempFolder();
-    TRedirectedFiles files(folder + "Lumenary.scr");
-    files.CreateDirectory(folder + "LumenaryCache");
-    TSource source;
-    source.Urls = {"standin:fixed?w=500&h=300", "about:blank", "standin:frames?n=1",
-                   "http://example.invalid/"};
-    TWin32WebViewFactory factory;
-    auto form = std::make_unique<TWorkingForm>(factory.CreateWebView(0), files, source);
-    form->StartCapture();
-    const DWORD start = ::GetTickCount();
-    while ((form->Busy() || form->NextIndex() == 0) && ::GetTickCount() - start < 10000)
-        Pump(5);
-    EXPECT_FALSE(form->Busy());
-    EXPECT_EQ(form->NextIndex(), 4);
-    form.reset();
-
-    const std::string cache = folder + "LumenaryCache\\";
-    const TPageBitmap fixed = ReadPicture(files, cache + "0.bmp");
+    TWin32FileSystem files;
+    ASSERT_TRUE(RunPasses({"standin:fixed?w=500&h=300", "about:blank", "standin:frames?n=1",
+                           "http://example.invalid/", "standin:tall?h=2000"},
+                          folder, 1));
+    const TPageBitmap fixed = ReadPicture(files, folder + "0.bmp");
     EXPECT_EQ(fixed.Width(), 516);
     EXPECT_EQ(fixed.Height(), 316);
     EXPECT_EQ(PixelAt(fixed, 515, 315), Expected(kFixedTag, 315));
-    EXPECT_EQ(files.FileDate(cache + "1.bmp"), -1);
+    EXPECT_EQ(files.FileDate(folder + "1.bmp"), -1);
     // The first frame's completion captured the page as it stood.
-    const TPageBitmap frames = ReadPicture(files, cache + "2.bmp");
+    const TPageBitmap frames = ReadPicture(files, folder + "2.bmp");
     EXPECT_EQ(frames.Width(), kFramesWidth + 16);
     EXPECT_EQ(frames.Height(), kFramesHeight + 16);
     EXPECT_EQ(PixelAt(frames, 10, 400), Expected(kFramesTag, 400));
-    const TPageBitmap unknown = ReadPicture(files, cache + "3.bmp");
+    const TPageBitmap unknown = ReadPicture(files, folder + "3.bmp");
     EXPECT_EQ(unknown.Width(), kUnknownWidth + 16);
     EXPECT_EQ(PixelAt(unknown, 0, 0), Expected(kUnknownTag, 0));
-    for (const char* name : {"0.bmp", "2.bmp", "3.bmp"})
-        files.DeleteFile(cache + name);
-    ::RemoveDirectoryW(Widen(cache).c_str());
+    // Laid out at the display's width (1024), whatever the page before it.
+    const TPageBitmap tall = ReadPicture(files, folder + "4.bmp");
+    EXPECT_EQ(tall.Width(), 1024 + 16);
+    EXPECT_EQ(tall.Height(), 2000 + 16);
+    EXPECT_EQ(PixelAt(tall, 1039, 2015), Expected(kTallTag, 2015));
+    for (const char* name : {"0.bmp", "2.bmp", "3.bmp", "4.bmp"})
+        files.DeleteFile(folder + name);
+    ::RemoveDirectoryW(Widen(folder).c_str());
+}
+
+TEST_F(StandinCapture, PageThatFillsItsWindowKeepsTheDisplaySizePassAfterPass) {
+    const std::string folder = TempFolder();
+    TWin32FileSystem files;
+    ASSERT_TRUE(
+        RunPasses({"standin:fill", "standin:fixed?w=200&h=100", "standin:fill"}, folder, 4));
+    for (const char* name : {"0.bmp", "2.bmp"}) {
+        const TPageBitmap fill = ReadPicture(files, folder + name);
+        EXPECT_EQ(fill.Width(), 1024 + 16) << name;
+        EXPECT_EQ(fill.Height(), 768 + 16) << name;
+        EXPECT_EQ(PixelAt(fill, 1039, 783), Expected(kFillTag, 783)) << name;
+    }
+    for (const char* name : {"0.bmp", "1.bmp", "2.bmp"})
+        files.DeleteFile(folder + name);
     ::RemoveDirectoryW(Widen(folder).c_str());
 }
 
@@ -296,9 +296,7 @@ TEST_F(StandinCapture, TeardownReleasesEveryObjectOfTheControl) {
         auto view = NewView(seen);
         view->Navigate("standin:frames?n=1");
         PumpUntil(seen, 1);
-        auto body = view->GetDocumentBody();
-        body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
-        body.reset();
+        view->MeasurePage([](TSize) {}, [](const std::string&) {});
         view.reset();
         Pump(10);
         EXPECT_EQ(LiveObjects(), 0) << "round " << i;
