@@ -20,6 +20,14 @@
 
 namespace lum::standin {
 
+// {8856F961-340A-11D0-A96B-00C04FD705A2}: the WebBrowser class it serves.
+inline constexpr CLSID kClsidWebBrowser = {0x8856F961,
+                                           0x340A,
+                                           0x11D0,
+                                           {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// The class of the control's in-place window.
+inline constexpr wchar_t kViewClass[] = L"LumenaryStandinView";
+
 // The DISPID_AMBIENT_DLCONTROL flags the last client site answered, -1
 // when it did not answer, -2 before any site was set.
 LONG LastDownloadControl() noexcept;

@@ -17,11 +17,6 @@ HINSTANCE gInstance = nullptr;
 LONG gObjects = 0;
 LONG gLocks = 0;
 
-constexpr CLSID kClsidWebBrowser = {0x8856F961,
-                                    0x340A,
-                                    0x11D0,
-                                    {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-
 class TFactory final : public IClassFactory {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
