@@ -16,7 +16,36 @@ if(gtk_sources AND gtk_test_sources)
     add_executable(lum_gtk_tests ${gtk_test_sources})
     target_include_directories(lum_gtk_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(lum_gtk_tests PRIVATE lum_gtk lum_fakes GTest::gtest_main GTest::gmock)
+    # A window owned by another process, which the tests draw into.
+    add_executable(lum_foreign_window ${PROJECT_SOURCE_DIR}/tests/gtk/tools/foreign_window.c)
+    target_link_libraries(lum_foreign_window PRIVATE PkgConfig::LUM_GTK)
+    # The layer on its own as a program, run by the tests as another process.
+    add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
+    target_link_libraries(lum_host_demo PRIVATE lum_gtk)
+    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo)
     target_compile_definitions(lum_gtk_tests PRIVATE
-        LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}")
+        LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
+        LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
+        LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>")
     gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
 endif()
+
+# Installing: the program where XScreenSaver looks for its hacks, the
+# settings file XScreenSaver's settings program reads, and a desktop entry
+# that opens the settings dialog.
+include(GNUInstallDirs)
+if(TARGET lumenary)
+    install(TARGETS lumenary RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/data/linux/lumenary.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+# The program is not on PATH there, so the desktop entry names it in full,
+# under the prefix given at install time (cmake --install --prefix ...).
+install(CODE "
+    set(LUM_INSTALLED_PROGRAM
+        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/lumenary\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/data/linux/lumenary.desktop\"
+                   \"${CMAKE_BINARY_DIR}/lumenary.desktop\" @ONLY)
+")
+install(FILES ${CMAKE_BINARY_DIR}/lumenary.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing Lumenary needs on a fresh Debian 12
-# machine, skipping what is already there: the MinGW-w64 cross compiler,
-# 32-bit Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, and
-# clang's runtime for the fuzzers.
+# machine, skipping what is already there: GTK 3 and WebKitGTK for the Linux
+# program, XScreenSaver to run it in, the MinGW-w64 cross compiler, 32-bit
+# Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, Chromium for
+# the benchmarks, and clang's runtime for the fuzzers.
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
           xdotool imagemagick x11-apps x11-utils libclang-rt-14-dev clang cmake g++ libgtest-dev
-          libgmock-dev libbenchmark-dev googletest)
+          libgmock-dev libbenchmark-dev googletest
+          pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev xscreensaver xscreensaver-data chromium)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the portable core natively (also
-# under AddressSanitizer and UBSan), the fuzz smoke run, then Lumenary.scr and
-# the Windows tests under Wine inside Xvfb. Ends with the summary line.
+# under AddressSanitizer and UBSan), the fuzz smoke run, the Linux program and
+# its tests (real GTK windows, real WebKitGTK captures, the real XScreenSaver)
+# inside Xvfb, then Lumenary.scr and the Windows tests under Wine inside Xvfb.
+# Ends with the summary line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -15,9 +17,13 @@ step() {  # step <name> <command...>
     if ! "$@"; then failed+=("$name"); fi
 }
 
-build() {  # build <preset>
-    cmake --preset "$1" >"build/$1.log" 2>&1 || { cat "build/$1.log"; return 1; }
-    cmake --build --preset "$1" -j"$JOBS" >>"build/$1.log" 2>&1 || { tail -60 "build/$1.log"; return 1; }
+build() {  # build <preset> [target...]
+    local preset=$1; shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; return 1; }
+    cmake --build --preset "$preset" -j"$JOBS" "${targets[@]}" >>"build/$preset.log" 2>&1 ||
+        { tail -60 "build/$preset.log"; return 1; }
 }
 mkdir -p build
 
@@ -29,6 +35,10 @@ step "sanitizer tests" ctest --test-dir build/native-asan --output-on-failure -j
 if [ -x scripts/fuzz.sh ]; then
     step "fuzz smoke" bash scripts/fuzz.sh smoke
 fi
+# The Linux build tree holds the core's suites too; they ran above.
+step "linux build" build linux lumenary lum_gtk_tests
+step "linux tests" xvfb-run -a -s '-screen 0 1024x768x24' \
+    ctest --test-dir build/linux -L gtk --output-on-failure
 step "windows build" build mingw-i686
 step "windows tests" xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
     'source scripts/wine-env.sh && lum_wine_start && ctest --test-dir build/mingw-i686 --output-on-failure; rc=$?; lum_wine_stop; exit $rc'

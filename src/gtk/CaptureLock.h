@@ -1,0 +1,38 @@
+// One capture at a time per user: an advisory lock (flock) on a file under
+// $XDG_RUNTIME_DIR (else the cache folder) that the capturing process holds;
+// the kernel releases it when the process ends, however it ends. Failures
+// are results: a lock that cannot be taken counts as held by someone else.
+#pragma once
+
+#include <string>
+
+namespace lum::gtk {
+
+inline constexpr const char* kCaptureLockName = "lumenary-capture.lock";
+
+class TCaptureLock {
+  public:
+    explicit TCaptureLock(std::string path) : FPath(std::move(path)) {}
+    ~TCaptureLock() { Release(); }
+    TCaptureLock(const TCaptureLock&) = delete;
+    TCaptureLock& operator=(const TCaptureLock&) = delete;
+
+    // Takes the lock without waiting; false when another holder has it or
+    // the file cannot be opened (Error() then says why). True when held.
+    bool TryAcquire();
+    void Release();
+    bool Held() const { return FFd >= 0; }
+    const std::string& Path() const { return FPath; }
+    const std::string& Error() const { return FError; }
+
+  private:
+    std::string FPath;
+    std::string FError;
+    int FFd = -1;
+};
+
+// "$XDG_RUNTIME_DIR/lumenary-capture.lock" when that is an absolute path to
+// a folder, else cacheDir (ending in "/") + "lumenary-capture.lock".
+std::string CaptureLockPath(const char* xdgRuntimeDir, const std::string& cacheDir);
+
+}  // namespace lum::gtk

@@ -1,0 +1,57 @@
+// The Linux program's application services: the GTK main loop, the signals
+// that end it (SIGTERM, SIGINT, SIGHUP), actions deferred to the loop, the
+// standard error report and message boxes, which write to standard error
+// instead when the program may show no dialog (an XScreenSaver hack).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "common/Forms.h"
+#include "platform/MessageBoxes.h"
+
+namespace lum::gtk {
+
+// Runs the GTK main loop until QuitMainLoop; returns at once when a quit was
+// asked for before the loop started.
+void RunMainLoop();
+// Ends the innermost running main loop, or the next one to start.
+void QuitMainLoop();
+
+// SIGTERM, SIGINT and SIGHUP call onSignal from the main loop (not from the
+// signal handler); an empty onSignal quits the main loop.
+void InstallQuitSignals(std::function<void()> onSignal = {});
+
+// Message boxes: GTK dialogs when AllowDialogs, else "caption: text" on
+// standard error (and the box answers cancel).
+class TGtkMessageBoxes : public IMessageBoxes {
+  public:
+    explicit TGtkMessageBoxes(bool allowDialogs) : AllowDialogs(allowDialogs) {}
+    bool AllowDialogs;
+    void MessageBeep(std::uint32_t icon) override;
+    bool ShowMessageBox(const TMessageBoxRequest& request) override;
+};
+
+// "&" access-key marks written as GTK mnemonics ("_"); "&&" is a plain "&".
+std::string MnemonicOf(const std::string& caption);
+
+class TGtkApplicationPlatform : public IApplicationPlatform {
+  public:
+    explicit TGtkApplicationPlatform(IMessageBoxes& boxes) : FBoxes(boxes) {}
+    ~TGtkApplicationPlatform() override;
+    // A box with the error icon, or the message on standard error.
+    void ShowErrorReport(const std::string& title, const std::string& message) override;
+    // Runs action from the main loop after the current event.
+    void PostDeferred(std::function<void()> action) override;
+    // Runs the deferred actions now.
+    void RunDeferred();
+
+  private:
+    static int Idle(void* self);
+    IMessageBoxes& FBoxes;
+    std::deque<std::function<void()>> FQueue;
+    unsigned FIdle = 0;
+};
+
+}  // namespace lum::gtk

@@ -1,0 +1,223 @@
+#include "gtk/LinuxHost.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "GtkTestSupport.h"
+#include "gtk/GtkApplication.h"
+#include "gtk/GtkFormWindow.h"
+
+#include <gdk/gdkx.h>
+
+namespace lum::gtk {
+namespace {
+
+using testing::EnsureGtk;
+using testing::RunUntil;
+using testing::TForeignWindowProcess;
+using testing::TRecordingForm;
+
+std::intptr_t Point(int x, int y) {
+    return static_cast<std::intptr_t>((static_cast<std::uint32_t>(y) << 16) |
+                                      static_cast<std::uint16_t>(x));
+}
+
+class LinuxHost : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!EnsureGtk())
+            GTEST_SKIP() << "no X display";
+    }
+    // Runs the main loop until it ends (true) or two seconds pass (false).
+    static bool LoopEnds() {
+        bool timedOut = false;
+        const guint guard = g_timeout_add(
+            2000,
+            [](gpointer data) -> gboolean {
+                *static_cast<bool*>(data) = true;
+                QuitMainLoop();
+                return G_SOURCE_REMOVE;
+            },
+            &timedOut);
+        RunMainLoop();
+        if (!timedOut)
+            g_source_remove(guard);
+        return !timedOut;
+    }
+    TGtkFormWindowFactory Factory;
+};
+
+TEST_F(LinuxHost, FullScreenCoversTheDisplayAndSmallMouseMovesDoNotEndIt) {
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, TLinuxHostOptions{});
+    EXPECT_EQ(form.BoundsRect(), (TRect{0, 0, 1024, 768}));
+    form.Show();
+    form.Perform(Msg::MouseMove, 0, Point(500, 400));  // where the mouse is at first
+    form.Perform(Msg::MouseMove, 0, Point(504, 396));
+    form.Perform(Msg::KeyDown, Vk::X, 0);  // freezes, does not end
+    form.Perform(Msg::KeyDown, Vk::Z, 0);  // skips, does not end
+    EXPECT_EQ(host.CloseRequests(), 0);
+    // Every message still reaches the form.
+    EXPECT_EQ(form.Count(Msg::MouseMove), 2);
+    form.Perform(Msg::MouseMove, 0, Point(505, 400));
+    EXPECT_EQ(host.CloseRequests(), 1);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_EQ(form.Count(Msg::Close), 1);
+    EXPECT_EQ(form.Count(Msg::Destroy), 1);
+}
+
+// Real input through the X server (XTest, as xdotool sends it).
+int XdoTool(const std::string& args) {
+    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
+}
+
+TEST_F(LinuxHost, RealInputEndsAFullScreenRunButHoldingXOrZDoesNot) {
+    if (XdoTool("version") != 0)
+        GTEST_SKIP() << "xdotool is missing";
+    XdoTool("mousemove 512 384");
+    TRecordingForm form(Factory, true);
+    form.Painter = [](ICanvas& canvas) {
+        canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, 0x0000FF00);
+    };
+    TLinuxHost host(form, TLinuxHostOptions{});
+    form.Show();
+    ASSERT_TRUE(RunUntil([&] { return form.Count(Msg::Paint) > 0; }));
+    testing::RunFor(200);
+    // The whole screen is the form's.
+    const std::uint64_t root = gdk_x11_window_get_xid(gdk_get_default_root_window());
+    EXPECT_EQ(testing::ReadPixel(root, 0, 0), 0x00FF00u);
+    EXPECT_EQ(testing::ReadPixel(root, 1023, 767), 0x00FF00u);
+
+    XdoTool("keydown x");
+    EXPECT_TRUE(RunUntil([&] { return Factory.Keyboard().Held(Vk::X); }));
+    XdoTool("keyup x");
+    XdoTool("key z");
+    XdoTool("mousemove 514 386");  // within the slack
+    testing::RunFor(200);
+    EXPECT_FALSE(Factory.Keyboard().Held(Vk::X));
+    EXPECT_EQ(host.CloseRequests(), 0);
+    XdoTool("mousemove 600 500");
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_GE(host.CloseRequests(), 1);
+    EXPECT_EQ(form.Count(Msg::Destroy), 1);
+}
+
+TEST_F(LinuxHost, InsideAnotherProgramsWindowTheInputIsLeftToThatProgram) {
+    if (XdoTool("version") != 0)
+        GTEST_SKIP() << "xdotool is missing";
+    TForeignWindowProcess foreign(300, 200, 0x000080);
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwForeign;
+    options.WindowId = foreign.Id();
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, options);
+    form.Show();
+    ASSERT_TRUE(RunUntil([&] { return form.Count(Msg::Paint) > 0; }));
+    XdoTool("mousemove 100 100 click 1 mousemove 150 150 key Escape");
+    testing::RunFor(200);
+    EXPECT_EQ(form.Count(Msg::LButtonDown), 0);
+    EXPECT_EQ(form.Count(Msg::MouseMove), 0);
+    EXPECT_EQ(form.Count(Msg::KeyDown), 0);
+    EXPECT_EQ(host.CloseRequests(), 0);
+}
+
+TEST_F(LinuxHost, AnyOtherKeyOrAClickEndsAFullScreenRun) {
+    for (const auto& [msg, wParam] : {std::pair{Msg::KeyDown, Vk::Escape},
+                                      {Msg::SysKeyDown, Vk::Menu},
+                                      {Msg::KeyDown, std::uint32_t{0xFF}},
+                                      {Msg::LButtonDown, 0u},
+                                      {Msg::RButtonDown, 0u},
+                                      {Msg::MButtonDown, 0u}}) {
+        TRecordingForm form(Factory, true);
+        TLinuxHost host(form, TLinuxHostOptions{});
+        form.Show();
+        form.Perform(msg, wParam, 0);
+        EXPECT_EQ(host.CloseRequests(), 1) << msg;
+        EXPECT_TRUE(LoopEnds()) << msg;
+    }
+}
+
+TEST_F(LinuxHost, SigtermEndsTheProgramThroughTheClose) {
+    TForeignWindowProcess foreign(160, 120, 0x000080);
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwForeign;
+    options.WindowId = foreign.Id();
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, options);
+    form.Show();
+    // No input filter inside another program's window: the daemon watches input.
+    form.Perform(Msg::KeyDown, Vk::Escape, 0);
+    form.Perform(Msg::LButtonDown, 0, 0);
+    EXPECT_EQ(host.CloseRequests(), 0);
+    g_timeout_add(
+        50,
+        [](gpointer) -> gboolean {
+            std::raise(SIGTERM);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_EQ(host.CloseRequests(), 1);
+    EXPECT_EQ(form.Count(Msg::Close), 1);
+}
+
+TEST_F(LinuxHost, ASecondSignalEndsTheLoopEvenWhenTheCloseIsIgnored) {
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, TLinuxHostOptions{});
+    TWndMethod inner = form.WindowProc;
+    form.WindowProc = [&](TMessage& m) {
+        if (m.Msg != Msg::Close)
+            inner(m);
+    };
+    g_timeout_add(
+        20,
+        [](gpointer) -> gboolean {
+            std::raise(SIGINT);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    g_timeout_add(
+        200,
+        [](gpointer) -> gboolean {
+            std::raise(SIGHUP);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_EQ(host.CloseRequests(), 2);
+    form.WindowProc = inner;
+}
+
+TEST_F(LinuxHost, TryWindowIsAnOrdinaryWindowOfItsOwnSize) {
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwWindow;
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, options);
+    EXPECT_EQ(form.BoundsRect().Width(), kTryWindowWidth);
+    EXPECT_EQ(form.BoundsRect().Height(), kTryWindowHeight);
+    EXPECT_TRUE(gtk_window_get_decorated(GTK_WINDOW(GtkWindowOf(form.Window())->Widget())));
+    form.Perform(Msg::LButtonDown, 0, 0);
+    EXPECT_EQ(host.CloseRequests(), 0);
+}
+
+TEST_F(LinuxHost, RootCoversTheRootWindow) {
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwRoot;
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, options);
+    EXPECT_EQ(form.BoundsRect(), (TRect{0, 0, 1024, 768}));
+}
+
+TEST_F(LinuxHost, AMissingWindowIsAnErrorOfTheConstructor) {
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwForeign;
+    options.WindowId = 0x1FFFFFF1;
+    TRecordingForm form(Factory, true);
+    EXPECT_THROW(TLinuxHost(form, options), Exception);
+}
+
+}  // namespace
+}  // namespace lum::gtk
