@@ -71,7 +71,7 @@ TStandinBrowser::TStandinBrowser() : FViewState(std::make_shared<TViewState>()) 
     // The window that carries the steps of a navigation through the message
     // loop, so that completion always comes later than Navigate's return.
     FMessageWindow = ::CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                       nullptr, nullptr);
+                                       ModuleInstance(), nullptr);
     ::SetWindowLongPtrW(FMessageWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageProc));
     ::SetWindowLongPtrW(FMessageWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }

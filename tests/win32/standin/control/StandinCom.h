@@ -12,7 +12,9 @@
 
 namespace lum::standin {
 
-// Objects of this DLL alive now, and server locks.
+// The DLL's module, for its window classes and windows.
+HINSTANCE ModuleInstance() noexcept;
+// Objects of this DLL alive now.
 LONG LiveObjects() noexcept;
 void ObjectCreated() noexcept;
 void ObjectDestroyed() noexcept;

@@ -59,6 +59,9 @@ TFactory gFactory;
 
 }  // namespace
 
+HINSTANCE ModuleInstance() noexcept {
+    return gInstance;
+}
 LONG LiveObjects() noexcept {
     return gObjects;
 }

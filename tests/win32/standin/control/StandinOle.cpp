@@ -109,7 +109,7 @@ HRESULT TStandinBrowser::DoVerb(LONG verb,
     inPlace->OnInPlaceActivate();
     FView = ::CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, pos.left,
                               pos.top, pos.right - pos.left, pos.bottom - pos.top, window, nullptr,
-                              nullptr, nullptr);
+                              ModuleInstance(), nullptr);
     if (!FView) {
         inPlace->OnInPlaceDeactivate();
         return E_FAIL;
