@@ -3,9 +3,12 @@
 // backslashes, long texts). LoadURLList must give exactly the non-empty
 // texts in enumeration order, or fail with the type error at the first
 // value that is not a string, leaving the earlier entries as name=URL; the
-// dialog must show the same URLs cut to the URL box's line limit; the
-// scalar reads must follow the integer rule; SaveURLList must store lines
-// that load back. No key handle may stay open. Any other outcome aborts.
+// settings record and the dialog must show every readable URL (the dialog
+// cut to the URL box's line limit) and name every unreadable value in one
+// report; saving lines around the unreadable values must keep them as they
+// are and load back as the lines; the scalar reads must follow the integer
+// rule; SaveURLList must store lines that load back. No key handle may stay
+// open. Any other outcome aborts.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeRegistry.h"
 #include "settings/ConfigDlg.h"
+#include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -92,29 +96,50 @@ std::string TextOf(const lum::TRegValue& value) {
     return value.Text.substr(0, value.Text.find('\0'));
 }
 
-// What LoadURLList must append, and the failing value's name if any.
+// What LoadURLList must append, and the failing value's name if any; what
+// a load of every entry on its own must give.
 struct TExpected {
     std::vector<std::string> URLs;
     std::vector<std::string> Entries;  // name=URL, as left by a failure
     std::vector<std::string> Names;
     std::optional<std::string> BadName;
+    std::vector<std::string> AllURLs;  // every readable entry
+    std::vector<std::string> AllNames;
+    std::vector<std::string> BadNames;  // every unreadable entry
 };
 
 TExpected Expect(const std::vector<TValue>& values) {
     TExpected expected;
     for (const TValue& value : values) {
         if (!IsString(value.Value.Type)) {
-            expected.BadName = value.Name;
-            break;
+            expected.BadNames.push_back(value.Name);
+            if (!expected.BadName)
+                expected.BadName = value.Name;
+            continue;
         }
         const std::string text = TextOf(value.Value);
         if (text.empty())
+            continue;
+        expected.AllURLs.push_back(text);
+        expected.AllNames.push_back(value.Name);
+        if (expected.BadName)
             continue;
         expected.URLs.push_back(text);
         expected.Entries.push_back(value.Name + "=" + text);
         expected.Names.push_back(value.Name);
     }
     return expected;
+}
+
+// The type error of each unreadable entry, in order, as one report shows
+// them; what() ends at a NUL in a name, as any C string does.
+std::string ExpectedReport(const TExpected& expected) {
+    std::string report;
+    for (const std::string& name : expected.BadNames) {
+        const std::string message = "'" + name + "' のデータ型が不正です";
+        report += (report.empty() ? "" : "\n") + std::string(message.c_str());
+    }
+    return report;
 }
 
 void CheckStoreLoad(lum::fakes::TFakeRegistry& registry,
@@ -148,17 +173,18 @@ void CheckStoreLoad(lum::fakes::TFakeRegistry& registry,
 // UTF-8: as much of each URL as fits behind its name and "=".
 std::vector<std::string> ExpectedCuts(const TExpected& expected) {
     std::vector<std::string> cuts;
-    for (std::size_t i = 0; i < expected.URLs.size(); ++i) {
-        const std::size_t prefix = lum::fuzz::Utf16Length(expected.Names[i]).value_or(0) + 1;
+    for (std::size_t i = 0; i < expected.AllURLs.size(); ++i) {
+        const std::size_t prefix = lum::fuzz::Utf16Length(expected.AllNames[i]).value_or(0) + 1;
         const std::size_t room = lum::kMaxURLLineChars - std::min(prefix, lum::kMaxURLLineChars);
-        cuts.emplace_back(lum::fuzz::Utf16Prefix(expected.URLs[i], room));
+        cuts.emplace_back(lum::fuzz::Utf16Prefix(expected.AllURLs[i], room));
     }
     return cuts;
 }
 
 bool AllValidText(const TExpected& expected) {
-    for (std::size_t i = 0; i < expected.URLs.size(); ++i) {
-        if (!lum::fuzz::Utf16Length(expected.Names[i]) || !lum::fuzz::Utf16Length(expected.URLs[i]))
+    for (std::size_t i = 0; i < expected.AllURLs.size(); ++i) {
+        if (!lum::fuzz::Utf16Length(expected.AllNames[i]) ||
+            !lum::fuzz::Utf16Length(expected.AllURLs[i]))
             return false;
     }
     return true;
@@ -178,16 +204,48 @@ void CheckDialogLoad(lum::fakes::TFakeRegistry& registry, const TExpected& expec
                                        std::move(view));
         if (expected.BadName) {
             Check(platform.Reports.size() == 1);
-            Check(box.URLBox == lum::JoinURLLines(expected.Entries));
+            Check(platform.Reports[0] == ExpectedReport(expected));
         } else {
             Check(platform.Reports.empty());
-            Check(box.URLBox == lum::JoinURLLines(ExpectedCuts(expected)) ||
-                  !AllValidText(expected));
-            Check(box.URLBox.size() <= lum::JoinURLLines(expected.URLs).size());
         }
+        Check(box.URLBox == lum::JoinURLLines(ExpectedCuts(expected)) || !AllValidText(expected));
+        Check(box.URLBox.size() <= lum::JoinURLLines(expected.AllURLs).size());
     }
     lum::SetApplication(nullptr);
     Check(registry.OpenHandleCount() == 0);
+}
+
+// The settings record loads every readable entry; lines saved around the
+// unreadable ones leave those as they were and load back in order.
+void CheckRecordLoadAndSaveAround(lum::fakes::TFakeRegistry& registry,
+                                  const std::vector<TValue>& values,
+                                  const TExpected& expected,
+                                  FuzzedDataProvider& input) {
+    std::vector<std::string> lines(input.ConsumeIntegralInRange(0, 12));
+    for (std::string& line : lines)
+        line = input.ConsumeRandomLengthString(16);
+    {
+        lum::TSettingsStore store(registry);
+        const lum::TSettingsLoad loaded = lum::LoadSettings(store);
+        Check(loaded.Values.URLs == expected.AllURLs);
+        Check(loaded.URLNames == expected.AllNames);
+        Check(loaded.URLFailures.size() == expected.BadNames.size());
+        lum::SaveURLListKeepingUnreadable(store, lines, loaded);
+    }
+    for (const TValue& value : values) {
+        if (IsString(value.Value.Type))
+            continue;
+        const auto kept = registry.GetValue(kURLKey, value.Name);
+        Check(kept && kept->Type == value.Value.Type && kept->Text == value.Value.Text);
+    }
+    std::vector<std::string> nonEmpty;
+    for (const std::string& line : lines) {
+        const std::string text = line.substr(0, line.find('\0'));
+        if (!text.empty())
+            nonEmpty.push_back(text);
+    }
+    lum::TSettingsStore store(registry);
+    Check(lum::LoadSettings(store).Values.URLs == nonEmpty);
 }
 
 // A value's text read as an integer, a Boolean and a text.
@@ -262,6 +320,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TExpected expected = Expect(values);
     CheckStoreLoad(registry, expected, prefilled);
     CheckDialogLoad(registry, expected);
+    CheckRecordLoadAndSaveAround(registry, values, expected, input);
     CheckScalarReads(input);
     CheckSaveAndLoad(input);
     return 0;

@@ -28,6 +28,9 @@ class TPageBitmap {
         return FPixels[static_cast<std::size_t>(y) * FWidth + x];
     }
     void Clear();
+    // Bytes of pixel memory the bitmap holds, which may exceed what its size
+    // needs (see Resize).
+    std::size_t MemoryBytes() const { return FPixels.capacity() * sizeof(std::uint32_t); }
     // Gives the bitmap this size, keeping its memory when that is large enough
     // and not more than twice what is needed (a page reloaded at its size costs
     // no allocation); the pixels are then undefined. Throws lum::Exception for

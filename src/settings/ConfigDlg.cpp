@@ -162,57 +162,61 @@ TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner,
 }
 
 void TLumenaryConfigDlg::FormCreate() {
-    // A load failure skips the rest, the emptying of the cache included.
     LoadSettings();
+    // Settings that could not be read are reported together. As after any
+    // load that met a failure, the page cache is left as it is.
+    const std::vector<std::string> messages = FLoaded.Messages();
+    if (!messages.empty()) {
+        std::string report;
+        for (const std::string& message : messages)
+            report += (report.empty() ? "" : "\n") + message;
+        throw Exception(report);
+    }
     EmptyPageCache();
 }
 
 void TLumenaryConfigDlg::LoadSettings() {
-    TSettingsStore store(FRegistry);
-    const std::string section = store.SettingsSection();
-    FView->SetSpinPosition(TConfigSpin::ReloadTime,
-                           SpinPositionFromValue(store.ReadIntValue(section, "RefreshTime", 1)));
-    FView->SetSpinPosition(TConfigSpin::ShowTime,
-                           SpinPositionFromValue(store.ReadIntValue(section, "URLShowTime", 5)));
-    FView->SetChecked(TConfigCheck::ShowURL, store.ReadBoolValue(section, "ShowURL", false));
-    FView->SetChecked(TConfigCheck::ShowClock, store.ReadBoolValue(section, "ShowClock", false));
-    FView->SetChecked(TConfigCheck::EnableScroll,
-                      store.ReadBoolValue(section, "EnableScroll", true));
-    const std::pair<TConfigChooser, const char*> colors[] = {
-        {TConfigChooser::BackColor, "clBtnFace"}, {TConfigChooser::ForeColor, "clWindowText"}};
-    for (const auto& [chooser, def] : colors) {
-        const char* name = chooser == TConfigChooser::BackColor ? "BackColor" : "ForeColor";
-        std::string text = store.ReadTextValue(section, name, def);
-        FView->SetColorSelection(chooser, ColorSelectionOf(TextToColor(text)));
-        FLoadedColorText[ChooserSlot(chooser)] = std::move(text);
+    {
+        TSettingsStore store(FRegistry);
+        FLoaded = lum::LoadSettings(store);
     }
-    LoadURLList(store);
+    ShowLoaded();
 }
 
-void TLumenaryConfigDlg::LoadURLList(TSettingsStore& store) {
-    TRedrawSuspended suspended(*FView);
-    std::vector<std::string> urls;
-    std::vector<std::string> names;
-    try {
-        store.LoadURLList(urls, &names);
-    } catch (...) {
-        // The entries read so far stay in the box in their name=URL form.
-        FView->SetURLText(JoinURLLines(urls));
-        throw;
+void TLumenaryConfigDlg::ShowLoaded() {
+    const TSettings& values = FLoaded.Values;
+    FView->SetSpinPosition(TConfigSpin::ReloadTime, SpinPositionFromValue(values.RefreshTime));
+    FView->SetSpinPosition(TConfigSpin::ShowTime, SpinPositionFromValue(values.URLShowTime));
+    FView->SetChecked(TConfigCheck::ShowURL, values.ShowURL);
+    FView->SetChecked(TConfigCheck::ShowClock, values.ShowClock);
+    FView->SetChecked(TConfigCheck::EnableScroll, values.EnableScroll);
+    FView->SetColorSelection(TConfigChooser::BackColor, ColorSelectionOf(values.BackColor));
+    FView->SetColorSelection(TConfigChooser::ForeColor, ColorSelectionOf(values.ForeColor));
+    FShown.URLLines = CutLoadedURLs();
+    {
+        TRedrawSuspended suspended(*FView);
+        FView->SetURLText(JoinURLLines(FShown.URLLines));
     }
-    CutLoadedURLs(urls, names);
-    FView->SetURLText(JoinURLLines(urls));
+    for (TConfigSpin spin : {TConfigSpin::ReloadTime, TConfigSpin::ShowTime})
+        FShown.Positions[static_cast<std::size_t>(spin)] = FView->SpinPosition(spin);
+    for (TConfigCheck check :
+         {TConfigCheck::ShowURL, TConfigCheck::ShowClock, TConfigCheck::EnableScroll})
+        FShown.Checks[static_cast<std::size_t>(check)] = FView->Checked(check);
+    for (TConfigChooser chooser : {TConfigChooser::BackColor, TConfigChooser::ForeColor})
+        FShown.Colors[ChooserSlot(chooser)] = FView->ColorSelection(chooser);
 }
 
 // Each URL passes through the box as name "=" URL before it is reduced to
 // the URL, and the box hands out at most kMaxURLLineChars of that line: the
 // name and "=" take their share of the limit, whatever the name's length.
-void TLumenaryConfigDlg::CutLoadedURLs(std::vector<std::string>& urls,
-                                       const std::vector<std::string>& names) {
+std::vector<std::string> TLumenaryConfigDlg::CutLoadedURLs() const {
+    std::vector<std::string> urls = FLoaded.Values.URLs;
+    const std::vector<std::string>& names = FLoaded.URLNames;
     for (std::size_t i = 0; i < urls.size() && i < names.size(); ++i) {
         const std::size_t prefix = UTF16Length(names[i]) + 1;
         urls[i] = CutLine(urls[i], kMaxURLLineChars - std::min(prefix, kMaxURLLineChars));
     }
+    return urls;
 }
 
 void TLumenaryConfigDlg::EmptyPageCache() {
@@ -226,27 +230,64 @@ std::int32_t TLumenaryConfigDlg::ReadSpin(TConfigSpin spin) {
     return SpinPositionFromText(FView->SpinText(spin), FView->SpinPosition(spin));
 }
 
+bool TLumenaryConfigDlg::ShowsLoadedValue(TSetting setting) {
+    switch (setting) {
+        case TSetting::RefreshTime:
+            return ReadSpin(TConfigSpin::ReloadTime) == FShown.Positions[0];
+        case TSetting::URLShowTime:
+            return ReadSpin(TConfigSpin::ShowTime) == FShown.Positions[1];
+        case TSetting::ShowURL:
+            return FView->Checked(TConfigCheck::ShowURL) == FShown.Checks[0];
+        case TSetting::ShowClock:
+            return FView->Checked(TConfigCheck::ShowClock) == FShown.Checks[1];
+        case TSetting::EnableScroll:
+            return FView->Checked(TConfigCheck::EnableScroll) == FShown.Checks[2];
+        case TSetting::BackColor:
+            return FView->ColorSelection(TConfigChooser::BackColor) == FShown.Colors[0];
+        case TSetting::ForeColor:
+            return FView->ColorSelection(TConfigChooser::ForeColor) == FShown.Colors[1];
+    }
+    return false;
+}
+
+TSettingTexts TLumenaryConfigDlg::TextsToSave() {
+    TSettings values;
+    values.RefreshTime = ReadSpin(TConfigSpin::ReloadTime);
+    values.URLShowTime = ReadSpin(TConfigSpin::ShowTime);
+    values.ShowURL = FView->Checked(TConfigCheck::ShowURL);
+    values.ShowClock = FView->Checked(TConfigCheck::ShowClock);
+    values.EnableScroll = FView->Checked(TConfigCheck::EnableScroll);
+    TSettingTexts texts = values.Texts();
+    const auto& offered = OfferedColors();
+    for (TConfigChooser chooser : {TConfigChooser::BackColor, TConfigChooser::ForeColor}) {
+        const TSetting setting =
+            chooser == TConfigChooser::BackColor ? TSetting::BackColor : TSetting::ForeColor;
+        const std::int32_t selection = FView->ColorSelection(chooser);
+        // No offered colour shows: the text as loaded is the only trace of
+        // the user's choice, so it is saved as it was.
+        texts[static_cast<std::size_t>(setting)] =
+            selection >= 0 && static_cast<std::size_t>(selection) < offered.size()
+                ? ColorToText(offered[selection].Value)
+                : FLoaded.ColorTexts[ChooserSlot(chooser)];
+    }
+    for (TSetting setting : kAllSettings) {
+        if (FLoaded.Failed(setting) && ShowsLoadedValue(setting))
+            texts[static_cast<std::size_t>(setting)].reset();
+    }
+    return texts;
+}
+
+// A value that could not be read is never lost by OK: a setting that failed
+// is written only when the user changed it; the URL list keeps its
+// unreadable entries, and is left alone while the box shows what was loaded.
 void TLumenaryConfigDlg::OKBtnClick() {
     TSettingsStore store(FRegistry);
-    const std::string section = store.SettingsSection();
-    store.WriteIntValue(section, "RefreshTime", ReadSpin(TConfigSpin::ReloadTime));
-    store.WriteIntValue(section, "URLShowTime", ReadSpin(TConfigSpin::ShowTime));
-    store.WriteBoolValue(section, "ShowURL", FView->Checked(TConfigCheck::ShowURL));
-    store.WriteBoolValue(section, "ShowClock", FView->Checked(TConfigCheck::ShowClock));
-    store.WriteBoolValue(section, "EnableScroll", FView->Checked(TConfigCheck::EnableScroll));
-    for (TConfigChooser chooser : {TConfigChooser::BackColor, TConfigChooser::ForeColor}) {
-        const char* name = chooser == TConfigChooser::BackColor ? "BackColor" : "ForeColor";
-        const std::int32_t selection = FView->ColorSelection(chooser);
-        const auto& offered = OfferedColors();
-        if (selection >= 0 && static_cast<std::size_t>(selection) < offered.size()) {
-            store.WriteTextValue(section, name, ColorToText(offered[selection].Value));
-        } else if (const auto& loaded = FLoadedColorText[ChooserSlot(chooser)]) {
-            // No offered colour shows: the stored text is the only trace of
-            // the user's choice, so it is kept as it was.
-            store.WriteTextValue(section, name, *loaded);
-        }
-    }
-    store.SaveURLList(SplitURLLines(FView->URLText()));
+    SaveSettingTexts(store, TextsToSave());
+    const std::vector<std::string> lines = SplitURLLines(FView->URLText());
+    if (FLoaded.URLFailures.empty())
+        store.SaveURLList(lines);
+    else if (lines != FShown.URLLines)
+        SaveURLListKeepingUnreadable(store, lines, FLoaded);
 }
 
 void TLumenaryConfigDlg::EraseSectionClick() {
@@ -256,6 +297,9 @@ void TLumenaryConfigDlg::EraseSectionClick() {
         TSettingsStore store(FRegistry);
         store.EraseKey(store.SettingsSection());
     }
+    // What could not be read is gone now: OK writes what the dialog shows.
+    FLoaded.Failures = {};
+    FLoaded.URLFailures.clear();
     ShowMsg(FMessageBoxes, kEraseDoneNotice, mtInformation, 0);
 }
 

@@ -1,13 +1,14 @@
 // The configuration dialog TLumenaryConfigDlg: loads the settings into its
 // view and empties the page cache when created, saves on OK, erases the
-// settings key on request. Failures of a load or save are shown by the
-// application's standard error report; the dialog stays usable.
+// settings key on request. Every setting loads on its own: those that fail
+// show their default and are reported together in one standard error report,
+// and OK leaves them as stored unless the user changed them. A failing save
+// is reported likewise; the dialog stays usable.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,9 @@
 #include "platform/Registry.h"
 #include "settings/Colors.h"
 #include "settings/ConfigDialogView.h"
+#include "settings/Settings.h"
 
 namespace lum {
-
-class TSettingsStore;
 
 inline constexpr std::int32_t kSpinMin = 0;
 inline constexpr std::int32_t kSpinMax = 60;
@@ -86,13 +86,24 @@ class TLumenaryConfigDlg : public TCustomForm {
     IConfigDialogView& View() { return *FView; }
 
   private:
+    // What the controls showed right after the load.
+    struct TShown {
+        std::array<std::int32_t, 2> Positions{};
+        std::array<bool, 3> Checks{};
+        std::array<std::int32_t, 2> Colors{};
+        std::vector<std::string> URLLines;
+    };
+
     void LoadSettings();
-    void LoadURLList(TSettingsStore& store);
-    // keyPath: the URL list key below HKEY_CURRENT_USER.
-    static void CutLoadedURLs(std::vector<std::string>& urls,
-                              const std::vector<std::string>& names);
+    void ShowLoaded();
+    // Each URL cut as the URL box cuts it while it still carries its name.
+    std::vector<std::string> CutLoadedURLs() const;
     void EmptyPageCache();
     std::int32_t ReadSpin(TConfigSpin spin);
+    // The texts OK stores for the controls; none for a setting that failed
+    // to load and still shows what the load put there.
+    TSettingTexts TextsToSave();
+    bool ShowsLoadedValue(TSetting setting);
     void PlaceOnScreen();
 
     IRegistry& FRegistry;
@@ -100,9 +111,8 @@ class TLumenaryConfigDlg : public TCustomForm {
     IMessageBoxes& FMessageBoxes;
     std::string FCacheDir;
     std::unique_ptr<IConfigDialogView> FView;
-    // The colour texts as loaded (BackColor, ForeColor): saved back
-    // unchanged while a chooser shows no offered colour.
-    std::array<std::optional<std::string>, 2> FLoadedColorText;
+    TSettingsLoad FLoaded;
+    TShown FShown;
     bool FPlaced = false;
 };
 

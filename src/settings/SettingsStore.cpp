@@ -136,23 +136,26 @@ void TSettingsStore::EraseKey(const std::string& section) {
         EraseKeyBelow(FRegistry, FBase, section);
 }
 
+std::vector<std::string> TSettingsStore::ValueNames(const std::string& section) {
+    std::vector<std::string> names;
+    if (!FBase)
+        return names;
+    TKeyGuard key(FRegistry, FRegistry.OpenKey(FBase, section));
+    if (!key.Get())
+        return names;
+    const std::uint32_t count = FRegistry.ValueCount(key.Get());
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::string name;
+        if (FRegistry.ValueName(key.Get(), index, name))
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
 void TSettingsStore::LoadURLList(std::vector<std::string>& target,
                                  std::vector<std::string>* names) {
-    if (!FBase)
-        return;
     const std::string section = URLListSection();
-    std::vector<std::string> valueNames;
-    {
-        TKeyGuard key(FRegistry, FRegistry.OpenKey(FBase, section));
-        if (!key.Get())
-            return;
-        const std::uint32_t count = FRegistry.ValueCount(key.Get());
-        for (std::uint32_t index = 0; index < count; ++index) {
-            std::string name;
-            if (FRegistry.ValueName(key.Get(), index, name))
-                valueNames.push_back(std::move(name));
-        }
-    }
+    std::vector<std::string> valueNames = ValueNames(section);
     // Entries are first appended as name "=" URL and reduced to the URL
     // once all are read; a read that fails leaves the earlier ones whole.
     const std::size_t first = target.size();

@@ -44,6 +44,9 @@ class TSettingsStore {
                         const std::string& name,
                         const std::string& text);
     void EraseKey(const std::string& section);
+    // The names of the values of section, in enumeration order; none when
+    // the key is missing. A name that cannot be read is left out.
+    std::vector<std::string> ValueNames(const std::string& section);
 
     // Appends the stored URLs, one bare URL per entry, in enumeration order,
     // empty values left out. On a failure part-way the entries appended so

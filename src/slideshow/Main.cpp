@@ -1,6 +1,7 @@
 #include "slideshow/Main.h"
 
 #include "settings/Colors.h"
+#include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "slideshow/PageCache.h"
 
@@ -18,17 +19,6 @@ TFormWindowStyle DisplayFormStyle() {
     style.Popup = true;
     style.MainWindow = true;
     return style;
-}
-
-// A setting that cannot be read (a value of another registry type, a colour
-// text that is no colour) falls back to its default; the run goes on.
-template <class T, class F>
-T ReadOr(T def, F read) {
-    try {
-        return read();
-    } catch (const std::exception&) {
-        return def;
-    }
 }
 
 }  // namespace
@@ -96,27 +86,20 @@ void TSlideShowForm::StartRun() {
 }
 
 void TSlideShowForm::ReadSettings() {
+    // Every setting is read on its own: one that cannot be read (a value of
+    // another registry type, a colour text that is no colour) keeps its
+    // default, a URL list entry that cannot be read is left out, and the run
+    // goes on with the rest, without a report.
     TSettingsStore store(FServices.Registry);
-    const std::string section = store.SettingsSection();
-    FShow.FRefreshTime = ReadOr(1, [&] { return store.ReadIntValue(section, "RefreshTime", 1); });
-    FShow.FURLShowTime = ReadOr(5, [&] { return store.ReadIntValue(section, "URLShowTime", 5); });
-    FShow.FShowURL = ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowURL", false); });
-    FShow.FShowClock =
-        ReadOr(false, [&] { return store.ReadBoolValue(section, "ShowClock", false); });
-    FShow.FEnableScroll =
-        ReadOr(true, [&] { return store.ReadBoolValue(section, "EnableScroll", true); });
-    Color = ReadOr(SystemColor(15), [&] {
-        return TextToColor(store.ReadTextValue(section, "BackColor", "clBtnFace"));
-    });
-    FontColor = ReadOr(SystemColor(8), [&] {
-        return TextToColor(store.ReadTextValue(section, "ForeColor", "clWindowText"));
-    });
-    // A list that cannot be read whole is left empty rather than half-read.
-    try {
-        store.LoadURLList(FShow.FURLs);
-    } catch (const std::exception&) {
-        FShow.FURLs.clear();
-    }
+    TSettings settings = LoadSettings(store).Values;
+    FShow.FRefreshTime = settings.RefreshTime;
+    FShow.FURLShowTime = settings.URLShowTime;
+    FShow.FShowURL = settings.ShowURL;
+    FShow.FShowClock = settings.ShowClock;
+    FShow.FEnableScroll = settings.EnableScroll;
+    Color = settings.BackColor;
+    FontColor = settings.ForeColor;
+    FShow.FURLs = std::move(settings.URLs);
 }
 
 TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)

@@ -96,10 +96,14 @@ bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     params.hwndOwner = nullptr;  // no owner: task-modal instead, centred by the hook
     params.lpszText = text.c_str();
     params.lpszCaption = caption.c_str();
-    // The box plays the sound of its icon, the one BeepForType has just
-    // started, so the two are heard as one.
+    // A box with an MB_ICON... style plays that icon's sound when it opens,
+    // a second time after the beep the caller has just played. The same
+    // system icon given as a user icon (module 0: the system's icons) is
+    // drawn alike and plays nothing.
+    params.hInstance = nullptr;
+    params.lpszIcon = StandardIcon(request.Icon);
     params.dwStyle = (twoButtons ? MB_OKCANCEL : MB_OK) | MB_DEFBUTTON1 | MB_TASKMODAL |
-                     MB_SETFOREGROUND | (StandardIcon(request.Icon) ? request.Icon : 0);
+                     MB_SETFOREGROUND | (params.lpszIcon ? MB_USERICON : 0);
     // A box without owner leaves the activation to whichever window the
     // system picks when it closes (under Wine without a window manager, to
     // none): the window that was active gets it back.

@@ -418,6 +418,83 @@ TEST(Bmp, ReadingIntoABitmapReusesItsMemoryAndEmptiesItOnFailure) {
     EXPECT_EQ(bitmap.Width(), 0);
 }
 
+TEST(Bmp, SmallerPictureAfterALargeOneGivesTheMemoryBack) {
+    constexpr std::size_t kPixel = sizeof(std::uint32_t);
+    TPageBitmap bitmap;
+    bitmap.Resize(1000, 1000);
+    const std::size_t large = bitmap.MemoryBytes();
+    EXPECT_GE(large, 1000u * 1000 * kPixel);
+    bitmap.Resize(800, 1000);  // more than half of it: kept, no new allocation
+    EXPECT_EQ(bitmap.MemoryBytes(), large);
+    bitmap.Resize(400, 1000);  // less than half: a block of the new size
+    EXPECT_GE(bitmap.MemoryBytes(), 400u * 1000 * kPixel);
+    EXPECT_LE(bitmap.MemoryBytes(), 2 * 400u * 1000 * kPixel);
+    bitmap.Resize(10, 10);
+    EXPECT_LE(bitmap.MemoryBytes(), 2 * 100 * kPixel);
+
+    // The same through the reader: a small page read into the bitmap that
+    // held a large one.
+    bitmap.Resize(1000, 1000);
+    const Bytes rows(BmpRowStride(8, 32) * 8, 0x20);
+    fakes::TMemoryReader small(Write(Image(8, 8, 32, rows)));
+    ReadBmp(small, bitmap);
+    EXPECT_EQ(bitmap.Pixel(7, 7), 0x202020u);
+    EXPECT_LE(bitmap.MemoryBytes(), 2 * 64 * kPixel);
+}
+
+TEST(Bmp, ReadsMasksInsideAV2Header) {
+    THandBmp v2;  // the 52-byte header: the three masks are its last fields
+    v2.HeaderSize = 52;
+    v2.Bits = 16;
+    v2.Compression = 3;
+    v2.Masks = {0xF800, 0x07E0, 0x001F};
+    v2.Width = 3;
+    v2.Height = 1;
+    v2.Rows = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0};
+    const Bytes file = v2.Build();
+    ASSERT_EQ(file.size(), 14u + 52 + 8);
+    const TPageBitmap bitmap = Read(file);
+    EXPECT_EQ(bitmap.Pixel(0, 0), 0xFF0000u);
+    EXPECT_EQ(bitmap.Pixel(1, 0), 0x00FF00u);
+    EXPECT_EQ(bitmap.Pixel(2, 0), 0x0000FFu);
+
+    v2.Bits = 32;  // and at 32 bits, masks in an unusual order
+    v2.Masks = {0x000000FF, 0x0000FF00, 0x00FF0000};
+    v2.Rows.clear();
+    Put32(v2.Rows, 0x00332211);
+    Put32(v2.Rows, 0xFF000000);
+    Put32(v2.Rows, 0);
+    EXPECT_EQ(Read(v2.Build()).Pixel(0, 0), 0x112233u);
+    EXPECT_EQ(Read(v2.Build()).Pixel(1, 0), 0u);
+}
+
+TEST(Bmp, HeightLimitIsTheSameAsTheWidthLimitInBothRowOrders) {
+    EXPECT_EQ(HugeError(1, 32768, 24), "bitmap of 1 x 32768 pixels is too large");
+    EXPECT_EQ(HugeError(1, -32768, 24), "bitmap of 1 x 32768 pixels is too large");
+    // At the limit the size passes and only the missing pixels stop it.
+    EXPECT_EQ(HugeError(1, 32767, 24), "bitmap file is truncated");
+    EXPECT_EQ(HugeError(1, -32767, 24), "bitmap file is truncated");
+    THandBmp tall;  // a real file at the limit reads
+    tall.Width = 1, tall.Height = -32767, tall.Bits = 8;
+    tall.Palette = {0x000000, 0x123456};
+    tall.Rows.assign(4 * 32767, 0);
+    tall.Rows[4 * 32766] = 1;
+    const TPageBitmap bitmap = Read(tall.Build());
+    EXPECT_EQ(bitmap.Height(), 32767);
+    EXPECT_EQ(bitmap.Pixel(0, 32766), 0x123456u);
+}
+
+TEST(Bmp, WriterStoresZeroInTheReservedByteOfEveryColourTableEntry) {
+    const Bytes rows(BmpRowStride(2, 1) * 1, 0x40);
+    const std::uint32_t palette[] = {0xFF112233, 0x80445566};
+    const Bytes file = Write(Image(2, 1, 1, rows, palette));
+    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 62),
+              (Bytes{0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0}));
+    const TPageBitmap bitmap = Read(file);
+    EXPECT_EQ(bitmap.Pixel(0, 0), 0x112233u);
+    EXPECT_EQ(bitmap.Pixel(1, 0), 0x445566u);
+}
+
 // Writes through the file system of the machine, for the cross-check below.
 class TStreamWriter : public IFileWriter {
   public:

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # End to end: "Lumenary.scr /c" shows the settings dialog, empties the page
 # cache, saves on OK (Tab, Return), saves nothing on Esc, and erases the
-# settings after asking (Alt+E, y). Checks the registry with "wine reg" and
-# keeps screenshots in <build>/screenshots.
+# settings after asking (Alt+E, y), and loses nothing it could not read (a
+# show time stored as REG_DWORD, a URL entry stored as REG_BINARY: one error
+# box, then OK keeps both). Checks the registry with "wine reg" and keeps
+# screenshots in <build>/screenshots.
 # Usage: config_dialog.sh <build dir> <source dir> [program and arguments]
 set -u
 BUILD=$1
@@ -27,6 +29,10 @@ reg_value() {  # reg_value <key> <name>: the REG_SZ text, empty when missing
                                                   sub(/^[ \t]+/, "", s); print s }'
 }
 key_exists() { timeout 20 wine reg query "$1" >/dev/null 2>&1; }
+reg_raw() {  # reg_raw <key> <name>: "TYPE DATA" of a value of any type
+    timeout 20 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v n="$2" '$1 == n { print $2, $3 }'
+}
 
 # Waits for a window whose name matches $1; prints its id.
 wait_window() {
@@ -34,6 +40,14 @@ wait_window() {
     for _ in $(seq 1 100); do
         id=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
         [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+# The same for a window on screen (the hidden main form is also "Lumenary").
+wait_visible() {
+    for _ in $(seq 1 100); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
         sleep 0.1
     done
     return 1
@@ -130,6 +144,41 @@ start_dialog && {
 }
 key_exists "$KEY" && fail "Cancel after erase brought the settings back"
 key_exists 'HKCU\Software\Orvane' || fail "base key erased too"
+
+# 5. Values of another registry type: one error box, the rest of the dialog
+# loaded, and OK keeps what could not be read.
+timeout 20 wine reg add "$KEY" /v URLShowTime /t REG_DWORD /d 10 /f >/dev/null 2>&1
+timeout 20 wine reg add "$KEY" /v RefreshTime /d 7 /f >/dev/null 2>&1
+timeout 20 wine reg add "$KEY\\URLList" /v 1 /d "http://a.example/?x=1" /f >/dev/null 2>&1
+timeout 20 wine reg add "$KEY\\URLList" /v 2 /t REG_BINARY /d deadbeef /f >/dev/null 2>&1
+timeout 20 wine reg add "$KEY\\URLList" /v 3 /d "http://c.example/" /f >/dev/null 2>&1
+timeout 60 wine "${PROGRAM[@]}" >/dev/null 2>&1 &
+PID=$!
+if wait_visible '^Lumenary$'; then
+    sleep 2
+    import -window root "$SHOTS/config_dialog_unreadable_report.png"
+    # X focus may still be on the root window after the previous run's windows.
+    BOX=$(xdotool search --onlyvisible --name '^Lumenary$' | head -n 1)
+    xdotool windowfocus --sync "$BOX" 2>/dev/null
+    xdotool key Return
+    wait_visible "Lumenary設定" || fail "no dialog after the error box"
+    sleep 2
+    xdotool search --onlyvisible --name '^Lumenary$' >/dev/null 2>&1 &&
+        fail "a second error box"
+    import -window root "$SHOTS/config_dialog_unreadable.png"
+    xdotool key Tab Return
+    wait_program
+else
+    fail "no error box for the unreadable values"
+    kill "$PID" 2>/dev/null
+fi
+[ "$(reg_value "$KEY" ForeColor)" = clWindowText ] || fail "OK saved nothing"
+[ "$(reg_raw "$KEY" URLShowTime)" = "REG_DWORD 0xa" ] || fail "URLShowTime rewritten"
+[ "$(reg_value "$KEY" RefreshTime)" = 7 ] || fail "RefreshTime not kept"
+[ "$(reg_raw "$KEY\\URLList" 2)" = "REG_BINARY DEADBEEF" ] || fail "binary URL entry not kept"
+[ "$(reg_value "$KEY\\URLList" 1)" = "http://a.example/?x=1" ] || fail "URL 1 changed"
+[ "$(reg_value "$KEY\\URLList" 3)" = "http://c.example/" ] || fail "URL 3 changed"
+timeout 20 wine reg delete "$KEY" /f >/dev/null 2>&1
 
 rm -rf "$CACHE"
 [ $FAILED = 0 ] && echo "config_dialog: all checks passed"

@@ -137,8 +137,14 @@ TEST(HostRun, ScreenSaveCommandIsSwallowedOthersPass) {
     r.Run();
     EXPECT_EQ(r.Window().Send(Msg::SysCommand, kScScreenSave), 1);
     EXPECT_EQ(r.Form->Count(Msg::SysCommand), 0);
+    // The system uses the low four bits of the command itself.
+    EXPECT_EQ(r.Window().Send(Msg::SysCommand, kScScreenSave | 0x2), 1);
+    EXPECT_EQ(r.Window().Send(Msg::SysCommand, kScScreenSave | 0xF), 1);
+    EXPECT_EQ(r.Form->Count(Msg::SysCommand), 0);
     EXPECT_EQ(r.Window().Send(Msg::SysCommand, 0xF060), 0);  // SC_CLOSE
     EXPECT_EQ(r.Form->Count(Msg::SysCommand), 1);
+    EXPECT_EQ(r.Window().Send(Msg::SysCommand, kScScreenSave + 0x10), 0);  // SC_HOTKEY
+    EXPECT_EQ(r.Form->Count(Msg::SysCommand), 2);
     EXPECT_EQ(r.PostedCloses(), 0);
 }
 

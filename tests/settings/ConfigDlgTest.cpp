@@ -4,66 +4,15 @@
 
 #include <map>
 
-#include "fakes/FakeConfigDialogView.h"
-#include "fakes/FakeFileSystem.h"
-#include "fakes/FakeHost.h"
-#include "fakes/FakeMessageBoxes.h"
-#include "fakes/FakeRegistry.h"
+#include "ConfigDlgRig.h"
 
 namespace lum {
 namespace {
 
 using fakes::TFakeConfigDialogView;
+using namespace testing;
 
-const std::string kSettingsKey = "Software\\Orvane\\Lumenary";
-const std::string kURLKey = "Software\\Orvane\\Lumenary\\URLList";
-const std::string kCache = "C:\\Tools\\LumenaryCache\\";
-
-std::string ChooserName(std::int32_t selection) {
-    return selection < 0 ? "(none)" : OfferedColors()[selection].ChooserName;
-}
-
-class ConfigDlgTest : public ::testing::Test {
-  protected:
-    fakes::TFakeApplicationPlatform AppPlatform;
-    TApplication App{AppPlatform};
-    fakes::TFakeRegistry Registry;
-    fakes::TFakeFileSystem Files;
-    fakes::TFakeMessageBoxes Boxes;
-    std::unique_ptr<TLumenaryConfigDlg> Dialog;
-    TFakeConfigDialogView* View = nullptr;
-
-    ConfigDlgTest() { SetApplication(&App); }
-    ~ConfigDlgTest() override {
-        Dialog.reset();
-        SetApplication(nullptr);
-    }
-
-    TFakeConfigDialogView& Open() {
-        auto view = std::make_unique<TFakeConfigDialogView>();
-        View = view.get();
-        Dialog = std::make_unique<TLumenaryConfigDlg>(nullptr, Registry, Files, Boxes, kCache,
-                                                      std::move(view));
-        return *View;
-    }
-    // Opens the dialog, runs script inside its modal run, closes it.
-    int Run(const std::function<int(TFakeConfigDialogView&)>& script) {
-        Open().OnShowModal = script;
-        const int result = Dialog->ShowModal();
-        Dialog.reset();
-        return result;
-    }
-    int OpenAndPressOK() {
-        return Run([](TFakeConfigDialogView& v) { return v.ClickOK(); });
-    }
-    void Store(const std::string& name, const std::string& text) {
-        Registry.PutValue(kSettingsKey, name, TRegValue{RegType::String, text});
-    }
-    std::string Stored(const std::string& name, const std::string& key = kSettingsKey) {
-        auto value = Registry.GetValue(key, name);
-        return value ? value->Text : "(missing)";
-    }
-};
+class ConfigDlgTest : public ::testing::Test, protected TConfigDlgRig {};
 
 TEST_F(ConfigDlgTest, WithoutStoredSettingsShowsDefaultsAndCancelCreatesNoSettingsKey) {
     auto& view = Open();
@@ -112,7 +61,7 @@ TEST_F(ConfigDlgTest, TypedTextCountsOnlyWhenWholeNumberWithinRange) {
         {"75", "7"}, {"abc", "7"}, {"", "7"},     {"-1", "7"}, {" 9", "7"},
         {"9x", "7"}, {"42", "42"}, {"060", "60"}, {"0", "0"},  {"99999999999", "7"}};
     for (const auto& [typed, saved] : cases) {
-        Run([typed = std::string(typed)](TFakeConfigDialogView& v) {
+        RunDialog([typed = std::string(typed)](TFakeConfigDialogView& v) {
             v.TypeSpinText(TConfigSpin::ShowTime, typed);
             return v.ClickOK();
         });
@@ -122,7 +71,7 @@ TEST_F(ConfigDlgTest, TypedTextCountsOnlyWhenWholeNumberWithinRange) {
 }
 
 TEST_F(ConfigDlgTest, URLLinesAreSavedAsTypedAndReopenWithoutEmptyOnes) {
-    Run([](TFakeConfigDialogView& v) {
+    RunDialog([](TFakeConfigDialogView& v) {
         v.URLBox = "a\r\n\r\nb\r\n";
         return v.ClickOK();
     });
@@ -136,7 +85,7 @@ TEST_F(ConfigDlgTest, URLLinesAreSavedAsTypedAndReopenWithoutEmptyOnes) {
 
 TEST_F(ConfigDlgTest, EmptyURLBoxRemovesTheURLListKey) {
     Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "http://x/"});
-    Run([](TFakeConfigDialogView& v) {
+    RunDialog([](TFakeConfigDialogView& v) {
         EXPECT_EQ(v.URLBox, "http://x/\r\n");
         v.URLBox.clear();
         return v.ClickOK();
@@ -148,7 +97,7 @@ TEST_F(ConfigDlgTest, EmptyURLBoxRemovesTheURLListKey) {
 TEST_F(ConfigDlgTest, EraseAnsweredYesRemovesKeysAndOKRecreatesThem) {
     Store("ShowURL", "1");
     Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
-    Run([this](TFakeConfigDialogView& v) {
+    RunDialog([this](TFakeConfigDialogView& v) {
         v.ClickErase();
         EXPECT_FALSE(Registry.KeyExists(kSettingsKey));
         EXPECT_TRUE(Registry.KeyExists("Software\\Orvane"));
@@ -168,7 +117,7 @@ TEST_F(ConfigDlgTest, EraseAnsweredYesRemovesKeysAndOKRecreatesThem) {
 
 TEST_F(ConfigDlgTest, EraseThenCancelLeavesTheStoreErased) {
     Store("ShowURL", "1");
-    Run([](TFakeConfigDialogView& v) {
+    RunDialog([](TFakeConfigDialogView& v) {
         v.ClickErase();
         v.ClickErase();  // a second erase of a missing key still shows the notice
         return 2;
@@ -180,7 +129,7 @@ TEST_F(ConfigDlgTest, EraseThenCancelLeavesTheStoreErased) {
 TEST_F(ConfigDlgTest, EraseAnsweredNoChangesNothing) {
     Store("ShowURL", "1");
     Boxes.Answers = {false};
-    Run([](TFakeConfigDialogView& v) {
+    RunDialog([](TFakeConfigDialogView& v) {
         v.ClickErase();
         return 2;
     });
@@ -197,40 +146,10 @@ TEST_F(ConfigDlgTest, OpeningDeletesEveryCachedBitmapAndNothingElse) {
     Files.AddFile(kCache + "0.bmp.tmp", {}, 1);
     Files.AddFile(kCache + "sub\\3.bmp", {}, 1);
     Files.AddFile("C:\\Tools\\4.bmp", {}, 1);
-    Run([](TFakeConfigDialogView&) { return 2; });
+    RunDialog([](TFakeConfigDialogView&) { return 2; });
     EXPECT_EQ(Files.Deleted,
               (std::vector<std::string>{kCache + "0.bmp", kCache + "1.BMP", kCache + "2.bmp"}));
     EXPECT_EQ(Files.Files.size(), 4u);
-}
-
-TEST_F(ConfigDlgTest, WrongValueTypeIsReportedOnceAndSkipsTheRestOfTheLoad) {
-    Files.AddFile(kCache + "0.bmp", {}, 1);
-    Store("RefreshTime", "9");
-    Store("ShowURL", "1");
-    Registry.PutValue(kSettingsKey, "ShowClock", TRegValue{RegType::DWord, ""});
-    Store("BackColor", "clRed");
-    auto& view = Open();
-    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'ShowClock' のデータ型が不正です"});
-    EXPECT_EQ(view.Texts[0], "9");
-    EXPECT_EQ(view.Checks, (std::array<bool, 3>{true, false, false}));
-    EXPECT_EQ(view.Colors, (std::array<std::int32_t, 2>{0, 0}));
-    EXPECT_EQ(view.URLTextSets, 0);
-    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
-    EXPECT_EQ(Dialog->ShowModal(), 2);  // the dialog still opens
-    EXPECT_EQ(Registry.OpenHandleCount(), 0u);
-}
-
-TEST_F(ConfigDlgTest, UnknownColourTextIsReportedAndTheChooserKeepsBlack) {
-    Store("BackColor", "blue");
-    Store("ForeColor", "clRed");
-    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "u"});
-    auto& view = Open();
-    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'blue' は整数ではありません"});
-    EXPECT_EQ(ChooserName(view.Colors[0]), "黒");
-    EXPECT_EQ(ChooserName(view.Colors[1]), "黒");
-    EXPECT_EQ(view.URLBox, "");
-    view.ClickOK();
-    EXPECT_EQ(Stored("BackColor"), "clBlack");
 }
 
 TEST_F(ConfigDlgTest, ColourOutsideTheChoosersIsKeptAsStoredOnOK) {
@@ -258,20 +177,9 @@ TEST_F(ConfigDlgTest, OfferedColourGivenAsNumberIsSavedByItsIdentifier) {
     EXPECT_EQ(Stored("ForeColor"), "clDefault");
 }
 
-TEST_F(ConfigDlgTest, FailureInsideTheURLListLeavesUnreducedLinesAndRedrawResumes) {
-    Files.AddFile(kCache + "0.bmp", {}, 1);
-    Registry.PutValue(kURLKey, "1", TRegValue{RegType::String, "a=b"});
-    Registry.PutValue(kURLKey, "2", TRegValue{RegType::DWord, ""});
-    auto& view = Open();
-    EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'2' のデータ型が不正です"});
-    EXPECT_EQ(view.URLBox, "1=a=b\r\n");
-    EXPECT_EQ(view.RedrawCalls, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(Files.Files.count(kCache + "0.bmp"));
-}
-
 TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndStillClosesWithOK) {
     Registry.FailSetNames = {"ShowURL"};
-    const int result = Run([](TFakeConfigDialogView& v) {
+    const int result = RunDialog([](TFakeConfigDialogView& v) {
         v.SetSpinPosition(TConfigSpin::ReloadTime, 3);
         v.URLBox = "a\r\n";
         return v.ClickOK();
@@ -285,7 +193,7 @@ TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndStillClosesWithOK)
 
 TEST_F(ConfigDlgTest, OverlongLinesAreCutTo4096WithTheValueNameCountedOnLoading) {
     const std::string typed = "short\r\n" + std::string(100000, 'x');
-    Run([&typed](TFakeConfigDialogView& v) {
+    RunDialog([&typed](TFakeConfigDialogView& v) {
         v.URLBox = typed;
         return v.ClickOK();
     });

@@ -66,6 +66,32 @@ TEST_F(DisplayFormTest, UnreadableSettingsFallBackToTheirDefaultsAndTheRunGoesOn
     EXPECT_TRUE(AppPlatform.Reports.empty());
 }
 
+TEST_F(DisplayFormTest, FullScreenStartWithNothingStoredGetsEveryDefault) {
+    auto& form = Start("/s");
+    const TSlideShow& show = form.SlideShow();
+    EXPECT_EQ(show.FRefreshTime, 1);
+    EXPECT_EQ(show.FURLShowTime, 5);
+    EXPECT_FALSE(show.FShowURL);
+    EXPECT_FALSE(show.FShowClock);
+    EXPECT_TRUE(show.FEnableScroll);
+    EXPECT_EQ(form.Color, SystemColor(15));
+    EXPECT_EQ(form.FontColor, SystemColor(8));
+    EXPECT_TRUE(show.FURLs.empty());
+    EXPECT_EQ(show.FNextRefreshTick, 5000u + 60000);
+    EXPECT_FALSE(Registry.KeyExists(kSection)) << "the run writes no settings";
+}
+
+TEST_F(DisplayFormTest, URLListWithOneUnreadableEntryAtRunStartShowsTheOthersInOrder) {
+    SaveURLs({"https://a.example/", "https://b.example/", "https://c.example/"});
+    Registry.PutValue(std::string(kSection) + "\\URLList", "2", {RegType::Binary, ""});
+    auto& form = Start("/s");
+    EXPECT_EQ(form.SlideShow().FURLs,
+              (std::vector<std::string>{"https://a.example/", "https://c.example/"}));
+    EXPECT_TRUE(AppPlatform.Reports.empty());
+    ASSERT_NE(Web, nullptr);
+    EXPECT_TRUE(form.Timer->Enabled());
+}
+
 TEST_F(DisplayFormTest, CaptureFormThatCannotBeActivatedIsReportedOnceAndCachedPagesStillShow) {
     FailWebView = true;
     auto& form = Start("/s");

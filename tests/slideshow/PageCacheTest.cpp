@@ -25,6 +25,15 @@ TEST_F(PageCache, ProgramInADriveRootGetsNoDoubledDelimiter) {
     EXPECT_EQ(GetCacheFileName(Files, 3), "C:\\LumenaryCache\\3.bmp");
 }
 
+// A path relative to a drive's current folder has no delimiter: the drive
+// with its colon is the folder, and gets the delimiter of a drive's root.
+TEST_F(PageCache, DriveRelativeProgramPathGivesTheDrivesRoot) {
+    Files.ProgramFile = "C:saver.scr";
+    EXPECT_EQ(GetProgramDir(Files), "C:\\");
+    EXPECT_EQ(GetCacheDir(Files), "C:\\LumenaryCache\\");
+    EXPECT_EQ(GetCacheFileName(Files, 0), "C:\\LumenaryCache\\0.bmp");
+}
+
 TEST_F(PageCache, NetworkSharesAndLongPathsKeepTheirPrefix) {
     Files.ProgramFile = "\\\\server\\share\\saver.scr";
     EXPECT_EQ(GetCacheDir(Files), "\\\\server\\share\\LumenaryCache\\");

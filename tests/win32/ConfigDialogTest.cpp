@@ -50,6 +50,18 @@ void SetRegText(const wchar_t* key, const wchar_t* name, const std::wstring& tex
                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// Type and bytes of a value of any type; type REG_NONE when missing.
+std::pair<DWORD, std::vector<BYTE>> RegRaw(const wchar_t* key, const wchar_t* name) {
+    std::vector<BYTE> data(256);
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(),
+                       &size) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    data.resize(size);
+    return {type, data};
+}
+
 bool KeyExists(const wchar_t* path) {
     UniqueHKey key;
     return ::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
@@ -351,7 +363,7 @@ TEST_F(ConfigDialogTest, UnofferedColourAndURLsRoundTripThroughTheRealRegistry) 
     EXPECT_EQ(RegText(kURLKey, L"1"), Widen("http://例え.jp/?a=1&b=2"));
 }
 
-TEST_F(ConfigDialogTest, WrongValueTypeIsReportedAndTheCacheKept) {
+TEST_F(ConfigDialogTest, WrongValueTypeIsReportedShowsTheDefaultAndTheCacheKept) {
     Files.CreateDirectory(CacheDir);
     const std::wstring page = Widen(CacheDir + "0.bmp");
     ::CloseHandle(
@@ -361,8 +373,69 @@ TEST_F(ConfigDialogTest, WrongValueTypeIsReportedAndTheCacheKept) {
                       sizeof(number));
     Open();
     EXPECT_EQ(Platform.Reports, std::vector<std::string>{"'RefreshTime' のデータ型が不正です"});
-    EXPECT_EQ(WindowText(Item(idURLReloadTime)), L"0");
+    EXPECT_EQ(WindowText(Item(idURLReloadTime)), L"1");
     EXPECT_NE(::GetFileAttributesW(page.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A show time entered by hand as a number: the dialog reports it once, shows
+// its default and everything else as stored, and OK keeps the number and the
+// URL list as they were.
+TEST_F(ConfigDialogTest, ShowTimeStoredAsNumberSurvivesOKWithEverythingElse) {
+    const DWORD ten = 10;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"URLShowTime", REG_DWORD, &ten,
+                      sizeof(ten));
+    SetRegText(kSettingsKey, L"RefreshTime", L"7");
+    SetRegText(kSettingsKey, L"ForeColor", L"clNavy");
+    SetRegText(kSettingsKey, L"ShowURL", L"1");
+    SetRegText(kURLKey, L"1", L"http://a.example/");
+    SetRegText(kURLKey, L"2", L"http://b.example/?x=1&y=2");
+    Open();
+    EXPECT_EQ(Platform.Reports, std::vector<std::string>{"'URLShowTime' のデータ型が不正です"});
+    EXPECT_EQ(WindowText(Item(idURLShowTime)), L"5");
+    EXPECT_EQ(WindowText(Item(idURLReloadTime)), L"7");
+    EXPECT_EQ(::SendMessageW(Item(idShowURL), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(WindowText(Item(idURLList)), L"http://a.example/\r\nhttp://b.example/?x=1&y=2\r\n");
+    TScript script({[&] { Click(IDOK); }});
+    EXPECT_EQ(Dialog->ShowModal(), 1);
+    const auto showTime = RegRaw(kSettingsKey, L"URLShowTime");
+    EXPECT_EQ(showTime.first, DWORD{REG_DWORD});
+    EXPECT_EQ(showTime.second, (std::vector<BYTE>{10, 0, 0, 0}));
+    EXPECT_EQ(RegText(kSettingsKey, L"RefreshTime"), L"7");
+    EXPECT_EQ(RegText(kSettingsKey, L"ForeColor"), L"clNavy");
+    EXPECT_EQ(RegText(kSettingsKey, L"ShowURL"), L"1");
+    EXPECT_EQ(RegText(kURLKey, L"1"), L"http://a.example/");
+    EXPECT_EQ(RegText(kURLKey, L"2"), L"http://b.example/?x=1&y=2");
+}
+
+// A URL list entry stored as binary data: the other entries show as bare
+// URLs in order; OK keeps the entry, and an edited list is saved around it.
+TEST_F(ConfigDialogTest, BinaryURLEntryIsKeptThroughOKAndThroughAnEditedList) {
+    const BYTE junk[] = {0xDE, 0xAD, 0xBE, 0xEF};
+    SetRegText(kURLKey, L"1", L"http://a.example/?p=1");
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kURLKey, L"2", REG_BINARY, junk, sizeof(junk));
+    SetRegText(kURLKey, L"3", L"http://c.example/");
+    Open();
+    EXPECT_EQ(Platform.Reports, std::vector<std::string>{"'2' のデータ型が不正です"});
+    EXPECT_EQ(WindowText(Item(idURLList)), L"http://a.example/?p=1\r\nhttp://c.example/\r\n");
+    {
+        TScript script({[&] { Click(IDOK); }});
+        EXPECT_EQ(Dialog->ShowModal(), 1);
+    }
+    const std::pair<DWORD, std::vector<BYTE>> kept{REG_BINARY, {0xDE, 0xAD, 0xBE, 0xEF}};
+    EXPECT_EQ(RegRaw(kURLKey, L"2"), kept);
+    EXPECT_EQ(RegText(kURLKey, L"1"), L"http://a.example/?p=1");
+    EXPECT_EQ(RegText(kURLKey, L"3"), L"http://c.example/");
+
+    Open();
+    ::SetWindowTextW(Item(idURLList), L"http://a.example/?p=1\r\nhttp://d.example/");
+    {
+        TScript script({[&] { Click(IDOK); }});
+        EXPECT_EQ(Dialog->ShowModal(), 1);
+    }
+    EXPECT_EQ(RegRaw(kURLKey, L"2"), kept);
+    Open();
+    EXPECT_EQ(WindowText(Item(idURLList)), L"http://a.example/?p=1\r\nhttp://d.example/\r\n");
+    EXPECT_EQ(Platform.Reports.back(), "'2' のデータ型が不正です");
 }
 
 TEST_F(ConfigDialogTest, OpeningEmptiesTheCacheOfBitmapsOnly) {
@@ -423,6 +496,46 @@ TEST_F(ConfigDialogTest, EraseThroughRealBoxesLeavesTheDialogActive) {
     EXPECT_EQ(activeAfter, Wnd());
     EXPECT_FALSE(KeyExists(kSettingsKey));
     EXPECT_EQ(notice, Widen(kEraseDoneNotice));
+}
+
+// The icon control of a message box: the static control that shows an icon.
+HWND IconControl(HWND box) {
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[16] = {};
+        ::GetClassNameW(child, name, 16);
+        if (std::wstring(name) == L"Static" &&
+            (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            return child;
+    }
+    return nullptr;
+}
+
+// The box shows the system icon of its kind; it is given as a user icon, so
+// that the box adds no sound of its own to the beep before it (Wine's boxes
+// play no sound at all, so only the icon can be checked here).
+TEST(Win32MessageBoxes, BoxShowsTheSystemIconOfItsKind) {
+    TWin32MessageBoxes boxes;
+    const std::pair<std::uint32_t, LPCWSTR> kinds[] = {{MsgIcon::Hand, IDI_HAND},
+                                                       {MsgIcon::Question, IDI_QUESTION},
+                                                       {MsgIcon::Exclamation, IDI_EXCLAMATION},
+                                                       {MsgIcon::Asterisk, IDI_ASTERISK}};
+    for (const auto& [kind, icon] : kinds) {
+        TMessageBoxRequest request{"text", "情報", kind, TMsgButtons::OneButton, "OK", ""};
+        HICON shown = nullptr;
+        bool visible = false;
+        TScript script({[&] {
+            HWND box = ::FindWindowW(L"#32770", Widen("情報").c_str());
+            HWND control = IconControl(box);
+            if (control) {
+                shown = reinterpret_cast<HICON>(::SendMessageW(control, STM_GETICON, 0, 0));
+                visible = ::IsWindowVisible(control);
+            }
+            PostKey(::GetFocus(), VK_RETURN);
+        }});
+        EXPECT_TRUE(boxes.ShowMessageBox(request));
+        EXPECT_EQ(shown, ::LoadIconW(nullptr, icon)) << "kind " << kind;
+        EXPECT_TRUE(visible) << "kind " << kind;
+    }
 }
 
 // The real message boxes: captions, the access key of yes, Esc as no, and

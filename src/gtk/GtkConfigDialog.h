@@ -1,0 +1,115 @@
+// The settings dialog of the Linux program in GTK 3: the controls of the
+// Windows dialog with its Japanese captions (URL list, the two times with
+// spin buttons, URL line, clock, scrolling, two colour choosers with
+// swatches, erase, OK, Cancel), run modally in a main loop of its own.
+// Creating it needs an open display, else it throws lum::Exception.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/Forms.h"
+#include "gtk/IniRegistry.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Registry.h"
+#include "settings/ConfigDialogView.h"
+
+namespace lum::gtk {
+
+// The dialog's widgets, for its wiring and for tests.
+enum class TConfigWidget {
+    URLListBox,  // the frame around URLList
+    URLList,     // a GtkTextView
+    Label1,
+    URLReloadTime,  // a GtkSpinButton: the edit box and its spin control in one
+    Label4,
+    URLShowTime,
+    ShowConfigs,  // the frame around ShowURL and ShowClock
+    ShowURL,
+    ShowClock,
+    EraseSection,
+    Label2,
+    BackColor,  // a GtkComboBox
+    Label3,
+    ForeColor,
+    EnableScroll,
+    OKBtn,
+    CancelBtn,
+    Count
+};
+
+// The colour a chooser's swatch shows, as 0xRRGGBB. A system colour
+// (0xFF000000 + n) has no table on Linux: it shows as the classic Windows
+// scheme has it (button face 212, 208, 200; window text black; ...).
+std::uint32_t SwatchRgb(TColor color);
+
+class TGtkConfigDialog : public IConfigDialogView {
+  public:
+    // Creates the dialog window hidden. Throws lum::Exception without a
+    // display.
+    TGtkConfigDialog();
+    ~TGtkConfigDialog() override;
+    TGtkConfigDialog(const TGtkConfigDialog&) = delete;
+    TGtkConfigDialog& operator=(const TGtkConfigDialog&) = delete;
+
+    void SetSpinPosition(TConfigSpin spin, std::int32_t position) override;
+    std::int32_t SpinPosition(TConfigSpin spin) override;
+    std::string SpinText(TConfigSpin spin) override;
+    void SetChecked(TConfigCheck check, bool checked) override;
+    bool Checked(TConfigCheck check) override;
+    void SetColorSelection(TConfigChooser chooser, std::int32_t index) override;
+    std::int32_t ColorSelection(TConfigChooser chooser) override;
+    void SetURLText(const std::string& text) override;
+    std::string URLText() override;
+    // The box is filled in one go, so there is no redrawing to suspend.
+    void SetURLRedraw(bool) override {}
+    // The GtkWindow* as an integer.
+    THandle Handle() override;
+    TRect BoundsRect() override;
+    void SetBounds(const TRect& bounds) override;
+    void SetVisible(bool visible) override;
+    TSize ScreenSize() override;
+    int ShowModal() override;
+    void SetEvents(TConfigDialogEvents events) override;
+
+    GtkWidget* Window() const { return FWindow; }
+    GtkWidget* Control(TConfigWidget id) const { return FControls[static_cast<int>(id)]; }
+    // Ends the modal run as the buttons do: 1 runs OKBtnClick first, 2 not.
+    void EndModal(int result);
+
+  private:
+    void CreateControls();
+    GtkWidget* CreateURLBox();
+    GtkWidget* CreateSpin(TConfigWidget id);
+    GtkWidget* CreateChooser(TConfigWidget id);
+    GtkWidget* CreateShowConfigs();
+    GtkWidget*& Slot(TConfigWidget id) { return FControls[static_cast<int>(id)]; }
+    static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+
+    GtkWidget* FWindow = nullptr;
+    std::array<GtkWidget*, static_cast<int>(TConfigWidget::Count)> FControls{};
+    TConfigDialogEvents FEvents;
+    int FModalResult = 0;
+    bool FFocusSet = false;
+};
+
+// Builds the settings dialog TLumenaryConfigDlg on a new GTK dialog: runs
+// its load and the emptying of the page cache in cacheDir (which ends in
+// "/"). Failures of the load are shown by the application's error report.
+std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
+                                                     IRegistry& registry,
+                                                     IFileSystem& fileSystem,
+                                                     IMessageBoxes& messageBoxes,
+                                                     const std::string& cacheDir);
+
+// For the settings file while the dialog runs: every problem on standard
+// error, and those the user should know of (an unreadable or malformed file,
+// a file kept aside, a failed write) in a message box as well.
+TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes);
+
+}  // namespace lum::gtk

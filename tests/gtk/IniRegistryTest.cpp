@@ -1,0 +1,474 @@
+// The settings file as the registry of the Linux program: round trips
+// through the settings store, escapes, and hostile files on a real file
+// system (garbage, huge lines, wrong sections, a folder in the file's place,
+// an unreadable file), none of which a read may ever rewrite.
+#include "gtk/IniRegistry.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+#include "settings/SettingsStore.h"
+
+namespace lum::gtk {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+class IniRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lum-ini-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        FRoot = pattern;
+        FFile = FRoot / "lumenary" / "lumenary.ini";
+        fs::create_directories(FFile.parent_path());
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(FFile, fs::perms::owner_all, ignored);
+        fs::remove_all(FRoot, ignored);
+    }
+    TIniRegistry Registry() {
+        return TIniRegistry(FFile.string(),
+                            [this](const TIniProblem& p) { Problems.push_back(p); });
+    }
+    // Every setting and the URL list, read as the full-screen run reads them.
+    std::string ReadEverything(IRegistry& registry) {
+        TSettingsStore store(registry);
+        const std::string s = store.SettingsSection();
+        std::string all = std::to_string(store.ReadIntValue(s, "RefreshTime", 1)) + "," +
+                          std::to_string(store.ReadIntValue(s, "URLShowTime", 5)) + "," +
+                          std::to_string(store.ReadBoolValue(s, "ShowURL", false)) + "," +
+                          store.ReadTextValue(s, "BackColor", "clBtnFace");
+        std::vector<std::string> urls;
+        store.LoadURLList(urls);
+        for (const auto& url : urls)
+            all += "|" + url;
+        return all;
+    }
+    // Reads through a fresh registry and checks that the file is untouched.
+    void ExpectReadLeavesFileAlone(const std::string& expected) {
+        struct stat before {};
+        ASSERT_EQ(::stat(FFile.c_str(), &before), 0);
+        const std::string bytes = ReadBytes(FFile);
+        auto registry = Registry();
+        EXPECT_EQ(ReadEverything(registry), expected);
+        struct stat after {};
+        ASSERT_EQ(::stat(FFile.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(ReadBytes(FFile), bytes);
+    }
+
+    fs::path FRoot;
+    fs::path FFile;
+    std::vector<TIniProblem> Problems;
+};
+
+const char* const kDefaults = "1,5,0,clBtnFace";
+
+TEST_F(IniRegistryTest, SettingsAndURLListSurviveARoundTripThroughTheStore) {
+    const std::vector<std::string> urls = {
+        "http://example.com/a?x=1&y=2",
+        "  http://日本語.example/パス?q=検索;#frag",
+        "",
+        "#not-a-comment=;really",
+        "[bracket] \\path\\ with\ttab  ",
+        "http://last.example/",
+    };
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue(store.SettingsSection(), "RefreshTime", 42);
+        store.WriteIntValue(store.SettingsSection(), "URLShowTime", -7);
+        store.WriteBoolValue(store.SettingsSection(), "ShowURL", true);
+        store.WriteTextValue(store.SettingsSection(), "BackColor", "$00FF8000");
+        store.SaveURLList(urls);
+    }
+    const std::string text = ReadBytes(FFile);
+    EXPECT_NE(text.find("[Lumenary]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Lumenary\\URLList]\n1=http://example.com/a?x=1&y=2\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("2=\\s\\shttp://日本語.example/パス?q=検索;#frag\n"), std::string::npos);
+    auto registry = Registry();
+    // The empty line is dropped by the list load, as the store always does.
+    EXPECT_EQ(ReadEverything(registry),
+              "42,-7,1,$00FF8000|http://example.com/a?x=1&y=2|  http://日本語.example/"
+              "パス?q=検索;#frag|#not-a-comment=;really|[bracket] \\path\\ with\ttab  |"
+              "http://last.example/");
+    EXPECT_TRUE(Problems.empty() || !Problems.front().IsError());
+}
+
+TEST_F(IniRegistryTest, NamesAndTextsWithAnyCharacterRoundTrip) {
+    const std::vector<std::string> samples = {
+        "=",
+        "a=b",
+        ";x",
+        "#x",
+        "[x]",
+        " lead",
+        "trail ",
+        "\ttab\t",
+        "line\nbreak\r\n",
+        "back\\slash\\",
+        "\\s",
+        "ctrl\x01\x1f\x7f",
+        "日本語 テキスト",
+        "",
+        "   ",
+    };
+    {
+        auto registry = Registry();
+        const auto base = registry.CreateKey(registry.CurrentUser(), "Software\\Orvane\\");
+        const auto key = registry.CreateKey(base, "Lumenary");
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_TRUE(registry.SetStringValue(key, samples[i] + std::to_string(i), samples[i]))
+                << i;
+        }
+        registry.CloseKey(key);
+        registry.CloseKey(base);
+    }
+    auto registry = Registry();
+    const auto key = registry.OpenKey(registry.CurrentUser(), "Software\\Orvane\\Lumenary");
+    ASSERT_NE(key, 0u);
+    ASSERT_EQ(registry.ValueCount(key), samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        std::string name;
+        ASSERT_TRUE(registry.ValueName(key, static_cast<std::uint32_t>(i), name));
+        EXPECT_EQ(name, samples[i] + std::to_string(i));
+        TRegValue value;
+        ASSERT_TRUE(registry.QueryValue(key, name, value));
+        EXPECT_EQ(value.Type, RegType::String);
+        EXPECT_EQ(value.Text, samples[i]) << i;
+    }
+    registry.CloseKey(key);
+}
+
+TEST_F(IniRegistryTest, NulIsStoredButReadsEndAtIt) {
+    auto registry = Registry();
+    const auto key = registry.CreateKey(registry.CurrentUser(), "Software\\Orvane\\Lumenary");
+    ASSERT_TRUE(registry.SetStringValue(key, "n", std::string("ab\0cd", 5)));
+    EXPECT_NE(ReadBytes(FFile).find("n=ab\\x00cd\n"), std::string::npos);
+    TRegValue value;
+    ASSERT_TRUE(registry.QueryValue(key, "n", value));
+    EXPECT_EQ(value.Text, "ab");
+    registry.CloseKey(key);
+}
+
+TEST_F(IniRegistryTest, TextsThatCannotBeStoredMakeTheWriteFail) {
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    EXPECT_THROW(store.WriteTextValue("Lumenary", "BackColor", "bad\xff utf8"), Exception);
+    EXPECT_THROW(store.WriteTextValue("Lumenary", "Long", std::string(70000, 'x')), Exception);
+    EXPECT_THROW(store.WriteTextValue("Bad\x01Key", "x", "y"), Exception);
+    EXPECT_EQ(store.ReadTextValue("Lumenary", "BackColor", "def"), "def");
+}
+
+TEST_F(IniRegistryTest, MissingFolderGivesDefaultsAndTheFirstWriteCreatesIt) {
+    FFile = FRoot / "deeper" / "still" / "lumenary.ini";
+    {
+        auto registry = Registry();
+        EXPECT_EQ(ReadEverything(registry), kDefaults);
+        ASSERT_TRUE(registry.LoadProblem());
+        EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Missing);
+        EXPECT_FALSE(fs::exists(FRoot / "deeper"));  // a read creates nothing
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 9);
+    }
+    EXPECT_EQ(fs::status(FRoot / "deeper").permissions() & fs::perms::all, fs::perms::owner_all);
+    auto registry = Registry();
+    EXPECT_EQ(ReadEverything(registry), "9,5,0,clBtnFace");
+    EXPECT_FALSE(registry.LoadProblem());
+}
+
+TEST_F(IniRegistryTest, HostileFilesGiveDefaultsAndAreNeverRewrittenByARead) {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"garbage", std::string("\x7f"
+                                "ELF\x02\x01\x01\0\0\0\xff\xfe\n[Lumenary]\n",
+                                20)},
+        {"invalid utf-8", "[Lumenary]\nRefreshTime=\xc3\x28\n"},
+        {"huge line", "[Lumenary]\nRefreshTime=7\n1=" + std::string(70000, 'a') + "\n"},
+        {"unclosed section", "[Lumenary\nRefreshTime=7\n"},
+        {"empty key name", "[Lumenary\\\\URLList]\n1=a\n"},
+        {"value first", "RefreshTime=7\n[Lumenary]\n"},
+        {"no equals", "[Lumenary]\nRefreshTime 7\n"},
+        {"bad escape", "[Lumenary]\nBackColor=C:\\work\n"},
+        {"nul escape in hex", "[Lumenary]\nBackColor=\\x4\n"},
+        {"duplicate name", "[Lumenary]\nRefreshTime=7\nrefreshtime=8\n"},
+        {"duplicate section", "[Lumenary]\nRefreshTime=7\n[LUMENARY]\nShowURL=1\n"},
+        {"nul byte", std::string("[Lumenary]\nRefreshTime=7\0\n", 26)},
+    };
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        WriteBytes(FFile, bytes);
+        Problems.clear();
+        ExpectReadLeavesFileAlone(kDefaults);
+        ASSERT_EQ(Problems.size(), 1u);
+        EXPECT_EQ(Problems[0].Kind, TIniProblemKind::Malformed);
+        EXPECT_NE(Problems[0].Message.find(FFile.string()), std::string::npos);
+        EXPECT_NE(Problems[0].Message.find("行目"), std::string::npos) << Problems[0].Message;
+    }
+}
+
+TEST_F(IniRegistryTest, GoodFileIsReadWithBlanksCaseCommentsAndCRLF) {
+    WriteBytes(FFile,
+               "\xEF\xBB\xBF; comment\r\n[ lumenary ]\r\n  refreshtime = 12 \r\n# c\r\n"
+               "ShowURL=2\r\n\r\n[Lumenary\\urllist]\r\nb= x\\s\r\na=y=z\r\n");
+    ExpectReadLeavesFileAlone("12,5,1,clBtnFace|x |y=z");
+    EXPECT_TRUE(Problems.empty());
+}
+
+TEST_F(IniRegistryTest, EmptyFileGivesDefaultsAndIsReplacedByAWrite) {
+    WriteBytes(FFile, " \n\n");
+    ExpectReadLeavesFileAlone(kDefaults);
+    ASSERT_EQ(Problems.size(), 1u);
+    EXPECT_EQ(Problems[0].Kind, TIniProblemKind::Empty);
+    EXPECT_FALSE(Problems[0].IsError());
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    store.WriteIntValue("Lumenary", "RefreshTime", 3);
+    EXPECT_FALSE(fs::exists(FFile.string() + ".bad"));
+}
+
+TEST_F(IniRegistryTest, MalformedFileIsKeptAsideBeforeTheFirstWrite) {
+    const std::string first = "[Lumenary]\nRefreshTime=7\nRefreshTime=8\n";
+    const std::string second = std::string("\xff\xfe garbage", 10);
+    WriteBytes(FFile, first);
+    {
+        auto registry = Registry();
+        EXPECT_EQ(ReadEverything(registry), kDefaults);
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 30);
+        store.WriteIntValue("Lumenary", "URLShowTime", 6);
+    }
+    EXPECT_EQ(ReadBytes(FFile.string() + ".bad"), first);
+    ASSERT_GE(Problems.size(), 2u);
+    EXPECT_EQ(Problems[1].Kind, TIniProblemKind::KeptAside);
+    EXPECT_NE(Problems[1].Message.find("lumenary.ini.bad"), std::string::npos);
+    WriteBytes(FFile, second);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.SaveURLList({"http://a/"});
+    }
+    // An earlier kept file is never overwritten.
+    EXPECT_EQ(ReadBytes(FFile.string() + ".bad"), first);
+    EXPECT_EQ(ReadBytes(FFile.string() + ".bad.2"), second);
+    auto registry = Registry();
+    EXPECT_EQ(ReadEverything(registry), "1,5,0,clBtnFace|http://a/");
+}
+
+TEST_F(IniRegistryTest, UnknownSectionsAndCommentsAreKeptLineForLine) {
+    const std::string other = "[Other]\n  Odd = spacing  \n; note\n[Lumenary\\Extra]\nk=v\n";
+    WriteBytes(FFile, "; top\n[Lumenary]\n; mine\nRefreshTime=2\n" + other);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 4);
+        store.SaveURLList({"u"});
+    }
+    EXPECT_EQ(ReadBytes(FFile),
+              "; top\n[Lumenary]\n; mine\nRefreshTime=4\n" + other + "[Lumenary\\URLList]\n1=u\n");
+    {
+        // Erasing the settings key takes its subkeys, the unknown one too,
+        // as the registry does; other sections stay.
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.EraseKey(store.SettingsSection());
+    }
+    EXPECT_EQ(ReadBytes(FFile), "; top\n[Other]\n  Odd = spacing  \n; note\n");
+}
+
+TEST_F(IniRegistryTest, FolderInThePlaceOfTheFileIsReportedAndNeverReplaced) {
+    fs::create_directories(FFile / "inside");
+    auto registry = Registry();
+    EXPECT_EQ(ReadEverything(registry), kDefaults);
+    ASSERT_TRUE(registry.LoadProblem());
+    EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
+    TSettingsStore store(registry);
+    EXPECT_THROW(store.WriteIntValue("Lumenary", "RefreshTime", 3), Exception);
+    EXPECT_TRUE(fs::is_directory(FFile / "inside"));
+    EXPECT_EQ(Problems.back().Kind, TIniProblemKind::WriteFailed);
+}
+
+TEST_F(IniRegistryTest, FifoInThePlaceOfTheFileNeitherHangsNorIsReplaced) {
+    ASSERT_EQ(::mkfifo(FFile.c_str(), 0600), 0);
+    auto registry = Registry();
+    EXPECT_EQ(ReadEverything(registry), kDefaults);
+    EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
+    TSettingsStore store(registry);
+    EXPECT_THROW(store.WriteIntValue("Lumenary", "RefreshTime", 3), Exception);
+    EXPECT_TRUE(fs::is_fifo(FFile));
+}
+
+// Root reads any file: the case then runs in a child process that has
+// become an ordinary user.
+void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
+    const fs::path file = folder / "lumenary.ini";
+    WriteBytes(file, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(file, fs::perms::none);
+    std::vector<TIniProblem> problems;
+    TIniRegistry registry(file.string(), [&](const TIniProblem& p) { problems.push_back(p); });
+    {
+        TSettingsStore store(registry);
+        EXPECT_EQ(store.ReadIntValue("Lumenary", "RefreshTime", 1), 1);
+        ASSERT_TRUE(registry.LoadProblem());
+        EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
+        EXPECT_NE(problems.at(0).Message.find("Permission denied"), std::string::npos);
+        store.WriteIntValue("Lumenary", "URLShowTime", 8);
+    }
+    fs::permissions(folder / "lumenary.ini.bad", fs::perms::owner_read);
+    EXPECT_EQ(ReadBytes(folder / "lumenary.ini.bad"), "[Lumenary]\nRefreshTime=7\n");
+    const std::string text = ReadBytes(file);
+    EXPECT_TRUE(text.starts_with("; ")) << text;  // a note on the format
+    EXPECT_TRUE(text.ends_with("\n[Lumenary]\nURLShowTime=8\n")) << text;
+}
+
+TEST_F(IniRegistryTest, UnreadableFileGivesDefaultsAndIsKeptBeforeAWrite) {
+    if (::geteuid() != 0) {
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path());
+        return;
+    }
+    fs::permissions(FRoot, fs::perms::owner_all | fs::perms::others_exec);
+    const fs::path folder = FRoot / "user";
+    fs::create_directories(folder);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                std::_Exit(2);
+            ExpectUnreadableFileKeptBeforeAWrite(folder);
+            std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(IniRegistryTest, WriteKeepsTheFilesModeAndItsSymbolicLink) {
+    const fs::path real = FRoot / "dotfiles" / "lumenary.ini";
+    fs::create_directories(real.parent_path());
+    WriteBytes(real, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, FFile);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "URLShowTime", 9);
+    }
+    EXPECT_TRUE(fs::is_symlink(FFile));
+    EXPECT_EQ(ReadBytes(real), "[Lumenary]\nRefreshTime=7\nURLShowTime=9\n");
+    EXPECT_EQ(fs::status(real).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), fs::directory_iterator()),
+              1);
+}
+
+TEST_F(IniRegistryTest, EachBatchReadsTheFileAfresh) {
+    auto registry = Registry();
+    WriteBytes(FFile, "[Lumenary]\nRefreshTime=7\n");
+    EXPECT_EQ(ReadEverything(registry), "7,5,0,clBtnFace");
+    WriteBytes(FFile, "[Lumenary]\nRefreshTime=8\n");
+    EXPECT_EQ(ReadEverything(registry), "8,5,0,clBtnFace");
+    // Within a batch the file is read once.
+    TSettingsStore store(registry);
+    WriteBytes(FFile, "[Lumenary]\nRefreshTime=9\n");
+    EXPECT_EQ(store.ReadIntValue("Lumenary", "RefreshTime", 1), 8);
+}
+
+TEST_F(IniRegistryTest, KeysOutsideTheBaseKeyCannotBeCreated) {
+    auto registry = Registry();
+    EXPECT_EQ(registry.CreateKey(registry.CurrentUser(), "Control Panel\\desktop"), 0u);
+    EXPECT_EQ(registry.OpenKey(registry.CurrentUser(), "Software\\Other"), 0u);
+    const auto base = registry.OpenKey(registry.CurrentUser(), "Software\\Orvane");
+    ASSERT_NE(base, 0u);  // the base key always exists
+    EXPECT_FALSE(registry.SetStringValue(base, "x", "y"));
+    EXPECT_FALSE(registry.DeleteKey(registry.CurrentUser(), "Software\\Orvane"));
+    registry.CloseKey(base);
+    EXPECT_FALSE(fs::exists(FFile));
+}
+
+TEST_F(IniRegistryTest, AFileTheNextReadWouldRefuseIsNotWritten) {
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    // 300 lines of 60,000 bytes: each line fits, the file would not.
+    std::vector<std::string> urls(300, std::string(60000, 'u'));
+    EXPECT_THROW(store.SaveURLList(urls), Exception);
+    auto reader = Registry();
+    EXPECT_FALSE(reader.LoadProblem() && reader.LoadProblem()->IsError());
+}
+
+TEST(IniText, RandomAndMangledTextsAreRefusedOrRoundTrip) {
+    const std::string good =
+        "; c\n[Lumenary]\nRefreshTime=5\nBackColor=\\s$00FF\\x01\n[Lumenary\\URLList]\n1=a=b\n";
+    const std::string alphabet("\\=[]\n\r\t ;#x\xff\0a1", 15);
+    std::mt19937 random(7);
+    int read = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        const int edits = 1 + static_cast<int>(random() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = random() % (text.size() + 1);
+            const char c = alphabet[random() % alphabet.size()];
+            if (random() % 2)
+                text.insert(at, 1, c);
+            else if (at < text.size())
+                text.erase(at, 1);
+        }
+        TIniDocument doc;
+        std::string error;
+        if (!ParseIni(text, doc, error)) {
+            EXPECT_NE(error.find("行目"), std::string::npos) << error;
+            continue;
+        }
+        ++read;
+        // Whatever was read is written back so that it reads the same.
+        for (TIniSection& section : doc.Sections)
+            section.Changed = true;
+        TIniDocument again;
+        ASSERT_TRUE(ParseIni(FormatIni(doc), again, error)) << error << "\n" << FormatIni(doc);
+        ASSERT_EQ(again.Sections.size(), doc.Sections.size());
+        for (std::size_t i = 0; i < doc.Sections.size(); ++i) {
+            ASSERT_EQ(again.Sections[i].Values.size(), doc.Sections[i].Values.size());
+            for (std::size_t k = 0; k < doc.Sections[i].Values.size(); ++k) {
+                EXPECT_EQ(again.Sections[i].Values[k].Name, doc.Sections[i].Values[k].Name);
+                EXPECT_EQ(again.Sections[i].Values[k].Text, doc.Sections[i].Values[k].Text);
+            }
+        }
+    }
+    EXPECT_GT(read, 300);  // the mangling leaves many files readable
+}
+
+TEST(SettingsPath, FollowsXdgConfigHomeElseHome) {
+    EXPECT_EQ(SettingsPathFor("/x/conf", "/home/u"), "/x/conf/lumenary/lumenary.ini");
+    EXPECT_EQ(SettingsPathFor(nullptr, "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
+    EXPECT_EQ(SettingsPathFor("", "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
+    EXPECT_EQ(SettingsPathFor("relative", "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
+}
+
+}  // namespace
+}  // namespace lum::gtk
