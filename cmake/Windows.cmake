@@ -63,3 +63,34 @@ foreach(script ${e2e_scripts})
     add_test(NAME e2e.${name} COMMAND bash ${script} ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
     set_tests_properties(e2e.${name} PROPERTIES LABELS "wine;e2e" TIMEOUT 600 RUN_SERIAL ON)
 endforeach()
+
+# The stand-in WebBrowser control (tests/win32/standin): an in-process COM
+# server that the capture tests register for the WebBrowser class in the test
+# prefix only, while they run. Its partial implementations of the large
+# browser and document interfaces derive from E_NOTIMPL stubs generated from
+# the very headers this build compiles with.
+find_file(lum_exdisp_header exdisp.h PATH_SUFFIXES include REQUIRED)
+get_filename_component(lum_mingw_include ${lum_exdisp_header} DIRECTORY)
+set(standin_dir ${PROJECT_SOURCE_DIR}/tests/win32/standin)
+set(standin_stubs ${CMAKE_BINARY_DIR}/generated/win32/standin/control/StandinStubs.h)
+add_custom_command(
+    OUTPUT ${standin_stubs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/win32/standin/control
+    COMMAND python3 ${standin_dir}/control/make_stubs.py ${lum_mingw_include} ${standin_stubs}
+    DEPENDS ${standin_dir}/control/make_stubs.py
+    COMMENT "Generating the stand-in control's interface stubs")
+file(GLOB standin_sources CONFIGURE_DEPENDS ${standin_dir}/control/*.cpp)
+add_library(LumenaryStandin SHARED ${standin_sources} ${standin_dir}/control/Standin.def
+                                   ${standin_stubs})
+set_target_properties(LumenaryStandin PROPERTIES PREFIX "" OUTPUT_NAME LumenaryStandin)
+target_include_directories(LumenaryStandin PRIVATE ${PROJECT_SOURCE_DIR}/tests
+                                                   ${CMAKE_BINARY_DIR}/generated)
+target_link_options(LumenaryStandin PRIVATE -Wl,--enable-stdcall-fixup)
+target_link_libraries(LumenaryStandin PRIVATE ole32 oleaut32 uuid gdi32 user32 kernel32)
+
+if(TARGET LumenaryWin32Tests)
+    target_sources(LumenaryWin32Tests PRIVATE ${standin_dir}/StandinCaptureTest.cpp)
+    add_dependencies(LumenaryWin32Tests LumenaryStandin)
+    target_compile_definitions(LumenaryWin32Tests PRIVATE
+        LUM_STANDIN_DLL="$<TARGET_FILE:LumenaryStandin>")
+endif()

@@ -1,0 +1,157 @@
+// The pages that the stand-in WebBrowser control (LumenaryStandin.dll) knows
+// by URL, how each is laid out at a given view size, and the picture it draws:
+// one catalogue for the control and for the tests that check its pictures.
+// An URL the catalogue does not know is a small fixed page of its own colour.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lum::standin {
+
+// URLs, "standin:<name>[?key=value&...]":
+//   standin:fill             fills its view: scroll size = the view's size
+//   standin:tall?h=N         as wide as its view, N px tall (default 3000)
+//   standin:fixed?w=W&h=H    W x H whatever the view (default 500 x 300)
+//   standin:giant            as wide as its view, 1,000,000 px tall
+//   standin:frames?n=N       600 x 400; N frames (default 2) complete before it
+//   standin:again            fills its view; its colour changes with every load
+//   about:blank              an empty white page (scroll size 0 x 0)
+// Anything else: 300 x 150 in the colour kUnknownTag.
+enum class TPageKind { Blank, Fill, Tall, Fixed, Giant, Frames, Again, Unknown };
+
+struct TPageSpec {
+    TPageKind Kind = TPageKind::Unknown;
+    std::int32_t Width = 0;  // fixed sizes; 0 where the page takes the view's
+    std::int32_t Height = 0;
+    std::int32_t Frames = 0;  // frames that complete before the top document
+};
+
+inline constexpr std::int32_t kDefaultTallHeight = 3000;
+inline constexpr std::int32_t kGiantHeight = 1000000;
+inline constexpr std::int32_t kFramesWidth = 600;
+inline constexpr std::int32_t kFramesHeight = 400;
+inline constexpr std::int32_t kUnknownWidth = 300;
+inline constexpr std::int32_t kUnknownHeight = 150;
+// A view that still shows scroll bars (its body's overflow not "hidden")
+// draws a grey bar of this width down its right edge, as a browser would.
+inline constexpr std::int32_t kScrollBarWidth = 16;
+inline constexpr std::uint8_t kScrollBarGrey = 0x80;
+
+// Red component of every pixel of a page: tells the pages apart.
+inline constexpr std::uint8_t kFillTag = 0x20;
+inline constexpr std::uint8_t kTallTag = 0x40;
+inline constexpr std::uint8_t kFixedTag = 0x60;
+inline constexpr std::uint8_t kFramesTag = 0x80;
+inline constexpr std::uint8_t kGiantTag = 0xA0;
+inline constexpr std::uint8_t kAgainTag = 0xC0;  // + 8 * (load count mod 4)
+inline constexpr std::uint8_t kUnknownTag = 0xE0;
+
+// The picture: every row y of the drawn area (counted from its top) is one
+// colour, red = the page's tag, green = y mod 256, blue = (y / 256) mod 256,
+// so a test reads from any pixel which page and which row it shows.
+struct TRgb {
+    std::uint8_t R, G, B;
+};
+inline constexpr TRgb RowColor(std::uint8_t tag, std::int32_t y) {
+    return {tag, static_cast<std::uint8_t>(y & 0xFF), static_cast<std::uint8_t>((y >> 8) & 0xFF)};
+}
+
+inline std::int32_t QueryInt(std::string_view query, std::string_view key, std::int32_t fallback) {
+    std::size_t pos = 0;
+    while (pos <= query.size()) {
+        const std::size_t end = std::min(query.find('&', pos), query.size());
+        const std::string_view pair = query.substr(pos, end - pos);
+        if (pair.size() > key.size() && pair.substr(0, key.size()) == key &&
+            pair[key.size()] == '=') {
+            std::int32_t value = 0;
+            for (const char c : pair.substr(key.size() + 1)) {
+                if (c < '0' || c > '9' || value > 100000000)
+                    return fallback;
+                value = value * 10 + (c - '0');
+            }
+            return value;
+        }
+        pos = end + 1;
+    }
+    return fallback;
+}
+
+inline TPageSpec ParsePageUrl(std::string_view url) {
+    if (url == "about:blank")
+        return {TPageKind::Blank, 0, 0, 0};
+    constexpr std::string_view scheme = "standin:";
+    if (url.substr(0, scheme.size()) != scheme)
+        return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
+    const std::string_view rest = url.substr(scheme.size());
+    const std::size_t mark = rest.find('?');
+    const std::string_view name = rest.substr(0, mark);
+    const std::string_view query = mark == std::string_view::npos ? "" : rest.substr(mark + 1);
+    if (name == "fill")
+        return {TPageKind::Fill, 0, 0, 0};
+    if (name == "tall")
+        return {TPageKind::Tall, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
+    if (name == "fixed")
+        return {TPageKind::Fixed, QueryInt(query, "w", 500), QueryInt(query, "h", 300), 0};
+    if (name == "giant")
+        return {TPageKind::Giant, 0, kGiantHeight, 0};
+    if (name == "frames")
+        return {TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
+    if (name == "again")
+        return {TPageKind::Again, 0, 0, 0};
+    return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
+}
+
+// The page's scroll size when laid out in a view of viewWidth x viewHeight.
+inline void ScrollSize(const TPageSpec& page,
+                       std::int32_t viewWidth,
+                       std::int32_t viewHeight,
+                       std::int32_t& width,
+                       std::int32_t& height) {
+    switch (page.Kind) {
+        case TPageKind::Blank:
+            width = height = 0;
+            return;
+        case TPageKind::Fill:
+        case TPageKind::Again:
+            width = viewWidth;
+            height = viewHeight;
+            return;
+        case TPageKind::Tall:
+        case TPageKind::Giant:
+            width = viewWidth;
+            height = page.Height;
+            return;
+        default:
+            width = page.Width;
+            height = page.Height;
+            return;
+    }
+}
+
+// The page's colour tag; loads counts the loads of an "again" page so far
+// in the process, this one included.
+inline std::uint8_t PageTag(const TPageSpec& page, std::int32_t loads) {
+    switch (page.Kind) {
+        case TPageKind::Fill:
+            return kFillTag;
+        case TPageKind::Tall:
+            return kTallTag;
+        case TPageKind::Fixed:
+            return kFixedTag;
+        case TPageKind::Frames:
+            return kFramesTag;
+        case TPageKind::Giant:
+            return kGiantTag;
+        case TPageKind::Again:
+            return static_cast<std::uint8_t>(kAgainTag + 8 * ((loads - 1) % 4));
+        case TPageKind::Blank:
+            return 0xFF;
+        default:
+            return kUnknownTag;
+    }
+}
+
+}  // namespace lum::standin
