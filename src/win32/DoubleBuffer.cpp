@@ -14,6 +14,7 @@ void TDoubleBuffer::ReleaseBitmap() noexcept {
     FBitmap.Reset();
     FWidth = 0;
     FHeight = 0;
+    FHasFrame = false;
 }
 
 void TDoubleBuffer::Prepare(HDC target, int width, int height) {
@@ -21,7 +22,12 @@ void TDoubleBuffer::Prepare(HDC target, int width, int height) {
     if (!FFont || dpi != FDpi) {
         FFont = CreateFormFont(dpi);
         FDpi = dpi;
+        FHasFrame = false;  // text of another size
     }
+    if (!FChanged)
+        FChanged.Reset(::CreateRectRgn(0, 0, 0, 0));
+    if (!FScratch)
+        FScratch.Reset(::CreateRectRgn(0, 0, 0, 0));
     if (FBitmap && width == FWidth && height == FHeight)
         return;
     ReleaseBitmap();
@@ -41,16 +47,65 @@ void TDoubleBuffer::Prepare(HDC target, int width, int height) {
     FHeight = height;
 }
 
-void TDoubleBuffer::Paint(HWND wnd, HDC dc, const std::function<void(ICanvas&)>& paint) {
+// Limits drawing on the buffer to rects, with the two regions made once (a
+// region per paint would be a GDI object made and deleted each time).
+// Without them, drawing is not limited: the whole frame is drawn again,
+// which paints the same pixels.
+void TDoubleBuffer::ClipTo(const std::vector<TRect>& rects) {
+    const auto changed = static_cast<HRGN>(FChanged.Get());
+    const auto scratch = static_cast<HRGN>(FScratch.Get());
+    if (!changed || !scratch) {
+        ::SelectClipRgn(FDc.Get(), nullptr);
+        return;
+    }
+    ::SetRectRgn(changed, 0, 0, 0, 0);
+    for (const TRect& r : rects) {
+        ::SetRectRgn(scratch, r.Left, r.Top, r.Right, r.Bottom);
+        ::CombineRgn(changed, changed, scratch, RGN_OR);
+    }
+    // Selecting copies the region into the DC's own clipping region.
+    ::SelectClipRgn(FDc.Get(), changed);
+}
+
+std::vector<RECT> TDoubleBuffer::Render(HWND wnd,
+                                        HDC dc,
+                                        const std::function<void(ICanvas&)>& paint) {
     RECT client{};
     ::GetClientRect(wnd, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     Prepare(dc, width, height);
-    TGdiCanvas canvas(dc, FBitmap ? FDc.Get() : nullptr, width, height,
-                      static_cast<HFONT>(FFont.Get()));
-    paint(canvas);
-    canvas.Present();
+    const auto font = static_cast<HFONT>(FFont.Get());
+    if (!FBitmap) {
+        TGdiCanvas canvas(dc, nullptr, width, height, font);
+        paint(canvas);
+        return {};
+    }
+    // Draws on the buffer itself; copying to the screen is left to Present.
+    TGdiCanvas canvas(FDc.Get(), nullptr, width, height, font);
+    TFrameRecorder recorder(canvas, FHasFrame ? &FFrame : nullptr);
+    paint(recorder);
+    TFrame frame = recorder.Take();
+    std::vector<TRect> changed =
+        FHasFrame ? FrameDamage(FFrame, frame) : std::vector<TRect>{TRect{0, 0, width, height}};
+    if (!changed.empty()) {
+        ClipTo(changed);
+        ReplayFrame(frame, canvas);
+    }
+    FFrame = std::move(frame);
+    FHasFrame = true;
+    std::vector<RECT> result;
+    result.reserve(changed.size());
+    for (const TRect& r : changed)
+        result.push_back(RECT{r.Left, r.Top, r.Right, r.Bottom});
+    return result;
+}
+
+void TDoubleBuffer::Present(HDC dc, const RECT& rect) const {
+    if (!FBitmap || rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
+    ::BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FDc.Get(),
+             rect.left, rect.top, SRCCOPY);
 }
 
 }  // namespace lum::win32

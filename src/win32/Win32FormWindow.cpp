@@ -20,7 +20,7 @@ class TWin32FormWindow : public IFormWindow, public BaseWindow<TWin32FormWindow>
     bool Visible() override { return FWnd && ::IsWindowVisible(FWnd); }
     void SetVisible(bool visible) override;
     void SetParentWindow(THandle parent) override;
-    void Invalidate() override { ::InvalidateRect(FWnd, nullptr, FALSE); }
+    void Invalidate() override;
     void DefaultHandler(TMessage& message) override;
     void Paint(const std::function<void(ICanvas&)>& paint) override;
     void SetTimer(std::uint32_t id, std::uint32_t ms) override {
@@ -87,11 +87,32 @@ void TWin32FormWindow::DefaultHandler(TMessage& m) {
     m.Result = ::DefWindowProcW(FWnd, m.Msg, m.WParam, m.LParam);
 }
 
+// A new frame is asked for with a paint of one pixel: the paint records the
+// frame and shows only what changed (see Paint). A window that the system
+// asks to paint (uncovered, say) gets its whole update region as well.
+void TWin32FormWindow::Invalidate() {
+    static constexpr RECT kCorner{0, 0, 1, 1};
+    if (FWnd)
+        ::InvalidateRect(FWnd, FBuffer.HoldsFrame() ? &kCorner : nullptr, FALSE);
+}
+
 void TWin32FormWindow::Paint(const std::function<void(ICanvas&)>& paint) {
-    // The paint ends (and validates the window) also when paint throws.
-    const PaintDc dc(FWnd);
-    if (dc)
-        FBuffer.Paint(FWnd, dc.Get(), paint);
+    std::vector<RECT> changed;
+    {
+        // The paint ends (and validates the window) also when paint throws.
+        const PaintDc dc(FWnd);
+        if (!dc)
+            return;
+        changed = FBuffer.Render(FWnd, dc.Get(), paint);
+        FBuffer.Present(dc.Get(), dc.Info().rcPaint);
+    }
+    // The paint DC reaches no further than the update region: the changed
+    // parts go to the screen through the window's own DC.
+    if (!changed.empty()) {
+        const WindowDc dc(FWnd);
+        for (const RECT& rect : changed)
+            FBuffer.Present(dc.Get(), rect);
+    }
 }
 
 void TWin32FormWindow::OnNcDestroy() noexcept {

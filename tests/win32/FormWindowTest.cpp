@@ -158,7 +158,7 @@ TEST_F(FormWindow, BackBufferIsKeptUntilTheSizeChanges) {
     int seenWidth = 0;
     const auto paint = [&]() {
         const PaintDc dc(form.Wnd());
-        buffer.Paint(form.Wnd(), dc.Get(), [&](ICanvas& canvas) { seenWidth = canvas.Width(); });
+        buffer.Render(form.Wnd(), dc.Get(), [&](ICanvas& canvas) { seenWidth = canvas.Width(); });
     };
     paint();
     const HGDIOBJ bitmap = buffer.Bitmap();
@@ -184,8 +184,10 @@ TEST_F(FormWindow, BackBufferIsKeptUntilTheSizeChanges) {
 
 TEST_F(FormWindow, RepaintShowsTheNewFrameWholeOnScreen) {
     TColor color = 0x000000FF;
+    TColor mark = 0x0000FF00;
     TPaintForm form(FFactory, [&](ICanvas& canvas) {
         canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, color);
+        canvas.FillRect(TRect{300, 180, 310, 190}, mark);
     });
     form.Show();
     Pump(50);
@@ -195,11 +197,56 @@ TEST_F(FormWindow, RepaintShowsTheNewFrameWholeOnScreen) {
     };
     EXPECT_EQ(pixelAt(0, 0), RGB(0xFF, 0, 0));
     EXPECT_EQ(pixelAt(319, 199), RGB(0xFF, 0, 0));
+    EXPECT_EQ(pixelAt(305, 185), RGB(0, 0xFF, 0));
     // The kept buffer is drawn over, not shown as it was.
     color = 0x00FF8000;
     ::RedrawWindow(form.Wnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_EQ(pixelAt(0, 0), RGB(0, 0x80, 0xFF));
     EXPECT_EQ(pixelAt(319, 199), RGB(0, 0x80, 0xFF));
+    // The form's own invalidation shows what changed, far from the corner
+    // that it invalidates, and keeps the rest.
+    mark = 0x00FFFFFF;
+    form.Invalidate();
+    ::UpdateWindow(form.Wnd());
+    EXPECT_EQ(pixelAt(305, 185), RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(pixelAt(299, 185), RGB(0, 0x80, 0xFF));
+    EXPECT_EQ(pixelAt(0, 0), RGB(0, 0x80, 0xFF));
+    color = 0x00000080;
+    form.Invalidate();
+    ::UpdateWindow(form.Wnd());
+    EXPECT_EQ(pixelAt(0, 0), RGB(0x80, 0, 0));
+    EXPECT_EQ(pixelAt(200, 100), RGB(0x80, 0, 0));
+    EXPECT_EQ(pixelAt(305, 185), RGB(0xFF, 0xFF, 0xFF));
+}
+
+TEST_F(FormWindow, OnlyWhatChangedIsDrawnAgain) {
+    TPaintForm form(FFactory, [](ICanvas&) {});
+    form.Show();
+    Pump(50);
+    TDoubleBuffer buffer;
+    std::string clock = "12:00:00";
+    const TPageBitmap page(320, 200);
+    const auto render = [&]() {
+        const PaintDc dc(form.Wnd());
+        return buffer.Render(form.Wnd(), dc.Get(), [&](ICanvas& canvas) {
+            canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, kBack);
+            canvas.DrawBitmap(page, 0, 0);
+            canvas.TextOut(200, 170, clock, kFore, kBack);
+        });
+    };
+    std::vector<RECT> changed = render();
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].right, 320);
+    EXPECT_EQ(changed[0].bottom, 200);
+    EXPECT_TRUE(render().empty());
+
+    clock = "12:00:01";
+    changed = render();
+    ASSERT_EQ(changed.size(), 1u);  // the clock's cell with a line's margin round it
+    EXPECT_LE(changed[0].left, 200);
+    EXPECT_LE(changed[0].top, 170);
+    EXPECT_GT(changed[0].left, 100);
+    EXPECT_GT(changed[0].top, 120);
 }
 
 }  // namespace
