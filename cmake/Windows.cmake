@@ -33,7 +33,8 @@ target_compile_options(gmock PRIVATE -Wno-error)
 
 set(LUM_WINE ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 
-file(GLOB win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+file(GLOB win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp
+     ${PROJECT_SOURCE_DIR}/tests/win32/*.rc)
 if(win32_test_sources)
     add_executable(LumenaryWin32Tests ${win32_test_sources})
     target_include_directories(LumenaryWin32Tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "settings/ConfigDlg.h"
+#include "win32/DeviceContexts.h"
+#include "win32/Resources.h"
 #include "win32/Strings.h"
 
 namespace lum::win32 {
@@ -87,10 +89,8 @@ std::vector<WORD> DialogTemplate(const std::wstring& caption) {
 }
 
 int ScreenDpi() {
-    HDC dc = ::GetDC(nullptr);
-    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ::ReleaseDC(nullptr, dc);
+    const WindowDc dc(nullptr);
+    const int dpi = dc ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
 }
 
@@ -115,22 +115,38 @@ TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
     const auto words = DialogTemplate(Widen("Lumenary設定"));
     HWND wnd = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr),
                                             reinterpret_cast<LPCDLGTEMPLATEW>(words.data()),
-                                            ownerWnd, &DialogProc, reinterpret_cast<LPARAM>(this));
+                                            ownerWnd, &Procedure, reinterpret_cast<LPARAM>(this));
     if (!wnd)
         throw Exception("設定ダイアログを作成できません");
-    FWnd.Reset(wnd);
     RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
     ::AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
     ::SetWindowPos(wnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
+    SetIcons();
+}
+
+// The program's icon in the title bar (small) and the task switcher (big),
+// at the sizes the system uses; a program without the resource shows none.
+void TConfigDialogWindow::SetIcons() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const struct {
+        WPARAM Kind;
+        int Width, Height;
+    } icons[] = {{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, {ICON_BIG, SM_CXICON, SM_CYICON}};
+    for (const auto& icon : icons) {
+        // Shared: the system keeps the icon as long as the module is loaded.
+        HANDLE image = ::LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                    ::GetSystemMetrics(icon.Width), ::GetSystemMetrics(icon.Height),
+                                    LR_SHARED);
+        if (image)
+            ::SendMessageW(FWnd, WM_SETICON, icon.Kind, reinterpret_cast<LPARAM>(image));
+    }
 }
 
 TConfigDialogWindow::~TConfigDialogWindow() {
     // The window goes before the font its controls use.
-    if (FWnd)
-        ::SetWindowLongPtrW(FWnd.Get(), DWLP_USER, 0);
-    FWnd.Reset();
+    DestroyOwnWindow();
 }
 
 void TConfigDialogWindow::CreateControls() {
@@ -152,7 +168,7 @@ HWND TConfigDialogWindow::AddControl(const TControlDesc& desc) {
         height += kColorItemHeight * kColorDropDownItems + 2;
     HWND wnd = ::CreateWindowExW(desc.ExStyle, desc.ClassName, Widen(desc.Text).c_str(),
                                  WS_CHILD | WS_VISIBLE | desc.Style, Scale(desc.Left),
-                                 Scale(desc.Top), Scale(desc.Width), Scale(height), FWnd.Get(),
+                                 Scale(desc.Top), Scale(desc.Width), Scale(height), FWnd,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(desc.Id)),
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (!wnd)
@@ -166,16 +182,16 @@ HWND TConfigDialogWindow::AddControl(const TControlDesc& desc) {
 // A label is as wide as its text in the dialog's font, whatever font the
 // system substitutes, so that it is never cut off.
 void TConfigDialogWindow::FitLabel(HWND label, const char* text) const {
-    HDC dc = ::GetDC(label);
-    if (!dc)
-        return;
-    const HGDIOBJ old = ::SelectObject(dc, FFont.Get());
-    const std::wstring wide = Widen(text);
     RECT extent{0, 0, 0, 0};
-    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &extent,
-                DT_CALCRECT | DT_SINGLELINE);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(label, dc);
+    {
+        const WindowDc dc(label);
+        if (!dc)
+            return;
+        const SelectedObject font(dc.Get(), FFont.Get());
+        const std::wstring wide = Widen(text);
+        ::DrawTextW(dc.Get(), wide.c_str(), static_cast<int>(wide.size()), &extent,
+                    DT_CALCRECT | DT_SINGLELINE);
+    }
     RECT rect{};
     ::GetWindowRect(label, &rect);
     ::SetWindowPos(label, nullptr, 0, 0, extent.right,
@@ -199,23 +215,6 @@ void TConfigDialogWindow::AttachSpin(int editId, int upDownId) {
                        Scale(desc.Width), Scale(desc.Height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
-INT_PTR CALLBACK TConfigDialogWindow::DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_INITDIALOG) {
-        ::SetWindowLongPtrW(wnd, DWLP_USER, lParam);
-        return FALSE;  // the focus is set when the dialog is shown
-    }
-    auto* self = reinterpret_cast<TConfigDialogWindow*>(::GetWindowLongPtrW(wnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    // No exception may leave a window procedure: the portable handlers
-    // report their own failures, anything else ends here.
-    try {
-        return self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        return FALSE;
-    }
-}
-
 INT_PTR TConfigDialogWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND:
@@ -280,7 +279,7 @@ bool TConfigDialogWindow::IsDeadAccessKey(const MSG& msg) const {
     const wint_t key = std::towupper(static_cast<wint_t>(msg.wParam));
     if (key != L'M' && key != L'S')
         return false;
-    if (msg.hwnd != FWnd.Get() && !::IsChild(FWnd.Get(), msg.hwnd))
+    if (msg.hwnd != FWnd && !::IsChild(FWnd, msg.hwnd))
         return false;
     if (msg.message == WM_SYSCHAR)
         return true;
@@ -290,7 +289,7 @@ bool TConfigDialogWindow::IsDeadAccessKey(const MSG& msg) const {
 }
 
 int TConfigDialogWindow::ShowModal() {
-    HWND wnd = FWnd.Get();
+    HWND wnd = FWnd;
     HWND owner = ::GetWindow(wnd, GW_OWNER);
     const bool disableOwner = owner && ::IsWindowEnabled(owner);
     if (disableOwner)
@@ -333,22 +332,22 @@ int TConfigDialogWindow::ShowModal() {
 }
 
 THandle TConfigDialogWindow::Handle() {
-    return reinterpret_cast<THandle>(FWnd.Get());
+    return reinterpret_cast<THandle>(FWnd);
 }
 
 TRect TConfigDialogWindow::BoundsRect() {
     RECT rect{};
-    ::GetWindowRect(FWnd.Get(), &rect);
+    ::GetWindowRect(FWnd, &rect);
     return TRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
 void TConfigDialogWindow::SetBounds(const TRect& bounds) {
-    ::SetWindowPos(FWnd.Get(), nullptr, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(),
+    ::SetWindowPos(FWnd, nullptr, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(),
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TConfigDialogWindow::SetVisible(bool visible) {
-    ::ShowWindow(FWnd.Get(), visible ? SW_SHOW : SW_HIDE);
+    ::ShowWindow(FWnd, visible ? SW_SHOW : SW_HIDE);
 }
 
 TSize TConfigDialogWindow::ScreenSize() {

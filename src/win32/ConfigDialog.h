@@ -15,6 +15,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
 #include "settings/ConfigDialogView.h"
+#include "win32/BaseWindow.h"
 #include "win32/UniqueHandle.h"
 
 namespace lum::win32 {
@@ -43,7 +44,8 @@ enum TConfigControlId : int {
     idEnableScroll,
 };
 
-class TConfigDialogWindow : public IConfigDialogView {
+class TConfigDialogWindow : public IConfigDialogView,
+                            public BaseWindow<TConfigDialogWindow, TDialogWindowKind> {
   public:
     // Creates the dialog hidden, owned by owner (0: no owner window).
     explicit TConfigDialogWindow(THandle owner);
@@ -69,11 +71,15 @@ class TConfigDialogWindow : public IConfigDialogView {
     int ShowModal() override;
     void SetEvents(TConfigDialogEvents events) override;
 
-    HWND Control(int id) const { return ::GetDlgItem(FWnd.Get(), id); }
+    HWND Control(int id) const { return ::GetDlgItem(FWnd, id); }
 
   private:
-    static INT_PTR CALLBACK DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BaseWindow<TConfigDialogWindow, TDialogWindowKind>;
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The portable handlers report their own failures; anything else that
+    // reaches the dialog procedure ends there.
+    void ReportFailure(std::exception_ptr) noexcept {}
+    void SetIcons();
     void CreateControls();
     HWND AddControl(const struct TControlDesc& desc);
     void FitLabel(HWND label, const char* text) const;
@@ -87,7 +93,6 @@ class TConfigDialogWindow : public IConfigDialogView {
 
     int FDpi = 96;
     UniqueHandle<GdiObjectTraits> FFont;
-    UniqueHandle<WindowTraits> FWnd;
     TConfigDialogEvents FEvents;
     std::array<std::int32_t, 2> FSpinPositions{0, 0};
     int FModalResult = 0;

@@ -14,14 +14,6 @@ constexpr wchar_t kFontFace[] = L"ＭＳ Ｐゴシック";
 
 }  // namespace
 
-SelectedObject::SelectedObject(HDC dc, HGDIOBJ object) noexcept
-    : FDc(dc), FPrevious(::SelectObject(dc, object)) {}
-
-SelectedObject::~SelectedObject() {
-    if (FPrevious && FPrevious != HGDI_ERROR)
-        ::SelectObject(FDc, FPrevious);
-}
-
 COLORREF ResolveColor(TColor color) {
     if (IsSystemColor(color))
         return ::GetSysColor(SystemColorIndex(color));
@@ -54,8 +46,19 @@ TGdiCanvas::TGdiCanvas(HDC target, std::int32_t width, std::int32_t height, HFON
         FDraw = target;  // no buffer: flicker rather than nothing
         FPresented = true;
     }
+    Begin(font);
+}
+
+TGdiCanvas::TGdiCanvas(HDC target, HDC buffer, std::int32_t width, std::int32_t height, HFONT font)
+    : FTarget(target), FWidth(std::max(width, 0)), FHeight(std::max(height, 0)) {
+    FDraw = buffer ? buffer : target;
+    FPresented = !buffer;
+    Begin(font);
+}
+
+void TGdiCanvas::Begin(HFONT font) {
     if (!font) {
-        FOwnFont = CreateFormFont(::GetDeviceCaps(target, LOGPIXELSY));
+        FOwnFont = CreateFormFont(::GetDeviceCaps(FTarget, LOGPIXELSY));
         font = static_cast<HFONT>(FOwnFont.Get());
     }
     if (font)
@@ -78,11 +81,13 @@ void TGdiCanvas::Present() {
 }
 
 void TGdiCanvas::FillRect(const TRect& rect, TColor color) {
-    UniqueGdiObject brush(::CreateSolidBrush(ResolveColor(color)));
-    if (!brush)
-        return;
+    // The DC brush is a stock object whose colour is a property of the DC:
+    // a fill of any colour without making (and deleting) a brush each time.
+    const COLORREF previous = ::SetDCBrushColor(FDraw, ResolveColor(color));
     const RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
-    ::FillRect(FDraw, &r, static_cast<HBRUSH>(brush.Get()));
+    ::FillRect(FDraw, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    if (previous != CLR_INVALID)
+        ::SetDCBrushColor(FDraw, previous);
 }
 
 TSize TGdiCanvas::TextExtent(const std::string& text) {

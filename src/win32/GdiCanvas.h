@@ -1,6 +1,7 @@
 // The canvas of one repaint over GDI: everything is drawn into an off-screen
 // bitmap and copied to the target in one BitBlt, so repaints do not flicker.
 // When the off-screen bitmap cannot be made, drawing goes straight to the target.
+// Drawing creates no GDI objects (rectangles are filled with the DC brush).
 #pragma once
 
 #include <windows.h>
@@ -10,22 +11,10 @@
 #include <string>
 
 #include "platform/Canvas.h"
+#include "win32/DeviceContexts.h"
 #include "win32/UniqueHandle.h"
 
 namespace lum::win32 {
-
-// Selects an object into a DC and selects the previous one back when it goes.
-class SelectedObject {
-  public:
-    SelectedObject(HDC dc, HGDIOBJ object) noexcept;
-    ~SelectedObject();
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-  private:
-    HDC FDc;
-    HGDIOBJ FPrevious;
-};
 
 // The COLORREF of a colour: a system colour (0xFF000000 + n) is the
 // desktop's current colour n; other values keep their low 24 bits.
@@ -40,6 +29,10 @@ class TGdiCanvas : public ICanvas {
     // A canvas of width x height for target. font (not owned) is used for
     // text; without one the form's font is made for the target's DPI.
     TGdiCanvas(HDC target, std::int32_t width, std::int32_t height, HFONT font = nullptr);
+    // A canvas that draws on buffer (a memory DC holding a bitmap of at
+    // least width x height, owned by the caller) with font selected, and
+    // presents to target.
+    TGdiCanvas(HDC target, HDC buffer, std::int32_t width, std::int32_t height, HFONT font);
     // Presents what has not been presented yet.
     ~TGdiCanvas() override;
     TGdiCanvas(const TGdiCanvas&) = delete;
@@ -62,6 +55,8 @@ class TGdiCanvas : public ICanvas {
     void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) override;
 
   private:
+    void Begin(HFONT font);
+
     HDC FTarget;
     std::int32_t FWidth;
     std::int32_t FHeight;

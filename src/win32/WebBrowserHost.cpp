@@ -3,13 +3,11 @@
 #include <exdispid.h>
 
 #include <exception>
-#include <vector>
 
 #include "common/Forms.h"
 #include "platform/Types.h"
 #include "win32/ComUtil.h"
 #include "win32/Strings.h"
-#include "win32/UniqueHandle.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -74,42 +72,7 @@ void CancelArgument(DISPPARAMS* params, UINT position) {
 
 }  // namespace
 
-std::wstring ProgramFileName() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            const std::wstring full(path.data(), n);
-            const std::size_t slash = full.find_last_of(L"\\/");
-            return slash == std::wstring::npos ? full : full.substr(slash + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-void EnsureBrowserEmulation() {
-    const std::wstring name = ProgramFileName();
-    if (name.empty())
-        return;
-    UniqueHKey key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
-                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.Put(),
-                          nullptr) != ERROR_SUCCESS)
-        return;
-    if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_FILE_NOT_FOUND)
-        return;
-    const DWORD mode = kBrowserEmulationMode;
-    ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
-                     sizeof(mode));
-}
-
 ComPtr<TWebBrowserHost> TWebBrowserHost::Create(HWND window, const RECT& rect) {
-    // The emulation setting is read when the browser engine first loads in
-    // the process, so it goes in before the control is created.
-    EnsureBrowserEmulation();
     // The object starts with no reference; the ComPtr takes the first.
     ComPtr<TWebBrowserHost> host(new TWebBrowserHost(window, rect));
     host->Open();

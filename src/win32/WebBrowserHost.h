@@ -17,18 +17,6 @@
 
 namespace lum::win32 {
 
-// Lets pages render in the control's current standards mode instead of the
-// legacy mode a hosted control falls back to: writes the per-program
-// FEATURE_BROWSER_EMULATION value (REG_DWORD 11001) under HKEY_CURRENT_USER
-// for this program's file name when there is none. An existing value, of
-// whatever type, is left as the user set it; failures are ignored.
-void EnsureBrowserEmulation();
-inline constexpr const wchar_t* kBrowserEmulationKey =
-    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-inline constexpr DWORD kBrowserEmulationMode = 11001;
-// The file name of the running program ("Lumenary.scr").
-std::wstring ProgramFileName();
-
 class TWebBrowserHost final : public IOleClientSite,
                               public IOleInPlaceSite,
                               public IOleInPlaceFrame,

@@ -4,7 +4,6 @@
 
 #include "win32/ComUtil.h"
 #include "win32/DispatchObject.h"
-#include "win32/FormWindow.h"
 #include "win32/Strings.h"
 #include "win32/Win32CaptureBitmap.h"
 
@@ -25,7 +24,7 @@ constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
 }  // namespace
 
 TWin32WebView::TWin32WebView(HWND owner) {
-    RegisterClassOnce(kClassName, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    RegisterClassOnce(kClassName, &Procedure, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     // WS_EX_NOACTIVATE: the window lies under the full-screen display and
     // must never take the keyboard from it, not even when the control
     // focuses its page. WS_EX_TOOLWINDOW: no taskbar button of its own.
@@ -33,12 +32,12 @@ TWin32WebView::TWin32WebView(HWND owner) {
                       WS_POPUP | WS_CLIPCHILDREN, kFormBounds.left, kFormBounds.top,
                       kFormBounds.right - kFormBounds.left, kFormBounds.bottom - kFormBounds.top,
                       owner, nullptr, ::GetModuleHandleW(nullptr), this);
-    if (!FWindow)
+    if (!FWnd)
         throw Exception("the capture window cannot be created");
     try {
-        FHost = TWebBrowserHost::Create(FWindow, kControlRect);
+        FHost = TWebBrowserHost::Create(FWnd, kControlRect);
     } catch (...) {
-        ::DestroyWindow(FWindow);
+        DestroyOwnWindow();
         throw;
     }
     FHost->OnDocumentComplete = [this](const std::string& url) {
@@ -46,27 +45,19 @@ TWin32WebView::TWin32WebView(HWND owner) {
         if (handler)
             handler(url);
     };
-    ::ShowWindow(FWindow, SW_SHOWNOACTIVATE);
+    ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
 }
 
 TWin32WebView::~TWin32WebView() {
     CloseControl();
-    if (FWindow)
-        ::DestroyWindow(FWindow);  // WM_NCDESTROY clears FWindow
+    DestroyOwnWindow();
 }
 
 namespace {
 constexpr UINT kGiveBackActivation = WM_APP + 0x51;
 }  // namespace
 
-LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<TWin32WebView*>(
-            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->FWindow = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TWin32WebView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
@@ -76,26 +67,23 @@ LRESULT CALLBACK TWin32WebView::WindowProc(HWND window, UINT msg, WPARAM wParam,
             // (whose keys end the run). Activation goes back to the window
             // that had it, once this message is over.
             if (LOWORD(wParam) != WA_INACTIVE && lParam)
-                ::PostMessageW(window, kGiveBackActivation, static_cast<WPARAM>(lParam), 0);
+                ::PostMessageW(FWnd, kGiveBackActivation, static_cast<WPARAM>(lParam), 0);
             break;
         case kGiveBackActivation: {
             const HWND previous = reinterpret_cast<HWND>(wParam);
-            if (::IsWindow(previous) && ::GetActiveWindow() == window)
+            if (::IsWindow(previous) && ::GetActiveWindow() == FWnd)
                 ::SetActiveWindow(previous);
             return 0;
         }
+        case WM_DESTROY:
+            // Destroying the owner destroys this window first: the control is
+            // closed while its window still exists.
+            CloseControl();
+            break;
         default:
             break;
     }
-    if (self && msg == WM_DESTROY) {
-        // Destroying the owner destroys this window first: the control is
-        // closed while its window still exists.
-        self->CloseControl();
-    } else if (self && msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->FWindow = nullptr;
-    }
-    return ::DefWindowProcW(window, msg, wParam, lParam);
+    return ::DefWindowProcW(FWnd, msg, wParam, lParam);
 }
 
 void TWin32WebView::CloseControl() noexcept {

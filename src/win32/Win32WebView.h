@@ -12,6 +12,7 @@
 
 #include "platform/Types.h"
 #include "platform/WebView.h"
+#include "win32/BaseWindow.h"
 #include "win32/WebBrowserHost.h"
 
 namespace lum::win32 {
@@ -19,7 +20,7 @@ namespace lum::win32 {
 class TDispatchObject;
 class TWin32CaptureBitmap;
 
-class TWin32WebView final : public IWebView {
+class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
   public:
     // Creates the window "WorkingForm" (borderless popup, client 112 x 23 at
     // 226, 208, owned by owner), activates the control in it at (0, 0)
@@ -43,16 +44,15 @@ class TWin32WebView final : public IWebView {
     void SetHeight(std::int32_t height);
     std::unique_ptr<TWin32CaptureBitmap> CreateCaptureBitmap();
 
-    HWND Window() const { return FWindow; }
     HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
     TWebBrowserHost* Host() const { return FHost.Get(); }
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BaseWindow<TWin32WebView>;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     IWebBrowser2& Browser();
     void CloseControl() noexcept;
 
-    HWND FWindow = nullptr;
     Microsoft::WRL::ComPtr<TWebBrowserHost> FHost;
 };
 

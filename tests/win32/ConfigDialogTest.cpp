@@ -14,7 +14,7 @@
 
 #include "fakes/FakeMessageBoxes.h"
 #include "settings/ConfigDlg.h"
-#include "win32/MessageBoxes.h"
+#include "win32/Win32MessageBoxes.h"
 #include "win32/Strings.h"
 #include "win32/UniqueHandle.h"
 #include "win32/Win32FileSystem.h"

@@ -273,30 +273,6 @@ TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) 
     SetApplication(nullptr);
 }
 
-TEST_F(CaptureWebView, BrowserEmulationIsWrittenOnceAndNeverOverwritten) {
-    const std::wstring name = ProgramFileName();
-    ASSERT_FALSE(name.empty());
-    ASSERT_EQ(name.find_first_of(L"\\/:"), std::wstring::npos);  // the file part only
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
-    auto read = [&]() {
-        DWORD type = 0, value = 0, size = sizeof(value);
-        if (::RegGetValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), RRF_RT_ANY, &type,
-                           &value, &size) != ERROR_SUCCESS)
-            return std::pair<DWORD, DWORD>{0, 0};
-        return std::pair<DWORD, DWORD>{type, value};
-    };
-
-    CreateCaptureWebView(0).reset();
-    EXPECT_EQ(read(), (std::pair<DWORD, DWORD>{REG_DWORD, 11001}));
-
-    const DWORD own = 8000;
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), REG_DWORD, &own,
-                      sizeof(own));
-    CreateCaptureWebView(0).reset();
-    EXPECT_EQ(read(), (std::pair<DWORD, DWORD>{REG_DWORD, 8000}));
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str());
-}
-
 TEST_F(CaptureWebView, CaptureBitmapIsReadBackAsAWhitePictureOfItsSize) {
     auto view = CreateCaptureWebView(0);
     auto bitmap = view->CreateCaptureBitmap();

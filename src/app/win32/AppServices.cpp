@@ -2,6 +2,7 @@
 
 #include "host/ZelScreenSaver.h"
 #include "slideshow/PageCache.h"
+#include "win32/BrowserEmulation.h"
 #include "win32/ConfigDialog.h"
 #include "win32/Win32WebView.h"
 
@@ -12,6 +13,8 @@ TAppServices::TAppServices()
     // The cache lives beside the program.
     Display.CacheDir = GetCacheDir(Files);
     Display.CreateWebView = [](THandle owner) -> std::unique_ptr<IWebView> {
+        // Before the first control of the run reads it.
+        EnsureBrowserEmulation();
         return CreateCaptureWebView(owner);
     };
     // ParentWnd is settled by the host before it asks for the dialog.

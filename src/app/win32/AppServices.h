@@ -3,8 +3,8 @@
 #pragma once
 
 #include "slideshow/Main.h"
-#include "win32/FormWindow.h"
-#include "win32/MessageBoxes.h"
+#include "win32/Win32FormWindow.h"
+#include "win32/Win32MessageBoxes.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32HostSystem.h"

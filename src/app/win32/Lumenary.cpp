@@ -9,7 +9,7 @@
 
 #include "app/win32/AppServices.h"
 #include "slideshow/Main.h"
-#include "win32/FormWindow.h"
+#include "win32/Win32MessageLoop.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace lum;

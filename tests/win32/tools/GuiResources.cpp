@@ -28,7 +28,11 @@
 #include <cwchar>
 #include <vector>
 
+#include "GdiTable.h"
+
 namespace {
+
+using lum::probe::CountGdiTable;
 
 struct ProcessHandle {
     HANDLE Handle = nullptr;
@@ -79,55 +83,6 @@ long CountWindows(DWORD pid) {
     search.Pid = pid;
     ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.Count;
-}
-
-// Wine keeps each process's GDI objects in a handle table of its own that
-// the process environment block points to (GdiSharedHandleTable, offset 0x94
-// of a 32-bit PEB), one 24-byte entry per handle: a 64-bit object pointer,
-// the owner, the unique/generation word, then the type byte, 0 for a free
-// entry. GetGuiResources under Wine only answers 0, so the used entries of
-// that table are the count of GDI objects. Windows keeps a different,
-// session-wide table there; the figure is then not used (-1).
-constexpr std::uint32_t kPebGdiTableOffset = 0x94;
-constexpr std::size_t kGdiEntrySize = 24;
-constexpr std::size_t kGdiEntryTypeOffset = 14;
-constexpr std::size_t kGdiMaxHandles = 0x10000;
-
-bool IsWine() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-long CountGdiTable(HANDLE process) {
-    if (!IsWine())
-        return -1;
-    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query)
-        return -1;
-    PROCESS_BASIC_INFORMATION basic{};
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
-        return -1;
-    std::uint32_t table = 0;
-    SIZE_T got = 0;
-    const auto* peb = static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress));
-    if (!::ReadProcessMemory(process, peb + kPebGdiTableOffset, &table, sizeof table, &got) ||
-        got != sizeof table || table == 0)
-        return -1;
-    std::vector<unsigned char> entries(kGdiMaxHandles * kGdiEntrySize);
-    // Read page by page: the table is reserved whole but may be committed in part.
-    long used = 0;
-    constexpr std::size_t kChunk = 4096 * 6;  // a whole number of entries
-    for (std::size_t at = 0; at < entries.size(); at += kChunk) {
-        if (!::ReadProcessMemory(process, reinterpret_cast<const void*>(table + at),
-                                 entries.data() + at, kChunk, &got) ||
-            got != kChunk)
-            break;
-        for (std::size_t e = at; e < at + kChunk; e += kGdiEntrySize)
-            if (entries[e + kGdiEntryTypeOffset] != 0)
-                ++used;
-    }
-    return used;
 }
 
 // Kernel handles of a process counted in the system's handle list, for

@@ -1,4 +1,4 @@
-#include "win32/MessageBoxes.h"
+#include "win32/Win32MessageBoxes.h"
 
 #include <algorithm>
 #include <string>

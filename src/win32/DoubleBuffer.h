@@ -1,0 +1,64 @@
+// The back buffer of one window's repaints: a bitmap of the client area's
+// size and the display font, kept in a memory DC from one paint to the next
+// and made again only when the size or the pixel density changes. Each frame
+// is recorded first; only the parts where it differs from the frame before
+// are drawn again and copied to the screen. When GDI refuses the buffer,
+// painting goes straight to the screen (it flickers).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "common/FrameRecord.h"
+#include "platform/Canvas.h"
+#include "win32/DeviceContexts.h"
+#include "win32/UniqueHandle.h"
+
+namespace lum::win32 {
+
+class TDoubleBuffer {
+  public:
+    TDoubleBuffer() = default;
+    ~TDoubleBuffer();
+    TDoubleBuffer(const TDoubleBuffer&) = delete;
+    TDoubleBuffer& operator=(const TDoubleBuffer&) = delete;
+
+    // Paints a frame of the client area of wnd into the buffer: paint draws
+    // on a canvas of the whole client area. dc is the window's paint DC.
+    // Returns the parts of the client area that changed (everything for a
+    // new buffer); without a buffer the frame went straight to dc.
+    std::vector<RECT> Render(HWND wnd, HDC dc, const std::function<void(ICanvas&)>& paint);
+    // Copies rect of the buffer to dc at the same place.
+    void Present(HDC dc, const RECT& rect) const;
+    // Whether the buffer holds the last frame, so that Render can tell what
+    // changed (else the whole client area must be painted).
+    bool HoldsFrame() const { return FHasFrame; }
+
+    // What the buffer holds now (nullptr before the first paint).
+    HGDIOBJ Bitmap() const { return FBitmap.Get(); }
+    HGDIOBJ Font() const { return FFont.Get(); }
+
+  private:
+    void Prepare(HDC target, int width, int height);
+    void ReleaseBitmap() noexcept;
+    void ClipTo(const std::vector<TRect>& rects);
+
+    UniqueMemoryDc FDc;
+    UniqueGdiObject FBitmap;
+    UniqueGdiObject FFont;
+    // Regions made once: the changed parts of a frame, and a scratch rectangle.
+    UniqueGdiObject FChanged;
+    UniqueGdiObject FScratch;
+    // Declared after what they select, so they are restored before it is deleted.
+    std::optional<SelectedObject> FBitmapSelection;
+    int FWidth = 0;
+    int FHeight = 0;
+    int FDpi = 0;
+    TFrame FFrame;  // the frame the buffer holds
+    bool FHasFrame = false;
+};
+
+}  // namespace lum::win32

@@ -1,0 +1,38 @@
+// The application services of the Win32 layer (the standard error report,
+// actions deferred to the message loop) and the program's message loop.
+// Nothing here throws; a deferred action that fails is reported.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Forms.h"
+#include "win32/BaseWindow.h"
+
+namespace lum::win32 {
+
+class TWin32ApplicationPlatform : public IApplicationPlatform,
+                                  public BaseWindow<TWin32ApplicationPlatform> {
+  public:
+    TWin32ApplicationPlatform();
+    ~TWin32ApplicationPlatform() override;
+    void ShowErrorReport(const std::string& title, const std::string& message) override;
+    void PostDeferred(std::function<void()> action) override;
+    // Runs the deferred actions now (the message loop does this as well).
+    void RunDeferred();
+
+  private:
+    friend class BaseWindow<TWin32ApplicationPlatform>;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    std::vector<std::function<void()>> FQueue;
+};
+
+// The message loop of the program: runs until WM_QUIT; shortcut gets every
+// key-down first and consumes it by returning true.
+int RunMessageLoop(const std::function<bool(const MSG&)>& shortcut);
+
+}  // namespace lum::win32
