@@ -16,13 +16,17 @@ add_library(lum_win32 STATIC ${win32_sources})
 target_include_directories(lum_win32 PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(lum_win32 PUBLIC lum_slideshow ${lum_win32_system_libs})
 
-file(GLOB app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/win32/*.cpp
-     ${PROJECT_SOURCE_DIR}/src/app/win32/*.rc)
-add_executable(Lumenary WIN32 ${app_sources})
+# The program's wiring, a library of its own so that the Windows tests can
+# build the same services the program runs with.
+add_library(lum_win32_app STATIC ${PROJECT_SOURCE_DIR}/src/app/win32/AppServices.cpp)
+target_link_libraries(lum_win32_app PUBLIC lum_win32)
+
+add_executable(Lumenary WIN32 ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.cpp
+               ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.rc)
 set_target_properties(Lumenary PROPERTIES SUFFIX ".scr")
 # Release: symbols stripped from the installed file.
 target_link_options(Lumenary PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
-target_link_libraries(Lumenary PRIVATE lum_win32)
+target_link_libraries(Lumenary PRIVATE lum_win32_app)
 
 # GoogleTest from the sources of Debian's googletest package, built with MinGW.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -38,7 +42,7 @@ file(GLOB win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32
 if(win32_test_sources)
     add_executable(LumenaryWin32Tests ${win32_test_sources})
     target_include_directories(LumenaryWin32Tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(LumenaryWin32Tests PRIVATE lum_win32 gtest gmock)
+    target_link_libraries(LumenaryWin32Tests PRIVATE lum_win32_app gtest gmock)
     target_link_options(LumenaryWin32Tests PRIVATE -municode)
     target_compile_definitions(LumenaryWin32Tests PRIVATE
         LUM_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")

@@ -10,7 +10,7 @@
 
 #include <utility>
 
-#include "win32/AppServices.h"
+#include "app/win32/AppServices.h"
 
 namespace lum::win32 {
 namespace {
