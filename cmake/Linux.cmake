@@ -74,3 +74,12 @@ install(CODE "
 ")
 install(FILES ${CMAKE_BINARY_DIR}/lumenary.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The program's icon, the same design as the Windows program's, under the
+# name the desktop entry gives ("lumenary").
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/lumenary.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 16 32 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/icons/lumenary-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME lumenary.png)
+endforeach()

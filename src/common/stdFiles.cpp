@@ -22,4 +22,37 @@ bool ListFiles(IFileSystem& fileSystem,
     return found;
 }
 
+bool WildcardMatch(const std::string& mask, const std::string& name, bool ignoreCase) {
+    auto same = [ignoreCase](char a, char b) {
+        if (ignoreCase) {
+            a = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
+            b = (b >= 'A' && b <= 'Z') ? static_cast<char>(b - 'A' + 'a') : b;
+        }
+        return a == b;
+    };
+    // Greedy with one step back to the last "*": linear in practice, and
+    // never recursive, whatever the mask.
+    std::size_t m = 0;
+    std::size_t n = 0;
+    std::size_t star = std::string::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || same(mask[m], name[n]))) {
+            ++m;
+            ++n;
+        } else if (m < mask.size() && mask[m] == '*') {
+            star = m++;
+            resume = n;
+        } else if (star != std::string::npos) {
+            m = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
 }  // namespace lum

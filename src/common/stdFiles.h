@@ -29,4 +29,9 @@ bool ListFiles(IFileSystem& fileSystem,
 // The name without its extension: everything from the last "." on.
 std::string StripExtension(const std::string& name);
 
+// True when name matches mask, where "*" stands for any run of characters and
+// "?" for any one; letters compare without regard to ASCII case when
+// ignoreCase is set (the Windows rule), exactly otherwise.
+bool WildcardMatch(const std::string& mask, const std::string& name, bool ignoreCase);
+
 }  // namespace lum

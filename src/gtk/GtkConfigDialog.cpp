@@ -58,6 +58,9 @@ TGtkConfigDialog::TGtkConfigDialog() {
     g_object_ref_sink(FWindow);
     MarkDialogWindow(FWindow);
     gtk_window_set_title(GTK_WINDOW(FWindow), "Lumenary設定");
+    // The installed icon (share/icons/hicolor/*/apps/lumenary), as the desktop
+    // entry shows it.
+    gtk_window_set_icon_name(GTK_WINDOW(FWindow), "lumenary");
     gtk_window_set_type_hint(GTK_WINDOW(FWindow), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_resizable(GTK_WINDOW(FWindow), FALSE);
     gtk_window_set_modal(GTK_WINDOW(FWindow), TRUE);

@@ -14,6 +14,8 @@
 #include "common/DosDate.h"
 #include "platform/Types.h"
 
+#include "common/stdFiles.h"
+
 namespace lum::gtk {
 
 namespace {
@@ -154,32 +156,6 @@ std::string HomeFolder(const char* home) {
 
 }  // namespace
 
-bool WildcardMatch(const std::string& mask, const std::string& name) {
-    // Greedy matching with one back-track point: the last "*" seen and the
-    // name position it currently covers up to.
-    std::size_t m = 0;
-    std::size_t n = 0;
-    std::size_t star = std::string::npos;
-    std::size_t resume = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
-            star = m++;
-            resume = n;
-        } else if (star != std::string::npos) {
-            m = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
-    return m == mask.size();
-}
-
 std::string TPosixFileSystem::ProgramPath() {
     std::string buffer(256, '\0');
     for (;;) {
@@ -219,7 +195,7 @@ std::vector<TFileEntry> TPosixFileSystem::FindFiles(const std::string& mask) {
     if (!dir)
         return entries;
     while (const dirent* entry = ::readdir(dir)) {
-        if (WildcardMatch(pattern, entry->d_name))
+        if (WildcardMatch(pattern, entry->d_name, false))
             entries.push_back({entry->d_name, AttributesOf(folder, entry->d_name)});
     }
     ::closedir(dir);

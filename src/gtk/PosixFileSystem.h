@@ -29,7 +29,6 @@ class TPosixFileSystem : public IFileSystem {
 };
 
 // True when name matches a mask of "*" (any run) and "?" (one byte).
-bool WildcardMatch(const std::string& mask, const std::string& name);
 
 // The cache folder "<base>/lumenary/" with base = xdgCacheHome when it is an
 // absolute path, else home + "/.cache" (home from the password database when

@@ -68,5 +68,18 @@ TEST(StdFiles, ResultIsFalseWhenNothingWasAppended) {
     EXPECT_EQ(list, std::vector<std::string>{"kept"});
 }
 
+TEST(StdFiles, WildcardsMatchWithOrWithoutLetterCase) {
+    EXPECT_TRUE(WildcardMatch("*.bmp", "12.BMP", true));
+    EXPECT_FALSE(WildcardMatch("*.bmp", "12.BMP", false));
+    EXPECT_TRUE(WildcardMatch("?.b*p", "0.bmp", false));
+    EXPECT_FALSE(WildcardMatch("?.bmp", "10.bmp", false));
+    EXPECT_TRUE(WildcardMatch("*a*b?", "xxaxxbz", false));
+    EXPECT_FALSE(WildcardMatch("*a*b?", "xxaxxb", false));
+    EXPECT_TRUE(WildcardMatch("**", "", true));
+    EXPECT_FALSE(WildcardMatch("", "x", true));
+    // A long mask of stars against a name that never matches ends at once.
+    EXPECT_FALSE(WildcardMatch(std::string(2000, '*') + "x", std::string(5000, 'a'), false));
+}
+
 }  // namespace
 }  // namespace lum

@@ -62,20 +62,6 @@ start_run() {
     fail "the full-screen window did not appear"
 }
 
-end_run() {
-    xdotool key space
-    for _ in $(seq 100); do
-        kill -0 "$PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$PID" 2>/dev/null && fail "the run did not end on a key press"
-    wait "$PID"
-    local rc=$?
-    PID=
-    [ "$rc" -eq 0 ] || fail "Lumenary.scr /s exited with $rc"
-    echo "ok: the run ended on a key press (exit code 0)"
-}
-
 settings() {  # <EnableScroll> <RefreshTime> <URLShowTime> <URL>...
     wine reg delete "$KEY" /f >/dev/null 2>&1
     setting EnableScroll "$1"
@@ -102,7 +88,7 @@ settings 1 0 1 standin:fill 'standin:tall?h=3000' 'standin:fixed?w=500&h=300' \
     'standin:frames?n=2' standin:again
 start_run
 "${CHECK[@]}" passes "$PAGES_H" "$CACHE" "$SHOTS" "$RES" "$WINPID" 6 || exit 1
-end_run
+end_with_key
 
 # A pass every second keeps the first page on screen (a newer file of the
 # page on show reloads it and starts its show time again): one pass here.
@@ -111,24 +97,24 @@ settings 1 60 1 standin:fill 'standin:tall?h=1200' 'standin:fixed?w=500&h=300' \
     'standin:frames?n=2' standin:again
 start_run
 "${CHECK[@]}" display "$PAGES_H" "$CACHE" "$SHOTS" 1200 40 || exit 1
-end_run
+end_with_key
 
 echo "== run 3: one page captured again and again"
 settings 1 0 60 standin:again
 start_run
 "${CHECK[@]}" recapture "$PAGES_H" "$CACHE" "$SHOTS" 20 || exit 1
-end_run
+end_with_key
 
 echo "== run 4: scrolling off"
 settings 0 60 1 standin:fill 'standin:tall?h=3000' standin:giant
 start_run
 "${CHECK[@]}" clipped "$PAGES_H" "$CACHE" || exit 1
-end_run
+end_with_key
 
 echo "== run 5: scrolling on, a giant page"
 settings 1 60 60 standin:giant
 start_run
 "${CHECK[@]}" giant "$PAGES_H" "$CACHE" "$SHOTS" || exit 1
-end_run
+end_with_key
 
 echo "capture_standin: all checks passed in ${SECONDS} s"

@@ -46,3 +46,18 @@ url() {
     wine reg add "$KEY\\URLList" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 ||
         fail "reg add URLList $1=$2"
 }
+
+# One key press must end the run: the process is gone within 10 s, exit code 0.
+end_with_key() {
+    xdotool key space
+    for _ in $(seq 100); do
+        kill -0 "$PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$PID" 2>/dev/null && fail "the run did not end on a key press"
+    wait "$PID"
+    local rc=$?
+    PID=
+    [ "$rc" -eq 0 ] || fail "Lumenary.scr /s exited with $rc"
+    echo "ok: the run ended on the first key press (exit code 0)"
+}

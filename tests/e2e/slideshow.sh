@@ -31,21 +31,6 @@ start_saver() {
     fail "the full-screen window did not appear"
 }
 
-# One key press must end the run: the process is gone within 10 s, exit code 0.
-end_with_key() {
-    xdotool key space
-    for _ in $(seq 100); do
-        kill -0 "$PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$PID" 2>/dev/null && fail "the run did not end on a key press"
-    wait "$PID"
-    local rc=$?
-    PID=
-    [ "$rc" -eq 0 ] || fail "Lumenary.scr /s exited with $rc"
-    echo "ok: the run ended on the first key press (exit code 0)"
-}
-
 # --- Screenshot analysis ------------------------------------------------------
 cat >"$WORK/shots.py" <<'PYEOF'
 import subprocess, sys, time

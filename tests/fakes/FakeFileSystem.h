@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stdFiles.h"
 #include "platform/FileSystem.h"
 
 namespace lum::fakes {
@@ -125,7 +126,6 @@ class TFakeFileSystem : public IFileSystem {
 };
 
 // Wildcard match of "*" and "?" on names, case-insensitive as on Windows.
-bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 inline std::vector<TFileEntry> TFakeFileSystem::FindFiles(const std::string& mask) {
     const auto slash = mask.find_last_of('\\');
@@ -136,33 +136,11 @@ inline std::vector<TFileEntry> TFakeFileSystem::FindFiles(const std::string& mas
         if (path.compare(0, folder.size(), folder) != 0)
             continue;
         const std::string name = path.substr(folder.size());
-        if (name.find('\\') != std::string::npos || !WildcardMatch(pattern, name))
+        if (name.find('\\') != std::string::npos || !WildcardMatch(pattern, name, true))
             continue;
         result.push_back({name, Files[path].Attributes});
     }
     return result;
-}
-
-inline bool WildcardMatch(const std::string& pattern, const std::string& name) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    std::size_t p = 0, n = 0, star = std::string::npos, mark = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || lower(pattern[p]) == lower(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
 }
 
 }  // namespace lum::fakes

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "common/stdFiles.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -118,9 +120,9 @@ TEST_F(PosixFileSystem, MasksMatchTheLastPartWithStarAndQuestionMark) {
         EXPECT_EQ((e.Attributes & FileAttr::Directory) != 0, folder) << e.Name;
     }
     EXPECT_TRUE(Files.FindFiles(Dir + "missing/*.bmp").empty());
-    EXPECT_TRUE(WildcardMatch("*a*b?", "xxaxxbz"));
-    EXPECT_FALSE(WildcardMatch("*a*b?", "xxaxxb"));
-    EXPECT_TRUE(WildcardMatch("**", ""));
+    EXPECT_TRUE(WildcardMatch("*a*b?", "xxaxxbz", false));
+    EXPECT_FALSE(WildcardMatch("*a*b?", "xxaxxb", false));
+    EXPECT_TRUE(WildcardMatch("**", "", false));
 }
 
 TEST_F(PosixFileSystem, OpenReadReadsRegularFilesAndRefusesFifosAndFolders) {

@@ -1,6 +1,7 @@
 // Form windows and their double-buffered paint under Wine: a paint that
 // throws ends its paint and is reported once; repaints keep one back buffer
 // and one font and leave the process's GDI objects where they were.
+#include "win32/PumpMessages.h"
 #include "win32/Win32FormWindow.h"
 
 #include <windows.h>
@@ -63,17 +64,6 @@ void DrawFrame(ICanvas& canvas, const TPageBitmap& page) {
     canvas.DrawBitmap(page, 10, 10 + extent.Height);
 }
 
-void Pump(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    } while (::GetTickCount() - start < milliseconds);
-}
 
 long GdiObjects() {
     const long table = probe::CountGdiTable(::GetCurrentProcess());
@@ -99,7 +89,7 @@ TEST_F(FormWindow, PaintThatThrowsEndsItsPaintAndIsReportedOnce) {
     });
     form.Show();
     // A paint left open would come back with every look at the queue.
-    Pump(300);
+    PumpMessages(300);
     EXPECT_EQ(paints, 1);
     ASSERT_EQ(FPlatform.Reports.size(), 1u);
     EXPECT_EQ(FPlatform.Reports[0], "paint failed");
@@ -110,7 +100,7 @@ TEST_F(FormWindow, PaintThatThrowsEndsItsPaintAndIsReportedOnce) {
     const long objects = GdiObjects();
     for (int i = 0; i < 20; ++i)
         ::RedrawWindow(form.Wnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    Pump(50);
+    PumpMessages(50);
     EXPECT_EQ(paints, 21);
     EXPECT_EQ(FPlatform.Reports.size(), 21u);
     EXPECT_FALSE(::GetUpdateRect(form.Wnd(), nullptr, FALSE));
@@ -127,7 +117,7 @@ TEST_F(FormWindow, ThousandRepaintsMakeNoGdiObjects) {
             during.push_back(GdiObjects());
     });
     form.Show();
-    Pump(50);
+    PumpMessages(50);
     ASSERT_GE(paints, 1);
     const long before = GdiObjects();
     ASSERT_GT(before, 0) << "no GDI object count on this system";
@@ -190,7 +180,7 @@ TEST_F(FormWindow, RepaintShowsTheNewFrameWholeOnScreen) {
         canvas.FillRect(TRect{300, 180, 310, 190}, mark);
     });
     form.Show();
-    Pump(50);
+    PumpMessages(50);
     const auto pixelAt = [&](int x, int y) {
         const WindowDc dc(form.Wnd());
         return ::GetPixel(dc.Get(), x, y);
@@ -222,7 +212,7 @@ TEST_F(FormWindow, RepaintShowsTheNewFrameWholeOnScreen) {
 TEST_F(FormWindow, OnlyWhatChangedIsDrawnAgain) {
     TPaintForm form(FFactory, [](ICanvas&) {});
     form.Show();
-    Pump(50);
+    PumpMessages(50);
     TDoubleBuffer buffer;
     std::string clock = "12:00:00";
     const TPageBitmap page(320, 200);

@@ -2,6 +2,7 @@
 // activation, sizing through the site, the answers of the site and sink,
 // the capture bitmap's file, and teardown without leaks. Wine renders no
 // page here, so no document ever completes; the capture pass just waits.
+#include "win32/PumpMessages.h"
 #include "win32/Win32WebView.h"
 
 #include <windows.h>
@@ -16,8 +17,8 @@
 #include "common/Bmp.h"
 #include "common/Forms.h"
 #include "slideshow/Working.h"
-#include "win32/Strings.h"
 #include "win32/DispatchObject.h"
+#include "win32/Strings.h"
 #include "win32/Win32CaptureBitmap.h"
 #include "win32/Win32FileSystem.h"
 
@@ -44,21 +45,10 @@ class CaptureWebView : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
     void TearDown() override {
-        Pump(20);
+        PumpMessages(20);
         ::OleUninitialize();
     }
 
-    static void Pump(DWORD milliseconds) {
-        const DWORD start = ::GetTickCount();
-        do {
-            MSG msg;
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-            ::Sleep(5);
-        } while (::GetTickCount() - start < milliseconds);
-    }
 
     static HWND CreateOwner() {
         return ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
@@ -121,11 +111,11 @@ TEST_F(CaptureWebView, ActivationTakenByTheControlGoesBackToTheActiveWindow) {
                           nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(front);
     ::SetActiveWindow(front);
-    Pump(20);
+    PumpMessages(20);
     ASSERT_EQ(::GetActiveWindow(), front);
     // What the control does when its page takes the focus.
     ::SetFocus(view->ControlWindow());
-    Pump(50);
+    PumpMessages(50);
     EXPECT_EQ(::GetActiveWindow(), front);
     ::DestroyWindow(front);
 }
@@ -136,7 +126,7 @@ TEST_F(CaptureWebView, NavigationReturnsAndTheDocumentIsAskedForSafely) {
     view->OnDocumentComplete = [&](const std::string&) { ++completions; };
     EXPECT_NO_THROW(view->Navigate("about:blank"));
     EXPECT_NO_THROW(view->Navigate("http://example.invalid/ü"));
-    Pump(300);
+    PumpMessages(300);
     // Without a page renderer there is no document; asking for it is an error
     // report, not a crash.
     try {
@@ -364,18 +354,18 @@ TEST_F(CaptureWebView, RepeatedCreationAndTeardownLeaksNoWindowsOrHandles) {
         bitmap->SetHeight(64);
         bitmap->DrawView(8, TRect{0, 0, 64, 64});
         bitmap.reset();
-        Pump(10);
+        PumpMessages(10);
     };
     for (int i = 0; i < 3; ++i)
         cycle();  // the engine's one-time allocations
-    Pump(50);
+    PumpMessages(50);
     const int windowsBefore = CountThreadWindows();
     const int handlesBefore = CountKernelHandles();
     const DWORD gdiBefore = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     const DWORD userBefore = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
     for (int i = 0; i < 20; ++i)
         cycle();
-    Pump(50);
+    PumpMessages(50);
     const int windowsAfter = CountThreadWindows();
     const int handlesAfter = CountKernelHandles();
     EXPECT_EQ(TWebBrowserHost::Instances(), 0);
@@ -422,7 +412,7 @@ TEST_F(CaptureWebView, CapturePassWaitsForACompletionThatWineNeverSends) {
     auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files,
                                                TempDir() + "LumenaryCaptureTest\\", source);
     form->StartCapture();
-    Pump(300);
+    PumpMessages(300);
     // Wine's engine fails every navigation; only a completion would move on.
     EXPECT_FALSE(form->Busy());
     EXPECT_EQ(form->NextIndex(), 0);

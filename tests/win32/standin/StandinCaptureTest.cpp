@@ -16,6 +16,7 @@
 #include "common/Bmp.h"
 #include "slideshow/Working.h"
 #include "win32/DispatchObject.h"
+#include "win32/PumpMessages.h"
 #include "win32/Strings.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32WebView.h"
@@ -27,23 +28,12 @@ namespace {
 
 using namespace lum::standin;
 
-void Pump(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(2);
-    } while (::GetTickCount() - start < milliseconds);
-}
 
 // Pumps until n completions have been seen or 5 s have passed.
 void PumpUntil(const std::vector<std::string>& seen, std::size_t n) {
     const DWORD start = ::GetTickCount();
     while (seen.size() < n && ::GetTickCount() - start < 5000)
-        Pump(5);
+        PumpMessages(5);
 }
 
 class TSource final : public ICaptureSource {
@@ -91,7 +81,7 @@ class StandinCapture : public ::testing::Test {
         ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
     }
     void TearDown() override {
-        Pump(20);
+        PumpMessages(20);
         ::OleUninitialize();
         FRegistration.Unregister();
     }
@@ -206,7 +196,7 @@ TEST_F(StandinCapture, FramesCompleteFirstAndANewNavigationDropsWhatIsLeft) {
     auto view = NewView(seen);
     view->Navigate("standin:frames?n=2");
     PumpUntil(seen, 3);
-    Pump(30);
+    PumpMessages(30);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], "standin:frame?1&of=standin:frames?n=2");
     EXPECT_EQ(seen[1], "standin:frame?2&of=standin:frames?n=2");
@@ -222,7 +212,7 @@ TEST_F(StandinCapture, FramesCompleteFirstAndANewNavigationDropsWhatIsLeft) {
     };
     view->Navigate("standin:frames?n=3");
     PumpUntil(seen, 2);
-    Pump(30);
+    PumpMessages(30);
     EXPECT_EQ(seen,
               (std::vector<std::string>{"standin:frame?1&of=standin:frames?n=3", "standin:fill"}));
 }
@@ -238,7 +228,7 @@ bool RunPasses(const std::vector<std::string>& urls, const std::string& cache, i
         form->StartCapture();
         const DWORD start = ::GetTickCount();
         while ((form->Busy() || form->NextIndex() == 0) && ::GetTickCount() - start < 10000)
-            Pump(5);
+            PumpMessages(5);
         if (form->Busy() || form->NextIndex() != static_cast<std::int32_t>(urls.size()))
             return false;
     }
@@ -298,7 +288,7 @@ TEST_F(StandinCapture, TeardownReleasesEveryObjectOfTheControl) {
         PumpUntil(seen, 1);
         view->MeasurePage([](TSize) {}, [](const std::string&) {});
         view.reset();
-        Pump(10);
+        PumpMessages(10);
         EXPECT_EQ(LiveObjects(), 0) << "round " << i;
         EXPECT_EQ(TWebBrowserHost::Instances(), 0);
     }
