@@ -17,6 +17,7 @@ tree_pids() {
               while (q != "" && q != 0 && q != root) q = parent[q]
               if (q == root) print p } }'
 }
+export -f tree_pids  # the measuring commands run in shells of their own
 
 # measure <label> <pids command> <tree pids command>: one line of figures.
 measure() {

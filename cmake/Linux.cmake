@@ -1,46 +1,59 @@
 # Linux program: the GTK 3 + WebKitGTK layer (src/gtk), the program
 # `lumenary` and the tests that run it against real GTK windows, a real
 # WebKitGTK capture and the real XScreenSaver (inside Xvfb).
+# The program that shows the pictures links GTK only; the browser engine
+# (src/gtk/WebKit*) is linked by the capture program alone, which runs only
+# while a capture pass does.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1 x11 cairo-xlib libsoup-3.0)
+pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 cairo-xlib)
+pkg_check_modules(LUM_WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1 libsoup-3.0)
 
 file(GLOB gtk_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/*.cpp)
+file(GLOB webkit_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/WebKit*.cpp)
+list(REMOVE_ITEM gtk_sources ${webkit_sources})
 if(gtk_sources)
     add_library(lum_gtk STATIC ${gtk_sources})
     target_include_directories(lum_gtk PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(lum_gtk PUBLIC lum_slideshow PkgConfig::LUM_GTK)
+    add_library(lum_gtk_webkit STATIC ${webkit_sources})
+    target_link_libraries(lum_gtk_webkit PUBLIC lum_gtk PkgConfig::LUM_WEBKIT)
 endif()
 
 # The capture tool that bench/capture_vs_chromium.sh times.
 if(gtk_sources AND EXISTS ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
     add_executable(lum_webkit_capture ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
-    target_link_libraries(lum_webkit_capture PRIVATE lum_gtk)
+    target_link_libraries(lum_webkit_capture PRIVATE lum_gtk_webkit)
 endif()
 
 file(GLOB gtk_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/gtk/*.cpp)
 if(gtk_sources AND gtk_test_sources)
     add_executable(lum_gtk_tests ${gtk_test_sources})
     target_include_directories(lum_gtk_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(lum_gtk_tests PRIVATE lum_gtk lum_fakes GTest::gtest_main GTest::gmock)
+    target_link_libraries(lum_gtk_tests PRIVATE lum_gtk_webkit lum_fakes GTest::gtest_main
+                          GTest::gmock)
     # A window owned by another process, which the tests draw into.
     add_executable(lum_foreign_window ${PROJECT_SOURCE_DIR}/tests/gtk/tools/foreign_window.c)
     target_link_libraries(lum_foreign_window PRIVATE PkgConfig::LUM_GTK)
     # The layer on its own as a program, run by the tests as another process.
     add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
     target_link_libraries(lum_host_demo PRIVATE lum_gtk)
-    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo)
+    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture)
     target_compile_definitions(lum_gtk_tests PRIVATE
         LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
         LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
-        LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>")
+        LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>"
+        LUM_CAPTURE_HELPER="$<TARGET_FILE:lumenary-capture>")
     gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
 endif()
 
-# The program: its entry and wiring (src/app/linux) over the Linux layer.
-file(GLOB linux_app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/app/linux/*.cpp)
-if(gtk_sources AND linux_app_sources)
-    add_executable(lumenary ${linux_app_sources})
+# The program (src/app/linux/Main.cpp) and its capture program, which it
+# starts from its own folder.
+if(gtk_sources)
+    add_executable(lumenary ${PROJECT_SOURCE_DIR}/src/app/linux/Main.cpp)
     target_link_libraries(lumenary PRIVATE lum_gtk)
+    add_executable(lumenary-capture ${PROJECT_SOURCE_DIR}/src/app/linux/CaptureMain.cpp)
+    target_link_libraries(lumenary-capture PRIVATE lum_gtk_webkit)
+    add_dependencies(lumenary lumenary-capture)
 endif()
 
 # End-to-end scripts that run the real program inside Xvfb: each gets the
@@ -60,7 +73,8 @@ endif()
 # that opens the settings dialog.
 include(GNUInstallDirs)
 if(TARGET lumenary)
-    install(TARGETS lumenary RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+    install(TARGETS lumenary lumenary-capture
+            RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/linux/lumenary.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)

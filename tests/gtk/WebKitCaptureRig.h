@@ -42,7 +42,12 @@ class TWebKitRig : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
 
     void MakeView(const TWebKitLimits& limits = {}) {
-        FView = std::make_unique<TWebKitWebView>(limits);
+        AdoptView(std::make_unique<TWebKitWebView>(limits));
+    }
+
+    // Any web view, its document events recorded in FLoaded.
+    void AdoptView(std::unique_ptr<IWebView> view) {
+        FView = std::move(view);
         FView->OnDocumentComplete = [this](const std::string& url) {
             ++FLoaded.Events;
             FLoaded.Failed = false;
@@ -110,7 +115,7 @@ class TWebKitRig : public ::testing::Test {
     std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
 
     TWebKitTestServer FServer;
-    std::unique_ptr<TWebKitWebView> FView;
+    std::unique_ptr<IWebView> FView;
     TLoaded FLoaded;
     std::string FStepFailure;
 };

@@ -80,7 +80,7 @@ TEST_F(Capture, PageIsLaidOutAtTheViewSize) {
     FView->SetViewSize({640, 480});
     ASSERT_FALSE(Load(Page("short.html")).Failed);
     EXPECT_EQ(Measure(), (TSize{640, 200}));
-    EXPECT_EQ(FView->ViewSize(), (TSize{640, 480}));
+    EXPECT_EQ(static_cast<TWebKitWebView&>(*FView).ViewSize(), (TSize{640, 480}));
     const TPageBitmap picture = Picture({700, 500});
     EXPECT_EQ(picture.Pixel(639, 479), 0xF0E68Cu);
     EXPECT_EQ(picture.Pixel(640, 100), kWhite);
@@ -92,7 +92,7 @@ TEST_F(Capture, ViewGivenThePictureSizeDrawsTheWholePage) {
     ASSERT_FALSE(Load(Page("tall.html")).Failed);
     ASSERT_EQ(Measure(), (TSize{1024, 10000}));
     FView->SetViewSize({1040, 10016});
-    EXPECT_EQ(FView->ViewSize(), (TSize{1040, 10016}));
+    EXPECT_EQ(static_cast<TWebKitWebView&>(*FView).ViewSize(), (TSize{1040, 10016}));
     const TPageBitmap picture = Picture({1040, 10016});
     ASSERT_EQ(picture.Height(), 10016);
     for (int band = 0; band < 10; ++band)

@@ -21,9 +21,8 @@
 #include "gtk/LinuxCommandLine.h"
 #include "gtk/LinuxHost.h"
 #include "gtk/PosixFileSystem.h"
-#include "gtk/WebKitWebView.h"
+#include "gtk/ProcessWebView.h"
 #include "slideshow/Main.h"
-#include "slideshow/PassWebView.h"
 
 namespace {
 
@@ -98,10 +97,10 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     // the others show what it writes.
     gtk::TCaptureLock lock(gtk::CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"), services.CacheDir));
     if (lock.TryAcquire()) {
-        // The engine and its helper processes live only while a pass runs.
+        // The browser engine runs in a capture program of its own, started
+        // for each pass and ended after it: this process never holds it.
         services.CreateWebView = [](THandle) -> std::unique_ptr<IWebView> {
-            return std::make_unique<TPassWebView>(
-                [] { return std::make_unique<TWebKitWebView>(); });
+            return std::make_unique<gtk::TProcessWebView>();
         };
     } else if (!lock.Error().empty()) {
         Complain(lock.Error() + "; showing the cached pages only");
