@@ -75,13 +75,14 @@ xvfb_demo() {
     cp "$shot" "$DEMO/1-tall-page-top.png"
     sleep 3
     import -window root "$DEMO/2-tall-page-scrolled.png" 2>/dev/null
-    for n in $(seq 1 60); do  # the next page: the welcome page's sun or card
+    for n in $(seq 1 150); do  # the next page: neither a band, nor the margin, nor the background
         import -window root "$shot" 2>/dev/null
-        case "$(pixel "$shot" 512 700)" in "#c0392b" | "#d35400" | "#f39c12" | "#27ae60" | \
-            "#16a085" | "#2980b9" | "#8e44ad" | "#2c3e50") sleep 0.3 ;; *) break ;; esac
+        case "$(pixel "$shot" 512 384)" in "#c0392b" | "#d35400" | "#f39c12" | "#27ae60" | \
+            "#16a085" | "#2980b9" | "#8e44ad" | "#2c3e50" | "#ffffff" | "#000000") sleep 0.3 ;;
+            *) break ;;
+        esac
     done
-    sleep 1
-    import -window root "$DEMO/3-next-page.png" 2>/dev/null
+    cp "$shot" "$DEMO/3-next-page.png"
     kill -TERM "$pid" 2>/dev/null
     wait "$pid"
     rm -f "$shot"
@@ -99,9 +100,12 @@ if [ "$MODE" = --windows ]; then
     xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f pixel xvfb_demo);
         LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' CONVERT='$CONVERT' xvfb_demo" >/dev/null
     build mingw-i686 Lumenary
-    SCR=$ROOT/build/mingw-i686/Lumenary.scr
-    WINCACHE=$ROOT/build/mingw-i686/LumenaryCache
-    mkdir -p "$WINCACHE"
+    # A copy of the program of its own, so that its cache folder beside it
+    # holds only the demo's pictures.
+    mkdir -p "$DEMO/windows/LumenaryCache"
+    cp "$ROOT/build/mingw-i686/Lumenary.scr" "$DEMO/windows/"
+    SCR=$DEMO/windows/Lumenary.scr
+    WINCACHE=$DEMO/windows/LumenaryCache
     cp "$CACHE"/*.bmp "$WINCACHE"/
     echo "The pictures in $WINCACHE came from the Linux build's capture."
     run_scr='source scripts/wine-env.sh && lum_wine_start

@@ -11,6 +11,7 @@ PREFIX=$WORK/prefix
 cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
     { cat "$WORK/install.log"; fail "cmake --install"; }
 check "lumenary is in libexec/xscreensaver" test -x "$PREFIX/libexec/xscreensaver/lumenary"
+check "its capture program is beside it" test -x "$PREFIX/libexec/xscreensaver/lumenary-capture"
 check "the XScreenSaver settings file names the program" \
     grep -q '<screensaver name="lumenary"' "$PREFIX/share/xscreensaver/config/lumenary.xml"
 entry=$PREFIX/share/applications/lumenary.desktop
