@@ -26,42 +26,19 @@
 #include <vector>
 
 #include "common/Bmp.h"
+#include "gtk/PosixFileSystem.h"
 #include "gtk/WebKitWebView.h"
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-class TStdioWriter : public lum::IFileWriter {
-  public:
-    explicit TStdioWriter(const std::string& path) : FFile(std::fopen(path.c_str(), "wb")) {}
-    ~TStdioWriter() override {
-        if (FFile)
-            std::fclose(FFile);
-    }
-    bool Write(const void* data, std::size_t count) override {
-        return FFile && std::fwrite(data, 1, count, FFile) == count;
-    }
-    bool Commit() override {
-        const bool ok = FFile && std::fclose(FFile) == 0;
-        FFile = nullptr;
-        return ok;
-    }
-
-  private:
-    std::FILE* FFile;
-};
-
+// Writes the picture as the program does: the core's BMP writer through the
+// Linux file system (temporary name, then rename).
 bool SavePicture(const lum::TPageBitmap& picture, const std::string& path) {
-    // The file's rows run bottom-up.
-    const std::size_t row = static_cast<std::size_t>(picture.Width()) * 4;
-    std::vector<std::uint8_t> rows(row * picture.Height());
-    for (int y = 0; y < picture.Height(); ++y)
-        std::memcpy(&rows[(picture.Height() - 1 - y) * row],
-                    picture.Pixels() + static_cast<std::size_t>(y) * picture.Width(), row);
-    TStdioWriter writer(path);
-    return lum::WriteBmp(writer, {picture.Width(), picture.Height(), 32, rows, {}}) &&
-           writer.Commit();
+    lum::gtk::TPosixFileSystem files;
+    const std::unique_ptr<lum::IFileWriter> writer = files.CreateReplacing(path);
+    return writer && lum::WriteBmp(*writer, picture) && writer->Commit();
 }
 
 // Proportional set size (PSS) and anonymous memory (heap, stacks: what is

@@ -107,11 +107,12 @@ class TPosixFileWriter : public IFileWriter {
     bool Commit() override {
         if (!FOk || !FFd || FCommitted)
             return false;
-        // The data reaches the disk before the rename makes it visible, so
-        // that after a crash the target is either the old or the new file.
-        const bool flushed = ::fsync(FFd.Get()) == 0;
-        const bool closed = ::close(FFd.Release()) == 0;
-        if (!flushed || !closed)
+        // The rename makes the whole file visible in one step. These are
+        // cache files, written again every pass: they are not forced to the
+        // disk (a file cut short by a crash reads as a page not yet captured
+        // and is captured again), which spares the disk tens of megabytes of
+        // synchronous writes a pass.
+        if (::close(FFd.Release()) != 0)
             return false;
         FCommitted = ::rename(FTemp.c_str(), FTarget.c_str()) == 0;
         return FCommitted;
