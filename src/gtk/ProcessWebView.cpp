@@ -93,10 +93,12 @@ void TProcessWebView::Stop(const std::string& reason) {
     FReadingPicture = false;
     FInput.clear();
     FInput.shrink_to_fit();
-    if (!reason.empty())
+    if (!reason.empty()) {
         FailAll(reason);
-    else
-        FSteps.clear(), FPendingUrl.clear();
+    } else {
+        FSteps.clear();
+        FPendingUrl.clear();
+    }
 }
 
 void TProcessWebView::FailAll(const std::string& reason) {
@@ -122,21 +124,23 @@ void TProcessWebView::Send(const std::string& line) {
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno != EINTR) {
-            // Failed later, from the loop, like every answer of the helper.
-            const std::shared_ptr<bool> alive = FAlive;
+            // Failed later, from the loop, like every answer of the helper;
+            // only if this view still talks to that same helper then.
+            struct TLateStop {
+                std::shared_ptr<bool> Alive;
+                TProcessWebView* View;
+                pid_t Pid;
+            };
             g_idle_add_full(
                 G_PRIORITY_DEFAULT,
                 [](gpointer data) -> gboolean {
-                    auto* pair =
-                        static_cast<std::pair<std::shared_ptr<bool>, TProcessWebView*>*>(data);
-                    if (*pair->first)
-                        pair->second->Stop("the capture program has ended");
+                    const auto* late = static_cast<TLateStop*>(data);
+                    if (*late->Alive && late->View->FPid == late->Pid)
+                        late->View->Stop("the capture program has ended");
                     return G_SOURCE_REMOVE;
                 },
-                new std::pair<std::shared_ptr<bool>, TProcessWebView*>(alive, this),
-                [](gpointer data) {
-                    delete static_cast<std::pair<std::shared_ptr<bool>, TProcessWebView*>*>(data);
-                });
+                new TLateStop{FAlive, this, FPid},
+                [](gpointer data) { delete static_cast<TLateStop*>(data); });
             return;
         }
     }
