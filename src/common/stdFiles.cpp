@@ -1,5 +1,7 @@
 #include "common/stdFiles.h"
 
+#include "common/AsciiText.h"
+
 namespace lum {
 
 std::string StripExtension(const std::string& name) {
@@ -24,11 +26,7 @@ bool ListFiles(IFileSystem& fileSystem,
 
 bool WildcardMatch(const std::string& mask, const std::string& name, bool ignoreCase) {
     auto same = [ignoreCase](char a, char b) {
-        if (ignoreCase) {
-            a = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
-            b = (b >= 'A' && b <= 'Z') ? static_cast<char>(b - 'A' + 'a') : b;
-        }
-        return a == b;
+        return ignoreCase ? AsciiLower(a) == AsciiLower(b) : a == b;
     };
     // Greedy with one step back to the last "*": linear in practice, and
     // never recursive, whatever the mask.

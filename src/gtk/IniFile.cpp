@@ -3,6 +3,8 @@
 #include <optional>
 #include <utility>
 
+#include "common/AsciiText.h"
+
 namespace lum::gtk {
 
 namespace {
@@ -223,7 +225,7 @@ bool SamePath(const std::vector<std::string>& a, const std::vector<std::string>&
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!SameIniName(a[i], b[i]))
+        if (!SameTextIgnoringCase(a[i], b[i]))
             return false;
     }
     return true;
@@ -288,7 +290,7 @@ std::string TParser::Value(std::string_view line) {
         return "\"\\\" の使い方が正しくありません";
     TIniSection& section = FDoc.Sections.back();
     for (const TIniValue& other : section.Values) {
-        if (SameIniName(other.Name, *name))
+        if (SameTextIgnoringCase(other.Name, *name))
             return "同じ名前の値が二度あります";
     }
     section.Values.push_back(TIniValue{std::move(*name), std::move(*text)});
@@ -389,22 +391,6 @@ bool IsStorableKeyName(std::string_view name) {
         return false;
     for (char c : name) {
         if (c == '\\' || IsControl(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
-}
-
-bool SameIniName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
             return false;
     }
     return true;

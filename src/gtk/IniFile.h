@@ -56,7 +56,5 @@ std::string EscapeIniText(std::string_view text);
 bool FormatValueLine(std::string_view name, std::string_view text, std::string& line);
 // A key name: UTF-8 without control characters, "\", or blanks at its ends.
 bool IsStorableKeyName(std::string_view name);
-// Registry names compare without regard to (ASCII) letter case.
-bool SameIniName(std::string_view a, std::string_view b);
 
 }  // namespace lum::gtk

@@ -8,6 +8,8 @@
 
 #include "gtk/IniStorage.h"
 
+#include "common/AsciiText.h"
+
 namespace lum::gtk {
 
 namespace {
@@ -19,27 +21,11 @@ std::string SystemError(int error) {
     return std::strerror(error);
 }
 
-// Path components; empty ones (a trailing "\") are skipped, as the registry
-// does.
-std::vector<std::string> SplitKeyPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 bool StartsWith(const std::vector<std::string>& path, const std::vector<std::string>& prefix) {
     if (prefix.size() > path.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (!SameIniName(path[i], prefix[i]))
+        if (!SameTextIgnoringCase(path[i], prefix[i]))
             return false;
     }
     return true;
@@ -151,7 +137,7 @@ bool TIniRegistry::IsBaseOrAbove(const TKeyPath& path) const {
     if (path.size() > kBaseDepth)
         return false;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (!SameIniName(path[i], kBasePath[i]))
+        if (!SameTextIgnoringCase(path[i], kBasePath[i]))
             return false;
     }
     return true;
@@ -200,7 +186,7 @@ std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
         const std::string& name = section.Path[below.size()];
         bool known = false;
         for (const std::string& other : names)
-            known = known || SameIniName(other, name);
+            known = known || SameTextIgnoringCase(other, name);
         if (!known)
             names.push_back(name);
     }
@@ -212,7 +198,7 @@ IRegistry::TKey TIniRegistry::CreateKey(TKey parent, const std::string& path) {
     auto full = PathOf(parent);
     if (!full)
         return 0;
-    for (std::string& part : SplitKeyPath(path))
+    for (std::string& part : SplitRegistryPath(path))
         full->push_back(std::move(part));
     if (Exists(*full))
         return NewHandle(std::move(*full));
@@ -242,7 +228,7 @@ IRegistry::TKey TIniRegistry::OpenKey(TKey parent, const std::string& path) {
     auto full = PathOf(parent);
     if (!full)
         return 0;
-    for (std::string& part : SplitKeyPath(path))
+    for (std::string& part : SplitRegistryPath(path))
         full->push_back(std::move(part));
     return Exists(*full) ? NewHandle(std::move(*full)) : 0;
 }
@@ -258,7 +244,7 @@ bool TIniRegistry::QueryValue(TKey key, const std::string& name, TRegValue& valu
     if (!section)
         return false;
     for (const TIniValue& stored : section->Values) {
-        if (SameIniName(stored.Name, name)) {
+        if (SameTextIgnoringCase(stored.Name, name)) {
             value.Type = RegType::String;
             value.Text = stored.Text.substr(0, stored.Text.find('\0'));
             return true;
@@ -283,7 +269,7 @@ bool TIniRegistry::SetStringValue(TKey key, const std::string& name, const std::
         }
         section->Changed = true;
         for (TIniValue& stored : section->Values) {
-            if (SameIniName(stored.Name, name)) {
+            if (SameTextIgnoringCase(stored.Name, name)) {
                 stored.Text = text;
                 return true;
             }
@@ -329,7 +315,7 @@ bool TIniRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name) 
 bool TIniRegistry::DeleteKey(TKey parent, const std::string& name) {
     BeginBatch();
     auto full = PathOf(parent);
-    const auto parts = SplitKeyPath(name);
+    const auto parts = SplitRegistryPath(name);
     if (!full || parts.empty())
         return false;
     full->insert(full->end(), parts.begin(), parts.end());

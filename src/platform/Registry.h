@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lum {
 
@@ -22,6 +23,23 @@ struct TRegValue {
     // For string types: the text up to the first NUL of the data, UTF-8.
     std::string Text;
 };
+
+// The key names of a path below a parent ("Software\\Orvane\\Lumenary"):
+// split at "\", empty names (a doubled or trailing "\") left out, as the
+// registry does.
+inline std::vector<std::string> SplitRegistryPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
 
 class IRegistry {
   public:

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "common/AsciiText.h"
 #include "common/IntText.h"
 
 namespace lum {
@@ -70,19 +71,6 @@ constexpr std::array<TColorEntry, 52> kColorTable = {{
     {"clWindowText", Sys(8), "ウィンドウのテキスト"},
 }};
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameTextAscii(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 }  // namespace
 
 std::span<const TColorEntry> ColorTable() {
@@ -102,7 +90,7 @@ std::string ColorToText(TColor color) {
 
 TColor TextToColor(const std::string& text) {
     for (const TColorEntry& entry : kColorTable) {
-        if (SameTextAscii(text, entry.Ident))
+        if (SameTextIgnoringCase(text, entry.Ident))
             return entry.Value;
     }
     std::int32_t value = 0;

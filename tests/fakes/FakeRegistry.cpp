@@ -2,35 +2,18 @@
 
 #include <algorithm>
 
+#include "common/AsciiText.h"
+
 namespace lum::fakes {
 
 namespace {
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    return Lower(a) == Lower(b);
-}
-
-// Path components; empty ones (a trailing "\") are skipped.
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
+// Subkeys are kept in the registry's order: by name, letter case aside.
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(AsciiLower(x)) <
+               static_cast<unsigned char>(AsciiLower(y));
+    });
 }
 
 }  // namespace
@@ -48,11 +31,12 @@ TFakeRegistry::TNodePtr TFakeRegistry::NodeOf(TKey key) const {
 
 TFakeRegistry::TNodePtr TFakeRegistry::Find(const TNodePtr& from, const std::string& path) const {
     TNodePtr node = from;
-    for (const std::string& part : SplitPath(path)) {
+    for (const std::string& part : SplitRegistryPath(path)) {
         if (!node)
             return nullptr;
-        auto it = std::find_if(node->Children.begin(), node->Children.end(),
-                               [&](const TNodePtr& child) { return SameName(child->Name, part); });
+        auto it = std::find_if(
+            node->Children.begin(), node->Children.end(),
+            [&](const TNodePtr& child) { return SameTextIgnoringCase(child->Name, part); });
         node = it == node->Children.end() ? nullptr : *it;
     }
     return node;
@@ -60,9 +44,10 @@ TFakeRegistry::TNodePtr TFakeRegistry::Find(const TNodePtr& from, const std::str
 
 TFakeRegistry::TNodePtr TFakeRegistry::FindOrCreate(const TNodePtr& from, const std::string& path) {
     TNodePtr node = from;
-    for (const std::string& part : SplitPath(path)) {
-        auto it = std::find_if(node->Children.begin(), node->Children.end(),
-                               [&](const TNodePtr& child) { return SameName(child->Name, part); });
+    for (const std::string& part : SplitRegistryPath(path)) {
+        auto it = std::find_if(
+            node->Children.begin(), node->Children.end(),
+            [&](const TNodePtr& child) { return SameTextIgnoringCase(child->Name, part); });
         if (it != node->Children.end()) {
             node = *it;
             continue;
@@ -71,7 +56,7 @@ TFakeRegistry::TNodePtr TFakeRegistry::FindOrCreate(const TNodePtr& from, const 
         child->Name = part;
         child->FullPath = node->FullPath.empty() ? part : node->FullPath + "\\" + part;
         auto pos = std::find_if(node->Children.begin(), node->Children.end(),
-                                [&](const TNodePtr& c) { return Lower(c->Name) > Lower(part); });
+                                [&](const TNodePtr& c) { return LessIgnoringCase(part, c->Name); });
         node->Children.insert(pos, child);
         node = child;
     }
@@ -91,10 +76,10 @@ IRegistry::TKey TFakeRegistry::CreateKey(TKey parent, const std::string& path) {
     if (!from || FailAllCreates)
         return 0;
     std::string target = from->FullPath;
-    for (const std::string& part : SplitPath(path))
+    for (const std::string& part : SplitRegistryPath(path))
         target += (target.empty() ? "" : "\\") + part;
     for (const std::string& fail : FailCreatePaths) {
-        if (SameName(fail, target))
+        if (SameTextIgnoringCase(fail, target))
             return 0;
     }
     return NewHandle(FindOrCreate(from, path));
@@ -115,7 +100,7 @@ bool TFakeRegistry::QueryValue(TKey key, const std::string& name, TRegValue& val
     if (!node)
         return false;
     for (const auto& [valueName, stored] : node->Values) {
-        if (!SameName(valueName, name))
+        if (!SameTextIgnoringCase(valueName, name))
             continue;
         value.Type = stored.Type;
         const bool isText = stored.Type == RegType::String || stored.Type == RegType::ExpandString;
@@ -131,7 +116,7 @@ bool TFakeRegistry::SetStringValue(TKey key, const std::string& name, const std:
     if (!node || FailAllSets || FailSetNames.count(name))
         return false;
     for (auto& [valueName, stored] : node->Values) {
-        if (SameName(valueName, name)) {
+        if (SameTextIgnoringCase(valueName, name)) {
             stored = TRegValue{RegType::String, text};
             return true;
         }
@@ -169,7 +154,7 @@ bool TFakeRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name)
 bool TFakeRegistry::DeleteKey(TKey parent, const std::string& name) {
     ++DeleteCalls;
     TNodePtr from = NodeOf(parent);
-    if (!from || FailDeletes || SplitPath(name).empty())
+    if (!from || FailDeletes || SplitRegistryPath(name).empty())
         return false;
     TNodePtr node = Find(from, name);
     if (!node || !node->Children.empty())
@@ -190,7 +175,7 @@ bool TFakeRegistry::KeyExists(const std::string& path) const {
 void TFakeRegistry::PutValue(const std::string& path, const std::string& name, TRegValue value) {
     TNodePtr node = FindOrCreate(FRoot, path);
     for (auto& [valueName, stored] : node->Values) {
-        if (SameName(valueName, name)) {
+        if (SameTextIgnoringCase(valueName, name)) {
             stored = std::move(value);
             return;
         }
@@ -204,7 +189,7 @@ std::optional<TRegValue> TFakeRegistry::GetValue(const std::string& path,
     if (!node)
         return std::nullopt;
     for (const auto& [valueName, stored] : node->Values) {
-        if (SameName(valueName, name))
+        if (SameTextIgnoringCase(valueName, name))
             return stored;
     }
     return std::nullopt;
