@@ -49,13 +49,8 @@ CACHE=$DEMO/cache/lumenary
 
 build linux lumenary
 LUMENARY=$ROOT/build/linux/lumenary
-CONVERT=/usr/bin/convert  # by full path: a stand-in of the same name may come first on PATH
 
-# pixel <png> <x> <y>: "#rrggbb"
-pixel() {
-    "$CONVERT" "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
-        sed -n 's/.*\(#[0-9A-Fa-f]\{6\}\).*/\1/p' | tr 'A-F' 'a-f' | head -1
-}
+source "$ROOT/scripts/pixel.bash"  # pixel <png> <x> <y>: "#rrggbb"
 
 # In Xvfb: runs lumenary full-screen until every demo page is captured and
 # saves screenshots of the top of the tall page, the same page scrolled, and
@@ -98,7 +93,7 @@ if [ "$MODE" = --windows ]; then
     # Wine, then shows those pictures from its own cache folder.
     echo "Capturing the demo pages with the Linux build (Wine cannot render pages here)..."
     xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f pixel xvfb_demo);
-        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' CONVERT='$CONVERT' xvfb_demo" >/dev/null
+        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' xvfb_demo" >/dev/null
     build mingw-i686 Lumenary
     # A copy of the program of its own, so that its cache folder beside it
     # holds only the demo's pictures.
@@ -131,5 +126,5 @@ elif [ -n "${DISPLAY:-}" ]; then
     "$LUMENARY" ${MODE:+"$MODE"}
 else
     xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f pixel xvfb_demo);
-        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' CONVERT='$CONVERT' xvfb_demo"
+        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' xvfb_demo"
 fi

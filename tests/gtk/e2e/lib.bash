@@ -87,11 +87,8 @@ wait_for() {
 shot() {
     "$IMPORT" -window root "$SHOTS/$1.png" 2>/dev/null
 }
-# pixel <png> <x> <y>: "#rrggbb" of one pixel.
-pixel() {
-    "$CONVERT" "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
-        sed -n 's/.*\(#[0-9A-Fa-f]\{6\}\).*/\1/p' | tr 'A-F' 'a-f' | head -1
-}
+# shellcheck source=/dev/null
+source "$SRC/scripts/pixel.bash"  # pixel <png> <x> <y>: "#rrggbb"
 # pixel_now <x> <y>: the pixel on the display now.
 pixel_now() {
     shot now && pixel "$SHOTS/now.png" "$1" "$2"
