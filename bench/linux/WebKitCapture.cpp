@@ -197,8 +197,8 @@ void Connect(lum::TWebKitWebView& view, TRun& run) {
         std::printf("about:blank\t%.1f\t-\t-\n", MsSince(run.Start));
         NextPage(run);
     };
-    view.OnDocumentFailed = [&run](const std::string& url, const std::string& m) {
-        Fail(run, url, m);
+    view.OnDocumentFailed = [&run](const std::string& url, const lum::TPageFailure& failure) {
+        Fail(run, url, failure.Detail);
     };
 }
 

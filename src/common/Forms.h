@@ -24,6 +24,9 @@ class IApplicationPlatform {
     virtual void ShowErrorReport(const std::string& title, const std::string& message) = 0;
     // Runs action from the message loop after the current message.
     virtual void PostDeferred(std::function<void()> action) = 0;
+    // One line for whoever watches the program run unattended (standard
+    // error, the system's debug output); never a box, never a wait.
+    virtual void WriteLog(const std::string& line) { (void)line; }
 };
 
 // One per program: the title, the show-main-form flag, the error report.
@@ -38,6 +41,8 @@ class TApplication {
     // failing timer cannot pile up message boxes.
     void ShowException(const std::exception& error);
     void ShowException(const std::string& message);
+    // Writes one line to the platform's log (nothing is shown on screen).
+    void Log(const std::string& line) { FPlatform.WriteLog(line); }
     // Destroys obj from the message loop after the current message.
     template <class T>
     void Release(std::unique_ptr<T> obj) {

@@ -76,6 +76,11 @@ void TGtkApplicationPlatform::ShowErrorReport(const std::string& title,
     FBoxes.ShowMessageBox(request);
 }
 
+void TGtkApplicationPlatform::WriteLog(const std::string& line) {
+    std::fprintf(stderr, "lumenary: %s\n", line.c_str());
+    std::fflush(stderr);
+}
+
 void TGtkApplicationPlatform::PostDeferred(std::function<void()> action) {
     FQueue.push_back(std::move(action));
     if (!FIdle)

@@ -40,6 +40,8 @@ class TGtkApplicationPlatform : public IApplicationPlatform {
     void ShowErrorReport(const std::string& title, const std::string& message) override;
     // Runs action from the main loop after the current event.
     void PostDeferred(std::function<void()> action) override;
+    // "lumenary: line" on standard error.
+    void WriteLog(const std::string& line) override;
     // Runs the deferred actions now.
     void RunDeferred();
 

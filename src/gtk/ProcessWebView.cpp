@@ -113,7 +113,7 @@ void TProcessWebView::FailAll(const std::string& reason) {
             return;
     }
     if (!url.empty() && OnDocumentFailed)
-        OnDocumentFailed(url, reason);
+        OnDocumentFailed(url, TPageFailure{TPageFailureKind::pfOther, 0, reason});
 }
 
 void TProcessWebView::Send(const std::string& line) {
@@ -260,7 +260,7 @@ void TProcessWebView::HandleLine(const std::string& line) {
         if (kind == "complete" && OnDocumentComplete)
             OnDocumentComplete(url);
         else if (kind == "failed" && OnDocumentFailed)
-            OnDocumentFailed(url, message);
+            OnDocumentFailed(url, TPageFailure{TPageFailureKind::pfOther, 0, message});
         return;
     }
     const std::vector<std::string> words = SplitLine(line, 4);

@@ -327,7 +327,7 @@ void TWebKitWebView::EndLoad(bool failed, const std::string& message) {
         if (failed) {
             auto handler = OnDocumentFailed;
             if (handler)
-                handler(url, message);
+                handler(url, TPageFailure{TPageFailureKind::pfOther, 0, message});
         } else {
             auto handler = OnDocumentComplete;
             if (handler)

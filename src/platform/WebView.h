@@ -20,6 +20,25 @@ namespace lum {
 
 using TStepFailed = std::function<void(const std::string& message)>;
 
+// Why a page could not be loaded, as far as the user is told: the kind picks
+// the words shown on the page's card, the detail is the engine's own text.
+enum class TPageFailureKind {
+    pfOther,         // anything else (an engine that crashed, a page it cannot draw)
+    pfNoAnswer,      // no answer within the time limit
+    pfRefused,       // the connection was refused or could not be made
+    pfNameNotFound,  // the host name is unknown
+    pfHttpStatus,    // the server answered with an error status (Status)
+    pfDownload,      // a file to download, not a page
+    pfCertificate,   // the server's certificate is not trusted
+    pfBlank,         // "about:blank": there is nothing to capture
+};
+
+struct TPageFailure {
+    TPageFailureKind Kind = TPageFailureKind::pfOther;
+    std::int32_t Status = 0;  // the HTTP status of pfHttpStatus
+    std::string Detail;       // the engine's message; may be empty
+};
+
 class IWebView {
   public:
     virtual ~IWebView() = default;
@@ -29,18 +48,19 @@ class IWebView {
     // waiting for a page that never finishes fires it for the page as it
     // stands.
     std::function<void(const std::string& url)> OnDocumentComplete;
-    // Fired, later, when a page could not be loaded at all (no answer, an
-    // error status, a download): there is nothing worth keeping. The Windows
-    // control never fires it; it completes with its own error page instead.
-    std::function<void(const std::string& url, const std::string& message)> OnDocumentFailed;
+    // Fired, later, when the top-level page could not be loaded at all (no
+    // answer, an error status, a download, an untrusted certificate): there
+    // is nothing worth keeping, and no error page of the engine's follows.
+    std::function<void(const std::string& url, const TPageFailure& failure)> OnDocumentFailed;
 
     // Starts loading url and returns at once.
     virtual void Navigate(const std::string& url) = 0;
     // Gives the view its size in pixels: the size the next page is laid out
     // at, and later the size of the picture to take.
     virtual void SetViewSize(const TSize& size) = 0;
-    // Measures the current top-level document: the body's scroll width and
-    // height in pixels as laid out now; then puts "overflow: hidden" and
+    // Measures the current top-level document: its whole scroll width and
+    // height in pixels as laid out now (the larger of the body's and the root
+    // element's, so that the body's margins are inside); then puts "overflow: hidden" and
     // "border: 0" on the body's style, so that the picture shows neither
     // scroll bars nor the body's border.
     virtual void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) = 0;

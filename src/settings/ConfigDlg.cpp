@@ -219,11 +219,14 @@ std::vector<std::string> TLumenaryConfigDlg::CutLoadedURLs() const {
     return urls;
 }
 
+// The page files and the records of pages whose capture failed.
 void TLumenaryConfigDlg::EmptyPageCache() {
-    std::vector<std::string> names;
-    ListFiles(FFileSystem, FCacheDir + "*.bmp", 0x3F, names, false);
-    for (const std::string& name : names)
-        FFileSystem.DeleteFile(FCacheDir + name);
+    for (const char* mask : {"*.bmp", "*.failed"}) {
+        std::vector<std::string> names;
+        ListFiles(FFileSystem, FCacheDir + mask, 0x3F, names, false);
+        for (const std::string& name : names)
+            FFileSystem.DeleteFile(FCacheDir + name);
+    }
 }
 
 std::int32_t TLumenaryConfigDlg::ReadSpin(TConfigSpin spin) {

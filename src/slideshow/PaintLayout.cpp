@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "common/DosDate.h"
+#include "slideshow/PageFailure.h"
 
 namespace lum {
 
 namespace {
 
 constexpr std::int32_t kMargin = 5;
+constexpr std::int32_t kCardLineGap = 8;
 
 std::string TwoDigits(std::int32_t value) {
     char text[16];
@@ -17,9 +20,44 @@ std::string TwoDigits(std::int32_t value) {
     return text;
 }
 
-void PaintPage(ICanvas& canvas, const TSlideShow& show, const TPaintContext& context) {
+// The card of a page whose capture failed: what it is, its URL, why, and
+// when it was tried, centred line under line in the form's colours.
+void PaintFailureCard(ICanvas& canvas,
+                      const TSlideShow& show,
+                      const TPaintContext& context,
+                      ILocale& locale) {
+    std::vector<std::string> lines{kFailedPageHeading};
+    if (show.FPageIndex >= 0 && static_cast<std::size_t>(show.FPageIndex) < show.FURLs.size())
+        lines.push_back(show.FURLs[static_cast<std::size_t>(show.FPageIndex)]);
+    lines.push_back(FailureReasonText(show.FFailure));
+    if (!show.FFailure.Detail.empty())
+        lines.push_back("(" + show.FFailure.Detail + ")");
+    const std::string when = DateTimeText(show.FFailureDate, locale);
+    if (!when.empty())
+        lines.push_back(when + " に取得を試みました");
+
+    std::vector<TSize> extents;
+    std::int32_t total = 0;
+    for (const std::string& line : lines) {
+        extents.push_back(canvas.TextExtent(line));
+        total += extents.back().Height + kCardLineGap;
+    }
+    std::int32_t y = CenterOffset(context.Height, total - kCardLineGap);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        canvas.TextOut(std::max(CenterOffset(context.Width, extents[i].Width), kMargin), y,
+                       lines[i], context.ForeColor, context.BackColor);
+        y += extents[i].Height + kCardLineGap;
+    }
+}
+
+void PaintPage(ICanvas& canvas,
+               const TSlideShow& show,
+               const TPaintContext& context,
+               ILocale& locale) {
     const std::int32_t w = context.Width;
     const std::int32_t h = context.Height;
+    if (show.FBitmap.Empty() && show.FFailed)
+        return PaintFailureCard(canvas, show, context, locale);
     if (show.FBitmap.Empty()) {
         const TSize extent = canvas.TextExtent(kLoadingText);
         canvas.TextOut(CenterOffset(w, extent.Width), CenterOffset(h, extent.Height), kLoadingText,
@@ -52,12 +90,12 @@ std::string FormatClock(std::int32_t hour,
            TwoDigits(minute) + separator + TwoDigits(second);
 }
 
-std::string FileDateText(std::int32_t fileDate, ILocale& locale) {
+std::string DateTimeText(std::int32_t packedDate, ILocale& locale) {
     TDosDateTime fields;
     // A date whose fields cannot be a time (no file system writes one) reads
-    // like a page without a date.
-    if (fileDate <= 0 || !UnpackDosDateTime(fileDate, fields))
-        return kNotFetchedText;
+    // like no date at all.
+    if (packedDate <= 0 || !UnpackDosDateTime(packedDate, fields))
+        return std::string();
     const TLocalTime time{fields.Year, fields.Month,  fields.Day,
                           fields.Hour, fields.Minute, fields.Second};
     std::string text = locale.FormatShortDate(time);
@@ -65,7 +103,12 @@ std::string FileDateText(std::int32_t fileDate, ILocale& locale) {
         text += ' ';
         text += locale.FormatLongTime(time);
     }
-    return "(" + text + "付)";
+    return text;
+}
+
+std::string FileDateText(std::int32_t fileDate, ILocale& locale) {
+    const std::string text = DateTimeText(fileDate, locale);
+    return text.empty() ? kNotFetchedText : "(" + text + "付)";
 }
 
 std::string URLLineText(const TSlideShow& show, ILocale& locale) {
@@ -88,7 +131,7 @@ void PaintDisplay(ICanvas& canvas,
     if (context.Mode != TDisplayMode::dmNormal)
         return;
 
-    PaintPage(canvas, show, context);
+    PaintPage(canvas, show, context, locale);
     if (show.FShowURL) {
         const std::string line = URLLineText(show, locale);
         if (!line.empty()) {

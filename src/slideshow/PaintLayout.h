@@ -1,5 +1,6 @@
 // What the display form draws at each repaint, as portable code over an
-// ICanvas: the page (or the loading text), the URL line and the clock in a
+// ICanvas: the page (or the loading text, or the card of a page whose
+// capture failed), the URL line and the clock in a
 // full-screen run, the title in a preview. Painting never fails: a URL list
 // without an entry for the page simply draws no URL line.
 #pragma once
@@ -41,6 +42,10 @@ std::string FormatClock(std::int32_t hour,
                         std::int32_t minute,
                         std::int32_t second,
                         const std::string& separator);
+
+// "date time" in the user's formats for a packed date above 0 (the time
+// left out when it is 00:00:00); empty for no date.
+std::string DateTimeText(std::int32_t packedDate, ILocale& locale);
 
 // "(date time付)" for a packed file date above 0 (the time left out when it
 // is 00:00:00), else "(未取得)".

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <exception>
 
+#include "common/DosDate.h"
 #include "platform/Types.h"
 #include "slideshow/PageCache.h"
+#include "slideshow/PageFailure.h"
 
 namespace lum {
 
@@ -18,6 +20,12 @@ TSlideShow::TSlideShow(IFileSystem& fileSystem, IClock& clock)
     : FFileSystem(fileSystem), FClock(clock), FCacheDir(GetCacheDir(fileSystem)) {}
 
 void TSlideShow::StartRun(std::uint32_t tickNow) {
+    ScheduleRefresh(tickNow);
+    const TLocalTime now = FClock.Now();
+    FRunStartDate = PackDosDateTime(now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Second);
+}
+
+void TSlideShow::ScheduleRefresh(std::uint32_t tickNow) {
     // Settings are used unclamped: a negative time wraps like any 32-bit sum.
     FNextRefreshTick = tickNow + static_cast<std::uint32_t>(FRefreshTime) * kMillisecondsPerMinute;
 }
@@ -27,13 +35,15 @@ void TSlideShow::LoadPage(std::int32_t k) {
     FScrollPos = 0;
     FTimerTag = 0;
     FFileDate = 0;
+    FFailed = false;
 
     const std::string path = GetCacheFileName(FCacheDir, k);
     const std::int32_t date = FFileSystem.FileDate(path);
+    FCardPictureDate = date;
     auto reader = date == -1 ? nullptr : FFileSystem.OpenRead(path);
     if (!reader) {
         FBitmap.Clear();
-        return;
+        return LoadFailure(k);
     }
     // Decoded straight into the memory of the picture on screen, which is
     // reused when it is large enough and released first when it is not, so
@@ -45,10 +55,25 @@ void TSlideShow::LoadPage(std::int32_t k) {
         // the loading text stays and the next tick tries again, without a
         // report that would repeat every second.
         FBitmap.Clear();
-        return;
+        return LoadFailure(k);
     }
     if (!FBitmap.Empty())
         FFileDate = date;
+    else
+        LoadFailure(k);
+}
+
+// A page without a picture whose capture failed in this run shows its card;
+// a record of an earlier run (or one without a date) does not count.
+void TSlideShow::LoadFailure(std::int32_t k) {
+    const std::string path = GetFailureFileName(FCacheDir, k);
+    const std::int32_t date = FFileSystem.FileDate(path);
+    if (date <= 0 || date < FRunStartDate)
+        return;
+    if (ReadFailureRecord(FFileSystem, path, FFailure)) {
+        FFailed = true;
+        FFailureDate = date;
+    }
 }
 
 void TSlideShow::Advance() {
@@ -59,12 +84,15 @@ void TSlideShow::Advance() {
 bool TSlideShow::ScrollStep(std::int32_t formHeight) {
     if (FClock.KeyHeld(Vk::Z) || !FEnableScroll)
         return false;
+    // The last step stops where the page's bottom meets the form's; a page
+    // that is taller only by the capture's blank margin is not scrolled.
     const std::int64_t rest = static_cast<std::int64_t>(FBitmap.Height()) - formHeight;
-    if (rest <= FScrollPos)
+    if (rest <= kPageMargin || rest <= FScrollPos)
         return false;
     // A form under three pixels tall still moves by one row, so a page can
     // never be stuck in its scroll phase.
-    FScrollPos += std::max<std::int32_t>(formHeight / 3, 1);
+    const std::int64_t next = std::int64_t{FScrollPos} + std::max<std::int32_t>(formHeight / 3, 1);
+    FScrollPos = static_cast<std::int32_t>(std::min(next, rest));
     return true;
 }
 
@@ -73,7 +101,7 @@ bool TSlideShow::RefreshCheck() {
     // Plain unsigned comparison: a wrapped counter is not allowed for.
     if (now <= FNextRefreshTick)
         return false;
-    StartRun(now);
+    ScheduleRefresh(now);
     return true;
 }
 
@@ -81,11 +109,12 @@ bool TSlideShow::TimerTimer(std::int32_t formHeight) {
     if (FClock.KeyHeld(Vk::X))
         return false;
 
-    // Reload check: retry a page without picture, or pick up a newer capture.
-    if (FBitmap.Empty() ||
-        FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex)) > FFileDate) {
+    // Reload check: retry a page that waits for its capture, or pick up a
+    // newer capture (of a page on screen, or of one whose card is shown: a
+    // page file that did not change since the card came stays unread).
+    const std::int32_t fileDate = FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex));
+    if (Waiting() || fileDate > (FFailed ? FCardPictureDate : FFileDate))
         LoadPage(FPageIndex);
-    }
 
     if (!ScrollStep(formHeight)) {
         if (FClock.KeyHeld(Vk::Z) || FTimerTag >= FURLShowTime) {

@@ -11,6 +11,7 @@
 #include "common/Bmp.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/WebView.h"
 
 namespace lum {
 
@@ -35,17 +36,30 @@ class TSlideShow {
     TPageBitmap FBitmap;         // picture on screen; empty while not captured
     std::int32_t FFileDate = 0;  // packed date of FBitmap's file; 0 without one
     std::int32_t FTimerTag = 0;  // ticks the page has been counted (the timer's Tag)
+    // The page on screen has no picture and its capture failed in this run:
+    // why, and when (the packed date of the attempt).
+    bool FFailed = false;
+    TPageFailure FFailure;
+    std::int32_t FFailureDate = 0;
+    std::int32_t FCardPictureDate = -1;  // date of the page file when the card was shown
+    // Packed date of the start of this run: failure records older than it
+    // belong to an earlier run and are not shown.
+    std::int32_t FRunStartDate = 0;
 
     void SetCacheDir(std::string cacheDir) { FCacheDir = std::move(cacheDir); }
     const std::string& CacheDir() const { return FCacheDir; }
 
     // Start of a full-screen run: the next capture pass is due FRefreshTime
-    // minutes after tickNow (32-bit arithmetic, wrapping).
+    // minutes after tickNow (32-bit arithmetic, wrapping); failures recorded
+    // from now on are shown.
     void StartRun(std::uint32_t tickNow);
 
     // Shows page k from the top with a fresh show time, loading its cache
-    // file; a missing or undecodable file leaves FBitmap empty and FFileDate 0.
+    // file; a missing or undecodable file leaves FBitmap empty and FFileDate
+    // 0, and FFailed set when the capture has failed the page in this run.
     void LoadPage(std::int32_t k);
+    // The page on screen waits for its capture (no picture, no failure).
+    bool Waiting() const { return FBitmap.Empty() && !FFailed; }
 
     // One tick for a form formHeight pixels tall: reload check, scroll step,
     // show time and advance, refresh check; all skipped while X is held.
@@ -57,6 +71,8 @@ class TSlideShow {
     void Advance();
     bool ScrollStep(std::int32_t formHeight);
     bool RefreshCheck();
+    void ScheduleRefresh(std::uint32_t tickNow);
+    void LoadFailure(std::int32_t k);
 
     IFileSystem& FFileSystem;
     IClock& FClock;

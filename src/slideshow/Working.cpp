@@ -6,13 +6,14 @@
 #include "common/Bmp.h"
 #include "common/Forms.h"
 #include "slideshow/PageCache.h"
+#include "slideshow/PageFailure.h"
 
 namespace lum {
 
 namespace {
 
 const std::string kBlankPage = "about:blank";
-constexpr std::int64_t kMargin = 16;
+constexpr std::int64_t kMargin = kPageMargin;
 
 // A page's scroll size plus the margin, kept within 32 bits: a document that
 // reports a size near the integer limit gets a bitmap the platform refuses,
@@ -34,8 +35,8 @@ TWorkingForm::TWorkingForm(std::unique_ptr<IWebView> web,
       FCacheDir(std::move(cacheDir)),
       FSource(source) {
     FWeb->OnDocumentComplete = [this](const std::string& url) { WebDocumentComplete(url); };
-    FWeb->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
-        WebDocumentFailed(url, message);
+    FWeb->OnDocumentFailed = [this](const std::string& url, const TPageFailure& failure) {
+        WebDocumentFailed(url, failure);
     };
 }
 
@@ -73,31 +74,54 @@ void TWorkingForm::WebDocumentComplete(const std::string& url) {
         return;
     FBusy = true;
     ++FStep;  // a capture still under way for an earlier completion is dropped
+    // A completion while no page of the list has been requested (the blank
+    // page is still pending, so FNextIndex is 0) belongs to no page file:
+    // page files are numbered from 0.
+    if (FNextIndex == 0)
+        return RequestNextPage();
+    if (url == kBlankPage) {
+        // A blank frame, or an "about:blank" entry of the list: nothing to
+        // capture. Such an entry has been tried all the same, so the display
+        // does not wait for it.
+        if (URLOf(FNextIndex - 1) == kBlankPage)
+            PageFailed(url, TPageFailure{TPageFailureKind::pfBlank, 0, {}});
+        return RequestNextPage();
+    }
     FInCompletion = true;
     try {
-        // A completion while no page of the list has been requested (the
-        // blank page is still pending, so FNextIndex is 0) belongs to no
-        // page file: page files are numbered from 0.
-        if (url != kBlankPage && FNextIndex > 0)
-            CapturePage();
-        else
-            RequestNext();
-    } catch (...) {
+        CapturePage();
+    } catch (const std::exception& e) {
+        // The page cannot be captured (not an HTML document, a picture the
+        // platform cannot make, a file that cannot be written): it fails
+        // like a page that did not load, and the pass goes on.
         FInCompletion = false;
-        throw;
+        return StepFailed(e.what());
     }
     FInCompletion = false;
 }
 
 // A page that could not be loaded at all leaves its file as it was (the
-// picture of an earlier pass stays on show) and the pass goes on.
-void TWorkingForm::WebDocumentFailed(const std::string& url, const std::string& message) {
+// picture of an earlier pass stays on show), is marked as failed for the
+// display and reported, and the pass goes on.
+void TWorkingForm::WebDocumentFailed(const std::string& url, const TPageFailure& failure) {
     if (FDisconnected)
         return;
     ++FStep;
     FBusy = true;
-    Application().ShowException("\"" + url + "\": " + message);
-    RequestNext();
+    // A failure of the blank page that starts the pass belongs to no page.
+    if (FNextIndex > 0)
+        PageFailed(url, failure);
+    RequestNextPage();
+}
+
+// Marks page FNextIndex - 1 as tried and failed: a record for the display
+// and one line of the log, once per page and pass.
+void TWorkingForm::PageFailed(const std::string& url, const TPageFailure& failure) {
+    const std::int32_t index = FNextIndex - 1;
+    if (!WriteFailureRecord(FFileSystem, FCacheDir, index, failure))
+        Application().Log("the file \"" + GetFailureFileName(FCacheDir, index) +
+                          "\" cannot be written");
+    Application().Log(FailureLogText(url, failure));
 }
 
 void TWorkingForm::RequestNext() {
@@ -111,10 +135,30 @@ void TWorkingForm::RequestNext() {
     }
 }
 
+// Requests the next page; a page that cannot even be requested fails and
+// the one after it is tried, so that the pass always ends.
+void TWorkingForm::RequestNextPage() {
+    for (;;) {
+        try {
+            RequestNext();
+            return;
+        } catch (const std::exception& e) {
+            ++FNextIndex;
+            PageFailed(URLOf(FNextIndex - 1), TPageFailure{TPageFailureKind::pfOther, 0, e.what()});
+        }
+    }
+}
+
+std::string TWorkingForm::URLOf(std::int32_t index) const {
+    const auto& urls = FSource.URLs();
+    return index >= 0 && static_cast<std::size_t>(index) < urls.size()
+               ? urls[static_cast<std::size_t>(index)]
+               : std::string();
+}
+
 // Runs the continuation of a step. Within the completion event (a platform
-// that answers at once) a failure leaves the event and the pass stalls; a
-// step that completes later reports its failure and the pass moves on, as
-// nothing else would ever move it.
+// that answers at once) a failure leaves to the completion handler, which
+// fails the page; a step that completes later fails the page here.
 template <class F>
 void TWorkingForm::RunStep(std::uint32_t step, F&& body) {
     if (FDisconnected || step != FStep)
@@ -133,6 +177,10 @@ void TWorkingForm::RunStep(std::uint32_t step, F&& body) {
 // Captures the current top-level document into the file of page
 // FNextIndex - 1, then requests the next URL.
 void TWorkingForm::CapturePage() {
+    // Whatever led to this completion (a page of the pass, or a page that
+    // reloaded itself after its capture had sized the view to the picture),
+    // the page is measured as laid out at the display's size.
+    FWeb->SetViewSize(TSize{FSource.Width(), FSource.Height()});
     const std::uint32_t step = FStep;
     FWeb->MeasurePage(
         [this, step](TSize scrollSize) { RunStep(step, [&] { PageMeasured(scrollSize); }); },
@@ -174,24 +222,17 @@ void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
         throw Exception("the file \"" + path + "\" cannot be created");
     if (!WriteBmp(*writer, picture) || !writer->Commit())
         throw Exception("the file \"" + path + "\" cannot be written");
-    RequestNext();
+    // Captured: a failure of an earlier attempt no longer stands.
+    FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, FNextIndex - 1));
+    RequestNextPage();
 }
 
-// A step that failed after the completion event: reported, and the pass
-// goes on with the next page (the failed page keeps its earlier file).
+// A page whose capture failed after it loaded: it keeps its earlier file,
+// is marked as failed, and the pass goes on with the next page.
 void TWorkingForm::StepFailed(const std::string& message) {
     ++FStep;
-    Application().ShowException(message);
-    for (;;) {
-        try {
-            RequestNext();
-            return;
-        } catch (const std::exception& e) {
-            // The next page cannot even be requested: skip it too.
-            Application().ShowException(e);
-            ++FNextIndex;
-        }
-    }
+    PageFailed(URLOf(FNextIndex - 1), TPageFailure{TPageFailureKind::pfOther, 0, message});
+    RequestNextPage();
 }
 
 }  // namespace lum

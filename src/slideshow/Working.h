@@ -2,10 +2,11 @@
 // view, each laid out at the display's size, and stores each completed page
 // as that page's cache file. The steps of one capture (measure, size, take
 // the picture, write the file) may complete later through the event loop.
-// A failure while the completion event is being handled leaves it as
-// lum::Exception (the caller shows the report) and the pass then stalls
-// until the view reports a further completion; a step that fails later is
-// reported and the pass moves on to the next page.
+// A page that cannot be loaded or captured keeps its earlier file, gets a
+// failure record beside it ("<k>.failed", for the display's card), is
+// written to the log, and the pass moves on to the next page: no page can
+// hold a pass. Only a failing first navigation of a pass (the blank page)
+// leaves StartCapture as lum::Exception.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +45,7 @@ class TWorkingForm {
     void StartCapture();
     // The web view's events.
     void WebDocumentComplete(const std::string& url);
-    void WebDocumentFailed(const std::string& url, const std::string& message);
+    void WebDocumentFailed(const std::string& url, const TPageFailure& failure);
     // The run is over: from now on no event or late step of the view
     // touches anything (the form itself is destroyed later).
     void Disconnect();
@@ -56,6 +57,9 @@ class TWorkingForm {
   private:
     void Load(const std::string& url);
     void RequestNext();
+    void RequestNextPage();
+    void PageFailed(const std::string& url, const TPageFailure& failure);
+    std::string URLOf(std::int32_t index) const;
     void CapturePage();
     void PageMeasured(TSize scrollSize);
     void PictureTaken(const TPageBitmap& picture);

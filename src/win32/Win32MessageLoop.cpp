@@ -32,6 +32,10 @@ void TWin32ApplicationPlatform::ShowErrorReport(const std::string& title,
                       (owner ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
+void TWin32ApplicationPlatform::WriteLog(const std::string& line) {
+    ::OutputDebugStringW(Widen("Lumenary: " + line + "\n").c_str());
+}
+
 void TWin32ApplicationPlatform::PostDeferred(std::function<void()> action) {
     FQueue.push_back(std::move(action));
     // A window message, not a thread message: modal loops keep dispatching it.

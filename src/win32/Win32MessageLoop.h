@@ -20,6 +20,8 @@ class TWin32ApplicationPlatform : public IApplicationPlatform,
     TWin32ApplicationPlatform();
     ~TWin32ApplicationPlatform() override;
     void ShowErrorReport(const std::string& title, const std::string& message) override;
+    // The system's debug output (OutputDebugString): a saver has no console.
+    void WriteLog(const std::string& line) override;
     void PostDeferred(std::function<void()> action) override;
     // Runs the deferred actions now (the message loop does this as well).
     void RunDeferred();

@@ -17,7 +17,9 @@ namespace lum::fakes {
 class TFakeApplicationPlatform : public IApplicationPlatform {
   public:
     std::vector<std::string> Reports;
+    std::vector<std::string> LogLines;
     std::deque<std::function<void()>> Deferred;
+    void WriteLog(const std::string& line) override { LogLines.push_back(line); }
     void ShowErrorReport(const std::string&, const std::string& message) override {
         Reports.push_back(message);
     }

@@ -59,9 +59,11 @@ class TFakeWebView : public IWebView {
     }
     // Completes the document last navigated to.
     void CompleteCurrent() { Complete(Navigations.at(Navigations.size() - 1)); }
-    void Fail(const std::string& url, const std::string& message) {
+    void Fail(const std::string& url,
+              const std::string& message,
+              TPageFailureKind kind = TPageFailureKind::pfOther) {
         if (OnDocumentFailed)
-            OnDocumentFailed(url, message);
+            OnDocumentFailed(url, TPageFailure{kind, 0, message});
     }
     // Runs the pending steps, the ones they start included.
     void RunSteps() {

@@ -53,11 +53,11 @@ class TWebKitRig : public ::testing::Test {
             FLoaded.Failed = false;
             FLoaded.Url = url;
         };
-        FView->OnDocumentFailed = [this](const std::string& url, const std::string& message) {
+        FView->OnDocumentFailed = [this](const std::string& url, const TPageFailure& failure) {
             ++FLoaded.Events;
             FLoaded.Failed = true;
             FLoaded.Url = url;
-            FLoaded.Message = message;
+            FLoaded.Message = failure.Detail;
         };
     }
 

@@ -151,3 +151,45 @@ TEST_F(PaintLayoutTest, OtherModesPaintOnlyTheBackground) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+class FailureCardTest : public PaintLayoutTest {};
+
+TEST_F(FailureCardTest, CardShowsHeadingURLReasonDetailAndAttemptCentredInTheFormColours) {
+    Show.FPageIndex = 1;
+    Show.FFailed = true;
+    Show.FFailure = TPageFailure{TPageFailureKind::pfHttpStatus, 503, "Service Unavailable"};
+    Show.FFailureDate = PackDosDateTime(2026, 12, 7, 15, 4, 6);
+    Show.FShowURL = true;
+    const auto canvas = Paint();
+    std::vector<std::string> lines;
+    for (const auto& text : canvas.Texts) {
+        if (text.X == 5 && text.Y == 5)
+            continue;  // the URL line
+        lines.push_back(text.Text);
+        EXPECT_EQ(text.X, CenterOffset(1024, fakes::TFakeCanvas::CodePoints(text.Text) * 8));
+        EXPECT_EQ(text.Fore, kFore);
+        EXPECT_EQ(text.Back, kBack);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "このページを表示できません", "http://b/",
+                         "サーバーがエラーを返しました (HTTP 503)", "(Service Unavailable)",
+                         "2026/12/07 15:04:06 に取得を試みました"}));
+    // Five lines of 16 px with gaps of 8 px, centred as a block.
+    EXPECT_EQ(canvas.Texts[0].Y, CenterOffset(768, 5 * 16 + 4 * 8));
+    EXPECT_EQ(canvas.TextAt(5, 5), "http://b/(未取得)");
+    EXPECT_TRUE(canvas.Bitmaps.empty());
+}
+
+TEST_F(FailureCardTest, LongURLStartsAtTheMarginInsteadOfOffTheForm) {
+    Show.FURLs = {"http://example.com/" + std::string(300, 'q')};
+    Show.FFailed = true;
+    const auto canvas = Paint(640, 480);
+    ASSERT_GE(canvas.Texts.size(), 3u);
+    EXPECT_EQ(canvas.Texts[1].X, 5);
+}
+
+}  // namespace
+}  // namespace lum

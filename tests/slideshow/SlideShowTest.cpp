@@ -11,6 +11,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileSystem.h"
 #include "slideshow/PageCache.h"
+#include "slideshow/PageFailure.h"
 #include "slideshow/PaintLayout.h"
 
 namespace lum {
@@ -65,21 +66,22 @@ class SlideShowTest : public ::testing::Test {
     const std::int32_t Date2 = PackDosDateTime(2026, 12, 7, 15, 9, 30);
 };
 
-TEST_F(SlideShowTest, TallPageScrollsByThirdsThenCountsItsShowTime) {
+TEST_F(SlideShowTest, TallPageScrollsByThirdsToItsEndThenCountsItsShowTime) {
     PutPage(0, 100, Date1);
     PutPage(1, 1768, Date1);
     while (Show.FPageIndex != 1)
         Tick();
     std::vector<std::int32_t> positions{Show.FScrollPos};
-    while (Show.FScrollPos < 1024) {
+    for (int i = 0; i < 4; ++i) {
         Tick();
         positions.push_back(Show.FScrollPos);
     }
-    EXPECT_EQ(positions, (std::vector<std::int32_t>{0, 256, 512, 768, 1024}));
+    // The last step stops where the page's bottom meets the form's.
+    EXPECT_EQ(positions, (std::vector<std::int32_t>{0, 256, 512, 768, 1000}));
     for (int i = 0; i < Show.FURLShowTime; ++i) {
         Tick();
         EXPECT_EQ(Show.FPageIndex, 1);
-        EXPECT_EQ(Show.FScrollPos, 1024);
+        EXPECT_EQ(Show.FScrollPos, 1000);
     }
     Tick();
     EXPECT_EQ(Show.FPageIndex, 2);
@@ -100,7 +102,7 @@ TEST_F(SlideShowTest, SingleURLIsLoadedAgainAfterEachShowTimeAndScrollsFromTheTo
     Show.FURLs = {"http://a/"};
     PutPage(0, 1000, Date1);
     Tick();
-    EXPECT_EQ(Show.FScrollPos, 256);
+    EXPECT_EQ(Show.FScrollPos, 232);  // one step, to the page's end
     while (Show.FTimerTag < Show.FURLShowTime)
         Tick();
     const int opens = Files.Opens;
@@ -110,7 +112,7 @@ TEST_F(SlideShowTest, SingleURLIsLoadedAgainAfterEachShowTimeAndScrollsFromTheTo
     EXPECT_EQ(Show.FTimerTag, 0);
     EXPECT_EQ(Files.Opens, opens + 1);
     Tick();
-    EXPECT_EQ(Show.FScrollPos, 256);
+    EXPECT_EQ(Show.FScrollPos, 232);
 }
 
 TEST_F(SlideShowTest, ZeroShowTimeShowsAPageOneTickAndPassesMissingPagesOnePerTick) {
@@ -288,14 +290,138 @@ TEST_F(SlideShowTest, EmptyURLListAdvancesToPageZero) {
 }
 
 TEST_F(SlideShowTest, TinyFormStillScrollsToTheEnd) {
-    PutPage(0, 10, Date1);
+    PutPage(0, 40, Date1);
     std::int32_t highest = 0;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 60; ++i) {
         Show.TimerTimer(2);
         highest = std::max(highest, Show.FScrollPos);
     }
-    EXPECT_EQ(highest, 8);
+    EXPECT_EQ(highest, 38);
     EXPECT_EQ(Show.FPageIndex, 1);
+}
+
+TEST_F(SlideShowTest, PageTallerOnlyByTheCaptureMarginIsNotScrolled) {
+    // The demo's welcome page: one screen of content and the blank margin.
+    PutPage(0, kFormHeight + kPageMargin, Date1);
+    PutPage(1, kFormHeight + kPageMargin + 1, Date1);
+    Tick();
+    for (int i = 1; i <= Show.FURLShowTime; ++i) {
+        EXPECT_EQ(Show.FScrollPos, 0);
+        Tick();
+    }
+    ASSERT_EQ(Show.FPageIndex, 1);
+    // One row more than the margin: one step, to the page's end.
+    Tick();
+    EXPECT_EQ(Show.FScrollPos, kPageMargin + 1);
+}
+
+// Page 1 failed at 15:04:06, after the run started at 15:00:00.
+class FailedPageTest : public SlideShowTest {
+  protected:
+    FailedPageTest() {
+        Clock.Time = {2026, 12, 7, 15, 0, 0};
+        Show.StartRun(Clock.Tick);
+        PutPage(0, 100, Date1);
+        PutPage(2, 100, Date1);
+    }
+    void PutFailure(std::int32_t k, const std::string& text, std::int32_t date) {
+        Files.AddFile(GetFailureFileName(Show.CacheDir(), k),
+                      std::vector<std::uint8_t>(text.begin(), text.end()), date);
+    }
+};
+
+TEST_F(FailedPageTest, FailedPageShowsItsCardForTheShowTimeAndTheShowMovesOn) {
+    PutFailure(1, "refused 0\nConnection refused\n", Date1);
+    while (Show.FPageIndex != 1)
+        Tick();
+    EXPECT_TRUE(Show.FFailed);
+    EXPECT_FALSE(Show.Waiting());
+    EXPECT_EQ(Show.FFailure.Kind, TPageFailureKind::pfRefused);
+    EXPECT_EQ(Show.FFailure.Detail, "Connection refused");
+    EXPECT_EQ(Show.FFailureDate, Date1);
+    EXPECT_EQ(Show.FFileDate, 0);
+    for (int i = 0; i < Show.FURLShowTime; ++i) {
+        Tick();
+        EXPECT_EQ(Show.FPageIndex, 1);
+    }
+    Tick();
+    EXPECT_EQ(Show.FPageIndex, 2);
+}
+
+TEST_F(FailedPageTest, UntriedPageWaitsUntilItsCaptureFails) {
+    while (Show.FPageIndex != 1)
+        Tick();
+    for (int i = 0; i < 5; ++i)
+        Tick();
+    EXPECT_TRUE(Show.Waiting());
+    EXPECT_EQ(Show.FPageIndex, 1);
+    PutFailure(1, "no-answer 0\n\n", Date1);
+    Tick();  // the card comes and its show time starts
+    EXPECT_TRUE(Show.FFailed);
+    for (int i = 0; i < Show.FURLShowTime; ++i)
+        Tick();
+    Tick();
+    EXPECT_EQ(Show.FPageIndex, 2);
+}
+
+TEST_F(FailedPageTest, FailureOfAnEarlierRunIsNotShown) {
+    PutFailure(1, "refused 0\n\n", PackDosDateTime(2026, 12, 7, 14, 59, 58));
+    while (Show.FPageIndex != 1)
+        Tick();
+    for (int i = 0; i < 5; ++i)
+        Tick();
+    EXPECT_TRUE(Show.Waiting());
+    EXPECT_EQ(Show.FPageIndex, 1);
+}
+
+TEST_F(FailedPageTest, FailedPageWithAnEarlierPictureShowsThePicture) {
+    PutPage(1, 100, PackDosDateTime(2026, 12, 6, 9, 0, 0));
+    PutFailure(1, "http-status 503\n\n", Date1);
+    while (Show.FPageIndex != 1)
+        Tick();
+    EXPECT_FALSE(Show.FFailed);
+    EXPECT_FALSE(Show.FBitmap.Empty());
+    EXPECT_EQ(Show.FFileDate, PackDosDateTime(2026, 12, 6, 9, 0, 0));
+}
+
+TEST_F(FailedPageTest, PictureCapturedWhileTheCardIsShownReplacesIt) {
+    PutFailure(1, "refused 0\n\n", Date1);
+    while (Show.FPageIndex != 1)
+        Tick();
+    ASSERT_TRUE(Show.FFailed);
+    Tick();
+    const int opens = Files.Opens;
+    Tick();
+    EXPECT_EQ(Files.Opens, opens);  // a card is not read again every tick
+    PutPage(1, 100, Date2);
+    Tick();
+    EXPECT_FALSE(Show.FFailed);
+    EXPECT_EQ(Show.FFileDate, Date2);
+    EXPECT_EQ(Show.FPageIndex, 1);
+}
+
+TEST_F(FailedPageTest, DamagedRecordsStillGiveACard) {
+    for (const std::string& text :
+         {std::string(), std::string("http-status 99999999999\n"), std::string(5000, 'x'),
+          std::string("refused\0junk\n\xff\xfe", 17), std::string("\n\n\n")}) {
+        PutFailure(1, text, Date1);
+        Show.LoadPage(1);
+        EXPECT_TRUE(Show.FFailed) << text.size();
+        EXPECT_LE(Show.FFailure.Detail.size(), 300u);
+        EXPECT_EQ(Show.FFailure.Detail.find('\n'), std::string::npos);
+    }
+}
+
+TEST_F(FailedPageTest, HoldingZPassesWaitingPagesAndCards) {
+    PutFailure(2, "refused 0\n\n", Date1);
+    Files.Files.erase(GetCacheFileName(Files, 2));
+    Clock.Held.insert(Vk::Z);
+    std::vector<std::int32_t> pages;
+    for (int i = 0; i < 4; ++i) {
+        Tick();
+        pages.push_back(Show.FPageIndex);
+    }
+    EXPECT_EQ(pages, (std::vector<std::int32_t>{1, 2, 0, 1}));
 }
 
 }  // namespace

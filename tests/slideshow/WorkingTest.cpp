@@ -8,6 +8,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeWebView.h"
+#include "slideshow/PageFailure.h"
 
 namespace lum {
 namespace {
@@ -48,6 +49,20 @@ class Capture : public ::testing::Test {
 
     std::string PageFile(int k) { return std::string(kCache) + std::to_string(k) + ".bmp"; }
     bool HasFile(int k) { return Files.Files.count(PageFile(k)) != 0; }
+    std::string FailureFile(int k) { return GetFailureFileName(kCache, k); }
+    // The failure record of page k ("" when there is none).
+    std::string Failure(int k) {
+        const auto file = Files.Files.find(FailureFile(k));
+        if (file == Files.Files.end())
+            return "";
+        return std::string(file->second.Data.begin(), file->second.Data.end());
+    }
+    std::size_t PageFiles() {
+        std::size_t count = 0;
+        for (const auto& [path, file] : Files.Files)
+            count += path.ends_with(".bmp");
+        return count;
+    }
     TPageBitmap ReadPage(int k) {
         auto reader = Files.OpenRead(PageFile(k));
         return ReadBmp(*reader);
@@ -119,7 +134,8 @@ TEST_F(Capture, OnePageRunsItsStepsInOrder) {
     // Measured as laid out at the display's size; the view then takes the
     // capture size for the picture, and the display's size again before the
     // next page loads.
-    EXPECT_THAT(View->Log, ElementsAre("measure", "view 516x916", "picture 516x916 view 516x916",
+    EXPECT_THAT(View->Log, ElementsAre("view 640x480", "measure", "view 516x916",
+                                       "picture 516x916 view 516x916",
                                        "view 640x480", "navigate http://b/"));
     EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}));
     EXPECT_TRUE(HasFile(0));
@@ -130,6 +146,7 @@ TEST_F(Capture, AboutBlankEntryIsSkippedButOtherLetterCaseIsCaptured) {
     RunThrough(2);
     ExpectState(false, 3);
     EXPECT_FALSE(HasFile(0));
+    EXPECT_EQ(Failure(0), "blank 0\n\n");  // tried: the display does not wait for it
     EXPECT_TRUE(HasFile(1));
     EXPECT_TRUE(HasFile(2));
     EXPECT_EQ(View->Pictures, 2);
@@ -250,6 +267,22 @@ TEST_F(Capture, PageThatFillsItsWindowKeepsItsSizeCaptureAfterCapture) {
         EXPECT_EQ(at, (TSize{640, 480}));
 }
 
+// A page that fills its window and reloads itself (a refresh, a script)
+// after its capture was measured at the picture's size and grew by the
+// margin at each reload.
+TEST_F(Capture, PageThatFillsItsWindowAndReloadsItselfKeepsItsSize) {
+    Source.List = {"http://fill/"};
+    View->Pages["http://fill/"] = {0, 0, true, true};
+    RunThrough(0);
+    for (int reload = 0; reload < 5; ++reload)
+        View->Complete("http://fill/");
+    const TPageBitmap picture = ReadPage(0);
+    EXPECT_EQ((TSize{picture.Width(), picture.Height()}), (TSize{656, 496}));
+    EXPECT_EQ(View->MeasuredAt.size(), 6u);
+    for (const TSize& at : View->MeasuredAt)
+        EXPECT_EQ(at, (TSize{640, 480}));
+}
+
 TEST_F(Capture, StartCaptureRestartsWhileBlankIsPendingAndIsIgnoredWhileBusy) {
     Source.List = {"http://a/", "http://b/"};
     Form->StartCapture();
@@ -262,32 +295,34 @@ TEST_F(Capture, StartCaptureRestartsWhileBlankIsPendingAndIsIgnoredWhileBusy) {
     EXPECT_EQ(View->Navigations.size(), 3u);
 }
 
-TEST_F(Capture, NonHtmlDocumentStallsThePassUntilAFurtherCompletion) {
+TEST_F(Capture, NonHtmlDocumentFailsThatPageAndThePassGoesOn) {
     Source.List = {"http://a/", "http://pdf/", "http://c/"};
     View->Pages["http://pdf/"].Html = false;
     Form->StartCapture();
     View->Complete("about:blank");
     View->CompleteCurrent();
-    EXPECT_THROW(View->Complete("http://pdf/"), Exception);
-    ExpectState(true, 2);  // Stalled
+    EXPECT_NO_THROW(View->Complete("http://pdf/"));
     EXPECT_FALSE(HasFile(1));
-    EXPECT_EQ(View->Navigations.back(), "http://pdf/");
-    Form->StartCapture();  // ignored while stalled
-    EXPECT_EQ(View->Navigations.back(), "http://pdf/");
-
-    // A later completion (the page now shows HTML) captures page 1 and goes on.
-    View->Pages["http://pdf/"].Html = true;
-    View->Complete("http://pdf/");
-    EXPECT_TRUE(HasFile(1));
+    EXPECT_EQ(Failure(1), "other 0\nnot an HTML document\n");
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre("\"http://pdf/\": ページを取り込めませんでした (not an HTML document)"));
+    EXPECT_THAT(AppPlatform.Reports, IsEmpty());  // no box over the saver
     ExpectState(true, 3);
     EXPECT_EQ(View->Navigations.back(), "http://c/");
+
+    // Captured in the next pass, the page loses its failure record.
+    View->CompleteCurrent();
+    View->Pages["http://pdf/"].Html = true;
+    RunThrough(1);
+    EXPECT_TRUE(HasFile(1));
+    EXPECT_EQ(Failure(1), "");
 }
 
 enum class TFailure { SetSize, Picture, Save, MissingCacheFolder };
 
 class CaptureFailure : public Capture, public ::testing::WithParamInterface<TFailure> {};
 
-TEST_P(CaptureFailure, WritesNothingAndStalls) {
+TEST_P(CaptureFailure, WritesNoPictureFailsThePageAndMovesOn) {
     Source.List = {"http://a/", "http://b/"};
     Form->StartCapture();
     View->Complete("about:blank");
@@ -305,10 +340,27 @@ TEST_P(CaptureFailure, WritesNothingAndStalls) {
             Files.Folders.clear();
             break;
     }
-    EXPECT_THROW(View->Complete("http://a/"), Exception);
-    EXPECT_THAT(Files.Files, IsEmpty());
-    ExpectState(true, 1);
-    EXPECT_EQ(View->Navigations.back(), "http://a/");
+    EXPECT_NO_THROW(View->Complete("http://a/"));
+    EXPECT_EQ(PageFiles(), 0u);
+    switch (GetParam()) {
+        case TFailure::SetSize:
+            // The next page cannot be laid out either: it fails too, and
+            // the pass is over.
+            EXPECT_EQ(AppPlatform.LogLines.size(), 2u);
+            ExpectState(false, 2);
+            break;
+        case TFailure::Picture:
+            EXPECT_EQ(AppPlatform.LogLines.size(), 1u);
+            EXPECT_NE(Failure(0), "");
+            ExpectState(true, 1 + 1);
+            EXPECT_EQ(View->Navigations.back(), "http://b/");
+            break;
+        default:
+            // The record cannot be written either: that is logged too.
+            EXPECT_EQ(AppPlatform.LogLines.size(), 2u);
+            ExpectState(true, 2);
+            EXPECT_EQ(View->Navigations.back(), "http://b/");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps,
@@ -330,14 +382,33 @@ INSTANTIATE_TEST_SUITE_P(Steps,
                              }
                          });
 
-TEST_F(Capture, FailingNavigationKeepsTheIndexAndStalls) {
-    Source.List = {"http://a/", "http://b/"};
+TEST_F(Capture, PagesThatCannotBeRequestedFailAndThePassEnds) {
+    Source.List = {"http://a/", "http://b/", "http://c/"};
     Form->StartCapture();
     View->Complete("about:blank");
     View->FailNavigate = true;
-    EXPECT_THROW(View->Complete("http://a/"), Exception);
+    EXPECT_NO_THROW(View->Complete("http://a/"));
     EXPECT_TRUE(HasFile(0));  // the page itself was saved before the request
-    ExpectState(true, 1);
+    EXPECT_EQ(Failure(1), "other 0\nnavigation failed\n");
+    EXPECT_EQ(Failure(2), "other 0\nnavigation failed\n");
+    ExpectState(false, 3);
+    EXPECT_EQ(View->PassesEnded, 1);
+}
+
+TEST_F(Capture, FailedLoadIsRecordedWithItsReasonAndReportedOncePerPass) {
+    Source.List = {"http://refused/", "http://b/"};
+    for (int pass = 0; pass < 2; ++pass) {
+        Form->StartCapture();
+        View->Complete("about:blank");
+        View->Fail("http://refused/", "Could not connect", TPageFailureKind::pfRefused);
+        View->CompleteCurrent();
+    }
+    EXPECT_EQ(Failure(0), "refused 0\nCould not connect\n");
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre(::testing::HasSubstr("接続が拒否されました"),
+                            ::testing::HasSubstr("接続が拒否されました")));
+    EXPECT_TRUE(HasFile(1));
+    ExpectState(false, 2);
 }
 
 TEST_F(Capture, FailingBlankNavigationLeavesTheFormIdle) {
@@ -393,33 +464,41 @@ TEST_F(AsyncCapture, StepFailingLaterIsReportedAndThePassGoesOn) {
     View->Complete("about:blank");
     View->FailPicture = true;
     CompleteAndRun("http://a/");
-    EXPECT_THAT(AppPlatform.Reports, ElementsAre("the picture cannot be taken"));
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre(::testing::HasSubstr("(the picture cannot be taken)")));
     EXPECT_FALSE(HasFile(0));
     EXPECT_EQ(View->Navigations.back(), "http://b/");
     View->FailPicture = false;
     Files.FailWrites = true;  // a cache that cannot be written: reported, skipped
     CompleteAndRun("http://b/");
-    ASSERT_EQ(AppPlatform.Reports.size(), 2u);
-    EXPECT_THAT(AppPlatform.Reports[1], ::testing::HasSubstr("cannot be written"));
+    ASSERT_EQ(AppPlatform.LogLines.size(), 3u);
+    EXPECT_THAT(AppPlatform.LogLines[2], ::testing::HasSubstr("cannot be written"));
     Files.FailWrites = false;
     View->Pages["http://c/"].Html = false;
     CompleteAndRun("http://c/");
-    EXPECT_EQ(AppPlatform.Reports.size(), 3u);
+    EXPECT_EQ(AppPlatform.LogLines.size(), 4u);
     ExpectState(false, 3);  // the pass ended instead of stalling
-    EXPECT_THAT(Files.Files, IsEmpty());
+    EXPECT_EQ(PageFiles(), 0u);
+    EXPECT_NE(Failure(0), "");
+    EXPECT_NE(Failure(2), "");
+    EXPECT_THAT(AppPlatform.Reports, IsEmpty());
 }
 
 TEST_F(AsyncCapture, PageThatCannotBeLoadedKeepsItsOldFileAndThePassGoesOn) {
     Source.List = {"http://a/", "http://down/", "http://c/"};
-    RunThrough(2);
-    View->RunSteps();
+    Form->StartCapture();
+    for (const char* url : {"about:blank", "http://a/", "http://down/", "http://c/"})
+        CompleteAndRun(url);
+    ExpectState(false, 3);
     Files.NextDate += 1;
     const std::int32_t oldDate = Files.FileDate(PageFile(1));
     Form->StartCapture();
     CompleteAndRun("about:blank");
     CompleteAndRun("http://a/");
-    View->Fail("http://down/", "no answer");
-    EXPECT_THAT(AppPlatform.Reports, ElementsAre("\"http://down/\": no answer"));
+    View->Fail("http://down/", "no answer", TPageFailureKind::pfNoAnswer);
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre("\"http://down/\": 時間内に応答がありませんでした (no answer)"));
+    EXPECT_EQ(Failure(1), "no-answer 0\nno answer\n");
     EXPECT_EQ(Files.FileDate(PageFile(1)), oldDate);
     EXPECT_EQ(View->Navigations.back(), "http://c/");
     CompleteAndRun("http://c/");

@@ -51,8 +51,8 @@ class TCaptureServer {
         FView.OnDocumentComplete = [](const std::string& url) {
             Answer("complete " + EscapeLineText(url));
         };
-        FView.OnDocumentFailed = [](const std::string& url, const std::string& message) {
-            Answer("failed " + EscapeLineText(url) + "\t" + EscapeLineText(message));
+        FView.OnDocumentFailed = [](const std::string& url, const TPageFailure& failure) {
+            Answer("failed " + EscapeLineText(url) + "\t" + EscapeLineText(failure.Detail));
         };
     }
 
