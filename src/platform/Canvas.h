@@ -30,6 +30,14 @@ class ICanvas {
     // Draws the bitmap at its own size with its top-left corner at (x, y);
     // only the part inside the canvas is transferred.
     virtual void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) = 0;
+    // Draws the bitmap scaled down smoothly to size (a picture wider than
+    // its monitor), top-left corner at (x, y); only the part inside the
+    // canvas is drawn. Every platform scales alike: the part is averaged in
+    // portable code (common/BitmapScale) and drawn with DrawBitmap.
+    virtual void DrawBitmapScaled(const TPageBitmap& bitmap,
+                                  std::int32_t x,
+                                  std::int32_t y,
+                                  TSize size);
 };
 
 }  // namespace lum

@@ -64,11 +64,16 @@ void PaintPage(ICanvas& canvas,
                        context.ForeColor, context.BackColor);
         return;
     }
-    const std::int32_t bw = show.FBitmap.Width();
-    const std::int32_t bh = show.FBitmap.Height();
+    // A picture wider than its monitor is shown scaled down to its width.
+    const TSize shown = show.ShownSize();
+    const std::int32_t bw = shown.Width;
+    const std::int32_t bh = shown.Height;
     const std::int32_t x = std::max(CenterOffset(w, bw), 0);
     const std::int32_t y = bh < h ? std::max(CenterOffset(h, bh), 0) : -show.FScrollPos;
-    canvas.DrawBitmap(show.FBitmap, x, y);
+    if (bw == show.FBitmap.Width() && bh == show.FBitmap.Height())
+        canvas.DrawBitmap(show.FBitmap, x, y);
+    else
+        canvas.DrawBitmapScaled(show.FBitmap, x, y, shown);
 }
 
 void PaintClock(ICanvas& canvas, const TPaintContext& context, ILocale& locale) {

@@ -5,6 +5,7 @@
 
 #include "common/DosDate.h"
 #include "platform/Types.h"
+#include "slideshow/MonitorLayout.h"
 #include "slideshow/PageCache.h"
 #include "slideshow/PageFailure.h"
 
@@ -76,6 +77,10 @@ void TSlideShow::LoadFailure(std::int32_t k) {
     }
 }
 
+TSize TSlideShow::ShownSize() const {
+    return ShownPictureSize(TSize{FBitmap.Width(), FBitmap.Height()}, FMonitorWidth);
+}
+
 void TSlideShow::Advance() {
     const auto last = static_cast<std::int64_t>(FURLs.size()) - 1;
     LoadPage(FPageIndex < last ? FPageIndex + 1 : 0);
@@ -86,7 +91,7 @@ bool TSlideShow::ScrollStep(std::int32_t formHeight) {
         return false;
     // The last step stops where the page's bottom meets the form's; a page
     // that is taller only by the capture's blank margin is not scrolled.
-    const std::int64_t rest = static_cast<std::int64_t>(FBitmap.Height()) - formHeight;
+    const std::int64_t rest = static_cast<std::int64_t>(ShownSize().Height) - formHeight;
     if (rest <= kPageMargin || rest <= FScrollPos)
         return false;
     // A form under three pixels tall still moves by one row, so a page can

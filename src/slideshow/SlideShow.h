@@ -45,6 +45,9 @@ class TSlideShow {
     // Packed date of the start of this run: failure records older than it
     // belong to an earlier run and are not shown.
     std::int32_t FRunStartDate = 0;
+    // Width of the monitor the show is on; a wider picture is shown scaled
+    // down to it (and scrolled as shown). 0: every picture at its own size.
+    std::int32_t FMonitorWidth = 0;
 
     void SetCacheDir(std::string cacheDir) { FCacheDir = std::move(cacheDir); }
     const std::string& CacheDir() const { return FCacheDir; }
@@ -60,6 +63,9 @@ class TSlideShow {
     void LoadPage(std::int32_t k);
     // The page on screen waits for its capture (no picture, no failure).
     bool Waiting() const { return FBitmap.Empty() && !FFailed; }
+    // The size the picture on screen is shown at (scaled down to the
+    // monitor's width when wider).
+    TSize ShownSize() const;
 
     // One tick for a form formHeight pixels tall: reload check, scroll step,
     // show time and advance, refresh check; all skipped while X is held.

@@ -28,6 +28,7 @@ class TFakeCanvas : public ICanvas {
         const TPageBitmap* Bitmap = nullptr;
         std::int32_t X = 0;
         std::int32_t Y = 0;
+        TSize Scaled;  // 0 x 0: drawn at its own size
     };
 
     static constexpr std::int32_t kCharWidth = 8;
@@ -53,7 +54,13 @@ class TFakeCanvas : public ICanvas {
         Texts.push_back({x, y, text, fore, back});
     }
     void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) override {
-        Bitmaps.push_back({&bitmap, x, y});
+        Bitmaps.push_back({&bitmap, x, y, TSize{}});
+    }
+    void DrawBitmapScaled(const TPageBitmap& bitmap,
+                          std::int32_t x,
+                          std::int32_t y,
+                          TSize size) override {
+        Bitmaps.push_back({&bitmap, x, y, size});
     }
 
     // The text drawn with its top-left corner at (x, y); empty when none.

@@ -193,3 +193,26 @@ TEST_F(FailureCardTest, LongURLStartsAtTheMarginInsteadOfOffTheForm) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// A monitor 800 pixels wide showing pages captured for a 1024-wide one.
+TEST_F(PaintLayoutTest, PictureWiderThanItsMonitorIsScaledToItsWidthAndScrolledAsShown) {
+    Show.FMonitorWidth = 800;
+    Show.FBitmap = TPageBitmap(1040, 3000);
+    Show.FScrollPos = 1200;
+    const auto canvas = Paint(800, 600);
+    ASSERT_EQ(canvas.Bitmaps.size(), 1u);
+    EXPECT_EQ(canvas.Bitmaps[0].X, 0);
+    EXPECT_EQ(canvas.Bitmaps[0].Y, -1200);
+    EXPECT_EQ(canvas.Bitmaps[0].Scaled, (TSize{800, 2307}));
+    // One that fits is drawn at its own size, centred.
+    Show.FBitmap = TPageBitmap(700, 300);
+    const auto small = Paint(800, 600);
+    EXPECT_EQ(small.Bitmaps[0].Scaled, TSize{});
+    EXPECT_EQ(small.Bitmaps[0].X, 50);
+}
+
+}  // namespace
+}  // namespace lum

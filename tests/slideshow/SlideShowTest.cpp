@@ -426,3 +426,21 @@ TEST_F(FailedPageTest, HoldingZPassesWaitingPagesAndCards) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+TEST_F(SlideShowTest, ScaledPictureScrollsToTheEndOfItsShownHeight) {
+    Show.FMonitorWidth = 800;
+    PutPage(0, 3000, Date1, 1040);  // shown 800 x 2307 on an 800-wide monitor
+    std::int32_t last = -1;
+    for (int i = 0; i < 12 && Show.FPageIndex == 0; ++i) {
+        Tick();
+        if (Show.FPageIndex == 0)
+            last = Show.FScrollPos;
+    }
+    EXPECT_EQ(last, 2307 - kFormHeight);
+}
+
+}  // namespace
+}  // namespace lum
