@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Forms.h"
 #include "host/CommandLine.h"
@@ -126,5 +127,8 @@ class TZelScreenSaver : public TComponent {
     bool FVerifying = false;
     bool FSaverRunningSet = false;  // this instance told the system that a saver runs
 };
+
+// The smallest rectangle holding every monitor (the virtual screen).
+TRect MonitorsUnion(const std::vector<TRect>& monitors);
 
 }  // namespace lum

@@ -3,6 +3,8 @@
 // the password check.
 #include "host/ZelScreenSaver.h"
 
+#include <algorithm>
+
 namespace lum {
 
 namespace {
@@ -102,10 +104,34 @@ void TZelScreenSaver::ApplyCursor(bool show) {
     }
 }
 
+// A full-screen run covers every monitor: the whole virtual screen when
+// there are several, the desktop window (the primary monitor) when there is
+// one. A preview takes its parent's size.
 void TZelScreenSaver::InitializeBounds() {
+    if (Normal()) {
+        const std::vector<TRect> monitors = FSystem.Monitors();
+        if (monitors.size() > 1) {
+            const TRect all = MonitorsUnion(monitors);
+            FForm->SetBounds(all.Left, all.Top, all.Width(), all.Height());
+            return;
+        }
+    }
     TRect r;
     FSystem.WindowRect(ParentWnd, r);
     FForm->SetBounds(0, 0, r.Width(), r.Height());
+}
+
+TRect MonitorsUnion(const std::vector<TRect>& monitors) {
+    if (monitors.empty())
+        return TRect{};
+    TRect all = monitors.front();
+    for (const TRect& m : monitors) {
+        all.Left = std::min(all.Left, m.Left);
+        all.Top = std::min(all.Top, m.Top);
+        all.Right = std::max(all.Right, m.Right);
+        all.Bottom = std::max(all.Bottom, m.Bottom);
+    }
+    return all;
 }
 
 bool TZelScreenSaver::TrapKeyHeld() {

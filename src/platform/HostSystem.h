@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -33,6 +34,9 @@ class IHostSystem {
     virtual THandle FindWindowByClass(const char* className, const char* title) = 0;
     virtual THandle FirstChild(THandle wnd) = 0;  // GetWindow(GW_CHILD)
     virtual bool WindowRect(THandle wnd, TRect& rect) = 0;
+    // The rectangles of the monitors in virtual-screen coordinates, as the
+    // system lists them (EnumDisplayMonitors); empty when it cannot tell.
+    virtual std::vector<TRect> Monitors() = 0;
     virtual bool IsWindowEnabled(THandle wnd) = 0;
     virtual void EnableWindow(THandle wnd, bool enable) = 0;
     virtual void SetForegroundWindow(THandle wnd) = 0;

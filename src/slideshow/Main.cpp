@@ -1,6 +1,8 @@
 #include "slideshow/Main.h"
 
 #include "settings/Colors.h"
+#include "slideshow/MonitorLayout.h"
+#include "slideshow/RegionCanvas.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "slideshow/PageCache.h"
@@ -47,12 +49,62 @@ void TSlideShowForm::ShutDownRun() {
     FWorkingForm.reset();
 }
 
+// The size pages are captured at: the form's, or the largest monitor's when
+// the form covers several.
 std::int32_t TSlideShowForm::Width() const {
+    if (!FMonitors.empty())
+        return CaptureSizeFor(FMonitors).Width;
     return const_cast<TSlideShowForm*>(this)->BoundsRect().Width();
 }
 
 std::int32_t TSlideShowForm::Height() const {
+    if (!FMonitors.empty())
+        return CaptureSizeFor(FMonitors).Height;
     return const_cast<TSlideShowForm*>(this)->BoundsRect().Height();
+}
+
+void TSlideShowForm::SetMonitors(std::vector<TRect> monitors) {
+    FMonitors = OrderedMonitors(std::move(monitors));
+    if (FMonitors.size() < 2)
+        FMonitors.clear();
+}
+
+const TSlideShow& TSlideShowForm::MonitorShow(std::size_t ordinal) const {
+    return ordinal == 0 || ordinal > FOtherShows.size() ? FShow : *FOtherShows[ordinal - 1];
+}
+
+std::vector<TSlideShow*> TSlideShowForm::Shows() {
+    std::vector<TSlideShow*> shows{&FShow};
+    for (const auto& show : FOtherShows)
+        shows.push_back(show.get());
+    return shows;
+}
+
+// Every monitor's show takes the settings of the first; each starts at its
+// own page ("different") or all at the first ("same"), and shows pictures
+// wider than itself scaled down.
+void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
+    FOtherShows.clear();
+    if (FMonitors.empty())
+        return;
+    const TMonitorPages mode = MonitorPagesFromText(monitorPages);
+    const auto pages = static_cast<std::int32_t>(FShow.FURLs.size());
+    for (std::size_t k = 0; k < FMonitors.size(); ++k) {
+        TSlideShow* show = &FShow;
+        if (k > 0) {
+            FOtherShows.push_back(std::make_unique<TSlideShow>(FServices.Files, FServices.Clock));
+            show = FOtherShows.back().get();
+            show->SetCacheDir(FShow.CacheDir());
+            show->FURLs = FShow.FURLs;
+            show->FRefreshTime = FShow.FRefreshTime;
+            show->FURLShowTime = FShow.FURLShowTime;
+            show->FShowURL = FShow.FShowURL;
+            show->FShowClock = FShow.FShowClock;
+            show->FEnableScroll = FShow.FEnableScroll;
+        }
+        show->FPageIndex = FirstPageOfMonitor(static_cast<std::int32_t>(k), pages, mode);
+        show->FMonitorWidth = FMonitors[k].Width();
+    }
 }
 
 void TSlideShowForm::StartRun() {
@@ -82,7 +134,8 @@ void TSlideShowForm::StartRun() {
             Application().ShowException(e);
         }
     }
-    FShow.StartRun(FServices.Clock.TickCount());
+    for (TSlideShow* show : Shows())
+        show->StartRun(FServices.Clock.TickCount());
 }
 
 void TSlideShowForm::ReadSettings() {
@@ -100,6 +153,10 @@ void TSlideShowForm::ReadSettings() {
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
     FShow.FURLs = std::move(settings.URLs);
+    SetUpMonitorShows(
+        FMonitors.empty() ? std::string()
+                          : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
+                                                kMonitorPagesDifferent));
 }
 
 TScreenSaverDisplayForm::TScreenSaverDisplayForm(TDisplayServices& services)
@@ -144,7 +201,14 @@ TScreenSaverDisplayForm::~TScreenSaverDisplayForm() {
         ScreenSaverDisplayForm = nullptr;
 }
 
+// The form will cover the whole virtual screen (the host sizes it after this
+// handler): each monitor, in the form's coordinates, gets its own show.
 void TScreenSaverDisplayForm::ZelScreenSaverRunNormal(TZelScreenSaver*, THandle, THandle) {
+    std::vector<TRect> monitors = FDisplayServices.Host.Monitors();
+    const TRect all = MonitorsUnion(monitors);
+    for (TRect& m : monitors)
+        m = TRect{m.Left - all.Left, m.Top - all.Top, m.Right - all.Left, m.Bottom - all.Top};
+    SetMonitors(std::move(monitors));
     StartRun();
 }
 
@@ -180,8 +244,10 @@ void TSlideShowForm::ReleaseRun() {
         FWorkingForm->Disconnect();
         Application().Release(std::move(FWorkingForm));
     }
-    FShow.FBitmap.Clear();
-    FShow.FURLs.clear();
+    for (TSlideShow* show : Shows()) {
+        show->FBitmap.Clear();
+        show->FURLs.clear();
+    }
 }
 
 void TScreenSaverDisplayForm::ZelScreenSaverCreateConfigForm(
@@ -197,7 +263,15 @@ void TSlideShowForm::TimerTimer(TTimer*) {
         return;
     FInTick = true;
     try {
-        if (FShow.TimerTimer(Height()) && FWorkingForm)
+        // Every monitor's show ticks in its own height; one capture serves all.
+        bool capture = false;
+        const std::vector<TSlideShow*> shows = Shows();
+        for (std::size_t k = 0; k < shows.size(); ++k) {
+            const std::int32_t height =
+                FMonitors.empty() ? BoundsRect().Height() : FMonitors[k].Height();
+            capture = shows[k]->TimerTimer(height) || capture;
+        }
+        if (capture && FWorkingForm)
             FWorkingForm->StartCapture();
     } catch (...) {
         FInTick = false;
@@ -242,7 +316,19 @@ void TSlideShowForm::FormPaint(ICanvas& canvas) {
     context.ForeColor = FontColor;
     context.Title = Application().Title;
     context.Now = FServices.Clock.Now();
-    PaintDisplay(canvas, FShow, context, FServices.Locale);
+    if (FMonitors.empty() || context.Mode != TDisplayMode::dmNormal)
+        return PaintDisplay(canvas, FShow, context, FServices.Locale);
+    // One show a monitor, each in its own rectangle, in their order (left
+    // to right): a line of text that runs past its monitor is painted over
+    // by the next.
+    canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, Color);
+    const std::vector<TSlideShow*> shows = Shows();
+    for (std::size_t k = 0; k < shows.size(); ++k) {
+        TRegionCanvas region(canvas, FMonitors[k]);
+        context.Width = FMonitors[k].Width();
+        context.Height = FMonitors[k].Height();
+        PaintDisplay(region, *shows[k], context, FServices.Locale);
+    }
 }
 
 }  // namespace lum

@@ -55,6 +55,12 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // Components, in declaration order.
     std::unique_ptr<TTimer> Timer;
 
+    // The monitors the form covers, in the form's coordinates, before the
+    // run starts. With several, each shows its own slide show (its own page,
+    // or the same one; pictures wider than it scaled down) and pages are
+    // captured at the largest monitor's size. With one or none the whole
+    // form is one slide show, as always.
+    void SetMonitors(std::vector<TRect> monitors);
     // Starts the full-screen run: cache folder, settings, capture form,
     // timer, first capture pass.
     void StartRun();
@@ -73,6 +79,9 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     TColor Color = SystemColor(15);     // clBtnFace
     TColor FontColor = SystemColor(8);  // clWindowText
     const TSlideShow& SlideShow() const { return FShow; }
+    // The slide show of the monitor at ordinal (0: the first, or the whole form).
+    const TSlideShow& MonitorShow(std::size_t ordinal) const;
+    std::size_t MonitorCount() const { return FMonitors.empty() ? 1 : FMonitors.size(); }
     TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
     bool Running() const { return FRunning && !FReleased; }
     bool Released() const { return FReleased; }
@@ -87,9 +96,14 @@ class TSlideShowForm : public TForm, public ICaptureSource {
 
   private:
     void ReadSettings();
+    void SetUpMonitorShows(const std::string& monitorPages);
+    // The slide show of each monitor (only the first when one covers all).
+    std::vector<TSlideShow*> Shows();
 
     TSlideShowServices& FServices;
-    TSlideShow FShow;
+    TSlideShow FShow;  // the whole form, or the first monitor
+    std::vector<TRect> FMonitors;  // in their stable order; empty: one show
+    std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
     std::unique_ptr<TWorkingForm> FWorkingForm;
     bool FRunning = false;
     bool FReleased = false;

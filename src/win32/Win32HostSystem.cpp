@@ -87,6 +87,23 @@ bool TWin32HostSystem::WindowRect(THandle wnd, TRect& rect) {
     return true;
 }
 
+namespace {
+
+// A lambda cannot be the callback: on 32-bit Windows it must be __stdcall.
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT r, LPARAM list) {
+    reinterpret_cast<std::vector<TRect>*>(list)->push_back(
+        TRect{r->left, r->top, r->right, r->bottom});
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<TRect> TWin32HostSystem::Monitors() {
+    std::vector<TRect> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 bool TWin32HostSystem::IsWindowEnabled(THandle wnd) {
     return ::IsWindowEnabled(H(wnd)) != FALSE;
 }

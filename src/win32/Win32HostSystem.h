@@ -21,6 +21,7 @@ class TWin32HostSystem : public IHostSystem {
     THandle FindWindowByClass(const char* className, const char* title) override;
     THandle FirstChild(THandle wnd) override;
     bool WindowRect(THandle wnd, TRect& rect) override;
+    std::vector<TRect> Monitors() override;
     bool IsWindowEnabled(THandle wnd) override;
     void EnableWindow(THandle wnd, bool enable) override;
     void SetForegroundWindow(THandle wnd) override;

@@ -99,6 +99,8 @@ class TFakeHostSystem : public IHostSystem {
         return it == ClassWindows.end() ? 0 : it->second;
     }
     THandle FirstChild(THandle wnd) override { return Find(wnd).FirstChild; }
+    std::vector<TRect> MonitorRects;  // none: the system cannot tell
+    std::vector<TRect> Monitors() override { return MonitorRects; }
     bool WindowRect(THandle wnd, TRect& rect) override {
         if (!IsWindow(wnd))
             return false;
