@@ -52,14 +52,14 @@ void TSlideShowForm::ShutDownRun() {
 // The size pages are captured at: the form's, or the largest monitor's when
 // the form covers several.
 std::int32_t TSlideShowForm::Width() const {
-    if (!FMonitors.empty())
-        return CaptureSizeFor(FMonitors).Width;
+    if (!FMonitors.empty() || !FMonitorSet.empty())
+        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Width;
     return const_cast<TSlideShowForm*>(this)->BoundsRect().Width();
 }
 
 std::int32_t TSlideShowForm::Height() const {
-    if (!FMonitors.empty())
-        return CaptureSizeFor(FMonitors).Height;
+    if (!FMonitors.empty() || !FMonitorSet.empty())
+        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Height;
     return const_cast<TSlideShowForm*>(this)->BoundsRect().Height();
 }
 
@@ -67,6 +67,13 @@ void TSlideShowForm::SetMonitors(std::vector<TRect> monitors) {
     FMonitors = OrderedMonitors(std::move(monitors));
     if (FMonitors.size() < 2)
         FMonitors.clear();
+}
+
+void TSlideShowForm::SetOwnMonitor(std::vector<TRect> monitors, const TRect& own) {
+    FMonitorSet = OrderedMonitors(std::move(monitors));
+    FOwnMonitor = own;
+    if (FMonitorSet.size() < 2)
+        FMonitorSet.clear();
 }
 
 const TSlideShow& TSlideShowForm::MonitorShow(std::size_t ordinal) const {
@@ -85,10 +92,16 @@ std::vector<TSlideShow*> TSlideShowForm::Shows() {
 // wider than itself scaled down.
 void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
     FOtherShows.clear();
-    if (FMonitors.empty())
-        return;
     const TMonitorPages mode = MonitorPagesFromText(monitorPages);
     const auto pages = static_cast<std::int32_t>(FShow.FURLs.size());
+    if (!FMonitorSet.empty()) {
+        FShow.FPageIndex =
+            FirstPageOfMonitor(MonitorOrdinal(FMonitorSet, FOwnMonitor), pages, mode);
+        FShow.FMonitorWidth = FOwnMonitor.Width();
+        return;
+    }
+    if (FMonitors.empty())
+        return;
     for (std::size_t k = 0; k < FMonitors.size(); ++k) {
         TSlideShow* show = &FShow;
         if (k > 0) {
@@ -153,8 +166,8 @@ void TSlideShowForm::ReadSettings() {
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
     FShow.FURLs = std::move(settings.URLs);
-    SetUpMonitorShows(
-        FMonitors.empty() ? std::string()
+    SetUpMonitorShows(FMonitors.empty() && FMonitorSet.empty()
+                          ? std::string()
                           : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
                                                 kMonitorPagesDifferent));
 }

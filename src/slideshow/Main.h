@@ -61,6 +61,11 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // captured at the largest monitor's size. With one or none the whole
     // form is one slide show, as always.
     void SetMonitors(std::vector<TRect> monitors);
+    // The form shows one monitor of several (an XScreenSaver program runs
+    // once per monitor, each in a window of its own): it starts at that
+    // monitor's page, scales pictures down to its width, and captures at
+    // the largest monitor's size. Before the run starts.
+    void SetOwnMonitor(std::vector<TRect> monitors, const TRect& own);
     // Starts the full-screen run: cache folder, settings, capture form,
     // timer, first capture pass.
     void StartRun();
@@ -103,6 +108,9 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     TSlideShowServices& FServices;
     TSlideShow FShow;  // the whole form, or the first monitor
     std::vector<TRect> FMonitors;  // in their stable order; empty: one show
+    // Every monitor, when the form shows only its own of several.
+    std::vector<TRect> FMonitorSet;
+    TRect FOwnMonitor;
     std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
     std::unique_ptr<TWorkingForm> FWorkingForm;
     bool FRunning = false;

@@ -143,3 +143,47 @@ TEST(RegionCanvas, TallPictureIsCutToItsMonitorAndFillsStayInside) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// The Linux program runs once per monitor, each in a window of that size.
+class OwnMonitorTest : public ::testing::Test, protected testing::TDisplayFormRig {
+  protected:
+    OwnMonitorTest() {
+        for (int i = 1; i <= 3; ++i)
+            Registry.PutValue(std::string(kSection) + "\\URLList", std::to_string(i),
+                              TRegValue{RegType::String, "https://" + std::to_string(i) + "/"});
+    }
+    std::unique_ptr<TSlideShowForm> Show(const TRect& own) {
+        TFormWindowStyle style;
+        style.Bounds = TRect{0, 0, own.Width(), own.Height()};
+        auto form = std::make_unique<TSlideShowForm>(Services, style);
+        form->SetOwnMonitor({{0, 0, 1024, 768}, {1024, 0, 1824, 600}}, own);
+        form->StartRun();
+        return form;
+    }
+};
+
+TEST_F(OwnMonitorTest, EachInstanceStartsAtItsMonitorsPageAndCapturesAtTheLargestSize) {
+    const auto left = Show({0, 0, 1024, 768});
+    EXPECT_EQ(left->SlideShow().FPageIndex, 0);
+    EXPECT_EQ(left->Width(), 1024);
+    const auto right = Show({1024, 0, 1824, 600});
+    EXPECT_EQ(right->SlideShow().FPageIndex, 1);
+    EXPECT_EQ(right->SlideShow().FMonitorWidth, 800);
+    EXPECT_EQ(right->Width(), 1024);
+    EXPECT_EQ(right->Height(), 768);
+    right->ReleaseRun();
+    left->ReleaseRun();
+}
+
+TEST_F(OwnMonitorTest, SameStartsEveryInstanceAtTheFirstPage) {
+    Registry.PutValue(kSection, "MonitorPages", {RegType::String, "Same"});
+    const auto right = Show({1024, 0, 1824, 600});
+    EXPECT_EQ(right->SlideShow().FPageIndex, 0);
+    right->ReleaseRun();
+}
+
+}  // namespace
+}  // namespace lum
