@@ -16,9 +16,10 @@ if [ "$(id -u)" -ne 0 ]; then
         echo "skipped: installing a package needs root or sudo without a password"
         exit 0
     fi
-    SUDO="sudo -n"
+    SUDO=sudo
 fi
-APT=($SUDO env DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300)
+APT=(env DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300)
+[ -n "$SUDO" ] && APT=(sudo -n "${APT[@]}")
 INSTALLED_PATH=/usr/libexec/xscreensaver/lumenary
 
 # Every installed package with its version, one a line.
@@ -43,7 +44,7 @@ restore() {
     added=$(installed_packages | awk '{ print $1 }' |
         comm -13 <(awk '{ print $1 }' "$BEFORE") - | grep -v '^lumenary:')
     if [ -n "$added" ]; then
-        echo "removing what the install pulled in: $(echo $added)"
+        echo "removing what the install pulled in: $(tr '\n' ' ' <<<"$added")"
         # shellcheck disable=SC2086
         "${APT[@]}" purge $added >>"$WORK/apt.log" 2>&1 || echo "could not remove: $added"
     fi
@@ -58,7 +59,7 @@ cmake --build "$BUILD" -j2 --target deb >"$WORK/build.log" 2>&1 ||
 VERSION=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$BUILD/CPackConfig.cmake")
 ARCH=$(dpkg --print-architecture)
 DEB=$BUILD/lumenary_${VERSION}_${ARCH}.deb
-[ -n "$VERSION" ] && [ -f "$DEB" ] || fail "no $DEB after the deb target: $(ls "$BUILD"/*.deb 2>&1)"
+{ [ -n "$VERSION" ] && [ -f "$DEB" ]; } || fail "no $DEB after the deb target: $(ls "$BUILD"/*.deb 2>&1)"
 echo "built $(basename "$DEB") ($(stat -c %s "$DEB") bytes)"
 
 # --- fields ---
@@ -110,7 +111,7 @@ man_source=$WORK/lumenary.1
 check "the manual page is gzipped" bash -c "gzip -dc '$X/usr/share/man/man1/lumenary.1.gz' >'$man_source'"
 # Every option the program's usage names is in the manual page.
 options=$("$LUMENARY" --help | grep -oE '(^| )--?[a-z][a-z-]*' | tr -d ' ' | sort -u)
-check "the usage names options ($(echo $options))" test -n "$options"
+check "the usage names options ($(tr '\n' ' ' <<<"$options"))" test -n "$options"
 for option in $options; do
     check "the manual page describes $option" \
         grep -q -- "$(sed 's/-/\\\\-/g' <<<"$option")\\b" "$man_source"
