@@ -97,3 +97,4 @@ foreach(size 16 32 48 64 128 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME lumenary.png)
 endforeach()
+include(cmake/Package.cmake)

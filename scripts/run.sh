@@ -6,11 +6,13 @@
 #   bash scripts/run.sh            the Linux program, full-screen: on your X
 #                                  display when DISPLAY is set (move the mouse
 #                                  or press a key to end it), else inside Xvfb
-#                                  for a while, saving screenshots
+#                                  for a while, saving screenshots in
+#                                  build/demo
 #   bash scripts/run.sh --window   the same in an ordinary 1024 x 768 window
 #   bash scripts/run.sh --windows  Lumenary.scr under Wine, showing pictures
 #                                  that the Linux program captured (Wine here
-#                                  cannot render a page itself)
+#                                  cannot render a page itself); without
+#                                  DISPLAY, its screenshot is build/lumenary.png
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -53,8 +55,8 @@ LUMENARY=$ROOT/build/linux/lumenary
 source "$ROOT/scripts/pixel.bash"  # pixel <png> <x> <y>: "#rrggbb"
 
 # In Xvfb: runs lumenary full-screen until every demo page is captured and
-# saves screenshots of the top of the tall page, the same page scrolled, and
-# the next page.
+# saves screenshots of the top of the tall page, the same page scrolled, the
+# next page and the Japanese page.
 xvfb_demo() {
     "$LUMENARY" 2>"$DEMO/stderr" &
     local pid=$! shot=$DEMO/now.png n
@@ -78,6 +80,12 @@ xvfb_demo() {
         esac
     done
     cp "$shot" "$DEMO/3-next-page.png"
+    for n in $(seq 1 150); do  # the Japanese page: its background (#fdf6e3) left of the text
+        import -window root "$shot" 2>/dev/null
+        [ "$(pixel "$shot" 30 384)" = "#fdf6e3" ] && break
+        sleep 0.3
+    done
+    cp "$shot" "$DEMO/4-japanese-page.png"
     kill -TERM "$pid" 2>/dev/null
     wait "$pid"
     rm -f "$shot"

@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the portable core natively (also
 # under AddressSanitizer and UBSan), the fuzz smoke run, the Linux program and
 # its tests (real GTK windows, real WebKitGTK captures, the real XScreenSaver)
-# inside Xvfb, then Lumenary.scr and the Windows tests under Wine inside Xvfb.
+# inside Xvfb, its Debian package (built, checked, installed and removed
+# again), then Lumenary.scr and the Windows tests under Wine inside Xvfb.
 # Ends with the summary line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +40,9 @@ fi
 step "linux build" build linux lumenary lum_gtk_tests
 step "linux tests" xvfb-run -a -s '-screen 0 1024x768x24' \
     ctest --test-dir build/linux -L gtk --output-on-failure
+# The Debian package: built from the Linux build, checked, installed, run and
+# removed again (as root; the system is left as it was).
+step "linux package" bash tests/gtk/e2e/package.sh build/linux "$ROOT"
 step "windows build" build mingw-i686
 step "windows tests" xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
     'source scripts/wine-env.sh && lum_wine_start && ctest --test-dir build/mingw-i686 --output-on-failure; rc=$?; lum_wine_stop; exit $rc'
