@@ -100,9 +100,12 @@ TCertificateBar::TCertificateBar() {
     gtk_label_set_line_wrap(GTK_LABEL(FLabel), TRUE);
     gtk_label_set_selectable(GTK_LABEL(FLabel), TRUE);
     gtk_label_set_xalign(GTK_LABEL(FLabel), 0);
+    gtk_widget_set_hexpand(FLabel, TRUE);
+    gtk_label_set_width_chars(GTK_LABEL(FLabel), 70);
     gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(FBar))), FLabel);
-    FTrust = gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼する", kTrustResponse);
-    gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼しない", GTK_RESPONSE_CANCEL);
+    gtk_widget_show(FLabel);  // the bar itself is kept out of the window's show_all
+    FTrust = gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼する(_T)", kTrustResponse);
+    gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼しない(_N)", GTK_RESPONSE_CANCEL);
     g_signal_connect(FBar, "response", G_CALLBACK(Response), this);
     gtk_widget_set_no_show_all(FBar, TRUE);
 }
@@ -110,10 +113,13 @@ TCertificateBar::TCertificateBar() {
 void TCertificateBar::Show(const std::string& text, const std::string& host,
                            std::function<void()> onTrust) {
     gtk_label_set_text(GTK_LABEL(FLabel), text.c_str());
-    const std::string button = "この証明書を " + host + " について信頼する";
+    std::string button;
+    for (const char c : host)
+        button += c == '_' ? std::string("__") : std::string(1, c);
+    button += " について信頼する(_T)";  // Alt+T
     gtk_button_set_label(GTK_BUTTON(FTrust), button.c_str());
+    gtk_button_set_use_underline(GTK_BUTTON(FTrust), TRUE);
     FOnTrust = std::move(onTrust);
-    gtk_widget_show_all(FBar);
     gtk_widget_show(FBar);
 }
 

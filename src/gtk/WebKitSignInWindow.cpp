@@ -174,12 +174,18 @@ void TSignInWindow::OnTlsError(const std::string& uri, GTlsCertificate* certific
                                GTlsCertificateFlags errors) {
     const std::string host = UrlHost(uri);
     gtk_entry_set_text(GTK_ENTRY(FEntry), uri.c_str());
+    const std::string fingerprint = CertificateFingerprint(certificate);
+    std::fprintf(stderr, "lumenary: the certificate of %s is not trusted (SHA-256 %s)\n",
+                 host.c_str(), fingerprint.c_str());
     g_object_ref(certificate);
-    FBar.Show(UntrustedCertificateText(host, CertificateFingerprint(certificate), errors), host,
+    FBar.Show(UntrustedCertificateText(host, fingerprint, errors), host,
               [this, uri, host, certificate] {
                   std::string error;
-                  if (TrustCertificate(FSession.Context, FSession.Dir, host, certificate, error))
+                  if (TrustCertificate(FSession.Context, FSession.Dir, host, certificate, error)) {
+                      std::fprintf(stderr, "lumenary: trusted the certificate of %s\n",
+                                   host.c_str());
                       Navigate(uri);
+                  }
                   else
                       std::fprintf(stderr, "lumenary: %s\n", error.c_str());
                   g_object_unref(certificate);

@@ -1,5 +1,6 @@
 // A helper of the sign-in tests, run as a process of its own:
-//   serve PORTFILE   a sign-in site on 127.0.0.1 (port written to PORTFILE):
+//   serve PORTFILE [CERTFILE]
+//                    a sign-in site (HTTPS with CERTFILE's certificate and key) on 127.0.0.1 (port written to PORTFILE):
 //                    "/" is green when the "session" cookie is set, else red
 //                    with a form; POST /login with alice/secret sets the
 //                    cookie (without an expiry). Runs until killed.
@@ -50,13 +51,19 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
                                      std::strlen(page));
 }
 
-int Serve(const char* portFile) {
-    SoupServer* server = soup_server_new(nullptr, nullptr);
+int Serve(const char* portFile, const char* certificateFile) {
+    GError* error = nullptr;
+    GTlsCertificate* certificate = nullptr;
+    if (certificateFile && !(certificate = g_tls_certificate_new_from_file(certificateFile, &error))) {
+        std::fprintf(stderr, "no certificate: %s\n", error->message);
+        return 1;
+    }
+    SoupServer* server = soup_server_new("tls-certificate", certificate, nullptr);
     soup_server_add_handler(server, nullptr, Answer, nullptr, nullptr);
     GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
     GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
-    GError* error = nullptr;
-    if (!soup_server_listen(server, address, static_cast<SoupServerListenOptions>(0), &error)) {
+    const auto options = static_cast<SoupServerListenOptions>(certificate ? SOUP_SERVER_LISTEN_HTTPS : 0);
+    if (!soup_server_listen(server, address, options, &error)) {
         std::fprintf(stderr, "cannot listen: %s\n", error->message);
         return 1;
     }
@@ -145,10 +152,10 @@ int Capture(const char* url) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "serve") == 0)
-        return Serve(argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "serve") == 0)
+        return Serve(argv[2], argc == 4 ? argv[3] : nullptr);
     if (argc == 3 && std::strcmp(argv[1], "capture") == 0)
         return Capture(argv[2]);
-    std::fprintf(stderr, "usage: %s serve PORTFILE | capture URL\n", argv[0]);
+    std::fprintf(stderr, "usage: %s serve PORTFILE [CERTFILE] | capture URL\n", argv[0]);
     return 2;
 }
