@@ -101,7 +101,7 @@ TCertificateBar::TCertificateBar() {
     gtk_label_set_selectable(GTK_LABEL(FLabel), TRUE);
     gtk_label_set_xalign(GTK_LABEL(FLabel), 0);
     gtk_widget_set_hexpand(FLabel, TRUE);
-    gtk_label_set_width_chars(GTK_LABEL(FLabel), 70);
+    gtk_label_set_width_chars(GTK_LABEL(FLabel), 50);
     gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(FBar))), FLabel);
     gtk_widget_show(FLabel);  // the bar itself is kept out of the window's show_all
     FTrust = gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼する(_T)", kTrustResponse);
