@@ -28,7 +28,21 @@ const char* const kSignInForm =
     "<input id=\"user\" name=\"user\" autofocus> <input id=\"password\" name=\"password\""
     " type=\"password\"> <input type=\"submit\" value=\"Sign in\"></form></body></html>";
 
-void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, gpointer) {
+// A single sign-on in a pop-up: /opener opens /popup, whose form signs in
+// and then reloads its opener and closes itself (/done).
+const char* const kOpener =
+    "<!DOCTYPE html><html><head><title>Opener</title></head><body style=\"margin:0;"
+    "background:#c00000\"><button autofocus onclick=\"window.open('/popup','sso',"
+    "'width=500,height=400')\">Sign in with SSO</button></body></html>";
+const char* const kPopup =
+    "<!DOCTYPE html><html><head><title>SSO sign in</title></head><body>"
+    "<form method=\"post\" action=\"/login?next=done\"><input name=\"user\" autofocus>"
+    " <input name=\"password\" type=\"password\"> <input type=\"submit\"></form></body></html>";
+const char* const kDone =
+    "<!DOCTYPE html><html><head><title>Done</title></head><body><script>"
+    "window.opener.location.reload(); window.close();</script></body></html>";
+
+void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* query, gpointer) {
     SoupMessageHeaders* request = soup_server_message_get_request_headers(msg);
     SoupMessageHeaders* response = soup_server_message_get_response_headers(msg);
     const std::string method = soup_server_message_get_method(msg);
@@ -40,12 +54,21 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
         g_bytes_unref(bytes);
         if (form == "user=alice&password=secret")
             soup_message_headers_append(response, "Set-Cookie", "session=ok; Path=/; HttpOnly");
-        soup_server_message_set_redirect(msg, SOUP_STATUS_SEE_OTHER, "/");
+        const char* next = query ? static_cast<const char*>(g_hash_table_lookup(query, "next"))
+                                 : nullptr;
+        const bool done = next && std::strcmp(next, "done") == 0;
+        soup_server_message_set_redirect(msg, SOUP_STATUS_SEE_OTHER, done ? "/done" : "/");
         return;
     }
     const char* cookie = soup_message_headers_get_one(request, "Cookie");
     const bool signedIn = cookie && std::strstr(cookie, "session=ok");
     const char* page = signedIn ? kSignedIn : kSignInForm;
+    if (std::strcmp(path, "/popup") == 0)
+        page = kPopup;
+    else if (std::strcmp(path, "/done") == 0)
+        page = kDone;
+    else if (std::strcmp(path, "/opener") == 0 && !signedIn)
+        page = kOpener;
     soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
     soup_server_message_set_response(msg, "text/html; charset=utf-8", SOUP_MEMORY_STATIC, page,
                                      std::strlen(page));
