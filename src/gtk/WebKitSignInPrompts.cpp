@@ -30,6 +30,44 @@ std::string Reasons(GTlsCertificateFlags errors) {
     return text.empty() ? "証明書を検証できません" : text;
 }
 
+// Whether a desktop keyring (the Secret Service) runs or can be started on
+// the session bus. WebKit offers to save whenever it was built with libsecret,
+// even where nothing would keep the password. No bus address: no keyring
+// (GLib would otherwise try to start a bus for the X display).
+bool KeyringRuns() {
+    const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
+    if ((!address || !*address) && !g_file_test(socket.c_str(), G_FILE_TEST_EXISTS))
+        return false;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus)
+        return false;
+    bool found = false;
+    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
+        const bool owner = std::string(method) == "NameHasOwner";
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+            owner ? g_variant_new("(s)", "org.freedesktop.secrets") : nullptr, nullptr,
+            G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+        if (!reply)
+            continue;
+        if (owner) {
+            gboolean has = FALSE;
+            g_variant_get(reply, "(b)", &has);
+            found = found || has;
+        } else {
+            const gchar** names = nullptr;
+            g_variant_get(reply, "(^a&s)", &names);
+            for (const gchar** name = names; name && *name; ++name)
+                found = found || std::string(*name) == "org.freedesktop.secrets";
+            g_free(names);
+        }
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return found;
+}
+
 struct TCredentialPrompt {
     WebKitAuthenticationRequest* Request;
     GtkWidget* User;
@@ -160,7 +198,9 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
             gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
         webkit_credential_free(proposed);
     }
-    const bool canSave = webkit_authentication_request_can_save_credentials(request);
+    const bool canSave = webkit_authentication_request_can_save_credentials(request) &&
+                         KeyringRuns();
+    webkit_authentication_request_set_can_save_credentials(request, canSave);
     prompt->Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
     gtk_widget_set_sensitive(prompt->Remember, canSave);
     gtk_grid_attach(GTK_GRID(grid), prompt->Remember, 1, 3, 1, 1);
@@ -169,6 +209,8 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
             "デスクトップのキーリングが動いていないため、パスワードはこのウィンドウを閉じると"
             "忘れられます。");
         gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+        g_printerr("lumenary: no desktop keyring runs; the password for %s is forgotten when "
+                   "the window closes\n", webkit_authentication_request_get_host(request));
         gtk_grid_attach(GTK_GRID(grid), note, 0, 4, 2, 1);
     }
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid);

@@ -3,7 +3,8 @@
 //                    a sign-in site (HTTPS with CERTFILE's certificate and key) on 127.0.0.1 (port written to PORTFILE):
 //                    "/" is green when the "session" cookie is set, else red
 //                    with a form; POST /login with alice/secret sets the
-//                    cookie (without an expiry). Runs until killed.
+//                    cookie (without an expiry); /basic asks for HTTP
+//                    authentication (alice/secret). Runs until killed.
 //   capture URL      loads URL in a web view on CreateCaptureWebContext()
 //                    and prints the colour at the view's centre ("#rrggbb"),
 //                    or "failed: ..." and exits 3.
@@ -58,6 +59,18 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* q
                                  : nullptr;
         const bool done = next && std::strcmp(next, "done") == 0;
         soup_server_message_set_redirect(msg, SOUP_STATUS_SEE_OTHER, done ? "/done" : "/");
+        return;
+    }
+    if (std::strcmp(path, "/basic") == 0) {  // HTTP authentication, alice/secret
+        const char* authorization = soup_message_headers_get_one(request, "Authorization");
+        if (!authorization || std::strcmp(authorization, "Basic YWxpY2U6c2VjcmV0") != 0) {
+            soup_message_headers_append(response, "WWW-Authenticate", "Basic realm=\"Intranet\"");
+            soup_server_message_set_status(msg, SOUP_STATUS_UNAUTHORIZED, nullptr);
+            return;
+        }
+        soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
+        soup_server_message_set_response(msg, "text/html; charset=utf-8", SOUP_MEMORY_STATIC,
+                                         kSignedIn, std::strlen(kSignedIn));
         return;
     }
     const char* cookie = soup_message_headers_get_one(request, "Cookie");
