@@ -25,9 +25,9 @@ struct TLinuxHostOptions {
     bool Help = false;           // --help: print the usage and end
     // Web session (gtk/WebSessionCommands): --sign-in [URL], --sign-out [--yes].
     bool SignIn = false;
-    std::string SignInUrl;       // empty: the first URL of the settings
+    std::string SignInUrl;  // empty: the first URL of the settings
     bool SignOut = false;
-    bool Yes = false;            // --sign-out without asking
+    bool Yes = false;  // --sign-out without asking
 };
 
 struct TLinuxParseResult {

@@ -50,8 +50,7 @@ void MakePrivateFolder(const std::string& path) {
     if (info.st_uid != ::getuid())
         throw Exception("the web session folder " + path + " belongs to another user");
     if ((info.st_mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
-        throw Exception("the folder " + path + " cannot be made private: " +
-                        std::strerror(errno));
+        throw Exception("the folder " + path + " cannot be made private: " + std::strerror(errno));
 }
 
 bool LooksLikePem(const std::string& text) {
@@ -133,8 +132,8 @@ std::string CertificateHostName(const std::string& host) {
         return {};
     std::string name;
     for (const char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                        c == '-' || c == ':' || c == '[' || c == ']';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+                        c == ':' || c == '[' || c == ']';
         if (c >= 'A' && c <= 'Z')
             name += static_cast<char>(c - 'A' + 'a');
         else if (ok)
@@ -145,7 +144,8 @@ std::string CertificateHostName(const std::string& host) {
     return name;
 }
 
-void SaveTrustedCertificate(const std::string& dir, const std::string& host,
+void SaveTrustedCertificate(const std::string& dir,
+                            const std::string& host,
                             const std::string& pem) {
     const std::string name = CertificateHostName(host);
     if (name.empty())
@@ -159,16 +159,16 @@ void SaveTrustedCertificate(const std::string& dir, const std::string& host,
     std::string temp = path + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // 0600
     if (fd < 0)
-        throw Exception("the certificate file " + path + " cannot be written: " +
-                        std::strerror(errno));
+        throw Exception("the certificate file " + path +
+                        " cannot be written: " + std::strerror(errno));
     bool ok = ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size());
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;
         ::unlink(temp.c_str());
-        throw Exception("the certificate file " + path + " cannot be written: " +
-                        std::strerror(error));
+        throw Exception("the certificate file " + path +
+                        " cannot be written: " + std::strerror(error));
     }
 }
 

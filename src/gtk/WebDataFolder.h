@@ -33,7 +33,8 @@ struct TTrustedCertificate {
 
 // Writes dir/certificates/<host>.pem (0600, folder 0700) replacing an
 // earlier one for that host. Throws on a bad host name or a write failure.
-void SaveTrustedCertificate(const std::string& dir, const std::string& host,
+void SaveTrustedCertificate(const std::string& dir,
+                            const std::string& host,
                             const std::string& pem);
 
 // Every readable dir/certificates/<host>.pem whose name is a host name and
@@ -42,10 +43,10 @@ std::vector<TTrustedCertificate> LoadTrustedCertificates(const std::string& dir)
 
 // What a removal found and removed.
 struct TWebDataRemoval {
-    bool Existed = false;               // the folder was there
-    int Files = 0;                      // files and links removed (certificates included)
-    std::vector<std::string> Trusted;   // hosts whose certificates were removed
-    std::string Error;                  // empty when everything went
+    bool Existed = false;              // the folder was there
+    int Files = 0;                     // files and links removed (certificates included)
+    std::vector<std::string> Trusted;  // hosts whose certificates were removed
+    std::string Error;                 // empty when everything went
 };
 
 // What RemoveWebData would remove, without removing anything.

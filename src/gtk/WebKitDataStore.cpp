@@ -14,8 +14,8 @@ namespace {
 void AllowTrusted(WebKitWebContext* context, const std::string& dir) {
     for (const TTrustedCertificate& trusted : LoadTrustedCertificates(dir)) {
         GError* error = nullptr;
-        GTlsCertificate* certificate = g_tls_certificate_new_from_pem(trusted.Pem.c_str(), -1,
-                                                                      &error);
+        GTlsCertificate* certificate =
+            g_tls_certificate_new_from_pem(trusted.Pem.c_str(), -1, &error);
         if (!certificate) {
             std::fprintf(stderr, "lumenary: the certificate kept for %s cannot be read: %s\n",
                          trusted.Host.c_str(), error ? error->message : "?");
@@ -78,8 +78,11 @@ std::string CertificateFingerprint(GTlsCertificate* certificate) {
     return text;
 }
 
-bool TrustCertificate(WebKitWebContext* context, const std::string& dir, const std::string& host,
-                      GTlsCertificate* certificate, std::string& error) {
+bool TrustCertificate(WebKitWebContext* context,
+                      const std::string& dir,
+                      const std::string& host,
+                      GTlsCertificate* certificate,
+                      std::string& error) {
     gchar* pem = nullptr;
     g_object_get(certificate, "certificate-pem", &pem, nullptr);
     if (!pem) {

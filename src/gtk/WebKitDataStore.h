@@ -31,7 +31,10 @@ std::string CertificateFingerprint(GTlsCertificate* certificate);
 // Keeps certificate as trusted for host (dir/certificates/<host>.pem) and
 // allows it for host on context (may be nullptr). False with error set when
 // the host name or the file is refused.
-bool TrustCertificate(WebKitWebContext* context, const std::string& dir, const std::string& host,
-                      GTlsCertificate* certificate, std::string& error);
+bool TrustCertificate(WebKitWebContext* context,
+                      const std::string& dir,
+                      const std::string& host,
+                      GTlsCertificate* certificate,
+                      std::string& error);
 
 }  // namespace lum::gtk

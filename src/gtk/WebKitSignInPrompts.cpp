@@ -78,14 +78,13 @@ struct TCredentialPrompt {
 void CredentialResponse(GtkDialog* dialog, gint response, gpointer data) {
     auto* prompt = static_cast<TCredentialPrompt*>(data);
     if (response == GTK_RESPONSE_OK) {
-        const bool remember =
-            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(prompt->Remember)) &&
-            webkit_authentication_request_can_save_credentials(prompt->Request);
-        WebKitCredential* credential = webkit_credential_new(
-            gtk_entry_get_text(GTK_ENTRY(prompt->User)),
-            gtk_entry_get_text(GTK_ENTRY(prompt->Password)),
-            remember ? WEBKIT_CREDENTIAL_PERSISTENCE_PERMANENT
-                     : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+        const bool remember = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(prompt->Remember)) &&
+                              webkit_authentication_request_can_save_credentials(prompt->Request);
+        WebKitCredential* credential =
+            webkit_credential_new(gtk_entry_get_text(GTK_ENTRY(prompt->User)),
+                                  gtk_entry_get_text(GTK_ENTRY(prompt->Password)),
+                                  remember ? WEBKIT_CREDENTIAL_PERSISTENCE_PERMANENT
+                                           : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
         webkit_authentication_request_authenticate(prompt->Request, credential);
         webkit_credential_free(credential);
     } else {
@@ -111,7 +110,8 @@ GtkWidget* LabelledEntry(GtkGrid* grid, int row, const char* label, bool secret)
 
 }  // namespace
 
-std::string UntrustedCertificateText(const std::string& host, const std::string& fingerprint,
+std::string UntrustedCertificateText(const std::string& host,
+                                     const std::string& fingerprint,
                                      GTlsCertificateFlags errors) {
     return "このサイト（" + host + "）の証明書は信頼されていません：" + Reasons(errors) +
            "。\nSHA-256 フィンガープリント: " + fingerprint +
@@ -148,7 +148,8 @@ TCertificateBar::TCertificateBar() {
     gtk_widget_set_no_show_all(FBar, TRUE);
 }
 
-void TCertificateBar::Show(const std::string& text, const std::string& host,
+void TCertificateBar::Show(const std::string& text,
+                           const std::string& host,
                            std::function<void()> onTrust) {
     gtk_label_set_text(GTK_LABEL(FLabel), text.c_str());
     std::string button;
@@ -177,8 +178,8 @@ void TCertificateBar::Response(GtkInfoBar*, gint response, gpointer self) {
 void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
         "認証が必要です", parent,
-        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "キャンセル",
-        GTK_RESPONSE_CANCEL, "サインイン", GTK_RESPONSE_OK, nullptr);
+        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        "キャンセル", GTK_RESPONSE_CANCEL, "サインイン", GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
@@ -193,13 +194,14 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
     g_object_ref(request);
     prompt->User = LabelledEntry(GTK_GRID(grid), 1, "ユーザー名(_U):", false);
     prompt->Password = LabelledEntry(GTK_GRID(grid), 2, "パスワード(_P):", true);
-    if (WebKitCredential* proposed = webkit_authentication_request_get_proposed_credential(request)) {
+    if (WebKitCredential* proposed =
+            webkit_authentication_request_get_proposed_credential(request)) {
         if (const gchar* user = webkit_credential_get_username(proposed))
             gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
         webkit_credential_free(proposed);
     }
-    const bool canSave = webkit_authentication_request_can_save_credentials(request) &&
-                         KeyringRuns();
+    const bool canSave =
+        webkit_authentication_request_can_save_credentials(request) && KeyringRuns();
     webkit_authentication_request_set_can_save_credentials(request, canSave);
     prompt->Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
     gtk_widget_set_sensitive(prompt->Remember, canSave);
@@ -209,8 +211,10 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
             "デスクトップのキーリングが動いていないため、パスワードはこのウィンドウを閉じると"
             "忘れられます。");
         gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
-        g_printerr("lumenary: no desktop keyring runs; the password for %s is forgotten when "
-                   "the window closes\n", webkit_authentication_request_get_host(request));
+        g_printerr(
+            "lumenary: no desktop keyring runs; the password for %s is forgotten when "
+            "the window closes\n",
+            webkit_authentication_request_get_host(request));
         gtk_grid_attach(GTK_GRID(grid), note, 0, 4, 2, 1);
     }
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid);

@@ -13,7 +13,8 @@ namespace lum::gtk {
 
 // The Japanese text for a certificate of host that failed with errors:
 // the host, the reasons and the SHA-256 fingerprint.
-std::string UntrustedCertificateText(const std::string& host, const std::string& fingerprint,
+std::string UntrustedCertificateText(const std::string& host,
+                                     const std::string& fingerprint,
                                      GTlsCertificateFlags errors);
 
 // The host of a URL, lower case; empty when it has none.

@@ -35,7 +35,10 @@ class TSignInWindow {
     TSignInWindow(TSession& session, WebKitWebView* view);
 
     WebKitWebView* View() const { return FView; }
-    void ShowNow() { gtk_widget_show_all(FWindow); FBar.Hide(); }
+    void ShowNow() {
+        gtk_widget_show_all(FWindow);
+        FBar.Hide();
+    }
     void Close() { gtk_widget_destroy(FWindow); }
     bool Visible() const { return gtk_widget_get_visible(FWindow); }
 
@@ -47,7 +50,8 @@ class TSignInWindow {
     void UpdateButtons();
     void Navigate(const std::string& url);
     bool HandleKey(const GdkEventKey* key);
-    void OnTlsError(const std::string& uri, GTlsCertificate* certificate,
+    void OnTlsError(const std::string& uri,
+                    GTlsCertificate* certificate,
                     GTlsCertificateFlags errors);
 
     static void Destroyed(GtkWidget*, gpointer self);
@@ -55,12 +59,16 @@ class TSignInWindow {
     static void TitleChanged(GObject*, GParamSpec*, gpointer self);
     static void UriChanged(GObject*, GParamSpec*, gpointer self);
     static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-    static gboolean TlsError(WebKitWebView*, gchar* uri, GTlsCertificate* certificate,
-                             GTlsCertificateFlags errors, gpointer self);
+    static gboolean TlsError(WebKitWebView*,
+                             gchar* uri,
+                             GTlsCertificate* certificate,
+                             GTlsCertificateFlags errors,
+                             gpointer self);
     static GtkWidget* Create(WebKitWebView* view, WebKitNavigationAction*, gpointer self);
     static void ReadyToShow(WebKitWebView*, gpointer self);
     static void ViewClosed(WebKitWebView*, gpointer self);
-    static gboolean Authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+    static gboolean Authenticate(WebKitWebView*,
+                                 WebKitAuthenticationRequest* request,
                                  gpointer self);
 
     TSession& FSession;
@@ -74,8 +82,8 @@ class TSignInWindow {
 
 TSignInWindow::TSignInWindow(TSession& session, WebKitWebView* view) : FSession(session) {
     FView = view ? view
-                 : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
-                                                session.Context, nullptr));
+                 : WEBKIT_WEB_VIEW(
+                       g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", session.Context, nullptr));
     FWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(FWindow), kSignInWindowWidth, kSignInWindowHeight);
     gtk_window_set_title(GTK_WINDOW(FWindow), "Lumenary sign-in");
@@ -102,7 +110,8 @@ void TSignInWindow::BuildToolbar(GtkWidget* box) {
     gtk_container_set_border_width(GTK_CONTAINER(bar), 4);
     FBack = Button("go-previous", "戻る (Alt+←)", G_CALLBACK(webkit_web_view_go_back));
     FForward = Button("go-next", "進む (Alt+→)", G_CALLBACK(webkit_web_view_go_forward));
-    GtkWidget* reload = Button("view-refresh", "再読み込み (F5)", G_CALLBACK(webkit_web_view_reload));
+    GtkWidget* reload =
+        Button("view-refresh", "再読み込み (F5)", G_CALLBACK(webkit_web_view_reload));
     FEntry = gtk_entry_new();
     gtk_entry_set_input_purpose(GTK_ENTRY(FEntry), GTK_INPUT_PURPOSE_URL);
     gtk_box_pack_start(GTK_BOX(bar), FBack, FALSE, FALSE, 0);
@@ -110,11 +119,11 @@ void TSignInWindow::BuildToolbar(GtkWidget* box) {
     gtk_box_pack_start(GTK_BOX(bar), reload, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(bar), FEntry, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
-    g_signal_connect(FEntry, "activate", G_CALLBACK(+[](GtkEntry* entry, gpointer self) {
-                         static_cast<TSignInWindow*>(self)->Navigate(
-                             AddressToUrl(gtk_entry_get_text(entry)));
-                     }),
-                     this);
+    g_signal_connect(
+        FEntry, "activate", G_CALLBACK(+[](GtkEntry* entry, gpointer self) {
+            static_cast<TSignInWindow*>(self)->Navigate(AddressToUrl(gtk_entry_get_text(entry)));
+        }),
+        this);
 }
 
 void TSignInWindow::Connect() {
@@ -170,7 +179,8 @@ bool TSignInWindow::HandleKey(const GdkEventKey* key) {
     return true;
 }
 
-void TSignInWindow::OnTlsError(const std::string& uri, GTlsCertificate* certificate,
+void TSignInWindow::OnTlsError(const std::string& uri,
+                               GTlsCertificate* certificate,
                                GTlsCertificateFlags errors) {
     const std::string host = UrlHost(uri);
     gtk_entry_set_text(GTK_ENTRY(FEntry), uri.c_str());
@@ -178,18 +188,16 @@ void TSignInWindow::OnTlsError(const std::string& uri, GTlsCertificate* certific
     std::fprintf(stderr, "lumenary: the certificate of %s is not trusted (SHA-256 %s)\n",
                  host.c_str(), fingerprint.c_str());
     g_object_ref(certificate);
-    FBar.Show(UntrustedCertificateText(host, fingerprint, errors), host,
-              [this, uri, host, certificate] {
-                  std::string error;
-                  if (TrustCertificate(FSession.Context, FSession.Dir, host, certificate, error)) {
-                      std::fprintf(stderr, "lumenary: trusted the certificate of %s\n",
-                                   host.c_str());
-                      Navigate(uri);
-                  }
-                  else
-                      std::fprintf(stderr, "lumenary: %s\n", error.c_str());
-                  g_object_unref(certificate);
-              });
+    FBar.Show(
+        UntrustedCertificateText(host, fingerprint, errors), host, [this, uri, host, certificate] {
+            std::string error;
+            if (TrustCertificate(FSession.Context, FSession.Dir, host, certificate, error)) {
+                std::fprintf(stderr, "lumenary: trusted the certificate of %s\n", host.c_str());
+                Navigate(uri);
+            } else
+                std::fprintf(stderr, "lumenary: %s\n", error.c_str());
+            g_object_unref(certificate);
+        });
 }
 
 void TSignInWindow::Destroyed(GtkWidget*, gpointer self) {
@@ -233,8 +241,11 @@ void TSignInWindow::LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer 
     window->UpdateButtons();
 }
 
-gboolean TSignInWindow::TlsError(WebKitWebView*, gchar* uri, GTlsCertificate* certificate,
-                                 GTlsCertificateFlags errors, gpointer self) {
+gboolean TSignInWindow::TlsError(WebKitWebView*,
+                                 gchar* uri,
+                                 GTlsCertificate* certificate,
+                                 GTlsCertificateFlags errors,
+                                 gpointer self) {
     static_cast<TSignInWindow*>(self)->OnTlsError(uri ? uri : "", certificate, errors);
     return TRUE;  // the bar says it; no error page
 }
@@ -243,8 +254,8 @@ gboolean TSignInWindow::TlsError(WebKitWebView*, gchar* uri, GTlsCertificate* ce
 // this one, so it shares the session and can talk to its opener.
 GtkWidget* TSignInWindow::Create(WebKitWebView* view, WebKitNavigationAction*, gpointer self) {
     auto* opener = static_cast<TSignInWindow*>(self);
-    auto* popup = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", view,
-                                               nullptr));
+    auto* popup =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", view, nullptr));
     auto* window = new TSignInWindow(opener->FSession, popup);
     gtk_window_set_transient_for(GTK_WINDOW(window->FWindow), GTK_WINDOW(opener->FWindow));
     return GTK_WIDGET(popup);
@@ -260,7 +271,8 @@ void TSignInWindow::ViewClosed(WebKitWebView*, gpointer self) {
     static_cast<TSignInWindow*>(self)->Close();
 }
 
-gboolean TSignInWindow::Authenticate(WebKitWebView*, WebKitAuthenticationRequest* request,
+gboolean TSignInWindow::Authenticate(WebKitWebView*,
+                                     WebKitAuthenticationRequest* request,
                                      gpointer self) {
     AskCredentials(GTK_WINDOW(static_cast<TSignInWindow*>(self)->FWindow), request);
     return TRUE;
@@ -281,8 +293,8 @@ void KeepCookies(TSession& session) {
         cookies, nullptr,
         +[](GObject* source, GAsyncResult* result, gpointer data) {
             auto* w = static_cast<TWait*>(data);
-            w->Cookies = webkit_cookie_manager_get_all_cookies_finish(
-                WEBKIT_COOKIE_MANAGER(source), result, nullptr);
+            w->Cookies = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(source),
+                                                                      result, nullptr);
             if (--w->Pending == 0)
                 g_main_loop_quit(w->Loop);
         },
@@ -318,9 +330,9 @@ std::string AddressToUrl(const std::string& text) {
         return {};
     const std::string trimmed = text.substr(begin, text.find_last_not_of(" \t\r\n") + 1 - begin);
     const char* scheme = g_uri_peek_scheme(trimmed.c_str());  // interned, lower case
-    const bool hasScheme = scheme && (trimmed.find("://") != std::string::npos ||
-                                      std::string(scheme) == "about" ||
-                                      std::string(scheme) == "data");
+    const bool hasScheme =
+        scheme && (trimmed.find("://") != std::string::npos || std::string(scheme) == "about" ||
+                   std::string(scheme) == "data");
     return hasScheme ? trimmed : "https://" + trimmed;
 }
 

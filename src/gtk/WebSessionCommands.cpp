@@ -24,7 +24,8 @@ namespace {
 std::string SiblingProgram(const char* name) {
     char buffer[4096];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    const std::string self = length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
+    const std::string self =
+        length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
     const std::size_t slash = self.rfind('/');
     return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + name;
 }
@@ -81,20 +82,22 @@ int SignOut(const std::string& dir, bool yes) {
     }
     // A capture has the session open; removing it under the capture would
     // leave it half written.
-    TCaptureLock lock(CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
-                                      CacheDirPath(std::getenv("XDG_CACHE_HOME"),
-                                                   std::getenv("HOME"))));
+    TCaptureLock lock(
+        CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
+                        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"))));
     // (A lock file that cannot be opened is no capture holding it.)
     if (!lock.TryAcquire() && lock.Error().empty()) {
-        std::fprintf(stderr, "lumenary: a capture is running (%s holds the lock); sign out "
-                     "when it has ended\n", lock.Path().c_str());
+        std::fprintf(stderr,
+                     "lumenary: a capture is running (%s holds the lock); sign out "
+                     "when it has ended\n",
+                     lock.Path().c_str());
         return 1;
     }
     const std::string question = DescribeRemoval(dir, found, false) +
                                  "\nThe captured pages need signing in again afterwards.";
     if (!yes) {
-        const bool asked = gtk_init_check(nullptr, nullptr) ? AskInDialog(question)
-                                                            : AskOnStandardInput(question);
+        const bool asked =
+            gtk_init_check(nullptr, nullptr) ? AskInDialog(question) : AskOnStandardInput(question);
         if (!asked) {
             std::printf("Nothing removed.\n");
             return 1;

@@ -75,8 +75,9 @@ TEST_F(WebDataFolder, CertificateHostNamesRefuseWhatCouldLeaveTheFolder) {
     EXPECT_EQ(CertificateHostName("Intranet.Example.COM"), "intranet.example.com");
     EXPECT_EQ(CertificateHostName("127.0.0.1"), "127.0.0.1");
     EXPECT_EQ(CertificateHostName("[::1]"), "[::1]");
-    for (const std::string& bad : std::vector<std::string>{"", "../etc", "a/b", ".hidden", "a b", "host\n", "ホスト",
-                                  "a\\b", std::string(254, 'a')})
+    for (const std::string& bad :
+         std::vector<std::string>{"", "../etc", "a/b", ".hidden", "a b", "host\n", "ホスト", "a\\b",
+                                  std::string(254, 'a')})
         EXPECT_EQ(CertificateHostName(bad), "") << bad;
     EXPECT_THROW(SaveTrustedCertificate(Dir, "../../evil", kPem), Exception);
     EXPECT_THROW(SaveTrustedCertificate(Dir, "host", "not a certificate"), Exception);

@@ -69,7 +69,7 @@ class WebKitDataStore : public ::testing::Test {
             },
             nullptr, nullptr);
         const auto options = static_cast<SoupServerListenOptions>(SOUP_SERVER_LISTEN_IPV4_ONLY |
-                                                                   SOUP_SERVER_LISTEN_HTTPS);
+                                                                  SOUP_SERVER_LISTEN_HTTPS);
         ASSERT_TRUE(soup_server_listen_local(Server, 0, options, &error))
             << (error ? error->message : "");
         GSList* uris = soup_server_get_uris(Server);
@@ -81,8 +81,8 @@ class WebKitDataStore : public ::testing::Test {
     TOutcome Load(const std::string& url) {
         TOutcome outcome;
         WebKitWebContext* context = CreateCaptureWebContext();
-        auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
-                                                  nullptr));
+        auto* view =
+            WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, nullptr));
         g_object_ref_sink(view);
         g_signal_connect(view, "load-failed-with-tls-errors",
                          G_CALLBACK(+[](WebKitWebView*, gchar*, GTlsCertificate* certificate,
@@ -146,8 +146,8 @@ TEST_F(WebKitDataStore, ATrustedCertificateLoadsForItsHostOnlyInLaterCaptures) {
     const TOutcome refused = Load(Url("127.0.0.1"));
     ASSERT_NE(refused.Certificate, nullptr);
     std::string error;
-    ASSERT_TRUE(TrustCertificate(nullptr, DefaultWebDataDir(), "127.0.0.1", refused.Certificate,
-                                 error))
+    ASSERT_TRUE(
+        TrustCertificate(nullptr, DefaultWebDataDir(), "127.0.0.1", refused.Certificate, error))
         << error;
     g_object_unref(refused.Certificate);
     struct stat info {};
@@ -169,8 +169,8 @@ TEST_F(WebKitDataStore, AHostileHostNameIsNotTrusted) {
     const TOutcome refused = Load(Url("127.0.0.1"));
     ASSERT_NE(refused.Certificate, nullptr);
     std::string error;
-    EXPECT_FALSE(TrustCertificate(nullptr, DefaultWebDataDir(), "../../x", refused.Certificate,
-                                  error));
+    EXPECT_FALSE(
+        TrustCertificate(nullptr, DefaultWebDataDir(), "../../x", refused.Certificate, error));
     EXPECT_FALSE(error.empty());
     g_object_unref(refused.Certificate);
     EXPECT_FALSE(Load(Url("127.0.0.1")).Finished);

@@ -39,14 +39,14 @@ TEST(WebSessionCommandLine, SignOutAsksUnlessYes) {
 }
 
 TEST(WebSessionCommandLine, ConflictsAreErrors) {
-    for (const auto& args : std::vector<std::vector<const char*>>{
-             {"--sign-in", "--sign-out"},
-             {"--sign-in", "--config"},
-             {"--sign-out", "--window"},
-             {"--sign-in", "--root"},
-             {"--yes"},
-             {"--sign-in", "https://a", "https://b"},
-             {"--sign-in", "--yes"}}) {
+    for (const auto& args :
+         std::vector<std::vector<const char*>>{{"--sign-in", "--sign-out"},
+                                               {"--sign-in", "--config"},
+                                               {"--sign-out", "--window"},
+                                               {"--sign-in", "--root"},
+                                               {"--yes"},
+                                               {"--sign-in", "https://a", "https://b"},
+                                               {"--sign-in", "--yes"}}) {
         const TLinuxParseResult r = Parse(args);
         EXPECT_FALSE(r.Ok) << args[0] << " " << args[1];
         EXPECT_FALSE(r.Error.empty());

@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
     }
     // While the window is open no capture starts on the same session; a
     // capture already running keeps it, and the two share the store.
-    TCaptureLock lock(CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
-                                      CacheDirPath(std::getenv("XDG_CACHE_HOME"),
-                                                   std::getenv("HOME"))));
+    TCaptureLock lock(
+        CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
+                        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"))));
     if (!lock.TryAcquire() && lock.Error().empty())
         std::fputs("lumenary: a capture is running; it uses the session at the same time\n",
                    stderr);

@@ -1,6 +1,7 @@
 // A helper of the sign-in tests, run as a process of its own:
 //   serve PORTFILE [CERTFILE]
-//                    a sign-in site (HTTPS with CERTFILE's certificate and key) on 127.0.0.1 (port written to PORTFILE):
+//                    a sign-in site (HTTPS with CERTFILE's certificate and key) on 127.0.0.1 (port
+//                    written to PORTFILE):
 //                    "/" is green when the "session" cookie is set, else red
 //                    with a form; POST /login with alice/secret sets the
 //                    cookie (without an expiry); /basic asks for HTTP
@@ -55,8 +56,8 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* q
         g_bytes_unref(bytes);
         if (form == "user=alice&password=secret")
             soup_message_headers_append(response, "Set-Cookie", "session=ok; Path=/; HttpOnly");
-        const char* next = query ? static_cast<const char*>(g_hash_table_lookup(query, "next"))
-                                 : nullptr;
+        const char* next =
+            query ? static_cast<const char*>(g_hash_table_lookup(query, "next")) : nullptr;
         const bool done = next && std::strcmp(next, "done") == 0;
         soup_server_message_set_redirect(msg, SOUP_STATUS_SEE_OTHER, done ? "/done" : "/");
         return;
@@ -90,7 +91,8 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* q
 int Serve(const char* portFile, const char* certificateFile) {
     GError* error = nullptr;
     GTlsCertificate* certificate = nullptr;
-    if (certificateFile && !(certificate = g_tls_certificate_new_from_file(certificateFile, &error))) {
+    if (certificateFile &&
+        !(certificate = g_tls_certificate_new_from_file(certificateFile, &error))) {
         std::fprintf(stderr, "no certificate: %s\n", error->message);
         return 1;
     }
@@ -98,7 +100,8 @@ int Serve(const char* portFile, const char* certificateFile) {
     soup_server_add_handler(server, nullptr, Answer, nullptr, nullptr);
     GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
     GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
-    const auto options = static_cast<SoupServerListenOptions>(certificate ? SOUP_SERVER_LISTEN_HTTPS : 0);
+    const auto options =
+        static_cast<SoupServerListenOptions>(certificate ? SOUP_SERVER_LISTEN_HTTPS : 0);
     if (!soup_server_listen(server, address, options, &error)) {
         std::fprintf(stderr, "cannot listen: %s\n", error->message);
         return 1;
@@ -146,8 +149,8 @@ int Capture(const char* url) {
     TCapture capture;
     capture.Loop = g_main_loop_new(nullptr, FALSE);
     WebKitWebContext* context = lum::gtk::CreateCaptureWebContext();
-    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
-                                              nullptr));
+    auto* view =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, nullptr));
     GtkWidget* window = gtk_offscreen_window_new();
     gtk_widget_set_size_request(GTK_WIDGET(view), 800, 600);
     gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
@@ -162,21 +165,25 @@ int Capture(const char* url) {
                          return TRUE;
                      }),
                      &capture);
-    g_signal_connect(view, "load-changed",
-                     G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer data) {
-                         if (event == WEBKIT_LOAD_FINISHED && static_cast<TCapture*>(data)->Code == 0)
-                             webkit_web_view_get_snapshot(v, WEBKIT_SNAPSHOT_REGION_VISIBLE,
-                                                          WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
-                                                          Snapshotted, data);
-                     }),
-                     &capture);
-    g_timeout_add_seconds(30, +[](gpointer data) -> gboolean {
-        auto* c = static_cast<TCapture*>(data);
-        c->Result = "failed: timed out";
-        c->Code = 3;
-        g_main_loop_quit(c->Loop);
-        return G_SOURCE_REMOVE;
-    }, &capture);
+    g_signal_connect(
+        view, "load-changed",
+        G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer data) {
+            if (event == WEBKIT_LOAD_FINISHED && static_cast<TCapture*>(data)->Code == 0)
+                webkit_web_view_get_snapshot(v, WEBKIT_SNAPSHOT_REGION_VISIBLE,
+                                             WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr, Snapshotted,
+                                             data);
+        }),
+        &capture);
+    g_timeout_add_seconds(
+        30,
+        +[](gpointer data) -> gboolean {
+            auto* c = static_cast<TCapture*>(data);
+            c->Result = "failed: timed out";
+            c->Code = 3;
+            g_main_loop_quit(c->Loop);
+            return G_SOURCE_REMOVE;
+        },
+        &capture);
     webkit_web_view_load_uri(view, url);
     g_main_loop_run(capture.Loop);
     std::printf("%s\n", capture.Result.c_str());
