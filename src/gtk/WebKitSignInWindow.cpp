@@ -5,6 +5,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -187,17 +188,18 @@ void TSignInWindow::OnTlsError(const std::string& uri,
     const std::string fingerprint = CertificateFingerprint(certificate);
     std::fprintf(stderr, "lumenary: the certificate of %s is not trusted (SHA-256 %s)\n",
                  host.c_str(), fingerprint.c_str());
-    g_object_ref(certificate);
-    FBar.Show(
-        UntrustedCertificateText(host, fingerprint, errors), host, [this, uri, host, certificate] {
-            std::string error;
-            if (TrustCertificate(FSession.Context, FSession.Dir, host, certificate, error)) {
-                std::fprintf(stderr, "lumenary: trusted the certificate of %s\n", host.c_str());
-                Navigate(uri);
-            } else
-                std::fprintf(stderr, "lumenary: %s\n", error.c_str());
-            g_object_unref(certificate);
-        });
+    // The bar holds the certificate until it is answered or replaced.
+    std::shared_ptr<GTlsCertificate> held(G_TLS_CERTIFICATE(g_object_ref(certificate)),
+                                          g_object_unref);
+    FBar.Show(UntrustedCertificateText(host, fingerprint, errors), host, [this, uri, host, held] {
+        std::string error;
+        if (!TrustCertificate(FSession.Context, FSession.Dir, host, held.get(), error)) {
+            std::fprintf(stderr, "lumenary: %s\n", error.c_str());
+            return;
+        }
+        std::fprintf(stderr, "lumenary: trusted the certificate of %s\n", host.c_str());
+        Navigate(uri);
+    });
 }
 
 void TSignInWindow::Destroyed(GtkWidget*, gpointer self) {

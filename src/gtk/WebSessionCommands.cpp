@@ -88,8 +88,8 @@ int SignOut(const std::string& dir, bool yes) {
     // (A lock file that cannot be opened is no capture holding it.)
     if (!lock.TryAcquire() && lock.Error().empty()) {
         std::fprintf(stderr,
-                     "lumenary: a capture is running (%s holds the lock); sign out "
-                     "when it has ended\n",
+                     "lumenary: a capture or the sign-in window is using the session (%s is "
+                     "held); sign out when it has ended\n",
                      lock.Path().c_str());
         return 1;
     }

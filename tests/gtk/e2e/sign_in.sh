@@ -61,16 +61,17 @@ check "nothing of the session is in the page cache" \
     bash -c "! find '$XDG_CACHE_HOME' -name 'cookies*' 2>/dev/null | grep -q ."
 check "a capture on the session sees the signed-in page" \
     test "$("$PROBE" capture "$SITE")" = "$GREEN"
+check "the site's local storage is kept too" test "$("$PROBE" capture "${SITE}storage")" = "$GREEN"
 chmod 755 "$WEB"
 check "another capture (a fresh process) sees it too" \
     test "$("$PROBE" capture "$SITE")" = "$GREEN"
 check "a capture makes a looser session folder 0700 again" test "$(stat -c %a "$WEB")" = 700
 
 # Sign out: the dialog, cancelled, keeps everything.
-"$LUMENARY" --sign-out >"$WORK/out.dialog" 2>&1 &
+NO_AT_BRIDGE=1 "$LUMENARY" --sign-out >"$WORK/out.dialog" 2>&1 &
 OUT=$!
 PIDS+=($OUT)
-wait_for 15 has_window '^Lumenary$' || fail "no sign-out dialog"
+wait_for 40 has_window "^Lumenary$" || fail "no sign-out dialog: $(cat "$WORK/out.dialog")"
 xdotool windowfocus --sync "$(find_window '^Lumenary$')"
 xdotool key Escape
 wait "$OUT"

@@ -5,7 +5,8 @@
 //                    "/" is green when the "session" cookie is set, else red
 //                    with a form; POST /login with alice/secret sets the
 //                    cookie (without an expiry); /basic asks for HTTP
-//                    authentication (alice/secret). Runs until killed.
+//                    authentication (alice/secret); /storage is green when
+//                    the signed-in page's local storage is there. Runs until killed.
 //   capture URL      loads URL in a web view on CreateCaptureWebContext()
 //                    and prints the colour at the view's centre ("#rrggbb"),
 //                    or "failed: ..." and exits 3.
@@ -23,7 +24,13 @@ namespace {
 
 const char* const kSignedIn =
     "<!DOCTYPE html><html><head><title>Signed in</title></head>"
-    "<body style=\"margin:0;background:#00b000\"><p>Welcome</p></body></html>";
+    "<body style=\"margin:0;background:#00b000\"><p>Welcome</p>"
+    "<script>localStorage.setItem('kept', 'yes')</script></body></html>";
+// Green when the site's local storage holds what the signed-in page stored.
+const char* const kStorage =
+    "<!DOCTYPE html><html><head><title>Storage</title></head><body style=\"margin:0\">"
+    "<script>document.body.style.background = localStorage.getItem('kept') == 'yes' ? "
+    "'#00b000' : '#c00000';</script></body></html>";
 const char* const kSignInForm =
     "<!DOCTYPE html><html><head><title>Please sign in</title></head>"
     "<body style=\"margin:0;background:#c00000\"><form method=\"post\" action=\"/login\">"
@@ -77,7 +84,9 @@ void Answer(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable* q
     const char* cookie = soup_message_headers_get_one(request, "Cookie");
     const bool signedIn = cookie && std::strstr(cookie, "session=ok");
     const char* page = signedIn ? kSignedIn : kSignInForm;
-    if (std::strcmp(path, "/popup") == 0)
+    if (std::strcmp(path, "/storage") == 0)
+        page = kStorage;
+    else if (std::strcmp(path, "/popup") == 0)
         page = kPopup;
     else if (std::strcmp(path, "/done") == 0)
         page = kDone;
