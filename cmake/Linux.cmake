@@ -47,7 +47,9 @@ if(gtk_sources AND gtk_test_sources)
         LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
         LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>"
         LUM_CAPTURE_HELPER="$<TARGET_FILE:lumenary-capture>")
-    gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
+    # The kept web session of the tests is their own, never the user's.
+    gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk
+                         ENVIRONMENT "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data")
 endif()
 
 # The program (src/app/linux/Main.cpp) and its capture program, which it

@@ -24,7 +24,7 @@ namespace {
 
 const char* const kSignedIn =
     "<!DOCTYPE html><html><head><title>Signed in</title></head>"
-    "<body style=\"margin:0;background:#00b000\"><p>Welcome</p>"
+    "<body style=\"margin:0;background:#00b000\"><div style=\"width:1000px;height:700px\">Welcome</div>"
     "<script>localStorage.setItem('kept', 'yes')</script></body></html>";
 // Green when the site's local storage holds what the signed-in page stored.
 const char* const kStorage =
