@@ -88,6 +88,7 @@ TSignInWindow::TSignInWindow(TSession& session, WebKitWebView* view) : FSession(
     FWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(FWindow), kSignInWindowWidth, kSignInWindowHeight);
     gtk_window_set_title(GTK_WINDOW(FWindow), "Lumenary sign-in");
+    gtk_window_set_icon_name(GTK_WINDOW(FWindow), "lumenary");
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     BuildToolbar(box);
     gtk_box_pack_start(GTK_BOX(box), FBar.Widget(), FALSE, FALSE, 0);
