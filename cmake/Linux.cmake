@@ -37,13 +37,19 @@ if(gtk_sources AND gtk_test_sources)
     # The layer on its own as a program, run by the tests as another process.
     add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
     target_link_libraries(lum_host_demo PRIVATE lum_gtk)
-    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture)
+    # The kept web session: a sign-in test server and a capture on the session.
+    add_executable(lum_web_session_probe ${PROJECT_SOURCE_DIR}/tests/gtk/tools/web_session_probe.cpp)
+    target_link_libraries(lum_web_session_probe PRIVATE lum_gtk_webkit)
+    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture
+                     lum_web_session_probe lumenary-sign-in)
     target_compile_definitions(lum_gtk_tests PRIVATE
         LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
         LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
         LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>"
         LUM_CAPTURE_HELPER="$<TARGET_FILE:lumenary-capture>")
-    gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk)
+    # The kept web session of the tests is their own, never the user's.
+    gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk
+                         ENVIRONMENT "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data")
 endif()
 
 # The program (src/app/linux/Main.cpp) and its capture program, which it
@@ -54,6 +60,11 @@ if(gtk_sources)
     add_executable(lumenary-capture ${PROJECT_SOURCE_DIR}/src/app/linux/CaptureMain.cpp)
     target_link_libraries(lumenary-capture PRIVATE lum_gtk_webkit)
     add_dependencies(lumenary lumenary-capture)
+    # The sign-in window (lumenary --sign-in), a browser on the kept web
+    # session; like the capture it links the browser engine, `lumenary` does not.
+    add_executable(lumenary-sign-in ${PROJECT_SOURCE_DIR}/src/app/linux/SignInMain.cpp)
+    target_link_libraries(lumenary-sign-in PRIVATE lum_gtk_webkit)
+    add_dependencies(lumenary lumenary-sign-in)
 endif()
 
 # End-to-end scripts that run the real program inside Xvfb: each gets the
@@ -73,7 +84,7 @@ endif()
 # that opens the settings dialog.
 include(GNUInstallDirs)
 if(TARGET lumenary)
-    install(TARGETS lumenary lumenary-capture
+    install(TARGETS lumenary lumenary-capture lumenary-sign-in
             RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/linux/lumenary.xml

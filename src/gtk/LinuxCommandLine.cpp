@@ -44,6 +44,13 @@ struct TParser {
         const std::string_view name = OptionName(arg);
         if (name == "config") {
             Result.Options.Config = true;
+        } else if (name == "sign-in") {
+            // Web session: the optional URL is the next argument that is no option.
+            Result.Options.SignIn = true;
+            if (i + 1 < argc && argv[i + 1] && argv[i + 1][0] != '-')
+                Result.Options.SignInUrl = argv[++i];
+        } else if (name == "sign-out" || name == "yes") {
+            (name == "yes" ? Result.Options.Yes : Result.Options.SignOut) = true;
         } else if (name == "help" || name == "h") {
             Result.Options.Help = true;
         } else if (name == "root" || name == "window") {
@@ -115,7 +122,17 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
         parser.Fail("only one of --window, --window-id and --root may be given");
         return parser.Result;
     }
-    if (options.Config || options.Help)
+    // Web session options stand alone.
+    if (options.SignIn + options.SignOut + options.Config > 1 ||
+        ((options.SignIn || options.SignOut) && parser.WindowOptions > 0)) {
+        parser.Fail("--sign-in, --sign-out, --config and the window options exclude each other");
+        return parser.Result;
+    }
+    if (options.Yes && !options.SignOut) {
+        parser.Fail("--yes goes with --sign-out only");
+        return parser.Result;
+    }
+    if (options.Config || options.Help || options.SignIn || options.SignOut)
         return parser.Result;
     // XScreenSaver names the window it made for the program in the
     // environment; that window is where the program must draw.
@@ -135,7 +152,8 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
 
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
-           " [--window | --window-id XID | --root | --config]\n"
+           " [--window | --window-id XID | --root | --config | --sign-in [URL] |\n"
+           "        --sign-out [--yes]]\n"
            "Shows web pages, captured into pictures, one after the other.\n"
            "  (no option)       full-screen on the current display; a key, click or\n"
            "                    mouse move ends it (X freezes, Z skips a page)\n"
@@ -143,6 +161,10 @@ std::string UsageText(const std::string& program) {
            "  --window-id XID   inside the X window XID (hex 0x... or decimal)\n"
            "  --root            on the root window\n"
            "  --config          the settings dialog\n"
+           "  --sign-in [URL]   a browser window on the kept web session, to sign in to\n"
+           "                    sites (URL defaults to the first page of the list)\n"
+           "  --sign-out        forget the kept web session and trusted certificates\n"
+           "                    (asks first; --yes does not)\n"
            "  --help            this text\n"
            "XSCREENSAVER_WINDOW, when set, names the window to draw in.\n";
 }

@@ -1,6 +1,7 @@
 // The command line of the Linux program: which window it draws in (the one
 // XScreenSaver names in XSCREENSAVER_WINDOW, --window-id XID, --root, an
-// ordinary window with --window, else full-screen), --config and --help.
+// ordinary window with --window, else full-screen), --config, --help and
+// the web session's --sign-in [URL] and --sign-out [--yes].
 // Garbage is reported as a result with a clear message, never thrown.
 #pragma once
 
@@ -22,6 +23,11 @@ struct TLinuxHostOptions {
     std::string WindowSource;    // lwForeign: "XSCREENSAVER_WINDOW" or "--window-id"
     bool Config = false;         // --config: the settings dialog instead of a run
     bool Help = false;           // --help: print the usage and end
+    // Web session (gtk/WebSessionCommands): --sign-in [URL], --sign-out [--yes].
+    bool SignIn = false;
+    std::string SignInUrl;  // empty: the first URL of the settings
+    bool SignOut = false;
+    bool Yes = false;  // --sign-out without asking
 };
 
 struct TLinuxParseResult {

@@ -22,6 +22,7 @@
 #include "gtk/LinuxHost.h"
 #include "gtk/PosixFileSystem.h"
 #include "gtk/ProcessWebView.h"
+#include "gtk/WebSessionCommands.h"  // web session: --sign-in, --sign-out
 #include "slideshow/Main.h"
 
 namespace {
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
         std::fputs(gtk::UsageText(argv[0]).c_str(), stdout);
         return 0;
     }
+    // Web session: --sign-in and --sign-out (gtk/WebSessionCommands).
+    if (parsed.Options.SignIn || parsed.Options.SignOut)
+        return gtk::RunWebSessionCommand(parsed.Options);
     if (!gtk_init_check(&argc, &argv)) {
         Complain("cannot open the X display");
         return 1;

@@ -15,6 +15,7 @@ CONVERT=/usr/bin/convert  # by full path: a stand-in of the same name may come f
 WORK=$(mktemp -d)
 chmod 755 "$WORK"
 export XDG_CONFIG_HOME=$WORK/config XDG_CACHE_HOME=$WORK/cache XDG_RUNTIME_DIR=$WORK/run
+export XDG_DATA_HOME=$WORK/data  # the kept web session (lumenary --sign-in)
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 CACHE=$XDG_CACHE_HOME/lumenary
 SHOTS=$BUILD/screenshots

@@ -1,0 +1,225 @@
+#include "gtk/WebKitSignInPrompts.h"
+
+#include <algorithm>
+#include <string>
+
+namespace lum::gtk {
+
+namespace {
+
+constexpr gint kTrustResponse = 1;
+
+std::string Reasons(GTlsCertificateFlags errors) {
+    struct TReason {
+        GTlsCertificateFlags Flag;
+        const char* Text;
+    };
+    static const TReason reasons[] = {
+        {G_TLS_CERTIFICATE_UNKNOWN_CA, "発行元が信頼されていません"},
+        {G_TLS_CERTIFICATE_BAD_IDENTITY, "証明書のホスト名がサイトと一致しません"},
+        {G_TLS_CERTIFICATE_NOT_ACTIVATED, "証明書の有効期間がまだ始まっていません"},
+        {G_TLS_CERTIFICATE_EXPIRED, "証明書の有効期限が切れています"},
+        {G_TLS_CERTIFICATE_REVOKED, "証明書は失効しています"},
+        {G_TLS_CERTIFICATE_INSECURE, "証明書の暗号方式が安全ではありません"},
+    };
+    std::string text;
+    for (const TReason& reason : reasons) {
+        if (errors & reason.Flag)
+            text += (text.empty() ? "" : "、") + std::string(reason.Text);
+    }
+    return text.empty() ? "証明書を検証できません" : text;
+}
+
+// Whether a desktop keyring (the Secret Service) runs or can be started on
+// the session bus. WebKit offers to save whenever it was built with libsecret,
+// even where nothing would keep the password. No bus address: no keyring
+// (GLib would otherwise try to start a bus for the X display).
+bool KeyringRuns() {
+    const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
+    if ((!address || !*address) && !g_file_test(socket.c_str(), G_FILE_TEST_EXISTS))
+        return false;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus)
+        return false;
+    bool found = false;
+    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
+        const bool owner = std::string(method) == "NameHasOwner";
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+            owner ? g_variant_new("(s)", "org.freedesktop.secrets") : nullptr, nullptr,
+            G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+        if (!reply)
+            continue;
+        if (owner) {
+            gboolean has = FALSE;
+            g_variant_get(reply, "(b)", &has);
+            found = found || has;
+        } else {
+            const gchar** names = nullptr;
+            g_variant_get(reply, "(^a&s)", &names);
+            for (const gchar** name = names; name && *name; ++name)
+                found = found || std::string(*name) == "org.freedesktop.secrets";
+            g_free(names);
+        }
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return found;
+}
+
+struct TCredentialPrompt {
+    WebKitAuthenticationRequest* Request;
+    GtkWidget* User;
+    GtkWidget* Password;
+    GtkWidget* Remember;
+};
+
+void CredentialResponse(GtkDialog* dialog, gint response, gpointer data) {
+    auto* prompt = static_cast<TCredentialPrompt*>(data);
+    if (response == GTK_RESPONSE_OK) {
+        const bool remember = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(prompt->Remember)) &&
+                              webkit_authentication_request_can_save_credentials(prompt->Request);
+        WebKitCredential* credential =
+            webkit_credential_new(gtk_entry_get_text(GTK_ENTRY(prompt->User)),
+                                  gtk_entry_get_text(GTK_ENTRY(prompt->Password)),
+                                  remember ? WEBKIT_CREDENTIAL_PERSISTENCE_PERMANENT
+                                           : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+        webkit_authentication_request_authenticate(prompt->Request, credential);
+        webkit_credential_free(credential);
+    } else {
+        webkit_authentication_request_cancel(prompt->Request);
+    }
+    g_object_unref(prompt->Request);
+    delete prompt;
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
+GtkWidget* LabelledEntry(GtkGrid* grid, int row, const char* label, bool secret) {
+    GtkWidget* text = gtk_label_new_with_mnemonic(label);
+    gtk_widget_set_halign(text, GTK_ALIGN_END);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_entry_set_visibility(GTK_ENTRY(entry), !secret);
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+    gtk_widget_set_hexpand(entry, TRUE);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(text), entry);
+    gtk_grid_attach(grid, text, 0, row, 1, 1);
+    gtk_grid_attach(grid, entry, 1, row, 1, 1);
+    return entry;
+}
+
+}  // namespace
+
+std::string UntrustedCertificateText(const std::string& host,
+                                     const std::string& fingerprint,
+                                     GTlsCertificateFlags errors) {
+    return "このサイト（" + host + "）の証明書は信頼されていません：" + Reasons(errors) +
+           "。\nSHA-256 フィンガープリント: " + fingerprint +
+           "\n社内サーバーの証明書であることを管理者に確かめた場合に限り、このホストについて"
+           "信頼してください。信頼した証明書はサインインとキャプチャに使われます。";
+}
+
+std::string UrlHost(const std::string& url) {
+    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (!uri)
+        return {};
+    const gchar* host = g_uri_get_host(uri);
+    std::string text = host ? host : "";
+    g_uri_unref(uri);
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(g_ascii_tolower(c)); });
+    return text;
+}
+
+TCertificateBar::TCertificateBar() {
+    FBar = gtk_info_bar_new();
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(FBar), GTK_MESSAGE_WARNING);
+    FLabel = gtk_label_new("");
+    gtk_label_set_line_wrap(GTK_LABEL(FLabel), TRUE);
+    gtk_label_set_selectable(GTK_LABEL(FLabel), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(FLabel), 0);
+    gtk_widget_set_hexpand(FLabel, TRUE);
+    gtk_label_set_width_chars(GTK_LABEL(FLabel), 50);
+    gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(FBar))), FLabel);
+    gtk_widget_show(FLabel);  // the bar itself is kept out of the window's show_all
+    FTrust = gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼する(_T)", kTrustResponse);
+    gtk_info_bar_add_button(GTK_INFO_BAR(FBar), "信頼しない(_N)", GTK_RESPONSE_CANCEL);
+    g_signal_connect(FBar, "response", G_CALLBACK(Response), this);
+    gtk_widget_set_no_show_all(FBar, TRUE);
+}
+
+void TCertificateBar::Show(const std::string& text,
+                           const std::string& host,
+                           std::function<void()> onTrust) {
+    gtk_label_set_text(GTK_LABEL(FLabel), text.c_str());
+    std::string button;
+    for (const char c : host)
+        button += c == '_' ? std::string("__") : std::string(1, c);
+    button += " について信頼する(_T)";  // Alt+T
+    gtk_button_set_label(GTK_BUTTON(FTrust), button.c_str());
+    gtk_button_set_use_underline(GTK_BUTTON(FTrust), TRUE);
+    FOnTrust = std::move(onTrust);
+    gtk_widget_show(FBar);
+}
+
+void TCertificateBar::Hide() {
+    gtk_widget_hide(FBar);
+    FOnTrust = nullptr;
+}
+
+void TCertificateBar::Response(GtkInfoBar*, gint response, gpointer self) {
+    auto* bar = static_cast<TCertificateBar*>(self);
+    std::function<void()> trust = std::move(bar->FOnTrust);
+    bar->Hide();
+    if (response == kTrustResponse && trust)
+        trust();
+}
+
+void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
+    GtkWidget* dialog = gtk_dialog_new_with_buttons(
+        "認証が必要です", parent,
+        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        "キャンセル", GTK_RESPONSE_CANCEL, "サインイン", GTK_RESPONSE_OK, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    GtkWidget* grid = gtk_grid_new();
+    gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
+    gtk_grid_set_column_spacing(GTK_GRID(grid), 6);
+    gtk_container_set_border_width(GTK_CONTAINER(grid), 12);
+    const gchar* realm = webkit_authentication_request_get_realm(request);
+    const std::string intro = std::string(webkit_authentication_request_get_host(request)) +
+                              (realm && *realm ? "（" + std::string(realm) + "）" : "") +
+                              " がユーザー名とパスワードを求めています。";
+    gtk_grid_attach(GTK_GRID(grid), gtk_label_new(intro.c_str()), 0, 0, 2, 1);
+    auto* prompt = new TCredentialPrompt{request, nullptr, nullptr, nullptr};
+    g_object_ref(request);
+    prompt->User = LabelledEntry(GTK_GRID(grid), 1, "ユーザー名(_U):", false);
+    prompt->Password = LabelledEntry(GTK_GRID(grid), 2, "パスワード(_P):", true);
+    if (WebKitCredential* proposed =
+            webkit_authentication_request_get_proposed_credential(request)) {
+        if (const gchar* user = webkit_credential_get_username(proposed))
+            gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
+        webkit_credential_free(proposed);
+    }
+    const bool canSave =
+        webkit_authentication_request_can_save_credentials(request) && KeyringRuns();
+    webkit_authentication_request_set_can_save_credentials(request, canSave);
+    prompt->Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
+    gtk_widget_set_sensitive(prompt->Remember, canSave);
+    gtk_grid_attach(GTK_GRID(grid), prompt->Remember, 1, 3, 1, 1);
+    if (!canSave) {
+        GtkWidget* note = gtk_label_new(
+            "デスクトップのキーリングが動いていないため、パスワードはこのウィンドウを閉じると"
+            "忘れられます。");
+        gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+        g_printerr(
+            "lumenary: no desktop keyring runs; the password for %s is forgotten when "
+            "the window closes\n",
+            webkit_authentication_request_get_host(request));
+        gtk_grid_attach(GTK_GRID(grid), note, 0, 4, 2, 1);
+    }
+    gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid);
+    g_signal_connect(dialog, "response", G_CALLBACK(CredentialResponse), prompt);
+    gtk_widget_show_all(dialog);
+}
+
+}  // namespace lum::gtk
