@@ -26,6 +26,7 @@ namespace lum::standin {
 //   standin:download         no page: a file download (FileDownload)
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
+// With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
 // Any page: &rw=W&rh=H gives its root element (documentElement) a scroll
 // size of its own (else the body's); on standin:frames, &frameerror=K makes
 // frame K report a NavigateError before it completes.

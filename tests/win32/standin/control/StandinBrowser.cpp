@@ -151,6 +151,14 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
     if (!url)
         return E_INVALIDARG;
     ++FGeneration;
+    // A control that never finishes a page: Navigate is taken, nothing
+    // follows (scripts that check the display alone, with page files of
+    // their own, set LUM_STANDIN_HANG=1).
+    if (::GetEnvironmentVariableW(L"LUM_STANDIN_HANG", nullptr, 0) > 0) {
+        FPendingUrl.assign(url, ::SysStringLen(url));
+        FCommitted = false;
+        return S_OK;
+    }
     FPendingUrl.assign(url, ::SysStringLen(url));
     const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
     FPendingFrames = page.Frames;
