@@ -200,6 +200,22 @@ TEST_F(StandinFailure, PageErrorIsReportedOnceLaterWithItsKindAndNoErrorPageFoll
     EXPECT_EQ(Outcome(kErrorsCancelled), cancelled + 2 * static_cast<LONG>(std::size(cases)));
 }
 
+TEST_F(StandinFailure, ErrorPageThatFollowsAllTheSameIsNeverTakenForThePage) {
+    TSeen seen;
+    auto view = NewView(seen);
+    const LONG errorPages = Outcome(kErrorPages);
+    view->Navigate("standin:error?code=800C0005&errorpage=1");
+    PumpUntil(seen, 2, 500);
+    EXPECT_EQ(Outcome(kErrorPages), errorPages + 1);  // it did complete
+    EXPECT_TRUE(seen.Completed.empty());
+    ASSERT_EQ(seen.Failed.size(), 1u);
+    EXPECT_EQ(seen.Failed[0].second.Kind, TPageFailureKind::pfNameNotFound);
+    // The next navigation completes as usual.
+    view->Navigate("standin:fill");
+    PumpUntil(seen, 2);
+    EXPECT_EQ(seen.Completed, std::vector<std::string>{"standin:fill"});
+}
+
 TEST_F(StandinFailure, FrameErrorLeavesThePageToComplete) {
     TSeen seen;
     auto view = NewView(seen);

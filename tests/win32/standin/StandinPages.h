@@ -22,7 +22,9 @@ namespace lum::standin {
 //                            time once its completion has been handled
 //   standin:error?status=N   no page: NavigateError with the HTTP status N
 //   standin:error?code=HEX   no page: NavigateError with the code HEX
-//                            (e.g. 800C0005); &repeat=N fires it N times
+//                            (e.g. 800C0005); &repeat=N fires it N times;
+//                            &errorpage=1 shows the control's error page
+//                            even when a sink cancelled it
 //   standin:download         no page: a file download (FileDownload)
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
@@ -43,6 +45,7 @@ struct TPageSpec {
     std::int32_t FrameError = 0;  // frames: the frame (1-based) that reports an error
     std::uint32_t Code = 0;       // error: the NavigateError status code
     std::int32_t Repeat = 1;      // error: how often it is reported
+    bool ErrorPage = false;       // error: the error page follows whatever the sink says
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -137,6 +140,7 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
         const std::int32_t status = QueryInt(query, "status", 0);
         spec.Code = status > 0 ? static_cast<std::uint32_t>(status) : QueryHex(query, "code");
         spec.Repeat = QueryInt(query, "repeat", 1);
+        spec.ErrorPage = QueryInt(query, "errorpage", 0) != 0;
         return spec;
     }
     if (name == "download")

@@ -227,10 +227,10 @@ void TStandinBrowser::Fail(LONG generation, const TPageSpec& page) {
     }
     ++FGeneration;
     FCommitted = true;
-    if (cancelled) {
+    if (cancelled)
         Count(TOutcome::ErrorsCancelled);
+    if (cancelled && !page.ErrorPage)
         return;
-    }
     Count(TOutcome::ErrorPages);
     FPendingUrl = kErrorPage;
     Commit();
