@@ -1,8 +1,8 @@
 // The capture form's window with the WebBrowser control in it, as the web
-// view of the page capture: navigation, the document body by late binding,
-// the control's size and the capture bitmap. Every step completes before it
-// returns; failures throw lum::Exception. OLE must be initialised on the
-// thread (OleInitialize) before creation.
+// view of the page capture: navigation and its failures, the document's body
+// and root element, the control's size and the capture bitmap. Every step
+// completes before it returns; failures throw lum::Exception. OLE must be
+// initialised on the thread (OleInitialize) before creation.
 #pragma once
 
 #include <windows.h>

@@ -285,6 +285,7 @@ TEST_F(StandinFailure, WholeDocumentIsTheLargerOfBodyAndRootAndOnlyTheBodyIsStyl
     EXPECT_EQ(measure("standin:fixed?w=500&h=300&rw=400&rh=900"), "500x900");
     EXPECT_EQ(measure("standin:fixed?w=500&h=300&rw=516&rh=316"), "516x316");
     EXPECT_EQ(measure("standin:fixed?w=500&h=300"), "500x300");
+    EXPECT_EQ(measure("standin:fixed?w=500&h=300&rw=400&rh=900&late=1"), "500x900");
     EXPECT_EQ(seen.Failed.size(), 0u);
 }
 

@@ -30,7 +30,8 @@ namespace lum::standin {
 // Anything else: 300 x 150 in the colour kUnknownTag.
 // With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
 // Any page: &rw=W&rh=H gives its root element (documentElement) a scroll
-// size of its own (else the body's); on standin:frames, &frameerror=K makes
+// size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
+// the root is reached by name only; on standin:frames, &frameerror=K makes
 // frame K report a NavigateError before it completes.
 enum class TPageKind { Blank, Fill, Tall, Fixed, Giant, Frames, Again, Error, Download, Unknown };
 
@@ -41,6 +42,7 @@ struct TPageSpec {
     std::int32_t Frames = 0;     // frames that complete before the top document
     std::int32_t RootWidth = 0;  // the root element's scroll size; 0: the body's
     std::int32_t RootHeight = 0;
+    bool LateRoot = false;        // no IHTMLDocument3: documentElement by name only
     std::int32_t Reloads = 0;     // again: reloads of its own
     std::int32_t FrameError = 0;  // frames: the frame (1-based) that reports an error
     std::uint32_t Code = 0;       // error: the NavigateError status code
@@ -161,6 +163,7 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     TPageSpec spec = ParseKind(name, query);
     spec.RootWidth = QueryInt(query, "rw", 0);
     spec.RootHeight = QueryInt(query, "rh", 0);
+    spec.LateRoot = QueryInt(query, "late", 0) != 0;
     return spec;
 }
 

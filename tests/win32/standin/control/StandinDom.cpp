@@ -155,7 +155,7 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
         if (!object)
             return E_POINTER;
         *object = nullptr;
-        if (riid == __uuidof(IHTMLDocument3)) {
+        if (riid == __uuidof(IHTMLDocument3) && !FPage->Page.LateRoot) {
             *object = static_cast<IHTMLDocument3*>(this);
             AddRef();
             return S_OK;
