@@ -128,22 +128,22 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
     if (name == "giant")
         return {TPageKind::Giant, 0, kGiantHeight, 0};
     if (name == "frames") {
-        TPageSpec spec{TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
-        spec.FrameError = QueryInt(query, "frameerror", 0);
-        return spec;
+        TPageSpec page{TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
+        page.FrameError = QueryInt(query, "frameerror", 0);
+        return page;
     }
     if (name == "again") {
-        TPageSpec spec{TPageKind::Again, 0, 0, 0};
-        spec.Reloads = QueryInt(query, "reloads", 0);
-        return spec;
+        TPageSpec page{TPageKind::Again, 0, 0, 0};
+        page.Reloads = QueryInt(query, "reloads", 0);
+        return page;
     }
     if (name == "error") {
-        TPageSpec spec{TPageKind::Error, 0, 0, 0};
+        TPageSpec page{TPageKind::Error, 0, 0, 0};
         const std::int32_t status = QueryInt(query, "status", 0);
-        spec.Code = status > 0 ? static_cast<std::uint32_t>(status) : QueryHex(query, "code");
-        spec.Repeat = QueryInt(query, "repeat", 1);
-        spec.ErrorPage = QueryInt(query, "errorpage", 0) != 0;
-        return spec;
+        page.Code = status > 0 ? static_cast<std::uint32_t>(status) : QueryHex(query, "code");
+        page.Repeat = QueryInt(query, "repeat", 1);
+        page.ErrorPage = QueryInt(query, "errorpage", 0) != 0;
+        return page;
     }
     if (name == "download")
         return {TPageKind::Download, 0, 0, 0};
@@ -160,11 +160,11 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     const std::size_t mark = rest.find('?');
     const std::string_view name = rest.substr(0, mark);
     const std::string_view query = mark == std::string_view::npos ? "" : rest.substr(mark + 1);
-    TPageSpec spec = ParseKind(name, query);
-    spec.RootWidth = QueryInt(query, "rw", 0);
-    spec.RootHeight = QueryInt(query, "rh", 0);
-    spec.LateRoot = QueryInt(query, "late", 0) != 0;
-    return spec;
+    TPageSpec page = ParseKind(name, query);
+    page.RootWidth = QueryInt(query, "rw", 0);
+    page.RootHeight = QueryInt(query, "rh", 0);
+    page.LateRoot = QueryInt(query, "late", 0) != 0;
+    return page;
 }
 
 // The page's scroll size when laid out in a view of viewWidth x viewHeight.
