@@ -94,7 +94,8 @@ target_link_options(LumenaryStandin PRIVATE -Wl,--enable-stdcall-fixup)
 target_link_libraries(LumenaryStandin PRIVATE ole32 oleaut32 uuid gdi32 user32 kernel32)
 
 if(TARGET LumenaryWin32Tests)
-    target_sources(LumenaryWin32Tests PRIVATE ${standin_dir}/StandinCaptureTest.cpp)
+    target_sources(LumenaryWin32Tests PRIVATE ${standin_dir}/StandinCaptureTest.cpp
+                                              ${standin_dir}/StandinFailureTest.cpp)
     add_dependencies(LumenaryWin32Tests LumenaryStandin)
     target_compile_definitions(LumenaryWin32Tests PRIVATE
         LUM_STANDIN_DLL="$<TARGET_FILE:LumenaryStandin>")

@@ -67,6 +67,18 @@ void TDoubleBuffer::ClipTo(const std::vector<TRect>& rects) {
     ::SelectClipRgn(FDc.Get(), changed);
 }
 
+// Whether a system colour differs from what the last frame was drawn with;
+// remembers the colours of now.
+bool TDoubleBuffer::SystemColorsChanged() noexcept {
+    bool changed = false;
+    for (std::size_t i = 0; i < FSystemColors.size(); ++i) {
+        const COLORREF color = ::GetSysColor(static_cast<int>(i));
+        changed = changed || color != FSystemColors[i];
+        FSystemColors[i] = color;
+    }
+    return changed;
+}
+
 std::vector<RECT> TDoubleBuffer::Render(HWND wnd,
                                         HDC dc,
                                         const std::function<void(ICanvas&)>& paint) {
@@ -75,6 +87,10 @@ std::vector<RECT> TDoubleBuffer::Render(HWND wnd,
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     Prepare(dc, width, height);
+    // The frame records colours by their system code: a code that resolves
+    // to another colour now is a change the records cannot see.
+    if (SystemColorsChanged())
+        FHasFrame = false;
     const auto font = static_cast<HFONT>(FFont.Get());
     if (!FBitmap) {
         TGdiCanvas canvas(dc, nullptr, width, height, font);

@@ -2,12 +2,14 @@
 // size and the display font, kept in a memory DC from one paint to the next
 // and made again only when the size or the pixel density changes. Each frame
 // is recorded first; only the parts where it differs from the frame before
-// are drawn again and copied to the screen. When GDI refuses the buffer,
-// painting goes straight to the screen (it flickers).
+// are drawn again and copied to the screen; a change of the system colours
+// (which the frame names by code) redraws it all. When GDI refuses the
+// buffer, painting goes straight to the screen (it flickers).
 #pragma once
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -36,6 +38,9 @@ class TDoubleBuffer {
     // Whether the buffer holds the last frame, so that Render can tell what
     // changed (else the whole client area must be painted).
     bool HoldsFrame() const { return FHasFrame; }
+    // The frame held is no longer what the screen should show (the system
+    // colours changed): the next Render draws everything.
+    void Forget() noexcept { FHasFrame = false; }
 
     // What the buffer holds now (nullptr before the first paint).
     HGDIOBJ Bitmap() const { return FBitmap.Get(); }
@@ -45,6 +50,7 @@ class TDoubleBuffer {
     void Prepare(HDC target, int width, int height);
     void ReleaseBitmap() noexcept;
     void ClipTo(const std::vector<TRect>& rects);
+    bool SystemColorsChanged() noexcept;
 
     UniqueMemoryDc FDc;
     UniqueGdiObject FBitmap;
@@ -57,7 +63,8 @@ class TDoubleBuffer {
     int FWidth = 0;
     int FHeight = 0;
     int FDpi = 0;
-    TFrame FFrame;  // the frame the buffer holds
+    TFrame FFrame;                                            // the frame the buffer holds
+    std::array<COLORREF, COLOR_MENUBAR + 1> FSystemColors{};  // as the frame was drawn
     bool FHasFrame = false;
 };
 

@@ -1,9 +1,5 @@
 #include "win32/WebBrowserHost.h"
 
-#include <exdispid.h>
-
-#include <exception>
-
 #include "common/Forms.h"
 #include "platform/Types.h"
 #include "win32/ComUtil.h"
@@ -34,42 +30,6 @@ constexpr RECT kClipRect = {0, 0, 32767, 32767};
 LONG gInstances = 0;  // host objects alive
 
 constexpr const char* kActivateFailed = "OLE コントロールのアクティベートに失敗しました";
-
-void ReportException(const std::exception& error) noexcept {
-    try {
-        Application().ShowException(error);
-    } catch (...) {
-        // Without an application object there is nobody to tell.
-    }
-}
-
-// The text of a VARIANT argument as the control passes it (a string, or a
-// reference to a VARIANT holding one); empty for anything else.
-std::wstring VariantText(const VARIANT& value) {
-    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal)
-        return VariantText(*value.pvarVal);
-    if (value.vt == VT_BSTR && value.bstrVal)
-        return std::wstring(value.bstrVal, ::SysStringLen(value.bstrVal));
-    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal && *value.pbstrVal)
-        return std::wstring(*value.pbstrVal, ::SysStringLen(*value.pbstrVal));
-    return {};
-}
-
-// An event's parameter by its position in the declaration (the arguments
-// arrive in reverse order); nullptr when there are fewer.
-VARIANT* Argument(DISPPARAMS* params, UINT position) {
-    if (!params || !params->rgvarg || params->cArgs <= position)
-        return nullptr;
-    return &params->rgvarg[params->cArgs - 1 - position];
-}
-
-// Sets the by-reference Cancel flag of a NewWindow event.
-void CancelArgument(DISPPARAMS* params, UINT position) {
-    VARIANT* cancel = Argument(params, position);
-    if (cancel && cancel->vt == (VT_BYREF | VT_BOOL) && cancel->pboolVal)
-        *cancel->pboolVal = VARIANT_TRUE;
-}
-
 }  // namespace
 
 ComPtr<TWebBrowserHost> TWebBrowserHost::Create(HWND window, const RECT& rect) {
@@ -129,6 +89,7 @@ void TWebBrowserHost::Close() noexcept {
 
 void TWebBrowserHost::Disconnect() noexcept {
     OnDocumentComplete = nullptr;
+    OnNavigateFailed = nullptr;
     if (FInPlaceObject)
         FInPlaceObject->InPlaceDeactivate();
     if (FConnectionPoint && FCookie)
@@ -422,63 +383,6 @@ HRESULT TWebBrowserHost::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARI
         out->boolVal = VARIANT_TRUE;  // continue running the page's scripts
     }
     return S_OK;
-}
-
-// --- IDispatch: the DWebBrowserEvents2 sink. The control also reads its
-// ambient properties through the site's IDispatch; those are not answered,
-// so it keeps its own defaults.
-
-HRESULT TWebBrowserHost::GetTypeInfoCount(UINT* count) {
-    if (count)
-        *count = 0;
-    return S_OK;
-}
-HRESULT TWebBrowserHost::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-HRESULT TWebBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL;
-}
-
-HRESULT TWebBrowserHost::Invoke(DISPID id,
-                                REFIID,
-                                LCID,
-                                WORD,
-                                DISPPARAMS* params,
-                                VARIANT*,
-                                EXCEPINFO*,
-                                UINT*) {
-    switch (id) {
-        case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
-            DocumentComplete(Argument(params, 1));
-            return S_OK;
-        case DISPID_NEWWINDOW2:  // (ppDisp, Cancel): no pop-up windows
-            CancelArgument(params, 1);
-            return S_OK;
-        case DISPID_NEWWINDOW3:  // (ppDisp, Cancel, dwFlags, context, URL)
-            CancelArgument(params, 1);
-            return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
-    }
-}
-
-void TWebBrowserHost::DocumentComplete(const VARIANT* url) noexcept {
-    // The handler may release the form that hosts this object; both stay
-    // alive until the event has been handled.
-    ComPtr<TWebBrowserHost> self(this);
-    try {
-        const auto handler = OnDocumentComplete;
-        if (!handler)
-            return;
-        handler(Narrow(url ? VariantText(*url) : std::wstring()));
-    } catch (const std::exception& e) {
-        ReportException(e);
-    } catch (...) {
-        ReportException(Exception("unknown error in DocumentComplete"));
-    }
 }
 
 }  // namespace lum::win32

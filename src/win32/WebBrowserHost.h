@@ -15,6 +15,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/WebView.h"
+
 namespace lum::win32 {
 
 class TWebBrowserHost final : public IOleClientSite,
@@ -40,9 +42,24 @@ class TWebBrowserHost final : public IOleClientSite,
     // Host objects alive in the process (for leak checks).
     static long Instances() noexcept;
 
-    // Fired for DocumentComplete with the document's URL. An exception that
+    // Fired for DocumentComplete with the document's URL, topLevel when the
+    // document is the control's own (not a frame's). An exception that
     // leaves it is shown by the application's standard error report.
-    std::function<void(const std::string& url)> OnDocumentComplete;
+    std::function<void(const std::string& url, bool topLevel)> OnDocumentComplete;
+    // Fired, from within the control's event, when the top-level page could
+    // not be loaded: a NavigateError of the control itself (its own error
+    // page is cancelled), or a file download it was about to start (also
+    // cancelled). Errors of frames are not reported. Exceptions as above.
+    std::function<void(const std::string& url, const TPageFailure& failure)> OnNavigateFailed;
+    // The host is about to navigate the control to url itself: until a
+    // BeforeNavigate2 says otherwise, that is the navigation a download
+    // belongs to.
+    void NavigationRequested(const std::string& url);
+
+    // What the site answers for DISPID_AMBIENT_DLCONTROL: images and videos,
+    // frames, scripts; no background sounds, ActiveX controls, Java or
+    // behaviours; no dialogs of the control's own (silent).
+    static long DownloadControlFlags() noexcept;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -132,7 +149,13 @@ class TWebBrowserHost final : public IOleClientSite,
     ~TWebBrowserHost();
     void Open();
     void Disconnect() noexcept;
-    void DocumentComplete(const VARIANT* url) noexcept;
+    void DocumentComplete(DISPPARAMS* params) noexcept;
+    void NavigateError(DISPPARAMS* params) noexcept;
+    void BeforeNavigate(DISPPARAMS* params) noexcept;
+    void FileDownload(DISPPARAMS* params) noexcept;
+    void Failed(const std::wstring& url, const TPageFailure& failure) noexcept;
+    // Whether an event's pDisp is the control itself (the top-level frame).
+    bool IsControl(const VARIANT* window) const noexcept;
 
     LONG FRefs = 0;
     HWND FWindow;
@@ -142,6 +165,9 @@ class TWebBrowserHost final : public IOleClientSite,
     Microsoft::WRL::ComPtr<IWebBrowser2> FBrowser;
     Microsoft::WRL::ComPtr<IConnectionPoint> FConnectionPoint;
     DWORD FCookie = 0;
+    // The last navigation begun: whether it is the control's own, its URL.
+    bool FLastTopLevel = true;
+    std::wstring FLastUrl;
 };
 
 }  // namespace lum::win32

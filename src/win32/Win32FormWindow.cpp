@@ -126,6 +126,12 @@ void TWin32FormWindow::OnNcDestroy() noexcept {
 LRESULT TWin32FormWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!FAttached)
         return ::DefWindowProcW(FWnd, msg, wParam, lParam);
+    if (msg == WM_SYSCOLORCHANGE) {
+        // Another colour scheme: every part drawn in a system colour is
+        // wrong now, not only what changes in the next frame.
+        FBuffer.Forget();
+        ::InvalidateRect(FWnd, nullptr, FALSE);
+    }
     TMessage m{msg, wParam, lParam, 0};
     // No exception crosses the window procedure: it becomes the standard
     // error report and the message counts as handled.

@@ -2,6 +2,8 @@
 
 #include <mshtml.h>
 
+#include <algorithm>
+
 #include "win32/ComUtil.h"
 #include "win32/DispatchObject.h"
 #include "win32/Strings.h"
@@ -40,10 +42,17 @@ TWin32WebView::TWin32WebView(HWND owner) {
         DestroyOwnWindow();
         throw;
     }
-    FHost->OnDocumentComplete = [this](const std::string& url) {
+    FHost->OnDocumentComplete = [this](const std::string& url, bool) {
+        // Nothing of a navigation that failed is captured (an error page
+        // the control went on to all the same, say).
+        if (FFailed)
+            return;
         const auto handler = OnDocumentComplete;
         if (handler)
             handler(url);
+    };
+    FHost->OnNavigateFailed = [this](const std::string& url, const TPageFailure& failure) {
+        NavigateFailed(url, failure);
     };
     ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
 }
@@ -55,7 +64,33 @@ TWin32WebView::~TWin32WebView() {
 
 namespace {
 constexpr UINT kGiveBackActivation = WM_APP + 0x51;
+constexpr UINT kDeliverFailure = WM_APP + 0x52;
 }  // namespace
+
+// The control reports a failure from within its own event, possibly from
+// within Navigate: it is kept and handed on later, through the message loop,
+// as completions are. A navigation fails once; whatever it reports after
+// that (another error, a download, a completion) is dropped.
+void TWin32WebView::NavigateFailed(const std::string& url, const TPageFailure& failure) {
+    if (FFailed)
+        return;
+    FFailed = true;
+    FPendingFailure = TPendingFailure{FNavigation, url, failure};
+    ::PostMessageW(FWnd, kDeliverFailure, 0, 0);
+}
+
+void TWin32WebView::DeliverFailure() {
+    if (!FPendingFailure)
+        return;
+    const TPendingFailure pending = std::move(*FPendingFailure);
+    FPendingFailure.reset();
+    // A navigation begun since makes it stale.
+    if (pending.Navigation != FNavigation)
+        return;
+    const auto handler = OnDocumentFailed;
+    if (handler)
+        handler(pending.Url, pending.Failure);
+}
 
 LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -75,6 +110,9 @@ LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 ::SetActiveWindow(previous);
             return 0;
         }
+        case kDeliverFailure:
+            DeliverFailure();
+            return 0;
         case WM_DESTROY:
             // Destroying the owner destroys this window first: the control is
             // closed while its window still exists.
@@ -101,6 +139,10 @@ IWebBrowser2& TWin32WebView::Browser() {
 
 void TWin32WebView::Navigate(const std::string& url) {
     IWebBrowser2& browser = Browser();
+    ++FNavigation;
+    FFailed = false;
+    FPendingFailure.reset();
+    FHost->NavigationRequested(url);
     const TBstr wideUrl(Widen(url));
     // Flags, TargetFrameName, PostData and Headers all omitted.
     VARIANT omitted;
@@ -111,22 +153,44 @@ void TWin32WebView::Navigate(const std::string& url) {
         throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
 }
 
-std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentBody() {
+ComPtr<IHTMLDocument2> TWin32WebView::Document() {
     IWebBrowser2& browser = Browser();
     TVariant document;
     DISPPARAMS none{};
-    HRESULT hr = browser.Invoke(kDispidDocument, IID_NULL, LOCALE_USER_DEFAULT,
-                                DISPATCH_PROPERTYGET, &none, &document, nullptr, nullptr);
+    const HRESULT hr = browser.Invoke(kDispidDocument, IID_NULL, LOCALE_USER_DEFAULT,
+                                      DISPATCH_PROPERTYGET, &none, &document, nullptr, nullptr);
     if (FAILED(hr) || document.vt != VT_DISPATCH || !document.pdispVal)
         throw Exception("the WebBrowser control holds no document");
     ComPtr<IHTMLDocument2> html;
     if (FAILED(document.pdispVal->QueryInterface(IID_PPV_ARGS(&html))))
         throw Exception("the document in the WebBrowser control is not an HTML document");
+    return html;
+}
+
+std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentBody() {
     ComPtr<IHTMLElement> body;
-    hr = html->get_body(&body);
+    const HRESULT hr = Document()->get_body(&body);
     if (FAILED(hr) || !body)
         throw Exception("the HTML document has no body");
     return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(body.Get()), "body");
+}
+
+// IHTMLDocument3 where the document has it, else "documentElement" by name.
+std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentRoot() {
+    const ComPtr<IHTMLDocument2> document = Document();
+    ComPtr<IHTMLDocument3> document3;
+    if (SUCCEEDED(document.As(&document3))) {
+        ComPtr<IHTMLElement> root;
+        if (SUCCEEDED(document3->get_documentElement(&root)) && root)
+            return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(root.Get()),
+                                                     "documentElement");
+    }
+    try {
+        TDispatchObject late(ComPtr<IDispatch>(document.Get()), "document");
+        return late.GetObjectProperty("documentElement");
+    } catch (const Exception&) {
+        return nullptr;
+    }
 }
 
 void TWin32WebView::SetWidth(std::int32_t width) {
@@ -156,11 +220,17 @@ void TWin32WebView::SetViewSize(const TSize& size) {
     SetHeight(size.Height);
 }
 
+// The whole document: the larger of the body's and the root element's
+// scroll sizes (the body's margins lie inside the root; a page whose body is
+// short can still make the root tall). Style changes go on the body only.
 void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
     // Read before anything changes: the page as laid out now.
-    const TSize scrollSize{body->GetIntProperty("scrollWidth"),
-                           body->GetIntProperty("scrollHeight")};
+    TSize scrollSize{body->GetIntProperty("scrollWidth"), body->GetIntProperty("scrollHeight")};
+    if (const std::unique_ptr<TDispatchObject> root = GetDocumentRoot()) {
+        scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
+        scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
+    }
     body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
     body->GetObjectProperty("style")->PutStringProperty("border", "0");
     done(scrollSize);

@@ -1,19 +1,23 @@
 // The capture form's window with the WebBrowser control in it, as the web
-// view of the page capture: navigation, the document body by late binding,
-// the control's size and the capture bitmap. Every step completes before it
-// returns; failures throw lum::Exception. OLE must be initialised on the
-// thread (OleInitialize) before creation.
+// view of the page capture: navigation and its failures, the document's body
+// and root element, the control's size and the capture bitmap. Every step
+// completes before it returns; failures throw lum::Exception. OLE must be
+// initialised on the thread (OleInitialize) before creation.
 #pragma once
 
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/Types.h"
 #include "platform/WebView.h"
 #include "win32/BaseWindow.h"
 #include "win32/WebBrowserHost.h"
+
+struct IHTMLDocument2;
 
 namespace lum::win32 {
 
@@ -39,6 +43,9 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
 
     // The body element of the current top-level HTML document.
     std::unique_ptr<TDispatchObject> GetDocumentBody();
+    // Its root element (document.documentElement); nullptr when the
+    // document has none.
+    std::unique_ptr<TDispatchObject> GetDocumentRoot();
     // put_Width / put_Height of the control.
     void SetWidth(std::int32_t width);
     void SetHeight(std::int32_t height);
@@ -52,8 +59,22 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     IWebBrowser2& Browser();
     void CloseControl() noexcept;
+    void NavigateFailed(const std::string& url, const TPageFailure& failure);
+    void DeliverFailure();
+    Microsoft::WRL::ComPtr<IHTMLDocument2> Document();
+
+    struct TPendingFailure {
+        std::uint32_t Navigation;
+        std::string Url;
+        TPageFailure Failure;
+    };
 
     Microsoft::WRL::ComPtr<TWebBrowserHost> FHost;
+    // One per Navigate: a failure is delivered once, for the navigation
+    // that is still current, through the message loop.
+    std::uint32_t FNavigation = 0;
+    bool FFailed = false;  // the current navigation has failed
+    std::optional<TPendingFailure> FPendingFailure;
 };
 
 // The capture form's web view, owned by the window ownerWindow (0: none).

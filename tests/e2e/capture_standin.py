@@ -288,6 +288,51 @@ def giant(header, cache, shots):
     fail("the giant page never appeared on screen")
 
 
+FG = (0xFF, 0xFF, 0x00)               # ForeColor clYellow: the card's text
+
+
+def is_card(screen):
+    """The card of a failed page: several lines of text in the form's colours
+    around the middle of the screen (the one-line "loading" message is not
+    one), the background everywhere else, and no page."""
+    corners = [screen.px(x, y) for x in (2, W - 3) for y in (2, H - 3)]
+    if any(c != BG for c in corners):
+        return False
+    rows = [y for y in range(H // 2 - 160, H // 2 + 160)
+            if any(screen.px(x, y) == FG for x in range(0, W, 2))]
+    return bool(rows) and rows[-1] - rows[0] > 60
+
+
+def failed(header, cache, shots, seconds):
+    """A list whose middle page ends in a NavigateError: the pages around it
+    are captured, it leaves its failure record and no picture, and the show
+    goes from the first page to its card and on to the last page."""
+    t = tags(header)
+    wait_files(cache, ["0.bmp", "1.failed", "2.bmp"], 30)
+    check_file(os.path.join(cache, "0.bmp"), t["fixed"], 500 + MARGIN, 300 + MARGIN,
+               "the page before the failed one")
+    check_file(os.path.join(cache, "2.bmp"), t["fill"], W + MARGIN, H + MARGIN,
+               "the page after the failed one")
+    expect(not os.path.exists(os.path.join(cache, "1.bmp")), "no picture of the failed page")
+    record = open(os.path.join(cache, "1.failed"), encoding="utf-8").read().split("\n")
+    expect(record[0] == "http-status 404", "its record: %r" % record[:2])
+    pages = {"fixed": (t["fixed"], 500 + MARGIN, 300 + MARGIN),
+             "fill": (t["fill"], W + MARGIN, H + MARGIN)}
+    order = []
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline and len(order) < 3:
+        screen = Screen()
+        found = shown(screen, pages)
+        state = found[0] if found else ("card" if is_card(screen) else None)
+        if state and state not in order:
+            order.append(state)
+            screen.save("%s/capture_standin_failed_%s.png" % (shots, state))
+            print("   on screen: %s" % state, flush=True)
+        time.sleep(0.2)
+    expect(order == ["fixed", "card", "fill"],
+           "the first page, the failed page's card, then the next page: %s" % order)
+
+
 if __name__ == "__main__":
     mode, args = sys.argv[1], sys.argv[2:]
     if mode == "passes":
@@ -298,6 +343,8 @@ if __name__ == "__main__":
         recapture(args[0], args[1], args[2], int(args[3]))
     elif mode == "clipped":
         clipped(args[0], args[1])
+    elif mode == "failed":
+        failed(args[0], args[1], args[2], int(args[3]))
     elif mode == "giant":
         giant(args[0], args[1], args[2])
     else:

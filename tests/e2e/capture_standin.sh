@@ -26,12 +26,16 @@
 #      picture on screen.
 #   4. scrolling off: every page clipped to the screen (1024 x 768).
 #   5. scrolling on, a page a million pixels tall: cut at 32767 rows.
+#   6. a page that ends in NavigateError (HTTP 404) between two good ones:
+#      the next page is captured, the failed one leaves its record and no
+#      picture, and the show goes from the first page to the failed page's
+#      card and on to the last page.
 # Arguments: build folder, source folder. Needs DISPLAY: a 1024x768x24 Xvfb.
 # Screenshots are kept in <build>/screenshots/capture_standin_*.png.
 set -uo pipefail
 
 source "$(dirname "$0")/saver_lib.bash"
-PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp)
+PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 0.failed 1.failed 2.failed 3.failed 4.failed)
 DLL=$BUILD/LumenaryStandin.dll
 RES=$BUILD/GuiResources.exe
 PAGES_H=$SRC/tests/win32/standin/StandinPages.h
@@ -115,6 +119,12 @@ echo "== run 5: scrolling on, a giant page"
 settings 1 60 60 standin:giant
 start_run
 "${CHECK[@]}" giant "$PAGES_H" "$CACHE" "$SHOTS" || exit 1
+end_with_key
+
+echo "== run 6: a page that cannot be loaded"
+settings 1 60 2 'standin:fixed?w=500&h=300' 'standin:error?status=404' standin:fill
+start_run
+"${CHECK[@]}" failed "$PAGES_H" "$CACHE" "$SHOTS" 40 || exit 1
 end_with_key
 
 echo "capture_standin: all checks passed in ${SECONDS} s"

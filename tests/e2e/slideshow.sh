@@ -14,6 +14,13 @@ PAGE_FILES=(0.bmp 1.bmp 2.bmp)
 
 for f in "$SCR" "$PROBE"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+# The display alone is checked, with page files of the script's own: the
+# WebBrowser class is served by the stand-in control, set never to finish a
+# page, so no capture replaces them and none fails (Wine's own engine fails
+# every navigation, and a failed page shows its card instead).
+export LUM_STANDIN_HANG=1
+lum_standin_register "$BUILD/LumenaryStandin.dll" || fail "the stand-in control cannot be registered"
+trap 'lum_standin_unregister; cleanup' EXIT
 
 # Starts the full-screen run and waits until its window is on screen. A run
 # still going from elsewhere would hold the single-instance mutex, and this
@@ -43,7 +50,7 @@ SW, SH = 300, 200                    # the small page
 SX, SY = (W - SW) // 2, (H - SH) // 2  # where it must appear: 362, 284
 TALL = 2000                          # the tall page's height
 STEP = H // 3                        # scroll step: 256
-LAST = ((TALL - H + STEP - 1) // STEP) * STEP  # last scroll position: 1280
+LAST = TALL - H                      # last scroll position: the page's end, 1232
 
 
 class Frame:
@@ -187,9 +194,11 @@ def check_tall(frames):
     offsets = [o for o, _ in frames]
     print("   scroll offsets seen, in order: %s" % offsets)
     expect(offsets and offsets[0] == 0, "tall page: drawn first from its top (offset 0)")
-    expect(all(o % STEP == 0 for o in offsets), "tall page: offsets multiples of %d" % STEP)
+    expect(all(o % STEP == 0 for o in offsets[:-1]),
+           "tall page: offsets multiples of %d up to the last" % STEP)
     expect(all(b > a for a, b in zip(offsets, offsets[1:])), "tall page: offsets increasing")
-    expect(offsets[-1] == LAST, "tall page: scrolled to %d, past its bottom edge" % LAST)
+    expect(offsets[-1] == LAST and LAST - offsets[-2] < STEP,
+           "tall page: the last step stops at %d, its bottom edge on the screen's" % LAST)
     expect(len(offsets) >= 4, "tall page: at least 4 scroll positions seen")
     first = dict(frames)[0]
     check_strip(first, (0, 0, W, 80), "URL line", lambda s: s[0] == 5 and s[1] == 5 and
@@ -197,10 +206,8 @@ def check_tall(frames):
     check_strip(first, (W - 400, H - 80, W, H), "clock", lambda s: s[2] == W - 6 and
                 s[3] == H - 6 and 40 < s[2] - s[0] < 250)
     last = dict(frames)[LAST]
-    bottom = TALL - LAST  # first screen row below the page: 720
-    expect(page_row(last.px(W // 2, bottom - 1)) == TALL - 1 and last.px(W // 2, bottom) == BG
-           and last.px(10, H - 1) == BG, "tall page: background below its bottom edge at %d"
-           % bottom)
+    expect(page_row(last.px(W // 2, H - 1)) == TALL - 1 and page_row(last.px(10, H - 1)) == TALL - 1,
+           "tall page: its last row on the screen's last row, no background below it")
 
 
 def watch_empty(shots):

@@ -64,7 +64,6 @@ void DrawFrame(ICanvas& canvas, const TPageBitmap& page) {
     canvas.DrawBitmap(page, 10, 10 + extent.Height);
 }
 
-
 long GdiObjects() {
     const long table = probe::CountGdiTable(::GetCurrentProcess());
     return table >= 0 ? table
@@ -207,6 +206,85 @@ TEST_F(FormWindow, RepaintShowsTheNewFrameWholeOnScreen) {
     EXPECT_EQ(pixelAt(0, 0), RGB(0x80, 0, 0));
     EXPECT_EQ(pixelAt(200, 100), RGB(0x80, 0, 0));
     EXPECT_EQ(pixelAt(305, 185), RGB(0xFF, 0xFF, 0xFF));
+}
+
+// Restores a system colour when the test ends, whatever its outcome.
+class TSystemColorChange {
+  public:
+    TSystemColorChange(int index, COLORREF color) : FIndex(index), FOld(::GetSysColor(index)) {
+        ::SetSysColors(1, &FIndex, &color);
+    }
+    ~TSystemColorChange() { ::SetSysColors(1, &FIndex, &FOld); }
+
+  private:
+    INT FIndex;
+    COLORREF FOld;
+};
+
+TEST_F(FormWindow, ColourSchemeChangeRepaintsEverythingDrawnInASystemColour) {
+    // Background in clBtnFace, a line that changes each frame in a colour of
+    // its own: only the line ever differs between two frames' records.
+    int frames = 0;
+    TPaintForm form(FFactory, [&](ICanvas& canvas) {
+        canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, SystemColor(COLOR_BTNFACE));
+        canvas.FillRect(TRect{0, 190, 10 + frames++ % 50, 200}, kFore);
+    });
+    form.Show();
+    PumpMessages(50);
+    const auto pixelAt = [&](int x, int y) {
+        const WindowDc dc(form.Wnd());
+        return ::GetPixel(dc.Get(), x, y);
+    };
+    const COLORREF before = ::GetSysColor(COLOR_BTNFACE);
+    ASSERT_EQ(pixelAt(100, 50), before);
+    const COLORREF scheme = before == RGB(10, 200, 30) ? RGB(200, 10, 30) : RGB(10, 200, 30);
+    {
+        const TSystemColorChange change(COLOR_BTNFACE, scheme);
+        PumpMessages(100);  // WM_SYSCOLORCHANGE, and the paint it leads to
+        EXPECT_EQ(pixelAt(100, 50), scheme);
+        EXPECT_EQ(pixelAt(319, 0), scheme);
+        // The form's own next frame keeps it.
+        form.Invalidate();
+        ::UpdateWindow(form.Wnd());
+        EXPECT_EQ(pixelAt(100, 50), scheme);
+    }
+    PumpMessages(100);
+    EXPECT_EQ(pixelAt(100, 50), before);
+}
+
+// A window inside another program's (the preview) is not told of a new
+// scheme (only top-level windows are): its next frame finds it out itself.
+TEST_F(FormWindow, EmbeddedFormFollowsTheColourSchemeAtItsNextFrame) {
+    const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300,
+                                          nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    int frames = 0;
+    TPaintForm form(FFactory, [&](ICanvas& canvas) {
+        canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, SystemColor(COLOR_BTNFACE));
+        canvas.FillRect(TRect{0, 190, 10 + frames++ % 50, 200}, kFore);
+    });
+    form.Show();
+    form.Window().SetParentWindow(reinterpret_cast<THandle>(parent));
+    PumpMessages(50);
+    const auto pixelAt = [&](int x, int y) {
+        const WindowDc dc(form.Wnd());
+        return ::GetPixel(dc.Get(), x, y);
+    };
+    const COLORREF before = ::GetSysColor(COLOR_BTNFACE);
+    ASSERT_EQ(pixelAt(100, 50), before);
+    const COLORREF scheme = before == RGB(10, 200, 30) ? RGB(200, 10, 30) : RGB(10, 200, 30);
+    {
+        const TSystemColorChange change(COLOR_BTNFACE, scheme);
+        PumpMessages(50);
+        form.Invalidate();
+        ::UpdateWindow(form.Wnd());
+        EXPECT_EQ(pixelAt(100, 50), scheme);
+        EXPECT_EQ(pixelAt(319, 0), scheme);
+    }
+    form.Invalidate();
+    ::UpdateWindow(form.Wnd());
+    EXPECT_EQ(pixelAt(100, 50), before);
+    ::DestroyWindow(parent);
 }
 
 TEST_F(FormWindow, OnlyWhatChangedIsDrawnAgain) {

@@ -16,6 +16,7 @@
 
 #include "common/Bmp.h"
 #include "common/Forms.h"
+#include "slideshow/PageFailure.h"
 #include "slideshow/Working.h"
 #include "win32/DispatchObject.h"
 #include "win32/Strings.h"
@@ -48,7 +49,6 @@ class CaptureWebView : public ::testing::Test {
         PumpMessages(20);
         ::OleUninitialize();
     }
-
 
     static HWND CreateOwner() {
         return ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
@@ -406,18 +406,36 @@ struct TSource : ICaptureSource {
     std::int32_t Height() const override { return 480; }
 };
 
-TEST_F(CaptureWebView, CapturePassWaitsForACompletionThatWineNeverSends) {
+// Wine's engine ends every navigation in a NavigateError of the control
+// itself (here 0x800401E4 for "about:blank", 0x800C0008 for an unknown host): each page of the list
+// fails, leaves its record, and the pass ends instead of waiting for a completion that never comes.
+TEST_F(CaptureWebView, CapturePassUnderWinesEngineFailsEveryPageAndEnds) {
+    TReportPlatform platform;
+    TApplication application(platform);
+    SetApplication(&application);
     TWin32FileSystem files;
     TSource source;
-    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files,
-                                               TempDir() + "LumenaryCaptureTest\\", source);
+    const std::string cache = TempDir() + "LumenaryCaptureTest\\";
+    ::CreateDirectoryW(Widen(cache).c_str(), nullptr);
+    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files, cache, source);
     form->StartCapture();
-    PumpMessages(300);
-    // Wine's engine fails every navigation; only a completion would move on.
+    const DWORD start = ::GetTickCount();
+    do
+        PumpMessages(20);
+    while ((form->Busy() || form->NextIndex() == 0) && ::GetTickCount() - start < 10000);
     EXPECT_FALSE(form->Busy());
-    EXPECT_EQ(form->NextIndex(), 0);
+    EXPECT_EQ(form->NextIndex(), 2);
+    for (std::int32_t index : {0, 1}) {
+        TPageFailure failure;
+        EXPECT_TRUE(ReadFailureRecord(files, GetFailureFileName(cache, index), failure)) << index;
+        EXPECT_EQ(failure.Kind, TPageFailureKind::pfOther) << index;
+        EXPECT_EQ(failure.Detail.substr(0, 3), "0x8") << index;
+        files.DeleteFile(GetFailureFileName(cache, index));
+    }
+    EXPECT_TRUE(platform.Reports.empty());
     form.reset();
     EXPECT_EQ(TWebBrowserHost::Instances(), 0);
+    SetApplication(nullptr);
 }
 
 }  // namespace

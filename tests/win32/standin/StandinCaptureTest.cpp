@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Bmp.h"
+#include "common/Forms.h"
 #include "slideshow/Working.h"
 #include "win32/DispatchObject.h"
 #include "win32/PumpMessages.h"
@@ -27,7 +28,6 @@ namespace lum::win32 {
 namespace {
 
 using namespace lum::standin;
-
 
 // Pumps until n completions have been seen or 5 s have passed.
 void PumpUntil(const std::vector<std::string>& seen, std::size_t n) {
@@ -74,9 +74,20 @@ std::string Expected(std::uint8_t tag, std::int32_t y) {
     return std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
 }
 
+class TQuietPlatform : public IApplicationPlatform {
+  public:
+    void ShowErrorReport(const std::string&, const std::string& message) override {
+        ADD_FAILURE() << "error report: " << message;
+    }
+    void PostDeferred(std::function<void()> action) override { action(); }
+};
+
 class StandinCapture : public ::testing::Test {
   protected:
+    // The capture logs a page it skips (the blank entry) through the
+    // application object, as the program has one.
     void SetUp() override {
+        SetApplication(&FApplication);
         ASSERT_TRUE(FRegistration.Register(Widen(LUM_STANDIN_DLL)));
         ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
     }
@@ -84,6 +95,7 @@ class StandinCapture : public ::testing::Test {
         PumpMessages(20);
         ::OleUninitialize();
         FRegistration.Unregister();
+        SetApplication(nullptr);
     }
 
     // Objects of the stand-in alive now (0 when its DLL is not loaded).
@@ -102,6 +114,8 @@ class StandinCapture : public ::testing::Test {
     }
 
     TStandinRegistration FRegistration;
+    TQuietPlatform FPlatform;
+    TApplication FApplication{FPlatform};
 };
 
 TEST_F(StandinCapture, ControlIsActivatedInPlaceInTheCaptureWindow) {

@@ -18,15 +18,36 @@ namespace lum::standin {
 //   standin:giant            as wide as its view, 1,000,000 px tall
 //   standin:frames?n=N       600 x 400; N frames (default 2) complete before it
 //   standin:again            fills its view; its colour changes with every load
+//   standin:again?reloads=N  the same, and it reloads itself N times, each
+//                            time once its completion has been handled
+//   standin:error?status=N   no page: NavigateError with the HTTP status N
+//   standin:error?code=HEX   no page: NavigateError with the code HEX
+//                            (e.g. 800C0005); &repeat=N fires it N times;
+//                            &errorpage=1 shows the control's error page
+//                            even when a sink cancelled it
+//   standin:download         no page: a file download (FileDownload)
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
-enum class TPageKind { Blank, Fill, Tall, Fixed, Giant, Frames, Again, Unknown };
+// With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
+// Any page: &rw=W&rh=H gives its root element (documentElement) a scroll
+// size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
+// the root is reached by name only; on standin:frames, &frameerror=K makes
+// frame K report a NavigateError before it completes.
+enum class TPageKind { Blank, Fill, Tall, Fixed, Giant, Frames, Again, Error, Download, Unknown };
 
 struct TPageSpec {
     TPageKind Kind = TPageKind::Unknown;
     std::int32_t Width = 0;  // fixed sizes; 0 where the page takes the view's
     std::int32_t Height = 0;
-    std::int32_t Frames = 0;  // frames that complete before the top document
+    std::int32_t Frames = 0;     // frames that complete before the top document
+    std::int32_t RootWidth = 0;  // the root element's scroll size; 0: the body's
+    std::int32_t RootHeight = 0;
+    bool LateRoot = false;        // no IHTMLDocument3: documentElement by name only
+    std::int32_t Reloads = 0;     // again: reloads of its own
+    std::int32_t FrameError = 0;  // frames: the frame (1-based) that reports an error
+    std::uint32_t Code = 0;       // error: the NavigateError status code
+    std::int32_t Repeat = 1;      // error: how often it is reported
+    bool ErrorPage = false;       // error: the error page follows whatever the sink says
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -79,6 +100,56 @@ inline std::int32_t QueryInt(std::string_view query, std::string_view key, std::
     return fallback;
 }
 
+inline std::uint32_t QueryHex(std::string_view query, std::string_view key) {
+    const std::size_t at = query.find(std::string(key) + "=");
+    if (at == std::string_view::npos || (at > 0 && query[at - 1] != '&'))
+        return 0;
+    std::uint32_t value = 0;
+    for (std::size_t i = at + key.size() + 1; i < query.size() && query[i] != '&'; ++i) {
+        const char c = query[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                 : -1;
+        if (digit < 0)
+            return 0;
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
+    if (name == "fill")
+        return {TPageKind::Fill, 0, 0, 0};
+    if (name == "tall")
+        return {TPageKind::Tall, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
+    if (name == "fixed")
+        return {TPageKind::Fixed, QueryInt(query, "w", 500), QueryInt(query, "h", 300), 0};
+    if (name == "giant")
+        return {TPageKind::Giant, 0, kGiantHeight, 0};
+    if (name == "frames") {
+        TPageSpec page{TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
+        page.FrameError = QueryInt(query, "frameerror", 0);
+        return page;
+    }
+    if (name == "again") {
+        TPageSpec page{TPageKind::Again, 0, 0, 0};
+        page.Reloads = QueryInt(query, "reloads", 0);
+        return page;
+    }
+    if (name == "error") {
+        TPageSpec page{TPageKind::Error, 0, 0, 0};
+        const std::int32_t status = QueryInt(query, "status", 0);
+        page.Code = status > 0 ? static_cast<std::uint32_t>(status) : QueryHex(query, "code");
+        page.Repeat = QueryInt(query, "repeat", 1);
+        page.ErrorPage = QueryInt(query, "errorpage", 0) != 0;
+        return page;
+    }
+    if (name == "download")
+        return {TPageKind::Download, 0, 0, 0};
+    return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
+}
+
 inline TPageSpec ParsePageUrl(std::string_view url) {
     if (url == "about:blank")
         return {TPageKind::Blank, 0, 0, 0};
@@ -89,19 +160,11 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     const std::size_t mark = rest.find('?');
     const std::string_view name = rest.substr(0, mark);
     const std::string_view query = mark == std::string_view::npos ? "" : rest.substr(mark + 1);
-    if (name == "fill")
-        return {TPageKind::Fill, 0, 0, 0};
-    if (name == "tall")
-        return {TPageKind::Tall, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
-    if (name == "fixed")
-        return {TPageKind::Fixed, QueryInt(query, "w", 500), QueryInt(query, "h", 300), 0};
-    if (name == "giant")
-        return {TPageKind::Giant, 0, kGiantHeight, 0};
-    if (name == "frames")
-        return {TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
-    if (name == "again")
-        return {TPageKind::Again, 0, 0, 0};
-    return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
+    TPageSpec page = ParseKind(name, query);
+    page.RootWidth = QueryInt(query, "rw", 0);
+    page.RootHeight = QueryInt(query, "rh", 0);
+    page.LateRoot = QueryInt(query, "late", 0) != 0;
+    return page;
 }
 
 // The page's scroll size when laid out in a view of viewWidth x viewHeight.
@@ -129,6 +192,20 @@ inline void ScrollSize(const TPageSpec& page,
             height = page.Height;
             return;
     }
+}
+
+// The root element's scroll size: its own where the URL gives one, else
+// the body's.
+inline void RootScrollSize(const TPageSpec& page,
+                           std::int32_t viewWidth,
+                           std::int32_t viewHeight,
+                           std::int32_t& width,
+                           std::int32_t& height) {
+    ScrollSize(page, viewWidth, viewHeight, width, height);
+    if (page.RootWidth > 0)
+        width = page.RootWidth;
+    if (page.RootHeight > 0)
+        height = page.RootHeight;
 }
 
 // The page's colour tag; loads counts the loads of an "again" page so far

@@ -16,6 +16,13 @@ constexpr DISPID kDispidDocument = 203;
 
 LONG gDownloadControl = -2;
 LONG gAgainLoads = 0;
+LONG gOutcomes[static_cast<int>(TOutcome::Count)] = {};
+
+void Count(TOutcome outcome) {
+    ::InterlockedIncrement(&gOutcomes[static_cast<int>(outcome)]);
+}
+
+constexpr wchar_t kErrorPage[] = L"res://standin/error.htm";
 
 std::string Utf8(const std::wstring& text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -47,6 +54,11 @@ LONG ReadDownloadControl(IOleClientSite* site) {
 
 LONG LastDownloadControl() noexcept {
     return gDownloadControl;
+}
+
+LONG OutcomeCount(TOutcome outcome) noexcept {
+    const int i = static_cast<int>(outcome);
+    return i >= 0 && i < static_cast<int>(TOutcome::Count) ? gOutcomes[i] : -1;
 }
 
 void RegisterControlClasses(HINSTANCE instance) {
@@ -139,8 +151,19 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
     if (!url)
         return E_INVALIDARG;
     ++FGeneration;
+    // A control that never finishes a page: Navigate is taken, nothing
+    // follows (scripts that check the display alone, with page files of
+    // their own, set LUM_STANDIN_HANG=1).
+    if (::GetEnvironmentVariableW(L"LUM_STANDIN_HANG", nullptr, 0) > 0) {
+        FPendingUrl.assign(url, ::SysStringLen(url));
+        FCommitted = false;
+        return S_OK;
+    }
     FPendingUrl.assign(url, ::SysStringLen(url));
-    FPendingFrames = ParsePageUrl(Utf8(FPendingUrl)).Frames;
+    const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
+    FPendingFrames = page.Frames;
+    FReloadsLeft = page.Reloads;
+    FReloading = false;
     FCommitted = false;
     NextStep(FGeneration);
     return S_OK;
@@ -167,24 +190,94 @@ void TStandinBrowser::Commit() {
     FCommitted = true;
 }
 
+// The start of a navigation, as the real control (IE 7 and later) makes it:
+// FileDownload of the document, which a sink may cancel (then no page ever
+// loads). False when the navigation went no further.
+bool TStandinBrowser::Begin(LONG generation) {
+    const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
+    if (page.Kind == TPageKind::Error) {
+        Fail(generation, page);
+        return false;
+    }
+    const bool file = page.Kind == TPageKind::Download;
+    const bool cancelled = FEvents->FireFileDownload(!file);
+    if (generation != FGeneration)
+        return false;  // the sink navigated elsewhere
+    if (file || cancelled) {
+        ++FGeneration;  // no document: the navigation is over
+        FCommitted = true;
+        Count(file ? (cancelled ? TOutcome::DownloadsCancelled : TOutcome::DownloadsStarted)
+                   : TOutcome::PagesCancelled);
+        return false;
+    }
+    Commit();
+    return true;
+}
+
+// A page that cannot be loaded: NavigateError (as often as the URL says);
+// unless a sink cancels it, the control goes on to its own error page.
+void TStandinBrowser::Fail(LONG generation, const TPageSpec& page) {
+    bool cancelled = false;
+    for (std::int32_t i = 0; i < page.Repeat; ++i) {
+        cancelled =
+            FEvents->FireNavigateError(static_cast<IWebBrowser2*>(this), FPendingUrl, page.Code) ||
+            cancelled;
+        if (generation != FGeneration)
+            return;
+    }
+    ++FGeneration;
+    FCommitted = true;
+    if (cancelled)
+        Count(TOutcome::ErrorsCancelled);
+    if (cancelled && !page.ErrorPage)
+        return;
+    Count(TOutcome::ErrorPages);
+    FPendingUrl = kErrorPage;
+    Commit();
+    FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
+}
+
 void TStandinBrowser::Step(LONG generation) {
     if (generation != FGeneration)
         return;
     // The sinks may release this control while they handle the event.
     const ComPtr<IWebBrowser2> self(this);
-    if (!FCommitted)
-        Commit();
+    if (!FCommitted) {
+        if (FReloading) {
+            FReloading = false;
+            Commit();
+        } else if (!Begin(generation)) {
+            return;
+        }
+    }
     if (FPendingFrames > 0) {
         const std::int32_t frame = FPage->Page.Frames - FPendingFrames + 1;
         --FPendingFrames;
         NextStep(generation);
         const ComPtr<IDispatch> window = Adopt(NewFrame());
-        FEvents->FireDocumentComplete(
-            window.Get(), L"standin:frame?" + std::to_wstring(frame) + L"&of=" + FPendingUrl);
+        const std::wstring url = L"standin:frame?" + std::to_wstring(frame) + L"&of=" + FPendingUrl;
+        // A frame that fails is reported with its own window; the page
+        // goes on loading whatever the sink answers.
+        if (frame == FPage->Page.FrameError) {
+            FEvents->FireNavigateError(window.Get(), url, 0x800C0005);
+            if (generation != FGeneration)
+                return;
+        }
+        FEvents->FireDocumentComplete(window.Get(), url);
         return;
     }
     ++FGeneration;  // this navigation is over
+    const LONG over = FGeneration;
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
+    // A page that reloads itself does so once its completion was handled,
+    // unless the sink navigated elsewhere meanwhile.
+    if (FGeneration == over && FReloadsLeft > 0) {
+        --FReloadsLeft;
+        FReloading = true;
+        FCommitted = false;
+        FPendingFrames = FPage->Page.Frames;
+        NextStep(FGeneration);
+    }
 }
 
 LRESULT CALLBACK TStandinBrowser::MessageProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -31,6 +31,16 @@ inline constexpr wchar_t kViewClass[] = L"LumenaryStandinView";
 // The DISPID_AMBIENT_DLCONTROL flags the last client site answered, -1
 // when it did not answer, -2 before any site was set.
 LONG LastDownloadControl() noexcept;
+// What happened to navigations that gave no page, counted over the process.
+enum class TOutcome {
+    ErrorPages,          // a NavigateError not cancelled: the control's error page shown
+    ErrorsCancelled,     // a NavigateError cancelled by a sink
+    DownloadsCancelled,  // FileDownload of a file cancelled
+    DownloadsStarted,    // FileDownload of a file let through
+    PagesCancelled,      // FileDownload of a document cancelled: the page never loads
+    Count
+};
+LONG OutcomeCount(TOutcome outcome) noexcept;
 // Registers the window classes of the control (DLL attach) and removes them.
 void RegisterControlClasses(HINSTANCE instance);
 void UnregisterControlClasses(HINSTANCE instance);
@@ -120,6 +130,8 @@ class TStandinBrowser final : public TStubWebBrowser2,
     static LRESULT CALLBACK ViewProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
     void NextStep(LONG generation);
     void Step(LONG generation);
+    bool Begin(LONG generation);
+    void Fail(LONG generation, const TPageSpec& page);
     void Commit();
     void Resize(const RECT& rect);
     HRESULT AskForRect(const RECT& rect);
@@ -136,6 +148,8 @@ class TStandinBrowser final : public TStubWebBrowser2,
     Microsoft::WRL::ComPtr<IDispatch> FDocument;
     std::wstring FPendingUrl;
     std::int32_t FPendingFrames = 0;
+    std::int32_t FReloadsLeft = 0;  // reloads of its own the page still makes
+    bool FReloading = false;
     bool FCommitted = true;
     LONG FGeneration = 0;  // one per Navigate: steps of an older one are dropped
 };

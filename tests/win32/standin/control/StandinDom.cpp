@@ -82,10 +82,12 @@ class TStyle final : public IDispatch, TRefCount {
     std::shared_ptr<TPageState> FPage;
 };
 
-// The body element: its scroll size follows the view it is laid out in.
+// The body element, or the root element (no style): its scroll size
+// follows the view it is laid out in.
 class TBody final : public TStubHtmlElement, TRefCount {
   public:
-    explicit TBody(std::shared_ptr<TPageState> page) : FPage(std::move(page)) {}
+    explicit TBody(std::shared_ptr<TPageState> page, bool root = false)
+        : FPage(std::move(page)), FRoot(root) {}
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
@@ -103,7 +105,10 @@ class TBody final : public TStubHtmlElement, TRefCount {
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const TDispName kNames[] = {
             {L"scrollWidth", kScrollWidth}, {L"scrollHeight", kScrollHeight}, {L"style", kStyle}};
-        return IdsOfNames(kNames, names, count, ids);
+        static const TDispName kRootNames[] = {{L"scrollWidth", kScrollWidth},
+                                               {L"scrollHeight", kScrollHeight}};
+        return FRoot ? IdsOfNames(kRootNames, names, count, ids)
+                     : IdsOfNames(kNames, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
                                      REFIID,
@@ -113,7 +118,7 @@ class TBody final : public TStubHtmlElement, TRefCount {
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override {
-        if (id != kScrollWidth && id != kScrollHeight && id != kStyle)
+        if (id != kScrollWidth && id != kScrollHeight && (id != kStyle || FRoot))
             return DISP_E_MEMBERNOTFOUND;
         if (!(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;  // read-only here
@@ -126,7 +131,10 @@ class TBody final : public TStubHtmlElement, TRefCount {
         }
         std::int32_t width = 0;
         std::int32_t height = 0;
-        FPage->Scroll(width, height);
+        if (FRoot)
+            FPage->RootScroll(width, height);
+        else
+            FPage->Scroll(width, height);
         result->vt = VT_I4;
         result->lVal = id == kScrollWidth ? width : height;
         return S_OK;
@@ -134,9 +142,10 @@ class TBody final : public TStubHtmlElement, TRefCount {
 
   private:
     std::shared_ptr<TPageState> FPage;
+    bool FRoot;
 };
 
-class TDocument final : public TStubHtmlDocument2, TRefCount {
+class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TRefCount {
   public:
     explicit TDocument(std::shared_ptr<TPageState> page) : FPage(std::move(page)) {}
     LUM_STANDIN_REFCOUNT
@@ -146,6 +155,11 @@ class TDocument final : public TStubHtmlDocument2, TRefCount {
         if (!object)
             return E_POINTER;
         *object = nullptr;
+        if (riid == __uuidof(IHTMLDocument3) && !FPage->Page.LateRoot) {
+            *object = static_cast<IHTMLDocument3*>(this);
+            AddRef();
+            return S_OK;
+        }
         if (riid != IID_IUnknown && riid != IID_IDispatch && riid != __uuidof(IHTMLDocument) &&
             riid != __uuidof(IHTMLDocument2))
             return E_NOINTERFACE;
@@ -155,7 +169,9 @@ class TDocument final : public TStubHtmlDocument2, TRefCount {
     }
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        static const TDispName kNames[] = {{L"body", DISPID_IHTMLDOCUMENT2_BODY}};
+        static const TDispName kNames[] = {
+            {L"body", DISPID_IHTMLDOCUMENT2_BODY},
+            {L"documentElement", DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT}};
         return IdsOfNames(kNames, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
@@ -166,12 +182,16 @@ class TDocument final : public TStubHtmlDocument2, TRefCount {
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override {
-        if (id != DISPID_IHTMLDOCUMENT2_BODY || !(flags & DISPATCH_PROPERTYGET))
+        if ((id != DISPID_IHTMLDOCUMENT2_BODY && id != DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT) ||
+            !(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;
         if (!result)
             return E_POINTER;
         IHTMLElement* body = nullptr;
-        get_body(&body);
+        if (id == DISPID_IHTMLDOCUMENT2_BODY)
+            get_body(&body);
+        else
+            get_documentElement(&body);
         result->vt = VT_DISPATCH;
         result->pdispVal = body;
         return S_OK;
@@ -180,6 +200,12 @@ class TDocument final : public TStubHtmlDocument2, TRefCount {
         if (!body)
             return E_POINTER;
         *body = new TBody(FPage);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_documentElement(IHTMLElement** root) override {
+        if (!root)
+            return E_POINTER;
+        *root = new TBody(FPage, true);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_URL(BSTR* url) override {

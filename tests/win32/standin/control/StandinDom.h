@@ -1,7 +1,8 @@
 // The document object model of the stand-in WebBrowser control: a document
-// (IHTMLDocument2) whose body answers "scrollWidth", "scrollHeight" and
-// "style" by name, a style that takes "overflow" and "border", and the
-// dispatch object of a frame. Calls it does not know fail with an HRESULT.
+// (IHTMLDocument2, IHTMLDocument3) whose body answers "scrollWidth",
+// "scrollHeight" and "style" by name, a root element (documentElement) with
+// scroll sizes of its own and no style, a style that takes "overflow" and
+// "border", and the dispatch object of a frame. Calls it does not know fail with an HRESULT.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +34,9 @@ struct TPageState {
     std::uint8_t Tag() const { return PageTag(Page, Loads); }
     void Scroll(std::int32_t& width, std::int32_t& height) const {
         ScrollSize(Page, View->Width, View->Height, width, height);
+    }
+    void RootScroll(std::int32_t& width, std::int32_t& height) const {
+        RootScrollSize(Page, View->Width, View->Height, width, height);
     }
 };
 

@@ -27,14 +27,64 @@ void TEventsPoint::FireDocumentComplete(IDispatch* window, const std::wstring& u
     args[1].vt = VT_DISPATCH;
     args[1].pdispVal = window;
     DISPPARAMS params{args, nullptr, 2, 0};
+    Fire(DISPID_DOCUMENTCOMPLETE, params);
+    ::SysFreeString(urlValue.bstrVal);
+}
+
+void TEventsPoint::Fire(DISPID id, DISPPARAMS& params) {
     // A sink may disconnect, or release the control, while it handles the
-    // event: it is called from a copy of the list.
+    // event: it is called from a copy of the list. What a sink returns, or
+    // throws, stays with it.
     const auto sinks = FSinks;
     for (const auto& sink : sinks) {
-        sink.second->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                            &params, nullptr, nullptr, nullptr);
+        sink.second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                            nullptr, nullptr);
     }
+}
+
+bool TEventsPoint::FireNavigateError(IDispatch* window,
+                                     const std::wstring& url,
+                                     std::uint32_t code) {
+    // As the real control passes them: URL, TargetFrameName and StatusCode
+    // as references to VARIANTs, Cancel as a reference to a VARIANT_BOOL.
+    VARIANT urlValue;
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = ::SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+    VARIANT frameValue;
+    frameValue.vt = VT_BSTR;
+    frameValue.bstrVal = ::SysAllocString(L"");
+    VARIANT statusValue;
+    statusValue.vt = VT_I4;
+    statusValue.lVal = static_cast<LONG>(code);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT args[5];
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &cancel;
+    args[1].vt = VT_BYREF | VT_VARIANT;
+    args[1].pvarVal = &statusValue;
+    args[2].vt = VT_BYREF | VT_VARIANT;
+    args[2].pvarVal = &frameValue;
+    args[3].vt = VT_BYREF | VT_VARIANT;
+    args[3].pvarVal = &urlValue;
+    args[4].vt = VT_DISPATCH;
+    args[4].pdispVal = window;
+    DISPPARAMS params{args, nullptr, 5, 0};
+    Fire(DISPID_NAVIGATEERROR, params);
     ::SysFreeString(urlValue.bstrVal);
+    ::SysFreeString(frameValue.bstrVal);
+    return cancel != VARIANT_FALSE;
+}
+
+bool TEventsPoint::FireFileDownload(bool activeDocument) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT args[2];
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &cancel;
+    args[1].vt = VT_BOOL;
+    args[1].boolVal = activeDocument ? VARIANT_TRUE : VARIANT_FALSE;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    Fire(DISPID_FILEDOWNLOAD, params);
+    return cancel != VARIANT_FALSE;
 }
 
 HRESULT TEventsPoint::QueryInterface(REFIID riid, void** object) {

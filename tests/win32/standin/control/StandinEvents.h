@@ -8,6 +8,8 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,12 @@ class TEventsPoint final : public IConnectionPoint, TRefCount {
     void Detach() noexcept;
     // DocumentComplete(pDisp, URL) to every sink.
     void FireDocumentComplete(IDispatch* window, const std::wstring& url);
+    // NavigateError(pDisp, URL, TargetFrameName, StatusCode, Cancel) to every
+    // sink; whether one of them set Cancel.
+    bool FireNavigateError(IDispatch* window, const std::wstring& url, std::uint32_t code);
+    // FileDownload(ActiveDocument, Cancel) to every sink; whether one of them
+    // set Cancel.
+    bool FireFileDownload(bool activeDocument);
     std::size_t Sinks() const noexcept { return FSinks.size(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -35,6 +43,8 @@ class TEventsPoint final : public IConnectionPoint, TRefCount {
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
 
   private:
+    void Fire(DISPID id, DISPPARAMS& params);
+
     IConnectionPointContainer* FContainer;  // not owned: it owns this point
     std::vector<std::pair<DWORD, Microsoft::WRL::ComPtr<IDispatch>>> FSinks;
     DWORD FNextCookie = 1;

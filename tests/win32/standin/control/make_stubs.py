@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes a header of base classes that answer E_NOTIMPL for every method of
 the large COM interfaces the stand-in browser control implements only in
-part (IWebBrowser2, IHTMLDocument2, IHTMLElement), read from the MinGW
+part (IWebBrowser2, IHTMLDocument2, IHTMLDocument3,
+IHTMLElement), read from the MinGW
 headers this build compiles with, so they always match.
 
     make_stubs.py <include dir> <output header>
@@ -15,6 +16,7 @@ STUBS = [
     ("TStubWebBrowser2", "IWebBrowser2", "exdisp.h",
      ["IWebBrowser", "IWebBrowserApp", "IWebBrowser2"]),
     ("TStubHtmlDocument2", "IHTMLDocument2", "mshtml.h", ["IHTMLDocument", "IHTMLDocument2"]),
+    ("TStubHtmlDocument3", "IHTMLDocument3", "mshtml.h", ["IHTMLDocument3"]),
     ("TStubHtmlElement", "IHTMLElement", "mshtml.h", ["IHTMLElement"]),
 ]
 
