@@ -53,9 +53,8 @@ TPageFailure NavigateFailure(std::int32_t statusCode) {
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
     TPageFailure failure{pfOther, 0, hex};
     if (statusCode >= 400 && statusCode <= 599) {
-        failure.Kind = pfHttpStatus;
-        failure.Status = statusCode;
-        return failure;
+        // The status says it all: the card shows "HTTP 404" alone.
+        return TPageFailure{pfHttpStatus, statusCode, {}};
     }
     // A WinINet error wrapped as an HRESULT reads as the plain error.
     const std::uint32_t plain =
