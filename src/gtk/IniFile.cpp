@@ -86,8 +86,7 @@ std::string CheckKeys(GKeyFile* doc, const char* group) {
 // the text is a settings file, else what is wrong.
 std::string Load(std::string_view text, GKeyFile* doc) {
     GError* error = nullptr;
-    if (!g_key_file_load_from_data(doc, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS,
-                                   &error))
+    if (!g_key_file_load_from_data(doc, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &error))
         return TakeMessage(error);
     gsize count = 0;
     g_auto(GStrv) groups = g_key_file_get_groups(doc, &count);
@@ -282,8 +281,8 @@ std::string ReplaceIniFile(const std::string& path, const std::string& text) {
     GError* error = nullptr;
     // A temporary file beside the target, flushed to the disk and renamed
     // over it: the file is either the old one or the new one.
-    const auto flags =
-        static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE);
+    const auto flags = static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                          G_FILE_SET_CONTENTS_DURABLE);
     if (!g_file_set_contents_full(target.c_str(), text.data(), static_cast<gssize>(text.size()),
                                   flags, mode, &error))
         return TakeMessage(error);

@@ -332,10 +332,16 @@ TEST_F(IniRegistryTest, FifoInThePlaceOfTheFileNeitherHangsNorIsReplaced) {
 
 // Root reads any file: the case then runs in a child process that has
 // become an ordinary user.
-void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
+// With linked, the settings file is a symbolic link to a file elsewhere, as
+// dotfile managers make it: the link stays and its target is replaced.
+void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder, bool linked) {
     const fs::path file = folder / "lumenary.ini";
-    WriteBytes(file, "[Lumenary]\nRefreshTime=7\n");
-    fs::permissions(file, fs::perms::none);
+    const fs::path real = linked ? folder / "dotfiles" / "lumenary.ini" : file;
+    fs::create_directories(real.parent_path());
+    WriteBytes(real, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(real, fs::perms::none);
+    if (linked)
+        fs::create_symlink(real, file);
     std::vector<TIniProblem> problems;
     TIniRegistry registry(file.string(), [&](const TIniProblem& p) { problems.push_back(p); });
     {
@@ -347,28 +353,34 @@ void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
         store.WriteIntValue("Lumenary", "URLShowTime", 8);
         store.Commit();
     }
+    EXPECT_FALSE(fs::is_symlink(folder / "lumenary.ini.bad"));
     fs::permissions(folder / "lumenary.ini.bad", fs::perms::owner_read);
     EXPECT_EQ(ReadBytes(folder / "lumenary.ini.bad"), "[Lumenary]\nRefreshTime=7\n");
-    const std::string text = ReadBytes(file);
+    EXPECT_EQ(fs::is_symlink(file), linked);
+    const std::string text = ReadBytes(real);
     EXPECT_TRUE(text.starts_with("# ")) << text;  // a note on the format
     EXPECT_TRUE(text.ends_with("\n[Lumenary]\nURLShowTime=8\n")) << text;
 }
 
 TEST_F(IniRegistryTest, UnreadableFileGivesDefaultsAndIsKeptBeforeAWrite) {
     if (::geteuid() != 0) {
-        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path());
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path() / "plain", false);
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path() / "linked", true);
         return;
     }
     fs::permissions(FRoot, fs::perms::owner_all | fs::perms::others_exec);
     const fs::path folder = FRoot / "user";
-    fs::create_directories(folder);
-    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    for (const char* part : {"", "plain", "linked"}) {
+        fs::create_directories(folder / part);
+        ASSERT_EQ(::chown((folder / part).c_str(), 65534, 65534), 0);
+    }
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(
         {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                 std::_Exit(2);
-            ExpectUnreadableFileKeptBeforeAWrite(folder);
+            ExpectUnreadableFileKeptBeforeAWrite(folder / "plain", false);
+            ExpectUnreadableFileKeptBeforeAWrite(folder / "linked", true);
             std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
         },
         ::testing::ExitedWithCode(0), "");

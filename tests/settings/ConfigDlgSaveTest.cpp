@@ -28,7 +28,8 @@ TEST_F(ConfigDlgSave, OKStoresEverythingInOneCommit) {
 
 TEST_F(ConfigDlgSave, FailedCommitIsReportedAndTheDialogStaysOpenWithWhatWasTyped) {
     Registry.FailCommits = true;
-    Registry.CommitError = "設定ファイル /x/lumenary.ini に書き込めません (No space left on device)";
+    Registry.CommitError =
+        "設定ファイル /x/lumenary.ini に書き込めません (No space left on device)";
     const std::string typed = "http://a.example/\r\nhttp://b.example/\r\n";
     auto& view = Open();
     view.URLBox = typed;
