@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 #include "common/AsciiText.h"
 #include "platform/Registry.h"
@@ -62,11 +63,12 @@ void ReadHexEscapes(GKeyFile* doc, const char* group, const char* key) {
 std::string CheckKeys(GKeyFile* doc, const char* group) {
     gsize count = 0;
     g_auto(GStrv) keys = g_key_file_get_keys(doc, group, &count, nullptr);
+    std::unordered_set<std::string> seen;
     for (gsize i = 0; i < count; ++i) {
-        for (gsize k = 0; k < i; ++k) {
-            if (SameTextIgnoringCase(keys[i], keys[k]))
-                return "同じ名前の値が二度あります";
-        }
+        std::string folded = keys[i];
+        std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+        if (!seen.insert(std::move(folded)).second)
+            return "同じ名前の値が二度あります";
         ReadHexEscapes(doc, group, keys[i]);
         // GLib reports this case over an earlier report of its own.
         g_autofree gchar* raw = g_key_file_get_value(doc, group, keys[i], nullptr);

@@ -1,5 +1,6 @@
 #include "gtk/IniRegistry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -220,30 +221,30 @@ std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
     return names;
 }
 
-const std::vector<std::string>& TIniRegistry::Keys(const std::string& group) const {
-    if (!FKeys || FKeysGroup != group) {
-        FKeysGroup = group;
+void TIniRegistry::TKeyIndex::Add(std::string name) {
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    Folded.emplace(std::move(folded), Names.size());
+    Names.push_back(std::move(name));
+}
+
+const TIniRegistry::TKeyIndex& TIniRegistry::Keys(const std::string& group) const {
+    if (!FKeys || FKeys->Group != group) {
         FKeys.emplace();
+        FKeys->Group = group;
         g_auto(GStrv) keys = g_key_file_get_keys(FDoc.get(), group.c_str(), nullptr, nullptr);
         for (gchar** key = keys; key && *key; ++key)
-            FKeys->push_back(*key);
+            FKeys->Add(*key);
     }
     return *FKeys;
 }
 
 std::string TIniRegistry::StoredName(const std::string& group, const std::string& name) const {
-    if (g_key_file_has_key(FDoc.get(), group.c_str(), name.c_str(), nullptr))
-        return name;
-    for (const std::string& key : Keys(group)) {
-        if (SameTextIgnoringCase(key, name))
-            return key;
-    }
-    return {};
-}
-
-void TIniRegistry::Changed() {
-    FChanged = true;
-    FKeys.reset();
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    const TKeyIndex& keys = Keys(group);
+    const auto it = keys.Folded.find(folded);
+    return it == keys.Folded.end() ? std::string() : keys.Names[it->second];
 }
 
 IRegistry::TKey TIniRegistry::CreateKey(TKey parent, const std::string& path) {
@@ -269,7 +270,7 @@ IRegistry::TKey TIniRegistry::CreateKey(TKey parent, const std::string& path) {
         g_key_file_set_value(FDoc.get(), group.c_str(), "x", "");
         g_key_file_remove_key(FDoc.get(), group.c_str(), "x", nullptr);
     }
-    Changed();
+    FChanged = true;
     return NewHandle(std::move(*full));
 }
 
@@ -311,20 +312,22 @@ bool TIniRegistry::SetStringValue(TKey key, const std::string& name, const std::
     const std::string spelled = StoredName(group, name);
     g_key_file_set_string(FDoc.get(), group.c_str(), (spelled.empty() ? name : spelled).c_str(),
                           stored.c_str());
-    Changed();
+    if (spelled.empty())
+        FKeys->Add(name);  // StoredName indexed the group
+    FChanged = true;
     return true;
 }
 
 std::uint32_t TIniRegistry::ValueCount(TKey key) {
     const std::string group = GroupOf(key);
-    return group.empty() ? 0 : static_cast<std::uint32_t>(Keys(group).size());
+    return group.empty() ? 0 : static_cast<std::uint32_t>(Keys(group).Names.size());
 }
 
 bool TIniRegistry::ValueName(TKey key, std::uint32_t index, std::string& name) {
     const std::string group = GroupOf(key);
-    if (group.empty() || index >= Keys(group).size())
+    if (group.empty() || index >= Keys(group).Names.size())
         return false;
-    name = Keys(group)[index];
+    name = Keys(group).Names[index];
     return true;
 }
 
@@ -351,7 +354,8 @@ bool TIniRegistry::DeleteKey(TKey parent, const std::string& name) {
     const std::string group = GroupOf(*full);
     if (group.empty() || !g_key_file_remove_group(FDoc.get(), group.c_str(), nullptr))
         return false;
-    Changed();
+    FKeys.reset();
+    FChanged = true;
     return true;
 }
 

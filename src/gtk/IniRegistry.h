@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -92,11 +93,16 @@ class TIniRegistry : public IRegistry {
     std::string GroupOf(const TKeyPath& path) const;
     bool Exists(const TKeyPath& path) const;
     std::vector<std::string> Subkeys(const TKeyPath& path) const;
-    // The names of group's values in file order (kept until a change).
-    const std::vector<std::string>& Keys(const std::string& group) const;
+    // The names of group's values in file order, and by their folded case.
+    struct TKeyIndex {
+        std::string Group;
+        std::vector<std::string> Names;
+        std::unordered_map<std::string, std::size_t> Folded;
+        void Add(std::string name);
+    };
+    const TKeyIndex& Keys(const std::string& group) const;
     // name as group spells it, or empty when it has no such value.
     std::string StoredName(const std::string& group, const std::string& name) const;
-    void Changed();
     bool KeepUnreadFile(std::string& error);
 
     std::string FPath;
@@ -109,8 +115,7 @@ class TIniRegistry : public IRegistry {
     bool FMustKeepFile = false;
     std::optional<std::string> FUnreadBytes;
     bool FChanged = false;
-    mutable std::string FKeysGroup;
-    mutable std::optional<std::vector<std::string>> FKeys;
+    mutable std::optional<TKeyIndex> FKeys;  // of the group asked last
     std::map<TKey, TKeyPath> FHandles;
     TKey FNextHandle = 0x100;
 };
