@@ -11,8 +11,8 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gtk/IniFile.h"
