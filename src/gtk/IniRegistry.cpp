@@ -14,37 +14,25 @@ namespace lum::gtk {
 
 namespace {
 
-const char* const kBasePath[] = {"Software", "Orvane"};
-constexpr std::size_t kBaseDepth = 2;
-
 using TKeyPath = std::vector<std::string>;
 
+const TKeyPath kBasePath = {"Software", "Orvane"};
+
 bool StartsWith(const TKeyPath& path, const TKeyPath& prefix) {
-    if (prefix.size() > path.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (!SameTextIgnoringCase(path[i], prefix[i]))
-            return false;
-    }
-    return true;
+    return prefix.size() <= path.size() &&
+           std::equal(prefix.begin(), prefix.end(), path.begin(), SameTextIgnoringCase);
 }
 
 bool IsBaseOrAbove(const TKeyPath& path) {
-    if (path.size() > kBaseDepth)
-        return false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (!SameTextIgnoringCase(path[i], kBasePath[i]))
-            return false;
-    }
-    return true;
+    return StartsWith(kBasePath, path);
 }
 
 // The path below the base key, or nothing for the base key, the keys above
 // it and keys elsewhere.
 std::optional<TKeyPath> BelowBase(const TKeyPath& path) {
-    if (path.size() <= kBaseDepth || !IsBaseOrAbove(TKeyPath(path.begin(), path.begin() + 2)))
+    if (path.size() <= kBasePath.size() || !StartsWith(path, kBasePath))
         return std::nullopt;
-    return TKeyPath(path.begin() + kBaseDepth, path.end());
+    return TKeyPath(path.begin() + kBasePath.size(), path.end());
 }
 
 std::string Join(const TKeyPath& path) {
@@ -73,10 +61,6 @@ std::size_t LineLength(const std::string& name, const std::string& text) {
     for (char c : text)
         length += c == '\\' || c == '\n' || c == '\r';
     return length;
-}
-
-std::string SystemError(int error) {
-    return std::strerror(error);
 }
 
 }  // namespace
@@ -201,7 +185,7 @@ bool TIniRegistry::Exists(const TKeyPath& path) const {
 // The names of the keys right below path, in the order of their groups.
 std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
     if (IsBaseOrAbove(path))
-        return path.size() < kBaseDepth ? TKeyPath{kBasePath[path.size()]} : TKeyPath{};
+        return path.size() < kBasePath.size() ? TKeyPath{kBasePath[path.size()]} : TKeyPath{};
     std::vector<std::string> names;
     const auto below = BelowBase(path);
     if (!below)
@@ -263,7 +247,7 @@ IRegistry::TKey TIniRegistry::CreateKey(TKey parent, const std::string& path) {
     // Every missing key on the way becomes a group of its own, as the
     // registry creates each of them. GLib makes a group only with a value.
     for (std::size_t depth = 1; depth <= below->size(); ++depth) {
-        TKeyPath part(full->begin(), full->begin() + kBaseDepth + depth);
+        TKeyPath part(full->begin(), full->begin() + kBasePath.size() + depth);
         if (!GroupOf(part).empty())
             continue;
         const std::string group = Join(TKeyPath(below->begin(), below->begin() + depth));
@@ -392,7 +376,7 @@ bool TIniRegistry::KeepUnreadFile(std::string& error) {
                            "読めなかった設定ファイルを " + kept + " として残しました。"});
     } else if (result != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
         error = "設定ファイル " + FPath + " を置き換えられません (" +
-                (result == EISDIR ? "ファイルではありません" : SystemError(result)) +
+                (result == EISDIR ? "ファイルではありません" : g_strerror(result)) +
                 ")。ファイルはそのままです。";
         return false;
     }
