@@ -1,4 +1,7 @@
-// Fuzzes the lines of the dialog's URL box: the text is split at CR LF, CR
+// Fuzzes the settings file and the lines of the dialog's URL box. The file:
+// a text is either refused with a message naming its line, or read, and
+// then what was read is written and read again to the same groups, names
+// and values. The lines of the URL box: the text is split at CR LF, CR
 // or LF, a final empty line is not counted, and each line is cut to 4096
 // UTF-16 units without splitting a character. Checked against a plain
 // reading of that rule: joining the lines reproduces the text up to the
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "gtk/IniFile.h"
 #include "settings/ConfigDlg.h"
 
 namespace {
@@ -82,6 +86,38 @@ void CheckLines(std::string_view text) {
     Check(lum::SplitURLLines(lum::JoinURLLines(lines)) == lines);
 }
 
+// Every group, value name and value of doc.
+std::string Dump(GKeyFile* doc) {
+    std::string dump;
+    g_auto(GStrv) groups = g_key_file_get_groups(doc, nullptr);
+    for (gchar** group = groups; *group; ++group) {
+        dump += std::string("[") + *group + "]\n";
+        g_auto(GStrv) keys = g_key_file_get_keys(doc, *group, nullptr, nullptr);
+        for (gchar** key = keys; *key; ++key) {
+            g_autofree gchar* text = g_key_file_get_string(doc, *group, *key, nullptr);
+            Check(text != nullptr);
+            dump += std::string(*key) + "=" + (text ? text : "") + "\n";
+        }
+    }
+    return dump;
+}
+
+void CheckSettingsFile(std::string_view text) {
+    std::string error;
+    lum::gtk::TKeyFilePtr doc = lum::gtk::ParseIni(text, error);
+    if (!doc) {
+        Check(error.find(" 行目: ") != std::string::npos);
+        return;
+    }
+    std::string written;
+    if (!lum::gtk::FormatIni(doc.get(), written))
+        return;  // over the limits: never written
+    lum::gtk::TKeyFilePtr again = lum::gtk::ParseIni(written, error);
+    Check(again != nullptr);
+    if (again)
+        Check(Dump(again.get()) == Dump(doc.get()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -89,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckLines("");
         return 0;
     }
+    CheckSettingsFile(std::string_view(reinterpret_cast<const char*>(data), size));
     std::string text;
     // 0..63: the text as it is; above: a run of "a" near the limit first.
     if (data[0] >= 64)

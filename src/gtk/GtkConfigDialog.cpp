@@ -51,7 +51,7 @@ gboolean SwallowMnemonic(GtkWidget*, gboolean, gpointer) {
 
 }  // namespace
 
-TGtkConfigDialog::TGtkConfigDialog() {
+TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath) {
     if (!gdk_display_get_default())
         throw Exception("設定ダイアログを作成できません (ディスプレイがありません)");
     FWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -66,6 +66,9 @@ TGtkConfigDialog::TGtkConfigDialog() {
     gtk_window_set_modal(GTK_WINDOW(FWindow), TRUE);
     gtk_container_set_border_width(GTK_CONTAINER(FWindow), 8);
     CreateControls();
+    // The settings live in a file, not in a registry.
+    gtk_widget_set_tooltip_text(Control(TConfigWidget::EraseSection),
+                                LinuxEraseQuestion(settingsPath).c_str());
     for (std::size_t i = 0; i < FControls.size(); ++i)
         gtk_widget_set_name(FControls[i], kControlNames[i]);
     // The close box cancels and leaves the window to its owner.
@@ -151,7 +154,7 @@ void TGtkConfigDialog::CreateControls() {
     gtk_grid_attach(g, Control(TConfigWidget::EnableScroll), 0, 5, 3, 1);
 
     Slot(TConfigWidget::EraseSection) =
-        gtk_button_new_with_mnemonic(MnemonicCaption("レジストリキー削除(&E)").c_str());
+        gtk_button_new_with_mnemonic(MnemonicCaption(kLinuxEraseCaption).c_str());
     Slot(TConfigWidget::OKBtn) = gtk_button_new_with_label("OK");
     Slot(TConfigWidget::CancelBtn) = gtk_button_new_with_label("キャンセル");
     GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kSpacing);
@@ -215,11 +218,13 @@ gboolean TGtkConfigDialog::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpo
 }
 
 void TGtkConfigDialog::EndModal(int result) {
-    // The result is set before the handler runs, so a failing save still
-    // closes the dialog.
-    FModalResult = result;
-    if (result == 1 && FEvents.OKBtnClick)
-        Safely([this] { FEvents.OKBtnClick(); });
+    // A save that fails (and was reported) keeps the dialog open with what
+    // it shows.
+    bool saved = result != 1 || !FEvents.OKBtnClick;
+    if (!saved)
+        Safely([this, &saved] { saved = FEvents.OKBtnClick(); });
+    if (saved)
+        FModalResult = result;
 }
 
 int TGtkConfigDialog::ShowModal() {
@@ -283,13 +288,20 @@ void TGtkConfigDialog::SetEvents(TConfigDialogEvents events) {
     FEvents = std::move(events);
 }
 
+std::string LinuxEraseQuestion(const std::string& settingsPath) {
+    return "このスクリーンセーバーの設定を、すべて削除します。\n設定ファイル: " + settingsPath;
+}
+
 std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
-                                                     IRegistry& registry,
+                                                     TIniRegistry& registry,
                                                      IFileSystem& fileSystem,
                                                      IMessageBoxes& messageBoxes,
                                                      const std::string& cacheDir) {
-    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes, cacheDir,
-                                                std::make_unique<TGtkConfigDialog>());
+    TConfigDlgTexts texts;
+    texts.EraseQuestion = LinuxEraseQuestion(registry.Path());
+    return std::make_unique<TLumenaryConfigDlg>(
+        owner, registry, fileSystem, messageBoxes, cacheDir,
+        std::make_unique<TGtkConfigDialog>(registry.Path()), std::move(texts));
 }
 
 TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes) {
@@ -297,9 +309,8 @@ TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes) {
         ReportToStandardError(problem);
         if (!problem.IsError())
             return;
-        const TMsgDlgType type = problem.Kind == TIniProblemKind::KeptAside     ? mtInformation
-                                 : problem.Kind == TIniProblemKind::WriteFailed ? mtError
-                                                                                : mtWarning;
+        const TMsgDlgType type =
+            problem.Kind == TIniProblemKind::KeptAside ? mtInformation : mtWarning;
         ShowMsg(messageBoxes, problem.Message, type, 0);
     };
 }

@@ -1,7 +1,8 @@
 // The settings dialog of the Linux program in GTK 3: the controls of the
 // Windows dialog with its Japanese captions (URL list, the two times with
 // spin buttons, URL line, clock, scrolling, two colour choosers with
-// swatches, erase, OK, Cancel), run modally in a main loop of its own.
+// swatches, erase, OK, Cancel), run modally in a main loop of its own. The
+// erase speaks of the settings file, not of a registry.
 // Creating it needs an open display, else it throws lum::Exception.
 #pragma once
 
@@ -43,11 +44,15 @@ enum class TConfigWidget {
     Count
 };
 
+// The erase button's caption, and its question naming the settings file.
+inline constexpr const char* kLinuxEraseCaption = "設定をすべて削除(&E)";
+std::string LinuxEraseQuestion(const std::string& settingsPath);
+
 class TGtkConfigDialog : public IConfigDialogView {
   public:
-    // Creates the dialog window hidden. Throws lum::Exception without a
-    // display.
-    TGtkConfigDialog();
+    // Creates the dialog window hidden; the erase button's tip names the
+    // settings file. Throws lum::Exception without a display.
+    explicit TGtkConfigDialog(const std::string& settingsPath);
     ~TGtkConfigDialog() override;
     TGtkConfigDialog(const TGtkConfigDialog&) = delete;
     TGtkConfigDialog& operator=(const TGtkConfigDialog&) = delete;
@@ -97,14 +102,15 @@ class TGtkConfigDialog : public IConfigDialogView {
 // its load and the emptying of the page cache in cacheDir (which ends in
 // "/"). Failures of the load are shown by the application's error report.
 std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
-                                                     IRegistry& registry,
+                                                     TIniRegistry& registry,
                                                      IFileSystem& fileSystem,
                                                      IMessageBoxes& messageBoxes,
                                                      const std::string& cacheDir);
 
 // For the settings file while the dialog runs: every problem on standard
 // error, and those the user should know of (an unreadable or malformed file,
-// a file kept aside, a failed write) in a message box as well.
+// a file kept aside) in a message box as well. A failed save is reported by
+// the dialog itself.
 TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes);
 
 }  // namespace lum::gtk

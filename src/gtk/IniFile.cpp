@@ -1,399 +1,294 @@
 #include "gtk/IniFile.h"
 
-#include <optional>
-#include <utility>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_set>
 
 #include "common/AsciiText.h"
+#include "platform/Registry.h"
 
 namespace lum::gtk {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+constexpr int kMaxKeptFiles = 99;
 
-bool IsControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
-
-// Length of the UTF-8 sequence at text[i], 0 when it is not one (overlong
-// forms, surrogates and values beyond U+10FFFF included).
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (next & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        return 0;
-    return length;
-}
-
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = Utf8Length(text, i);
-        if (length == 0)
-            return false;
-        i += length;
-    }
-    return true;
-}
-
-const char kHex[] = "0123456789ABCDEF";
-
-// One character of a name or text in its escaped form.
-void AppendEscaped(std::string& out, char c, bool escapeBlank) {
-    switch (c) {
-        case '\\':
-            out += "\\\\";
-            return;
-        case '\n':
-            out += "\\n";
-            return;
-        case '\r':
-            out += "\\r";
-            return;
-        case '\t':
-            out += escapeBlank ? "\\t" : "\t";
-            return;
-        case ' ':
-            out += escapeBlank ? "\\s" : " ";
-            return;
-        default:
-            break;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    if (IsControl(byte)) {
-        out += "\\x";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0xF];
-        return;
-    }
-    out += c;
-}
-
-// Blanks at either end are escaped, the others are not.
-std::string Escape(std::string_view text, bool isName) {
-    std::size_t first = 0;
-    while (first < text.size() && IsBlank(text[first]))
-        ++first;
-    std::size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1]))
-        --last;
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (isName && (c == '=' || (i == 0 && (c == ';' || c == '#' || c == '[')))) {
-            out += '\\';
-            out += c;
-            continue;
-        }
-        AppendEscaped(out, c, i < first || i >= last);
-    }
-    return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The character an escape letter stands for, or -1 for \x and 0 for none.
-int EscapedChar(char letter) {
-    switch (letter) {
-        case '\\':
-            return '\\';
-        case 'n':
-            return '\n';
-        case 'r':
-            return '\r';
-        case 't':
-            return '\t';
-        case 's':
-            return ' ';
-        case '=':
-        case ';':
-        case '#':
-        case '[':
-            return letter;
-        case 'x':
-            return -1;
-        default:
-            return 0;
-    }
-}
-
-// Decodes raw (a name or text as written), dropping the blanks at either end
-// that are not escaped. nullopt for a bad escape.
-std::optional<std::string> Unescape(std::string_view raw) {
-    std::string out;
-    std::size_t keep = 0;  // length of out up to its last escaped or non-blank character
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\') {
-            if (IsBlank(raw[i]) && keep == 0 && out.empty())
-                continue;  // a leading blank
-            out += raw[i];
-            if (!IsBlank(raw[i]))
-                keep = out.size();
-            continue;
-        }
-        if (++i >= raw.size())
-            return std::nullopt;
-        int c = EscapedChar(raw[i]);
-        if (c == -1) {
-            const int high = i + 1 < raw.size() ? HexDigit(raw[i + 1]) : -1;
-            const int low = i + 2 < raw.size() ? HexDigit(raw[i + 2]) : -1;
-            // Only control characters are written so.
-            if (high < 0 || low < 0 || !IsControl(static_cast<unsigned char>(high * 16 + low)))
-                return std::nullopt;
-            c = high * 16 + low;
-            i += 2;
-        } else if (c == 0) {
-            return std::nullopt;
-        }
-        out += static_cast<char>(c);
-        keep = out.size();
-    }
-    out.resize(keep);
-    return out;
-}
-
-// The position of the first "=" that is not escaped, or npos.
-std::size_t FindSeparator(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\')
-            ++i;
-        else if (line[i] == '=')
-            return i;
-    }
-    return std::string_view::npos;
+std::string TakeMessage(GError* error) {
+    std::string message = error ? error->message : "";
+    g_clear_error(&error);
+    return message;
 }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-// The key names of a section header's inside, split at "\".
-bool SplitKeyPath(std::string_view inside, std::vector<std::string>& path) {
-    inside = Trim(inside);
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = inside.find('\\', start);
-        const std::string_view name = inside.substr(start, end - start);
-        if (!IsStorableKeyName(name))
-            return false;
-        path.emplace_back(name);
-        if (end == std::string_view::npos)
-            return true;
-        start = end + 1;
-    }
-}
-
-bool SamePath(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!SameTextIgnoringCase(a[i], b[i]))
-            return false;
-    }
-    return true;
-}
-
-class TParser {
-  public:
-    explicit TParser(TIniDocument& doc) : FDoc(doc) {}
-    // Empty when the line is fine, else what is wrong with it.
-    std::string Line(std::string_view line);
-
-  private:
-    std::string Header(std::string_view line, std::string_view trimmed);
-    std::string Value(std::string_view line);
-    TIniDocument& FDoc;
-};
-
-std::string TParser::Line(std::string_view line) {
-    if (line.size() > kMaxIniLineBytes)
-        return "行が長すぎます";
-    if (!IsUtf8(line))
-        return "UTF-8 のテキストではありません";
-    for (char c : line) {
-        if (IsControl(static_cast<unsigned char>(c)) && c != '\t')
-            return "制御文字があります";
-    }
-    const std::string_view trimmed = Trim(line);
-    if (!trimmed.empty() && trimmed.front() == '[')
-        return Header(line, trimmed);
-    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
-        auto& lines = FDoc.Sections.empty() ? FDoc.Preamble : FDoc.Sections.back().Lines;
-        lines.emplace_back(line);
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
         return {};
-    }
-    return Value(line);
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string TParser::Header(std::string_view line, std::string_view trimmed) {
-    if (trimmed.back() != ']' || trimmed.size() < 2)
-        return "セクション名が ] で終わっていません";
-    TIniSection section;
-    if (!SplitKeyPath(trimmed.substr(1, trimmed.size() - 2), section.Path))
-        return "セクション名が正しくありません";
-    for (const TIniSection& other : FDoc.Sections) {
-        if (SamePath(other.Path, section.Path))
-            return "同じセクションが二度あります";
+// Earlier versions wrote control characters other than tab, CR and LF as
+// "\xHH", which GLib does not read: they become the characters themselves
+// (\x00 ends the text, as every read of a value does).
+void ReadHexEscapes(GKeyFile* doc, const char* group, const char* key) {
+    g_autofree gchar* raw = g_key_file_get_value(doc, group, key, nullptr);
+    if (!raw || !std::strstr(raw, "\\x"))
+        return;
+    std::string out;
+    for (const char* p = raw; *p; ++p) {
+        const int high = p[0] == '\\' && p[1] == 'x' ? g_ascii_xdigit_value(p[2]) : -1;
+        const int low = high >= 0 ? g_ascii_xdigit_value(p[3]) : -1;
+        if (low < 0) {
+            out += *p;
+            if (*p == '\\' && p[1])
+                out += *++p;  // an escape GLib reads itself
+            continue;
+        }
+        const char c = static_cast<char>(high * 16 + low);
+        if (c == '\0')
+            break;
+        out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        p += 3;
     }
-    section.Lines.emplace_back(line);
-    FDoc.Sections.push_back(std::move(section));
-    return {};
+    g_key_file_set_value(doc, group, key, out.c_str());
 }
 
-std::string TParser::Value(std::string_view line) {
-    if (FDoc.Sections.empty())
-        return "セクションの前に値があります";
-    const std::size_t separator = FindSeparator(line);
-    if (separator == std::string_view::npos)
-        return "\"=\" がありません";
-    auto name = Unescape(line.substr(0, separator));
-    auto text = Unescape(line.substr(separator + 1));
-    if (!name || !text)
-        return "\"\\\" の使い方が正しくありません";
-    TIniSection& section = FDoc.Sections.back();
-    for (const TIniValue& other : section.Values) {
-        if (SameTextIgnoringCase(other.Name, *name))
+// What is wrong with group's keys: one named twice or a value GLib cannot
+// decode. Empty when nothing is.
+std::string CheckKeys(GKeyFile* doc, const char* group) {
+    gsize count = 0;
+    g_auto(GStrv) keys = g_key_file_get_keys(doc, group, &count, nullptr);
+    std::unordered_set<std::string> seen;
+    for (gsize i = 0; i < count; ++i) {
+        std::string folded = keys[i];
+        std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+        if (!seen.insert(std::move(folded)).second)
             return "同じ名前の値が二度あります";
+        ReadHexEscapes(doc, group, keys[i]);
+        // GLib reports this case over an earlier report of its own.
+        g_autofree gchar* raw = g_key_file_get_value(doc, group, keys[i], nullptr);
+        const std::string_view text(raw ? raw : "");
+        const std::size_t last = text.find_last_not_of('\\');
+        if ((text.size() - (last == std::string_view::npos ? 0 : last + 1)) % 2 != 0)
+            return "値が \"\\\" で終わっています";
+        GError* error = nullptr;
+        g_free(g_key_file_get_string(doc, group, keys[i], &error));
+        if (error)
+            return TakeMessage(error);
     }
-    section.Values.push_back(TIniValue{std::move(*name), std::move(*text)});
-    section.Lines.emplace_back(line);
     return {};
+}
+
+// Loads text into doc and checks what GLib leaves to its callers. Empty when
+// the text is a settings file, else what is wrong.
+std::string Load(std::string_view text, GKeyFile* doc) {
+    GError* error = nullptr;
+    if (!g_key_file_load_from_data(doc, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, &error))
+        return TakeMessage(error);
+    gsize count = 0;
+    g_auto(GStrv) groups = g_key_file_get_groups(doc, &count);
+    for (gsize i = 0; i < count; ++i) {
+        const std::string_view name = Trim(groups[i]);
+        const auto path = GroupPath(name);
+        if (path.size() != static_cast<std::size_t>(std::count(name.begin(), name.end(), '\\')) + 1)
+            return "セクション名が正しくありません";
+        for (gsize k = 0; k < i; ++k) {
+            const auto other = GroupPath(groups[k]);
+            if (std::equal(path.begin(), path.end(), other.begin(), other.end(),
+                           SameTextIgnoringCase))
+                return "同じセクションが二度あります";
+        }
+        if (std::string problem = CheckKeys(doc, groups[i]); !problem.empty())
+            return problem;
+    }
+    return {};
+}
+
+// The text as GLib reads it: without a byte order mark, and with ";"
+// comments as "#" comments. Every line keeps its number.
+std::string Normalise(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::string out(text);
+    for (std::size_t start = 0; start < out.size();) {
+        std::size_t first = start;
+        while (first < out.size() && (out[first] == ' ' || out[first] == '\t'))
+            ++first;
+        if (first < out.size() && out[first] == ';')
+            out[first] = '#';
+        const std::size_t end = out.find('\n', start);
+        start = end == std::string::npos ? out.size() : end + 1;
+    }
+    return out;
+}
+
+// The offsets just past each line's end.
+std::vector<std::size_t> LineEnds(std::string_view text) {
+    std::vector<std::size_t> ends;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        ends.push_back(end == std::string_view::npos ? text.size() : end + 1);
+        start = ends.back();
+    }
+    return ends;
+}
+
+std::string AtLine(std::size_t number, const std::string& problem) {
+    return std::to_string(number) + " 行目: " + problem;
+}
+
+// The line where a text that does not load goes wrong: the first n such that
+// its first n lines do not load either. GLib's messages name no line.
+std::string FindFailingLine(std::string_view text, const std::vector<std::size_t>& ends) {
+    std::size_t low = 1;
+    std::size_t high = ends.size();
+    std::string problem;
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        TKeyFilePtr doc(g_key_file_new());
+        std::string found = Load(text.substr(0, ends[middle - 1]), doc.get());
+        if (found.empty()) {
+            low = middle + 1;
+        } else {
+            high = middle;
+            problem = std::move(found);
+        }
+    }
+    if (problem.empty() || low == ends.size()) {
+        TKeyFilePtr doc(g_key_file_new());
+        problem = Load(text, doc.get());
+    }
+    return AtLine(low, problem);
+}
+
+// The file a write replaces: the target of a symbolic link, so that a
+// settings file linked from elsewhere stays linked.
+std::string WriteTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    std::string target = real ? real : path;
+    std::free(real);
+    return target;
 }
 
 }  // namespace
 
-bool ParseIni(std::string_view text, TIniDocument& doc, std::string& error) {
-    doc = TIniDocument{};
-    if (text.size() > kMaxIniFileBytes) {
-        error = "ファイルが大きすぎます";
-        return false;
+std::vector<std::string> GroupPath(std::string_view group) {
+    return SplitRegistryPath(std::string(Trim(group)));
+}
+
+TKeyFilePtr ParseIni(std::string_view original, std::string& error) {
+    const std::string text = Normalise(original);
+    const std::vector<std::size_t> ends = LineEnds(text);
+    const gchar* bad = nullptr;
+    if (!g_utf8_validate_len(text.data(), text.size(), &bad)) {
+        const auto at = static_cast<std::size_t>(bad - text.data());
+        error = AtLine(std::upper_bound(ends.begin(), ends.end(), at) - ends.begin() + 1,
+                       "UTF-8 のテキストではありません");
+        return nullptr;
     }
-    // A byte order mark some editors put first is not part of the text.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        text.remove_prefix(3);
-    TParser parser(doc);
-    std::size_t number = 0;
-    while (!text.empty()) {
-        ++number;
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);  // a file saved with CR LF line ends
-        const std::string problem = parser.Line(line);
-        if (!problem.empty()) {
-            error = std::to_string(number) + " 行目: " + problem;
-            doc = TIniDocument{};
-            return false;
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        if (ends[i] - (i ? ends[i - 1] : 0) > kMaxIniLineBytes + 1) {
+            error = AtLine(i + 1, "行が長すぎます");
+            return nullptr;
         }
     }
-    return true;
+    TKeyFilePtr doc(g_key_file_new());
+    if (!Load(text, doc.get()).empty()) {
+        error = FindFailingLine(text, ends);
+        return nullptr;
+    }
+    return doc;
 }
 
-bool FormatSection(const TIniSection& section, std::vector<std::string>& lines) {
-    std::string header = "[";
-    for (std::size_t i = 0; i < section.Path.size(); ++i) {
-        if (!IsStorableKeyName(section.Path[i]))
+bool FormatIni(GKeyFile* doc, std::string& text) {
+    gsize length = 0;
+    g_autofree gchar* data = g_key_file_to_data(doc, &length, nullptr);
+    text.assign(data ? data : "", data ? length : 0);
+    const std::vector<std::size_t> ends = LineEnds(text);
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        if (ends[i] - (i ? ends[i - 1] : 0) > kMaxIniLineBytes + 1)
             return false;
-        header += (i ? "\\" : "") + section.Path[i];
     }
-    lines.push_back(header + "]");
-    for (std::size_t i = 1; i < section.Lines.size(); ++i) {
-        const std::string_view trimmed = Trim(section.Lines[i]);
-        if (!trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#'))
-            lines.push_back(section.Lines[i]);
-    }
-    for (const TIniValue& value : section.Values) {
-        std::string line;
-        if (!FormatValueLine(value.Name, value.Text, line))
-            return false;
-        lines.push_back(std::move(line));
-    }
-    return true;
+    return text.size() <= kMaxIniFileBytes;
 }
 
-std::string FormatIni(const TIniDocument& doc) {
-    std::string text;
-    auto append = [&text](const std::vector<std::string>& lines) {
-        for (const std::string& line : lines) {
-            text += line;
-            text += '\n';
+TIniFileRead ReadIniFile(const std::string& path) {
+    TIniFileRead result;
+    // Only a regular file is read: a FIFO in its place cannot hang the program.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        result.Error = errno;
+    } else if (!S_ISREG(info.st_mode)) {
+        result.NotAFile = true;
+        result.IsFolder = S_ISDIR(info.st_mode);
+    } else if (static_cast<std::uint64_t>(info.st_size) > kMaxIniFileBytes) {
+        result.Error = EFBIG;
+    } else {
+        gchar* text = nullptr;
+        gsize length = 0;
+        GError* error = nullptr;
+        if (g_file_get_contents(path.c_str(), &text, &length, &error))
+            result.Text.assign(text, length);
+        else
+            result.Error = EIO;
+        g_free(text);
+        result.Message = TakeMessage(error);
+    }
+    if (result.Error != 0 && result.Message.empty())
+        result.Message = g_strerror(result.Error);
+    return result;
+}
+
+int KeepIniFileAside(const std::string& path, const std::string* bytes, std::string& kept) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode))
+        return EISDIR;
+    for (int n = 1; n <= kMaxKeptFiles; ++n) {
+        kept = path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
+        struct stat other {};
+        if (::lstat(kept.c_str(), &other) == 0)
+            continue;  // never over an earlier one
+        // A hard link keeps a file whose bytes could not be read: the
+        // replacement puts a new file in its place and leaves it alone.
+        if (!bytes) {
+            return ::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, kept.c_str(), AT_SYMLINK_FOLLOW) == 0
+                       ? 0
+                       : errno;
         }
-    };
-    append(doc.Preamble);
-    for (const TIniSection& section : doc.Sections) {
-        if (!section.Changed) {
-            append(section.Lines);
-            continue;
-        }
-        std::vector<std::string> lines;
-        FormatSection(section, lines);
-        append(lines);
+        return ReplaceIniFile(kept, *bytes).empty() ? 0 : EIO;
     }
-    return text;
+    return EEXIST;
 }
 
-std::string EscapeIniName(std::string_view name) {
-    return Escape(name, true);
-}
-
-std::string EscapeIniText(std::string_view text) {
-    return Escape(text, false);
-}
-
-bool FormatValueLine(std::string_view name, std::string_view text, std::string& line) {
-    if (!IsUtf8(name) || !IsUtf8(text))
-        return false;
-    line = EscapeIniName(name) + "=" + EscapeIniText(text);
-    return line.size() <= kMaxIniLineBytes;
-}
-
-bool IsStorableKeyName(std::string_view name) {
-    if (name.empty() || name != Trim(name) || !IsUtf8(name))
-        return false;
-    for (char c : name) {
-        if (c == '\\' || IsControl(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
+std::string ReplaceIniFile(const std::string& path, const std::string& text) {
+    const std::string target = WriteTarget(path);
+    g_autofree gchar* folder = g_path_get_dirname(target.c_str());
+    if (g_mkdir_with_parents(folder, 0700) != 0)
+        return g_strerror(errno);
+    struct stat old {};
+    int mode = 0600;
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        (old.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR))
+        mode = static_cast<int>(old.st_mode & 07777);
+    GError* error = nullptr;
+    // A temporary file beside the target, flushed to the disk and renamed
+    // over it: the file is either the old one or the new one.
+    const auto flags = static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                          G_FILE_SET_CONTENTS_DURABLE);
+    if (!g_file_set_contents_full(target.c_str(), text.data(), static_cast<gssize>(text.size()),
+                                  flags, mode, &error))
+        return TakeMessage(error);
+    return {};
 }
 
 }  // namespace lum::gtk

@@ -1,46 +1,66 @@
 #include "gtk/IniRegistry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
-#include "gtk/IniStorage.h"
-
 #include "common/AsciiText.h"
+#include "gtk/PosixFileSystem.h"
 
 namespace lum::gtk {
 
 namespace {
 
-const char* const kBasePath[] = {"Software", "Orvane"};
-constexpr std::size_t kBaseDepth = 2;
+using TKeyPath = std::vector<std::string>;
 
-std::string SystemError(int error) {
-    return std::strerror(error);
+const TKeyPath kBasePath = {"Software", "Orvane"};
+
+bool StartsWith(const TKeyPath& path, const TKeyPath& prefix) {
+    return prefix.size() <= path.size() &&
+           std::equal(prefix.begin(), prefix.end(), path.begin(), SameTextIgnoringCase);
 }
 
-bool StartsWith(const std::vector<std::string>& path, const std::vector<std::string>& prefix) {
-    if (prefix.size() > path.size())
+bool IsBaseOrAbove(const TKeyPath& path) {
+    return StartsWith(kBasePath, path);
+}
+
+// The path below the base key, or nothing for the base key, the keys above
+// it and keys elsewhere.
+std::optional<TKeyPath> BelowBase(const TKeyPath& path) {
+    if (path.size() <= kBasePath.size() || !StartsWith(path, kBasePath))
+        return std::nullopt;
+    return TKeyPath(path.begin() + kBasePath.size(), path.end());
+}
+
+std::string Join(const TKeyPath& path) {
+    std::string joined;
+    for (const std::string& name : path)
+        joined += (joined.empty() ? "" : "\\") + name;
+    return joined;
+}
+
+// UTF-8 without control characters, the given characters or blanks at
+// either end.
+bool IsPlainName(std::string_view name, const char* forbidden) {
+    if (name.empty() || name.front() == ' ' || name.front() == '\t' || name.back() == ' ' ||
+        name.back() == '\t' || !g_utf8_validate_len(name.data(), name.size(), nullptr))
         return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (!SameTextIgnoringCase(path[i], prefix[i]))
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || std::strchr(forbidden, c))
             return false;
     }
     return true;
 }
 
-TIniSection* FindSection(TIniDocument& doc, const std::vector<std::string>& below) {
-    for (TIniSection& section : doc.Sections) {
-        if (section.Path.size() == below.size() && StartsWith(section.Path, below))
-            return &section;
-    }
-    return nullptr;
-}
-
-bool IsWhiteSpace(const std::string& text) {
-    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+// Escapes make a text longer by one byte each at most.
+std::size_t LineLength(const std::string& name, const std::string& text) {
+    std::size_t length = name.size() + 2 + text.size();
+    for (char c : text)
+        length += c == '\\' || c == '\n' || c == '\r';
+    return length;
 }
 
 }  // namespace
@@ -51,11 +71,9 @@ void ReportToStandardError(const TIniProblem& problem) {
 }
 
 std::string SettingsPathFor(const char* xdgConfigHome, const char* home) {
-    std::string folder;
-    if (xdgConfigHome && xdgConfigHome[0] == '/')
-        folder = xdgConfigHome;
-    else
-        folder = std::string(home && home[0] ? home : ".") + "/.config";
+    const std::string folder = xdgConfigHome && xdgConfigHome[0] == '/'
+                                   ? std::string(xdgConfigHome)
+                                   : HomeFolder(home) + "/.config";
     return folder + "/lumenary/lumenary.ini";
 }
 
@@ -64,7 +82,7 @@ std::string DefaultSettingsPath() {
 }
 
 TIniRegistry::TIniRegistry(std::string path, TIniProblemSink sink)
-    : FPath(std::move(path)), FSink(std::move(sink)) {}
+    : FPath(std::move(path)), FSink(std::move(sink)), FDoc(g_key_file_new()) {}
 
 void TIniRegistry::Report(TIniProblem problem) {
     if (FLastReported && FLastReported->Kind == problem.Kind &&
@@ -75,28 +93,26 @@ void TIniRegistry::Report(TIniProblem problem) {
         FSink(problem);
 }
 
-// A batch begins when the first key is opened: the file is read afresh, so
-// each batch sees what the others saved.
-void TIniRegistry::BeginBatch() {
-    if (FHandles.empty())
-        Reload();
-}
-
+// A batch begins when its first key is opened: the file is read afresh, so
+// each batch sees what the others saved, and changes not committed are gone.
 void TIniRegistry::Reload() {
-    FDoc = TIniDocument{};
+    FDoc.reset(g_key_file_new());
     FLoadProblem.reset();
     FMustKeepFile = false;
+    FUnreadBytes.reset();
+    FChanged = false;
+    FKeys.reset();
     auto problem = [this](TIniProblemKind kind, const std::string& message) {
         FLoadProblem = TIniProblem{kind, FPath, "設定ファイル " + FPath + message};
         FMustKeepFile = kind == TIniProblemKind::Unreadable || kind == TIniProblemKind::Malformed;
         Report(*FLoadProblem);
     };
-    const char* const defaults = "既定の設定を使います。";
+    const std::string defaults = "既定の設定を使います。";
     const std::string keep =
         "設定を保存するときは、このファイルを " + FPath + ".bad として残します。";
-    const TIniFileRead read = ReadIniFile(FPath);
+    TIniFileRead read = ReadIniFile(FPath);
     if (read.Error == ENOENT)
-        return problem(TIniProblemKind::Missing, " がありません。" + std::string(defaults));
+        return problem(TIniProblemKind::Missing, " がありません。" + defaults);
     if (read.NotAFile) {
         return problem(TIniProblemKind::Unreadable, std::string(" はファイルではありません") +
                                                         (read.IsFolder ? " (フォルダー)" : "") +
@@ -104,26 +120,35 @@ void TIniRegistry::Reload() {
     }
     if (read.Error != 0) {
         return problem(TIniProblemKind::Unreadable,
-                       " を読めません (" + SystemError(read.Error) + ")。" + defaults + keep);
+                       " を読めません (" + read.Message + ")。" + defaults + keep);
     }
-    const std::string& text = read.Text;
-    if (IsWhiteSpace(text))
-        return problem(TIniProblemKind::Empty, " は空です。" + std::string(defaults));
+    if (read.Text.find_first_not_of(" \t\r\n") == std::string::npos)
+        return problem(TIniProblemKind::Empty, " は空です。" + defaults);
     std::string parseError;
-    if (!ParseIni(text, FDoc, parseError)) {
-        return problem(TIniProblemKind::Malformed,
-                       " の形式が正しくありません (" + parseError + ")。" + defaults + keep);
+    TKeyFilePtr doc = ParseIni(read.Text, parseError);
+    if (!doc) {
+        problem(TIniProblemKind::Malformed,
+                " の形式が正しくありません (" + parseError + ")。" + defaults + keep);
+        FUnreadBytes = std::move(read.Text);
+        return;
     }
+    FDoc = std::move(doc);
     FLastReported.reset();
 }
 
-std::optional<TIniRegistry::TKeyPath> TIniRegistry::PathOf(TKey key) const {
-    if (key == kCurrentUser)
-        return TKeyPath{};
-    const auto it = FHandles.find(key);
-    if (it == FHandles.end())
-        return std::nullopt;
-    return it->second;
+std::optional<TKeyPath> TIniRegistry::Resolve(TKey parent, const std::string& path) {
+    if (FHandles.empty())
+        Reload();
+    TKeyPath full;
+    if (parent != kCurrentUser) {
+        const auto it = FHandles.find(parent);
+        if (it == FHandles.end())
+            return std::nullopt;
+        full = it->second;
+    }
+    for (std::string& part : SplitRegistryPath(path))
+        full.push_back(std::move(part));
+    return full;
 }
 
 IRegistry::TKey TIniRegistry::NewHandle(TKeyPath path) {
@@ -133,57 +158,44 @@ IRegistry::TKey TIniRegistry::NewHandle(TKeyPath path) {
     return key;
 }
 
-bool TIniRegistry::IsBaseOrAbove(const TKeyPath& path) const {
-    if (path.size() > kBaseDepth)
-        return false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (!SameTextIgnoringCase(path[i], kBasePath[i]))
-            return false;
+std::string TIniRegistry::GroupOf(const TKeyPath& path) const {
+    const auto below = BelowBase(path);
+    if (!below)
+        return {};
+    g_auto(GStrv) groups = g_key_file_get_groups(FDoc.get(), nullptr);
+    for (gchar** group = groups; *group; ++group) {
+        const TKeyPath named = GroupPath(*group);
+        if (named.size() == below->size() && StartsWith(named, *below))
+            return *group;
     }
-    return true;
+    return {};
 }
 
-std::optional<TIniRegistry::TKeyPath> TIniRegistry::BelowBase(const TKeyPath& path) const {
-    if (path.size() <= kBaseDepth || !IsBaseOrAbove(TKeyPath(path.begin(), path.begin() + 2)))
-        return std::nullopt;
-    return TKeyPath(path.begin() + kBaseDepth, path.end());
+std::string TIniRegistry::GroupOf(TKey key) const {
+    const auto it = FHandles.find(key);
+    return it == FHandles.end() ? std::string() : GroupOf(it->second);
 }
 
 // The base key and those above it always exist; a key below it exists when
-// a section names it or a key beneath it.
+// a group names it or a key beneath it.
 bool TIniRegistry::Exists(const TKeyPath& path) const {
+    return IsBaseOrAbove(path) || !GroupOf(path).empty() || !Subkeys(path).empty();
+}
+
+// The names of the keys right below path, in the order of their groups.
+std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
     if (IsBaseOrAbove(path))
-        return true;
+        return path.size() < kBasePath.size() ? TKeyPath{kBasePath[path.size()]} : TKeyPath{};
+    std::vector<std::string> names;
     const auto below = BelowBase(path);
     if (!below)
-        return false;
-    for (const TIniSection& section : FDoc.Sections) {
-        if (StartsWith(section.Path, *below))
-            return true;
-    }
-    return false;
-}
-
-TIniSection* TIniRegistry::SectionOf(const TKeyPath& below) {
-    return FindSection(FDoc, below);
-}
-
-// The names of the keys right below path, in the order of their sections.
-std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
-    std::vector<std::string> names;
-    TKeyPath below;
-    if (IsBaseOrAbove(path)) {
-        if (path.size() < kBaseDepth)
-            return {kBasePath[path.size()]};
-    } else if (auto inside = BelowBase(path)) {
-        below = std::move(*inside);
-    } else {
         return names;
-    }
-    for (const TIniSection& section : FDoc.Sections) {
-        if (section.Path.size() <= below.size() || !StartsWith(section.Path, below))
+    g_auto(GStrv) groups = g_key_file_get_groups(FDoc.get(), nullptr);
+    for (gchar** group = groups; *group; ++group) {
+        const TKeyPath named = GroupPath(*group);
+        if (named.size() <= below->size() || !StartsWith(named, *below))
             continue;
-        const std::string& name = section.Path[below.size()];
+        const std::string& name = named[below->size()];
         bool known = false;
         for (const std::string& other : names)
             known = known || SameTextIgnoringCase(other, name);
@@ -193,44 +205,62 @@ std::vector<std::string> TIniRegistry::Subkeys(const TKeyPath& path) const {
     return names;
 }
 
+void TIniRegistry::TKeyIndex::Add(std::string name) {
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    Folded.emplace(std::move(folded), Names.size());
+    Names.push_back(std::move(name));
+}
+
+const TIniRegistry::TKeyIndex& TIniRegistry::Keys(const std::string& group) const {
+    if (!FKeys || FKeys->Group != group) {
+        FKeys.emplace();
+        FKeys->Group = group;
+        g_auto(GStrv) keys = g_key_file_get_keys(FDoc.get(), group.c_str(), nullptr, nullptr);
+        for (gchar** key = keys; key && *key; ++key)
+            FKeys->Add(*key);
+    }
+    return *FKeys;
+}
+
+std::string TIniRegistry::StoredName(const std::string& group, const std::string& name) const {
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    const TKeyIndex& keys = Keys(group);
+    const auto it = keys.Folded.find(folded);
+    return it == keys.Folded.end() ? std::string() : keys.Names[it->second];
+}
+
 IRegistry::TKey TIniRegistry::CreateKey(TKey parent, const std::string& path) {
-    BeginBatch();
-    auto full = PathOf(parent);
+    auto full = Resolve(parent, path);
     if (!full)
         return 0;
-    for (std::string& part : SplitRegistryPath(path))
-        full->push_back(std::move(part));
     if (Exists(*full))
         return NewHandle(std::move(*full));
     const auto below = BelowBase(*full);
     if (!below)
         return 0;
-    // Every missing key on the way becomes a section of its own, as the
-    // registry creates each of them.
-    const bool created = Change([&below](TIniDocument& doc) {
-        for (std::size_t depth = 1; depth <= below->size(); ++depth) {
-            const TKeyPath part(below->begin(), below->begin() + depth);
-            if (!IsStorableKeyName(part.back()))
-                return false;
-            bool found = false;
-            for (const TIniSection& section : doc.Sections)
-                found = found || (section.Path.size() == depth && StartsWith(section.Path, part));
-            if (!found)
-                doc.Sections.push_back(TIniSection{part, {}, {}, true});
-        }
-        return true;
-    });
-    return created ? NewHandle(std::move(*full)) : 0;
+    for (const std::string& name : *below) {
+        if (!IsPlainName(name, "\\[]"))
+            return 0;
+    }
+    // Every missing key on the way becomes a group of its own, as the
+    // registry creates each of them. GLib makes a group only with a value.
+    for (std::size_t depth = 1; depth <= below->size(); ++depth) {
+        TKeyPath part(full->begin(), full->begin() + kBasePath.size() + depth);
+        if (!GroupOf(part).empty())
+            continue;
+        const std::string group = Join(TKeyPath(below->begin(), below->begin() + depth));
+        g_key_file_set_value(FDoc.get(), group.c_str(), "x", "");
+        g_key_file_remove_key(FDoc.get(), group.c_str(), "x", nullptr);
+    }
+    FChanged = true;
+    return NewHandle(std::move(*full));
 }
 
 IRegistry::TKey TIniRegistry::OpenKey(TKey parent, const std::string& path) {
-    BeginBatch();
-    auto full = PathOf(parent);
-    if (!full)
-        return 0;
-    for (std::string& part : SplitRegistryPath(path))
-        full->push_back(std::move(part));
-    return Exists(*full) ? NewHandle(std::move(*full)) : 0;
+    auto full = Resolve(parent, path);
+    return full && Exists(*full) ? NewHandle(std::move(*full)) : 0;
 }
 
 void TIniRegistry::CloseKey(TKey key) {
@@ -238,74 +268,63 @@ void TIniRegistry::CloseKey(TKey key) {
 }
 
 bool TIniRegistry::QueryValue(TKey key, const std::string& name, TRegValue& value) {
-    const auto path = PathOf(key);
-    const auto below = path ? BelowBase(*path) : std::nullopt;
-    TIniSection* section = below ? SectionOf(*below) : nullptr;
-    if (!section)
+    const std::string group = GroupOf(key);
+    const std::string stored = group.empty() ? std::string() : StoredName(group, name);
+    if (stored.empty())
         return false;
-    for (const TIniValue& stored : section->Values) {
-        if (SameTextIgnoringCase(stored.Name, name)) {
-            value.Type = RegType::String;
-            value.Text = stored.Text.substr(0, stored.Text.find('\0'));
-            return true;
-        }
-    }
-    return false;
+    g_autofree gchar* text =
+        g_key_file_get_string(FDoc.get(), group.c_str(), stored.c_str(), nullptr);
+    if (!text)
+        return false;
+    value.Type = RegType::String;
+    value.Text = text;
+    return true;
 }
 
 bool TIniRegistry::SetStringValue(TKey key, const std::string& name, const std::string& text) {
-    const auto path = PathOf(key);
-    const auto below = path ? BelowBase(*path) : std::nullopt;
-    if (!below || !Exists(*path))
+    const auto it = FHandles.find(key);
+    const auto below = it == FHandles.end() ? std::nullopt : BelowBase(it->second);
+    // A value's text ends at its first NUL, whatever the registry holds.
+    const std::string stored = text.substr(0, text.find('\0'));
+    if (!below || !Exists(it->second) || !IsPlainName(name, "=[]") || name[0] == '#' ||
+        name[0] == ';' || !g_utf8_validate_len(stored.data(), stored.size(), nullptr) ||
+        LineLength(name, stored) > kMaxIniLineBytes)
         return false;
-    std::string line;
-    if (!FormatValueLine(name, text, line))
-        return false;
-    return Change([&](TIniDocument& doc) {
-        TIniSection* section = FindSection(doc, *below);
-        if (!section) {
-            doc.Sections.push_back(TIniSection{*below, {}, {}, true});
-            section = &doc.Sections.back();
-        }
-        section->Changed = true;
-        for (TIniValue& stored : section->Values) {
-            if (SameTextIgnoringCase(stored.Name, name)) {
-                stored.Text = text;
-                return true;
-            }
-        }
-        section->Values.push_back(TIniValue{name, text});
-        return true;
-    });
+    std::string group = GroupOf(it->second);
+    if (group.empty())
+        group = Join(*below);
+    const std::string spelled = StoredName(group, name);
+    g_key_file_set_string(FDoc.get(), group.c_str(), (spelled.empty() ? name : spelled).c_str(),
+                          stored.c_str());
+    if (spelled.empty())
+        FKeys->Add(name);  // StoredName indexed the group
+    FChanged = true;
+    return true;
 }
 
 std::uint32_t TIniRegistry::ValueCount(TKey key) {
-    const auto path = PathOf(key);
-    const auto below = path ? BelowBase(*path) : std::nullopt;
-    const TIniSection* section = below ? SectionOf(*below) : nullptr;
-    return section ? static_cast<std::uint32_t>(section->Values.size()) : 0;
+    const std::string group = GroupOf(key);
+    return group.empty() ? 0 : static_cast<std::uint32_t>(Keys(group).Names.size());
 }
 
 bool TIniRegistry::ValueName(TKey key, std::uint32_t index, std::string& name) {
-    const auto path = PathOf(key);
-    const auto below = path ? BelowBase(*path) : std::nullopt;
-    const TIniSection* section = below ? SectionOf(*below) : nullptr;
-    if (!section || index >= section->Values.size())
+    const std::string group = GroupOf(key);
+    if (group.empty() || index >= Keys(group).Names.size())
         return false;
-    name = section->Values[index].Name;
+    name = Keys(group).Names[index];
     return true;
 }
 
 std::uint32_t TIniRegistry::SubkeyCount(TKey key) {
-    const auto path = PathOf(key);
-    return path && Exists(*path) ? static_cast<std::uint32_t>(Subkeys(*path).size()) : 0;
+    const auto it = FHandles.find(key);
+    return it == FHandles.end() ? 0 : static_cast<std::uint32_t>(Subkeys(it->second).size());
 }
 
 bool TIniRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name) {
-    const auto path = PathOf(key);
-    if (!path || !Exists(*path))
+    const auto it = FHandles.find(key);
+    if (it == FHandles.end())
         return false;
-    const auto names = Subkeys(*path);
+    const auto names = Subkeys(it->second);
     if (index >= names.size())
         return false;
     name = names[index];
@@ -313,74 +332,56 @@ bool TIniRegistry::SubkeyName(TKey key, std::uint32_t index, std::string& name) 
 }
 
 bool TIniRegistry::DeleteKey(TKey parent, const std::string& name) {
-    BeginBatch();
-    auto full = PathOf(parent);
-    const auto parts = SplitRegistryPath(name);
-    if (!full || parts.empty())
+    const auto full = SplitRegistryPath(name).empty() ? std::nullopt : Resolve(parent, name);
+    if (!full || !BelowBase(*full) || !Subkeys(*full).empty())
         return false;
-    full->insert(full->end(), parts.begin(), parts.end());
-    const auto below = BelowBase(*full);
-    if (!below || !Exists(*full) || !Subkeys(*full).empty())
+    const std::string group = GroupOf(*full);
+    if (group.empty() || !g_key_file_remove_group(FDoc.get(), group.c_str(), nullptr))
         return false;
-    return Change([&below](TIniDocument& doc) {
-        for (auto it = doc.Sections.begin(); it != doc.Sections.end(); ++it) {
-            if (it->Path.size() == below->size() && StartsWith(it->Path, *below)) {
-                doc.Sections.erase(it);
-                return true;
-            }
-        }
-        return false;
-    });
+    FKeys.reset();
+    FChanged = true;
+    return true;
 }
 
-bool TIniRegistry::Change(const std::function<bool(TIniDocument&)>& change) {
-    TIniDocument changed = FDoc;
-    if (!change(changed))
+bool TIniRegistry::CommitChanges(std::string& error) {
+    if (!FChanged)
+        return true;
+    const std::string failed = "設定ファイル " + FPath + " に書き込めません (";
+    const std::string unchanged = ")。ファイルはそのままです。";
+    // A new file starts with a note on what it is.
+    if (FLoadProblem)
+        g_key_file_set_comment(FDoc.get(), nullptr, nullptr, " Lumenary の設定 (UTF-8)", nullptr);
+    std::string text;
+    if (!FormatIni(FDoc.get(), text)) {
+        error = failed + "大きすぎます" + unchanged;
         return false;
-    if (changed.Preamble.empty() && FDoc.Sections.empty() && FDoc.Preamble.empty()) {
-        changed.Preamble = {
-            "; Lumenary の設定 (UTF-8)。\"\\\" で始まる文字: \\\\ \\n \\r \\t \\s(空白) "
-            "\\= \\; \\# \\[ \\xHH"};
     }
-    // A file that the next read would refuse is not written.
-    const std::string text = FormatIni(changed);
-    if (text.size() > kMaxIniFileBytes)
+    if (FMustKeepFile && !KeepUnreadFile(error))
         return false;
-    if (FMustKeepFile && !KeepUnreadFile())
+    if (const std::string problem = ReplaceIniFile(FPath, text); !problem.empty()) {
+        error = failed + problem + unchanged;
         return false;
-    if (!WriteFile(text))
-        return false;
-    FDoc = std::move(changed);
+    }
+    FChanged = false;
     return true;
 }
 
 // The file that was not read is kept under a new name before it is
 // replaced; when it cannot be kept, it is not replaced.
-bool TIniRegistry::KeepUnreadFile() {
+bool TIniRegistry::KeepUnreadFile(std::string& error) {
     std::string kept;
-    const int error = KeepIniFileAside(FPath, kept);
-    if (error == 0) {
+    const int result = KeepIniFileAside(FPath, FUnreadBytes ? &*FUnreadBytes : nullptr, kept);
+    if (result == 0) {
         Report(TIniProblem{TIniProblemKind::KeptAside, FPath,
                            "読めなかった設定ファイルを " + kept + " として残しました。"});
-    } else if (error != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
-        Report(TIniProblem{TIniProblemKind::WriteFailed, FPath,
-                           "設定ファイル " + FPath + " を置き換えられません (" +
-                               (error == EISDIR ? "ファイルではありません" : SystemError(error)) +
-                               ")。ファイルはそのままです。"});
+    } else if (result != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
+        error = "設定ファイル " + FPath + " を置き換えられません (" +
+                (result == EISDIR ? "ファイルではありません" : g_strerror(result)) +
+                ")。ファイルはそのままです。";
         return false;
     }
     FMustKeepFile = false;
     return true;
-}
-
-bool TIniRegistry::WriteFile(const std::string& text) {
-    const int error = ReplaceIniFile(FPath, text);
-    if (error != 0) {
-        Report(TIniProblem{TIniProblemKind::WriteFailed, FPath,
-                           "設定ファイル " + FPath + " に書き込めません (" + SystemError(error) +
-                               ")。ファイルはそのままです。"});
-    }
-    return error == 0;
 }
 
 }  // namespace lum::gtk

@@ -1,16 +1,18 @@
 // The registry of the Linux program: the keys below HKEY_CURRENT_USER\Software\Orvane
-// kept as sections of one settings file, string values as its lines. The
-// file is read when a batch opens its first key and written after each change
-// (temporary file, fsync, rename). A file that cannot be read or parsed gives
-// no keys, is reported to the problem sink and is never rewritten by a read;
-// the first change keeps it as "<file>.bad" (or ".bad.2", ...) before
-// replacing it, and fails when it cannot be kept.
+// kept as groups of one settings file (IniFile.h), string values as its
+// keys. A batch (from the first key opened to the last one closed) reads the
+// file afresh; its changes stay in memory until CommitChanges writes them in
+// one atomic replacement, and are dropped otherwise. A file that cannot be
+// read or parsed gives no keys, is reported to the problem sink and is never
+// rewritten by a read; the first commit keeps it as "<file>.bad" (or
+// ".bad.2", ...) before replacing it, and fails when it cannot be kept.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "gtk/IniFile.h"
@@ -21,10 +23,9 @@ namespace lum::gtk {
 enum class TIniProblemKind {
     Missing,     // no file yet: the defaults apply
     Empty,       // a file without any text: the defaults apply
-    Unreadable,  // cannot be opened or read, or is not a regular file
+    Unreadable,  // cannot be opened or read, too large, or not a regular file
     Malformed,   // not a settings file (Message names the line)
-    KeptAside,   // an unreadable or malformed file was kept under another name
-    WriteFailed  // a change could not be written; the file is as it was
+    KeptAside    // an unreadable or malformed file was kept under another name
 };
 
 struct TIniProblem {
@@ -32,7 +33,7 @@ struct TIniProblem {
     std::string Path;     // the settings file
     std::string Message;  // a whole sentence for the user, naming the file
     // True for what the user should be told about in a dialog: an unreadable
-    // or malformed file, a file kept aside, a failed write.
+    // or malformed file, a file kept aside.
     bool IsError() const {
         return Kind != TIniProblemKind::Missing && Kind != TIniProblemKind::Empty;
     }
@@ -45,7 +46,8 @@ void ReportToStandardError(const TIniProblem& problem);
 
 // ${XDG_CONFIG_HOME:-~/.config}/lumenary/lumenary.ini from the environment;
 // SettingsPathFor takes the two variables (nullptr when unset). A relative
-// XDG_CONFIG_HOME is ignored, as the XDG rules say.
+// XDG_CONFIG_HOME is ignored, as the XDG rules say; without HOME the home
+// folder is the account's, as for the cache (HomeFolder).
 std::string DefaultSettingsPath();
 std::string SettingsPathFor(const char* xdgConfigHome, const char* home);
 
@@ -61,12 +63,17 @@ class TIniRegistry : public IRegistry {
     TKey OpenKey(TKey parent, const std::string& path) override;
     void CloseKey(TKey key) override;
     bool QueryValue(TKey key, const std::string& name, TRegValue& value) override;
+    // Fails for a name the file cannot hold (empty, with "=", "[", "]" or
+    // control characters, blanks at its ends, a leading "#" or ";"), a text
+    // that is not UTF-8 (it ends at a NUL, as reads do) or a line over the
+    // limit.
     bool SetStringValue(TKey key, const std::string& name, const std::string& text) override;
     std::uint32_t ValueCount(TKey key) override;
     bool ValueName(TKey key, std::uint32_t index, std::string& name) override;
     std::uint32_t SubkeyCount(TKey key) override;
     bool SubkeyName(TKey key, std::uint32_t index, std::string& name) override;
     bool DeleteKey(TKey parent, const std::string& name) override;
+    bool CommitChanges(std::string& error) override;
 
     const std::string& Path() const { return FPath; }
     // What the latest read found wrong (Missing, Empty, Unreadable or
@@ -77,32 +84,38 @@ class TIniRegistry : public IRegistry {
     using TKeyPath = std::vector<std::string>;  // key names below HKEY_CURRENT_USER
     static constexpr TKey kCurrentUser = 0x80000001u;
 
-    void BeginBatch();
     void Reload();
     void Report(TIniProblem problem);
-    std::optional<TKeyPath> PathOf(TKey key) const;
+    std::optional<TKeyPath> Resolve(TKey parent, const std::string& path);
     TKey NewHandle(TKeyPath path);
-    // The path below the base key, or nothing for the base key, the keys
-    // above it and keys elsewhere.
-    std::optional<TKeyPath> BelowBase(const TKeyPath& path) const;
-    bool IsBaseOrAbove(const TKeyPath& path) const;
+    // The group of a key below the base key; empty when there is none.
+    std::string GroupOf(TKey key) const;
+    std::string GroupOf(const TKeyPath& path) const;
     bool Exists(const TKeyPath& path) const;
-    TIniSection* SectionOf(const TKeyPath& below);
     std::vector<std::string> Subkeys(const TKeyPath& path) const;
-    // Applies change to the document and writes it; on failure the document
-    // is as before and false comes back.
-    bool Change(const std::function<bool(TIniDocument&)>& change);
-    bool KeepUnreadFile();
-    bool WriteFile(const std::string& text);
+    // The names of group's values in file order, and by their folded case.
+    struct TKeyIndex {
+        std::string Group;
+        std::vector<std::string> Names;
+        std::unordered_map<std::string, std::size_t> Folded;
+        void Add(std::string name);
+    };
+    const TKeyIndex& Keys(const std::string& group) const;
+    // name as group spells it, or empty when it has no such value.
+    std::string StoredName(const std::string& group, const std::string& name) const;
+    bool KeepUnreadFile(std::string& error);
 
     std::string FPath;
     TIniProblemSink FSink;
-    TIniDocument FDoc;
+    TKeyFilePtr FDoc;
     std::optional<TIniProblem> FLoadProblem;
     std::optional<TIniProblem> FLastReported;
-    // The file on disk may hold settings that were not read: keep it before
-    // replacing it.
+    // The file on disk holds settings that were not read: it is kept before
+    // it is replaced, as a copy of FUnreadBytes when they are known.
     bool FMustKeepFile = false;
+    std::optional<std::string> FUnreadBytes;
+    bool FChanged = false;
+    mutable std::optional<TKeyIndex> FKeys;  // of the group asked last
     std::map<TKey, TKeyPath> FHandles;
     TKey FNextHandle = 0x100;
 };

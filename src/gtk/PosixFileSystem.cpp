@@ -147,14 +147,6 @@ std::uint32_t AttributesOf(const std::string& folder, const char* name) {
     return attributes;
 }
 
-std::string HomeFolder(const char* home) {
-    if (home && *home)
-        return home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return "/tmp";
-}
-
 }  // namespace
 
 std::string TPosixFileSystem::ProgramPath() {
@@ -232,6 +224,14 @@ std::unique_ptr<IFileWriter> TPosixFileSystem::CreateReplacing(const std::string
     ::umask(mask);
     ::fchmod(fd.Get(), 0666 & ~mask);
     return std::make_unique<TPosixFileWriter>(fd.Release(), std::move(temp), path);
+}
+
+std::string HomeFolder(const char* home) {
+    if (home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir)
+        return entry->pw_dir;
+    return "/tmp";
 }
 
 std::string CacheDirPath(const char* xdgCacheHome, const char* home) {

@@ -30,9 +30,14 @@ class TPosixFileSystem : public IFileSystem {
 
 // True when name matches a mask of "*" (any run) and "?" (one byte).
 
+// The home folder: home when it is given and not empty, else the account's
+// home from the password database, else "/tmp". The settings file and the
+// cache both lie below it.
+std::string HomeFolder(const char* home);
+
 // The cache folder "<base>/lumenary/" with base = xdgCacheHome when it is an
 // absolute path, else home + "/.cache" (home from the password database when
-// empty). Always ends in "/".
+// empty: HomeFolder). Always ends in "/".
 std::string CacheDirPath(const char* xdgCacheHome, const char* home);
 
 // Creates path and its missing parents (mkdir -p); an existing folder is

@@ -1,6 +1,7 @@
 // The registry as the settings store and the password check need it: keys
-// opened by path below a parent, string values, enumeration by index, and
-// deletion of a key without subkeys. Failures are results (0 or false).
+// opened by path below a parent, string values, enumeration by index,
+// deletion of a key without subkeys, and the commit of a batch of changes.
+// Failures are results (0 or false).
 #pragma once
 
 #include <cstdint>
@@ -64,6 +65,16 @@ class IRegistry {
     virtual bool SubkeyName(TKey key, std::uint32_t index, std::string& name) = 0;
     // Deletes the subkey name of parent, which must have no subkeys.
     virtual bool DeleteKey(TKey parent, const std::string& name) = 0;
+    // The changes made while keys are open form one batch. A registry that
+    // applies each change at once (the Windows one) has nothing to do here;
+    // one kept in a file writes the batch's changes in one go, and drops
+    // them when its last key is closed without this. False, with a message
+    // for the user in error, when they cannot be stored: nothing of the
+    // batch is then.
+    virtual bool CommitChanges(std::string& error) {
+        (void)error;
+        return true;
+    }
 };
 
 }  // namespace lum

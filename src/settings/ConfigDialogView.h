@@ -19,7 +19,8 @@ enum class TConfigChooser { BackColor, ForeColor };
 inline constexpr std::int32_t kNoColorSelection = -1;
 
 struct TConfigDialogEvents {
-    std::function<void()> OKBtnClick;         // before the OK closes the modal run
+    // Saves; the OK ends the modal run only when it returns true.
+    std::function<bool()> OKBtnClick;
     std::function<void()> EraseSectionClick;  // the dialog stays open
 };
 
@@ -55,7 +56,7 @@ class IConfigDialogView {
     // Width and height of the screen the dialog is centred on.
     virtual TSize ScreenSize() = 0;
     // Runs the dialog modally until OK (1) or Cancel, Esc or the close box
-    // (2) ends it. OK fires OKBtnClick first and closes even when it fails.
+    // (2) ends it. OK fires OKBtnClick first and closes only when it saved.
     virtual int ShowModal() = 0;
     virtual void SetEvents(TConfigDialogEvents events) = 0;
 };

@@ -1,7 +1,9 @@
 #include "settings/ConfigDlg.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
+#include <map>
 #include <utility>
 
 #include "common/stdDialogs.h"
@@ -146,15 +148,25 @@ TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner,
                                        IFileSystem& fileSystem,
                                        IMessageBoxes& messageBoxes,
                                        std::string cacheDir,
-                                       std::unique_ptr<IConfigDialogView> view)
+                                       std::unique_ptr<IConfigDialogView> view,
+                                       TConfigDlgTexts texts)
     : TCustomForm(owner),
       FRegistry(registry),
       FFileSystem(fileSystem),
       FMessageBoxes(messageBoxes),
       FCacheDir(std::move(cacheDir)),
-      FView(std::move(view)) {
+      FView(std::move(view)),
+      FTexts(std::move(texts)) {
     FView->SetEvents(TConfigDialogEvents{
-        [this] { Application().Guard([this] { OKBtnClick(); }); },
+        // The dialog closes only when everything was saved.
+        [this] {
+            bool saved = false;
+            Application().Guard([this, &saved] {
+                OKBtnClick();
+                saved = true;
+            });
+            return saved;
+        },
         [this] { Application().Guard([this] { EraseSectionClick(); }); },
     });
     // A failing load is reported and the dialog opens all the same.
@@ -217,6 +229,27 @@ std::vector<std::string> TLumenaryConfigDlg::CutLoadedURLs() const {
         urls[i] = CutLine(urls[i], kMaxURLLineChars - std::min(prefix, kMaxURLLineChars));
     }
     return urls;
+}
+
+std::vector<std::string> TLumenaryConfigDlg::URLLinesToSave(
+    const std::vector<std::string>& lines) const {
+    // Shown line -> the URLs it stands for, in load order.
+    std::map<std::string, std::deque<std::string>> whole;
+    const std::vector<std::string>& urls = FLoaded.Values.URLs;
+    for (std::size_t i = 0; i < urls.size() && i < FShown.URLLines.size(); ++i) {
+        if (urls[i] != FShown.URLLines[i])
+            whole[FShown.URLLines[i]].push_back(urls[i]);
+    }
+    std::vector<std::string> result = lines;
+    for (std::string& line : result) {
+        const auto it = whole.find(line);
+        if (it == whole.end())
+            continue;
+        line = it->second.front();
+        if (it->second.size() > 1)
+            it->second.pop_front();
+    }
+    return result;
 }
 
 // The page files and the records of pages whose capture failed.
@@ -288,22 +321,24 @@ void TLumenaryConfigDlg::OKBtnClick() {
     SaveSettingTexts(store, TextsToSave());
     const std::vector<std::string> lines = SplitURLLines(FView->URLText());
     if (FLoaded.URLFailures.empty())
-        store.SaveURLList(lines);
+        store.SaveURLList(URLLinesToSave(lines));
     else if (lines != FShown.URLLines)
-        SaveURLListKeepingUnreadable(store, lines, FLoaded);
+        SaveURLListKeepingUnreadable(store, URLLinesToSave(lines), FLoaded);
+    store.Commit();
 }
 
 void TLumenaryConfigDlg::EraseSectionClick() {
-    if (!AskYesNo(FMessageBoxes, kEraseQuestion, mtConfirmation, 0))
+    if (!AskYesNo(FMessageBoxes, FTexts.EraseQuestion, mtConfirmation, 0))
         return;
     {
         TSettingsStore store(FRegistry);
         store.EraseKey(store.SettingsSection());
+        store.Commit();
     }
     // What could not be read is gone now: OK writes what the dialog shows.
     FLoaded.Failures = {};
     FLoaded.URLFailures.clear();
-    ShowMsg(FMessageBoxes, kEraseDoneNotice, mtInformation, 0);
+    ShowMsg(FMessageBoxes, FTexts.EraseDoneNotice, mtInformation, 0);
 }
 
 void TLumenaryConfigDlg::SetBounds(std::int32_t left,

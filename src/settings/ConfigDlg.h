@@ -3,7 +3,7 @@
 // settings key on request. Every setting loads on its own: those that fail
 // show their default and are reported together in one standard error report,
 // and OK leaves them as stored unless the user changed them. A failing save
-// is reported likewise; the dialog stays usable.
+// is reported likewise and keeps the dialog open with what it shows.
 #pragma once
 
 #include <array>
@@ -32,6 +32,12 @@ inline constexpr const char* kEraseQuestion =
     "このスクリーンセーバーのレジストリ設定を、すべて削除します";
 inline constexpr const char* kEraseDoneNotice =
     "正常に削除されました。\r\"キャンセル\"を押してダイアログを閉じてください。";
+
+// What the erase asks and says; the Linux dialog speaks of its settings file.
+struct TConfigDlgTexts {
+    std::string EraseQuestion = kEraseQuestion;
+    std::string EraseDoneNotice = kEraseDoneNotice;
+};
 
 // The 50 colours the choosers offer: the colour table without clDefault and
 // clNone, in table order.
@@ -63,9 +69,11 @@ class TLumenaryConfigDlg : public TCustomForm {
                        IFileSystem& fileSystem,
                        IMessageBoxes& messageBoxes,
                        std::string cacheDir,
-                       std::unique_ptr<IConfigDialogView> view);
+                       std::unique_ptr<IConfigDialogView> view,
+                       TConfigDlgTexts texts = {});
 
-    // The handlers; each throws the failure it meets.
+    // The handlers; each throws the failure it meets. OKBtnClick stores
+    // everything in one commit of the store.
     void FormCreate();
     void OKBtnClick();
     void EraseSectionClick();
@@ -98,6 +106,9 @@ class TLumenaryConfigDlg : public TCustomForm {
     void ShowLoaded();
     // Each URL cut as the URL box cuts it while it still carries its name.
     std::vector<std::string> CutLoadedURLs() const;
+    // The lines of the URL box, each line the user left as it was loaded
+    // given back whole: only edited lines follow the box's line limit.
+    std::vector<std::string> URLLinesToSave(const std::vector<std::string>& lines) const;
     void EmptyPageCache();
     std::int32_t ReadSpin(TConfigSpin spin);
     // The texts OK stores for the controls; none for a setting that failed
@@ -111,6 +122,7 @@ class TLumenaryConfigDlg : public TCustomForm {
     IMessageBoxes& FMessageBoxes;
     std::string FCacheDir;
     std::unique_ptr<IConfigDialogView> FView;
+    TConfigDlgTexts FTexts;
     TSettingsLoad FLoaded;
     TShown FShown;
     bool FPlaced = false;

@@ -185,4 +185,10 @@ void TSettingsStore::SaveURLList(const std::vector<std::string>& lines) {
     }
 }
 
+void TSettingsStore::Commit() {
+    std::string error;
+    if (!FRegistry.CommitChanges(error))
+        throw Exception(error);
+}
+
 }  // namespace lum

@@ -1,8 +1,9 @@
 // The settings store: the screen saver's settings and URL list as string
 // values under HKEY_CURRENT_USER\Software\Orvane\<section>. Each user opens
-// a store for one batch of reads or writes. Read failures (a value of the
-// wrong registry type) and write failures throw lum::Exception with the
-// messages the users show; missing keys and values give the defaults.
+// a store for one batch of reads or writes; writes are stored by Commit.
+// Read failures (a value of the wrong registry type) and write failures
+// throw lum::Exception with the messages the users show; missing keys and
+// values give the defaults.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +56,12 @@ class TSettingsStore {
     void LoadURLList(std::vector<std::string>& target, std::vector<std::string>* names = nullptr);
     // Replaces the stored list with the lines, numbered "1" to "N".
     void SaveURLList(const std::vector<std::string>& lines);
+    // Stores the writes and erasures of this store: the Windows registry has
+    // applied each one already, the settings file is replaced once with all
+    // of them. A store closed without it stores nothing more. Throws the
+    // registry's message when they cannot be stored; the settings file is
+    // then as it was.
+    void Commit();
 
   private:
     IRegistry& FRegistry;

@@ -250,11 +250,10 @@ void TConfigDialogWindow::OnCommand(int id, int code) {
         return;
     switch (id) {
         case IDOK:
-            // The result is set before the handler runs, so a failing save
-            // still closes the dialog.
-            FModalResult = 1;
-            if (FEvents.OKBtnClick)
-                FEvents.OKBtnClick();
+            // A save that fails (and was reported) keeps the dialog open
+            // with what it shows.
+            if (!FEvents.OKBtnClick || FEvents.OKBtnClick())
+                FModalResult = 1;
             break;
         case IDCANCEL:
             FModalResult = 2;

@@ -33,11 +33,10 @@ class TFakeConfigDialogView : public IConfigDialogView {
     TConfigDialogEvents Events;
 
     void TypeSpinText(TConfigSpin spin, const std::string& text) { Texts[Index(spin)] = text; }
-    // The buttons: OK runs its handler and then ends the modal run with 1.
+    // The buttons: OK runs its handler and then ends the modal run with 1,
+    // or gives 0 when the handler did not save (the dialog stays open).
     int ClickOK() {
-        if (Events.OKBtnClick)
-            Events.OKBtnClick();
-        return 1;
+        return !Events.OKBtnClick || Events.OKBtnClick() ? 1 : 0;
     }
     void ClickErase() {
         if (Events.EraseSectionClick)

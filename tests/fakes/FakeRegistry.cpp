@@ -213,4 +213,11 @@ std::vector<std::string> TFakeRegistry::SubkeyNames(const std::string& path) con
     return names;
 }
 
+bool TFakeRegistry::CommitChanges(std::string& error) {
+    ++CommitCalls;
+    if (FailCommits)
+        error = CommitError;
+    return !FailCommits;
+}
+
 }  // namespace lum::fakes

@@ -1,7 +1,8 @@
 // In-memory registry for the portable tests: a key tree below
 // HKEY_CURRENT_USER with values of any type kept in creation order, subkeys
 // listed in name order as Windows does, handles that must be closed, and
-// injectable failures of key creation, value setting and name enumeration.
+// injectable failures of key creation, value setting, name enumeration and
+// commits.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +33,9 @@ class TFakeRegistry : public IRegistry {
     std::uint32_t SubkeyCount(TKey key) override;
     bool SubkeyName(TKey key, std::uint32_t index, std::string& name) override;
     bool DeleteKey(TKey parent, const std::string& name) override;
+    // Applies nothing (every change is applied at once); fails with
+    // CommitError while FailCommits is set.
+    bool CommitChanges(std::string& error) override;
 
     // Helpers for tests. Paths are below HKEY_CURRENT_USER, separated by
     // "\", compared without regard to letter case, like names of values.
@@ -54,11 +58,14 @@ class TFakeRegistry : public IRegistry {
     bool FailValueNames = false;
     bool FailSubkeyNames = false;
     bool FailDeletes = false;
+    bool FailCommits = false;
+    std::string CommitError = "the changes cannot be stored";
 
     // Counts of calls that change the registry.
     int CreateCalls = 0;
     int SetCalls = 0;
     int DeleteCalls = 0;
+    int CommitCalls = 0;
 
   private:
     static constexpr TKey kCurrentUser = 0x80000001u;

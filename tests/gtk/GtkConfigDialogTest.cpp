@@ -8,6 +8,9 @@
 
 #include "settings/Colors.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -152,7 +155,7 @@ TEST_F(GtkConfigDialogTest, DefaultsShowWithTheCaptionsAndCancelWritesNothing) {
         {TConfigWidget::ShowURL, "表示中URL(_U)"},
         {TConfigWidget::ShowClock, "現在時刻(_C)"},
         {TConfigWidget::EnableScroll, "スクロールして全体を表示(_R)"},
-        {TConfigWidget::EraseSection, "レジストリキー削除(_E)"},
+        {TConfigWidget::EraseSection, "設定をすべて削除(_E)"},
         {TConfigWidget::OKBtn, "OK"},
         {TConfigWidget::CancelBtn, "キャンセル"},
     };
@@ -161,6 +164,11 @@ TEST_F(GtkConfigDialogTest, DefaultsShowWithTheCaptionsAndCancelWritesNothing) {
     EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(W(TConfigWidget::URLListBox))),
                  "URLリスト(一行に一つ)");
     EXPECT_STREQ(gtk_frame_get_label(GTK_FRAME(W(TConfigWidget::ShowConfigs))), "表示");
+    // The erase speaks of the settings file, by its path, not of a registry.
+    g_autofree gchar* tip = gtk_widget_get_tooltip_text(W(TConfigWidget::EraseSection));
+    ASSERT_NE(tip, nullptr);
+    EXPECT_NE(std::string(tip).find(FFile.string()), std::string::npos) << tip;
+    EXPECT_EQ(std::string(tip).find("レジストリ"), std::string::npos) << tip;
     EXPECT_EQ(RunModal({[this] { Click(TConfigWidget::CancelBtn); }}), 2);
     EXPECT_FALSE(fs::exists(FFile));
     EXPECT_TRUE(FPlatform.Reports.empty());
@@ -358,10 +366,14 @@ TEST_F(GtkConfigDialogTest, EraseAsksInARealMessageBoxThenRemovesTheSettings) {
     TGtkMessageBoxes boxes;
     Open(boxes);
     std::vector<std::string> seen;
-    auto answer = [&seen](gint response) {
+    std::vector<std::string> texts;
+    auto answer = [&seen, &texts](gint response) {
         GtkWidget* box = OpenMessageBox();
         ASSERT_NE(box, nullptr);
         seen.push_back(gtk_window_get_title(GTK_WINDOW(box)));
+        g_autofree gchar* text = nullptr;
+        g_object_get(box, "text", &text, nullptr);
+        texts.push_back(text ? text : "");
         for (gint id : {GTK_RESPONSE_ACCEPT, GTK_RESPONSE_CANCEL}) {
             if (GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), id))
                 seen.push_back(gtk_button_get_label(GTK_BUTTON(button)));
@@ -382,6 +394,66 @@ TEST_F(GtkConfigDialogTest, EraseAsksInARealMessageBoxThenRemovesTheSettings) {
     EXPECT_EQ(seen, (std::vector<std::string>{"確認", "はい(_Y)", "いいえ(_N)", "確認", "はい(_Y)",
                                               "いいえ(_N)", "情報", "OK"}));
     EXPECT_EQ(Stored(), "-,-,---,-,-");
+    // The question says that all settings go and names the settings file.
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "このスクリーンセーバーの設定を、すべて削除します。\n設定ファイル: " +
+                            FFile.string());
+    EXPECT_EQ(texts[0].find("レジストリ"), std::string::npos);
+}
+
+// A save that cannot be written (here: the process's file size limit, as a
+// full disk would) is reported; the dialog stays open with what was typed
+// and the file stays as it was. A later OK saves.
+TEST_F(GtkConfigDialogTest, FailedSaveIsReportedAndTheDialogStaysOpen) {
+    WriteSettings(kSample);
+    const std::string bytes = ReadBytes(FFile);
+    Open();
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    std::string shown;
+    const int result = RunModal({
+        [this] { Click(TConfigWidget::ShowClock); },
+        [this] {
+            GtkTextBuffer* buffer =
+                gtk_text_view_get_buffer(GTK_TEXT_VIEW(W(TConfigWidget::URLList)));
+            gtk_text_buffer_set_text(buffer, "http://typed.example/\n", -1);
+        },
+        [&old] {
+            rlimit small = old;
+            small.rlim_cur = 16;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        },
+        [this] { Click(TConfigWidget::OKBtn); },
+        [&] {
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            EXPECT_TRUE(gtk_widget_get_visible(
+                static_cast<TGtkConfigDialog&>(static_cast<TLumenaryConfigDlg&>(*FDialog).View())
+                    .Window()));
+            EXPECT_EQ(ReadBytes(FFile), bytes);
+            shown = static_cast<TLumenaryConfigDlg&>(*FDialog).View().URLText();
+            EXPECT_TRUE(Ticked(TConfigWidget::ShowClock));
+        },
+        [this] { Click(TConfigWidget::OKBtn); },
+    });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(FPlatform.Reports.size(), 1u);
+    EXPECT_NE(FPlatform.Reports[0].find(FFile.string()), std::string::npos) << FPlatform.Reports[0];
+    EXPECT_EQ(shown, "http://typed.example/\r\n");
+    EXPECT_EQ(Stored(), "60,0,110,clRed,$00123456|http://typed.example/");
+}
+
+// A long URL (a dashboard's state) that the user leaves alone is saved
+// whole, although the box shows it cut to its line limit.
+TEST_F(GtkConfigDialogTest, UntouchedLongURLIsSavedWhole) {
+    const std::string dashboard = "http://dash.example/#state=" + std::string(6000, 'd');
+    WriteSettings("[Lumenary\\URLList]\n1=short\n2=" + dashboard + "\n");
+    auto& view = Open();
+    EXPECT_EQ(view.URLText(), "short\r\n" + dashboard.substr(0, 4094) + "\r\n");
+    EXPECT_EQ(RunModal({[this] { Click(TConfigWidget::OKBtn); }}), 1);
+    EXPECT_EQ(Stored(), "1,5,001,clBtnFace,clWindowText|short|" + dashboard);
 }
 
 TEST_F(GtkConfigDialogTest, MalformedFileIsShownInABoxAndKeptWhenOKSaves) {

@@ -1,11 +1,15 @@
 // The settings file as the registry of the Linux program: round trips
-// through the settings store, escapes, and hostile files on a real file
-// system (garbage, huge lines, wrong sections, a folder in the file's place,
-// an unreadable file), none of which a read may ever rewrite.
+// through the settings store, escapes, files written by the earlier writer,
+// one atomic replacement per commit, and hostile files on a real file system
+// (garbage, huge lines, wrong sections, a folder in the file's place, an
+// unreadable file, a symbolic link), none of which a read may ever rewrite.
 #include "gtk/IniRegistry.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "gtk/PosixFileSystem.h"
 #include "platform/Types.h"
 #include "settings/SettingsStore.h"
 
@@ -108,6 +113,7 @@ TEST_F(IniRegistryTest, SettingsAndURLListSurviveARoundTripThroughTheStore) {
         store.WriteBoolValue(store.SettingsSection(), "ShowURL", true);
         store.WriteTextValue(store.SettingsSection(), "BackColor", "$00FF8000");
         store.SaveURLList(urls);
+        store.Commit();
     }
     const std::string text = ReadBytes(FFile);
     EXPECT_NE(text.find("[Lumenary]\n"), std::string::npos) << text;
@@ -123,32 +129,22 @@ TEST_F(IniRegistryTest, SettingsAndURLListSurviveARoundTripThroughTheStore) {
     EXPECT_TRUE(Problems.empty() || !Problems.front().IsError());
 }
 
-TEST_F(IniRegistryTest, NamesAndTextsWithAnyCharacterRoundTrip) {
+TEST_F(IniRegistryTest, TextsWithAnyCharacterRoundTripAndNamesTheFileCannotHoldAreRefused) {
     const std::vector<std::string> samples = {
-        "=",
-        "a=b",
-        ";x",
-        "#x",
-        "[x]",
-        " lead",
-        "trail ",
-        "\ttab\t",
-        "line\nbreak\r\n",
-        "back\\slash\\",
-        "\\s",
-        "ctrl\x01\x1f\x7f",
-        "日本語 テキスト",
-        "",
-        "   ",
+        "=",       "a=b",           ";x",        "#x",  "[x]",  " lead", "trail ",
+        "\ttab\t", "line\nbreak\r\n", "back\\slash\\", "\\s", "ctrl\x01\x1f\x7f",
+        "日本語 テキスト", "",   "   ",
     };
     {
         auto registry = Registry();
         const auto base = registry.CreateKey(registry.CurrentUser(), "Software\\Orvane\\");
         const auto key = registry.CreateKey(base, "Lumenary");
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            ASSERT_TRUE(registry.SetStringValue(key, samples[i] + std::to_string(i), samples[i]))
-                << i;
-        }
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            ASSERT_TRUE(registry.SetStringValue(key, "v" + std::to_string(i), samples[i])) << i;
+        for (const char* name : {"", "a=b", "[x", "x]", "#x", ";x", " lead", "trail ", "c\x01"})
+            EXPECT_FALSE(registry.SetStringValue(key, name, "t")) << name;
+        std::string error;
+        ASSERT_TRUE(registry.CommitChanges(error)) << error;
         registry.CloseKey(key);
         registry.CloseKey(base);
     }
@@ -159,7 +155,7 @@ TEST_F(IniRegistryTest, NamesAndTextsWithAnyCharacterRoundTrip) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         std::string name;
         ASSERT_TRUE(registry.ValueName(key, static_cast<std::uint32_t>(i), name));
-        EXPECT_EQ(name, samples[i] + std::to_string(i));
+        EXPECT_EQ(name, "v" + std::to_string(i));
         TRegValue value;
         ASSERT_TRUE(registry.QueryValue(key, name, value));
         EXPECT_EQ(value.Type, RegType::String);
@@ -168,11 +164,13 @@ TEST_F(IniRegistryTest, NamesAndTextsWithAnyCharacterRoundTrip) {
     registry.CloseKey(key);
 }
 
-TEST_F(IniRegistryTest, NulIsStoredButReadsEndAtIt) {
+TEST_F(IniRegistryTest, NulEndsTheStoredText) {
     auto registry = Registry();
     const auto key = registry.CreateKey(registry.CurrentUser(), "Software\\Orvane\\Lumenary");
     ASSERT_TRUE(registry.SetStringValue(key, "n", std::string("ab\0cd", 5)));
-    EXPECT_NE(ReadBytes(FFile).find("n=ab\\x00cd\n"), std::string::npos);
+    std::string error;
+    ASSERT_TRUE(registry.CommitChanges(error));
+    EXPECT_NE(ReadBytes(FFile).find("n=ab\n"), std::string::npos);
     TRegValue value;
     ASSERT_TRUE(registry.QueryValue(key, "n", value));
     EXPECT_EQ(value.Text, "ab");
@@ -198,6 +196,7 @@ TEST_F(IniRegistryTest, MissingFolderGivesDefaultsAndTheFirstWriteCreatesIt) {
         EXPECT_FALSE(fs::exists(FRoot / "deeper"));  // a read creates nothing
         TSettingsStore store(registry);
         store.WriteIntValue("Lumenary", "RefreshTime", 9);
+        store.Commit();
     }
     EXPECT_EQ(fs::status(FRoot / "deeper").permissions() & fs::perms::all, fs::perms::owner_all);
     auto registry = Registry();
@@ -236,7 +235,7 @@ TEST_F(IniRegistryTest, HostileFilesGiveDefaultsAndAreNeverRewrittenByARead) {
 
 TEST_F(IniRegistryTest, GoodFileIsReadWithBlanksCaseCommentsAndCRLF) {
     WriteBytes(FFile,
-               "\xEF\xBB\xBF; comment\r\n[ lumenary ]\r\n  refreshtime = 12 \r\n# c\r\n"
+               "\xEF\xBB\xBF; comment\r\n[ lumenary ]\r\n  refreshtime = 12\r\n# c\r\n"
                "ShowURL=2\r\n\r\n[Lumenary\\urllist]\r\nb= x\\s\r\na=y=z\r\n");
     ExpectReadLeavesFileAlone("12,5,1,clBtnFace|x |y=z");
     EXPECT_TRUE(Problems.empty());
@@ -251,6 +250,7 @@ TEST_F(IniRegistryTest, EmptyFileGivesDefaultsAndIsReplacedByAWrite) {
     auto registry = Registry();
     TSettingsStore store(registry);
     store.WriteIntValue("Lumenary", "RefreshTime", 3);
+    store.Commit();
     EXPECT_FALSE(fs::exists(FFile.string() + ".bad"));
 }
 
@@ -264,6 +264,7 @@ TEST_F(IniRegistryTest, MalformedFileIsKeptAsideBeforeTheFirstWrite) {
         TSettingsStore store(registry);
         store.WriteIntValue("Lumenary", "RefreshTime", 30);
         store.WriteIntValue("Lumenary", "URLShowTime", 6);
+        store.Commit();
     }
     EXPECT_EQ(ReadBytes(FFile.string() + ".bad"), first);
     ASSERT_GE(Problems.size(), 2u);
@@ -274,6 +275,7 @@ TEST_F(IniRegistryTest, MalformedFileIsKeptAsideBeforeTheFirstWrite) {
         auto registry = Registry();
         TSettingsStore store(registry);
         store.SaveURLList({"http://a/"});
+        store.Commit();
     }
     // An earlier kept file is never overwritten.
     EXPECT_EQ(ReadBytes(FFile.string() + ".bad"), first);
@@ -282,25 +284,27 @@ TEST_F(IniRegistryTest, MalformedFileIsKeptAsideBeforeTheFirstWrite) {
     EXPECT_EQ(ReadEverything(registry), "1,5,0,clBtnFace|http://a/");
 }
 
-TEST_F(IniRegistryTest, UnknownSectionsAndCommentsAreKeptLineForLine) {
-    const std::string other = "[Other]\n  Odd = spacing  \n; note\n[Lumenary\\Extra]\nk=v\n";
-    WriteBytes(FFile, "; top\n[Lumenary]\n; mine\nRefreshTime=2\n" + other);
+TEST_F(IniRegistryTest, UnknownSectionsAndCommentsAreKept) {
+    const std::string other = "[Other]\n# note\nOdd=spacing\n\n[Lumenary\\Extra]\nk=v\n";
+    WriteBytes(FFile, "# top\n[Lumenary]\n# mine\nRefreshTime=2\n\n" + other);
     {
         auto registry = Registry();
         TSettingsStore store(registry);
         store.WriteIntValue("Lumenary", "RefreshTime", 4);
         store.SaveURLList({"u"});
+        store.Commit();
     }
-    EXPECT_EQ(ReadBytes(FFile),
-              "; top\n[Lumenary]\n; mine\nRefreshTime=4\n" + other + "[Lumenary\\URLList]\n1=u\n");
+    EXPECT_EQ(ReadBytes(FFile), "# top\n\n[Lumenary]\n# mine\nRefreshTime=4\n\n" + other +
+                                    "\n[Lumenary\\URLList]\n1=u\n");
     {
         // Erasing the settings key takes its subkeys, the unknown one too,
         // as the registry does; other sections stay.
         auto registry = Registry();
         TSettingsStore store(registry);
         store.EraseKey(store.SettingsSection());
+        store.Commit();
     }
-    EXPECT_EQ(ReadBytes(FFile), "; top\n[Other]\n  Odd = spacing  \n; note\n");
+    EXPECT_EQ(ReadBytes(FFile), "# top\n\n[Other]\n# note\nOdd=spacing\n\n");
 }
 
 TEST_F(IniRegistryTest, FolderInThePlaceOfTheFileIsReportedAndNeverReplaced) {
@@ -310,9 +314,9 @@ TEST_F(IniRegistryTest, FolderInThePlaceOfTheFileIsReportedAndNeverReplaced) {
     ASSERT_TRUE(registry.LoadProblem());
     EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
     TSettingsStore store(registry);
-    EXPECT_THROW(store.WriteIntValue("Lumenary", "RefreshTime", 3), Exception);
+    store.WriteIntValue("Lumenary", "RefreshTime", 3);
+    EXPECT_THROW(store.Commit(), Exception);
     EXPECT_TRUE(fs::is_directory(FFile / "inside"));
-    EXPECT_EQ(Problems.back().Kind, TIniProblemKind::WriteFailed);
 }
 
 TEST_F(IniRegistryTest, FifoInThePlaceOfTheFileNeitherHangsNorIsReplaced) {
@@ -321,16 +325,23 @@ TEST_F(IniRegistryTest, FifoInThePlaceOfTheFileNeitherHangsNorIsReplaced) {
     EXPECT_EQ(ReadEverything(registry), kDefaults);
     EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
     TSettingsStore store(registry);
-    EXPECT_THROW(store.WriteIntValue("Lumenary", "RefreshTime", 3), Exception);
+    store.WriteIntValue("Lumenary", "RefreshTime", 3);
+    EXPECT_THROW(store.Commit(), Exception);
     EXPECT_TRUE(fs::is_fifo(FFile));
 }
 
 // Root reads any file: the case then runs in a child process that has
 // become an ordinary user.
-void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
+// With linked, the settings file is a symbolic link to a file elsewhere, as
+// dotfile managers make it: the link stays and its target is replaced.
+void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder, bool linked) {
     const fs::path file = folder / "lumenary.ini";
-    WriteBytes(file, "[Lumenary]\nRefreshTime=7\n");
-    fs::permissions(file, fs::perms::none);
+    const fs::path real = linked ? folder / "dotfiles" / "lumenary.ini" : file;
+    fs::create_directories(real.parent_path());
+    WriteBytes(real, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(real, fs::perms::none);
+    if (linked)
+        fs::create_symlink(real, file);
     std::vector<TIniProblem> problems;
     TIniRegistry registry(file.string(), [&](const TIniProblem& p) { problems.push_back(p); });
     {
@@ -340,29 +351,36 @@ void ExpectUnreadableFileKeptBeforeAWrite(const fs::path& folder) {
         EXPECT_EQ(registry.LoadProblem()->Kind, TIniProblemKind::Unreadable);
         EXPECT_NE(problems.at(0).Message.find("Permission denied"), std::string::npos);
         store.WriteIntValue("Lumenary", "URLShowTime", 8);
+        store.Commit();
     }
+    EXPECT_FALSE(fs::is_symlink(folder / "lumenary.ini.bad"));
     fs::permissions(folder / "lumenary.ini.bad", fs::perms::owner_read);
     EXPECT_EQ(ReadBytes(folder / "lumenary.ini.bad"), "[Lumenary]\nRefreshTime=7\n");
-    const std::string text = ReadBytes(file);
-    EXPECT_TRUE(text.starts_with("; ")) << text;  // a note on the format
+    EXPECT_EQ(fs::is_symlink(file), linked);
+    const std::string text = ReadBytes(real);
+    EXPECT_TRUE(text.starts_with("# ")) << text;  // a note on the format
     EXPECT_TRUE(text.ends_with("\n[Lumenary]\nURLShowTime=8\n")) << text;
 }
 
 TEST_F(IniRegistryTest, UnreadableFileGivesDefaultsAndIsKeptBeforeAWrite) {
     if (::geteuid() != 0) {
-        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path());
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path() / "plain", false);
+        ExpectUnreadableFileKeptBeforeAWrite(FFile.parent_path() / "linked", true);
         return;
     }
     fs::permissions(FRoot, fs::perms::owner_all | fs::perms::others_exec);
     const fs::path folder = FRoot / "user";
-    fs::create_directories(folder);
-    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    for (const char* part : {"", "plain", "linked"}) {
+        fs::create_directories(folder / part);
+        ASSERT_EQ(::chown((folder / part).c_str(), 65534, 65534), 0);
+    }
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(
         {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                 std::_Exit(2);
-            ExpectUnreadableFileKeptBeforeAWrite(folder);
+            ExpectUnreadableFileKeptBeforeAWrite(folder / "plain", false);
+            ExpectUnreadableFileKeptBeforeAWrite(folder / "linked", true);
             std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
         },
         ::testing::ExitedWithCode(0), "");
@@ -378,6 +396,7 @@ TEST_F(IniRegistryTest, WriteKeepsTheFilesModeAndItsSymbolicLink) {
         auto registry = Registry();
         TSettingsStore store(registry);
         store.WriteIntValue("Lumenary", "URLShowTime", 9);
+        store.Commit();
     }
     EXPECT_TRUE(fs::is_symlink(FFile));
     EXPECT_EQ(ReadBytes(real), "[Lumenary]\nRefreshTime=7\nURLShowTime=9\n");
@@ -417,9 +436,194 @@ TEST_F(IniRegistryTest, AFileTheNextReadWouldRefuseIsNotWritten) {
     TSettingsStore store(registry);
     // 300 lines of 60,000 bytes: each line fits, the file would not.
     std::vector<std::string> urls(300, std::string(60000, 'u'));
-    EXPECT_THROW(store.SaveURLList(urls), Exception);
+    store.SaveURLList(urls);
+    EXPECT_THROW(store.Commit(), Exception);
+    EXPECT_FALSE(fs::exists(FFile));
     auto reader = Registry();
     EXPECT_FALSE(reader.LoadProblem() && reader.LoadProblem()->IsError());
+}
+
+// A file as the earlier, hand-written writer of the program wrote it (";"
+// comment, "\xHH" escapes of control characters, blanks escaped at either
+// end of a text, an empty value, a long URL).
+std::string EarlierWritersFile() {
+    return std::string(
+               "; Lumenary の設定 (UTF-8)。\"\\\" で始まる文字: \\\\ \\n \\r \\t \\s(空白) \\= \\; "
+               "\\# \\[ \\xHH\n"
+               "[Lumenary]\nRefreshTime=42\nURLShowTime=-7\nShowURL=1\nShowClock=0\n"
+               "EnableScroll=1\nBackColor=$00FF8000\nForeColor=clWindowText\n"
+               "[Lumenary\\URLList]\n"
+               "1=http://example.com/a?x=1&y=2;z=3#frag\n"
+               "2=\\s\\shttp://日本語.example/パス?q=検索\\s\n"
+               "3=\\thttp://tab.example/\\t\n"
+               "4=http://back\\\\slash.example/\\\\path\\\\\n"
+               "5=#not-a-comment=;really [x]\n"
+               "6=ctrl\\x01mid\\x1Fend\\x7F\n"
+               "7=http://long.example/?q=") +
+           std::string(6000, 'L') +
+           "\n8=\n9=http://last.example/\n10=http://n.example/0\n11=http://n.example/1\n"
+           "12=http://n.example/2\n";
+}
+
+const char* const kEarlierScalars = "42,-7,1,$00FF8000";
+
+std::vector<std::string> EarlierWritersURLs() {
+    return {"http://example.com/a?x=1&y=2;z=3#frag",
+            "  http://日本語.example/パス?q=検索 ",
+            "\thttp://tab.example/\t",
+            "http://back\\slash.example/\\path\\",
+            "#not-a-comment=;really [x]",
+            "ctrl\x01mid\x1f" "end\x7f",
+            "http://long.example/?q=" + std::string(6000, 'L'),
+            "http://last.example/",
+            "http://n.example/0",
+            "http://n.example/1",
+            "http://n.example/2"};
+}
+
+std::string Joined(const char* scalars, const std::vector<std::string>& urls) {
+    std::string all = scalars;
+    for (const auto& url : urls)
+        all += "|" + url;
+    return all;
+}
+
+TEST_F(IniRegistryTest, FileOfTheEarlierWriterReadsTheSameAndSurvivesASave) {
+    WriteBytes(FFile, EarlierWritersFile());
+    ExpectReadLeavesFileAlone(Joined(kEarlierScalars, EarlierWritersURLs()));
+    EXPECT_TRUE(Problems.empty());
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 43);
+        store.Commit();
+    }
+    ExpectReadLeavesFileAlone(Joined("43,-7,1,$00FF8000", EarlierWritersURLs()));
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    EXPECT_EQ(store.ValueNames(store.URLListSection()).size(), 12u);  // "8" is kept, empty
+}
+
+TEST_F(IniRegistryTest, MalformedFilesAreRefusedNamingTheirLine) {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"[Lumenary]\nRefreshTime=7\nno equals\n", "3 行目"},
+        {"# c\n\nRefreshTime=7\n[Lumenary]\n", "3 行目"},
+        {"[Lumenary]\n\n\nBackColor=C:\\work\n", "4 行目"},
+        {"[Lumenary]\nA=1\n[Lumenary\\URLList]\n1=a\n[lumenary\\urllist]\n", "5 行目"},
+        {"[Lumenary]\nA=1\nB=\xc3\x28\n", "3 行目"},
+        {"[Lumenary]\nA=1\nB=2\na=3\n", "4 行目"},
+        {"[Lumenary]\nA=1\nB=x\\\n", "3 行目"},
+    };
+    for (const auto& [bytes, line] : files) {
+        SCOPED_TRACE(bytes);
+        WriteBytes(FFile, bytes);
+        Problems.clear();
+        ExpectReadLeavesFileAlone(kDefaults);
+        ASSERT_EQ(Problems.size(), 1u);
+        EXPECT_NE(Problems[0].Message.find(line), std::string::npos) << Problems[0].Message;
+    }
+}
+
+TEST_F(IniRegistryTest, MalformedFileBehindASymbolicLinkIsKeptAsACopyAndTheLinkStays) {
+    const fs::path real = FRoot / "dotfiles" / "lumenary.ini";
+    fs::create_directories(real.parent_path());
+    const std::string broken = "[Lumenary]\nRefreshTime=7\nthis line is broken\n";
+    WriteBytes(real, broken);
+    fs::create_symlink(real, FFile);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        EXPECT_EQ(store.ReadIntValue("Lumenary", "RefreshTime", 1), 1);
+        store.WriteIntValue("Lumenary", "URLShowTime", 9);
+        store.Commit();
+    }
+    const fs::path kept = FFile.string() + ".bad";
+    ASSERT_TRUE(fs::exists(kept));
+    EXPECT_FALSE(fs::is_symlink(kept));
+    EXPECT_EQ(ReadBytes(kept), broken);
+    EXPECT_TRUE(fs::is_symlink(FFile));
+    EXPECT_EQ(fs::read_symlink(FFile), real);
+    EXPECT_NE(ReadBytes(real).find("URLShowTime=9"), std::string::npos);
+    ASSERT_GE(Problems.size(), 2u);
+    EXPECT_EQ(Problems[1].Kind, TIniProblemKind::KeptAside);
+}
+
+TEST_F(IniRegistryTest, ChangesAreWrittenOnlyByTheCommitInOneReplacement) {
+    WriteBytes(FFile, "[Lumenary]\nRefreshTime=7\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(FFile.c_str(), &before), 0);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 8);
+        store.SaveURLList({"a", "b"});
+    }  // closed without a commit: nothing stored
+    ExpectReadLeavesFileAlone("7,5,0,clBtnFace");
+    auto registry = Registry();
+    {
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "RefreshTime", 8);
+        store.SaveURLList({"a", "b"});
+        struct stat during {};
+        ASSERT_EQ(::stat(FFile.c_str(), &during), 0);
+        EXPECT_EQ(during.st_ino, before.st_ino);
+        store.Commit();
+        store.Commit();  // nothing new: no second write
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(FFile.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed into place
+    ExpectReadLeavesFileAlone("8,5,0,clBtnFace|a|b");
+}
+
+// A save that fails half way (here: the file size limit of the process, as a
+// full disk would) leaves the file as it was, every URL included.
+TEST_F(IniRegistryTest, FailedSaveLeavesTheWholeFileAsItWas) {
+    std::vector<std::string> urls;
+    for (int i = 0; i < 60; ++i)
+        urls.push_back("http://old.example/" + std::to_string(i) + "?" + std::string(100, 'q'));
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.SaveURLList(urls);
+        store.Commit();
+    }
+    const std::string bytes = ReadBytes(FFile);
+    std::vector<std::string> edited;
+    for (int i = 0; i < 60; ++i)
+        edited.push_back("http://new.example/" + std::to_string(i) + "?" + std::string(100, 'n'));
+    auto registry = Registry();
+    TSettingsStore store(registry);
+    store.SaveURLList(edited);
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = bytes.size() / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(store.Commit(), Exception);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(ReadBytes(FFile), bytes);
+    auto reader = Registry();
+    EXPECT_EQ(ReadEverything(reader), Joined(kDefaults, urls));
+    EXPECT_EQ(std::distance(fs::directory_iterator(FFile.parent_path()), fs::directory_iterator()),
+              1);  // no temporary file left
+}
+
+// Every group, value name and value of doc, one line each.
+std::string Dump(GKeyFile* doc) {
+    std::string dump;
+    g_auto(GStrv) groups = g_key_file_get_groups(doc, nullptr);
+    for (gchar** group = groups; *group; ++group) {
+        dump += std::string("[") + *group + "]\n";
+        g_auto(GStrv) keys = g_key_file_get_keys(doc, *group, nullptr, nullptr);
+        for (gchar** key = keys; *key; ++key) {
+            g_autofree gchar* text = g_key_file_get_string(doc, *group, *key, nullptr);
+            dump += std::string(*key) + "=" + (text ? text : "(unreadable)") + "\n";
+        }
+    }
+    return dump;
 }
 
 TEST(IniText, RandomAndMangledTextsAreRefusedOrRoundTrip) {
@@ -439,26 +643,19 @@ TEST(IniText, RandomAndMangledTextsAreRefusedOrRoundTrip) {
             else if (at < text.size())
                 text.erase(at, 1);
         }
-        TIniDocument doc;
         std::string error;
-        if (!ParseIni(text, doc, error)) {
+        TKeyFilePtr doc = ParseIni(text, error);
+        if (!doc) {
             EXPECT_NE(error.find("行目"), std::string::npos) << error;
             continue;
         }
         ++read;
-        // Whatever was read is written back so that it reads the same.
-        for (TIniSection& section : doc.Sections)
-            section.Changed = true;
-        TIniDocument again;
-        ASSERT_TRUE(ParseIni(FormatIni(doc), again, error)) << error << "\n" << FormatIni(doc);
-        ASSERT_EQ(again.Sections.size(), doc.Sections.size());
-        for (std::size_t i = 0; i < doc.Sections.size(); ++i) {
-            ASSERT_EQ(again.Sections[i].Values.size(), doc.Sections[i].Values.size());
-            for (std::size_t k = 0; k < doc.Sections[i].Values.size(); ++k) {
-                EXPECT_EQ(again.Sections[i].Values[k].Name, doc.Sections[i].Values[k].Name);
-                EXPECT_EQ(again.Sections[i].Values[k].Text, doc.Sections[i].Values[k].Text);
-            }
-        }
+        // Whatever was read is written so that it reads the same.
+        std::string written;
+        ASSERT_TRUE(FormatIni(doc.get(), written));
+        TKeyFilePtr again = ParseIni(written, error);
+        ASSERT_TRUE(again) << error << "\n" << written;
+        EXPECT_EQ(Dump(again.get()), Dump(doc.get()));
     }
     EXPECT_GT(read, 300);  // the mangling leaves many files readable
 }
@@ -468,6 +665,16 @@ TEST(SettingsPath, FollowsXdgConfigHomeElseHome) {
     EXPECT_EQ(SettingsPathFor(nullptr, "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
     EXPECT_EQ(SettingsPathFor("", "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
     EXPECT_EQ(SettingsPathFor("relative", "/home/u"), "/home/u/.config/lumenary/lumenary.ini");
+}
+
+// Without HOME the settings file lies in the account's home, beside the
+// cache, and not below the working folder.
+TEST(SettingsPath, WithoutHomeUsesTheSameHomeAsTheCache) {
+    const std::string home = HomeFolder(nullptr);
+    ASSERT_TRUE(home.starts_with("/")) << home;
+    EXPECT_EQ(SettingsPathFor(nullptr, nullptr), home + "/.config/lumenary/lumenary.ini");
+    EXPECT_EQ(SettingsPathFor(nullptr, ""), home + "/.config/lumenary/lumenary.ini");
+    EXPECT_EQ(CacheDirPath(nullptr, nullptr), home + "/.cache/lumenary/");
 }
 
 }  // namespace

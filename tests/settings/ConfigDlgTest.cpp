@@ -177,14 +177,14 @@ TEST_F(ConfigDlgTest, OfferedColourGivenAsNumberIsSavedByItsIdentifier) {
     EXPECT_EQ(Stored("ForeColor"), "clDefault");
 }
 
-TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndStillClosesWithOK) {
+TEST_F(ConfigDlgTest, SaveFailureIsReportedSkipsLaterWritesAndKeepsTheDialogOpen) {
     Registry.FailSetNames = {"ShowURL"};
     const int result = RunDialog([](TFakeConfigDialogView& v) {
         v.SetSpinPosition(TConfigSpin::ReloadTime, 3);
         v.URLBox = "a\r\n";
         return v.ClickOK();
     });
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, 0);  // still open
     EXPECT_EQ(AppPlatform.Reports, std::vector<std::string>{"'ShowURL' の設定に失敗しました"});
     EXPECT_EQ(Stored("RefreshTime"), "3");
     EXPECT_EQ(Stored("ShowClock"), "(missing)");

@@ -513,6 +513,70 @@ HWND IconControl(HWND box) {
 // The box shows the system icon of its kind; it is given as a user icon, so
 // that the box adds no sound of its own to the beep before it (Wine's boxes
 // play no sound at all, so only the icon can be checked here).
+// The real registry, except that one value cannot be set.
+class TRegistryFailingOneValue : public TWin32Registry {
+  public:
+    bool SetStringValue(TKey key, const std::string& name, const std::string& text) override {
+        return name != "ShowClock" && TWin32Registry::SetStringValue(key, name, text);
+    }
+};
+
+TEST_F(ConfigDialogTest, FailedWriteOnOKIsReportedAndTheDialogStaysOpen) {
+    TRegistryFailingOneValue failing;
+    auto window = std::make_unique<TConfigDialogWindow>(0);
+    Dialog = std::make_unique<TLumenaryConfigDlg>(nullptr, failing, Files, Boxes, CacheDir,
+                                                  std::move(window));
+    bool stillOpen = false;
+    std::wstring typed;
+    TScript script({
+        [&] { ::SetWindowTextW(Item(idURLList), L"http://typed.example/\r\n"); },
+        [&] { Click(IDOK); },
+        [&] {
+            stillOpen = ::IsWindowVisible(Wnd()) != FALSE;
+            typed = WindowText(Item(idURLList));
+            Click(IDCANCEL);
+        },
+    });
+    EXPECT_EQ(Dialog->ShowModal(), 2);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(typed, L"http://typed.example/\r\n");
+    EXPECT_EQ(Platform.Reports, std::vector<std::string>{"'ShowClock' の設定に失敗しました"});
+}
+
+// The text of a REG_SZ value of any length, or "(missing)".
+std::wstring LongRegText(const wchar_t* key, const wchar_t* name) {
+    DWORD size = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return L"(missing)";
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    ::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, text.data(), &size);
+    text.resize(::wcslen(text.c_str()));
+    return text;
+}
+
+TEST_F(ConfigDialogTest, UntouchedLongURLIsSavedWholeAndAnEditedOneIsCut) {
+    const std::wstring dashboard = L"http://dash.example/#state=" + std::wstring(6000, L'd');
+    const std::wstring other = L"http://other.example/?q=" + std::wstring(6000, L'o');
+    SetRegText(kURLKey, L"1", dashboard);
+    SetRegText(kURLKey, L"2", other);
+    Open();
+    TScript script({
+        [&] {
+            // A character typed at the end of the second line.
+            const LRESULT start = ::SendMessageW(Item(idURLList), EM_LINEINDEX, 1, 0);
+            const LRESULT length = ::SendMessageW(Item(idURLList), EM_LINELENGTH, start, 0);
+            ::SendMessageW(Item(idURLList), EM_SETSEL, start + length, start + length);
+            ::SendMessageW(Item(idURLList), EM_REPLACESEL, TRUE,
+                           reinterpret_cast<LPARAM>(L"X"));
+        },
+        [&] { Click(IDOK); },
+    });
+    EXPECT_EQ(Dialog->ShowModal(), 1);
+    EXPECT_EQ(LongRegText(kURLKey, L"1"), dashboard);
+    EXPECT_EQ(LongRegText(kURLKey, L"2"), other.substr(0, 4094) + L"X");
+}
+
 TEST(Win32MessageBoxes, BoxShowsTheSystemIconOfItsKind) {
     TWin32MessageBoxes boxes;
     const std::pair<std::uint32_t, LPCWSTR> kinds[] = {{MsgIcon::Hand, IDI_HAND},
