@@ -15,6 +15,7 @@ typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _GObject GObject;
 typedef struct _GAsyncResult GAsyncResult;
+typedef struct _GError GError;
 
 namespace lum {
 
@@ -34,11 +35,14 @@ struct TWebKitLimits {
 // helper processes start with the first page. What each page comes to:
 // - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
 //   document's URL once it has finished loading;
-// - no answer, a connection or address error, an HTTP status of 400 or more,
-//   a download (an attachment or a kind WebKit does not show): OnDocumentFailed
-//   with the reason; no error page is drawn and nothing is saved;
+// - not loaded: OnDocumentFailed, once, with the kind of failure and WebKit's
+//   own words: a connection refused or not made (a port WebKit never
+//   connects to too), a name not found, an HTTP status of 400 or more, a
+//   download (an attachment or a kind WebKit does not show), a certificate
+//   that is not trusted (never accepted), anything else; no error page is
+//   drawn and nothing is saved; a "javascript:" address fails at once;
 // - still loading at the load limit: OnDocumentComplete as it stands if
-//   anything of it has arrived, else OnDocumentFailed;
+//   anything of it has arrived, else OnDocumentFailed (no answer);
 // - a page process stuck in a script is ended (the step or load that waits on
 //   it fails); a page held up by the stuck one before it is loaded again in a
 //   fresh process;
@@ -71,13 +75,16 @@ class TWebKitWebView final : public IWebView {
     void Connect();
     void OnLoadChanged(int event);
     void OnLoadFinished();
-    void OnLoadFailed(const std::string& uri, const std::string& message, bool cancelled);
+    void OnLoadFailed(const std::string& uri, const GError* error);
+    void OnCertificateRefused(unsigned errors);
     bool OnResponse(void* decision);
     void OnProcessEnded();
     void OnProcessStuck();
     void OnLoadTimeout();
     // Ends the current load: the document event fires later from the loop.
-    void EndLoad(bool failed, const std::string& message);
+    void EndLoad(bool failed, const TPageFailure& failure);
+    // Notes why the current load fails, unless an earlier reason stands.
+    void NoteFailure(const TPageFailure& failure);
     void StartLoadTimer();
     void StopLoadTimer();
     // Ends the page's process when WebKit finds that it no longer answers.
@@ -103,7 +110,9 @@ class TWebKitWebView final : public IWebView {
     bool FCommitted = false;
     bool FCancelled = false;
     std::string FUri;  // of the current load, as the events report it
-    std::string FFailure;
+    bool FFailed = false;  // the current load fails, for FFailure
+    TPageFailure FFailure;
+    bool FAsked = false;  // the current load is the one Navigate asked for
     std::string FRequested;   // the URL of the last Navigate
     bool FRestarted = false;  // that load was started again in a fresh process
     bool FDetour = false;     // loading the blank page before it

@@ -34,6 +34,8 @@ struct TLoaded {
     bool Failed = false;
     std::string Url;
     std::string Message;
+    TPageFailureKind Kind = TPageFailureKind::pfOther;
+    int Status = 0;
     int Events = 0;
 };
 
@@ -58,6 +60,8 @@ class TWebKitRig : public ::testing::Test {
             FLoaded.Failed = true;
             FLoaded.Url = url;
             FLoaded.Message = failure.Detail;
+            FLoaded.Kind = failure.Kind;
+            FLoaded.Status = failure.Status;
         };
     }
 
