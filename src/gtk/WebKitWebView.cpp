@@ -170,6 +170,7 @@ void TWebKitWebView::SetViewSize(const TSize& size) {
         size.Height > kBmpMaxSide)
         throw Exception("the web view cannot have the size " + std::to_string(size.Width) + " x " +
                         std::to_string(size.Height));
+    FViewSize = size;
     gtk_widget_set_size_request(GTK_WIDGET(FView), size.Width, size.Height);
     gtk_window_resize(GTK_WINDOW(FWindow), size.Width, size.Height);
     // Lay the widgets out now rather than at the next frame, so that WebKit

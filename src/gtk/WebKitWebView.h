@@ -71,6 +71,7 @@ class TWebKitWebView final : public IWebView {
   private:
     enum class TLoad { Idle, Requested, Loading, Ended };
     using TPictureDone = std::function<void(const TPageBitmap& picture)>;
+    using TMeasured = std::function<void(TSize scrollSize)>;
 
     void Connect();
     void OnLoadChanged(int event);
@@ -90,6 +91,11 @@ class TWebKitWebView final : public IWebView {
     // Ends the page's process when WebKit finds that it no longer answers.
     bool EndStuckProcess();
     std::string CurrentUri() const;
+    // Measures the page once it is laid out at the view's size, trying again
+    // until deadline (WebKitViewSteps.cpp).
+    void MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
+                        TMeasured done,
+                        TStepFailed failed);
     // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
@@ -106,6 +112,7 @@ class TWebKitWebView final : public IWebView {
     GtkWidget* FWindow = nullptr;
     WebKitWebView* FView = nullptr;
     std::unique_ptr<TWebKitSteps> FSteps;
+    TSize FViewSize;  // as SetViewSize gave it
     TLoad FLoad = TLoad::Idle;
     bool FCommitted = false;
     bool FCancelled = false;

@@ -88,5 +88,33 @@ TEST_F(Pass, RefusedConnectionIsReportedOnceAmongPagesThatLoad) {
     EXPECT_EQ(FPlatform.LogLines.size(), 3u);
 }
 
+// A page that fills its window and loads itself again every second: each
+// reload comes after a picture that sized the view beyond the display, and
+// is still captured at the display's size (it once grew by the picture's
+// margin on every reload).
+TEST_F(Pass, PageThatReloadsItselfKeepsTheDisplaysSize) {
+    // <meta http-equiv="refresh" content="1"> and a block of 100vw x 100vh
+    const std::string page = FServer.Url(
+        "/html?body=%3Cmeta%20http-equiv%3D%22refresh%22%20content%3D%221%22%3E%3Cstyle%3Ebody%7B"
+        "margin%3A0%7Ddiv%7Bwidth%3A100vw%3Bheight%3A100vh%3Bbackground%3A%2300c800%7D%3C%2Fstyle"
+        "%3E%3Cdiv%3E%3C%2Fdiv%3E");
+    RunPass({page});
+    const std::string file = GetCacheFileName(kCache, 0);
+    std::vector<std::string> sizes;
+    for (int reload = 0; reload < 4; ++reload) {
+        // Each write of the file gets the date of the moment; the next one a new date.
+        const bool written = RunUntil(
+            [&] { return FFiles.Files.count(file) && FFiles.Files[file].Date == FFiles.NextDate; },
+            10s);
+        ASSERT_TRUE(written) << reload;
+        const TPageBitmap picture = PageFile(0);
+        sizes.push_back(std::to_string(picture.Width()) + "x" + std::to_string(picture.Height()));
+        EXPECT_EQ(picture.Pixel(639, 479), 0x00C800u);
+        ++FFiles.NextDate;
+    }
+    EXPECT_EQ(sizes, std::vector<std::string>(4, "656x496"));
+    EXPECT_TRUE(FPlatform.LogLines.empty());
+}
+
 }  // namespace
 }  // namespace lum

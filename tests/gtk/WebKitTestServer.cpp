@@ -164,7 +164,7 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
             query ? static_cast<const char*>(g_hash_table_lookup(query, "ms")) : nullptr;
         Reply(msg, 200, kHtml,
               "<!DOCTYPE html><html><body style='margin:0'>"
-              "<div style='height:123px;background:#00ff00'></div></body></html>");
+              "<div style='height:1234px;background:#00ff00'></div></body></html>");
         soup_server_message_pause(msg);
         g_timeout_add(static_cast<guint>(std::stoul(ms ? ms : "0")), AnswerLater,
                       g_object_ref(msg));
