@@ -37,7 +37,8 @@ if(gtk_sources AND gtk_test_sources)
     # The layer on its own as a program, run by the tests as another process.
     add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
     target_link_libraries(lum_host_demo PRIVATE lum_gtk)
-    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture)
+    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture
+                     lum_webkit_capture)
     target_compile_definitions(lum_gtk_tests PRIVATE
         LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
         LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"

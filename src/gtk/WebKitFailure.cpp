@@ -99,6 +99,17 @@ TPageFailure BlankInsteadFailure(const std::string& requested) {
     return TPageFailure{TPageFailureKind::pfOther, 0, "WebKit showed an empty page instead"};
 }
 
+std::string SiteOf(const std::string& url) {
+    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+    std::string site;
+    if (uri && g_uri_get_host(uri))
+        site = std::string(g_uri_get_scheme(uri)) + "://" + g_uri_get_host(uri) + ":" +
+               std::to_string(g_uri_get_port(uri));
+    if (uri)
+        g_uri_unref(uri);
+    return site;
+}
+
 std::string CertificateProblems(unsigned errors) {
     static const struct {
         unsigned Flag;

@@ -35,6 +35,9 @@ bool ResponseFailure(WebKitResponsePolicyDecision* decision, TPageFailure& failu
 // no error: what it does with an address on a port it never connects to.
 TPageFailure BlankInsteadFailure(const std::string& requested);
 
+// "scheme://host:port" of url (the port as given, or -1), "" when it has no host.
+std::string SiteOf(const std::string& url);
+
 // The words for what is wrong with a certificate (GTlsCertificateFlags).
 std::string CertificateProblems(unsigned errors);
 

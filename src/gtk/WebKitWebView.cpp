@@ -34,11 +34,11 @@ struct TWebKitSignals {
     // An untrusted certificate is never accepted: the page fails, and WebKit
     // goes on to "load-failed" with its own words.
     static gboolean TlsFailed(WebKitWebView*,
-                              gchar*,
+                              gchar* uri,
                               GTlsCertificate*,
                               GTlsCertificateFlags errors,
                               gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnCertificateRefused(errors);
+        static_cast<TWebKitWebView*>(self)->OnCertificateRefused(uri ? uri : "", errors);
         return FALSE;
     }
     static gboolean DecidePolicy(WebKitWebView*,
@@ -82,12 +82,19 @@ struct TWebKitSignals {
     }
 };
 
-TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
+TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits, const TSandboxTools& sandbox)
     : FLimits(limits), FSteps(std::make_unique<TWebKitSteps>()) {
     if (!gdk_display_get_default())
         throw Exception("the web view needs a display (GTK is not initialised)");
-    // Nothing of a pass outlives it: no disk cache, cookies or storage.
+    CheckPageSandbox(sandbox);
+    // Nothing of a pass outlives it: no disk cache, cookies or storage. The
+    // sandbox is set before any page process of the context starts (WebKit
+    // ends the program for a change later), and no certificate WebKit does
+    // not trust is ever accepted.
     FContext = webkit_web_context_new_ephemeral();
+    webkit_web_context_set_sandbox_enabled(FContext, TRUE);
+    webkit_website_data_manager_set_tls_errors_policy(
+        webkit_web_context_get_website_data_manager(FContext), WEBKIT_TLS_ERRORS_POLICY_FAIL);
     webkit_web_context_set_cache_model(FContext, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_hardware_acceleration_policy(settings,
@@ -99,6 +106,7 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
     FView = WEBKIT_WEB_VIEW(
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", FContext, "settings", settings, nullptr));
     g_object_unref(settings);
+    webkit_web_view_set_is_muted(FView, TRUE);
     FWindow = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(FWindow), GTK_WIDGET(FView));
     SetViewSize(kFirstViewSize);
@@ -185,6 +193,10 @@ TSize TWebKitWebView::ViewSize() const {
             gtk_widget_get_allocated_height(GTK_WIDGET(FView))};
 }
 
+bool TWebKitWebView::Muted() const {
+    return webkit_web_view_get_is_muted(FView);
+}
+
 void TWebKitWebView::OnLoadChanged(int event) {
     switch (event) {
         case WEBKIT_LOAD_STARTED:
@@ -249,7 +261,10 @@ void TWebKitWebView::OnLoadFailed(const std::string& uri, const GError* error) {
         FCancelled = true;
         return;
     }
-    const TPageFailure failure = FailureOf(error);
+    TPageFailure failure = FailureOf(error);
+    const auto untrusted = FUntrusted.find(SiteOf(FUri));
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) && untrusted != FUntrusted.end())
+        NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, untrusted->second});
     if (FFailed && FFailure.Kind == TPageFailureKind::pfCertificate) {
         // The certificate's problems were noted first: keep them, with the
         // engine's words before them.
@@ -259,9 +274,11 @@ void TWebKitWebView::OnLoadFailed(const std::string& uri, const GError* error) {
     NoteFailure(failure);
 }
 
-void TWebKitWebView::OnCertificateRefused(unsigned errors) {
-    if (FLoad == TLoad::Loading)
-        NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, CertificateProblems(errors)});
+void TWebKitWebView::OnCertificateRefused(const std::string& uri, unsigned errors) {
+    if (FLoad != TLoad::Loading)
+        return;
+    FUntrusted[SiteOf(uri.empty() ? FUri : uri)] = CertificateProblems(errors);
+    NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, CertificateProblems(errors)});
 }
 
 void TWebKitWebView::NoteFailure(const TPageFailure& failure) {

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 
+#include "gtk/WebKitSandbox.h"
 #include "platform/WebView.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -32,7 +34,9 @@ struct TWebKitLimits {
 };
 
 // Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
-// helper processes start with the first page. What each page comes to:
+// helper processes start with the first page, each page process in WebKit's
+// sandbox (bubblewrap: no view of the user's files), muted. What each page
+// comes to:
 // - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
 //   document's URL once it has finished loading;
 // - not loaded: OnDocumentFailed, once, with the kind of failure and WebKit's
@@ -53,7 +57,10 @@ struct TWebKitLimits {
 // processes, end as the blank page or at the load limit: one event either way.
 class TWebKitWebView final : public IWebView {
   public:
-    explicit TWebKitWebView(const TWebKitLimits& limits = {});
+    // Throws lum::Exception when the page sandbox cannot start (see
+    // CheckPageSandbox): pages are never loaded without it.
+    explicit TWebKitWebView(const TWebKitLimits& limits = {},
+                            const TSandboxTools& sandbox = {});
     ~TWebKitWebView() override;
     TWebKitWebView(const TWebKitWebView&) = delete;
     TWebKitWebView& operator=(const TWebKitWebView&) = delete;
@@ -67,6 +74,8 @@ class TWebKitWebView final : public IWebView {
 
     // The view's size as the widget has it now (for checks).
     TSize ViewSize() const;
+    // Whether the view is silent (it always is: a saver makes no sound).
+    bool Muted() const;
 
   private:
     enum class TLoad { Idle, Requested, Loading, Ended };
@@ -77,7 +86,7 @@ class TWebKitWebView final : public IWebView {
     void OnLoadChanged(int event);
     void OnLoadFinished();
     void OnLoadFailed(const std::string& uri, const GError* error);
-    void OnCertificateRefused(unsigned errors);
+    void OnCertificateRefused(const std::string& uri, unsigned errors);
     bool OnResponse(void* decision);
     void OnProcessEnded();
     void OnProcessStuck();
@@ -124,6 +133,9 @@ class TWebKitWebView final : public IWebView {
     bool FRestarted = false;  // that load was started again in a fresh process
     bool FDetour = false;     // loading the blank page before it
     unsigned FLoadTimer = 0;
+    // What was wrong with the certificates refused so far, by site: WebKit
+    // may answer a later load of such a site with a cancelled connection.
+    std::map<std::string, std::string> FUntrusted;
 
     friend struct TWebKitSignals;
 };

@@ -1,8 +1,4 @@
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "gtk/WebKitCaptureRig.h"
@@ -22,22 +18,10 @@ TWebKitLimits ShortLimits() {
     return limits;
 }
 
-// Live (not yet reaped) child processes of this one whose name starts with
-// "WebKit": the page and network processes.
+// Live WebKit helper processes of this one (page processes run in their
+// sandbox, below bubblewrap).
 int WebKitChildren() {
-    int count = 0;
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string pid, name, state;
-        long parent = 0;
-        if (stat >> pid >> name >> state >> parent && parent == getpid() && state != "Z" &&
-            name.rfind("(WebKit", 0) == 0)
-            ++count;
-    }
-    if (proc)
-        closedir(proc);
-    return count;
+    return static_cast<int>(Descendants("WebKit").size());
 }
 
 TEST_F(Capture, AddressThatDoesNotAnswerFails) {

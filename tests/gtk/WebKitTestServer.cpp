@@ -59,7 +59,9 @@ GTlsCertificate* MakeSelfSignedCertificate() {
                                 key + " -out " + cert;
     gint status = -1;
     GError* error = nullptr;
-    g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, &error);
+    gchar* said = nullptr;  // openssl's progress, on standard error
+    g_spawn_command_line_sync(command.c_str(), nullptr, &said, &status, &error);
+    g_free(said);
     g_clear_error(&error);
     GTlsCertificate* certificate =
         g_tls_certificate_new_from_files(cert.c_str(), key.c_str(), &error);
