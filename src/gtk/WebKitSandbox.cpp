@@ -1,6 +1,7 @@
 #include "gtk/WebKitSandbox.h"
 
 #include <glib.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -51,6 +52,13 @@ std::string SandboxProblem(const TSandboxTools& tools) {
 }  // namespace
 
 void CheckPageSandbox(const TSandboxTools& tools) {
+    // WebKit shows the page process the X authority file, and its sandbox
+    // does not start when that file cannot be read (a file of another user,
+    // left in the environment). Unreadable, it is of no use to this process's
+    // own connection either: it goes.
+    const char* authority = g_getenv("XAUTHORITY");
+    if (authority && *authority && access(authority, R_OK) != 0)
+        g_unsetenv("XAUTHORITY");
     const char* disabled = g_getenv(kDisable);
     if (disabled && *disabled && g_strcmp0(disabled, "0") != 0)
         throw Exception(std::string("the page sandbox is switched off (") + kDisable +

@@ -87,6 +87,10 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits, const TSandboxTools&
     if (!gdk_display_get_default())
         throw Exception("the web view needs a display (GTK is not initialised)");
     CheckPageSandbox(sandbox);
+    // An off-screen view has no reader of the screen: its page processes do
+    // not look for the accessibility bus, which from inside the sandbox they
+    // cannot reach (each would say so on standard error).
+    g_setenv("WEBKIT_A11Y_BUS_ADDRESS", "", FALSE);
     // Nothing of a pass outlives it: no disk cache, cookies or storage. The
     // sandbox is set before any page process of the context starts (WebKit
     // ends the program for a change later), and no certificate WebKit does

@@ -86,6 +86,24 @@ TEST(PageSandbox, CaptureWithoutBubblewrapFailsInWords) {
     }
 }
 
+// An X authority file that cannot be read (another user's, left in the
+// environment, as when XScreenSaver runs as another user in the tests'
+// X server) would stop WebKit's sandbox and with it the whole program; this
+// process reached the X server without it, and so will the page processes.
+// (The end-to-end run in XScreenSaver shows the pages then captured.)
+TEST(PageSandbox, UnreadableXAuthorityIsDropped) {
+    const char* before = g_getenv("XAUTHORITY");
+    const std::string saved = before ? before : "";
+    g_setenv("XAUTHORITY", "/no/such/folder/Xauthority", TRUE);
+    EXPECT_NO_THROW(CheckPageSandbox());
+    EXPECT_EQ(g_getenv("XAUTHORITY"), nullptr);
+    if (before) {
+        g_setenv("XAUTHORITY", saved.c_str(), TRUE);
+        CheckPageSandbox();  // a readable one stays
+        EXPECT_STREQ(g_getenv("XAUTHORITY"), saved.c_str());
+    }
+}
+
 TEST(PageSandbox, SwitchingItOffIsRefused) {
     g_setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", TRUE);
     EXPECT_THROW(CheckPageSandbox(), Exception);
