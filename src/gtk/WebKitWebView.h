@@ -53,6 +53,8 @@ struct TWebKitLimits {
 // - dialogs close at once, logins, permissions, new windows, printing and
 //   downloads are refused: nothing waits for a user.
 // A page that loads itself again (a script, a refresh) reports that load too.
+// MeasurePage measures the page as laid out at the size SetViewSize gave last
+// (it asks again, within the script limit, until the page has that size).
 // Navigate while a load is still pending may, when WebKit swaps page
 // processes, end as the blank page or at the load limit: one event either way.
 class TWebKitWebView final : public IWebView {
