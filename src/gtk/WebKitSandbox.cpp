@@ -17,16 +17,24 @@ constexpr char kDisable[] = "WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS";
 // Runs bubblewrap as WebKit will (its own namespaces, the system read-only)
 // and answers "" when it starts, else its own words.
 std::string TryBubblewrap(const std::string& bubblewrap) {
-    const char* argv[] = {bubblewrap.c_str(), "--unshare-all", "--die-with-parent",
-                          "--ro-bind",        "/",             "/",
-                          "--proc",           "/proc",         "--dev",
-                          "/dev",             "true",          nullptr};
+    const char* argv[] = {bubblewrap.c_str(),
+                          "--unshare-all",
+                          "--die-with-parent",
+                          "--ro-bind",
+                          "/",
+                          "/",
+                          "--proc",
+                          "/proc",
+                          "--dev",
+                          "/dev",
+                          "true",
+                          nullptr};
     gchar* errors = nullptr;
     gint status = 0;
     GError* error = nullptr;
-    const bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr,
-                                  G_SPAWN_STDOUT_TO_DEV_NULL,
-                                  nullptr, nullptr, nullptr, &errors, &status, &error);
+    const bool ran =
+        g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_STDOUT_TO_DEV_NULL,
+                     nullptr, nullptr, nullptr, &errors, &status, &error);
     std::string why;
     if (!ran)
         why = error ? error->message : "it cannot be run";

@@ -26,8 +26,7 @@ std::string MeasureScript(const TSize& view) {
            "  var d = document.documentElement, b = document.body;"
            "  if (!d && !b) return '';"
            "  if (window.innerWidth != " +
-           std::to_string(view.Width) + " || window.innerHeight != " +
-           std::to_string(view.Height) +
+           std::to_string(view.Width) + " || window.innerHeight != " + std::to_string(view.Height) +
            ")"
            "    return 'wait ' + window.innerWidth + ' ' + window.innerHeight;"
            "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
@@ -41,7 +40,11 @@ std::string MeasureScript(const TSize& view) {
            "})()";
 }
 
+// How often a page not yet at the view's size is asked again, and how much
+// time at least an answer gets (a script that runs out of time ends the page's
+// process as stuck, which a busy machine must not bring about).
 constexpr std::chrono::milliseconds kLayoutPoll{15};
+constexpr std::chrono::milliseconds kLeastAnswerTime{500};
 
 // The text a script answered with, and the error's message if it failed.
 std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why) {
@@ -78,9 +81,10 @@ void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadli
         TSize size;
         char rest = 0;
         if (std::sscanf(text.c_str(), "wait %d %d%c", &size.Width, &size.Height, &rest) == 2) {
-            if (std::chrono::steady_clock::now() + kLayoutPoll < deadline)
-                return FSteps->Post([this, deadline, done, failed] { MeasureLaidOut(deadline, done, failed); },
-                                    kLayoutPoll);
+            if (std::chrono::steady_clock::now() + kLayoutPoll + kLeastAnswerTime < deadline)
+                return FSteps->Post(
+                    [this, deadline, done, failed] { MeasureLaidOut(deadline, done, failed); },
+                    kLayoutPoll);
             if (failed)
                 failed("the page was not laid out at the view's size " +
                        std::to_string(FViewSize.Width) + " x " + std::to_string(FViewSize.Height) +

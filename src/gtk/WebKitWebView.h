@@ -61,8 +61,7 @@ class TWebKitWebView final : public IWebView {
   public:
     // Throws lum::Exception when the page sandbox cannot start (see
     // CheckPageSandbox): pages are never loaded without it.
-    explicit TWebKitWebView(const TWebKitLimits& limits = {},
-                            const TSandboxTools& sandbox = {});
+    explicit TWebKitWebView(const TWebKitLimits& limits = {}, const TSandboxTools& sandbox = {});
     ~TWebKitWebView() override;
     TWebKitWebView(const TWebKitWebView&) = delete;
     TWebKitWebView& operator=(const TWebKitWebView&) = delete;
@@ -127,10 +126,10 @@ class TWebKitWebView final : public IWebView {
     TLoad FLoad = TLoad::Idle;
     bool FCommitted = false;
     bool FCancelled = false;
-    std::string FUri;  // of the current load, as the events report it
+    std::string FUri;      // of the current load, as the events report it
     bool FFailed = false;  // the current load fails, for FFailure
     TPageFailure FFailure;
-    bool FAsked = false;  // the current load is the one Navigate asked for
+    bool FAsked = false;      // the current load is the one Navigate asked for
     std::string FRequested;   // the URL of the last Navigate
     bool FRestarted = false;  // that load was started again in a fresh process
     bool FDetour = false;     // loading the blank page before it

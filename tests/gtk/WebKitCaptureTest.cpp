@@ -186,7 +186,8 @@ TEST_F(Capture, MeasuringSeesTheSizeJustGiven) {
     ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cstyle%3Ebody%7Bmargin%3A0%7Ddiv%7Bwidth%3A100vw%3B"
                                   "height%3A100vh%7D%3C%2Fstyle%3E%3Cdiv%3E%3C%2Fdiv%3E"))
                      .Failed);
-    for (const TSize size : {TSize{800, 600}, TSize{1040, 3016}, TSize{640, 480}, TSize{656, 496}}) {
+    for (const TSize size :
+         {TSize{800, 600}, TSize{1040, 3016}, TSize{640, 480}, TSize{656, 496}}) {
         FView->SetViewSize(size);
         EXPECT_EQ(Measure(), size);
     }

@@ -20,8 +20,8 @@ bool Exists(const std::string& path) {
 }
 
 TEST_F(Sandbox, PageProcessDoesNotSeeTheUsersHome) {
-    const std::string secret = std::string(g_get_home_dir()) + "/.lumenary-sandbox-probe-" +
-                               std::to_string(getpid());
+    const std::string secret =
+        std::string(g_get_home_dir()) + "/.lumenary-sandbox-probe-" + std::to_string(getpid());
     std::ofstream(secret) << "private";
     ASSERT_TRUE(Exists(secret));
     ASSERT_FALSE(Load(Page("short.html")).Failed);
@@ -71,8 +71,7 @@ TEST(PageSandbox, CaptureWithoutBubblewrapFailsInWords) {
     const std::string tool = std::string(LUM_BINARY_DIR) + "/lum_webkit_capture";
     for (const std::string hide : {"/dev/null", "/bin/false"}) {
         const std::string command = "unshare -m sh -c 'mount --bind " + hide +
-                                    " /usr/bin/bwrap && exec " + tool +
-                                    " about:blank' 2>&1";
+                                    " /usr/bin/bwrap && exec " + tool + " about:blank' 2>&1";
         FILE* out = popen(command.c_str(), "r");
         ASSERT_TRUE(out);
         std::string text;

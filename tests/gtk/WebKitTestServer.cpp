@@ -54,9 +54,10 @@ GTlsCertificate* MakeSelfSignedCertificate() {
         throw std::runtime_error("test server: no temporary folder");
     const std::string cert = std::string(dir) + "/cert.pem";
     const std::string key = std::string(dir) + "/key.pem";
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 "
-                                "-subj /CN=127.0.0.1 -keyout " +
-                                key + " -out " + cert;
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 "
+        "-subj /CN=127.0.0.1 -keyout " +
+        key + " -out " + cert;
     gint status = -1;
     GError* error = nullptr;
     gchar* said = nullptr;  // openssl's progress, on standard error
