@@ -3,7 +3,8 @@
 # WebKitGTK view, lum_webkit_capture) against `chromium --headless
 # --screenshot`, on the same pages served from 127.0.0.1: the short page and
 # the 10,000 px tall page of tests/pages. Median of RUNS runs each (default 5).
-# The capture tool runs in Xvfb unless DISPLAY is set. Also prints the memory
+# The capture tool runs in Xvfb unless DISPLAY is set, its page processes in
+# WebKit's sandbox (bubblewrap), as in the program. Also prints the memory
 # of the capture's process tree while capturing and after the view is gone.
 #
 #   bash bench/capture_vs_chromium.sh            # builds build/linux first

@@ -41,7 +41,7 @@ if(gtk_sources AND gtk_test_sources)
     add_executable(lum_web_session_probe ${PROJECT_SOURCE_DIR}/tests/gtk/tools/web_session_probe.cpp)
     target_link_libraries(lum_web_session_probe PRIVATE lum_gtk_webkit)
     add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture
-                     lum_web_session_probe lumenary-sign-in)
+                     lum_web_session_probe lumenary-sign-in lum_webkit_capture)
     target_compile_definitions(lum_gtk_tests PRIVATE
         LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
         LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"

@@ -3,15 +3,16 @@
 # machine, skipping what is already there: GTK 3 and WebKitGTK for the Linux
 # program, XScreenSaver to run it in, the MinGW-w64 cross compiler, 32-bit
 # Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, Chromium for
-# the benchmarks, clang's runtime for the fuzzers, and the tools that build
-# and check the Debian package.
+# the benchmarks, clang's runtime for the fuzzers, the sandbox of WebKit's
+# page processes (bubblewrap, xdg-dbus-proxy; openssl makes the tests'
+# certificate), and the tools that build and check the Debian package.
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
           xdotool imagemagick x11-apps x11-utils libclang-rt-14-dev clang cmake g++ libgtest-dev
           libgmock-dev libbenchmark-dev googletest
           pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev xscreensaver xscreensaver-data chromium
-          python3 dpkg-dev file lintian man-db)
+          python3 bubblewrap xdg-dbus-proxy openssl dpkg-dev file lintian man-db)
 
 missing=()
 for p in "${packages[@]}"; do

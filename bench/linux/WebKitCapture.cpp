@@ -3,7 +3,8 @@
 // size, measured, drawn at its scroll size plus a 16 px margin and saved as a
 // 32-bit BMP file. Prints one line per capture: URL, milliseconds from
 // navigation to the saved file, picture size, milliseconds to the picture in
-// memory. Exits 1 when a page fails.
+// memory. Exits 1 when a page fails, 2 when the view cannot be made (the page
+// sandbox cannot start).
 //
 // With --resize the view takes the picture's size before drawing (and the
 // first size again before the next page). With --memory it samples the
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,22 +76,38 @@ struct TMemory {
     long Total() const { return Own.Pss + Helpers.Pss; }
 };
 
-TMemory SampleMemory() {
-    TMemory memory{ProcessSize("self"), {}, 0};
+// The parent of every live process.
+std::map<long, long> Parents() {
+    std::map<long, long> parents;
     DIR* proc = opendir("/proc");
     while (dirent* entry = proc ? readdir(proc) : nullptr) {
         std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string pid, name, state;
-        long parent = 0;
-        if (stat >> pid >> name >> state >> parent && parent == getpid() && state != "Z") {
-            const TSetSize child = ProcessSize(pid);
-            memory.Helpers.Pss += child.Pss;
-            memory.Helpers.Anonymous += child.Anonymous;
-            ++memory.Children;
-        }
+        std::string name, state;
+        long pid = 0, parent = 0;
+        if (stat >> pid >> name >> state >> parent && state != "Z")
+            parents[pid] = parent;
     }
     if (proc)
         closedir(proc);
+    return parents;
+}
+
+// Every process below this one counts: the page processes run in their
+// sandbox, below bubblewrap's.
+TMemory SampleMemory() {
+    TMemory memory{ProcessSize("self"), {}, 0};
+    const std::map<long, long> parents = Parents();
+    for (const auto& [pid, parent] : parents) {
+        long up = parent;
+        while (up > 1 && up != getpid() && parents.count(up))
+            up = parents.at(up);
+        if (up != getpid())
+            continue;
+        const TSetSize child = ProcessSize(std::to_string(pid));
+        memory.Helpers.Pss += child.Pss;
+        memory.Helpers.Anonymous += child.Anonymous;
+        ++memory.Children;
+    }
     return memory;
 }
 
@@ -220,7 +238,13 @@ int main(int argc, char** argv) {
     ReadArguments(argc, argv, run);
     if (run.Memory)
         PrintMemory("before the view is made", SampleMemory());
-    auto view = std::make_unique<lum::TWebKitWebView>();
+    std::unique_ptr<lum::TWebKitWebView> view;
+    try {
+        view = std::make_unique<lum::TWebKitWebView>();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lum_webkit_capture: %s\n", e.what());
+        return 2;
+    }
     Connect(*view, run);
     const guint sampler = !run.Memory ? 0
                                       : g_timeout_add(

@@ -48,9 +48,14 @@ void TWebKitSteps::Begin(std::chrono::milliseconds limit,
     start(cancellable, &TWebKitSteps::OnAnswer, new TTicket{FAlive, id, {}});
 }
 
-void TWebKitSteps::Post(std::function<void()> action) {
-    g_idle_add_full(G_PRIORITY_DEFAULT, &TWebKitSteps::OnPosted,
-                    new TTicket{FAlive, 0, std::move(action)}, &TWebKitSteps::FreeTicket);
+void TWebKitSteps::Post(std::function<void()> action, std::chrono::milliseconds delay) {
+    auto* ticket = new TTicket{FAlive, 0, std::move(action)};
+    if (delay.count() > 0)
+        g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(delay.count()),
+                           &TWebKitSteps::OnPosted, ticket, &TWebKitSteps::FreeTicket);
+    else
+        g_idle_add_full(G_PRIORITY_DEFAULT, &TWebKitSteps::OnPosted, ticket,
+                        &TWebKitSteps::FreeTicket);
 }
 
 bool TWebKitSteps::Take(std::uint64_t id, TStep& step) {

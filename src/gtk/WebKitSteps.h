@@ -41,8 +41,10 @@ class TWebKitSteps {
     // Called first when a step runs out of time (the view ends a page
     // process that has stopped answering).
     void SetOnTimeout(std::function<void()> action) { FOnTimeout = std::move(action); }
-    // Runs action from the main loop, soon, unless the set is gone by then.
-    void Post(std::function<void()> action);
+    // Runs action from the main loop, soon (or after delay), unless the set
+    // is gone by then.
+    void Post(std::function<void()> action,
+              std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
   private:
     struct TStep {

@@ -1,6 +1,8 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -13,21 +15,36 @@ namespace lum {
 
 namespace {
 
-// Measures the body (or, in a document without one, the root element), then
-// takes the body's scroll bars and border away and lays the page out again.
-// Answers "<width> <height>", or "" when there is no document at all.
-constexpr char kMeasureScript[] =
-    "(function () {"
-    "  var e = document.body || document.documentElement;"
-    "  if (!e) return '';"
-    "  var size = e.scrollWidth + ' ' + e.scrollHeight;"
-    "  if (document.body) {"
-    "    document.body.style.overflow = 'hidden';"
-    "    document.body.style.border = '0';"
-    "    void document.body.offsetHeight;"
-    "  }"
-    "  return size;"
-    "})()";
+// Measures the whole document once the page is laid out at the view's size
+// (width, height: a resize reaches the page's process later): the larger of
+// the body's and the root element's scroll sizes (the body's leaves out its
+// own margins), then takes the body's scroll bars and border away and lays
+// the page out again. Answers "<width> <height>", "wait <inner width>
+// <inner height>" while the page has another size, or "" without a document.
+std::string MeasureScript(const TSize& view) {
+    return "(function () {"
+           "  var d = document.documentElement, b = document.body;"
+           "  if (!d && !b) return '';"
+           "  if (window.innerWidth != " +
+           std::to_string(view.Width) + " || window.innerHeight != " + std::to_string(view.Height) +
+           ")"
+           "    return 'wait ' + window.innerWidth + ' ' + window.innerHeight;"
+           "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
+           "  var h = Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0);"
+           "  if (b) {"
+           "    b.style.overflow = 'hidden';"
+           "    b.style.border = '0';"
+           "    void b.offsetHeight;"
+           "  }"
+           "  return w + ' ' + h;"
+           "})()";
+}
+
+// How often a page not yet at the view's size is asked again, and how much
+// time at least an answer gets (a script that runs out of time ends the page's
+// process as stuck, which a busy machine must not bring about).
+constexpr std::chrono::milliseconds kLayoutPoll{15};
+constexpr std::chrono::milliseconds kLeastAnswerTime{500};
 
 // The text a script answered with, and the error's message if it failed.
 std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why) {
@@ -48,21 +65,41 @@ std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why
 }  // namespace
 
 void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) {
-    auto finish = [done = std::move(done), failed](GObject* source, GAsyncResult* result) {
+    MeasureLaidOut(std::chrono::steady_clock::now() + FLimits.Script, std::move(done),
+                   std::move(failed));
+}
+
+void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
+                                    TMeasured done,
+                                    TStepFailed failed) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    auto finish = [this, deadline, done = std::move(done), failed](GObject* source,
+                                                                   GAsyncResult* result) {
         std::string why;
         const std::string text = ScriptAnswer(source, result, why);
         TSize size;
         char rest = 0;
-        if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
-            size.Width >= 0 && size.Height >= 0) {
+        if (std::sscanf(text.c_str(), "wait %d %d%c", &size.Width, &size.Height, &rest) == 2) {
+            if (std::chrono::steady_clock::now() + kLayoutPoll + kLeastAnswerTime < deadline)
+                return FSteps->Post(
+                    [this, deadline, done, failed] { MeasureLaidOut(deadline, done, failed); },
+                    kLayoutPoll);
+            if (failed)
+                failed("the page was not laid out at the view's size " +
+                       std::to_string(FViewSize.Width) + " x " + std::to_string(FViewSize.Height) +
+                       " in time (it is " + std::to_string(size.Width) + " x " +
+                       std::to_string(size.Height) + ")");
+        } else if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
+                   size.Width >= 0 && size.Height >= 0) {
             if (done)
                 done(size);
         } else if (failed) {
             failed(!why.empty() ? "measuring the page failed: " + why : "the page has no document");
         }
     };
-    RunScript(kMeasureScript, FLimits.Script, "measuring the page", std::move(failed),
-              std::move(finish));
+    RunScript(MeasureScript(FViewSize), std::max(left, std::chrono::milliseconds(1)),
+              "measuring the page", std::move(failed), std::move(finish));
 }
 
 void TWebKitWebView::RunScript(const std::string& script,

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "gtk/WebKitFailure.h"
 #include "gtk/WebKitSteps.h"
 
 namespace lum {
@@ -14,29 +15,6 @@ namespace {
 
 constexpr TSize kFirstViewSize{1024, 768};
 constexpr char kStuck[] = "the page stopped answering (a script that never ends?)";
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    return text && g_ascii_strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-// Why a response cannot become a picture, or "" when it can: an error status,
-// or a download (an attachment, or content that WebKit cannot show, which a
-// browser would save). Images, text and the other kinds WebKit shows can.
-std::string RefusedResponse(WebKitResponsePolicyDecision* decision) {
-    WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
-    const guint status = webkit_uri_response_get_status_code(response);
-    if (status >= 400)
-        return "the server answered with HTTP status " + std::to_string(status);
-    const char* mime = webkit_uri_response_get_mime_type(response);
-    const std::string kind = mime ? mime : "unknown content";
-    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
-    const char* disposition =
-        headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
-    if (StartsWithNoCase(disposition, "attachment") ||
-        !webkit_response_policy_decision_is_mime_type_supported(decision))
-        return "a download (" + kind + "), not a page";
-    return "";
-}
 
 }  // namespace
 
@@ -50,11 +28,18 @@ struct TWebKitSignals {
                                gchar* uri,
                                GError* error,
                                gpointer self) {
-        const bool cancelled =
-            g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
-        static_cast<TWebKitWebView*>(self)->OnLoadFailed(uri ? uri : "",
-                                                         error ? error->message : "", cancelled);
+        static_cast<TWebKitWebView*>(self)->OnLoadFailed(uri ? uri : "", error);
         return TRUE;  // no error page: a failed page is not captured
+    }
+    // An untrusted certificate is never accepted: the page fails, and WebKit
+    // goes on to "load-failed" with its own words.
+    static gboolean TlsFailed(WebKitWebView*,
+                              gchar* uri,
+                              GTlsCertificate*,
+                              GTlsCertificateFlags errors,
+                              gpointer self) {
+        static_cast<TWebKitWebView*>(self)->OnCertificateRefused(uri ? uri : "", errors);
+        return FALSE;
     }
     static gboolean DecidePolicy(WebKitWebView*,
                                  WebKitPolicyDecision* decision,
@@ -97,12 +82,23 @@ struct TWebKitSignals {
     }
 };
 
-TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
+TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits, const TSandboxTools& sandbox)
     : FLimits(limits), FSteps(std::make_unique<TWebKitSteps>()) {
     if (!gdk_display_get_default())
         throw Exception("the web view needs a display (GTK is not initialised)");
-    // Nothing of a pass outlives it: no disk cache, cookies or storage.
+    CheckPageSandbox(sandbox);
+    // An off-screen view has no reader of the screen: its page processes do
+    // not look for the accessibility bus, which from inside the sandbox they
+    // cannot reach (each would say so on standard error).
+    g_setenv("WEBKIT_A11Y_BUS_ADDRESS", "", FALSE);
+    // Nothing of a pass outlives it: no disk cache, cookies or storage. The
+    // sandbox is set before any page process of the context starts (WebKit
+    // ends the program for a change later), and no certificate WebKit does
+    // not trust is ever accepted.
     FContext = webkit_web_context_new_ephemeral();
+    webkit_web_context_set_sandbox_enabled(FContext, TRUE);
+    webkit_website_data_manager_set_tls_errors_policy(
+        webkit_web_context_get_website_data_manager(FContext), WEBKIT_TLS_ERRORS_POLICY_FAIL);
     webkit_web_context_set_cache_model(FContext, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_hardware_acceleration_policy(settings,
@@ -114,6 +110,7 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
     FView = WEBKIT_WEB_VIEW(
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", FContext, "settings", settings, nullptr));
     g_object_unref(settings);
+    webkit_web_view_set_is_muted(FView, TRUE);
     FWindow = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(FWindow), GTK_WIDGET(FView));
     SetViewSize(kFirstViewSize);
@@ -127,6 +124,8 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits)
 void TWebKitWebView::Connect() {
     g_signal_connect(FView, "load-changed", G_CALLBACK(TWebKitSignals::LoadChanged), this);
     g_signal_connect(FView, "load-failed", G_CALLBACK(TWebKitSignals::LoadFailed), this);
+    g_signal_connect(FView, "load-failed-with-tls-errors", G_CALLBACK(TWebKitSignals::TlsFailed),
+                     this);
     g_signal_connect(FView, "decide-policy", G_CALLBACK(TWebKitSignals::DecidePolicy), this);
     g_signal_connect(FView, "web-process-terminated", G_CALLBACK(TWebKitSignals::ProcessEnded),
                      this);
@@ -160,10 +159,16 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FLoad = TLoad::Requested;
     FCommitted = false;
     FCancelled = false;
-    FFailure.clear();
+    FFailed = false;
+    FFailure = {};
     FUri = url;
     FRequested = url;
     FRestarted = false;
+    // A script address would run in the page shown now and load nothing.
+    if (g_ascii_strncasecmp(url.c_str(), "javascript:", 11) == 0) {
+        StopLoadTimer();
+        return EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0, "a script, not a page"});
+    }
     StartLoadTimer();
     // An address with an anchor may name the document already shown: WebKit
     // then only scrolls, loads nothing and reports nothing. Such an address
@@ -177,6 +182,7 @@ void TWebKitWebView::SetViewSize(const TSize& size) {
         size.Height > kBmpMaxSide)
         throw Exception("the web view cannot have the size " + std::to_string(size.Width) + " x " +
                         std::to_string(size.Height));
+    FViewSize = size;
     gtk_widget_set_size_request(GTK_WIDGET(FView), size.Width, size.Height);
     gtk_window_resize(GTK_WINDOW(FWindow), size.Width, size.Height);
     // Lay the widgets out now rather than at the next frame, so that WebKit
@@ -191,6 +197,10 @@ TSize TWebKitWebView::ViewSize() const {
             gtk_widget_get_allocated_height(GTK_WIDGET(FView))};
 }
 
+bool TWebKitWebView::Muted() const {
+    return webkit_web_view_get_is_muted(FView);
+}
+
 void TWebKitWebView::OnLoadChanged(int event) {
     switch (event) {
         case WEBKIT_LOAD_STARTED:
@@ -198,10 +208,12 @@ void TWebKitWebView::OnLoadChanged(int event) {
             // time limit; one we asked for has it already.
             if (FLoad != TLoad::Requested)
                 StartLoadTimer();
+            FAsked = FLoad == TLoad::Requested && !FDetour;
             FLoad = TLoad::Loading;
             FCommitted = false;
             FCancelled = false;
-            FFailure.clear();
+            FFailed = false;
+            FFailure = {};
             FUri = CurrentUri();
             break;
         case WEBKIT_LOAD_REDIRECTED:
@@ -211,6 +223,12 @@ void TWebKitWebView::OnLoadChanged(int event) {
             if (FLoad == TLoad::Loading) {
                 FCommitted = true;
                 FUri = CurrentUri();
+                // An address WebKit will not load without an error (a port
+                // it never connects to) ends as an empty page of its own.
+                if (FAsked && FUri == "about:blank" && FRequested.rfind("about:", 0) != 0) {
+                    FUri = FRequested;
+                    NoteFailure(BlankInsteadFailure(FRequested));
+                }
             }
             break;
         case WEBKIT_LOAD_FINISHED:
@@ -235,20 +253,43 @@ void TWebKitWebView::OnLoadFinished() {
         return;
     }
     StopLoadTimer();
-    EndLoad(!FFailure.empty(), FFailure);
+    EndLoad(FFailed, FFailure);
 }
 
-void TWebKitWebView::OnLoadFailed(const std::string& uri,
-                                  const std::string& message,
-                                  bool cancelled) {
+void TWebKitWebView::OnLoadFailed(const std::string& uri, const GError* error) {
     if (FLoad != TLoad::Loading)
         return;
     if (!uri.empty())
         FUri = uri;
-    if (cancelled)
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
         FCancelled = true;
-    else if (FFailure.empty())
-        FFailure = message.empty() ? "the page could not be loaded" : message;
+        return;
+    }
+    TPageFailure failure = FailureOf(error);
+    const auto untrusted = FUntrusted.find(SiteOf(FUri));
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) && untrusted != FUntrusted.end())
+        NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, untrusted->second});
+    if (FFailed && FFailure.Kind == TPageFailureKind::pfCertificate) {
+        // The certificate's problems were noted first: keep them, with the
+        // engine's words before them.
+        FFailure.Detail = failure.Detail + " (" + FFailure.Detail + ")";
+        return;
+    }
+    NoteFailure(failure);
+}
+
+void TWebKitWebView::OnCertificateRefused(const std::string& uri, unsigned errors) {
+    if (FLoad != TLoad::Loading)
+        return;
+    FUntrusted[SiteOf(uri.empty() ? FUri : uri)] = CertificateProblems(errors);
+    NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, CertificateProblems(errors)});
+}
+
+void TWebKitWebView::NoteFailure(const TPageFailure& failure) {
+    if (FFailed)
+        return;
+    FFailed = true;
+    FFailure = failure;
 }
 
 bool TWebKitWebView::OnResponse(void* decision) {
@@ -256,10 +297,10 @@ bool TWebKitWebView::OnResponse(void* decision) {
     if (FLoad != TLoad::Loading ||
         !webkit_response_policy_decision_is_main_frame_main_resource(response))
         return false;
-    const std::string refused = RefusedResponse(response);
-    if (refused.empty())
+    TPageFailure failure;
+    if (!ResponseFailure(response, failure))
         return false;  // WebKit shows it
-    FFailure = refused;
+    NoteFailure(failure);
     webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
     return true;
 }
@@ -273,7 +314,7 @@ void TWebKitWebView::OnProcessStuck() {
         StopLoadTimer();
         FLoad = TLoad::Ended;
         webkit_web_view_terminate_web_process(FView);
-        return EndLoad(true, kStuck);
+        return EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0, kStuck});
     }
     // The page before it is stuck and holds the process, so this one cannot
     // load: start it once more in a fresh process rather than let it fail at
@@ -294,20 +335,23 @@ void TWebKitWebView::OnProcessEnded() {
     if ((FLoad != TLoad::Requested && FLoad != TLoad::Loading) || FRestarted)
         return;
     StopLoadTimer();
-    EndLoad(true, "the page's process ended (crashed or out of memory)");
+    EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0,
+                               "the page's process ended (crashed or out of memory)"});
 }
 
 void TWebKitWebView::OnLoadTimeout() {
     FLoadTimer = 0;
-    const bool shown = FLoad == TLoad::Loading && FCommitted && FFailure.empty();
-    const std::string failure =
-        !FFailure.empty() ? FFailure
-                          : "no answer within " + std::to_string(FLimits.Load.count()) + " ms";
+    const bool shown = FLoad == TLoad::Loading && FCommitted && !FFailed;
+    // Nothing of the page has come: no answer within the limit.
+    const TPageFailure failure =
+        FFailed ? FFailure
+                : TPageFailure{TPageFailureKind::pfNoAnswer, 0,
+                               "no answer within " + std::to_string(FLimits.Load.count()) + " ms"};
     FLoad = TLoad::Ended;  // the stop's own events are ignored
     if (EndStuckProcess())
-        return EndLoad(true, kStuck);
+        return EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0, kStuck});
     webkit_web_view_stop_loading(FView);
-    EndLoad(!shown, shown ? "" : failure);
+    EndLoad(!shown, shown ? TPageFailure{} : failure);
 }
 
 bool TWebKitWebView::EndStuckProcess() {
@@ -319,15 +363,15 @@ bool TWebKitWebView::EndStuckProcess() {
     return true;
 }
 
-void TWebKitWebView::EndLoad(bool failed, const std::string& message) {
+void TWebKitWebView::EndLoad(bool failed, const TPageFailure& failure) {
     FLoad = TLoad::Ended;
     const std::string url = FUri;
-    FSteps->Post([this, failed, url, message] {
+    FSteps->Post([this, failed, url, failure] {
         // Copies: the handler may destroy the view.
         if (failed) {
             auto handler = OnDocumentFailed;
             if (handler)
-                handler(url, TPageFailure{TPageFailureKind::pfOther, 0, message});
+                handler(url, failure);
         } else {
             auto handler = OnDocumentComplete;
             if (handler)

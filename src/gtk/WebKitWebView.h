@@ -5,9 +5,11 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 
+#include "gtk/WebKitSandbox.h"
 #include "platform/WebView.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -15,6 +17,7 @@ typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
 typedef struct _GObject GObject;
 typedef struct _GAsyncResult GAsyncResult;
+typedef struct _GError GError;
 
 namespace lum {
 
@@ -31,25 +34,34 @@ struct TWebKitLimits {
 };
 
 // Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
-// helper processes start with the first page. What each page comes to:
+// helper processes start with the first page, each page process in WebKit's
+// sandbox (bubblewrap: no view of the user's files), muted. What each page
+// comes to:
 // - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
 //   document's URL once it has finished loading;
-// - no answer, a connection or address error, an HTTP status of 400 or more,
-//   a download (an attachment or a kind WebKit does not show): OnDocumentFailed
-//   with the reason; no error page is drawn and nothing is saved;
+// - not loaded: OnDocumentFailed, once, with the kind of failure and WebKit's
+//   own words: a connection refused or not made (a port WebKit never
+//   connects to too), a name not found, an HTTP status of 400 or more, a
+//   download (an attachment or a kind WebKit does not show), a certificate
+//   that is not trusted (never accepted), anything else; no error page is
+//   drawn and nothing is saved; a "javascript:" address fails at once;
 // - still loading at the load limit: OnDocumentComplete as it stands if
-//   anything of it has arrived, else OnDocumentFailed;
+//   anything of it has arrived, else OnDocumentFailed (no answer);
 // - a page process stuck in a script is ended (the step or load that waits on
 //   it fails); a page held up by the stuck one before it is loaded again in a
 //   fresh process;
 // - dialogs close at once, logins, permissions, new windows, printing and
 //   downloads are refused: nothing waits for a user.
 // A page that loads itself again (a script, a refresh) reports that load too.
+// MeasurePage measures the page as laid out at the size SetViewSize gave last
+// (it asks again, within the script limit, until the page has that size).
 // Navigate while a load is still pending may, when WebKit swaps page
 // processes, end as the blank page or at the load limit: one event either way.
 class TWebKitWebView final : public IWebView {
   public:
-    explicit TWebKitWebView(const TWebKitLimits& limits = {});
+    // Throws lum::Exception when the page sandbox cannot start (see
+    // CheckPageSandbox): pages are never loaded without it.
+    explicit TWebKitWebView(const TWebKitLimits& limits = {}, const TSandboxTools& sandbox = {});
     ~TWebKitWebView() override;
     TWebKitWebView(const TWebKitWebView&) = delete;
     TWebKitWebView& operator=(const TWebKitWebView&) = delete;
@@ -63,26 +75,37 @@ class TWebKitWebView final : public IWebView {
 
     // The view's size as the widget has it now (for checks).
     TSize ViewSize() const;
+    // Whether the view is silent (it always is: a saver makes no sound).
+    bool Muted() const;
 
   private:
     enum class TLoad { Idle, Requested, Loading, Ended };
     using TPictureDone = std::function<void(const TPageBitmap& picture)>;
+    using TMeasured = std::function<void(TSize scrollSize)>;
 
     void Connect();
     void OnLoadChanged(int event);
     void OnLoadFinished();
-    void OnLoadFailed(const std::string& uri, const std::string& message, bool cancelled);
+    void OnLoadFailed(const std::string& uri, const GError* error);
+    void OnCertificateRefused(const std::string& uri, unsigned errors);
     bool OnResponse(void* decision);
     void OnProcessEnded();
     void OnProcessStuck();
     void OnLoadTimeout();
     // Ends the current load: the document event fires later from the loop.
-    void EndLoad(bool failed, const std::string& message);
+    void EndLoad(bool failed, const TPageFailure& failure);
+    // Notes why the current load fails, unless an earlier reason stands.
+    void NoteFailure(const TPageFailure& failure);
     void StartLoadTimer();
     void StopLoadTimer();
     // Ends the page's process when WebKit finds that it no longer answers.
     bool EndStuckProcess();
     std::string CurrentUri() const;
+    // Measures the page once it is laid out at the view's size, trying again
+    // until deadline (WebKitViewSteps.cpp).
+    void MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
+                        TMeasured done,
+                        TStepFailed failed);
     // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
@@ -99,15 +122,21 @@ class TWebKitWebView final : public IWebView {
     GtkWidget* FWindow = nullptr;
     WebKitWebView* FView = nullptr;
     std::unique_ptr<TWebKitSteps> FSteps;
+    TSize FViewSize;  // as SetViewSize gave it
     TLoad FLoad = TLoad::Idle;
     bool FCommitted = false;
     bool FCancelled = false;
-    std::string FUri;  // of the current load, as the events report it
-    std::string FFailure;
+    std::string FUri;      // of the current load, as the events report it
+    bool FFailed = false;  // the current load fails, for FFailure
+    TPageFailure FFailure;
+    bool FAsked = false;      // the current load is the one Navigate asked for
     std::string FRequested;   // the URL of the last Navigate
     bool FRestarted = false;  // that load was started again in a fresh process
     bool FDetour = false;     // loading the blank page before it
     unsigned FLoadTimer = 0;
+    // What was wrong with the certificates refused so far, by site: WebKit
+    // may answer a later load of such a site with a cancelled connection.
+    std::map<std::string, std::string> FUntrusted;
 
     friend struct TWebKitSignals;
 };

@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gtk/WebKitTestServer.h"
 #include "gtk/WebKitWebView.h"
@@ -30,10 +36,44 @@ inline bool RunUntil(const std::function<bool()>& done, std::chrono::millisecond
     return done();
 }
 
+// Live (not yet reaped) processes descended from this one whose name starts
+// with prefix: WebKit's helpers, the page processes inside their sandbox.
+inline std::vector<int> Descendants(const std::string& prefix) {
+    struct TProc {
+        long Parent = 0;
+        std::string Name, State;
+    };
+    std::map<long, TProc> procs;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        long pid = 0;
+        TProc p;
+        if (stat >> pid >> p.Name >> p.State >> p.Parent)
+            procs[pid] = p;
+    }
+    if (proc)
+        closedir(proc);
+    std::vector<int> found;
+    for (const auto& [pid, p] : procs) {
+        if (p.State == "Z" || p.Name.rfind("(" + prefix, 0) != 0)
+            continue;
+        for (long up = p.Parent; up > 1 && procs.count(up); up = procs[up].Parent) {
+            if (up == getpid()) {
+                found.push_back(static_cast<int>(pid));
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 struct TLoaded {
     bool Failed = false;
     std::string Url;
     std::string Message;
+    TPageFailureKind Kind = TPageFailureKind::pfOther;
+    int Status = 0;
     int Events = 0;
 };
 
@@ -58,6 +98,8 @@ class TWebKitRig : public ::testing::Test {
             FLoaded.Failed = true;
             FLoaded.Url = url;
             FLoaded.Message = failure.Detail;
+            FLoaded.Kind = failure.Kind;
+            FLoaded.Status = failure.Status;
         };
     }
 

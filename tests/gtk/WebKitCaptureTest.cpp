@@ -23,7 +23,7 @@ TEST_F(Capture, ShortPageIsMeasuredAndDrawnInItsColours) {
     const TLoaded loaded = Load(Page("short.html"));
     ASSERT_FALSE(loaded.Failed) << loaded.Message;
     EXPECT_EQ(loaded.Url, Page("short.html"));
-    EXPECT_EQ(Measure(), (TSize{1024, 200}));
+    EXPECT_EQ(Measure(), (TSize{1024, 768}));
     const TPageBitmap picture = Picture({1040, 216});
     ASSERT_EQ(picture.Width(), 1040);
     ASSERT_EQ(picture.Height(), 216);
@@ -79,7 +79,7 @@ TEST_F(Capture, PageIsLaidOutAtTheViewSize) {
     EXPECT_EQ(Measure(), (TSize{800, 10000}));
     FView->SetViewSize({640, 480});
     ASSERT_FALSE(Load(Page("short.html")).Failed);
-    EXPECT_EQ(Measure(), (TSize{640, 200}));
+    EXPECT_EQ(Measure(), (TSize{640, 480}));
     EXPECT_EQ(static_cast<TWebKitWebView&>(*FView).ViewSize(), (TSize{640, 480}));
     const TPageBitmap picture = Picture({700, 500});
     EXPECT_EQ(picture.Pixel(639, 479), 0xF0E68Cu);
@@ -106,7 +106,7 @@ TEST_F(Capture, MeasuringTakesAwayTheBodysBorderAndScrollBars) {
                                   "%20%23ff0000%3Boverflow%3Ascroll%7D%3C%2Fstyle%3E%3Cdiv%20style"
                                   "%3D%22height%3A3000px%22%3E%3C%2Fdiv%3E"))
                      .Failed);
-    EXPECT_EQ(Measure(), (TSize{1004, 3000}));  // inside the border, as laid out with it
+    EXPECT_EQ(Measure(), (TSize{1024, 3020}));  // the whole document, the border included
     const TPageBitmap picture = Picture({1040, 3016});
     EXPECT_EQ(picture.Pixel(2, 2), kWhite);
     EXPECT_EQ(picture.Pixel(1020, 400), kWhite);
@@ -154,7 +154,7 @@ TEST_F(Capture, PageThatSendsItselfOnReportsWhereItEnds) {
         EXPECT_FALSE(FLoaded.Failed) << FLoaded.Message;
         EXPECT_EQ(FLoaded.Url, Page("short.html"));
         EXPECT_LE(FLoaded.Events, 2);
-        EXPECT_EQ(Measure(), (TSize{1024, 200}));
+        EXPECT_EQ(Measure(), (TSize{1024, 768}));
     }
 }
 
@@ -176,7 +176,46 @@ TEST_F(Capture, WidePageMeasuresBeyondTheView) {
             .Failed);
     const std::optional<TSize> size = Measure();
     ASSERT_TRUE(size);
-    EXPECT_EQ(size->Width, 1500);  // the div overflows the body
+    EXPECT_EQ(size->Width, 1508);  // the div overflows the body, right of its margin
+}
+
+// A page that fills its window is measured at each size the view was just
+// given, however soon after the resize it is asked.
+TEST_F(Capture, MeasuringSeesTheSizeJustGiven) {
+    // a block of 100vw x 100vh on a body without margins
+    ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cstyle%3Ebody%7Bmargin%3A0%7Ddiv%7Bwidth%3A100vw%3B"
+                                  "height%3A100vh%7D%3C%2Fstyle%3E%3Cdiv%3E%3C%2Fdiv%3E"))
+                     .Failed);
+    for (const TSize size :
+         {TSize{800, 600}, TSize{1040, 3016}, TSize{640, 480}, TSize{656, 496}}) {
+        FView->SetViewSize(size);
+        EXPECT_EQ(Measure(), size);
+    }
+}
+
+// The body's margins are part of the page: a page with a 2em margin whose
+// content reaches beyond the view to the right and below is measured and drawn
+// to its bottom-right corner, where a red square sits.
+TEST_F(Capture, WholeDocumentIsMeasuredWithTheBodysMargins) {
+    // body { margin: 2em } and a 1400 x 1500 block with a 40 px square at its
+    // bottom right; "<!DOCTYPE html>" makes it a page in standards mode.
+    ASSERT_FALSE(Load(FServer.Url("/html?body=%3Cstyle%3Ebody%7Bmargin%3A2em%7D%3C%2Fstyle%3E%3Cdiv"
+                                  "%20style%3D%22position%3Arelative%3Bwidth%3A1400px%3Bheight%3A"
+                                  "1500px%22%3E%3Cdiv%20style%3D%22position%3Aabsolute%3Bright%3A0"
+                                  "%3Bbottom%3A0%3Bwidth%3A40px%3Bheight%3A40px%3Bbackground%3A%23"
+                                  "c80000%22%3E%3C%2Fdiv%3E%3C%2Fdiv%3E"))
+                     .Failed);
+    const std::optional<TSize> size = Measure();
+    ASSERT_TRUE(size);
+    EXPECT_GE(size->Width, 32 + 1400);
+    EXPECT_GE(size->Height, 32 + 1500 + 32);
+    const TPageBitmap picture = Picture({size->Width + 16, size->Height + 16});
+    int red = 0;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            red += picture.Pixel(x, y) == 0xC80000u;
+    EXPECT_EQ(red, 40 * 40);
+    EXPECT_EQ(picture.Pixel(32 + 1400 - 1, 32 + 1500 - 1), 0xC80000u);
 }
 
 }  // namespace

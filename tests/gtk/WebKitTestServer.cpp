@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <gio/gio.h>
+#include <glib/gstdio.h>
 
 #include <fstream>
 #include <sstream>
@@ -45,13 +46,56 @@ std::string MakePng() {
     return png;
 }
 
+// A certificate for 127.0.0.1 that no authority signed, made by openssl in a
+// folder of its own that is gone again afterwards.
+GTlsCertificate* MakeSelfSignedCertificate() {
+    gchar* dir = g_dir_make_tmp("lumenary-tls-XXXXXX", nullptr);
+    if (!dir)
+        throw std::runtime_error("test server: no temporary folder");
+    const std::string cert = std::string(dir) + "/cert.pem";
+    const std::string key = std::string(dir) + "/key.pem";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 "
+        "-subj /CN=127.0.0.1 -keyout " +
+        key + " -out " + cert;
+    gint status = -1;
+    GError* error = nullptr;
+    gchar* said = nullptr;  // openssl's progress, on standard error
+    g_spawn_command_line_sync(command.c_str(), nullptr, &said, &status, &error);
+    g_free(said);
+    g_clear_error(&error);
+    GTlsCertificate* certificate =
+        g_tls_certificate_new_from_files(cert.c_str(), key.c_str(), &error);
+    const std::string why = error ? error->message : "";
+    g_clear_error(&error);
+    g_remove(cert.c_str());
+    g_remove(key.c_str());
+    g_rmdir(dir);
+    g_free(dir);
+    if (!certificate)
+        throw std::runtime_error("test server: no certificate from openssl: " + why);
+    return certificate;
+}
+
+gboolean AnswerLater(gpointer msg) {
+    soup_server_message_unpause(static_cast<SoupServerMessage*>(msg));
+    g_object_unref(msg);
+    return G_SOURCE_REMOVE;
+}
+
 }  // namespace
 
-TWebKitTestServer::TWebKitTestServer() {
-    FServer = soup_server_new(nullptr, nullptr);
+TWebKitTestServer::TWebKitTestServer(bool secure) : FSecure(secure) {
+    GTlsCertificate* certificate = secure ? MakeSelfSignedCertificate() : nullptr;
+    FServer = secure ? soup_server_new("tls-certificate", certificate, nullptr)
+                     : soup_server_new(nullptr, nullptr);
+    if (certificate)
+        g_object_unref(certificate);
     soup_server_add_handler(FServer, nullptr, &TWebKitTestServer::Handle, this, nullptr);
     GError* error = nullptr;
-    if (!soup_server_listen_local(FServer, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+    const auto options = static_cast<SoupServerListenOptions>(
+        SOUP_SERVER_LISTEN_IPV4_ONLY | (secure ? SOUP_SERVER_LISTEN_HTTPS : 0));
+    if (!soup_server_listen_local(FServer, 0, options, &error)) {
         const std::string message = error ? error->message : "?";
         g_clear_error(&error);
         g_object_unref(FServer);
@@ -69,7 +113,7 @@ TWebKitTestServer::~TWebKitTestServer() {
 }
 
 std::string TWebKitTestServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(FPort) + path;
+    return (FSecure ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(FPort) + path;
 }
 
 std::string TWebKitTestServer::ClosedPortUrl() {
@@ -118,6 +162,15 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
         Reply(msg, 200, "image/png", MakePng());
     } else if (path == "/hold") {
         soup_server_message_pause(msg);  // until the server goes
+    } else if (path == "/slow") {
+        const char* ms =
+            query ? static_cast<const char*>(g_hash_table_lookup(query, "ms")) : nullptr;
+        Reply(msg, 200, kHtml,
+              "<!DOCTYPE html><html><body style='margin:0'>"
+              "<div style='height:1234px;background:#00ff00'></div></body></html>");
+        soup_server_message_pause(msg);
+        g_timeout_add(static_cast<guint>(std::stoul(ms ? ms : "0")), AnswerLater,
+                      g_object_ref(msg));
     } else if (path == "/stuck.html") {
         Reply(msg, 200, kHtml,
               "<!DOCTYPE html><html><body style='margin:0'>"

@@ -11,18 +11,21 @@ namespace lum {
 
 class TWebKitTestServer {
   public:
-    TWebKitTestServer();
+    // A plain server, or (secure) one that answers only HTTPS, with a
+    // certificate of its own that no authority signed (made by openssl).
+    explicit TWebKitTestServer(bool secure = false);
     ~TWebKitTestServer();
     TWebKitTestServer(const TWebKitTestServer&) = delete;
     TWebKitTestServer& operator=(const TWebKitTestServer&) = delete;
 
-    // "http://127.0.0.1:<port>" + path. Paths:
+    // "http://127.0.0.1:<port>" + path ("https:" for a secure one). Paths:
     //   /pages/<file>     a file of tests/pages
     //   /status/<n>       HTTP status n with a small HTML body
     //   /attachment       an HTML body sent as an attachment (a download)
     //   /binary           application/octet-stream
     //   /image.png        a PNG picture of kImageSize in kImageColor
     //   /hold             never answers
+    //   /slow?ms=n        a small page, answered after n milliseconds
     //   /stuck.html       a page whose picture never finishes loading
     //   /html?body=...    an HTML page with the given body (URL-encoded)
     std::string Url(const std::string& path) const;
@@ -43,6 +46,7 @@ class TWebKitTestServer {
 
     SoupServer* FServer = nullptr;
     unsigned FPort = 0;
+    bool FSecure = false;
 };
 
 }  // namespace lum
