@@ -45,6 +45,9 @@ WebKitWebContext* CreateWebContextAt(const std::string& dir) {
         WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
     WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
     g_object_unref(manager);
+    // Pages run in WebKit's sandbox: set before the context starts any page
+    // process (the caller has checked that the sandbox can start here).
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
     AllowTrusted(context, dir);
     return context;
 }

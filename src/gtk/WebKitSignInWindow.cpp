@@ -10,6 +10,7 @@
 #include <string>
 
 #include "gtk/WebKitDataStore.h"
+#include "gtk/WebKitSandbox.h"
 #include "gtk/WebKitSignInPrompts.h"
 
 namespace lum::gtk {
@@ -340,6 +341,9 @@ std::string AddressToUrl(const std::string& text) {
 }
 
 int RunSignInWindows(const std::string& dir, const std::string& url) {
+    // Signing in runs pages of the network like a capture does: in the
+    // sandbox, or not at all (the caller reports the reason).
+    CheckPageSandbox();
     TSession session;
     session.Dir = dir;
     session.Context = CreateWebContextAt(dir);

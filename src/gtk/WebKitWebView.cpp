@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "gtk/WebKitDataStore.h"
 #include "gtk/WebKitFailure.h"
 #include "gtk/WebKitSteps.h"
 
@@ -82,7 +83,9 @@ struct TWebKitSignals {
     }
 };
 
-TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits, const TSandboxTools& sandbox)
+TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits,
+                               const TSandboxTools& sandbox,
+                               bool keptSession)
     : FLimits(limits), FSteps(std::make_unique<TWebKitSteps>()) {
     if (!gdk_display_get_default())
         throw Exception("the web view needs a display (GTK is not initialised)");
@@ -91,11 +94,12 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits, const TSandboxTools&
     // not look for the accessibility bus, which from inside the sandbox they
     // cannot reach (each would say so on standard error).
     g_setenv("WEBKIT_A11Y_BUS_ADDRESS", "", FALSE);
-    // Nothing of a pass outlives it: no disk cache, cookies or storage. The
-    // sandbox is set before any page process of the context starts (WebKit
-    // ends the program for a change later), and no certificate WebKit does
-    // not trust is ever accepted.
-    FContext = webkit_web_context_new_ephemeral();
+    // The kept session (cookies and site data of the sign-ins, the
+    // certificates the user trusted, each for its host), or one of which
+    // nothing outlives the view. The sandbox is set before any page process
+    // of the context starts (WebKit ends the program for a change later),
+    // and no certificate WebKit does not trust is ever accepted.
+    FContext = keptSession ? gtk::CreateCaptureWebContext() : webkit_web_context_new_ephemeral();
     webkit_web_context_set_sandbox_enabled(FContext, TRUE);
     webkit_website_data_manager_set_tls_errors_policy(
         webkit_web_context_get_website_data_manager(FContext), WEBKIT_TLS_ERRORS_POLICY_FAIL);

@@ -61,7 +61,12 @@ class TWebKitWebView final : public IWebView {
   public:
     // Throws lum::Exception when the page sandbox cannot start (see
     // CheckPageSandbox): pages are never loaded without it.
-    explicit TWebKitWebView(const TWebKitLimits& limits = {}, const TSandboxTools& sandbox = {});
+    // keptSession: the pages are loaded in Lumenary's kept web session (the
+    // sign-ins of "lumenary --sign-in"), else in a session of their own that
+    // nothing outlives.
+    explicit TWebKitWebView(const TWebKitLimits& limits = {},
+                            const TSandboxTools& sandbox = {},
+                            bool keptSession = false);
     ~TWebKitWebView() override;
     TWebKitWebView(const TWebKitWebView&) = delete;
     TWebKitWebView& operator=(const TWebKitWebView&) = delete;

@@ -47,5 +47,11 @@ int main(int argc, char** argv) {
     if (!lock.TryAcquire() && lock.Error().empty())
         std::fputs("lumenary: a capture is running; it uses the session at the same time\n",
                    stderr);
-    return RunSignInWindows(dir, url);
+    try {
+        return RunSignInWindows(dir, url);
+    } catch (const std::exception& e) {
+        // The page sandbox cannot start here: no page is shown without it.
+        std::fprintf(stderr, "lumenary: %s\n", e.what());
+        return 1;
+    }
 }
