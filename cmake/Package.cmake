@@ -55,19 +55,20 @@ if(TEST gtk.e2e.package)
 endif()
 
 # Installing builds nothing first (the tests need not be built to package the
-# program): the deb target builds the two programs, then packages them.
+# program): the deb target builds the programs, then packages them.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 add_custom_target(deb
     COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Packaging lumenary_${PROJECT_VERSION} (Debian)"
     USES_TERMINAL)
-add_dependencies(deb lumenary lumenary-capture)
+add_dependencies(deb lumenary lumenary-capture lumenary-sign-in)
 
 # Hardening that Debian's own packages have: the whole relocation table is
 # made read-only at start.
 target_link_options(lumenary PRIVATE -Wl,-z,relro,-z,now)
 target_link_options(lumenary-capture PRIVATE -Wl,-z,relro,-z,now)
+target_link_options(lumenary-sign-in PRIVATE -Wl,-z,relro,-z,now)
 
 set(LUM_PACKAGE_MAINTAINER "Lumenary developers <lumenary@example.org>"
     CACHE STRING "The Maintainer field of the Debian package")

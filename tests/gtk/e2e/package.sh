@@ -81,7 +81,8 @@ check "Suggests xscreensaver" grep -Eq '(^|, )xscreensaver( |,|$)' <<<"$(field S
 # --- contents ---
 dpkg-deb -c "$DEB" | awk '{ print $1, $6 }' | sed 's| \./| /|' >"$WORK/contents"
 mode_of() { awk -v p="$1" '$2 == p { print $1 }' "$WORK/contents"; }
-for f in /usr/libexec/xscreensaver/lumenary /usr/libexec/xscreensaver/lumenary-capture; do
+for f in /usr/libexec/xscreensaver/lumenary /usr/libexec/xscreensaver/lumenary-capture \
+    /usr/libexec/xscreensaver/lumenary-sign-in; do
     check "$f is in the package, executable" test "$(mode_of "$f")" = -rwxr-xr-x
 done
 for f in /usr/share/xscreensaver/config/lumenary.xml /usr/share/applications/lumenary.desktop \
@@ -96,7 +97,7 @@ check "no folder is writable by others than root" \
     test -z "$(awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"' "$WORK/contents")"
 X=$WORK/extracted
 dpkg-deb -x "$DEB" "$X"
-for f in lumenary lumenary-capture; do
+for f in lumenary lumenary-capture lumenary-sign-in; do
     check "$f is stripped" bash -c "file '$X/usr/libexec/xscreensaver/$f' | grep -q ', stripped'"
 done
 check "the desktop entry opens the installed program's settings dialog" \
