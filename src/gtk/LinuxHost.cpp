@@ -107,11 +107,7 @@ void TLinuxHost::RequestClose() {
 int TLinuxHost::PostedClose(void* self) {
     auto* host = static_cast<TLinuxHost*>(self);
     host->FPendingClose = 0;
-    try {
-        host->FForm.Perform(Msg::Close, 0, 0);
-    } catch (const std::exception& e) {
-        Application().ShowException(e);
-    }
+    Guarded([&] { host->FForm.Perform(Msg::Close, 0, 0); });
     return G_SOURCE_REMOVE;
 }
 
