@@ -44,4 +44,8 @@ if(LUM_FUZZ)
         target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_libraries(${name} PRIVATE lum_slideshow lum_fakes)
     endforeach()
+    # The capture protocol's reader is plain C++ of the Linux layer.
+    if(TARGET capture_answers_fuzz)
+        target_sources(capture_answers_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/gtk/CaptureProtocol.cpp)
+    endif()
 endif()
