@@ -18,6 +18,8 @@ namespace lum::gtk {
 
 namespace {
 
+const std::string kBlankUrl = "about:blank";
+
 std::string SizeWords(const TSize& size) {
     return std::to_string(size.Width) + " " + std::to_string(size.Height);
 }
@@ -249,7 +251,7 @@ void TProcessWebView::Expired(std::uint32_t step) {
 void TProcessWebView::Navigate(const std::string& url) {
     if (FPid <= 0)
         Start();
-    FPendingUrl = url.empty() ? std::string("about:blank") : url;
+    FPendingUrl = url.empty() ? kBlankUrl : url;
     if (FLoadTimer)
         g_source_remove(FLoadTimer);
     FLoadTimer = StartTimer(0, FLimits.LoadMs);
@@ -351,6 +353,16 @@ bool TProcessWebView::Expected(const TCaptureAnswer& answer) const {
 }
 
 void TProcessWebView::Handle(TCaptureAnswer& answer, const TPageBitmap& picture) {
+    if (answer.Kind == TCaptureAnswerKind::caComplete && answer.Url == kBlankUrl &&
+        !FPendingUrl.empty() && FPendingUrl != kBlankUrl) {
+        // The engine stayed on the blank page instead of loading the address
+        // (it refuses ports that browsers may not use, such as 1 or 9,
+        // without a word): that address could not be loaded.
+        answer.Kind = TCaptureAnswerKind::caFailed;
+        answer.Url = FPendingUrl;
+        answer.Failure = TPageFailure{TPageFailureKind::pfRefused, 0,
+                                      "the browser engine did not load the address"};
+    }
     if (answer.Kind == TCaptureAnswerKind::caComplete ||
         answer.Kind == TCaptureAnswerKind::caFailed) {
         FPendingUrl.clear();

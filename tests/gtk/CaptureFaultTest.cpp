@@ -97,6 +97,32 @@ TEST_F(CaptureFaults, FailureKindAndStatusComeOverTheChannel) {
     EXPECT_EQ(FFailures[2].Failure.Detail, "");
 }
 
+// The engine refuses ports that browsers may not use (1, 9, ...) by staying
+// on the blank page: the address is reported as one that could not be
+// reached, never skipped as a blank page.
+TEST_F(CaptureFaults, AnAddressTheEngineStaysBlankForIsARefusedPage) {
+    Use(FakeProgram("navigate) printf 'complete about:blank\\n' >&3 ;;"));
+    EXPECT_FALSE(Load("about:blank").Failed) << "the blank page itself is complete";
+    EXPECT_FALSE(Load("").Failed);
+    const TLoaded blocked = Load("http://127.0.0.1:1/");
+    EXPECT_TRUE(blocked.Failed);
+    ASSERT_EQ(FFailures.size(), 1u);
+    EXPECT_EQ(FFailures[0].Url, "http://127.0.0.1:1/");
+    EXPECT_EQ(FFailures[0].Failure.Kind, TPageFailureKind::pfRefused);
+}
+
+TEST_F(CaptureFaults, ARestrictedPortOfTheRealEngineIsReported) {
+    Use(LUM_CAPTURE_HELPER);
+    ASSERT_FALSE(Load("about:blank").Failed);
+    const TLoaded blocked = Load("http://127.0.0.1:1/");
+    EXPECT_TRUE(blocked.Failed);
+    EXPECT_EQ(blocked.Url, "http://127.0.0.1:1/");
+    const std::string closed = TWebKitTestServer::ClosedPortUrl();
+    const TLoaded refused = Load(closed);
+    EXPECT_TRUE(refused.Failed);
+    EXPECT_EQ(refused.Url, closed);
+}
+
 TEST_F(CaptureFaults, WhatTheProgramWritesOnItsStandardOutputIsNoAnswer) {
     Use(FakeProgram("navigate) printf 'complete http://stray/\\nfailed other 0 x\\tstray\\n';\n"
                     "  printf 'complete %s\\n' \"$url\" >&3 ;;\n"
