@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "fakes/FakeHost.h"
 #include "gtk/ProcessWebView.h"
 #include "gtk/WebKitCaptureRig.h"
 
@@ -250,6 +251,30 @@ TEST_F(CaptureFaults, ProgramKilledMidPageFailsItAtOnceAndOneThatCannotStartThro
     EXPECT_NE(FFailures[0].Failure.Detail.find("ended"), std::string::npos);
     EXPECT_THROW(FView->Navigate(Page("short.html")), Exception);
     ::unlink(copy.c_str());
+}
+
+// An exception thrown by what the view calls back never crosses the GLib
+// callback that read the answer: it is reported, and the loop goes on.
+TEST_F(CaptureFaults, AnExceptionOfACallbackIsReportedAndNeverLeavesTheLoop) {
+    fakes::TFakeApplicationPlatform platform;
+    TApplication application(platform);
+    SetApplication(&application);
+    Use(FakeProgram(kCompletes));
+    FView->OnDocumentComplete = [this](const std::string& url) {
+        ++FLoaded.Events;
+        throw Exception("the next page cannot be requested: " + url);
+    };
+    bool escaped = false;
+    try {
+        Load("http://127.0.0.1:1/a");
+    } catch (...) {
+        escaped = true;
+    }
+    SetApplication(nullptr);
+    EXPECT_FALSE(escaped);
+    EXPECT_EQ(FLoaded.Events, 1);
+    ASSERT_EQ(platform.Reports.size(), 1u);
+    EXPECT_EQ(platform.Reports[0], "the next page cannot be requested: http://127.0.0.1:1/a");
 }
 
 }  // namespace
