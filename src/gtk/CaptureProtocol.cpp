@@ -214,7 +214,8 @@ TCaptureAnswerReader::TResult TCaptureAnswerReader::Next(TCaptureAnswer& answer,
         FStart = end + 1;
         TCaptureAnswer parsed;
         if (!ParseLine(line, parsed))
-            return Fail("the answer \"" + EscapeLineText(line.substr(0, 80)) + "\" is out of place");
+            return Fail("the answer \"" + EscapeLineText(line.substr(0, 80)) +
+                        "\" is out of place");
         if (parsed.Kind != TCaptureAnswerKind::caPicture) {
             answer = std::move(parsed);
             return TResult::crAnswer;

@@ -55,7 +55,8 @@ struct TGtkFormWindowEvents {
     }
 
     static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
-        return Guarded<gboolean>(TRUE, [&] { return Key(event, static_cast<TGtkFormWindow*>(data)); });
+        return Guarded<gboolean>(TRUE,
+                                 [&] { return Key(event, static_cast<TGtkFormWindow*>(data)); });
     }
 
     static gboolean Key(GdkEventKey* event, TGtkFormWindow* self) {

@@ -79,8 +79,7 @@ struct TProcessWebViewEvents {
         const auto* late = static_cast<TLateStop*>(data);
         Guarded([&] {
             if (*late->Alive && late->View->FPid == late->Pid)
-                late->View->Stop("the capture program has ended", TPageFailureKind::pfOther,
-                                 true);
+                late->View->Stop("the capture program has ended", TPageFailureKind::pfOther, true);
         });
         return G_SOURCE_REMOVE;
     }
@@ -208,8 +207,7 @@ void TProcessWebView::Send(const std::string& line) {
     const std::string text = line + "\n";
     std::size_t done = 0;
     while (FChannel >= 0 && done < text.size()) {
-        const ssize_t n =
-            ::send(FChannel, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        const ssize_t n = ::send(FChannel, text.data() + done, text.size() - done, MSG_NOSIGNAL);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -284,8 +282,8 @@ void TProcessWebView::TakePicture(const TSize& size,
     if (!ValidSize(size))
         throw Exception("a picture of " + SizeWords(size) + " pixels cannot be taken");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] =
-        TStep{nullptr, std::move(done), std::move(failed), size, StartTimer(number, FLimits.PictureMs)};
+    FSteps[number] = TStep{nullptr, std::move(done), std::move(failed), size,
+                           StartTimer(number, FLimits.PictureMs)};
     Send("picture " + std::to_string(number) + " " + SizeWords(size));
 }
 
@@ -323,9 +321,9 @@ bool TProcessWebView::ReadSome() {
                 break;
             if (result == TCaptureAnswerReader::TResult::crOutOfFrame || !Expected(answer)) {
                 const std::string why =
-                    FReader->OutOfFrame() ? FReader->Error()
-                                          : "an answer for step " + std::to_string(answer.Step) +
-                                                " is out of place";
+                    FReader->OutOfFrame()
+                        ? FReader->Error()
+                        : "an answer for step " + std::to_string(answer.Step) + " is out of place";
                 Stop("the capture program's answers make no sense: " + why,
                      TPageFailureKind::pfOther, true);
                 return true;

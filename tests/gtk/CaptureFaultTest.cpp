@@ -125,9 +125,10 @@ TEST_F(CaptureFaults, ARestrictedPortOfTheRealEngineIsReported) {
 }
 
 TEST_F(CaptureFaults, WhatTheProgramWritesOnItsStandardOutputIsNoAnswer) {
-    Use(FakeProgram("navigate) printf 'complete http://stray/\\nfailed other 0 x\\tstray\\n';\n"
-                    "  printf 'complete %s\\n' \"$url\" >&3 ;;\n"
-                    "measure) echo \"measured $2 1 1\"; printf 'measured %s 640 480\\n' $2 >&3 ;;"));
+    Use(FakeProgram(
+        "navigate) printf 'complete http://stray/\\nfailed other 0 x\\tstray\\n';\n"
+        "  printf 'complete %s\\n' \"$url\" >&3 ;;\n"
+        "measure) echo \"measured $2 1 1\"; printf 'measured %s 640 480\\n' $2 >&3 ;;"));
     const TLoaded loaded = Load("http://127.0.0.1:1/page");
     EXPECT_FALSE(loaded.Failed);
     EXPECT_EQ(loaded.Url, "http://127.0.0.1:1/page");
@@ -183,7 +184,8 @@ TEST_F(CaptureFaults, APictureOfAnotherSizeOrCutShortFailsItsStep) {
 }
 
 TEST_F(CaptureFaults, GarbageWhileAPageLoadsFailsThatPageAndTheNextLoads) {
-    Use(FakeProgram("navigate) case $url in *bad*) printf '\\x89PNG\\r\\n\\x1a\\n' >&3 ;;\n"
+    Use(
+        FakeProgram("navigate) case $url in *bad*) printf '\\x89PNG\\r\\n\\x1a\\n' >&3 ;;\n"
                     "  *) printf 'complete %s\\n' \"$url\" >&3 ;; esac ;;"));
     const TLoaded bad = Load("http://127.0.0.1:1/bad");
     EXPECT_TRUE(bad.Failed);
@@ -233,7 +235,8 @@ TEST_F(CaptureFaults, StoppedProgramIsEndedAfterEachStepsTimeLimit) {
 // processes keeps the channel open), its page fails as pfOther, and a
 // program that can no longer be started is an error of the next navigation.
 TEST_F(CaptureFaults, ProgramKilledMidPageFailsItAtOnceAndOneThatCannotStartThrows) {
-    const std::string copy = ::testing::TempDir() + "lum-capture-copy-" + std::to_string(::getpid());
+    const std::string copy =
+        ::testing::TempDir() + "lum-capture-copy-" + std::to_string(::getpid());
     ASSERT_EQ(std::system(("cp " + std::string(LUM_CAPTURE_HELPER) + " " + copy).c_str()), 0);
     Use(copy);
     ASSERT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;

@@ -101,7 +101,7 @@ class TCaptureServer {
     void Measure(std::uint32_t step) {
         try {
             FView.MeasurePage([step](TSize size) { Answer(MeasuredAnswer(step, size)); },
-                [step](const std::string& message) { Failed(step, message); });
+                              [step](const std::string& message) { Failed(step, message); });
         } catch (const std::exception& e) {
             Failed(step, e.what());
         }
@@ -156,7 +156,8 @@ gboolean ReadInput(gint fd, TInput* input) {
 }
 
 gboolean OnInput(gint fd, GIOCondition, gpointer data) {
-    return Guarded<gboolean>(G_SOURCE_CONTINUE, [&] { return ReadInput(fd, static_cast<TInput*>(data)); });
+    return Guarded<gboolean>(G_SOURCE_CONTINUE,
+                             [&] { return ReadInput(fd, static_cast<TInput*>(data)); });
 }
 
 // The channel's descriptor from "--channel N"; -1 without one.
@@ -188,9 +189,8 @@ int main(int argc, char** argv) {
     try {
         TCaptureServer server;
         TInput input{&server, {}, false};
-        const guint watch =
-            g_unix_fd_add(gChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                          &OnInput, &input);
+        const guint watch = g_unix_fd_add(
+            gChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), &OnInput, &input);
         RunMainLoop();
         if (!input.Closed)
             g_source_remove(watch);
