@@ -51,4 +51,8 @@ if(LUM_FUZZ)
         target_sources(config_lines_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/gtk/IniFile.cpp)
         target_link_libraries(config_lines_fuzz PRIVATE PkgConfig::LUM_GLIB)
     endif()
+    # The capture protocol's reader is plain C++ of the Linux layer.
+    if(TARGET capture_answers_fuzz)
+        target_sources(capture_answers_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/gtk/CaptureProtocol.cpp)
+    endif()
 endif()

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "gtk/GtkApplication.h"
 #include "gtk/GtkFormWindow.h"
 
 // Xlib last: its macros (None, Status, ...) would clash with the names above.
@@ -150,17 +151,19 @@ void TGtkFormWindow::StopWatchingParent() {
 }
 
 gboolean TGtkFormWindow::ParentTick(gpointer data) {
-    static_cast<TGtkFormWindow*>(data)->CheckParent();
+    Guarded([&] { static_cast<TGtkFormWindow*>(data)->CheckParent(); });
     return G_SOURCE_CONTINUE;
 }
 
 GdkFilterReturn TGtkFormWindow::ParentFilter(GdkXEvent* xevent, GdkEvent*, gpointer data) {
     auto* self = static_cast<TGtkFormWindow*>(data);
     const auto* event = static_cast<XEvent*>(xevent);
-    if (event->type == DestroyNotify && event->xdestroywindow.window == self->FParent)
-        self->CheckParent();
-    else if (event->type == ConfigureNotify && event->xconfigure.window == self->FParent)
-        self->SetBounds(TRect{0, 0, event->xconfigure.width, event->xconfigure.height});
+    Guarded([&] {
+        if (event->type == DestroyNotify && event->xdestroywindow.window == self->FParent)
+            self->CheckParent();
+        else if (event->type == ConfigureNotify && event->xconfigure.window == self->FParent)
+            self->SetBounds(TRect{0, 0, event->xconfigure.width, event->xconfigure.height});
+    });
     return GDK_FILTER_CONTINUE;
 }
 

@@ -14,10 +14,12 @@ bool gQuitAsked = false;
 std::function<void()>* gOnSignal = nullptr;
 
 gboolean OnQuitSignal(gpointer) {
-    if (gOnSignal && *gOnSignal)
-        (*gOnSignal)();
-    else
-        QuitMainLoop();
+    Guarded([] {
+        if (gOnSignal && *gOnSignal)
+            (*gOnSignal)();
+        else
+            QuitMainLoop();
+    });
     return G_SOURCE_CONTINUE;
 }
 
@@ -27,6 +29,17 @@ void WriteToStderr(const std::string& caption, const std::string& text) {
 }
 
 }  // namespace
+
+void ReportCallbackFailure(const char* what) noexcept {
+    try {
+        Application().ShowException(std::string(what));
+        return;
+    } catch (...) {
+    }
+    const char* program = g_get_prgname();
+    std::fprintf(stderr, "%s: %s\n", program ? program : "lumenary", what);
+    std::fflush(stderr);
+}
 
 void RunMainLoop() {
     if (!gQuitAsked)
@@ -90,7 +103,7 @@ void TGtkApplicationPlatform::PostDeferred(std::function<void()> action) {
 int TGtkApplicationPlatform::Idle(void* self) {
     auto* platform = static_cast<TGtkApplicationPlatform*>(self);
     platform->FIdle = 0;
-    platform->RunDeferred();
+    Guarded([&] { platform->RunDeferred(); });
     return G_SOURCE_REMOVE;
 }
 
@@ -98,16 +111,9 @@ void TGtkApplicationPlatform::RunDeferred() {
     while (!FQueue.empty()) {
         auto action = std::move(FQueue.front());
         FQueue.pop_front();
-        try {
-            action();
-        } catch (const std::exception& e) {
-            // After the program's end there is no application left to report to.
-            try {
-                Application().ShowException(e);
-            } catch (...) {
-                WriteToStderr("lumenary", e.what());
-            }
-        }
+        // After the program's end there is no application left to report
+        // to: the report then goes to standard error.
+        Guarded([&] { action(); });
     }
 }
 

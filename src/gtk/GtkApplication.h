@@ -1,10 +1,12 @@
 // The Linux program's application services: the GTK main loop, the signals
 // that end it (SIGTERM, SIGINT, SIGHUP), actions deferred to the loop, the
 // standard error report and message boxes, which write to standard error
-// instead when the program may show no dialog (an XScreenSaver hack).
+// instead when the program may show no dialog (an XScreenSaver hack), and
+// the guard that keeps every exception inside the callback it was thrown in.
 #pragma once
 
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -12,6 +14,38 @@
 #include "platform/MessageBoxes.h"
 
 namespace lum::gtk {
+
+// Reports an exception that reached a GLib or GTK callback: the
+// application's error report, or "<program>: text" on standard error when
+// there is no application (or its report fails). Never throws.
+void ReportCallbackFailure(const char* what) noexcept;
+
+// Runs body for a C callback of GLib or GTK and returns what it returns; an
+// exception that would leave the callback (and unwind through GLib, which
+// ends the program) is reported and fallback returned. Every callback of the
+// program that calls C++ code goes through it.
+template <class R, class F>
+R Guarded(R fallback, F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        ReportCallbackFailure(e.what());
+    } catch (...) {
+        ReportCallbackFailure("unknown error");
+    }
+    return fallback;
+}
+
+template <class F>
+void Guarded(F&& body) noexcept {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ReportCallbackFailure(e.what());
+    } catch (...) {
+        ReportCallbackFailure("unknown error");
+    }
+}
 
 // Runs the GTK main loop until QuitMainLoop; returns at once when a quit was
 // asked for before the loop started.

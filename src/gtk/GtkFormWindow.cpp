@@ -21,24 +21,17 @@ struct TTimerData {
     std::uint32_t Id;
 };
 
-void ReportException(const char* what) {
-    try {
-        Application().ShowException(std::string(what));
-    } catch (...) {
-        std::fprintf(stderr, "lumenary: %s\n", what);
-    }
-}
-
 }  // namespace
 
-// The GTK signal handlers, as one friend of the window.
+// The GTK signal handlers, as one friend of the window; each runs behind the
+// callback guard.
 struct TGtkFormWindowEvents {
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
         auto* self = static_cast<TGtkFormWindow*>(data);
         self->FPaintCr = cr;
         self->FBounds.Right = self->FBounds.Left + gtk_widget_get_allocated_width(widget);
         self->FBounds.Bottom = self->FBounds.Top + gtk_widget_get_allocated_height(widget);
-        self->Send(Msg::Paint, 0, 0);
+        Guarded([&] { self->Send(Msg::Paint, 0, 0); });
         self->FPaintCr = nullptr;
         return TRUE;
     }
@@ -53,16 +46,20 @@ struct TGtkFormWindowEvents {
     }
 
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
-        static_cast<TGtkFormWindow*>(data)->Send(Msg::Close, 0, 0);
+        Guarded([&] { static_cast<TGtkFormWindow*>(data)->Send(Msg::Close, 0, 0); });
         return TRUE;  // the form decides; its default handling destroys the window
     }
 
     static void OnDestroy(GtkWidget*, gpointer data) {
-        static_cast<TGtkFormWindow*>(data)->Destroyed();
+        Guarded([&] { static_cast<TGtkFormWindow*>(data)->Destroyed(); });
     }
 
     static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
-        auto* self = static_cast<TGtkFormWindow*>(data);
+        return Guarded<gboolean>(TRUE,
+                                 [&] { return Key(event, static_cast<TGtkFormWindow*>(data)); });
+    }
+
+    static gboolean Key(GdkEventKey* event, TGtkFormWindow* self) {
         const std::uint32_t vk = VirtualKeyOf(event->keyval);
         const bool down = event->type == GDK_KEY_PRESS;
         const bool alt = (event->state & GDK_MOD1_MASK) || vk == 0x12;
@@ -77,24 +74,19 @@ struct TGtkFormWindowEvents {
         // A form's shortcuts see every key-down first and may consume it, as
         // the Windows message loop lets them.
         if (down) {
-            if (auto* form = dynamic_cast<TForm*>(&self->FForm)) {
-                try {
-                    if (form->IsShortCut(message))
-                        return TRUE;
-                } catch (const std::exception& e) {
-                    ReportException(e.what());
-                    return TRUE;
-                }
-            }
+            if (auto* form = dynamic_cast<TForm*>(&self->FForm); form && form->IsShortCut(message))
+                return TRUE;
         }
         self->Dispatch(message);
         return TRUE;
     }
 
     static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
-        static_cast<TGtkFormWindow*>(data)->Send(
-            Msg::MouseMove, MouseKeyFlags(static_cast<GdkModifierType>(event->state)),
-            PackPoint(event->x, event->y));
+        Guarded([&] {
+            static_cast<TGtkFormWindow*>(data)->Send(
+                Msg::MouseMove, MouseKeyFlags(static_cast<GdkModifierType>(event->state)),
+                PackPoint(event->x, event->y));
+        });
         return TRUE;
     }
 
@@ -105,10 +97,13 @@ struct TGtkFormWindowEvents {
                                   : event->button == 3 ? Msg::RButtonDown
                                   : event->button == 2 ? Msg::MButtonDown
                                                        : 0;
-        if (msg)
-            static_cast<TGtkFormWindow*>(data)->Send(
-                msg, MouseKeyFlags(static_cast<GdkModifierType>(event->state)),
-                PackPoint(event->x, event->y));
+        if (msg) {
+            Guarded([&] {
+                static_cast<TGtkFormWindow*>(data)->Send(
+                    msg, MouseKeyFlags(static_cast<GdkModifierType>(event->state)),
+                    PackPoint(event->x, event->y));
+            });
+        }
         return TRUE;
     }
 
@@ -133,7 +128,7 @@ struct TGtkFormWindowEvents {
 
     static gboolean OnTimer(gpointer data) {
         auto* timer = static_cast<TTimerData*>(data);
-        timer->Window->Send(Msg::Timer, timer->Id, 0);
+        Guarded([&] { timer->Window->Send(Msg::Timer, timer->Id, 0); });
         return G_SOURCE_CONTINUE;
     }
 };
@@ -268,14 +263,9 @@ void TGtkFormWindow::KillTimer(std::uint32_t id) {
 }
 
 void TGtkFormWindow::Dispatch(TMessage& message) {
-    // No exception leaves a GTK signal handler: it becomes the error report.
-    try {
-        FForm.Dispatch(message);
-    } catch (const std::exception& e) {
-        ReportException(e.what());
-    } catch (...) {
-        ReportException("unknown error");
-    }
+    // No exception leaves a GTK signal handler: it becomes the error report,
+    // and the event counts as handled.
+    Guarded([&] { FForm.Dispatch(message); });
 }
 
 void TGtkFormWindow::Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -20,6 +20,20 @@ TPoint PointOf(std::intptr_t lParam) {
 
 }  // namespace
 
+bool MonitorSized(const TSize& size) {
+    GdkDisplay* display = gdk_display_get_default();
+    const int count = display ? gdk_display_get_n_monitors(display) : 0;
+    for (int i = 0; i < count; ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        GdkRectangle area{};
+        gdk_monitor_get_geometry(monitor, &area);
+        const int scale = gdk_monitor_get_scale_factor(monitor);
+        if (size.Width == area.width * scale && size.Height == area.height * scale)
+            return true;
+    }
+    return false;
+}
+
 TLinuxHost::TLinuxHost(TForm& form, const TLinuxHostOptions& options) : FForm(form) {
     if (!options.Config && !options.Help)
         Place(options);
@@ -44,11 +58,15 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
     if (!window)
         throw Exception("the main form has no GTK window");
     switch (options.Mode) {
-        case TLinuxWindowMode::lwForeign:
+        case TLinuxWindowMode::lwForeign: {
             window->SetParentWindow(options.WindowId);
+            TSize size;
+            FWholeMonitor = ForeignWindowSize(options.WindowId, size) && MonitorSized(size);
             break;
+        }
         case TLinuxWindowMode::lwRoot:
             window->SetParentWindow(RootWindowId());
+            FWholeMonitor = true;
             break;
         case TLinuxWindowMode::lwWindow:
             if (GtkWidget* widget = window->Widget()) {
@@ -59,6 +77,7 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
             break;
         case TLinuxWindowMode::lwFullScreen:
             window->MakeFullScreen();
+            FWholeMonitor = true;
             break;
     }
 }
@@ -107,11 +126,7 @@ void TLinuxHost::RequestClose() {
 int TLinuxHost::PostedClose(void* self) {
     auto* host = static_cast<TLinuxHost*>(self);
     host->FPendingClose = 0;
-    try {
-        host->FForm.Perform(Msg::Close, 0, 0);
-    } catch (const std::exception& e) {
-        Application().ShowException(e);
-    }
+    Guarded([&] { host->FForm.Perform(Msg::Close, 0, 0); });
     return G_SOURCE_REMOVE;
 }
 

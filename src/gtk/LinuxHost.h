@@ -2,8 +2,9 @@
 // command line says (inside XScreenSaver's window, another window, the root
 // window, full-screen or an ordinary window), ends a full-screen run on a
 // mouse move, click or key like the Windows run (X and Z do not end it), and
-// ends the program cleanly on SIGTERM, SIGINT or SIGHUP. A window id that
-// does not exist throws lum::Exception from the constructor.
+// ends the program cleanly on SIGTERM, SIGINT or SIGHUP, and tells whether
+// the run shows at the size of a whole monitor (only such a run captures). A
+// window id that does not exist throws lum::Exception from the constructor.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ namespace lum::gtk {
 // The size of the window of --window.
 inline constexpr std::int32_t kTryWindowWidth = 1024;
 inline constexpr std::int32_t kTryWindowHeight = 768;
+// Whether a window of size is as large as one of the display's monitors.
+bool MonitorSized(const TSize& size);
+
 // A mouse that moves no farther than this (in x and in y) from where it was
 // first seen does not end a full-screen run.
 inline constexpr std::int32_t kMouseMoveSlack = 4;
@@ -38,6 +42,13 @@ class TLinuxHost {
     void RequestClose();
     // Number of close requests so far.
     int CloseRequests() const { return FCloseRequests; }
+    // Whether the run shows at the size of a whole monitor: full-screen, the
+    // root window, or another program's window as large as a monitor (the
+    // window XScreenSaver gives a screen). Only such a run captures: the
+    // pages are captured at the size they are shown at, into a cache that
+    // every instance shares, and XScreenSaver's small settings preview or
+    // the window of --window would fill it with small pictures.
+    bool ShowsWholeMonitor() const { return FWholeMonitor; }
 
   private:
     void Place(const TLinuxHostOptions& options);
@@ -47,6 +58,7 @@ class TLinuxHost {
     TForm& FForm;
     TWndMethod FOldWindowProc;
     bool FTrapping = false;
+    bool FWholeMonitor = false;
     bool FMouseSeen = false;
     TPoint FMousePos;
     int FCloseRequests = 0;

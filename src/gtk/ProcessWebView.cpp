@@ -3,27 +3,87 @@
 #include <fcntl.h>
 #include <glib-unix.h>
 #include <glib.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "gtk/CaptureProtocol.h"
+#include "gtk/GtkApplication.h"
 
 namespace lum::gtk {
 
 namespace {
 
-constexpr std::int64_t kMaxSide = 32767;
+const std::string kBlankUrl = "about:blank";
 
 std::string SizeWords(const TSize& size) {
     return std::to_string(size.Width) + " " + std::to_string(size.Height);
 }
 
+bool ValidSize(const TSize& size) {
+    return size.Width >= 1 && size.Height >= 1 && size.Width <= kCaptureMaxSide &&
+           size.Height <= kCaptureMaxSide;
+}
+
+std::string Seconds(std::uint32_t ms) {
+    return std::to_string(ms / 1000) + (ms % 1000 ? "." + std::to_string(ms % 1000 / 100) : "") +
+           " s";
+}
+
+// A step's time limit: the view and the step it is for (0: the page's load).
+struct TTimeout {
+    TProcessWebView* View;
+    std::uint32_t Step;
+};
+
 }  // namespace
+
+// The GLib callbacks of the view, each behind the callback guard.
+struct TProcessWebViewEvents {
+    static gboolean OnReadable(gint, GIOCondition, gpointer data) {
+        return Guarded<gboolean>(G_SOURCE_REMOVE, [&]() -> gboolean {
+            auto* self = static_cast<TProcessWebView*>(data);
+            const std::shared_ptr<bool> alive = self->FAlive;
+            const unsigned watch = self->FWatch;
+            const bool open = self->ReadSome();
+            if (!*alive || self->FWatch != watch)
+                return G_SOURCE_REMOVE;  // destroyed, or stopped (and perhaps started again)
+            if (!open) {
+                self->FWatch = 0;
+                self->Stop("the capture program has ended", TPageFailureKind::pfOther, false);
+                return G_SOURCE_REMOVE;
+            }
+            return G_SOURCE_CONTINUE;
+        });
+    }
+
+    static gboolean OnTimeout(gpointer data) {
+        const auto* timeout = static_cast<TTimeout*>(data);
+        Guarded([&] { timeout->View->Expired(timeout->Step); });
+        return G_SOURCE_REMOVE;
+    }
+
+    // A request that found the helper gone: failed later, from the loop,
+    // like every answer of the helper; only if this view still talks to
+    // that same helper then.
+    struct TLateStop {
+        std::shared_ptr<bool> Alive;
+        TProcessWebView* View;
+        pid_t Pid;
+    };
+    static gboolean OnLateStop(gpointer data) {
+        const auto* late = static_cast<TLateStop*>(data);
+        Guarded([&] {
+            if (*late->Alive && late->View->FPid == late->Pid)
+                late->View->Stop("the capture program has ended", TPageFailureKind::pfOther, true);
+        });
+        return G_SOURCE_REMOVE;
+    }
+};
 
 std::string DefaultCaptureHelperPath() {
     char buffer[4096];
@@ -34,74 +94,99 @@ std::string DefaultCaptureHelperPath() {
            kCaptureHelperName;
 }
 
-TProcessWebView::TProcessWebView(std::string helperPath)
-    : FHelperPath(helperPath.empty() ? DefaultCaptureHelperPath() : std::move(helperPath)) {}
+TProcessWebView::TProcessWebView(std::string helperPath, TCaptureLimits limits)
+    : FHelperPath(helperPath.empty() ? DefaultCaptureHelperPath() : std::move(helperPath)),
+      FLimits(limits) {}
 
 TProcessWebView::~TProcessWebView() {
     *FAlive = false;
-    Stop({});
+    Stop({}, TPageFailureKind::pfOther, false);
 }
 
 void TProcessWebView::Start() {
-    // A helper that has ended must show up as a failed write, not end this
-    // program with SIGPIPE.
-    ::signal(SIGPIPE, SIG_IGN);
-    gchar* argv[] = {const_cast<gchar*>(FHelperPath.c_str()), nullptr};
+    auto cannot = [this](const std::string& why) {
+        return Exception("the capture program \"" + FHelperPath + "\" cannot be started: " + why);
+    };
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        throw cannot(std::strerror(errno));
+    // The helper's end, never already at the number it gets in the helper
+    // (the spawn then hands it on as it is, close-on-exec and all).
+    const int helperEnd = ::fcntl(pair[1], F_DUPFD_CLOEXEC, kCaptureChannelFd + 1);
+    ::close(pair[1]);
+    if (helperEnd < 0) {
+        ::close(pair[0]);
+        throw cannot(std::strerror(errno));
+    }
+    const std::string channel = std::to_string(kCaptureChannelFd);
+    gchar* argv[] = {const_cast<gchar*>(FHelperPath.c_str()),
+                     const_cast<gchar*>(kCaptureChannelOption), const_cast<gchar*>(channel.c_str()),
+                     nullptr};
+    const gint sources[] = {helperEnd};
+    const gint targets[] = {kCaptureChannelFd};
     GPid pid = 0;
-    gint toHelper = -1;
-    gint fromHelper = -1;
     GError* error = nullptr;
-    if (!g_spawn_async_with_pipes(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                  nullptr, &pid, &toHelper, &fromHelper, nullptr, &error)) {
+    // Standard input from /dev/null; standard output, which the engine's
+    // helper processes inherit, to this program's standard error.
+    const gboolean started = g_spawn_async_with_pipes_and_fds(
+        nullptr, argv, nullptr,
+        static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDIN_FROM_DEV_NULL), nullptr,
+        nullptr, -1, STDERR_FILENO, -1, sources, targets, 1, &pid, nullptr, nullptr, nullptr,
+        &error);
+    ::close(helperEnd);
+    if (!started) {
         const std::string message = error ? error->message : "unknown error";
         g_clear_error(&error);
-        throw Exception("the capture program \"" + FHelperPath +
-                        "\" cannot be started: " + message);
+        ::close(pair[0]);
+        throw cannot(message);
     }
     // Reaped whenever it ends, whether or not this view still exists.
     g_child_watch_add(
         pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
-    ::fcntl(toHelper, F_SETFD, FD_CLOEXEC);
-    ::fcntl(fromHelper, F_SETFD, FD_CLOEXEC);
-    ::fcntl(fromHelper, F_SETFL, ::fcntl(fromHelper, F_GETFL) | O_NONBLOCK);
+    ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);
     FPid = pid;
-    FToHelper = toHelper;
-    FFromHelper = fromHelper;
-    FInput.clear();
-    FReadingPicture = false;
-    FWatch = g_unix_fd_add(fromHelper, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                           reinterpret_cast<GUnixFDSourceFunc>(&OnReadable), this);
+    FChannel = pair[0];
+    FReader = std::make_unique<TCaptureAnswerReader>([this](std::uint32_t step, TSize size) {
+        const auto pending = FSteps.find(step);
+        return pending != FSteps.end() && pending->second.Pictured &&
+               pending->second.PictureSize == size;
+    });
+    FWatch = g_unix_fd_add(FChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                           &TProcessWebViewEvents::OnReadable, this);
     Send("size " + SizeWords(FViewSize));
 }
 
-// Closes both pipes (the helper reads the end of its input and leaves) and
-// asks it to end; nothing pending is called. reason, when given, fails what
-// was pending first.
-void TProcessWebView::Stop(const std::string& reason) {
+// Closes the channel (the helper reads its end and leaves) and asks the
+// helper to end, at once when kill; nothing pending is called. reason, when
+// given, fails what was pending first, the page with kind.
+void TProcessWebView::Stop(const std::string& reason, TPageFailureKind kind, bool kill) {
     if (FWatch)
         g_source_remove(FWatch);
     FWatch = 0;
-    if (FToHelper >= 0)
-        ::close(FToHelper);
-    if (FFromHelper >= 0)
-        ::close(FFromHelper);
-    FToHelper = FFromHelper = -1;
+    if (FLoadTimer)
+        g_source_remove(FLoadTimer);
+    FLoadTimer = 0;
+    for (auto& [number, step] : FSteps) {
+        if (step.Timer)
+            g_source_remove(step.Timer);
+        step.Timer = 0;
+    }
+    if (FChannel >= 0)
+        ::close(FChannel);
+    FChannel = -1;
     if (FPid > 0)
-        ::kill(FPid, SIGTERM);
+        ::kill(FPid, kill ? SIGKILL : SIGTERM);
     FPid = 0;
-    FPicture.Clear();
-    FReadingPicture = false;
-    FInput.clear();
-    FInput.shrink_to_fit();
+    FReader.reset();
     if (!reason.empty()) {
-        FailAll(reason);
+        FailAll(reason, kind);
     } else {
         FSteps.clear();
         FPendingUrl.clear();
     }
 }
 
-void TProcessWebView::FailAll(const std::string& reason) {
+void TProcessWebView::FailAll(const std::string& reason, TPageFailureKind kind) {
     std::map<std::uint32_t, TStep> steps;
     steps.swap(FSteps);
     const std::string url = std::exchange(FPendingUrl, std::string());
@@ -112,49 +197,67 @@ void TProcessWebView::FailAll(const std::string& reason) {
         if (!*alive)
             return;
     }
-    if (!url.empty() && OnDocumentFailed)
-        OnDocumentFailed(url, TPageFailure{TPageFailureKind::pfOther, 0, reason});
+    // A page navigated to since, by a failure's continuation, is not the one
+    // that failed.
+    if (!url.empty() && FPendingUrl.empty() && OnDocumentFailed)
+        OnDocumentFailed(url, TPageFailure{kind, 0, reason});
 }
 
 void TProcessWebView::Send(const std::string& line) {
     const std::string text = line + "\n";
     std::size_t done = 0;
-    while (FToHelper >= 0 && done < text.size()) {
-        const ssize_t n = ::write(FToHelper, text.data() + done, text.size() - done);
+    while (FChannel >= 0 && done < text.size()) {
+        const ssize_t n = ::send(FChannel, text.data() + done, text.size() - done, MSG_NOSIGNAL);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EINTR) {
-            // Failed later, from the loop, like every answer of the helper;
-            // only if this view still talks to that same helper then.
-            struct TLateStop {
-                std::shared_ptr<bool> Alive;
-                TProcessWebView* View;
-                pid_t Pid;
-            };
-            g_idle_add_full(
-                G_PRIORITY_DEFAULT,
-                [](gpointer data) -> gboolean {
-                    const auto* late = static_cast<TLateStop*>(data);
-                    if (*late->Alive && late->View->FPid == late->Pid)
-                        late->View->Stop("the capture program has ended");
-                    return G_SOURCE_REMOVE;
-                },
-                new TLateStop{FAlive, this, FPid},
-                [](gpointer data) { delete static_cast<TLateStop*>(data); });
-            return;
+            continue;
         }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A helper that reads nothing for a second has stopped reading.
+        pollfd writable{FChannel, POLLOUT, 0};
+        if (n < 0 && errno == EAGAIN && ::poll(&writable, 1, 1000) > 0)
+            continue;
+        using TLateStop = TProcessWebViewEvents::TLateStop;
+        g_idle_add_full(G_PRIORITY_DEFAULT, &TProcessWebViewEvents::OnLateStop,
+                        new TLateStop{FAlive, this, FPid},
+                        [](gpointer data) { delete static_cast<TLateStop*>(data); });
+        return;
     }
+}
+
+unsigned TProcessWebView::StartTimer(std::uint32_t step, std::uint32_t ms) {
+    return g_timeout_add_full(G_PRIORITY_DEFAULT, ms, &TProcessWebViewEvents::OnTimeout,
+                              new TTimeout{this, step},
+                              [](gpointer data) { delete static_cast<TTimeout*>(data); });
+}
+
+// A step, or the page's load (step 0), got no answer in time: the helper
+// hangs, and is ended at once.
+void TProcessWebView::Expired(std::uint32_t step) {
+    std::uint32_t ms = FLimits.LoadMs;
+    if (step == 0) {
+        FLoadTimer = 0;
+    } else if (const auto pending = FSteps.find(step); pending != FSteps.end()) {
+        pending->second.Timer = 0;
+        ms = pending->second.Pictured ? FLimits.PictureMs : FLimits.MeasureMs;
+    }
+    Stop("the capture program gave no answer within " + Seconds(ms), TPageFailureKind::pfNoAnswer,
+         true);
 }
 
 void TProcessWebView::Navigate(const std::string& url) {
     if (FPid <= 0)
         Start();
-    FPendingUrl = url.empty() ? std::string("about:blank") : url;
+    FPendingUrl = url.empty() ? kBlankUrl : url;
+    if (FLoadTimer)
+        g_source_remove(FLoadTimer);
+    FLoadTimer = StartTimer(0, FLimits.LoadMs);
     Send("navigate " + EscapeLineText(url));
 }
 
 void TProcessWebView::SetViewSize(const TSize& size) {
-    if (size.Width < 1 || size.Height < 1 || size.Width > kMaxSide || size.Height > kMaxSide)
+    if (!ValidSize(size))
         throw Exception("the view cannot take the size " + std::to_string(size.Width) + " x " +
                         std::to_string(size.Height));
     FViewSize = size;
@@ -166,7 +269,8 @@ void TProcessWebView::MeasurePage(std::function<void(TSize)> done, TStepFailed f
     if (FPid <= 0)
         throw Exception("no page is loaded");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{std::move(done), nullptr, std::move(failed)};
+    FSteps[number] = TStep{std::move(done), nullptr, std::move(failed), TSize{},
+                           StartTimer(number, FLimits.MeasureMs)};
     Send("measure " + std::to_string(number));
 }
 
@@ -175,135 +279,114 @@ void TProcessWebView::TakePicture(const TSize& size,
                                   TStepFailed failed) {
     if (FPid <= 0)
         throw Exception("no page is loaded");
-    if (size.Width < 1 || size.Height < 1 || size.Width > kMaxSide || size.Height > kMaxSide)
+    if (!ValidSize(size))
         throw Exception("a picture of " + SizeWords(size) + " pixels cannot be taken");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{nullptr, std::move(done), std::move(failed)};
+    FSteps[number] = TStep{nullptr, std::move(done), std::move(failed), size,
+                           StartTimer(number, FLimits.PictureMs)};
     Send("picture " + std::to_string(number) + " " + SizeWords(size));
 }
 
 void TProcessWebView::PassEnded() {
-    Stop({});
+    Stop({}, TPageFailureKind::pfOther, false);
 }
 
-int TProcessWebView::OnReadable(int, unsigned, void* data) {
-    auto* self = static_cast<TProcessWebView*>(data);
-    const std::shared_ptr<bool> alive = self->FAlive;
-    const unsigned watch = self->FWatch;
-    const bool open = self->ReadSome();
-    if (!*alive)
-        return G_SOURCE_REMOVE;  // destroyed by a callback: its watch went with it
-    if (self->FWatch != watch)
-        return G_SOURCE_REMOVE;  // stopped (and perhaps started again) by a callback
-    if (!open) {
-        self->FWatch = 0;
-        self->Stop("the capture program has ended");
-        return G_SOURCE_REMOVE;
-    }
-    return G_SOURCE_CONTINUE;
-}
-
-// Reads what the helper wrote; false at the end of its output. Every handled
-// answer may call back into the core, which may end or destroy this view.
+// Reads what the helper wrote; false at the end of the channel. Every
+// handled answer may call back into the core, which may end or destroy this
+// view. Bytes out of place end the helper and fail what was pending.
 bool TProcessWebView::ReadSome() {
     const std::shared_ptr<bool> alive = FAlive;
     const unsigned watch = FWatch;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(FFromHelper, buffer, sizeof buffer);
+        const ssize_t n = ::read(FChannel, buffer, sizeof buffer);
         if (n == 0)
             return false;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0)
-            return errno == EAGAIN || errno == EINTR;
-        FInput.append(buffer, static_cast<std::size_t>(n));
-        while (!FInput.empty()) {
-            if (FReadingPicture) {
-                const std::size_t total = std::size_t(FPicture.Width()) * FPicture.Height() * 4;
-                const std::size_t take = std::min(total - FPictureBytes, FInput.size());
-                std::memcpy(reinterpret_cast<char*>(FPicture.Pixels()) + FPictureBytes,
-                            FInput.data(), take);
-                FInput.erase(0, take);
-                FPictureBytes += take;
-                if (FPictureBytes == total)
-                    PictureArrived();
-            } else {
-                const std::size_t end = FInput.find('\n');
-                if (end == std::string::npos)
-                    break;
-                const std::string line = FInput.substr(0, end);
-                FInput.erase(0, end + 1);
-                try {
-                    HandleLine(line);
-                } catch (const std::exception& e) {
-                    // A picture too large for memory: the helper is ended and
-                    // what was pending fails.
-                    Stop(e.what());
-                    return true;
-                }
+            return errno == EAGAIN;
+        FReader->Feed(buffer, static_cast<std::size_t>(n));
+        for (;;) {
+            TCaptureAnswer answer;
+            TPageBitmap picture;
+            TCaptureAnswerReader::TResult result;
+            try {
+                result = FReader->Next(answer, picture);
+            } catch (const std::exception& e) {
+                Stop(e.what(), TPageFailureKind::pfOther, true);  // no memory for the picture
+                return true;
             }
+            if (result == TCaptureAnswerReader::TResult::crNeedMore)
+                break;
+            if (result == TCaptureAnswerReader::TResult::crOutOfFrame || !Expected(answer)) {
+                const std::string why =
+                    FReader->OutOfFrame()
+                        ? FReader->Error()
+                        : "an answer for step " + std::to_string(answer.Step) + " is out of place";
+                Stop("the capture program's answers make no sense: " + why,
+                     TPageFailureKind::pfOther, true);
+                return true;
+            }
+            Handle(answer, picture);
             if (!*alive || FWatch != watch)
                 return true;
         }
     }
 }
 
-void TProcessWebView::HandleLine(const std::string& line) {
-    const std::vector<std::string> head = SplitLine(line, 2);
-    const std::string& kind = head.at(0);
-    const std::string rest = head.size() > 1 ? head[1] : std::string();
-    if (kind == "complete" || kind == "failed") {
-        const std::size_t tab = rest.find('\t');
-        const std::string url = UnescapeLineText(rest.substr(0, tab));
-        const std::string message =
-            tab == std::string::npos ? std::string() : UnescapeLineText(rest.substr(tab + 1));
-        FPendingUrl.clear();
-        if (kind == "complete" && OnDocumentComplete)
-            OnDocumentComplete(url);
-        else if (kind == "failed" && OnDocumentFailed)
-            OnDocumentFailed(url, TPageFailure{TPageFailureKind::pfOther, 0, message});
-        return;
-    }
-    const std::vector<std::string> words = SplitLine(line, 4);
-    const std::int64_t number = words.size() > 1 ? ParseCount(words[1], 0xFFFFFFFF) : -1;
-    const auto step = FSteps.find(static_cast<std::uint32_t>(number));
-    if (number < 0 || step == FSteps.end())
-        return;  // an answer to nothing pending: ignored
-    if (kind == "stepfailed") {
-        TStep pending = std::move(step->second);
-        FSteps.erase(step);
-        const std::vector<std::string> failure = SplitLine(line, 3);
-        if (pending.Failed)
-            pending.Failed(failure.size() > 2 ? UnescapeLineText(failure[2])
-                                              : std::string("the step failed"));
-        return;
-    }
-    const std::int64_t width = words.size() > 3 ? ParseCount(words[2], kMaxSide) : -1;
-    const std::int64_t height = words.size() > 3 ? ParseCount(words[3], kMaxSide) : -1;
-    if (kind == "measured" && width >= 0 && height >= 0) {
-        TStep pending = std::move(step->second);
-        FSteps.erase(step);
-        if (pending.Measured)
-            pending.Measured(
-                TSize{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)});
-    } else if (kind == "picture" && width > 0 && height > 0) {
-        FPicture.Resize(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
-        FPictureStep = static_cast<std::uint32_t>(number);
-        FPictureBytes = 0;
-        FReadingPicture = true;
+// A step's answer must be of that step's kind; a picture's was checked
+// when its header came.
+bool TProcessWebView::Expected(const TCaptureAnswer& answer) const {
+    const auto step = FSteps.find(answer.Step);
+    switch (answer.Kind) {
+        case TCaptureAnswerKind::caMeasured:
+            return step != FSteps.end() && step->second.Measured;
+        case TCaptureAnswerKind::caStepFailed:
+        case TCaptureAnswerKind::caPicture:
+            return step != FSteps.end();
+        default:
+            return true;
     }
 }
 
-void TProcessWebView::PictureArrived() {
-    FReadingPicture = false;
-    const auto step = FSteps.find(FPictureStep);
-    TPageBitmap picture = std::move(FPicture);
-    FPicture = TPageBitmap();
-    if (step == FSteps.end())
+void TProcessWebView::Handle(TCaptureAnswer& answer, const TPageBitmap& picture) {
+    if (answer.Kind == TCaptureAnswerKind::caComplete && answer.Url == kBlankUrl &&
+        !FPendingUrl.empty() && FPendingUrl != kBlankUrl) {
+        // The engine stayed on the blank page instead of loading the address
+        // (it refuses ports that browsers may not use, such as 1 or 9,
+        // without a word): that address could not be loaded.
+        answer.Kind = TCaptureAnswerKind::caFailed;
+        answer.Url = FPendingUrl;
+        answer.Failure = TPageFailure{TPageFailureKind::pfRefused, 0,
+                                      "the browser engine did not load the address"};
+    }
+    if (answer.Kind == TCaptureAnswerKind::caComplete ||
+        answer.Kind == TCaptureAnswerKind::caFailed) {
+        FPendingUrl.clear();
+        if (FLoadTimer)
+            g_source_remove(FLoadTimer);
+        FLoadTimer = 0;
+        if (answer.Kind == TCaptureAnswerKind::caComplete && OnDocumentComplete)
+            OnDocumentComplete(answer.Url);
+        else if (answer.Kind == TCaptureAnswerKind::caFailed && OnDocumentFailed)
+            OnDocumentFailed(answer.Url, answer.Failure);
         return;
+    }
+    const auto step = FSteps.find(answer.Step);
     TStep pending = std::move(step->second);
     FSteps.erase(step);
-    if (pending.Pictured)
+    if (pending.Timer)
+        g_source_remove(pending.Timer);
+    if (answer.Kind == TCaptureAnswerKind::caStepFailed) {
+        if (pending.Failed)
+            pending.Failed(answer.Message.empty() ? std::string("the step failed")
+                                                  : answer.Message);
+    } else if (answer.Kind == TCaptureAnswerKind::caMeasured) {
+        pending.Measured(answer.Size);
+    } else if (pending.Pictured) {
         pending.Pictured(picture);
+    }
 }
 
 }  // namespace lum::gtk

@@ -1,11 +1,13 @@
 // The capture's web view in a process of its own: the browser engine runs in
 // the helper program "lumenary-capture" (beside this program), which this
 // view starts at the first navigation of a pass and ends when the pass is
-// over. The showing program then holds no engine, no engine library pages
-// and none of the engine's helper processes, and an engine that crashes takes
-// only its pass with it: its pending step fails, a pending page fails, and
-// the next navigation starts a new helper. A helper that cannot be started
-// throws lum::Exception from Navigate. Needs the GLib main loop.
+// over. The two talk over a socket of their own, which none of the engine's
+// helper processes holds; the helper's standard output goes to this
+// program's standard error. An engine that crashes, hangs past a time limit
+// or writes anything out of place takes only its page with it: the helper is
+// ended, its pending step fails, a pending page fails, and the next
+// navigation starts a new helper. A helper that cannot be started throws
+// lum::Exception from Navigate. Needs the GLib main loop.
 #pragma once
 
 #include <sys/types.h>
@@ -17,15 +19,25 @@
 #include <string>
 
 #include "common/Bmp.h"
+#include "gtk/CaptureProtocol.h"
 #include "platform/WebView.h"
 
 namespace lum::gtk {
+
+// How long the view waits for each answer of the helper before it ends the
+// helper and fails what was pending: longer than the helper's own limits
+// (load 20 s, script 5 s, snapshot 20 s), which it answers within.
+struct TCaptureLimits {
+    std::uint32_t LoadMs = 30000;
+    std::uint32_t MeasureMs = 15000;
+    std::uint32_t PictureMs = 40000;
+};
 
 class TProcessWebView final : public IWebView {
   public:
     // helperPath: the capture program; empty: "lumenary-capture" beside the
     // running program.
-    explicit TProcessWebView(std::string helperPath = {});
+    explicit TProcessWebView(std::string helperPath = {}, TCaptureLimits limits = {});
     ~TProcessWebView() override;
     TProcessWebView(const TProcessWebView&) = delete;
     TProcessWebView& operator=(const TProcessWebView&) = delete;
@@ -36,7 +48,7 @@ class TProcessWebView final : public IWebView {
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap& picture)> done,
                      TStepFailed failed) override;
-    // Ends the helper: it reads the end of its input and leaves.
+    // Ends the helper: it reads the end of its channel and leaves.
     void PassEnded() override;
 
     // The helper's process id while one runs, else 0.
@@ -47,32 +59,32 @@ class TProcessWebView final : public IWebView {
         std::function<void(TSize)> Measured;
         std::function<void(const TPageBitmap&)> Pictured;
         TStepFailed Failed;
+        TSize PictureSize;  // of a picture step
+        unsigned Timer = 0;
     };
+    friend struct TProcessWebViewEvents;
 
     void Start();
-    void Stop(const std::string& reason);
+    void Stop(const std::string& reason, TPageFailureKind kind, bool kill);
     void Send(const std::string& line);
-    static int OnReadable(int fd, unsigned condition, void* self);
+    unsigned StartTimer(std::uint32_t step, std::uint32_t ms);
+    void Expired(std::uint32_t step);
     bool ReadSome();
-    void HandleLine(const std::string& line);
-    void PictureArrived();
-    void FailAll(const std::string& reason);
+    void Handle(TCaptureAnswer& answer, const TPageBitmap& picture);
+    bool Expected(const TCaptureAnswer& answer) const;
+    void FailAll(const std::string& reason, TPageFailureKind kind);
 
     std::string FHelperPath;
+    TCaptureLimits FLimits;
     pid_t FPid = 0;
-    int FToHelper = -1;
-    int FFromHelper = -1;
+    int FChannel = -1;
     unsigned FWatch = 0;
-    std::string FInput;  // bytes read and not yet handled
+    std::unique_ptr<TCaptureAnswerReader> FReader;
     std::uint32_t FNextStep = 1;
     std::map<std::uint32_t, TStep> FSteps;  // pending steps by number
     std::string FPendingUrl;                // navigated, not yet completed or failed
+    unsigned FLoadTimer = 0;
     TSize FViewSize{1024, 768};
-    // A picture whose pixels are arriving.
-    std::uint32_t FPictureStep = 0;
-    TPageBitmap FPicture;
-    std::size_t FPictureBytes = 0;  // of FPicture's pixels already read
-    bool FReadingPicture = false;
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 

@@ -211,6 +211,35 @@ TEST_F(LinuxHost, RootCoversTheRootWindow) {
     EXPECT_EQ(form.BoundsRect(), (TRect{0, 0, 1024, 768}));
 }
 
+// Only a run at a whole monitor's size captures: XScreenSaver's window of a
+// screen, full-screen, the root window; not its small settings preview nor
+// the window of --window.
+TEST_F(LinuxHost, OnlyARunAtAWholeMonitorsSizeShowsAWholeMonitor) {
+    auto shows = [&](TLinuxHostOptions options) {
+        TRecordingForm form(Factory, true);
+        TLinuxHost host(form, options);
+        return host.ShowsWholeMonitor();
+    };
+    TLinuxHostOptions options;
+    EXPECT_TRUE(shows(options)) << "full-screen";
+    options.Mode = TLinuxWindowMode::lwRoot;
+    EXPECT_TRUE(shows(options)) << "--root";
+    options.Mode = TLinuxWindowMode::lwWindow;
+    EXPECT_FALSE(shows(options)) << "--window";
+    options.Mode = TLinuxWindowMode::lwForeign;
+    TForeignWindowProcess screen(1024, 768, 0x000080);
+    options.WindowId = screen.Id();
+    EXPECT_TRUE(shows(options)) << "a screen's window";
+    TForeignWindowProcess preview(320, 240, 0x000080);
+    options.WindowId = preview.Id();
+    EXPECT_FALSE(shows(options)) << "the settings preview";
+    TForeignWindowProcess wide(1024, 700, 0x000080);
+    options.WindowId = wide.Id();
+    EXPECT_FALSE(shows(options)) << "as wide as the monitor, not as tall";
+    EXPECT_TRUE(MonitorSized(TSize{1024, 768}));
+    EXPECT_FALSE(MonitorSized(TSize{768, 1024}));
+}
+
 TEST_F(LinuxHost, AMissingWindowIsAnErrorOfTheConstructor) {
     TLinuxHostOptions options;
     options.Mode = TLinuxWindowMode::lwForeign;

@@ -4,7 +4,11 @@
 // and the lines of the protocol under hostile text.
 #include "gtk/ProcessWebView.h"
 
+#include <dirent.h>
 #include <signal.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include "gtk/CaptureProtocol.h"
 #include "gtk/WebKitCaptureRig.h"
@@ -80,6 +84,48 @@ TEST_F(ProcessCapture, ProgramThatDiesFailsThePendingStepAndTheNextPageStartsANe
     ASSERT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;
     EXPECT_NE(Process().HelperPid(), first);
     EXPECT_EQ(Measure(), (TSize{1024, 768}));  // the whole document: never less than the view
+}
+
+std::string LinkOf(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The processes (other than this one) that hold an open file whose link is target.
+std::vector<pid_t> HoldersOf(const std::string& target) {
+    std::vector<pid_t> holders;
+    DIR* proc = ::opendir("/proc");
+    while (dirent* entry = proc ? ::readdir(proc) : nullptr) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (pid <= 0 || pid == ::getpid())
+            continue;
+        const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+        DIR* dir = ::opendir(fds.c_str());
+        while (dirent* fd = dir ? ::readdir(dir) : nullptr) {
+            if (fd->d_name[0] != '.' && LinkOf(fds + "/" + fd->d_name) == target) {
+                holders.push_back(pid);
+                break;
+            }
+        }
+        if (dir)
+            ::closedir(dir);
+    }
+    if (proc)
+        ::closedir(proc);
+    return holders;
+}
+
+TEST_F(ProcessCapture, TheChannelIsTheProgramsAloneAndItsOutputGoesToStandardError) {
+    ASSERT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;
+    EXPECT_EQ(Measure(), (TSize{1024, 200}));  // the engine's helpers are all up by now
+    const std::string helper = "/proc/" + std::to_string(Process().HelperPid());
+    const std::string channel = LinkOf(helper + "/fd/3");
+    ASSERT_EQ(channel.rfind("socket:", 0), 0u) << channel;
+    EXPECT_EQ(HoldersOf(channel), std::vector<pid_t>{Process().HelperPid()})
+        << "no helper process of the engine holds the channel";
+    EXPECT_EQ(LinkOf(helper + "/fd/1"), LinkOf("/proc/self/fd/2"));
+    EXPECT_EQ(LinkOf(helper + "/fd/0"), "/dev/null");
 }
 
 TEST_F(ProcessCapture, DestroyedViewCallsNothingAndEndsItsProgram) {

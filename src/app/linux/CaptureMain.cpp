@@ -1,14 +1,19 @@
 // The capture program "lumenary-capture": runs the browser engine for
-// lumenary in a process of its own, one pass at a time. It reads requests on
-// standard input and writes answers (and pictures) on standard output, as the
-// lines of the capture protocol say, and ends at the end of its input, on
-// SIGTERM, or when its output is closed. Its own errors go to standard error.
+// lumenary in a process of its own, one pass at a time. It reads requests and
+// writes answers (and pictures) on the channel lumenary hands it ("--channel
+// N"), as the lines of the capture protocol say, and ends at the end of the
+// channel or on SIGTERM. The channel is closed on exec at once, so that none
+// of the engine's helper processes holds it; what anyone writes on standard
+// output reaches lumenary's standard error, never the channel. Its own
+// errors go to standard error.
 #include <fcntl.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -24,10 +29,12 @@ namespace {
 using namespace lum;
 using namespace lum::gtk;
 
+int gChannel = -1;
+
 void WriteAll(const void* data, std::size_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
+        const ssize_t n = ::send(gChannel, bytes, size, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -48,11 +55,9 @@ void Answer(const std::string& line) {
 class TCaptureServer {
   public:
     TCaptureServer() {
-        FView.OnDocumentComplete = [](const std::string& url) {
-            Answer("complete " + EscapeLineText(url));
-        };
+        FView.OnDocumentComplete = [](const std::string& url) { Answer(CompleteAnswer(url)); };
         FView.OnDocumentFailed = [](const std::string& url, const TPageFailure& failure) {
-            Answer("failed " + EscapeLineText(url) + "\t" + EscapeLineText(failure.Detail));
+            Answer(FailedAnswer(url, failure));
         };
     }
 
@@ -65,10 +70,10 @@ class TCaptureServer {
                 Navigate(request.size() > 1 ? UnescapeLineText(request[1]) : std::string());
             } else if (kind == "size" && words.size() >= 3) {
                 FView.SetViewSize(TSize{Number(words[1]), Number(words[2])});
-            } else if (kind == "measure" && words.size() >= 2) {
-                Measure(words[1]);
-            } else if (kind == "picture" && words.size() >= 4) {
-                Picture(words[1], TSize{Number(words[2]), Number(words[3])});
+            } else if (kind == "measure" && words.size() >= 2 && Step(words[1]) > 0) {
+                Measure(Step(words[1]));
+            } else if (kind == "picture" && words.size() >= 4 && Step(words[1]) > 0) {
+                Picture(Step(words[1]), TSize{Number(words[2]), Number(words[3])});
             } else {
                 std::fprintf(stderr, "lumenary-capture: unknown request \"%s\"\n", line.c_str());
             }
@@ -79,37 +84,35 @@ class TCaptureServer {
 
   private:
     static std::int32_t Number(const std::string& word) {
-        return static_cast<std::int32_t>(ParseCount(word, 32767));
+        return static_cast<std::int32_t>(ParseCount(word, kCaptureMaxSide));
+    }
+    static std::uint32_t Step(const std::string& word) {
+        return static_cast<std::uint32_t>(std::max<std::int64_t>(ParseCount(word, 0xFFFFFFFF), 0));
     }
 
     void Navigate(const std::string& url) {
         try {
             FView.Navigate(url);
         } catch (const std::exception& e) {
-            Answer("failed " + EscapeLineText(url) + "\t" + EscapeLineText(e.what()));
+            Answer(FailedAnswer(url, TPageFailure{TPageFailureKind::pfOther, 0, e.what()}));
         }
     }
 
-    void Measure(const std::string& step) {
+    void Measure(std::uint32_t step) {
         try {
-            FView.MeasurePage(
-                [step](TSize size) {
-                    Answer("measured " + step + " " + std::to_string(size.Width) + " " +
-                           std::to_string(size.Height));
-                },
-                [step](const std::string& message) { Failed(step, message); });
+            FView.MeasurePage([step](TSize size) { Answer(MeasuredAnswer(step, size)); },
+                              [step](const std::string& message) { Failed(step, message); });
         } catch (const std::exception& e) {
             Failed(step, e.what());
         }
     }
 
-    void Picture(const std::string& step, const TSize& size) {
+    void Picture(std::uint32_t step, const TSize& size) {
         try {
             FView.TakePicture(
                 size,
                 [step](const TPageBitmap& picture) {
-                    Answer("picture " + step + " " + std::to_string(picture.Width()) + " " +
-                           std::to_string(picture.Height()));
+                    Answer(PictureAnswer(step, TSize{picture.Width(), picture.Height()}));
                     WriteAll(picture.Pixels(), std::size_t(picture.Width()) * picture.Height() * 4);
                 },
                 [step](const std::string& message) { Failed(step, message); });
@@ -118,8 +121,8 @@ class TCaptureServer {
         }
     }
 
-    static void Failed(const std::string& step, const std::string& message) {
-        Answer("stepfailed " + step + " " + EscapeLineText(message));
+    static void Failed(std::uint32_t step, const std::string& message) {
+        Answer(StepFailedAnswer(step, message));
     }
 
     TWebKitWebView FView;
@@ -131,11 +134,10 @@ struct TInput {
     bool Closed = false;
 };
 
-gboolean OnInput(gint fd, GIOCondition, gpointer data) {
-    auto* input = static_cast<TInput*>(data);
+gboolean ReadInput(gint fd, TInput* input) {
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
             QuitMainLoop();  // the end of the pass
             input->Closed = true;
@@ -153,9 +155,29 @@ gboolean OnInput(gint fd, GIOCondition, gpointer data) {
     }
 }
 
+gboolean OnInput(gint fd, GIOCondition, gpointer data) {
+    return Guarded<gboolean>(G_SOURCE_CONTINUE,
+                             [&] { return ReadInput(fd, static_cast<TInput*>(data)); });
+}
+
+// The channel's descriptor from "--channel N"; -1 without one.
+int ChannelOf(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == kCaptureChannelOption)
+            return static_cast<int>(ParseCount(argv[i + 1], 1 << 20));
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can start a process: the channel is this program's alone.
+    gChannel = ChannelOf(argc, argv);
+    if (gChannel < 0 || ::fcntl(gChannel, F_SETFD, FD_CLOEXEC) != 0) {
+        std::fprintf(stderr, "lumenary-capture: runs only as lumenary's capture program\n");
+        return 2;
+    }
     std::setlocale(LC_ALL, "");
     ::signal(SIGPIPE, SIG_IGN);
     if (!gtk_init_check(&argc, &argv)) {
@@ -167,10 +189,8 @@ int main(int argc, char** argv) {
     try {
         TCaptureServer server;
         TInput input{&server, {}, false};
-        ::fcntl(STDIN_FILENO, F_SETFL, ::fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
-        const guint watch =
-            g_unix_fd_add(STDIN_FILENO, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                          &OnInput, &input);
+        const guint watch = g_unix_fd_add(
+            gChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), &OnInput, &input);
         RunMainLoop();
         if (!input.Closed)
             g_source_remove(watch);

@@ -94,24 +94,26 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     gtk::TGtkLocale locale;
     TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder()};
 
-    // XScreenSaver starts one program per screen: only one of them captures,
-    // the others show what it writes.
     gtk::TCaptureLock lock(gtk::CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"), services.CacheDir));
-    if (lock.TryAcquire()) {
-        // The browser engine runs in a capture program of its own, started
-        // for each pass and ended after it: this process never holds it.
-        services.CreateWebView = [](THandle) -> std::unique_ptr<IWebView> {
-            return std::make_unique<gtk::TProcessWebView>();
-        };
-    } else if (!lock.Error().empty()) {
-        Complain(lock.Error() + "; showing the cached pages only");
-    }
-
     int code = 0;
     {
         TSlideShowForm form(services, SlideShowStyle());
         try {
             gtk::TLinuxHost host(form, options);
+            // Only a run at a whole monitor's size captures (a preview shows
+            // the cache), and of those XScreenSaver starts one per monitor:
+            // only the one that holds the lock captures, the others show what
+            // it writes.
+            if (host.ShowsWholeMonitor() && lock.TryAcquire()) {
+                // The browser engine runs in a capture program of its own,
+                // started for each pass and ended after it: this process
+                // never holds it.
+                services.CreateWebView = [](THandle) -> std::unique_ptr<IWebView> {
+                    return std::make_unique<gtk::TProcessWebView>();
+                };
+            } else if (!lock.Error().empty()) {
+                Complain(lock.Error() + "; showing the cached pages only");
+            }
             form.Show();
             form.StartRun();
             gtk::RunMainLoop();

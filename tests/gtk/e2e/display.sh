@@ -8,13 +8,14 @@ set -uo pipefail
 source "$(dirname "$0")/lib.bash"
 
 bands=("#ff0000" "#00c000" "#0000ff" "#ff00ff" "#00ffff" "#808000")
-bands_page "$WORK/bands.html" 480 "${bands[@]}"
+bands_page "$WORK/bands.html" 768 "${bands[@]}"
 settings RefreshTime=60 URLShowTime=60 ShowURL=1 ShowClock=1 EnableScroll=1 \
     BackColor=clNavy ForeColor=clYellow
 urls "file://$WORK/bands.html"
 
-# The window of another process, 640 x 480 at the top left of the display.
-coproc WIN { "$FOREIGN" 640 480 404040; }
+# The window of another process, as large as the display's monitor (as
+# XScreenSaver gives it; a smaller one would only show the cache).
+coproc WIN { "$FOREIGN" 1024 768 404040; }
 PIDS+=("$WIN_PID")
 read -r xid <&"${WIN[0]}" || fail "no foreign window"
 "$LUMENARY" --window-id "$xid" 2>"$WORK/stderr" &
@@ -23,8 +24,8 @@ PIDS+=("$LUM")
 
 check "the page is captured into the cache as 0.bmp" wait_for 30 test -s "$CACHE/0.bmp"
 read -r w h < <(bmp_size "$CACHE/0.bmp")
-check "the page file is the page's size plus the margin (1016 x 2896, got ${w}x${h})" \
-    test "$w" = 1016 -a "$h" = 2896
+check "the page file is the page's size plus the margin (1040 x 4624, got ${w}x${h})" \
+    test "$w" = 1040 -a "$h" = 4624
 
 # The first picture shows the top band; the scroll then moves down the page.
 check "the top band is shown" wait_for 10 pixel_is 320 240 "${bands[0]}"
@@ -39,7 +40,7 @@ check "the URL line is drawn navy with yellow text" \
     bash -c "$CONVERT '$png' -crop 200x14+6+6 +repage txt:- | grep -qi '#000080' &&
              $CONVERT '$png' -crop 200x14+6+6 +repage txt:- | grep -qi '#ffff00'"
 check "the clock is drawn at the bottom right" \
-    bash -c "$CONVERT '$png' -crop 60x14+570+458 +repage txt:- | grep -qi '#ffff00'"
+    bash -c "$CONVERT '$png' -crop 60x14+954+746 +repage txt:- | grep -qi '#ffff00'"
 check "the program complains about nothing" test ! -s "$WORK/stderr"
 
 start=$(date +%s%N)

@@ -9,12 +9,13 @@ bands_page "$WORK/page.html" 300 "#e07000" "#3050f0"
 settings RefreshTime=60 URLShowTime=60 EnableScroll=1
 urls "file://$WORK/page.html"
 
-# Two windows of another process; each lives while its input stays open.
+# Two windows of another process, each as large as the monitor (as
+# XScreenSaver gives them); each lives while its input stays open.
 lums=()
 xids=()
 for n in 1 2; do
     mkfifo "$WORK/in$n"
-    "$FOREIGN" 400 300 404040 <"$WORK/in$n" >"$WORK/xid$n" &
+    "$FOREIGN" 1024 768 404040 <"$WORK/in$n" >"$WORK/xid$n" &
     PIDS+=($!)
     exec {keep}>"$WORK/in$n"
     wait_for 5 test -s "$WORK/xid$n" || fail "no window $n"
