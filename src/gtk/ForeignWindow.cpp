@@ -63,6 +63,27 @@ bool ForeignWindowSize(std::uint64_t xid, TSize& size) {
     return true;
 }
 
+bool ForeignWindowRect(std::uint64_t xid, TRect& rect) {
+    Display* display = DefaultXDisplay();
+    if (!display || xid == 0)
+        return false;
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    Bool ok = False;
+    {
+        TXErrorTrap trap;
+        ok = XGetWindowAttributes(display, static_cast<Window>(xid), &attributes) &&
+             XTranslateCoordinates(display, static_cast<Window>(xid), DefaultRootWindow(display),
+                                   0, 0, &x, &y, &child);
+    }
+    if (!ok)
+        return false;
+    rect = TRect{x, y, x + attributes.width, y + attributes.height};
+    return true;
+}
+
 std::uint64_t RootWindowId() {
     Display* display = DefaultXDisplay();
     return display ? static_cast<std::uint64_t>(DefaultRootWindow(display)) : 0;

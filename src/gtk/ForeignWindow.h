@@ -22,6 +22,9 @@ class TXErrorTrap {
 
 // The size of the X window xid; false when it does not exist (any more).
 bool ForeignWindowSize(std::uint64_t xid, TSize& size);
+// The window's rectangle in the root window's coordinates (where on which
+// monitor XScreenSaver put it); false when it does not exist.
+bool ForeignWindowRect(std::uint64_t xid, TRect& rect);
 
 // The root window of the default screen.
 std::uint64_t RootWindowId();

@@ -62,6 +62,7 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
             window->SetParentWindow(options.WindowId);
             TSize size;
             FWholeMonitor = ForeignWindowSize(options.WindowId, size) && MonitorSized(size);
+            FForeignWindow = options.WindowId;
             break;
         }
         case TLinuxWindowMode::lwRoot:
@@ -80,6 +81,10 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
             FWholeMonitor = true;
             break;
     }
+}
+
+bool TLinuxHost::ShownMonitor(TRect& rect) const {
+    return FWholeMonitor && FForeignWindow != 0 && ForeignWindowRect(FForeignWindow, rect);
 }
 
 void TLinuxHost::Filter(TMessage& message) {

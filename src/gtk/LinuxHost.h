@@ -49,6 +49,9 @@ class TLinuxHost {
     // every instance shares, and XScreenSaver's small settings preview or
     // the window of --window would fill it with small pictures.
     bool ShowsWholeMonitor() const { return FWholeMonitor; }
+    // The monitor-sized window of another program (XScreenSaver's, one per
+    // monitor) the form shows in, in root coordinates; false otherwise.
+    bool ShownMonitor(TRect& rect) const;
 
   private:
     void Place(const TLinuxHostOptions& options);
@@ -59,6 +62,7 @@ class TLinuxHost {
     TWndMethod FOldWindowProc;
     bool FTrapping = false;
     bool FWholeMonitor = false;
+    std::uint64_t FForeignWindow = 0;
     bool FMouseSeen = false;
     TPoint FMousePos;
     int FCloseRequests = 0;

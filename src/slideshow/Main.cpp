@@ -139,6 +139,8 @@ void TSlideShowForm::StartRun() {
         Application().ShowException(e);
     }
     ReadSettings();
+    for (TSlideShow* show : Shows())
+        show->FCapturing = FWorkingForm != nullptr;
     Timer->SetEnabled(true);
     if (FWorkingForm) {
         try {

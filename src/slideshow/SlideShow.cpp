@@ -118,8 +118,15 @@ bool TSlideShow::TimerTimer(std::int32_t formHeight) {
     // newer capture (of a page on screen, or of one whose card is shown: a
     // page file that did not change since the card came stays unread).
     const std::int32_t fileDate = FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex));
-    if (Waiting() || fileDate > (FFailed ? FCardPictureDate : FFileDate))
+    if (Waiting() && !FCapturing) {
+        // Only what another run writes can end the wait: its picture, or
+        // the record of its failure.
+        if (fileDate > FCardPictureDate ||
+            FFileSystem.FileDate(GetFailureFileName(FCacheDir, FPageIndex)) >= FRunStartDate)
+            LoadPage(FPageIndex);
+    } else if (Waiting() || fileDate > (FFailed ? FCardPictureDate : FFileDate)) {
         LoadPage(FPageIndex);
+    }
 
     if (!ScrollStep(formHeight)) {
         if (FClock.KeyHeld(Vk::Z) || FTimerTag >= FURLShowTime) {

@@ -48,6 +48,10 @@ class TSlideShow {
     // Width of the monitor the show is on; a wider picture is shown scaled
     // down to it (and scrolled as shown). 0: every picture at its own size.
     std::int32_t FMonitorWidth = 0;
+    // This run captures pages: a page not yet captured is waited for. A run
+    // that only shows what another captures passes such a page after its
+    // show time, as nothing of its own would ever end the wait.
+    bool FCapturing = true;
 
     void SetCacheDir(std::string cacheDir) { FCacheDir = std::move(cacheDir); }
     const std::string& CacheDir() const { return FCacheDir; }

@@ -135,17 +135,22 @@ void TWorkingForm::RequestNext() {
     }
 }
 
-// Requests the next page; a page that cannot even be requested fails and
-// the one after it is tried, so that the pass always ends.
+// Requests the next page. A page that cannot even be requested means the
+// view itself is broken (a capture program that cannot be started): the pass
+// ends with one line in the log, its remaining pages marked as failed (so the
+// display does not wait for them), and the next pass tries again.
 void TWorkingForm::RequestNextPage() {
-    for (;;) {
-        try {
-            RequestNext();
-            return;
-        } catch (const std::exception& e) {
-            ++FNextIndex;
-            PageFailed(URLOf(FNextIndex - 1), TPageFailure{TPageFailureKind::pfOther, 0, e.what()});
-        }
+    try {
+        RequestNext();
+    } catch (const std::exception& e) {
+        const auto count = static_cast<std::int32_t>(FSource.URLs().size());
+        const TPageFailure failure{TPageFailureKind::pfOther, 0, e.what()};
+        for (std::int32_t index = FNextIndex; index < count; ++index)
+            WriteFailureRecord(FFileSystem, FCacheDir, index, failure);
+        Application().Log("the capture pass ends: " + std::string(e.what()));
+        FNextIndex = count;
+        FBusy = false;
+        FWeb->PassEnded();
     }
 }
 

@@ -444,3 +444,32 @@ TEST_F(SlideShowTest, ScaledPictureScrollsToTheEndOfItsShownHeight) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// A run that only shows what another run captures (a second monitor's
+// program, a trial window) has nothing of its own that would end a wait.
+TEST_F(SlideShowTest, RunThatDoesNotCaptureShowsAMissingPageForItsShowTimeAndMovesOn) {
+    Show.FCapturing = false;
+    PutPage(1, 100, Date1);
+    Tick();
+    EXPECT_TRUE(Show.Waiting());
+    for (int i = 1; i <= Show.FURLShowTime; ++i) {
+        EXPECT_EQ(Show.FPageIndex, 0);
+        Tick();
+    }
+    EXPECT_EQ(Show.FPageIndex, 1);
+    // ... and still shows a picture that appears while it waits.
+    Tick();
+    Tick();
+    Tick();
+    ASSERT_EQ(Show.FPageIndex, 2);
+    PutPage(2, 100, Date2);
+    Tick();
+    EXPECT_FALSE(Show.FBitmap.Empty());
+    EXPECT_EQ(Show.FTimerTag, 1);
+}
+
+}  // namespace
+}  // namespace lum

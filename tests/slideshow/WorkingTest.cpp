@@ -393,6 +393,12 @@ TEST_F(Capture, PagesThatCannotBeRequestedFailAndThePassEnds) {
     EXPECT_EQ(Failure(2), "other 0\nnavigation failed\n");
     ExpectState(false, 3);
     EXPECT_EQ(View->PassesEnded, 1);
+    // A view that cannot load anything (its engine cannot be started) ends
+    // the pass with one line, not one a page; the next pass tries again.
+    EXPECT_THAT(AppPlatform.LogLines, ElementsAre("the capture pass ends: navigation failed"));
+    View->FailNavigate = false;
+    Form->StartCapture();
+    EXPECT_EQ(View->Navigations.back(), "about:blank");
 }
 
 TEST_F(Capture, FailedLoadIsRecordedWithItsReasonAndReportedOncePerPass) {

@@ -125,7 +125,11 @@ class TCaptureServer {
         Answer(StepFailedAnswer(step, message));
     }
 
-    TWebKitWebView FView;
+    // In the kept web session: every capture is signed in where the user
+    // signed in with "lumenary --sign-in". Only one capture program runs at
+    // a time (the capture lock of lumenary), so the store is never opened
+    // twice.
+    TWebKitWebView FView{TWebKitLimits{}, TSandboxTools{}, true};
 };
 
 struct TInput {

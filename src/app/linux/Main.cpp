@@ -12,6 +12,7 @@
 
 #include "common/Form.h"
 #include "gtk/CaptureLock.h"
+#include "gtk/GdkMonitors.h"
 #include "gtk/GtkApplication.h"
 #include "gtk/GtkClock.h"
 #include "gtk/GtkConfigDialog.h"
@@ -114,6 +115,11 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
             } else if (!lock.Error().empty()) {
                 Complain(lock.Error() + "; showing the cached pages only");
             }
+            // One program a monitor: each starts at its monitor's page,
+            // scales pages to its width and captures at the largest size.
+            TRect monitor;
+            if (host.ShownMonitor(monitor))
+                form.SetOwnMonitor(gtk::DisplayMonitors(), monitor);
             form.Show();
             form.StartRun();
             gtk::RunMainLoop();

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # The whole program on the kept web session: after signing in with typed keys
-# in `lumenary --sign-in`, the screen saver itself (lumenary --window, whose
-# capture program uses CreateCaptureWebContext) shows the signed-in page.
-# Passes once the capture's web view is on the kept session; move it to
-# tests/gtk/e2e/ with that change.
+# in `lumenary --sign-in`, the screen saver itself, full-screen (its capture
+# program loads pages in the kept session), shows the signed-in page.
 set -uo pipefail
-source "$(dirname "$0")/../e2e/lib.bash"
+source "$(dirname "$0")/lib.bash"
 
 PROBE=$BUILD/lum_web_session_probe
 "$PROBE" serve "$WORK/port" &
@@ -31,7 +29,8 @@ wait_for 20 has_window 'Signed in - Lumenary sign-in' || fail "not signed in"
 xdotool key ctrl+w
 wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null" || fail "Ctrl+W did not end the sign-in"
 
-"$LUMENARY" --window 2>"$WORK/run.err" &
+# Full-screen: only a run at a whole monitor's size captures.
+"$LUMENARY" 2>"$WORK/run.err" &
 PIDS+=($!)
 check "the screen saver shows the signed-in page" wait_for 60 pixel_is 512 400 "#00b000"
 shot signed_in_show
