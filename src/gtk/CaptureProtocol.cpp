@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "slideshow/PageFailure.h"
+
 namespace lum::gtk {
 
 std::string EscapeLineText(const std::string& text) {
@@ -86,22 +88,6 @@ std::int64_t ParseCount(const std::string& word, std::int64_t limit) {
 
 namespace {
 
-struct TKindWord {
-    TPageFailureKind Kind;
-    const char* Word;
-};
-
-constexpr TKindWord kKindWords[] = {
-    {TPageFailureKind::pfOther, "other"},
-    {TPageFailureKind::pfNoAnswer, "noanswer"},
-    {TPageFailureKind::pfRefused, "refused"},
-    {TPageFailureKind::pfNameNotFound, "name"},
-    {TPageFailureKind::pfHttpStatus, "status"},
-    {TPageFailureKind::pfDownload, "download"},
-    {TPageFailureKind::pfCertificate, "certificate"},
-    {TPageFailureKind::pfBlank, "blank"},
-};
-
 std::string SizeWords(const TSize& size) {
     return std::to_string(size.Width) + " " + std::to_string(size.Height);
 }
@@ -121,31 +107,13 @@ bool ParseSide(const std::string& word, std::int32_t& side, std::int64_t least) 
 
 }  // namespace
 
-std::string FailureKindWord(TPageFailureKind kind) {
-    for (const TKindWord& entry : kKindWords) {
-        if (entry.Kind == kind)
-            return entry.Word;
-    }
-    return "other";
-}
-
-bool FailureKindOfWord(const std::string& word, TPageFailureKind& kind) {
-    for (const TKindWord& entry : kKindWords) {
-        if (word == entry.Word) {
-            kind = entry.Kind;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string CompleteAnswer(const std::string& url) {
     return "complete " + EscapeLineText(url);
 }
 
 std::string FailedAnswer(const std::string& url, const TPageFailure& failure) {
     const std::int32_t status = std::clamp<std::int32_t>(failure.Status, 0, 999);
-    return "failed " + FailureKindWord(failure.Kind) + " " + std::to_string(status) + " " +
+    return "failed " + FailureKindName(failure.Kind) + " " + std::to_string(status) + " " +
            EscapeLineText(url) + "\t" + EscapeLineText(failure.Detail);
 }
 
@@ -250,7 +218,7 @@ bool TCaptureAnswerReader::ParseLine(const std::string& line, TCaptureAnswer& an
         answer.Kind = TCaptureAnswerKind::caFailed;
         const std::int64_t status = ParseCount(words[2], 999);
         const std::size_t tab = words[3].find('\t');
-        if (!FailureKindOfWord(words[1], answer.Failure.Kind) || status < 0 ||
+        if (!FailureKindOfName(words[1], answer.Failure.Kind) || status < 0 ||
             tab == std::string::npos)
             return false;
         answer.Failure.Status = static_cast<std::int32_t>(status);

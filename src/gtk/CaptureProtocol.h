@@ -34,10 +34,10 @@ std::int64_t ParseCount(const std::string& word, std::int64_t limit);
 //   "measure N"         measure the page, step N   ("measured N W H" or "stepfailed N MSG")
 //   "picture N W H"     take a picture, step N     ("picture N W H" + pixels, or "stepfailed")
 // Answers, capture process to program:
-//   "complete URL", "failed KIND STATUS URL<TAB>MESSAGE" (KIND a word of
-//   FailureKindWord, STATUS the HTTP status or 0, both texts escaped, the
-//   tab outside them), "measured N W H", "picture N W H", "stepfailed N
-//   MESSAGE".
+//   "complete URL", "failed KIND STATUS URL<TAB>MESSAGE" (KIND a name of
+//   FailureKindName, as in the failure records; STATUS the HTTP status or
+//   0; both texts escaped, the tab outside them), "measured N W H",
+//   "picture N W H", "stepfailed N MESSAGE".
 inline constexpr const char* kCaptureHelperName = "lumenary-capture";
 // The capture program's argument that names the channel's descriptor:
 // "--channel N". Its standard input and output are not the channel.
@@ -49,10 +49,6 @@ inline constexpr std::int64_t kCaptureMaxSide = 32767;
 // Longest answer line (without its newline).
 inline constexpr std::size_t kMaxAnswerLine = 256 * 1024;
 
-// "other", "noanswer", "refused", "name", "status", "download",
-// "certificate", "blank"; FailureKindOfWord gives false for any other word.
-std::string FailureKindWord(TPageFailureKind kind);
-bool FailureKindOfWord(const std::string& word, TPageFailureKind& kind);
 
 // The answer lines as the capture process writes them (without the newline).
 std::string CompleteAnswer(const std::string& url);

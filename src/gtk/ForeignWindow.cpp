@@ -47,22 +47,6 @@ TXErrorTrap::~TXErrorTrap() {
         gdk_x11_display_error_trap_pop_ignored(display);
 }
 
-bool ForeignWindowSize(std::uint64_t xid, TSize& size) {
-    Display* display = DefaultXDisplay();
-    if (!display || xid == 0)
-        return false;
-    XWindowAttributes attributes{};
-    Status ok = 0;
-    {
-        TXErrorTrap trap;
-        ok = XGetWindowAttributes(display, static_cast<Window>(xid), &attributes);
-    }
-    if (!ok)
-        return false;
-    size = TSize{attributes.width, attributes.height};
-    return true;
-}
-
 bool ForeignWindowRect(std::uint64_t xid, TRect& rect) {
     Display* display = DefaultXDisplay();
     if (!display || xid == 0)
@@ -81,6 +65,14 @@ bool ForeignWindowRect(std::uint64_t xid, TRect& rect) {
     if (!ok)
         return false;
     rect = TRect{x, y, x + attributes.width, y + attributes.height};
+    return true;
+}
+
+bool ForeignWindowSize(std::uint64_t xid, TSize& size) {
+    TRect rect;
+    if (!ForeignWindowRect(xid, rect))
+        return false;
+    size = TSize{rect.Width(), rect.Height()};
     return true;
 }
 

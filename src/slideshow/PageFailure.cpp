@@ -44,6 +44,24 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
+std::string FailureKindName(TPageFailureKind kind) {
+    for (const TKindName& entry : kKindNames) {
+        if (entry.Kind == kind)
+            return entry.Name;
+    }
+    return kKindNames[0].Name;
+}
+
+bool FailureKindOfName(const std::string& name, TPageFailureKind& kind) {
+    for (const TKindName& entry : kKindNames) {
+        if (name == entry.Name) {
+            kind = entry.Kind;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string FailureReasonText(const TPageFailure& failure) {
     switch (failure.Kind) {
         case TPageFailureKind::pfNoAnswer:
@@ -81,12 +99,7 @@ bool WriteFailureRecord(IFileSystem& files,
                         const std::string& cacheDir,
                         std::int32_t index,
                         const TPageFailure& failure) {
-    const char* name = kKindNames[0].Name;
-    for (const TKindName& entry : kKindNames) {
-        if (entry.Kind == failure.Kind)
-            name = entry.Name;
-    }
-    const std::string text = std::string(name) + " " + std::to_string(failure.Status) + "\n" +
+    const std::string text = FailureKindName(failure.Kind) + " " + std::to_string(failure.Status) + "\n" +
                              OneLine(failure.Detail) + "\n";
     const std::unique_ptr<IFileWriter> writer =
         files.CreateReplacing(GetFailureFileName(cacheDir, index));
@@ -104,11 +117,7 @@ bool ReadFailureRecord(IFileSystem& files, const std::string& path, TPageFailure
     const std::size_t firstEnd = std::min(text.find('\n'), text.size());
     const std::string head = Trimmed(text.substr(0, firstEnd));
     const std::size_t blank = head.find(' ');
-    const std::string name = head.substr(0, blank);
-    for (const TKindName& entry : kKindNames) {
-        if (name == entry.Name)
-            failure.Kind = entry.Kind;
-    }
+    FailureKindOfName(head.substr(0, blank), failure.Kind);
     if (blank != std::string::npos) {
         const std::string status = head.substr(blank + 1);
         std::int32_t value = 0;

@@ -16,6 +16,12 @@ namespace lum {
 // The card's first line.
 inline constexpr const char* kFailedPageHeading = "このページを表示できません";
 
+// The kind's name where a failure is written down (the failure record, the
+// capture program's answers): "refused", "http-status", ...
+std::string FailureKindName(TPageFailureKind kind);
+// The kind of a name; false for a name that is none.
+bool FailureKindOfName(const std::string& name, TPageFailureKind& kind);
+
 // The reason in Japanese, e.g. "接続を拒否されました".
 std::string FailureReasonText(const TPageFailure& failure);
 // One line for the log: the reason, then the engine's detail in brackets.

@@ -80,8 +80,8 @@ TEST_F(CaptureFaults, FailureKindAndStatusComeOverTheChannel) {
     Use(FakeProgram(
         "navigate) case $url in\n"
         "  *refused*) printf 'failed refused 0 %s\\tConnection refused\\n' \"$url\" >&3 ;;\n"
-        "  *status*) printf 'failed status 503 %s\\tService Unavailable\\n' \"$url\" >&3 ;;\n"
-        "  *name*) printf 'failed name 0 %s\\t\\n' \"$url\" >&3 ;;\n"
+        "  *status*) printf 'failed http-status 503 %s\\tService Unavailable\\n' \"$url\" >&3 ;;\n"
+        "  *name*) printf 'failed name-not-found 0 %s\\t\\n' \"$url\" >&3 ;;\n"
         "  *) printf 'complete %s\\n' \"$url\" >&3 ;; esac ;;"));
     EXPECT_TRUE(Load("http://127.0.0.1:1/refused").Failed);
     EXPECT_TRUE(Load("http://127.0.0.1:1/status").Failed);
