@@ -118,7 +118,7 @@ std::vector<pid_t> HoldersOf(const std::string& target) {
 
 TEST_F(ProcessCapture, TheChannelIsTheProgramsAloneAndItsOutputGoesToStandardError) {
     ASSERT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;
-    EXPECT_EQ(Measure(), (TSize{1024, 200}));  // the engine's helpers are all up by now
+    EXPECT_EQ(Measure(), (TSize{1024, 768}));  // the engine's helpers are all up by now
     const std::string helper = "/proc/" + std::to_string(Process().HelperPid());
     const std::string channel = LinkOf(helper + "/fd/3");
     ASSERT_EQ(channel.rfind("socket:", 0), 0u) << channel;
