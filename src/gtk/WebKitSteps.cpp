@@ -4,17 +4,9 @@
 #include <exception>
 #include <utility>
 
-namespace lum {
+#include "gtk/GtkApplication.h"
 
-void CallAtBoundary(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lumenary: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "lumenary: unknown error\n");
-    }
-}
+namespace lum {
 
 TWebKitSteps::TWebKitSteps() : FAlive(std::make_shared<TWebKitSteps*>(this)) {}
 
@@ -76,7 +68,7 @@ void TWebKitSteps::OnAnswer(GObject* source, GAsyncResult* result, gpointer data
         return;
     g_source_remove(step.Timer);
     g_object_unref(step.Cancellable);
-    CallAtBoundary([&] { step.Finish(source, result); });
+    gtk::Guarded([&] { step.Finish(source, result); });
 }
 
 gboolean TWebKitSteps::OnTimeout(gpointer data) {
@@ -91,16 +83,16 @@ gboolean TWebKitSteps::OnTimeout(gpointer data) {
     const std::string message =
         step.What + " did not answer within " + std::to_string(step.Limit.count()) + " ms";
     if (self->FOnTimeout)
-        CallAtBoundary(self->FOnTimeout);
+        gtk::Guarded(self->FOnTimeout);
     if (step.Failed)
-        CallAtBoundary([&] { step.Failed(message); });
+        gtk::Guarded([&] { step.Failed(message); });
     return G_SOURCE_REMOVE;
 }
 
 gboolean TWebKitSteps::OnPosted(gpointer data) {
     const auto* ticket = static_cast<const TTicket*>(data);
     if (*ticket->Owner)
-        CallAtBoundary(ticket->Action);
+        gtk::Guarded(ticket->Action);
     return G_SOURCE_REMOVE;
 }
 

@@ -74,8 +74,4 @@ class TWebKitSteps {
     std::function<void()> FOnTimeout;
 };
 
-// Calls a continuation at a GLib boundary: an exception it lets out cannot
-// cross into C, so it is written to standard error instead.
-void CallAtBoundary(const std::function<void()>& call);
-
 }  // namespace lum

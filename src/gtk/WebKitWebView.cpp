@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "gtk/GtkApplication.h"
 #include "gtk/WebKitDataStore.h"
 #include "gtk/WebKitFailure.h"
 #include "gtk/WebKitSteps.h"
@@ -22,14 +23,14 @@ constexpr char kStuck[] = "the page stopped answering (a script that never ends?
 // The GObject signal handlers, each passing on to the view.
 struct TWebKitSignals {
     static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnLoadChanged(event);
+        gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnLoadChanged(event); });
     }
     static gboolean LoadFailed(WebKitWebView*,
                                WebKitLoadEvent,
                                gchar* uri,
                                GError* error,
                                gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnLoadFailed(uri ? uri : "", error);
+        gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnLoadFailed(uri ? uri : "", error); });
         return TRUE;  // no error page: a failed page is not captured
     }
     // An untrusted certificate is never accepted: the page fails, and WebKit
@@ -39,7 +40,8 @@ struct TWebKitSignals {
                               GTlsCertificate*,
                               GTlsCertificateFlags errors,
                               gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnCertificateRefused(uri ? uri : "", errors);
+        gtk::Guarded(
+            [&] { static_cast<TWebKitWebView*>(self)->OnCertificateRefused(uri ? uri : "", errors); });
         return FALSE;
     }
     static gboolean DecidePolicy(WebKitWebView*,
@@ -52,21 +54,31 @@ struct TWebKitSignals {
         }
         if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
             return FALSE;
-        return static_cast<TWebKitWebView*>(self)->OnResponse(decision);
+        return gtk::Guarded<gboolean>(
+            FALSE, [&] { return static_cast<TWebKitWebView*>(self)->OnResponse(decision); });
     }
     static void ProcessEnded(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnProcessEnded();
+        gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnProcessEnded(); });
     }
     static void ResponsiveChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
         if (!webkit_web_view_get_is_web_process_responsive(view))
-            static_cast<TWebKitWebView*>(self)->OnProcessStuck();
+            gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnProcessStuck(); });
     }
     // Nothing may wait for a user: dialogs close at once (alert, confirm as
     // "cancel"), logins are refused, permissions denied, nothing is printed,
     // and no file is ever downloaded.
     static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
+    // A password the user chose to remember in the sign-in window (kept by
+    // WebKit in the desktop keyring) is used; without one the page fails.
     static gboolean Authenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) {
-        webkit_authentication_request_cancel(request);
+        WebKitCredential* kept = webkit_authentication_request_get_proposed_credential(request);
+        if (kept && webkit_credential_has_password(kept) &&
+            !webkit_authentication_request_is_retry(request))
+            webkit_authentication_request_authenticate(request, kept);
+        else
+            webkit_authentication_request_cancel(request);
+        if (kept)
+            webkit_credential_free(kept);
         return TRUE;
     }
     static gboolean Permission(WebKitWebView*, WebKitPermissionRequest* request, gpointer) {
@@ -78,7 +90,7 @@ struct TWebKitSignals {
         webkit_download_cancel(download);
     }
     static gboolean LoadTimeout(gpointer self) {
-        static_cast<TWebKitWebView*>(self)->OnLoadTimeout();
+        gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnLoadTimeout(); });
         return G_SOURCE_REMOVE;
     }
 };
