@@ -403,7 +403,7 @@ TEST_F(FailedPageTest, PictureCapturedWhileTheCardIsShownReplacesIt) {
 TEST_F(FailedPageTest, DamagedRecordsStillGiveACard) {
     for (const std::string& text :
          {std::string(), std::string("http-status 99999999999\n"), std::string(5000, 'x'),
-          std::string("refused\0junk\n\xff\xfe", 17), std::string("\n\n\n")}) {
+          std::string("refused\0junk\n\xff\xfe", 15), std::string("\n\n\n")}) {
         PutFailure(1, text, Date1);
         Show.LoadPage(1);
         EXPECT_TRUE(Show.FFailed) << text.size();
