@@ -127,12 +127,20 @@ void TProcessWebView::Start() {
     GPid pid = 0;
     GError* error = nullptr;
     // Standard input from /dev/null; standard output, which the engine's
-    // helper processes inherit, to this program's standard error.
+    // helper processes inherit, to this program's standard error. GLib
+    // closes the descriptor it is given for standard output in the child
+    // once it has put it in place: given descriptor 2 itself, the child's
+    // standard error would be closed, and the next file the child opens
+    // (an X connection, a socket of the engine) would get its messages.
+    // A copy of it is given instead.
+    const int output = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, kCaptureChannelFd + 1);
     const gboolean started = g_spawn_async_with_pipes_and_fds(
         nullptr, argv, nullptr,
         static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDIN_FROM_DEV_NULL), nullptr,
-        nullptr, -1, STDERR_FILENO, -1, sources, targets, 1, &pid, nullptr, nullptr, nullptr,
-        &error);
+        nullptr, -1, output >= 0 ? output : STDERR_FILENO, -1, sources, targets, 1, &pid, nullptr,
+        nullptr, nullptr, &error);
+    if (output >= 0)
+        ::close(output);
     ::close(helperEnd);
     if (!started) {
         const std::string message = error ? error->message : "unknown error";

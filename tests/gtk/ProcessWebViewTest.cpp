@@ -125,6 +125,9 @@ TEST_F(ProcessCapture, TheChannelIsTheProgramsAloneAndItsOutputGoesToStandardErr
     EXPECT_EQ(HoldersOf(channel), std::vector<pid_t>{Process().HelperPid()})
         << "no helper process of the engine holds the channel";
     EXPECT_EQ(LinkOf(helper + "/fd/1"), LinkOf("/proc/self/fd/2"));
+    // Its own standard error stays open too: a closed one is taken by the
+    // next file it opens, whose messages then corrupt (it hung the capture).
+    EXPECT_EQ(LinkOf(helper + "/fd/2"), LinkOf("/proc/self/fd/2"));
     EXPECT_EQ(LinkOf(helper + "/fd/0"), "/dev/null");
 }
 

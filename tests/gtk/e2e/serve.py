@@ -17,7 +17,7 @@ TALL_BANDS = ["#c00000", "#00a000", "#0000c0", "#c000c0", "#00c0c0", "#c0c000"]
 
 PAGES = {
     "/slow": "<body style='margin:0;background:#10b010'><div style='height:300px'></div></body>",
-    "/corner": "<style>body{margin:40px;background:#ffffe0}</style><body>"
+    "/corner": "<!DOCTYPE html><style>body{margin:40px;background:#ffffe0}</style><body>"
                "<div style='position:relative;width:1200px;height:900px'>"
                "<div style='position:absolute;right:0;bottom:0;width:60px;height:60px;"
                "background:#ff00ff'></div></div></body>",
