@@ -124,6 +124,7 @@ class TGtkConfigDialog : public IConfigDialogView {
     GtkWidget* CreateShowConfigs();
     GtkWidget* CreateSessionButtons();
     std::string CursorLineUrl();
+    void ReportSignOut();
     GtkWidget*& Slot(TConfigWidget id) { return FControls[static_cast<int>(id)]; }
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
 

@@ -146,6 +146,14 @@ void TGtkConfigDialog::SignInClick() {
 }
 
 void TGtkConfigDialog::SignOutClick() {
+    try {
+        ReportSignOut();
+    } catch (const std::exception& e) {
+        ShowMsg(FMessageBoxes, e.what(), mtError, 0);
+    }
+}
+
+void TGtkConfigDialog::ReportSignOut() {
     const std::string& dir = FWebSession.DataDir;
     auto ask = [this, &dir](const TWebDataRemoval& found) {
         return AskYesNo(FMessageBoxes,
