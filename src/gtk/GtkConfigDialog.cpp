@@ -71,9 +71,8 @@ std::string ReadSavedFirstUrl(const std::string& settingsPath) {
 
 TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath, IMessageBoxes& messageBoxes)
     : FMessageBoxes(messageBoxes) {
-    FWebSession.StartSignIn = [](const std::string& url) {
-        StartProgram(SignInProgramPath(), url);
-    };
+    FWebSession.StartSignIn = [this](const std::string& url) { StartSignInProgram(url); };
+    FWebSession.SignInProgram = SignInProgramPath();
     FWebSession.SavedFirstUrl = [settingsPath] { return ReadSavedFirstUrl(settingsPath); };
     FWebSession.DataDir = DefaultWebDataDir();
     FWebSession.LockPath = DefaultCaptureLockPath();

@@ -59,8 +59,10 @@ inline constexpr const char* kSignOutCaption = "サインアウト";
 // the real ones, tests replace them.
 struct TDialogWebSession {
     // Opens the sign-in window for url without waiting for it; throws
-    // lum::Exception when it cannot be started.
+    // lum::Exception when it cannot be started. By default it starts
+    // SignInProgram and reports in a box when it ends unsuccessfully.
     std::function<void(const std::string& url)> StartSignIn;
+    std::string SignInProgram;  // the sign-in program beside this one
     // The first URL of the saved list, for a box without any.
     std::function<std::string()> SavedFirstUrl;
     std::string DataDir;   // the kept session's folder
@@ -68,8 +70,11 @@ struct TDialogWebSession {
 };
 
 // Starts program with the single argument url as a process of its own
-// that outlives the dialog. Throws lum::Exception when it cannot start.
-void StartProgram(const std::string& program, const std::string& url);
+// that outlives the dialog; when it ends unsuccessfully, failed (if set)
+// gets how, from the main loop. Throws lum::Exception when it cannot start.
+void StartProgram(const std::string& program,
+                  const std::string& url,
+                  std::function<void(const std::string& how)> failed = {});
 
 // The URL for the sign-in button: the trimmed line number line (from 0) of
 // text (lines end in LF) when it holds one, else the box's first non-blank
@@ -125,6 +130,7 @@ class TGtkConfigDialog : public IConfigDialogView {
     GtkWidget* CreateSessionButtons();
     std::string CursorLineUrl();
     void ReportSignOut();
+    void StartSignInProgram(const std::string& url);
     GtkWidget*& Slot(TConfigWidget id) { return FControls[static_cast<int>(id)]; }
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
@@ -133,6 +139,8 @@ class TGtkConfigDialog : public IConfigDialogView {
     TConfigDialogEvents FEvents;
     IMessageBoxes& FMessageBoxes;
     TDialogWebSession FWebSession;
+    // Ends with the dialog: a program's end reported later finds it gone.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     int FModalResult = 0;
     bool FFocusSet = false;
 };

@@ -1,4 +1,7 @@
+#include <sys/wait.h>
+
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,18 +69,49 @@ std::string SignInUrlAt(const std::string& text, int line, const std::string& sa
     return Trimmed(saved);
 }
 
-void StartProgram(const std::string& program, const std::string& url) {
+void StartProgram(const std::string& program,
+                  const std::string& url,
+                  std::function<void(const std::string& how)> failed) {
     const gchar* argv[] = {program.c_str(), url.c_str(), nullptr};
     GError* error = nullptr;
+    GPid pid = 0;
     // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program through an
-    // intermediate child that ends at once: nothing is left to wait for, and
-    // the window stays open when the dialog ends.
-    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr,
-                       nullptr, nullptr, &error)) {
+    // intermediate child that ends at once, leaving nothing to wait for;
+    // with it the program is our child until this process ends, and the
+    // watch below collects it.
+    if (!g_spawn_async(nullptr, const_cast<gchar**>(argv), nullptr,
+                       failed ? G_SPAWN_DO_NOT_REAP_CHILD : G_SPAWN_DEFAULT, nullptr, nullptr, &pid,
+                       &error)) {
         const std::string reason = error ? error->message : "";
         g_clear_error(&error);
         throw Exception("サインインのウィンドウを開けません。\n" + program + ": " + reason);
     }
+    if (!failed)
+        return;
+    using TFailed = std::function<void(const std::string&)>;
+    g_child_watch_add_full(
+        G_PRIORITY_DEFAULT, pid,
+        +[](GPid child, gint status, gpointer data) {
+            g_spawn_close_pid(child);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                return;
+            (*static_cast<TFailed*>(data))(WIFEXITED(status)
+                                               ? "終了コード " + std::to_string(WEXITSTATUS(status))
+                                               : "シグナル " + std::to_string(WTERMSIG(status)));
+        },
+        new TFailed(std::move(failed)), +[](gpointer data) { delete static_cast<TFailed*>(data); });
+}
+
+void TGtkConfigDialog::StartSignInProgram(const std::string& url) {
+    const std::string program = FWebSession.SignInProgram;
+    std::weak_ptr<bool> alive = FAlive;
+    StartProgram(program, url, [this, alive, program](const std::string& how) {
+        // The program has told its reason on standard error.
+        if (!alive.expired())
+            ShowMsg(FMessageBoxes,
+                    "サインインのウィンドウが異常終了しました (" + how + ")。\n" + program, mtError,
+                    0);
+    });
 }
 
 GtkWidget* TGtkConfigDialog::CreateSessionButtons() {

@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakes/FakeFileSystem.h"
@@ -64,12 +62,28 @@ class GtkConfigDialogSessionTest : public ::testing::Test {
     TGtkConfigDialog& Open(IMessageBoxes& boxes) {
         FDialog = CreateLumenaryConfigDlg(nullptr, *FRegistry, FFiles, boxes, "/cache/");
         TGtkConfigDialog& view = View();
+        FDefaultStart = view.WebSession().StartSignIn;
         view.WebSession().StartSignIn = [this](const std::string& url) { FStarted.push_back(url); };
         view.WebSession().DataDir = FWeb;
         view.WebSession().LockPath = (FRoot / "capture.lock").string();
         return view;
     }
     TGtkConfigDialog& Open() { return Open(FBoxes); }
+    // A shell script in the test's folder, for the dialog to start.
+    std::string Script(const std::string& body) {
+        const std::string path = (FRoot / ("program" + std::to_string(++FScripts))).string();
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(path, fs::perms::owner_all);
+        return path;
+    }
+    // Runs the main loop until done() or ms milliseconds have passed.
+    static void WaitInLoop(const std::function<bool()>& done, int ms = 10000) {
+        const gint64 end = g_get_monotonic_time() + gint64{ms} * 1000;
+        while (!done() && g_get_monotonic_time() < end) {
+            if (!g_main_context_iteration(nullptr, FALSE))
+                g_usleep(10 * 1000);
+        }
+    }
     TGtkConfigDialog& View() {
         return static_cast<TGtkConfigDialog&>(static_cast<TLumenaryConfigDlg&>(*FDialog).View());
     }
@@ -117,6 +131,8 @@ class GtkConfigDialogSessionTest : public ::testing::Test {
     fakes::TFakeMessageBoxes FBoxes;
     std::unique_ptr<TCustomForm> FDialog;
     std::vector<std::string> FStarted;
+    std::function<void(const std::string&)> FDefaultStart;  // the dialog's own launcher
+    int FScripts = 0;
 };
 
 TEST_F(GtkConfigDialogSessionTest, ButtonsSitInARowUnderTheURLList) {
@@ -200,12 +216,42 @@ TEST_F(GtkConfigDialogSessionTest, NoURLAnywhereIsToldAndNothingStarts) {
     EXPECT_TRUE(gtk_widget_get_visible(W(TConfigWidget::URLList)));
 }
 
+// The real start (the dialog's own launcher): a program of its own with
+// the URL as its argument, while the dialog goes on; by default the sign-in
+// program beside this one.
+TEST_F(GtkConfigDialogSessionTest, SignInProgramRunsWithTheURLWithoutWaiting) {
+    Open();
+    EXPECT_EQ(fs::path(View().WebSession().SignInProgram).filename(), "lumenary-sign-in");
+    EXPECT_EQ(::access(View().WebSession().SignInProgram.c_str(), X_OK), 0)
+        << View().WebSession().SignInProgram;
+    const std::string out = (FRoot / "argument").string();
+    View().WebSession().StartSignIn = FDefaultStart;
+    View().WebSession().SignInProgram = Script("sleep 1\nprintf '%s|%s' \"$#\" \"$1\" > " + out +
+                                               ".tmp\nmv " + out + ".tmp " + out);
+    bool waited = true;
+    RunModal({
+        [this] { SetBox("https://a.example/?q=x y&z\n"); },
+        [&] {
+            Click(TConfigWidget::SignInBtn);
+            waited = fs::exists(out);  // the program sleeps before it writes
+        },
+        // Its end is collected while the dialog runs, without a box.
+        [&] { WaitInLoop([&] { return fs::exists(out); }); },
+        [&] { WaitInLoop([] { return false; }, 300); },
+    });
+    EXPECT_FALSE(waited);
+    std::ifstream in(out);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "1|https://a.example/?q=x y&z");
+    EXPECT_TRUE(FBoxes.Boxes().empty());
+}
+
 TEST_F(GtkConfigDialogSessionTest, ProgramThatCannotStartShowsAnErrorBox) {
     Open();
     const std::string missing = (FRoot / "lumenary-sign-in").string();
-    View().WebSession().StartSignIn = [missing](const std::string& url) {
-        StartProgram(missing, url);
-    };
+    View().WebSession().StartSignIn = FDefaultStart;
+    View().WebSession().SignInProgram = missing;
     RunModal({
         [this] { SetBox("https://a.example/\n"); },
         [this] { Click(TConfigWidget::SignInBtn); },
@@ -216,38 +262,37 @@ TEST_F(GtkConfigDialogSessionTest, ProgramThatCannotStartShowsAnErrorBox) {
     EXPECT_NE(boxes[0].Text.find(missing), std::string::npos) << boxes[0].Text;
 }
 
-// The real start: a program of its own with the URL as its argument, while
-// the dialog goes on; by default the sign-in program beside this one.
-TEST_F(GtkConfigDialogSessionTest, StartProgramRunsItWithTheURLWithoutWaiting) {
-    const std::string program = (FRoot / "fake-sign-in").string();
-    const std::string out = (FRoot / "argument").string();
-    std::ofstream(program) << "#!/bin/sh\nsleep 1\nprintf '%s|%s' \"$#\" \"$1\" > " + out +
-                                  ".tmp\n"
-                                  "mv " +
-                                  out + ".tmp " + out + "\n";
-    fs::permissions(program, fs::perms::owner_all);
+// A sign-in program that ends unsuccessfully (no page sandbox, no display)
+// is shown in a box; one ending after the dialog has gone is not.
+TEST_F(GtkConfigDialogSessionTest, ProgramThatEndsUnsuccessfullyIsShownInABox) {
     Open();
-    View().WebSession().StartSignIn = [program](const std::string& url) {
-        StartProgram(program, url);
-    };
-    bool waited = true;
+    View().WebSession().StartSignIn = FDefaultStart;
+    const std::string program = Script("exit 3");
+    View().WebSession().SignInProgram = program;
     RunModal({
-        [this] { SetBox("https://a.example/?q=x y&z\n"); },
-        [&] {
-            Click(TConfigWidget::SignInBtn);
-            waited = fs::exists(out);  // the program sleeps before it writes
-        },
+        [this] { SetBox("https://a.example/\n"); },
+        [this] { Click(TConfigWidget::SignInBtn); },
+        [&] { WaitInLoop([this] { return !FBoxes.Boxes().empty(); }); },
     });
-    EXPECT_FALSE(waited);
-    for (int i = 0; i < 100 && !fs::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::ifstream in(out);
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "1|https://a.example/?q=x y&z");
-    EXPECT_TRUE(FBoxes.Boxes().empty());
-    EXPECT_EQ(fs::path(SignInProgramPath()).filename(), "lumenary-sign-in");
-    EXPECT_EQ(::access(SignInProgramPath().c_str(), X_OK), 0) << SignInProgramPath();
+    const auto boxes = FBoxes.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, "エラー");
+    EXPECT_NE(boxes[0].Text.find("終了コード 3"), std::string::npos) << boxes[0].Text;
+    EXPECT_NE(boxes[0].Text.find(program), std::string::npos) << boxes[0].Text;
+
+    Open();
+    View().WebSession().StartSignIn = FDefaultStart;
+    const std::string ended = (FRoot / "ended").string();
+    View().WebSession().SignInProgram = Script("sleep 0.3\ntouch " + ended + "\nexit 4");
+    RunModal({
+        [this] { SetBox("https://a.example/\n"); },
+        [this] { Click(TConfigWidget::SignInBtn); },
+    });
+    FDialog.reset();
+    WaitInLoop([&] { return fs::exists(ended); });
+    WaitInLoop([] { return false; }, 300);
+    EXPECT_TRUE(fs::exists(ended));
+    EXPECT_EQ(FBoxes.Boxes().size(), 1u);
 }
 
 TEST_F(GtkConfigDialogSessionTest, SignOutAsksThenRemovesAndSaysWhat) {
