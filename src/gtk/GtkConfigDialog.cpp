@@ -5,7 +5,9 @@
 
 #include "common/stdDialogs.h"
 #include "gtk/GtkMessageBoxes.h"
+#include "gtk/WebSessionCommands.h"
 #include "settings/ConfigDlg.h"
+#include "settings/SettingsStore.h"
 
 // The dialog's window, layout and modal run. GTK lays the controls out by
 // their natural sizes (its spin buttons and choosers are wider than the
@@ -21,9 +23,10 @@ constexpr int kSpacing = 6;
 
 // The widgets' names: the names of the Windows dialog's controls.
 constexpr const char* kControlNames[] = {
-    "URLListBox",  "URLList",   "Label1",       "URLReloadTime", "Label4",    "URLShowTime",
-    "ShowConfigs", "ShowURL",   "ShowClock",    "EraseSection",  "Label2",    "BackColor",
-    "Label3",      "ForeColor", "EnableScroll", "OKBtn",         "CancelBtn",
+    "URLListBox",    "URLList",      "SignInBtn",   "SignOutBtn",  "Label1",
+    "URLReloadTime", "Label4",       "URLShowTime", "ShowConfigs", "ShowURL",
+    "ShowClock",     "EraseSection", "Label2",      "BackColor",   "Label3",
+    "ForeColor",     "EnableScroll", "OKBtn",       "CancelBtn",
 };
 static_assert(std::size(kControlNames) == static_cast<std::size_t>(TConfigWidget::Count));
 
@@ -49,9 +52,30 @@ gboolean SwallowMnemonic(GtkWidget*, gboolean, gpointer) {
     return TRUE;
 }
 
+// The first non-blank URL of the list saved in the settings file, read
+// quietly (the dialog has reported the file's problems when it loaded).
+std::string ReadSavedFirstUrl(const std::string& settingsPath) {
+    TIniRegistry registry(settingsPath, nullptr);
+    TSettingsStore store(registry);
+    std::vector<std::string> urls;
+    store.LoadURLList(urls);
+    for (const std::string& url : urls) {
+        const std::string found = SignInUrlAt(url, 0, "");
+        if (!found.empty())
+            return found;
+    }
+    return "";
+}
+
 }  // namespace
 
-TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath) {
+TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath, IMessageBoxes& messageBoxes)
+    : FMessageBoxes(messageBoxes) {
+    FWebSession.StartSignIn = [this](const std::string& url) { StartSignInProgram(url); };
+    FWebSession.SignInProgram = SignInProgramPath();
+    FWebSession.SavedFirstUrl = [settingsPath] { return ReadSavedFirstUrl(settingsPath); };
+    FWebSession.DataDir = DefaultWebDataDir();
+    FWebSession.LockPath = DefaultCaptureLockPath();
     if (!gdk_display_get_default())
         throw Exception("設定ダイアログを作成できません (ディスプレイがありません)");
     FWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -126,32 +150,34 @@ void TGtkConfigDialog::CreateControls() {
     gtk_container_add(GTK_CONTAINER(FWindow), grid);
     GtkGrid* g = GTK_GRID(grid);
     gtk_grid_attach(g, CreateURLBox(), 0, 0, 3, 1);
+    GtkWidget* session = CreateSessionButtons();
+    gtk_grid_attach(g, session, 0, 1, 3, 1);
 
     Slot(TConfigWidget::Label1) = MnemonicLabel("再読込までの時間(分/&M)：");
     Slot(TConfigWidget::Label4) = MnemonicLabel("1ページの表示時間(秒/&S)：");
     for (TConfigWidget label : {TConfigWidget::Label1, TConfigWidget::Label4})
         g_signal_connect(Control(label), "mnemonic-activate", G_CALLBACK(&SwallowMnemonic),
                          nullptr);
-    gtk_grid_attach(g, Control(TConfigWidget::Label1), 0, 1, 1, 1);
-    gtk_grid_attach(g, CreateSpin(TConfigWidget::URLReloadTime), 1, 1, 1, 1);
-    gtk_grid_attach(g, Control(TConfigWidget::Label4), 0, 2, 1, 1);
-    gtk_grid_attach(g, CreateSpin(TConfigWidget::URLShowTime), 1, 2, 1, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::Label1), 0, 2, 1, 1);
+    gtk_grid_attach(g, CreateSpin(TConfigWidget::URLReloadTime), 1, 2, 1, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::Label4), 0, 3, 1, 1);
+    gtk_grid_attach(g, CreateSpin(TConfigWidget::URLShowTime), 1, 3, 1, 1);
 
     Slot(TConfigWidget::Label2) = MnemonicLabel("背景色(&B)：");
     Slot(TConfigWidget::Label3) = MnemonicLabel("文字色(&F)：");
-    gtk_grid_attach(g, Control(TConfigWidget::Label2), 0, 3, 1, 1);
-    gtk_grid_attach(g, CreateChooser(TConfigWidget::BackColor), 1, 3, 1, 1);
-    gtk_grid_attach(g, Control(TConfigWidget::Label3), 0, 4, 1, 1);
-    gtk_grid_attach(g, CreateChooser(TConfigWidget::ForeColor), 1, 4, 1, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::Label2), 0, 4, 1, 1);
+    gtk_grid_attach(g, CreateChooser(TConfigWidget::BackColor), 1, 4, 1, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::Label3), 0, 5, 1, 1);
+    gtk_grid_attach(g, CreateChooser(TConfigWidget::ForeColor), 1, 5, 1, 1);
     gtk_label_set_mnemonic_widget(GTK_LABEL(Control(TConfigWidget::Label2)),
                                   Control(TConfigWidget::BackColor));
     gtk_label_set_mnemonic_widget(GTK_LABEL(Control(TConfigWidget::Label3)),
                                   Control(TConfigWidget::ForeColor));
-    gtk_grid_attach(g, CreateShowConfigs(), 2, 3, 1, 2);
+    gtk_grid_attach(g, CreateShowConfigs(), 2, 4, 1, 2);
 
     Slot(TConfigWidget::EnableScroll) =
         gtk_check_button_new_with_mnemonic(MnemonicCaption("スクロールして全体を表示(&R)").c_str());
-    gtk_grid_attach(g, Control(TConfigWidget::EnableScroll), 0, 5, 3, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::EnableScroll), 0, 6, 3, 1);
 
     Slot(TConfigWidget::EraseSection) =
         gtk_button_new_with_mnemonic(MnemonicCaption(kLinuxEraseCaption).c_str());
@@ -163,8 +189,8 @@ void TGtkConfigDialog::CreateControls() {
     gtk_container_add(GTK_CONTAINER(buttons), Control(TConfigWidget::OKBtn));
     gtk_container_add(GTK_CONTAINER(buttons), Control(TConfigWidget::CancelBtn));
     gtk_widget_set_halign(Control(TConfigWidget::EraseSection), GTK_ALIGN_START);
-    gtk_grid_attach(g, Control(TConfigWidget::EraseSection), 0, 6, 1, 1);
-    gtk_grid_attach(g, buttons, 1, 6, 2, 1);
+    gtk_grid_attach(g, Control(TConfigWidget::EraseSection), 0, 7, 1, 1);
+    gtk_grid_attach(g, buttons, 1, 7, 2, 1);
 
     // OK is the default button: Enter outside the URL box presses it.
     gtk_widget_set_can_default(Control(TConfigWidget::OKBtn), TRUE);
@@ -186,7 +212,7 @@ void TGtkConfigDialog::CreateControls() {
     // two colour choosers.
     GList* chain = nullptr;
     for (GtkWidget* widget :
-         {Control(TConfigWidget::URLListBox), Control(TConfigWidget::URLReloadTime),
+         {Control(TConfigWidget::URLListBox), session, Control(TConfigWidget::URLReloadTime),
           Control(TConfigWidget::URLShowTime), Control(TConfigWidget::ShowConfigs),
           Control(TConfigWidget::EraseSection), Control(TConfigWidget::BackColor),
           Control(TConfigWidget::ForeColor), Control(TConfigWidget::EnableScroll), buttons})
@@ -301,7 +327,7 @@ std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
     texts.EraseQuestion = LinuxEraseQuestion(registry.Path());
     return std::make_unique<TLumenaryConfigDlg>(
         owner, registry, fileSystem, messageBoxes, cacheDir,
-        std::make_unique<TGtkConfigDialog>(registry.Path()), std::move(texts));
+        std::make_unique<TGtkConfigDialog>(registry.Path(), messageBoxes), std::move(texts));
 }
 
 TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes) {

@@ -2,7 +2,8 @@
 // Windows dialog with its Japanese captions (URL list, the two times with
 // spin buttons, URL line, clock, scrolling, two colour choosers with
 // swatches, erase, OK, Cancel), run modally in a main loop of its own. The
-// erase speaks of the settings file, not of a registry.
+// erase speaks of the settings file, not of a registry. Under the URL list,
+// sign-in and sign-out buttons act on the kept web session.
 // Creating it needs an open display, else it throws lum::Exception.
 #pragma once
 
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +28,8 @@ namespace lum::gtk {
 enum class TConfigWidget {
     URLListBox,  // the frame around URLList
     URLList,     // a GtkTextView
+    SignInBtn,   // under the URL list: opens the sign-in window
+    SignOutBtn,
     Label1,
     URLReloadTime,  // a GtkSpinButton: the edit box and its spin control in one
     Label4,
@@ -48,11 +52,41 @@ enum class TConfigWidget {
 inline constexpr const char* kLinuxEraseCaption = "設定をすべて削除(&E)";
 std::string LinuxEraseQuestion(const std::string& settingsPath);
 
+inline constexpr const char* kSignInCaption = "サインイン...";
+inline constexpr const char* kSignOutCaption = "サインアウト";
+
+// What the sign-in and sign-out buttons work with; the dialog fills in
+// the real ones, tests replace them.
+struct TDialogWebSession {
+    // Opens the sign-in window for url without waiting for it; throws
+    // lum::Exception when it cannot be started. By default it starts
+    // SignInProgram and reports in a box when it ends unsuccessfully.
+    std::function<void(const std::string& url)> StartSignIn;
+    std::string SignInProgram;  // the sign-in program beside this one
+    // The first URL of the saved list, for a box without any.
+    std::function<std::string()> SavedFirstUrl;
+    std::string DataDir;   // the kept session's folder
+    std::string LockPath;  // the capture lock that a user of the session holds
+};
+
+// Starts program with the single argument url as a process of its own
+// that outlives the dialog; when it ends unsuccessfully, failed (if set)
+// gets how, from the main loop. Throws lum::Exception when it cannot start.
+void StartProgram(const std::string& program,
+                  const std::string& url,
+                  std::function<void(const std::string& how)> failed = {});
+
+// The URL for the sign-in button: the trimmed line number line (from 0) of
+// text (lines end in LF) when it holds one, else the box's first non-blank
+// line, else saved; empty when all are blank.
+std::string SignInUrlAt(const std::string& text, int line, const std::string& saved);
+
 class TGtkConfigDialog : public IConfigDialogView {
   public:
     // Creates the dialog window hidden; the erase button's tip names the
-    // settings file. Throws lum::Exception without a display.
-    explicit TGtkConfigDialog(const std::string& settingsPath);
+    // settings file. Message boxes of the sign-in and sign-out buttons go
+    // to messageBoxes. Throws lum::Exception without a display.
+    TGtkConfigDialog(const std::string& settingsPath, IMessageBoxes& messageBoxes);
     ~TGtkConfigDialog() override;
     TGtkConfigDialog(const TGtkConfigDialog&) = delete;
     TGtkConfigDialog& operator=(const TGtkConfigDialog&) = delete;
@@ -81,6 +115,11 @@ class TGtkConfigDialog : public IConfigDialogView {
     GtkWidget* Control(TConfigWidget id) const { return FControls[static_cast<int>(id)]; }
     // Ends the modal run as the buttons do: 1 runs OKBtnClick first, 2 not.
     void EndModal(int result);
+    TDialogWebSession& WebSession() { return FWebSession; }
+    // The buttons' actions: the sign-in window for the URL under the text
+    // cursor, and the sign-out with its question and its report.
+    void SignInClick();
+    void SignOutClick();
 
   private:
     void CreateControls();
@@ -88,12 +127,20 @@ class TGtkConfigDialog : public IConfigDialogView {
     GtkWidget* CreateSpin(TConfigWidget id);
     GtkWidget* CreateChooser(TConfigWidget id);
     GtkWidget* CreateShowConfigs();
+    GtkWidget* CreateSessionButtons();
+    std::string CursorLineUrl();
+    void ReportSignOut();
+    void StartSignInProgram(const std::string& url);
     GtkWidget*& Slot(TConfigWidget id) { return FControls[static_cast<int>(id)]; }
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
     GtkWidget* FWindow = nullptr;
     std::array<GtkWidget*, static_cast<int>(TConfigWidget::Count)> FControls{};
     TConfigDialogEvents FEvents;
+    IMessageBoxes& FMessageBoxes;
+    TDialogWebSession FWebSession;
+    // Ends with the dialog: a program's end reported later finds it gone.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     int FModalResult = 0;
     bool FFocusSet = false;
 };

@@ -74,38 +74,69 @@ std::string DefaultSignInUrl() {
     return loaded.Values.URLs.empty() ? std::string() : loaded.Values.URLs.front();
 }
 
-int SignOut(const std::string& dir, bool yes) {
-    const TWebDataRemoval found = SurveyWebData(dir);
-    if (!found.Existed) {
-        std::printf("%s\n", DescribeRemoval(dir, found, false).c_str());
-        return 0;
-    }
+std::string SignInProgramPath() {
+    return SiblingProgram(kSignInProgramName);
+}
+
+std::string DefaultCaptureLockPath() {
+    return CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
+                           CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+}
+
+TSignOutResult SignOutSession(const std::string& dir,
+                              const std::string& lockPath,
+                              const std::function<bool(const TWebDataRemoval& found)>& ask) {
+    TSignOutResult result;
+    result.Removal = SurveyWebData(dir);
+    if (!result.Removal.Existed)
+        return result;
     // A capture has the session open; removing it under the capture would
-    // leave it half written.
-    TCaptureLock lock(
-        CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
-                        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"))));
+    // leave it half written. The lock is kept until the removal is done.
+    TCaptureLock lock(lockPath);
     // (A lock file that cannot be opened is no capture holding it.)
     if (!lock.TryAcquire() && lock.Error().empty()) {
-        std::fprintf(stderr,
-                     "lumenary: a capture or the sign-in window is using the session (%s is "
-                     "held); sign out when it has ended\n",
-                     lock.Path().c_str());
-        return 1;
+        result.State = TSignOutResult::InUse;
+        return result;
     }
-    const std::string question = DescribeRemoval(dir, found, false) +
-                                 "\nThe captured pages need signing in again afterwards.";
+    if (ask && !ask(result.Removal)) {
+        result.State = TSignOutResult::Declined;
+        return result;
+    }
+    result.State = TSignOutResult::Removed;
+    result.Removal = RemoveWebData(dir);
+    return result;
+}
+
+int SignOut(const std::string& dir, bool yes) {
+    const std::string lockPath = DefaultCaptureLockPath();
+    std::function<bool(const TWebDataRemoval&)> ask;
     if (!yes) {
-        const bool asked =
-            gtk_init_check(nullptr, nullptr) ? AskInDialog(question) : AskOnStandardInput(question);
-        if (!asked) {
+        ask = [&dir](const TWebDataRemoval& found) {
+            const std::string question = DescribeRemoval(dir, found, false) +
+                                         "\nThe captured pages need signing in again afterwards.";
+            return gtk_init_check(nullptr, nullptr) ? AskInDialog(question)
+                                                    : AskOnStandardInput(question);
+        };
+    }
+    const TSignOutResult result = SignOutSession(dir, lockPath, ask);
+    switch (result.State) {
+        case TSignOutResult::NothingKept:
+            std::printf("%s\n", DescribeRemoval(dir, result.Removal, false).c_str());
+            return 0;
+        case TSignOutResult::InUse:
+            std::fprintf(stderr,
+                         "lumenary: a capture or the sign-in window is using the session (%s is "
+                         "held); sign out when it has ended\n",
+                         lockPath.c_str());
+            return 1;
+        case TSignOutResult::Declined:
             std::printf("Nothing removed.\n");
             return 1;
-        }
+        case TSignOutResult::Removed:
+            break;
     }
-    const TWebDataRemoval removed = RemoveWebData(dir);
-    std::printf("%s\n", DescribeRemoval(dir, removed, true).c_str());
-    return removed.Error.empty() ? 0 : 1;
+    std::printf("%s\n", DescribeRemoval(dir, result.Removal, true).c_str());
+    return result.Removal.Error.empty() ? 0 : 1;
 }
 
 int RunWebSessionCommand(const TLinuxHostOptions& options) {

@@ -4,9 +4,11 @@
 // Failures are told on standard error and in the exit code.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "gtk/LinuxCommandLine.h"
+#include "gtk/WebDataFolder.h"
 
 namespace lum::gtk {
 
@@ -14,6 +16,27 @@ inline constexpr const char* kSignInProgramName = "lumenary-sign-in";
 
 // The first URL of the settings' list; empty when there is none.
 std::string DefaultSignInUrl();
+
+// The sign-in program beside the running one.
+std::string SignInProgramPath();
+
+// The capture lock of the environment, which a capture and the sign-in
+// window hold while they use the kept session.
+std::string DefaultCaptureLockPath();
+
+// What a sign-out found and did.
+struct TSignOutResult {
+    enum TState { NothingKept, InUse, Declined, Removed };
+    TState State = NothingKept;
+    TWebDataRemoval Removal;  // what was found, or for Removed what went
+};
+
+// The sign-out of --sign-out and of the settings dialog: finds what dir
+// holds, refuses while the lock at lockPath is held, asks (when ask is set)
+// with what would go, then removes it. Never throws for the folder.
+TSignOutResult SignOutSession(const std::string& dir,
+                              const std::string& lockPath,
+                              const std::function<bool(const TWebDataRemoval& found)>& ask);
 
 // Runs --sign-in or --sign-out; -1 when options ask for neither.
 int RunWebSessionCommand(const TLinuxHostOptions& options);

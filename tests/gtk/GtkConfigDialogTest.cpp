@@ -292,18 +292,20 @@ TEST_F(GtkConfigDialogTest, KeyboardTabOrderEscAndEnter) {
     RunModal({
         [&] {
             FocusIn(view.Window());
-            for (int i = 0; i < 12; ++i) {
+            for (int i = 0; i < 14; ++i) {
                 visited.push_back(gtk_window_get_focus(GTK_WINDOW(view.Window())));
                 PressKey(view.Window(), GDK_KEY_Tab);
             }
         },
         [&] { PressKey(view.Window(), GDK_KEY_Escape); },
     });
+    // The sign-in and sign-out buttons follow the URL list they sit under.
     const std::vector<TConfigWidget> order = {
-        TConfigWidget::URLList,   TConfigWidget::URLReloadTime, TConfigWidget::URLShowTime,
-        TConfigWidget::ShowURL,   TConfigWidget::ShowClock,     TConfigWidget::EraseSection,
-        TConfigWidget::BackColor, TConfigWidget::ForeColor,     TConfigWidget::EnableScroll,
-        TConfigWidget::OKBtn,     TConfigWidget::CancelBtn,
+        TConfigWidget::URLList,       TConfigWidget::SignInBtn,    TConfigWidget::SignOutBtn,
+        TConfigWidget::URLReloadTime, TConfigWidget::URLShowTime,  TConfigWidget::ShowURL,
+        TConfigWidget::ShowClock,     TConfigWidget::EraseSection, TConfigWidget::BackColor,
+        TConfigWidget::ForeColor,     TConfigWidget::EnableScroll, TConfigWidget::OKBtn,
+        TConfigWidget::CancelBtn,
     };
     ASSERT_GE(visited.size(), order.size());
     // A chooser takes the focus with the button inside it.
