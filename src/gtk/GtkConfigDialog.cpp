@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/stdDialogs.h"
+#include "gtk/GtkApplication.h"
 #include "gtk/GtkMessageBoxes.h"
 #include "gtk/WebSessionCommands.h"
 #include "settings/ConfigDlg.h"
@@ -29,16 +30,6 @@ constexpr const char* kControlNames[] = {
     "ForeColor",     "EnableScroll", "OKBtn",       "CancelBtn",
 };
 static_assert(std::size(kControlNames) == static_cast<std::size_t>(TConfigWidget::Count));
-
-// Turns an exception that would cross into GTK's C code into nothing: the
-// dialog's logic reports its own failures.
-template <class F>
-void Safely(F&& action) {
-    try {
-        action();
-    } catch (const std::exception&) {
-    }
-}
 
 GtkWidget* MnemonicLabel(const char* caption) {
     GtkWidget* label = gtk_label_new_with_mnemonic(MnemonicCaption(caption).c_str());
@@ -97,7 +88,7 @@ TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath, IMessageBoxe
         gtk_widget_set_name(FControls[i], kControlNames[i]);
     // The close box cancels and leaves the window to its owner.
     g_signal_connect(FWindow, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
-                         static_cast<TGtkConfigDialog*>(self)->EndModal(2);
+                         Guarded([&] { static_cast<TGtkConfigDialog*>(self)->EndModal(2); });
                          return TRUE;
                      }),
                      this);
@@ -198,11 +189,11 @@ void TGtkConfigDialog::CreateControls() {
     auto clicked = +[](GtkButton* button, gpointer data) {
         auto* self = static_cast<TGtkConfigDialog*>(data);
         if (GTK_WIDGET(button) == self->Control(TConfigWidget::OKBtn))
-            self->EndModal(1);
+            Guarded([self] { self->EndModal(1); });
         else if (GTK_WIDGET(button) == self->Control(TConfigWidget::CancelBtn))
-            self->EndModal(2);
+            Guarded([self] { self->EndModal(2); });
         else if (self->FEvents.EraseSectionClick)
-            Safely([self] { self->FEvents.EraseSectionClick(); });
+            Guarded([self] { self->FEvents.EraseSectionClick(); });
     };
     for (TConfigWidget id :
          {TConfigWidget::OKBtn, TConfigWidget::CancelBtn, TConfigWidget::EraseSection})
@@ -229,6 +220,10 @@ void TGtkConfigDialog::CreateControls() {
 // Esc cancels. Enter on a check box or a closed chooser presses OK, as in a
 // Windows dialog (GTK would toggle the box or open the list).
 gboolean TGtkConfigDialog::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
+    return Guarded<gboolean>(FALSE, [&]() -> gboolean { return KeyPressed(widget, event, data); });
+}
+
+gboolean TGtkConfigDialog::KeyPressed(GtkWidget* widget, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<TGtkConfigDialog*>(data);
     if (event->keyval == GDK_KEY_Escape) {
         self->EndModal(2);
@@ -248,7 +243,7 @@ void TGtkConfigDialog::EndModal(int result) {
     // it shows.
     bool saved = result != 1 || !FEvents.OKBtnClick;
     if (!saved)
-        Safely([this, &saved] { saved = FEvents.OKBtnClick(); });
+        Guarded([this, &saved] { saved = FEvents.OKBtnClick(); });
     if (saved)
         FModalResult = result;
 }

@@ -132,6 +132,7 @@ class TGtkConfigDialog : public IConfigDialogView {
     void ReportSignOut();
     void StartSignInProgram(const std::string& url);
     GtkWidget*& Slot(TConfigWidget id) { return FControls[static_cast<int>(id)]; }
+    static gboolean KeyPressed(GtkWidget* widget, GdkEventKey* event, gpointer data);
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
     GtkWidget* FWindow = nullptr;

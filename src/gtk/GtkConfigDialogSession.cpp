@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/stdDialogs.h"
+#include "gtk/GtkApplication.h"
 #include "gtk/GtkConfigDialog.h"
 #include "gtk/WebSessionCommands.h"
 #include "platform/Types.h"
@@ -128,12 +129,12 @@ GtkWidget* TGtkConfigDialog::CreateSessionButtons() {
     gtk_container_add(GTK_CONTAINER(row), Control(TConfigWidget::SignOutBtn));
     g_signal_connect(Control(TConfigWidget::SignInBtn), "clicked",
                      G_CALLBACK(+[](GtkButton*, gpointer self) {
-                         static_cast<TGtkConfigDialog*>(self)->SignInClick();
+                         Guarded([&] { static_cast<TGtkConfigDialog*>(self)->SignInClick(); });
                      }),
                      this);
     g_signal_connect(Control(TConfigWidget::SignOutBtn), "clicked",
                      G_CALLBACK(+[](GtkButton*, gpointer self) {
-                         static_cast<TGtkConfigDialog*>(self)->SignOutClick();
+                         Guarded([&] { static_cast<TGtkConfigDialog*>(self)->SignOutClick(); });
                      }),
                      this);
     return row;
