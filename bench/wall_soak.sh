@@ -109,20 +109,21 @@ x_resources() {
         mine && /^\ttotal bytes/ { t += substr($4, 2) }
         END { printf "%d %d %d %d\n", w, p, b / 1024, t / 1024 }'
 }
-sample() {  # sample <label>
+sample() {  # sample <label>: prints the figures; sets RSS and FDS
     local x
     x=$(x_resources)
+    RSS=$(rss_kb) FDS=$(fds)
     printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%s\n' \
-        "$1" "$(passes)" "$(rss_kb)" "$(fds)" "$x" "$(windows)"
+        "$1" "$(passes)" "$RSS" "$FDS" "$x" "$(windows)"
 }
 
 started=$SECONDS
 wait_passes "$WARMUP" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
 sample start
-start_rss=$(rss_kb) start_fds=$(fds)
+start_rss=$RSS start_fds=$FDS
 wait_passes "$PASSES" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
 sample end
-end_rss=$(rss_kb) end_fds=$(fds)
+end_rss=$RSS end_fds=$FDS
 echo "passes $WARMUP..$(passes) in $((SECONDS - started)) s;" \
     "RSS change $((end_rss - start_rss)) KB, fd change $((end_fds - start_fds))"
 echo "standard error lines: $(wc -l <"$WORK/stderr")"
