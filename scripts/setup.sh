@@ -9,7 +9,8 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
-          xdotool imagemagick x11-apps x11-utils libclang-rt-14-dev clang cmake g++ libgtest-dev
+          xdotool imagemagick x11-apps x11-utils x11-xserver-utils
+          xserver-xorg-core xserver-xorg-video-dummy libclang-rt-14-dev clang cmake g++ libgtest-dev
           libgmock-dev libbenchmark-dev googletest
           pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev xscreensaver xscreensaver-data chromium
           python3 bubblewrap xdg-dbus-proxy openssl dpkg-dev file lintian man-db)

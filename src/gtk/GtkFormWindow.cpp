@@ -285,11 +285,13 @@ void TGtkFormWindow::Destroyed() {
         QuitMainLoop();
 }
 
-void TGtkFormWindow::MakeFullScreen() {
+void TGtkFormWindow::MakeFullScreen(int index, bool grab) {
     if (!FWidget)
         return;
     GdkDisplay* display = gtk_widget_get_display(FWidget);
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    GdkMonitor* monitor = index >= 0 ? gdk_display_get_monitor(display, index)
+                                     : gdk_display_get_primary_monitor(display);
+    const bool onMonitor = index >= 0 && monitor;  // else the primary or the first
     if (!monitor)
         monitor = gdk_display_get_monitor(display, 0);
     GdkRectangle area{0, 0, 1024, 768};
@@ -297,9 +299,13 @@ void TGtkFormWindow::MakeFullScreen() {
         gdk_monitor_get_geometry(monitor, &area);
     SetBounds(TRect{area.x, area.y, area.x + area.width, area.y + area.height});
     gtk_window_set_keep_above(GTK_WINDOW(FWidget), TRUE);
-    gtk_window_fullscreen(GTK_WINDOW(FWidget));
+    if (onMonitor)
+        gtk_window_fullscreen_on_monitor(GTK_WINDOW(FWidget), gtk_widget_get_screen(FWidget),
+                                         index);
+    else
+        gtk_window_fullscreen(GTK_WINDOW(FWidget));
     HideCursor();
-    FGrabOnMap = true;
+    FGrabOnMap = grab;
 }
 
 void TGtkFormWindow::HideCursor() {

@@ -62,10 +62,11 @@ class TGtkFormWindow : public IFormWindow {
     void KillTimer(std::uint32_t id) override;
 
     GtkWidget* Widget() const { return FWidget; }
-    // Covers the monitor the window is on (the primary one at first), kept
-    // above other windows, with the cursor hidden and keyboard and pointer
-    // grabbed once it is shown (a grab that fails is ignored).
-    void MakeFullScreen();
+    // Covers the display's monitor number monitor (-1: the primary one), kept
+    // above other windows, with the cursor hidden and, when grab is true,
+    // keyboard and pointer grabbed once it is shown (a grab that fails is
+    // ignored).
+    void MakeFullScreen(int monitor = -1, bool grab = true);
     void HideCursor();
     // True once the parent given to SetParentWindow has disappeared.
     bool ParentGone() const { return FParentGone; }

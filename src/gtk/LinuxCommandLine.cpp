@@ -53,10 +53,11 @@ struct TParser {
             (name == "yes" ? Result.Options.Yes : Result.Options.SignOut) = true;
         } else if (name == "help" || name == "h") {
             Result.Options.Help = true;
-        } else if (name == "root" || name == "window") {
+        } else if (name == "root" || name == "window" || name == "wall") {
             ++WindowOptions;
-            Result.Options.Mode =
-                name == "root" ? TLinuxWindowMode::lwRoot : TLinuxWindowMode::lwWindow;
+            Result.Options.Mode = name == "root"     ? TLinuxWindowMode::lwRoot
+                                  : name == "window" ? TLinuxWindowMode::lwWindow
+                                                     : TLinuxWindowMode::lwWall;
         } else if (name == "window-id") {
             ++WindowOptions;
             if (i + 1 >= argc || !argv[i + 1])
@@ -119,7 +120,7 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
     }
     TLinuxHostOptions& options = parser.Result.Options;
     if (parser.WindowOptions > 1) {
-        parser.Fail("only one of --window, --window-id and --root may be given");
+        parser.Fail("only one of --window, --window-id, --root and --wall may be given");
         return parser.Result;
     }
     // Web session options stand alone.
@@ -152,14 +153,16 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
 
 std::string UsageText(const std::string& program) {
     return "Usage: " + program +
-           " [--window | --window-id XID | --root | --config | --sign-in [URL] |\n"
-           "        --sign-out [--yes]]\n"
+           " [--window | --window-id XID | --root | --wall | --config |\n"
+           "        --sign-in [URL] | --sign-out [--yes]]\n"
            "Shows web pages, captured into pictures, one after the other.\n"
-           "  (no option)       full-screen on the current display; a key, click or\n"
-           "                    mouse move ends it (X freezes, Z skips a page)\n"
+           "  (no option)       full-screen on every monitor; a key, click or mouse\n"
+           "                    move ends it (X freezes, Z skips a page)\n"
            "  --window          in an ordinary 1024x768 window\n"
            "  --window-id XID   inside the X window XID (hex 0x... or decimal)\n"
            "  --root            on the root window\n"
+           "  --wall            full-screen on every monitor, the pointer hidden; no\n"
+           "                    input ends it, only SIGTERM, SIGINT or the session's end\n"
            "  --config          the settings dialog\n"
            "  --sign-in [URL]   a browser window on the kept web session, to sign in to\n"
            "                    sites (URL defaults to the first page of the list)\n"

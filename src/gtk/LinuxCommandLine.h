@@ -1,6 +1,7 @@
 // The command line of the Linux program: which window it draws in (the one
 // XScreenSaver names in XSCREENSAVER_WINDOW, --window-id XID, --root, an
-// ordinary window with --window, else full-screen), --config, --help and
+// ordinary window with --window, a display wall with --wall, else
+// full-screen on every monitor), --config, --help and
 // the web session's --sign-in [URL] and --sign-out [--yes].
 // Garbage is reported as a result with a clear message, never thrown.
 #pragma once
@@ -11,7 +12,8 @@
 namespace lum::gtk {
 
 enum class TLinuxWindowMode {
-    lwFullScreen,  // no window option: the whole current display
+    lwFullScreen,  // no window option: every monitor; input ends it
+    lwWall,        // --wall: every monitor; input never ends it
     lwWindow,      // --window: an ordinary 1024 x 768 window
     lwForeign,     // XSCREENSAVER_WINDOW or --window-id: another program's window
     lwRoot,        // --root: the root window

@@ -34,13 +34,28 @@ bool MonitorSized(const TSize& size) {
     return false;
 }
 
-TLinuxHost::TLinuxHost(TForm& form, const TLinuxHostOptions& options) : FForm(form) {
+TLinuxHost::TLinuxHost(TForm& form, const TLinuxHostOptions& options)
+    : TLinuxHost(std::vector<TForm*>{&form}, options) {}
+
+TLinuxHost::TLinuxHost(const std::vector<TForm*>& forms, const TLinuxHostOptions& options) {
+    const bool wall = options.Mode == TLinuxWindowMode::lwWall;
+    const bool fullScreen = options.Mode == TLinuxWindowMode::lwFullScreen || wall;
+    if (forms.empty() || (forms.size() > 1 && !fullScreen))
+        throw Exception("one form for this window mode");
+    for (TForm* form : forms)
+        FForms.push_back(TTrap{form, {}, false, {}});
     if (!options.Config && !options.Help)
         Place(options);
-    if (options.Mode == TLinuxWindowMode::lwFullScreen && !options.Config) {
+    if (fullScreen && !options.Config) {
         FTrapping = true;
-        FOldWindowProc = FForm.WindowProc;
-        FForm.WindowProc = [this](TMessage& message) { Filter(message); };
+        FWall = wall;
+        FQuitAfterClose = forms.size() > 1 || wall;
+        for (TTrap& trap : FForms) {
+            trap.OldWindowProc = trap.Form->WindowProc;
+            trap.Form->WindowProc = [this, &trap](TMessage& message) { Filter(trap, message); };
+        }
+        if (wall)
+            WatchMonitors();
     }
     InstallQuitSignals([this] { RequestClose(); });
 }
@@ -49,12 +64,31 @@ TLinuxHost::~TLinuxHost() {
     InstallQuitSignals();
     if (FPendingClose)
         g_source_remove(FPendingClose);
-    if (FTrapping)
-        FForm.WindowProc = FOldWindowProc;
+    if (FDisplay)
+        g_signal_handlers_disconnect_by_data(FDisplay, this);
+    if (FTrapping) {
+        for (TTrap& trap : FForms)
+            trap.Form->WindowProc = trap.OldWindowProc;
+    }
 }
 
 void TLinuxHost::Place(const TLinuxHostOptions& options) {
-    TGtkFormWindow* window = GtkWindowOf(FForm.Window());
+    if (options.Mode == TLinuxWindowMode::lwFullScreen ||
+        options.Mode == TLinuxWindowMode::lwWall) {
+        // A full-screen run grabs keyboard and pointer in its first window;
+        // a wall takes nobody's input.
+        const bool several = FForms.size() > 1 || options.Mode == TLinuxWindowMode::lwWall;
+        for (std::size_t k = 0; k < FForms.size(); ++k) {
+            TGtkFormWindow* window = GtkWindowOf(FForms[k].Form->Window());
+            if (!window)
+                throw Exception("the main form has no GTK window");
+            window->MakeFullScreen(several ? static_cast<int>(k) : -1,
+                                   options.Mode == TLinuxWindowMode::lwFullScreen && k == 0);
+        }
+        FWholeMonitor = true;
+        return;
+    }
+    TGtkFormWindow* window = GtkWindowOf(FForms.front().Form->Window());
     if (!window)
         throw Exception("the main form has no GTK window");
     switch (options.Mode) {
@@ -76,19 +110,33 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
             }
             window->SetBounds(TRect{0, 0, kTryWindowWidth, kTryWindowHeight});
             break;
-        case TLinuxWindowMode::lwFullScreen:
-            window->MakeFullScreen();
-            FWholeMonitor = true;
+        default:
             break;
     }
+}
+
+void TLinuxHost::WatchMonitors() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display)
+        return;
+    FDisplay = display;
+    g_signal_connect_swapped(display, "monitor-added", G_CALLBACK(&OnMonitorsChanged), this);
+    g_signal_connect_swapped(display, "monitor-removed", G_CALLBACK(&OnMonitorsChanged), this);
+}
+
+// Swapped: self comes first.
+void TLinuxHost::OnMonitorsChanged(void* self, void*, void*) {
+    static_cast<TLinuxHost*>(self)->FMonitorsChanged = true;
+    QuitMainLoop();
 }
 
 bool TLinuxHost::ShownMonitor(TRect& rect) const {
     return FWholeMonitor && FForeignWindow != 0 && ForeignWindowRect(FForeignWindow, rect);
 }
 
-void TLinuxHost::Filter(TMessage& message) {
-    switch (message.Msg) {
+void TLinuxHost::Filter(TTrap& trap, TMessage& message) {
+    // A wall: input ends nothing.
+    switch (FWall ? 0 : message.Msg) {
         case Msg::KeyDown:
         case Msg::SysKeyDown:
             // Holding X freezes the slide show and holding Z skips a page.
@@ -97,11 +145,11 @@ void TLinuxHost::Filter(TMessage& message) {
             break;
         case Msg::MouseMove: {
             const TPoint p = PointOf(message.LParam);
-            if (!FMouseSeen) {
-                FMouseSeen = true;
-                FMousePos = p;
-            } else if (std::abs(p.X - FMousePos.X) > kMouseMoveSlack ||
-                       std::abs(p.Y - FMousePos.Y) > kMouseMoveSlack) {
+            if (!trap.MouseSeen) {
+                trap.MouseSeen = true;
+                trap.MousePos = p;
+            } else if (std::abs(p.X - trap.MousePos.X) > kMouseMoveSlack ||
+                       std::abs(p.Y - trap.MousePos.Y) > kMouseMoveSlack) {
                 RequestClose();
             }
             break;
@@ -114,8 +162,8 @@ void TLinuxHost::Filter(TMessage& message) {
         default:
             break;
     }
-    if (FOldWindowProc)
-        FOldWindowProc(message);
+    if (trap.OldWindowProc)
+        trap.OldWindowProc(message);
 }
 
 void TLinuxHost::RequestClose() {
@@ -131,7 +179,12 @@ void TLinuxHost::RequestClose() {
 int TLinuxHost::PostedClose(void* self) {
     auto* host = static_cast<TLinuxHost*>(self);
     host->FPendingClose = 0;
-    Guarded([&] { host->FForm.Perform(Msg::Close, 0, 0); });
+    for (TTrap& trap : host->FForms)
+        Guarded([&] { trap.Form->Perform(Msg::Close, 0, 0); });
+    // Several windows (or a wall's, which may be rebuilt) are no main
+    // windows: the host ends the loop once they are closed.
+    if (host->FQuitAfterClose)
+        QuitMainLoop();
     return G_SOURCE_REMOVE;
 }
 

@@ -1,14 +1,16 @@
-// The host of the Linux program: puts the main form's window where the
-// command line says (inside XScreenSaver's window, another window, the root
-// window, full-screen or an ordinary window), ends a full-screen run on a
-// mouse move, click or key like the Windows run (X and Z do not end it), and
-// ends the program cleanly on SIGTERM, SIGINT or SIGHUP, and tells whether
-// the run shows at the size of a whole monitor (only such a run captures). A
-// window id that does not exist throws lum::Exception from the constructor.
+// The host of the Linux program: puts the forms' windows where the command
+// line says (inside XScreenSaver's window, another window, the root window,
+// an ordinary window, or full-screen: one form a monitor), ends a
+// full-screen run on a mouse move, click or key on any of its windows like
+// the Windows run (X and Z do not end it; a wall ignores input and hides the
+// pointer), ends the program cleanly on SIGTERM, SIGINT or SIGHUP, and tells
+// whether the run shows at the size of a whole monitor (only such a run
+// captures). A window id that does not exist throws lum::Exception.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "common/Form.h"
 #include "gtk/LinuxCommandLine.h"
@@ -32,6 +34,13 @@ class TLinuxHost {
     // puts the input filter in front of the form's handler. Installs the
     // signal handlers. The host must go before the form does.
     TLinuxHost(TForm& form, const TLinuxHostOptions& options);
+    // Full-screen and wall runs: forms[k] covers the display's monitor k
+    // (only the first grabs the input of a full-screen run); a close closes
+    // them all and ends the main loop. A wall that sees a monitor added or
+    // removed ends the main loop with MonitorsChanged() true, for the
+    // program to start again on the new monitors. Any other mode takes one
+    // form.
+    TLinuxHost(const std::vector<TForm*>& forms, const TLinuxHostOptions& options);
     ~TLinuxHost();
     TLinuxHost(const TLinuxHost&) = delete;
     TLinuxHost& operator=(const TLinuxHost&) = delete;
@@ -52,21 +61,33 @@ class TLinuxHost {
     // The monitor-sized window of another program (XScreenSaver's, one per
     // monitor) the form shows in, in root coordinates; false otherwise.
     bool ShownMonitor(TRect& rect) const;
+    // A wall's monitors changed while it ran (the main loop was ended).
+    bool MonitorsChanged() const { return FMonitorsChanged; }
 
   private:
+    // A form and its input filter.
+    struct TTrap {
+        TForm* Form = nullptr;
+        TWndMethod OldWindowProc;
+        bool MouseSeen = false;
+        TPoint MousePos;
+    };
     void Place(const TLinuxHostOptions& options);
-    void Filter(TMessage& message);
+    void Filter(TTrap& trap, TMessage& message);
+    void WatchMonitors();
     static int PostedClose(void* self);
+    static void OnMonitorsChanged(void* display, void* monitor, void* self);
 
-    TForm& FForm;
-    TWndMethod FOldWindowProc;
+    std::vector<TTrap> FForms;  // never resized after the constructor
     bool FTrapping = false;
+    bool FWall = false;
+    bool FQuitAfterClose = false;
     bool FWholeMonitor = false;
     std::uint64_t FForeignWindow = 0;
-    bool FMouseSeen = false;
-    TPoint FMousePos;
     int FCloseRequests = 0;
     unsigned FPendingClose = 0;
+    void* FDisplay = nullptr;  // the GdkDisplay a wall watches
+    bool FMonitorsChanged = false;
 };
 
 }  // namespace lum::gtk

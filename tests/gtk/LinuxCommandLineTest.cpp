@@ -75,5 +75,18 @@ TEST(LinuxCommandLine, GarbageAndConflictsAreErrors) {
     EXPECT_NE(UsageText("lumenary").find("--window-id XID"), std::string::npos);
 }
 
+TEST(LinuxCommandLine, WallIsAWindowOption) {
+    EXPECT_EQ(Parse({"--wall"}).Options.Mode, TLinuxWindowMode::lwWall);
+    EXPECT_EQ(Parse({"-wall"}).Options.Mode, TLinuxWindowMode::lwWall);
+    EXPECT_EQ(Parse({"--wall", "--root"}).Error,
+              "only one of --window, --window-id, --root and --wall may be given");
+    EXPECT_FALSE(Parse({"--window", "--wall"}).Ok);
+    EXPECT_FALSE(Parse({"--wall", "--sign-in"}).Ok);
+    EXPECT_FALSE(Parse({"--wall=1"}).Ok);
+    // Inside XScreenSaver the program draws where the daemon says.
+    EXPECT_EQ(Parse({"--wall"}, "0x2e00007").Options.Mode, TLinuxWindowMode::lwForeign);
+    EXPECT_NE(UsageText("lumenary").find("--wall"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace lum::gtk

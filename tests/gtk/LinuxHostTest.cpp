@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "GtkTestSupport.h"
 #include "gtk/GtkApplication.h"
@@ -238,6 +239,136 @@ TEST_F(LinuxHost, OnlyARunAtAWholeMonitorsSizeShowsAWholeMonitor) {
     EXPECT_FALSE(shows(options)) << "as wide as the monitor, not as tall";
     EXPECT_TRUE(MonitorSized(TSize{1024, 768}));
     EXPECT_FALSE(MonitorSized(TSize{768, 1024}));
+}
+
+// Full-screen on every monitor: a form a monitor, and input on any of them
+// ends them all.
+TEST_F(LinuxHost, InputOnAnyMonitorsFormEndsThemAll) {
+    TRecordingForm first(Factory, false);
+    TRecordingForm second(Factory, false);
+    TLinuxHost host(std::vector<TForm*>{&first, &second}, TLinuxHostOptions{});
+    EXPECT_TRUE(host.ShowsWholeMonitor());
+    first.Show();
+    second.Show();
+    // Each form has its own idea of where the mouse was first.
+    first.Perform(Msg::MouseMove, 0, Point(10, 10));
+    second.Perform(Msg::MouseMove, 0, Point(900, 700));
+    EXPECT_EQ(host.CloseRequests(), 0);
+    second.Perform(Msg::MouseMove, 0, Point(890, 700));
+    EXPECT_EQ(host.CloseRequests(), 1);
+    EXPECT_TRUE(LoopEnds());  // no main window: the host ends the loop
+    for (TRecordingForm* form : {&first, &second}) {
+        EXPECT_EQ(form->Count(Msg::Close), 1);
+        EXPECT_EQ(form->Count(Msg::Destroy), 1);
+    }
+}
+
+TEST_F(LinuxHost, AKeyOnTheSecondMonitorEndsTheFirstToo) {
+    TRecordingForm first(Factory, false);
+    TRecordingForm second(Factory, false);
+    TLinuxHost host(std::vector<TForm*>{&first, &second}, TLinuxHostOptions{});
+    first.Show();
+    second.Show();
+    second.Perform(Msg::KeyDown, Vk::Escape, 0);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_EQ(first.Count(Msg::Destroy), 1);
+}
+
+TEST_F(LinuxHost, SeveralFormsOnlyForFullScreenAndWall) {
+    TRecordingForm first(Factory, false);
+    TRecordingForm second(Factory, false);
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwWindow;
+    EXPECT_THROW(TLinuxHost(std::vector<TForm*>{&first, &second}, options), Exception);
+    EXPECT_THROW(TLinuxHost(std::vector<TForm*>{}, TLinuxHostOptions{}), Exception);
+}
+
+GdkCursorType CursorOf(TRecordingForm& form) {
+    GdkWindow* window = gtk_widget_get_window(GtkWindowOf(form.Window())->Widget());
+    GdkCursor* cursor = window ? gdk_window_get_cursor(window) : nullptr;
+    return cursor ? gdk_cursor_get_cursor_type(cursor) : GDK_CURSOR_IS_PIXMAP;
+}
+
+TEST_F(LinuxHost, AWallIgnoresInputHidesThePointerAndEndsOnSigterm) {
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwWall;
+    TRecordingForm first(Factory, false);
+    TRecordingForm second(Factory, false);
+    TLinuxHost host(std::vector<TForm*>{&first, &second}, options);
+    EXPECT_TRUE(host.ShowsWholeMonitor());
+    first.Show();
+    second.Show();
+    EXPECT_EQ(CursorOf(first), GDK_BLANK_CURSOR);
+    EXPECT_EQ(CursorOf(second), GDK_BLANK_CURSOR);
+    for (TRecordingForm* form : {&first, &second}) {
+        form->Perform(Msg::MouseMove, 0, Point(10, 10));
+        form->Perform(Msg::MouseMove, 0, Point(500, 500));
+        form->Perform(Msg::KeyDown, Vk::Escape, 0);
+        form->Perform(Msg::SysKeyDown, Vk::Menu, 0);
+        form->Perform(Msg::LButtonDown, 0, 0);
+        form->Perform(Msg::RButtonDown, 0, 0);
+        EXPECT_EQ(form->Count(Msg::KeyDown), 1);  // the messages still reach the form
+    }
+    EXPECT_EQ(host.CloseRequests(), 0);
+    testing::RunFor(100);
+    EXPECT_EQ(first.Count(Msg::Close), 0);
+    g_timeout_add(
+        20,
+        [](gpointer) -> gboolean {
+            std::raise(SIGTERM);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_EQ(first.Count(Msg::Destroy), 1);
+    EXPECT_EQ(second.Count(Msg::Destroy), 1);
+}
+
+TEST_F(LinuxHost, RealInputDoesNotEndAWall) {
+    if (XdoTool("version") != 0)
+        GTEST_SKIP() << "xdotool is missing";
+    XdoTool("mousemove 512 384");
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwWall;
+    TRecordingForm form(Factory, false);
+    TLinuxHost host(form, options);
+    form.Show();
+    ASSERT_TRUE(RunUntil([&] { return form.Count(Msg::Paint) > 0; }));
+    XdoTool("mousemove 10 10 click 1 mousemove 900 700 click 3 key Escape key a");
+    testing::RunFor(300);
+    EXPECT_GT(form.Count(Msg::MouseMove), 0);
+    EXPECT_EQ(host.CloseRequests(), 0);
+    EXPECT_EQ(form.Count(Msg::Close), 0);
+    EXPECT_EQ(CursorOf(form), GDK_BLANK_CURSOR);
+}
+
+TEST_F(LinuxHost, AWallStartsAgainWhenAMonitorComesOrGoes) {
+    TLinuxHostOptions options;
+    options.Mode = TLinuxWindowMode::lwWall;
+    TRecordingForm form(Factory, false);
+    TLinuxHost host(form, options);
+    form.Show();
+    EXPECT_FALSE(host.MonitorsChanged());
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_monitor(display, 0);
+    g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+            g_signal_emit_by_name(gdk_display_get_default(), "monitor-removed", data);
+            return G_SOURCE_REMOVE;
+        },
+        monitor);
+    EXPECT_TRUE(LoopEnds());
+    EXPECT_TRUE(host.MonitorsChanged());
+    EXPECT_EQ(host.CloseRequests(), 0);
+}
+
+TEST_F(LinuxHost, AFullScreenRunDoesNotWatchTheMonitors) {
+    TRecordingForm form(Factory, true);
+    TLinuxHost host(form, TLinuxHostOptions{});
+    g_signal_emit_by_name(gdk_display_get_default(), "monitor-added",
+                          gdk_display_get_monitor(gdk_display_get_default(), 0));
+    EXPECT_FALSE(host.MonitorsChanged());
 }
 
 TEST_F(LinuxHost, AMissingWindowIsAnErrorOfTheConstructor) {

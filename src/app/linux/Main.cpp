@@ -1,7 +1,8 @@
 // Program entry of the Linux program `lumenary`: an XScreenSaver hack (it
-// draws into the window the daemon names), a full-screen saver of its own, a
-// window for trying it out, or the settings dialog (--config). Errors go to
-// standard error; only --config shows dialogs.
+// draws into the window the daemon names), a full-screen saver of its own or
+// a display wall (one form a monitor), a window for trying it out, or the
+// settings dialog (--config). Errors go to standard error; only --config
+// shows dialogs.
 #include <gtk/gtk.h>
 
 #include <clocale>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Form.h"
 #include "gtk/CaptureLock.h"
@@ -81,6 +83,99 @@ int RunConfigDialog() {
     return code;
 }
 
+// The browser engine runs in a capture program of its own, started for each
+// pass and ended after it: this process never holds it.
+std::unique_ptr<IWebView> CaptureWebView(THandle) {
+    return std::make_unique<gtk::TProcessWebView>();
+}
+
+// One form in the window the command line names (XScreenSaver's, another
+// program's, the root window, or --window).
+int RunInOneWindow(TSlideShowServices& services,
+                   gtk::TCaptureLock& lock,
+                   gtk::TGtkApplicationPlatform& platform,
+                   const gtk::TLinuxHostOptions& options) {
+    int code = 0;
+    TSlideShowForm form(services, SlideShowStyle());
+    try {
+        gtk::TLinuxHost host(form, options);
+        // Only a run at a whole monitor's size captures (a preview shows
+        // the cache), and of those XScreenSaver starts one per monitor:
+        // only the one that holds the lock captures, the others show what
+        // it writes.
+        if (host.ShowsWholeMonitor() && lock.TryAcquire())
+            services.CreateWebView = &CaptureWebView;
+        else if (!lock.Error().empty())
+            Complain(lock.Error() + "; showing the cached pages only");
+        // One program a monitor: each starts at its monitor's page,
+        // scales pages to its width and captures at the largest size.
+        TRect monitor;
+        if (host.ShownMonitor(monitor))
+            form.SetOwnMonitor(gtk::DisplayMonitors(), monitor);
+        form.Show();
+        form.StartRun();
+        gtk::RunMainLoop();
+        form.ReleaseRun();
+    } catch (const std::exception& e) {
+        Complain(e.what());
+        code = 1;
+    }
+    platform.RunDeferred();  // while the form is there
+    return code;
+}
+
+// Full-screen and wall runs: a form on every monitor, each starting at its
+// own page; the first captures (when this instance holds the lock), the
+// others show what it writes. A wall whose monitors change starts again
+// on the new ones.
+int RunOnEveryMonitor(TSlideShowServices& services,
+                      gtk::TCaptureLock& lock,
+                      gtk::TGtkApplicationPlatform& platform,
+                      const gtk::TLinuxHostOptions& options) {
+    TSlideShowServices showOnly = services;
+    if (lock.TryAcquire())
+        services.CreateWebView = &CaptureWebView;
+    else if (!lock.Error().empty())
+        Complain(lock.Error() + "; showing the cached pages only");
+    const bool wall = options.Mode == gtk::TLinuxWindowMode::lwWall;
+    int code = 0;
+    for (bool again = true; again;) {
+        again = false;
+        const std::vector<TRect> monitors = gtk::DisplayMonitors();
+        const std::size_t count = monitors.empty() ? 1 : monitors.size();
+        TFormWindowStyle style = SlideShowStyle();
+        // Several windows, and a wall's, are closed by the host, which then
+        // ends the main loop.
+        style.MainWindow = count == 1 && !wall;
+        std::vector<std::unique_ptr<TSlideShowForm>> forms;
+        std::vector<TForm*> hosted;
+        for (std::size_t k = 0; k < count; ++k) {
+            forms.push_back(std::make_unique<TSlideShowForm>(k == 0 ? services : showOnly, style));
+            hosted.push_back(forms.back().get());
+        }
+        try {
+            gtk::TLinuxHost host(hosted, options);
+            if (count > 1) {
+                for (std::size_t k = 0; k < count; ++k)
+                    forms[k]->SetOwnMonitor(monitors, monitors[k]);
+            }
+            for (auto& form : forms)
+                form->Show();
+            for (auto& form : forms)
+                form->StartRun();
+            gtk::RunMainLoop();
+            for (auto& form : forms)
+                form->ReleaseRun();
+            again = host.MonitorsChanged();
+        } catch (const std::exception& e) {
+            Complain(e.what());
+            code = 1;
+        }
+        platform.RunDeferred();  // while the forms are there
+    }
+    return code;
+}
+
 int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     gtk::TStandardErrorBoxes boxes;
     gtk::TGtkApplicationPlatform platform(boxes);
@@ -96,40 +191,10 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder()};
 
     gtk::TCaptureLock lock(gtk::CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"), services.CacheDir));
-    int code = 0;
-    {
-        TSlideShowForm form(services, SlideShowStyle());
-        try {
-            gtk::TLinuxHost host(form, options);
-            // Only a run at a whole monitor's size captures (a preview shows
-            // the cache), and of those XScreenSaver starts one per monitor:
-            // only the one that holds the lock captures, the others show what
-            // it writes.
-            if (host.ShowsWholeMonitor() && lock.TryAcquire()) {
-                // The browser engine runs in a capture program of its own,
-                // started for each pass and ended after it: this process
-                // never holds it.
-                services.CreateWebView = [](THandle) -> std::unique_ptr<IWebView> {
-                    return std::make_unique<gtk::TProcessWebView>();
-                };
-            } else if (!lock.Error().empty()) {
-                Complain(lock.Error() + "; showing the cached pages only");
-            }
-            // One program a monitor: each starts at its monitor's page,
-            // scales pages to its width and captures at the largest size.
-            TRect monitor;
-            if (host.ShownMonitor(monitor))
-                form.SetOwnMonitor(gtk::DisplayMonitors(), monitor);
-            form.Show();
-            form.StartRun();
-            gtk::RunMainLoop();
-            form.ReleaseRun();
-        } catch (const std::exception& e) {
-            Complain(e.what());
-            code = 1;
-        }
-        platform.RunDeferred();
-    }
+    const bool everyMonitor = options.Mode == gtk::TLinuxWindowMode::lwFullScreen ||
+                              options.Mode == gtk::TLinuxWindowMode::lwWall;
+    const int code = everyMonitor ? RunOnEveryMonitor(services, lock, platform, options)
+                                  : RunInOneWindow(services, lock, platform, options);
     platform.RunDeferred();
     SetApplication(nullptr);
     return code;

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Soak benchmark of `lumenary --wall`: in an X server of its own (Xvfb), the
+# wall captures three pages served on 127.0.0.1 with RefreshTime=0 (a pass a
+# second) for PASSES passes; lumenary's resident memory (VmRSS), its open
+# file descriptors and its X resources (xrestop when installed, else the
+# display's window count) are sampled after WARMUP passes and at the end,
+# and printed side by side. Not a test: it passes or fails nothing.
+# Usage: bench/wall_soak.sh [PASSES (default 100)] [BUILD (default build/linux)]
+set -uo pipefail
+
+PASSES=${1:-100}
+BUILD=$(cd "${2:-build/linux}" && pwd) || exit 1
+WARMUP=${WARMUP:-5}
+LUMENARY=$BUILD/lumenary
+[ -x "$LUMENARY" ] || { echo "no $LUMENARY (build the linux preset first)" >&2; exit 1; }
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+    local pid
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A settings file, a cache and a runtime folder of its own.
+export XDG_CONFIG_HOME=$WORK/config XDG_CACHE_HOME=$WORK/cache XDG_RUNTIME_DIR=$WORK/run
+export XDG_DATA_HOME=$WORK/data
+mkdir -p "$XDG_CONFIG_HOME/lumenary" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+# The pages, on 127.0.0.1; every request is a line of the log.
+cat >"$WORK/serve.py" <<'PY'
+import http.server, socketserver, sys
+LOG = sys.argv[1]
+PAGES = {
+    "/a": "<body style='margin:0;background:#c00000'><h1>A</h1><div style='height:2000px'></div>",
+    "/b": "<body style='margin:0;background:#00a000'><h1>B</h1><p>" + "text " * 2000,
+    "/c": "<body style='margin:0;background:#0000c0'><canvas width=900 height=600></canvas>",
+}
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        with open(LOG, "a") as f:
+            f.write(self.path + "\n")
+        body = PAGES.get(self.path, "").encode()
+        self.send_response(200 if body else 404)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        self.wfile.write(body)
+    def log_message(self, *args):
+        pass
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+server = Server(("127.0.0.1", 0), Handler)
+print(server.server_address[1], flush=True)
+server.serve_forever()
+PY
+coproc SERVER { python3 "$WORK/serve.py" "$WORK/requests.log"; }
+PIDS+=("$SERVER_PID")
+read -r port <&"${SERVER[0]}" || { echo "the page server did not start" >&2; exit 1; }
+touch "$WORK/requests.log"
+{
+    echo '[Lumenary]'
+    echo 'RefreshTime=0'
+    echo 'URLShowTime=1'
+    echo 'ShowURL=1'
+    echo 'ShowClock=1'
+    echo 'EnableScroll=1'
+    echo '[Lumenary\URLList]'
+    echo "1=http://127.0.0.1:$port/a"
+    echo "2=http://127.0.0.1:$port/b"
+    echo "3=http://127.0.0.1:$port/c"
+} >"$XDG_CONFIG_HOME/lumenary/lumenary.ini"
+
+# An X server of its own.
+num=$((RANDOM % 400 + 600))
+while [ -e "/tmp/.X11-unix/X$num" ]; do num=$((num + 1)); done
+Xvfb ":$num" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+PIDS+=($!)
+export DISPLAY=":$num"
+for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+
+"$LUMENARY" --wall 2>"$WORK/stderr" &
+LUM=$!
+PIDS+=("$LUM")
+
+# passes: how many times the first page was asked for.
+passes() { grep -c '^/a$' "$WORK/requests.log"; }
+wait_passes() {  # wait_passes <count>: false when lumenary ended
+    while [ "$(passes)" -lt "$1" ]; do
+        kill -0 "$LUM" 2>/dev/null || return 1
+        sleep 1
+    done
+}
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$LUM/status"; }
+fds() { find "/proc/$LUM/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
+windows() { xwininfo -root -tree 2>/dev/null | grep -c '^ *0x'; }
+# x_resources: "windows pixmaps pixmap-KB total-KB" of lumenary's X clients
+# (by PID, or by name where the server cannot tell the PID), summed.
+x_resources() {
+    command -v xrestop >/dev/null || { echo "- - - -"; return; }
+    xrestop -b -m 1 2>/dev/null | awk -v pid="$LUM" '
+        /^[0-9]+ - / { mine = 0; id = $0; sub(/.*PID: */, "", id); sub(/ *\):.*/, "", id)
+                       mine = (id == pid) || (id == "?" && $0 ~ /umenary/) }
+        mine && /^\twindows/ { w += $3 }
+        mine && /^\tpixmaps/ { p += $3 }
+        mine && /^\tpixmap bytes/ { b += $4 }
+        mine && /^\ttotal bytes/ { t += substr($4, 2) }
+        END { printf "%d %d %d %d\n", w, p, b / 1024, t / 1024 }'
+}
+sample() {  # sample <label>: prints the figures; sets RSS and FDS
+    local x
+    x=$(x_resources)
+    RSS=$(rss_kb) FDS=$(fds)
+    printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%s\n' \
+        "$1" "$(passes)" "$RSS" "$FDS" "$x" "$(windows)"
+}
+
+started=$SECONDS
+wait_passes "$WARMUP" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
+sample start
+start_rss=$RSS start_fds=$FDS
+wait_passes "$PASSES" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
+sample end
+end_rss=$RSS end_fds=$FDS
+echo "passes $WARMUP..$(passes) in $((SECONDS - started)) s;" \
+    "RSS change $((end_rss - start_rss)) KB, fd change $((end_fds - start_fds))"
+echo "standard error lines: $(wc -l <"$WORK/stderr")"
+kill -TERM "$LUM"
+wait "$LUM"
+echo "exit code after SIGTERM: $?"
