@@ -10,6 +10,7 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -182,6 +183,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumenary-capture: runs only as lumenary's capture program\n");
         return 2;
     }
+    // Ends with lumenary however lumenary ends (killed, too): an engine
+    // stuck in a page would otherwise never see the channel close.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1)
+        return 1;
     std::setlocale(LC_ALL, "");
     ::signal(SIGPIPE, SIG_IGN);
     if (!gtk_init_check(&argc, &argv)) {
