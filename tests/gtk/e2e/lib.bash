@@ -116,3 +116,18 @@ pixel_among() {
     for c in "$@"; do [ "$now" = "$c" ] && return 0; done
     return 1
 }
+
+# check_ends_on_sigterm <pid>: SIGTERM ends the program within a second,
+# with exit code 0 (the time it took is in the check's line).
+check_ends_on_sigterm() {
+    local pid=$1 start ended=0 code ms
+    start=$(date +%s%N)
+    kill -TERM "$pid"
+    for _ in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || { ended=1; break; }
+        sleep 0.02
+    done
+    wait "$pid"; code=$?
+    ms=$((($(date +%s%N) - start) / 1000000))
+    check "SIGTERM ends it within a second (${ms} ms, exit $code)" test $ended = 1 -a "$code" = 0
+}
