@@ -31,7 +31,18 @@ wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null" || fail "Ctrl+W did not end 
 
 # Full-screen: only a run at a whole monitor's size captures.
 "$LUMENARY" 2>"$WORK/run.err" &
-PIDS+=($!)
+LUM=$!
+PIDS+=($LUM)
 check "the screen saver shows the signed-in page" wait_for 60 pixel_is 512 400 "#00b000"
 shot signed_in_show
+
+# A new run, on an empty cache, captures it signed in once more: the session
+# outlives the program, not only the sign-in window.
+kill -TERM "$LUM"
+wait "$LUM"
+rm -rf "$CACHE"
+"$LUMENARY" 2>>"$WORK/run.err" &
+PIDS+=($!)
+check "after a restart the capture is still signed in" wait_for 60 test -s "$CACHE/0.bmp"
+check "and the screen shows the signed-in page" wait_for 20 pixel_is 512 400 "#00b000"
 finish
