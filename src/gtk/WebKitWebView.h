@@ -94,6 +94,9 @@ class TWebKitWebView final : public IWebView {
     void OnLoadFailed(const std::string& uri, const GError* error);
     void OnCertificateRefused(const std::string& uri, unsigned errors);
     bool OnResponse(void* decision);
+    // The site asked for a password and gets none: none is kept for host, or
+    // the kept one was refused. Its refusal, if it comes, says why.
+    void OnLoginRefused(const std::string& host, bool keptRefused);
     void OnProcessEnded();
     void OnProcessStuck();
     void OnLoadTimeout();
@@ -131,8 +134,9 @@ class TWebKitWebView final : public IWebView {
     TLoad FLoad = TLoad::Idle;
     bool FCommitted = false;
     bool FCancelled = false;
-    std::string FUri;      // of the current load, as the events report it
-    bool FFailed = false;  // the current load fails, for FFailure
+    std::string FUri;           // of the current load, as the events report it
+    bool FFailed = false;       // the current load fails, for FFailure
+    std::string FLoginRefused;  // why the current load asked for a password in vain
     TPageFailure FFailure;
     bool FAsked = false;      // the current load is the one Navigate asked for
     std::string FRequested;   // the URL of the last Navigate
