@@ -65,8 +65,8 @@ struct TWebKitSignals {
             gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnProcessStuck(); });
     }
     // Nothing may wait for a user: dialogs close at once (alert, confirm as
-    // "cancel"), logins are refused, permissions denied, nothing is printed,
-    // and no file is ever downloaded.
+    // "cancel"), permissions are denied, nothing is printed, and no file is
+    // ever downloaded.
     static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
     // A password the user chose to remember in the sign-in window (kept by
     // WebKit in the desktop keyring, offered as the proposed credential) is

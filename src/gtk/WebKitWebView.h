@@ -50,8 +50,10 @@ struct TWebKitLimits {
 // - a page process stuck in a script is ended (the step or load that waits on
 //   it fails); a page held up by the stuck one before it is loaded again in a
 //   fresh process;
-// - dialogs close at once, logins, permissions, new windows, printing and
-//   downloads are refused: nothing waits for a user.
+// - dialogs close at once, permissions, new windows, printing and downloads
+//   are refused: nothing waits for a user; a site's login gets the password
+//   kept in the desktop keyring, else none, and its refusal (401) fails the
+//   page with the reason.
 // A page that loads itself again (a script, a refresh) reports that load too.
 // MeasurePage measures the page as laid out at the size SetViewSize gave last
 // (it asks again, within the script limit, until the page has that size).
