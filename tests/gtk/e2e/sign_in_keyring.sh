@@ -3,7 +3,8 @@
 # own, an unlocked GNOME keyring (its login keyring in the test's folder)
 # keeps the password that "remember" in the sign-in window's dialog saves,
 # and the screen saver's capture answers the site with it, in a first run and
-# again in a fresh process. Nothing says the password is forgotten.
+# again in a fresh process. Nothing says the password is forgotten. A kept
+# password the site refuses, or none, fails the page at once with the reason.
 set -uo pipefail
 source "$(dirname "$0")/lib.bash"
 
