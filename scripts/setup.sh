@@ -5,7 +5,9 @@
 # Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, Chromium for
 # the benchmarks, clang's runtime for the fuzzers, the sandbox of WebKit's
 # page processes (bubblewrap, xdg-dbus-proxy; openssl makes the tests'
-# certificate), and the tools that build and check the Debian package.
+# certificate), a session bus and the GNOME keyring with its command-line
+# client (the remembered-password test), and the tools that build and check
+# the Debian package.
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic locales
@@ -13,7 +15,8 @@ packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-got
           xserver-xorg-core xserver-xorg-video-dummy libclang-rt-14-dev clang cmake g++ libgtest-dev
           libgmock-dev libbenchmark-dev googletest
           pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev xscreensaver xscreensaver-data chromium
-          python3 bubblewrap xdg-dbus-proxy openssl dpkg-dev file lintian man-db)
+          python3 bubblewrap xdg-dbus-proxy openssl dbus-daemon dbus-session-bus-common
+          gnome-keyring libsecret-tools dpkg-dev file lintian man-db)
 
 missing=()
 for p in "${packages[@]}"; do

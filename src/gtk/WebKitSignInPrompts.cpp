@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "gtk/GtkApplication.h"
+
 namespace lum::gtk {
 
 namespace {
@@ -75,21 +77,31 @@ struct TCredentialPrompt {
     GtkWidget* Remember;
 };
 
+// Answers the request with what the dialog holds (ok) or cancels it.
+void AnswerRequest(const TCredentialPrompt& prompt, bool ok) {
+    if (!ok) {
+        webkit_authentication_request_cancel(prompt.Request);
+        return;
+    }
+    const bool remember = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(prompt.Remember)) &&
+                          webkit_authentication_request_can_save_credentials(prompt.Request);
+    WebKitCredential* credential = webkit_credential_new(
+        gtk_entry_get_text(GTK_ENTRY(prompt.User)), gtk_entry_get_text(GTK_ENTRY(prompt.Password)),
+        remember ? WEBKIT_CREDENTIAL_PERSISTENCE_PERMANENT
+                 : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
+    webkit_authentication_request_authenticate(prompt.Request, credential);
+    webkit_credential_free(credential);
+}
+
+// The dialog goes whatever happens; a request it failed to answer is
+// cancelled, so the page does not wait for it.
 void CredentialResponse(GtkDialog* dialog, gint response, gpointer data) {
     auto* prompt = static_cast<TCredentialPrompt*>(data);
-    if (response == GTK_RESPONSE_OK) {
-        const bool remember = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(prompt->Remember)) &&
-                              webkit_authentication_request_can_save_credentials(prompt->Request);
-        WebKitCredential* credential =
-            webkit_credential_new(gtk_entry_get_text(GTK_ENTRY(prompt->User)),
-                                  gtk_entry_get_text(GTK_ENTRY(prompt->Password)),
-                                  remember ? WEBKIT_CREDENTIAL_PERSISTENCE_PERMANENT
-                                           : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
-        webkit_authentication_request_authenticate(prompt->Request, credential);
-        webkit_credential_free(credential);
-    } else {
+    if (!Guarded(false, [&] {
+            AnswerRequest(*prompt, response == GTK_RESPONSE_OK);
+            return true;
+        }))
         webkit_authentication_request_cancel(prompt->Request);
-    }
     g_object_unref(prompt->Request);
     delete prompt;
     gtk_widget_destroy(GTK_WIDGET(dialog));
@@ -168,11 +180,13 @@ void TCertificateBar::Hide() {
 }
 
 void TCertificateBar::Response(GtkInfoBar*, gint response, gpointer self) {
-    auto* bar = static_cast<TCertificateBar*>(self);
-    std::function<void()> trust = std::move(bar->FOnTrust);
-    bar->Hide();
-    if (response == kTrustResponse && trust)
-        trust();
+    Guarded([&] {
+        auto* bar = static_cast<TCertificateBar*>(self);
+        std::function<void()> trust = std::move(bar->FOnTrust);
+        bar->Hide();
+        if (response == kTrustResponse && trust)
+            trust();
+    });
 }
 
 void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {

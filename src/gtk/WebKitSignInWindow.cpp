@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "gtk/GtkApplication.h"
 #include "gtk/WebKitDataStore.h"
 #include "gtk/WebKitSandbox.h"
 #include "gtk/WebKitSignInPrompts.h"
@@ -56,6 +57,12 @@ class TSignInWindow {
                     GTlsCertificate* certificate,
                     GTlsCertificateFlags errors);
 
+    // The C callbacks: each runs its part behind the program's guard, which
+    // reports an exception on standard error and lets the window go on.
+    static void Back(GtkButton*, gpointer self);
+    static void Forward(GtkButton*, gpointer self);
+    static void Reload(GtkButton*, gpointer self);
+    static void AddressEntered(GtkEntry* entry, gpointer self);
     static void Destroyed(GtkWidget*, gpointer self);
     static gboolean KeyPressed(GtkWidget*, GdkEventKey* key, gpointer self);
     static void TitleChanged(GObject*, GParamSpec*, gpointer self);
@@ -104,17 +111,16 @@ GtkWidget* TSignInWindow::Button(const char* icon, const char* tip, GCallback cl
     GtkWidget* button = gtk_button_new_from_icon_name(icon, GTK_ICON_SIZE_BUTTON);
     gtk_widget_set_tooltip_text(button, tip);
     gtk_widget_set_can_focus(button, FALSE);  // Tab stays in the page and the entry
-    g_signal_connect_swapped(button, "clicked", clicked, FView);
+    g_signal_connect(button, "clicked", clicked, this);
     return button;
 }
 
 void TSignInWindow::BuildToolbar(GtkWidget* box) {
     GtkWidget* bar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
     gtk_container_set_border_width(GTK_CONTAINER(bar), 4);
-    FBack = Button("go-previous", "戻る (Alt+←)", G_CALLBACK(webkit_web_view_go_back));
-    FForward = Button("go-next", "進む (Alt+→)", G_CALLBACK(webkit_web_view_go_forward));
-    GtkWidget* reload =
-        Button("view-refresh", "再読み込み (F5)", G_CALLBACK(webkit_web_view_reload));
+    FBack = Button("go-previous", "戻る (Alt+←)", G_CALLBACK(Back));
+    FForward = Button("go-next", "進む (Alt+→)", G_CALLBACK(Forward));
+    GtkWidget* reload = Button("view-refresh", "再読み込み (F5)", G_CALLBACK(Reload));
     FEntry = gtk_entry_new();
     gtk_entry_set_input_purpose(GTK_ENTRY(FEntry), GTK_INPUT_PURPOSE_URL);
     gtk_box_pack_start(GTK_BOX(bar), FBack, FALSE, FALSE, 0);
@@ -122,11 +128,7 @@ void TSignInWindow::BuildToolbar(GtkWidget* box) {
     gtk_box_pack_start(GTK_BOX(bar), reload, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(bar), FEntry, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
-    g_signal_connect(
-        FEntry, "activate", G_CALLBACK(+[](GtkEntry* entry, gpointer self) {
-            static_cast<TSignInWindow*>(self)->Navigate(AddressToUrl(gtk_entry_get_text(entry)));
-        }),
-        this);
+    g_signal_connect(FEntry, "activate", G_CALLBACK(AddressEntered), this);
 }
 
 void TSignInWindow::Connect() {
@@ -204,86 +206,126 @@ void TSignInWindow::OnTlsError(const std::string& uri,
     });
 }
 
+void TSignInWindow::Back(GtkButton*, gpointer self) {
+    Guarded([&] { webkit_web_view_go_back(static_cast<TSignInWindow*>(self)->FView); });
+}
+
+void TSignInWindow::Forward(GtkButton*, gpointer self) {
+    Guarded([&] { webkit_web_view_go_forward(static_cast<TSignInWindow*>(self)->FView); });
+}
+
+void TSignInWindow::Reload(GtkButton*, gpointer self) {
+    Guarded([&] { webkit_web_view_reload(static_cast<TSignInWindow*>(self)->FView); });
+}
+
+void TSignInWindow::AddressEntered(GtkEntry* entry, gpointer self) {
+    Guarded([&] {
+        static_cast<TSignInWindow*>(self)->Navigate(AddressToUrl(gtk_entry_get_text(entry)));
+    });
+}
+
+// The session ends with its last shown window: a pop-up that never showed
+// itself goes with it.
 void TSignInWindow::Destroyed(GtkWidget*, gpointer self) {
-    auto* window = static_cast<TSignInWindow*>(self);
-    TSession& session = window->FSession;
-    session.Windows.erase(window);
-    delete window;
-    // The session ends with its last shown window: a pop-up that never
-    // showed itself goes with it.
-    for (TSignInWindow* other : session.Windows) {
-        if (other->Visible())
+    Guarded([&] {
+        auto* window = static_cast<TSignInWindow*>(self);
+        TSession& session = window->FSession;
+        session.Windows.erase(window);
+        delete window;
+        for (TSignInWindow* other : session.Windows) {
+            if (other->Visible())
+                return;
+        }
+        if (!session.Windows.empty()) {
+            (*session.Windows.begin())->Close();  // comes back here
             return;
-    }
-    if (!session.Windows.empty()) {
-        (*session.Windows.begin())->Close();  // comes back here
-        return;
-    }
-    g_main_loop_quit(session.Loop);
+        }
+        g_main_loop_quit(session.Loop);
+    });
 }
 
 gboolean TSignInWindow::KeyPressed(GtkWidget*, GdkEventKey* key, gpointer self) {
-    return static_cast<TSignInWindow*>(self)->HandleKey(key);
+    return Guarded<gboolean>(
+        FALSE, [&]() -> gboolean { return static_cast<TSignInWindow*>(self)->HandleKey(key); });
 }
 
 void TSignInWindow::TitleChanged(GObject*, GParamSpec*, gpointer self) {
-    static_cast<TSignInWindow*>(self)->UpdateTitle();
+    Guarded([&] { static_cast<TSignInWindow*>(self)->UpdateTitle(); });
 }
 
 void TSignInWindow::UriChanged(GObject*, GParamSpec*, gpointer self) {
-    auto* window = static_cast<TSignInWindow*>(self);
-    const gchar* uri = webkit_web_view_get_uri(window->FView);
-    // What the user is typing is left alone.
-    if (!gtk_widget_has_focus(window->FEntry))
-        gtk_entry_set_text(GTK_ENTRY(window->FEntry), uri ? uri : "");
+    Guarded([&] {
+        auto* window = static_cast<TSignInWindow*>(self);
+        const gchar* uri = webkit_web_view_get_uri(window->FView);
+        // What the user is typing is left alone.
+        if (!gtk_widget_has_focus(window->FEntry))
+            gtk_entry_set_text(GTK_ENTRY(window->FEntry), uri ? uri : "");
+    });
 }
 
 void TSignInWindow::LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-    auto* window = static_cast<TSignInWindow*>(self);
-    if (event == WEBKIT_LOAD_COMMITTED)
-        window->FBar.Hide();
-    window->UpdateButtons();
+    Guarded([&] {
+        auto* window = static_cast<TSignInWindow*>(self);
+        if (event == WEBKIT_LOAD_COMMITTED)
+            window->FBar.Hide();
+        window->UpdateButtons();
+    });
 }
 
+// The bar says it, with no error page; when the bar cannot, WebKit's error
+// page does.
 gboolean TSignInWindow::TlsError(WebKitWebView*,
                                  gchar* uri,
                                  GTlsCertificate* certificate,
                                  GTlsCertificateFlags errors,
                                  gpointer self) {
-    static_cast<TSignInWindow*>(self)->OnTlsError(uri ? uri : "", certificate, errors);
-    return TRUE;  // the bar says it; no error page
+    return Guarded<gboolean>(FALSE, [&]() -> gboolean {
+        static_cast<TSignInWindow*>(self)->OnTlsError(uri ? uri : "", certificate, errors);
+        return TRUE;
+    });
 }
 
 // A pop-up (OAuth, single sign-on): a window of its own on a view related to
-// this one, so it shares the session and can talk to its opener.
+// this one, so it shares the session and can talk to its opener. None when
+// the window cannot be made.
 GtkWidget* TSignInWindow::Create(WebKitWebView* view, WebKitNavigationAction*, gpointer self) {
-    auto* opener = static_cast<TSignInWindow*>(self);
-    auto* popup =
-        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", view, nullptr));
-    auto* window = new TSignInWindow(opener->FSession, popup);
-    gtk_window_set_transient_for(GTK_WINDOW(window->FWindow), GTK_WINDOW(opener->FWindow));
-    return GTK_WIDGET(popup);
+    return Guarded<GtkWidget*>(nullptr, [&]() -> GtkWidget* {
+        auto* opener = static_cast<TSignInWindow*>(self);
+        auto* popup =
+            WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", view, nullptr));
+        auto* window = new TSignInWindow(opener->FSession, popup);
+        gtk_window_set_transient_for(GTK_WINDOW(window->FWindow), GTK_WINDOW(opener->FWindow));
+        return GTK_WIDGET(popup);
+    });
 }
 
 void TSignInWindow::ReadyToShow(WebKitWebView*, gpointer self) {
-    auto* window = static_cast<TSignInWindow*>(self);
-    window->ShowNow();
-    gtk_widget_grab_focus(GTK_WIDGET(window->FView));
+    Guarded([&] {
+        auto* window = static_cast<TSignInWindow*>(self);
+        window->ShowNow();
+        gtk_widget_grab_focus(GTK_WIDGET(window->FView));
+    });
 }
 
 void TSignInWindow::ViewClosed(WebKitWebView*, gpointer self) {
-    static_cast<TSignInWindow*>(self)->Close();
+    Guarded([&] { static_cast<TSignInWindow*>(self)->Close(); });
 }
 
+// A request the dialog could not be made for is refused, never left waiting.
 gboolean TSignInWindow::Authenticate(WebKitWebView*,
                                      WebKitAuthenticationRequest* request,
                                      gpointer self) {
-    AskCredentials(GTK_WINDOW(static_cast<TSignInWindow*>(self)->FWindow), request);
+    if (!Guarded(false, [&] {
+            AskCredentials(GTK_WINDOW(static_cast<TSignInWindow*>(self)->FWindow), request);
+            return true;
+        }))
+        webkit_authentication_request_cancel(request);
     return TRUE;
 }
 
 // Cookies without an expiry get one, then a last round trip to the network
-// process: when it answers, every cookie is in the cookie file.
+// process: when it answers, every cookie is in the cookie file. Each answer
+// is counted, whatever its callback meets, so the wait always ends.
 void KeepCookies(TSession& session) {
     WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(
         webkit_web_context_get_website_data_manager(session.Context));
@@ -297,8 +339,10 @@ void KeepCookies(TSession& session) {
         cookies, nullptr,
         +[](GObject* source, GAsyncResult* result, gpointer data) {
             auto* w = static_cast<TWait*>(data);
-            w->Cookies = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(source),
-                                                                      result, nullptr);
+            Guarded([&] {
+                w->Cookies = webkit_cookie_manager_get_all_cookies_finish(
+                    WEBKIT_COOKIE_MANAGER(source), result, nullptr);
+            });
             if (--w->Pending == 0)
                 g_main_loop_quit(w->Loop);
         },
@@ -314,8 +358,10 @@ void KeepCookies(TSession& session) {
             cookies, cookie, nullptr,
             +[](GObject* source, GAsyncResult* result, gpointer data) {
                 auto* w = static_cast<TWait*>(data);
-                webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result,
-                                                        nullptr);
+                Guarded([&] {
+                    webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result,
+                                                            nullptr);
+                });
                 if (--w->Pending == 0)
                     g_main_loop_quit(w->Loop);
             },

@@ -65,18 +65,30 @@ struct TWebKitSignals {
             gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnProcessStuck(); });
     }
     // Nothing may wait for a user: dialogs close at once (alert, confirm as
-    // "cancel"), logins are refused, permissions denied, nothing is printed,
-    // and no file is ever downloaded.
+    // "cancel"), permissions are denied, nothing is printed, and no file is
+    // ever downloaded.
     static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
     // A password the user chose to remember in the sign-in window (kept by
-    // WebKit in the desktop keyring) is used; without one the page fails.
-    static gboolean Authenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) {
+    // WebKit in the desktop keyring, offered as the proposed credential) is
+    // used once. Without one, or when the site refuses it, the load goes on
+    // without a password: the site's refusal (401) then fails the page at
+    // once, with the reason. (Cancelling instead would stop the load without
+    // an answer, and the page would fail only at its time limit.)
+    static gboolean Authenticate(WebKitWebView*,
+                                 WebKitAuthenticationRequest* request,
+                                 gpointer self) {
         WebKitCredential* kept = webkit_authentication_request_get_proposed_credential(request);
-        if (kept && webkit_credential_has_password(kept) &&
-            !webkit_authentication_request_is_retry(request))
+        const bool usable = kept && webkit_credential_has_password(kept);
+        const bool refused = usable && webkit_authentication_request_is_retry(request);
+        if (usable && !refused) {
             webkit_authentication_request_authenticate(request, kept);
-        else
-            webkit_authentication_request_cancel(request);
+        } else {
+            const gchar* host = webkit_authentication_request_get_host(request);
+            gtk::Guarded([&] {
+                static_cast<TWebKitWebView*>(self)->OnLoginRefused(host ? host : "", refused);
+            });
+            webkit_authentication_request_authenticate(request, nullptr);
+        }
         if (kept)
             webkit_credential_free(kept);
         return TRUE;
@@ -177,6 +189,7 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FCancelled = false;
     FFailed = false;
     FFailure = {};
+    FLoginRefused.clear();
     FUri = url;
     FRequested = url;
     FRestarted = false;
@@ -230,6 +243,7 @@ void TWebKitWebView::OnLoadChanged(int event) {
             FCancelled = false;
             FFailed = false;
             FFailure = {};
+            FLoginRefused.clear();
             FUri = CurrentUri();
             break;
         case WEBKIT_LOAD_REDIRECTED:
@@ -316,9 +330,19 @@ bool TWebKitWebView::OnResponse(void* decision) {
     TPageFailure failure;
     if (!ResponseFailure(response, failure))
         return false;  // WebKit shows it
+    if (!FLoginRefused.empty() && (failure.Status == 401 || failure.Status == 407))
+        failure.Detail += ": " + FLoginRefused;
     NoteFailure(failure);
     webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
     return true;
+}
+
+void TWebKitWebView::OnLoginRefused(const std::string& host, bool keptRefused) {
+    FLoginRefused = keptRefused ? "the site refused the password kept for " + host +
+                                      "; sign in again with lumenary --sign-in"
+                                : "no password is kept for " + host +
+                                      "; sign in with lumenary --sign-in and let a desktop "
+                                      "keyring remember it";
 }
 
 void TWebKitWebView::OnProcessStuck() {

@@ -50,8 +50,10 @@ struct TWebKitLimits {
 // - a page process stuck in a script is ended (the step or load that waits on
 //   it fails); a page held up by the stuck one before it is loaded again in a
 //   fresh process;
-// - dialogs close at once, logins, permissions, new windows, printing and
-//   downloads are refused: nothing waits for a user.
+// - dialogs close at once, permissions, new windows, printing and downloads
+//   are refused: nothing waits for a user; a site's login gets the password
+//   kept in the desktop keyring, else none, and its refusal (401) fails the
+//   page with the reason.
 // A page that loads itself again (a script, a refresh) reports that load too.
 // MeasurePage measures the page as laid out at the size SetViewSize gave last
 // (it asks again, within the script limit, until the page has that size).
@@ -94,6 +96,9 @@ class TWebKitWebView final : public IWebView {
     void OnLoadFailed(const std::string& uri, const GError* error);
     void OnCertificateRefused(const std::string& uri, unsigned errors);
     bool OnResponse(void* decision);
+    // The site asked for a password and gets none: none is kept for host, or
+    // the kept one was refused. Its refusal, if it comes, says why.
+    void OnLoginRefused(const std::string& host, bool keptRefused);
     void OnProcessEnded();
     void OnProcessStuck();
     void OnLoadTimeout();
@@ -131,8 +136,9 @@ class TWebKitWebView final : public IWebView {
     TLoad FLoad = TLoad::Idle;
     bool FCommitted = false;
     bool FCancelled = false;
-    std::string FUri;      // of the current load, as the events report it
-    bool FFailed = false;  // the current load fails, for FFailure
+    std::string FUri;           // of the current load, as the events report it
+    bool FFailed = false;       // the current load fails, for FFailure
+    std::string FLoginRefused;  // why the current load asked for a password in vain
     TPageFailure FFailure;
     bool FAsked = false;      // the current load is the one Navigate asked for
     std::string FRequested;   // the URL of the last Navigate

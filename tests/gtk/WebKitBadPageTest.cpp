@@ -40,6 +40,24 @@ TEST_F(Capture, ErrorStatusFailsWithTheStatus) {
     }
 }
 
+// A site that asks for a password the capture does not have (none is kept:
+// this view's session is not the kept one) fails with its refusal and the
+// reason, at once rather than at the load limit; no dialog ever opens.
+TEST_F(Capture, SiteAskingForAPasswordFailsAtOnceWithTheReason) {
+    TWebKitLimits limits;
+    limits.Load = 10000ms;
+    MakeView(limits);
+    const auto start = std::chrono::steady_clock::now();
+    const TLoaded loaded = Load(FServer.Url("/login"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_TRUE(loaded.Failed);
+    EXPECT_EQ(loaded.Kind, TPageFailureKind::pfHttpStatus);
+    EXPECT_EQ(loaded.Status, 401);
+    EXPECT_NE(loaded.Message.find("no password is kept for 127.0.0.1"), std::string::npos)
+        << loaded.Message;
+    EXPECT_EQ(loaded.Events, 1);
+}
+
 TEST_F(Capture, DownloadFails) {
     for (const char* path : {"/attachment", "/binary"}) {
         const TLoaded loaded = Load(FServer.Url(path));

@@ -152,6 +152,10 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
     } else if (path.rfind("/status/", 0) == 0) {
         const unsigned status = static_cast<unsigned>(std::stoul("0" + path.substr(8)));
         Reply(msg, status, kHtml, "<h1>Status " + std::to_string(status) + "</h1>");
+    } else if (path == "/login") {
+        Reply(msg, 401, kHtml, "<h1>Sign in first</h1>");
+        soup_message_headers_append(soup_server_message_get_response_headers(msg),
+                                    "WWW-Authenticate", "Basic realm=\"Test\"");
     } else if (path == "/attachment") {
         Reply(msg, 200, kHtml, "<p>saved, not shown</p>");
         soup_message_headers_append(soup_server_message_get_response_headers(msg),

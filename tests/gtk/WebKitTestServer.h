@@ -21,6 +21,7 @@ class TWebKitTestServer {
     // "http://127.0.0.1:<port>" + path ("https:" for a secure one). Paths:
     //   /pages/<file>     a file of tests/pages
     //   /status/<n>       HTTP status n with a small HTML body
+    //   /login            asks for HTTP authentication, which it never accepts (401)
     //   /attachment       an HTML body sent as an attachment (a download)
     //   /binary           application/octet-stream
     //   /image.png        a PNG picture of kImageSize in kImageColor
