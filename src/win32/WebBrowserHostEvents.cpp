@@ -1,5 +1,5 @@
 // The WebBrowser host's IDispatch: the DWebBrowserEvents2 sink (completion,
-// errors, downloads, new windows) and the ambient download controls.
+// errors, downloads, new windows, titles) and the ambient download controls.
 #include <exdispid.h>
 #include <mshtmdid.h>
 
@@ -141,6 +141,9 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
         case DISPID_FILEDOWNLOAD:  // (ActiveDocument, Cancel); before IE 7: (Cancel)
             FileDownload(params);
             return S_OK;
+        case DISPID_TITLECHANGE:  // (Text)
+            TitleChange(params);
+            return S_OK;
         case DISPID_NEWWINDOW2:  // (ppDisp, Cancel): no pop-up windows
             CancelArgument(params, 1);
             return S_OK;
@@ -194,12 +197,14 @@ void TWebBrowserHost::DocumentComplete(DISPPARAMS* params) noexcept {
     });
 }
 
-// The control's own page failed: its error page is cancelled and the page
-// is reported. A frame's error leaves the page to complete without it.
+// The control's own page failed: its error page is cancelled (a visible
+// control shows it to the user) and the page is reported. A frame's error
+// leaves the page to complete without it.
 void TWebBrowserHost::NavigateError(DISPPARAMS* params) noexcept {
     if (!IsControl(Argument(params, 0)))
         return;
-    CancelArgument(params, 4);
+    if (FUse == TBrowserUse::Capture)
+        CancelArgument(params, 4);
     Failed(TextArgument(params, 1), NavigateFailure(IntArgument(params, 3, 0)));
 }
 
@@ -220,6 +225,15 @@ void TWebBrowserHost::Failed(const std::wstring& url, const TPageFailure& failur
         const auto handler = OnNavigateFailed;
         if (handler)
             handler(Narrow(url), failure);
+    });
+}
+
+void TWebBrowserHost::TitleChange(DISPPARAMS* params) noexcept {
+    ComPtr<TWebBrowserHost> self(this);
+    Guarded("TitleChange", [&] {
+        const auto handler = OnTitleChange;
+        if (handler)
+            handler(Narrow(TextArgument(params, 0)));
     });
 }
 

@@ -109,6 +109,8 @@ HRESULT TStandinBrowser::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IOleInPlaceObject*>(this);
     else if (riid == IID_IViewObject || riid == IID_IViewObject2)
         *object = static_cast<IViewObject2*>(this);
+    else if (riid == IID_IOleInPlaceActiveObject)
+        *object = static_cast<IOleInPlaceActiveObject*>(this);
     else if (riid == IID_IConnectionPointContainer)
         *object = static_cast<IConnectionPointContainer*>(this);
     else
@@ -160,6 +162,7 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
         return S_OK;
     }
     FPendingUrl.assign(url, ::SysStringLen(url));
+    NoteNavigate(FPendingUrl);
     const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
     FPendingFrames = page.Frames;
     FReloadsLeft = page.Reloads;
@@ -188,6 +191,7 @@ void TStandinBrowser::Commit() {
     FPage = page;
     FDocument = Adopt(NewDocument(page));
     FCommitted = true;
+    FEvents->FireTitleChange(PageTitle(page->Url));
 }
 
 // The start of a navigation, as the real control (IE 7 and later) makes it:

@@ -31,6 +31,15 @@ void TEventsPoint::FireDocumentComplete(IDispatch* window, const std::wstring& u
     ::SysFreeString(urlValue.bstrVal);
 }
 
+void TEventsPoint::FireTitleChange(const std::wstring& title) {
+    VARIANT args[1];
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = ::SysAllocStringLen(title.data(), static_cast<UINT>(title.size()));
+    DISPPARAMS params{args, nullptr, 1, 0};
+    Fire(DISPID_TITLECHANGE, params);
+    ::SysFreeString(args[0].bstrVal);
+}
+
 void TEventsPoint::Fire(DISPID id, DISPPARAMS& params) {
     // A sink may disconnect, or release the control, while it handles the
     // event: it is called from a copy of the list. What a sink returns, or

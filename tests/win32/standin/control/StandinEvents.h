@@ -32,6 +32,8 @@ class TEventsPoint final : public IConnectionPoint, TRefCount {
     // FileDownload(ActiveDocument, Cancel) to every sink; whether one of them
     // set Cancel.
     bool FireFileDownload(bool activeDocument);
+    // TitleChange(Text) to every sink.
+    void FireTitleChange(const std::wstring& title);
     std::size_t Sinks() const noexcept { return FSinks.size(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
