@@ -177,6 +177,7 @@ class TWebBrowserHost final : public IOleClientSite,
     void FileDownload(DISPPARAMS* params) noexcept;
     void Failed(const std::wstring& url, const TPageFailure& failure) noexcept;
     void TitleChange(DISPPARAMS* params) noexcept;
+    void NewWindow(DISPPARAMS* params) noexcept;
     // Whether an event's pDisp is the control itself (the top-level frame).
     bool IsControl(const VARIANT* window) const noexcept;
 

@@ -148,7 +148,7 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
             CancelArgument(params, 1);
             return S_OK;
         case DISPID_NEWWINDOW3:  // (ppDisp, Cancel, dwFlags, context, URL)
-            CancelArgument(params, 1);
+            NewWindow(params);
             return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
@@ -225,6 +225,23 @@ void TWebBrowserHost::Failed(const std::wstring& url, const TPageFailure& failur
         const auto handler = OnNavigateFailed;
         if (handler)
             handler(Narrow(url), failure);
+    });
+}
+
+// No window of the control's own ever opens. A visible control shows the
+// page it asked for in its own window instead: the sign-in page a link or
+// a "sign in with" button opens as a pop-up. (A page that needs its opener
+// does not get one.)
+void TWebBrowserHost::NewWindow(DISPPARAMS* params) noexcept {
+    CancelArgument(params, 1);
+    if (FUse != TBrowserUse::Visible)
+        return;
+    ComPtr<TWebBrowserHost> self(this);
+    Guarded("NewWindow3", [&] {
+        const std::wstring url = TextArgument(params, 4);
+        // A navigation that fails shows the control's own error page.
+        if (!url.empty())
+            Navigate(Narrow(url));
     });
 }
 

@@ -29,7 +29,15 @@ namespace {
 
 using namespace lum::standin;
 
-enum TInputKind { kAccelerators, kAcceleratorsTaken, kViewKeys, kViewClicks, kUIActivations };
+enum TInputKind {
+    kAccelerators,
+    kAcceleratorsTaken,
+    kViewKeys,
+    kViewClicks,
+    kUIActivations,
+    kPopupsCancelled,
+    kPopupsAllowed
+};
 constexpr const wchar_t* kSignInClass = L"TLumenarySignInForm";
 constexpr DWORD kScriptLimitMs = 8000;
 

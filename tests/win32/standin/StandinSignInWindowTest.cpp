@@ -2,6 +2,7 @@
 // first URL for a blank line, a line of any length), a top-level resizable
 // window captioned with the page's title, focused and taking keys, the
 // control's own error page, WM_QUIT, and the dialog unchanged after it.
+#include "win32/Win32WebView.h"
 #include "win32/standin/StandinSignInRig.h"
 
 namespace lum::win32 {
@@ -134,6 +135,29 @@ TEST_F(StandinSignInWindow, CaptionIsTheUrlUntilThePageNamesATitle) {
     TSignInWindow untitled(Dialog(), "standin:fill?title=");
     PumpMessages(100);
     EXPECT_EQ(Text(untitled.Window()), L"standin:fill?title=");
+}
+
+TEST_F(StandinSignInWindow, PopUpOfThePageOpensInTheWindowItselfAndNeverInTheCapture) {
+    const LONG cancelled = Inputs(kPopupsCancelled);
+    const LONG allowed = Inputs(kPopupsAllowed);
+    {
+        TSignInWindow window(Dialog(), "standin:fill?title=Start&popup=standin:fill?title=Popped");
+        for (int i = 0; i < 100 && Text(window.Window()) != L"Popped"; ++i)
+            PumpMessages(20);
+        EXPECT_EQ(Text(window.Window()), L"Popped");
+        EXPECT_EQ(LastNavigate(), L"standin:fill?title=Popped");
+        EXPECT_EQ(Inputs(kPopupsCancelled), cancelled + 1);
+    }
+    // The capture cancels it and stays on its page.
+    auto view = CreateCaptureWebView(0);
+    int completed = 0;
+    view->OnDocumentComplete = [&](const std::string&) { ++completed; };
+    view->Navigate("standin:fill?popup=standin:fixed");
+    PumpMessages(300);
+    EXPECT_EQ(completed, 1);
+    EXPECT_EQ(LastNavigate(), L"standin:fill?popup=standin:fixed");
+    EXPECT_EQ(Inputs(kPopupsCancelled), cancelled + 2);
+    EXPECT_EQ(Inputs(kPopupsAllowed), allowed);
 }
 
 TEST_F(StandinSignInWindow, ControlShowsItsOwnErrorPageInsteadOfCancellingIt) {

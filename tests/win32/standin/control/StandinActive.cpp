@@ -45,6 +45,23 @@ std::wstring PageTitle(const std::wstring& url) {
     return std::wstring(rest.substr(0, rest.find(L'&')));
 }
 
+std::wstring PopupTarget(const std::wstring& url) {
+    std::size_t at = url.find(L"?popup=");
+    if (at == std::wstring::npos)
+        at = url.find(L"&popup=");
+    return at == std::wstring::npos ? std::wstring() : url.substr(at + 7);
+}
+
+void TStandinBrowser::OpenPopup() {
+    if (!FPage)
+        return;
+    const std::wstring target = PopupTarget(FPage->Url);
+    if (target.empty())
+        return;
+    const bool cancelled = FEvents->FireNewWindow3(FPage->Url, target);
+    CountInput(cancelled ? TInput::PopupsCancelled : TInput::PopupsAllowed);
+}
+
 void TStandinBrowser::UIActivate() {
     if (!FInPlaceSite || !FView)
         return;
@@ -115,7 +132,7 @@ extern "C" {
 
 // For tests: what reached the controls (TInput: 0 keyboard messages given
 // to TranslateAccelerator, 1 of them kept, 2 keys and 3 clicks of a view,
-// 4 UI activations); -1 for others.
+// 4 UI activations, 5 pop-ups cancelled, 6 let through); -1 for others.
 LONG WINAPI StandinInputs(LONG input) {
     return InputCount(static_cast<TInput>(input));
 }

@@ -273,6 +273,8 @@ void TStandinBrowser::Step(LONG generation) {
     ++FGeneration;  // this navigation is over
     const LONG over = FGeneration;
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
+    if (FGeneration == over)
+        OpenPopup();
     // A page that reloads itself does so once its completion was handled,
     // unless the sink navigated elsewhere meanwhile.
     if (FGeneration == over && FReloadsLeft > 0) {

@@ -44,7 +44,17 @@ LONG OutcomeCount(TOutcome outcome) noexcept;
 // What reached the control from a user, counted over the process: keyboard
 // messages its TranslateAccelerator was given (it keeps Tab, as a page
 // does), keys and clicks its view window got, and UI activations.
-enum class TInput { Accelerators, AcceleratorsTaken, ViewKeys, ViewClicks, UIActivations, Count };
+// Pop-ups (NewWindow3) that a sink cancelled or let through are counted here too.
+enum class TInput {
+    Accelerators,
+    AcceleratorsTaken,
+    ViewKeys,
+    ViewClicks,
+    UIActivations,
+    PopupsCancelled,
+    PopupsAllowed,
+    Count
+};
 void CountInput(TInput input) noexcept;
 LONG InputCount(TInput input) noexcept;
 // The URL of the last Navigate of any control of the process.
@@ -53,6 +63,9 @@ std::wstring LastNavigateUrl();
 // The title a page names (TitleChange): its "title" query value, else
 // "Standin page".
 std::wstring PageTitle(const std::wstring& url);
+// The pop-up a page opens once it has completed: everything after its
+// "popup=" (the last query value), empty for none.
+std::wstring PopupTarget(const std::wstring& url);
 // Registers the window classes of the control (DLL attach) and removes them.
 void RegisterControlClasses(HINSTANCE instance);
 void UnregisterControlClasses(HINSTANCE instance);
@@ -158,6 +171,8 @@ class TStandinBrowser final : public TStubWebBrowser2,
     // OLEIVERB_UIACTIVATE of an in-place active control: the frame gets
     // this as its active object, the view the focus.
     void UIActivate();
+    // NewWindow3 for the page's pop-up, if it has one.
+    void OpenPopup();
 
     Microsoft::WRL::ComPtr<IOleClientSite> FSite;
     Microsoft::WRL::ComPtr<IOleInPlaceSite> FInPlaceSite;
