@@ -49,8 +49,11 @@ timeout 20 wine reg add "$KEY\\URLList" /v 2 /d "standin:fill?title=$TITLE" /f >
 
 timeout 90 wine "$BUILD/Lumenary.scr" /c >/dev/null 2>&1 &
 PID=$!
-wait_window "Lumenary設定" >/dev/null || { fail "no dialog window"; exit 1; }
+DIALOG_X=$(wait_window "Lumenary設定") || { fail "no dialog window"; exit 1; }
 sleep 1
+# X focus may still be on the root window after an earlier script's windows.
+xdotool windowfocus --sync "$DIALOG_X" 2>/dev/null
+sleep 0.5
 DIALOG=$(probe list Lumenary.scr | grep 'class=#32770' | field hwnd)
 [ -n "$DIALOG" ] || fail "dialog not found by WinProbe"
 BEFORE=$(children "$DIALOG")
@@ -102,6 +105,8 @@ sleep 1
 probe list Lumenary.scr | grep 'class=#32770' | grep -q 'enabled=1' ||
     fail "dialog not enabled after the sign-in window"
 [ "$(children "$DIALOG")" = "$BEFORE" ] || fail "the dialog's controls changed"
+xdotool windowfocus --sync "$DIALOG_X" 2>/dev/null
+sleep 0.5
 xdotool key Escape
 for _ in $(seq 1 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$PID" 2>/dev/null; then
