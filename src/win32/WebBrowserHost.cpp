@@ -282,8 +282,9 @@ HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, WORD) {
 }
 
 // --- IDocHostUIHandler: the control's defaults, except that nobody gets a
-// context menu in the capture (a visible control shows its own), the view has no sunken 3-D edge of
-// its own, and pages are laid out for the system's DPI like the rest of this DPI-aware program.
+// context menu in the capture (a visible control shows its own), the view
+// has no sunken 3-D edge of its own, and pages are laid out for the system's
+// DPI like the rest of this DPI-aware program.
 
 HRESULT TWebBrowserHost::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
     return FUse == TBrowserUse::Visible ? S_FALSE : S_OK;
@@ -349,8 +350,9 @@ HRESULT TWebBrowserHost::FilterDataObject(IDataObject*, IDataObject** out) {
 }
 
 // --- IDocHostShowUI: a page's alert, confirm and help never open a window
-// during a run (a visible control shows its own dialogs); the page is told the dialog was answered
-// (OK for a plain message, Cancel when there was a choice) and goes on loading.
+// during a run (a visible control shows its own dialogs); the page is told
+// the dialog was answered (OK for a plain message, Cancel when there was a
+// choice) and goes on loading.
 
 HRESULT TWebBrowserHost::ShowMessage(HWND,
                                      LPOLESTR,
