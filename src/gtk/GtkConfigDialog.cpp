@@ -9,6 +9,7 @@
 #include "gtk/WebSessionCommands.h"
 #include "settings/ConfigDlg.h"
 #include "settings/SettingsStore.h"
+#include "settings/SignInUrl.h"
 
 // The dialog's window, layout and modal run. GTK lays the controls out by
 // their natural sizes (its spin buttons and choosers are wider than the

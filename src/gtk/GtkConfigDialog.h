@@ -76,11 +76,6 @@ void StartProgram(const std::string& program,
                   const std::string& url,
                   std::function<void(const std::string& how)> failed = {});
 
-// The URL for the sign-in button: the trimmed line number line (from 0) of
-// text (lines end in LF) when it holds one, else the box's first non-blank
-// line, else saved; empty when all are blank.
-std::string SignInUrlAt(const std::string& text, int line, const std::string& saved);
-
 class TGtkConfigDialog : public IConfigDialogView {
   public:
     // Creates the dialog window hidden; the erase button's tip names the

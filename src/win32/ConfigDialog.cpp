@@ -11,6 +11,7 @@
 #include "win32/DeviceContexts.h"
 #include "win32/Resources.h"
 #include "win32/Strings.h"
+#include "win32/UrlEditMenu.h"
 
 namespace lum::win32 {
 
@@ -159,6 +160,8 @@ void TConfigDialogWindow::CreateControls() {
     // The URL box takes any amount of text (the default stops typing at
     // 30000 characters).
     ::SendMessageW(Control(idURLList), EM_SETLIMITTEXT, 0, 0);
+    // Its context menu adds the sign-in window for the caret's URL.
+    AttachUrlEditMenu(Control(idURLList));
 }
 
 HWND TConfigDialogWindow::AddControl(const TControlDesc& desc) {

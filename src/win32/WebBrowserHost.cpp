@@ -32,14 +32,15 @@ LONG gInstances = 0;  // host objects alive
 constexpr const char* kActivateFailed = "OLE コントロールのアクティベートに失敗しました";
 }  // namespace
 
-ComPtr<TWebBrowserHost> TWebBrowserHost::Create(HWND window, const RECT& rect) {
+ComPtr<TWebBrowserHost> TWebBrowserHost::Create(HWND window, const RECT& rect, TBrowserUse use) {
     // The object starts with no reference; the ComPtr takes the first.
-    ComPtr<TWebBrowserHost> host(new TWebBrowserHost(window, rect));
+    ComPtr<TWebBrowserHost> host(new TWebBrowserHost(window, rect, use));
     host->Open();
     return host;
 }
 
-TWebBrowserHost::TWebBrowserHost(HWND window, const RECT& rect) : FWindow(window), FRect(rect) {
+TWebBrowserHost::TWebBrowserHost(HWND window, const RECT& rect, TBrowserUse use)
+    : FWindow(window), FRect(rect), FUse(use) {
     ::InterlockedIncrement(&gInstances);
 }
 
@@ -90,6 +91,8 @@ void TWebBrowserHost::Close() noexcept {
 void TWebBrowserHost::Disconnect() noexcept {
     OnDocumentComplete = nullptr;
     OnNavigateFailed = nullptr;
+    OnTitleChange = nullptr;
+    FActiveObject.Reset();
     if (FInPlaceObject)
         FInPlaceObject->InPlaceDeactivate();
     if (FConnectionPoint && FCookie)
@@ -255,7 +258,8 @@ HRESULT TWebBrowserHost::RequestBorderSpace(LPCBORDERWIDTHS) {
 HRESULT TWebBrowserHost::SetBorderSpace(LPCBORDERWIDTHS) {
     return OLE_E_INVALIDRECT;
 }
-HRESULT TWebBrowserHost::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) {
+HRESULT TWebBrowserHost::SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) {
+    FActiveObject = object;
     return S_OK;
 }
 HRESULT TWebBrowserHost::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) {
@@ -278,11 +282,12 @@ HRESULT TWebBrowserHost::TranslateAccelerator(LPMSG, WORD) {
 }
 
 // --- IDocHostUIHandler: the control's defaults, except that nobody gets a
-// context menu, the view has no sunken 3-D edge of its own, and pages are
-// laid out for the system's DPI like the rest of this DPI-aware program.
+// context menu in the capture (a visible control shows its own), the view
+// has no sunken 3-D edge of its own, and pages are laid out for the system's
+// DPI like the rest of this DPI-aware program.
 
 HRESULT TWebBrowserHost::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
-    return S_OK;
+    return FUse == TBrowserUse::Visible ? S_FALSE : S_OK;
 }
 HRESULT TWebBrowserHost::GetHostInfo(DOCHOSTUIINFO* info) {
     if (!info || info->cbSize < sizeof(DOCHOSTUIINFO))
@@ -345,8 +350,9 @@ HRESULT TWebBrowserHost::FilterDataObject(IDataObject*, IDataObject** out) {
 }
 
 // --- IDocHostShowUI: a page's alert, confirm and help never open a window
-// during a run; the page is told the dialog was answered (OK for a plain
-// message, Cancel when there was a choice) and goes on loading.
+// during a run (a visible control shows its own dialogs); the page is told
+// the dialog was answered (OK for a plain message, Cancel when there was a
+// choice) and goes on loading.
 
 HRESULT TWebBrowserHost::ShowMessage(HWND,
                                      LPOLESTR,
@@ -355,6 +361,8 @@ HRESULT TWebBrowserHost::ShowMessage(HWND,
                                      LPOLESTR,
                                      DWORD,
                                      LRESULT* result) {
+    if (FUse == TBrowserUse::Visible)
+        return S_FALSE;
     if (result)
         *result = (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
     return S_OK;

@@ -19,6 +19,11 @@
 
 namespace lum::win32 {
 
+// What the control is hosted for: the hidden capture window, or a window the
+// user works in (the sign-in window), where the control shows its own error
+// pages, context menu and page dialogs, and takes the keyboard.
+enum class TBrowserUse { Capture, Visible };
+
 class TWebBrowserHost final : public IOleClientSite,
                               public IOleInPlaceSite,
                               public IOleInPlaceFrame,
@@ -30,7 +35,9 @@ class TWebBrowserHost final : public IOleClientSite,
     // Creates the control in window at rect, activated in place, with its
     // events connected. Throws "OLE コントロールのアクティベートに失敗しました"
     // when it cannot be activated.
-    static Microsoft::WRL::ComPtr<TWebBrowserHost> Create(HWND window, const RECT& rect);
+    static Microsoft::WRL::ComPtr<TWebBrowserHost> Create(HWND window,
+                                                          const RECT& rect,
+                                                          TBrowserUse use = TBrowserUse::Capture);
 
     // Disconnects and closes the control in the reverse order of creation;
     // the later calls do nothing.
@@ -55,6 +62,21 @@ class TWebBrowserHost final : public IOleClientSite,
     // BeforeNavigate2 says otherwise, that is the navigation a download
     // belongs to.
     void NavigationRequested(const std::string& url);
+    // NavigationRequested, then the control's Navigate with every optional
+    // argument omitted; the control's answer.
+    HRESULT Navigate(const std::string& url);
+
+    // For a visible control (WebBrowserHostView.cpp). Fired for TitleChange
+    // with the page's title; exceptions as above.
+    std::function<void(const std::string& title)> OnTitleChange;
+    // Moves the control to rect of the host window (its new client area).
+    void SetBounds(const RECT& rect) noexcept;
+    // UI-activates the control: it takes the focus and its keyboard.
+    void Activate() noexcept;
+    // Gives the control a keyboard message of its window first (Tab, Enter,
+    // Backspace, its shortcuts): true when it used it, and the message must
+    // then not be translated or dispatched.
+    bool TranslateKey(MSG& msg) noexcept;
 
     // What the site answers for DISPID_AMBIENT_DLCONTROL: images and videos,
     // frames, scripts; no background sounds, ActiveX controls, Java or
@@ -145,7 +167,7 @@ class TWebBrowserHost final : public IOleClientSite,
                                      UINT*) override;
 
   private:
-    TWebBrowserHost(HWND window, const RECT& rect);
+    TWebBrowserHost(HWND window, const RECT& rect, TBrowserUse use);
     ~TWebBrowserHost();
     void Open();
     void Disconnect() noexcept;
@@ -154,17 +176,22 @@ class TWebBrowserHost final : public IOleClientSite,
     void BeforeNavigate(DISPPARAMS* params) noexcept;
     void FileDownload(DISPPARAMS* params) noexcept;
     void Failed(const std::wstring& url, const TPageFailure& failure) noexcept;
+    void TitleChange(DISPPARAMS* params) noexcept;
+    void NewWindow(DISPPARAMS* params) noexcept;
     // Whether an event's pDisp is the control itself (the top-level frame).
     bool IsControl(const VARIANT* window) const noexcept;
 
     LONG FRefs = 0;
     HWND FWindow;
     RECT FRect;
+    TBrowserUse FUse;
     Microsoft::WRL::ComPtr<IOleObject> FOleObject;
     Microsoft::WRL::ComPtr<IOleInPlaceObject> FInPlaceObject;
     Microsoft::WRL::ComPtr<IWebBrowser2> FBrowser;
     Microsoft::WRL::ComPtr<IConnectionPoint> FConnectionPoint;
     DWORD FCookie = 0;
+    // The object the control names while it is UI-active (SetActiveObject).
+    Microsoft::WRL::ComPtr<IOleInPlaceActiveObject> FActiveObject;
     // The last navigation begun: whether it is the control's own, its URL.
     bool FLastTopLevel = true;
     std::wstring FLastUrl;

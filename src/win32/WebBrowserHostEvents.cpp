@@ -1,5 +1,5 @@
 // The WebBrowser host's IDispatch: the DWebBrowserEvents2 sink (completion,
-// errors, downloads, new windows) and the ambient download controls.
+// errors, downloads, new windows, titles) and the ambient download controls.
 #include <exdispid.h>
 #include <mshtmdid.h>
 
@@ -141,11 +141,14 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
         case DISPID_FILEDOWNLOAD:  // (ActiveDocument, Cancel); before IE 7: (Cancel)
             FileDownload(params);
             return S_OK;
+        case DISPID_TITLECHANGE:  // (Text)
+            TitleChange(params);
+            return S_OK;
         case DISPID_NEWWINDOW2:  // (ppDisp, Cancel): no pop-up windows
             CancelArgument(params, 1);
             return S_OK;
         case DISPID_NEWWINDOW3:  // (ppDisp, Cancel, dwFlags, context, URL)
-            CancelArgument(params, 1);
+            NewWindow(params);
             return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
@@ -194,12 +197,14 @@ void TWebBrowserHost::DocumentComplete(DISPPARAMS* params) noexcept {
     });
 }
 
-// The control's own page failed: its error page is cancelled and the page
-// is reported. A frame's error leaves the page to complete without it.
+// The control's own page failed: its error page is cancelled (a visible
+// control shows it to the user) and the page is reported. A frame's error
+// leaves the page to complete without it.
 void TWebBrowserHost::NavigateError(DISPPARAMS* params) noexcept {
     if (!IsControl(Argument(params, 0)))
         return;
-    CancelArgument(params, 4);
+    if (FUse == TBrowserUse::Capture)
+        CancelArgument(params, 4);
     Failed(TextArgument(params, 1), NavigateFailure(IntArgument(params, 3, 0)));
 }
 
@@ -220,6 +225,32 @@ void TWebBrowserHost::Failed(const std::wstring& url, const TPageFailure& failur
         const auto handler = OnNavigateFailed;
         if (handler)
             handler(Narrow(url), failure);
+    });
+}
+
+// No window of the control's own ever opens. A visible control shows the
+// page it asked for in its own window instead: the sign-in page a link or
+// a "sign in with" button opens as a pop-up. (A page that needs its opener
+// does not get one.)
+void TWebBrowserHost::NewWindow(DISPPARAMS* params) noexcept {
+    CancelArgument(params, 1);
+    if (FUse != TBrowserUse::Visible)
+        return;
+    ComPtr<TWebBrowserHost> self(this);
+    Guarded("NewWindow3", [&] {
+        const std::wstring url = TextArgument(params, 4);
+        // A navigation that fails shows the control's own error page.
+        if (!url.empty())
+            Navigate(Narrow(url));
+    });
+}
+
+void TWebBrowserHost::TitleChange(DISPPARAMS* params) noexcept {
+    ComPtr<TWebBrowserHost> self(this);
+    Guarded("TitleChange", [&] {
+        const auto handler = OnTitleChange;
+        if (handler)
+            handler(Narrow(TextArgument(params, 0)));
     });
 }
 

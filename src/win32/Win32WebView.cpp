@@ -138,17 +138,11 @@ IWebBrowser2& TWin32WebView::Browser() {
 }
 
 void TWin32WebView::Navigate(const std::string& url) {
-    IWebBrowser2& browser = Browser();
+    Browser();  // throws once the control is closed
     ++FNavigation;
     FFailed = false;
     FPendingFailure.reset();
-    FHost->NavigationRequested(url);
-    const TBstr wideUrl(Widen(url));
-    // Flags, TargetFrameName, PostData and Headers all omitted.
-    VARIANT omitted;
-    omitted.vt = VT_ERROR;
-    omitted.scode = DISP_E_PARAMNOTFOUND;
-    const HRESULT hr = browser.Navigate(wideUrl.Get(), &omitted, &omitted, &omitted, &omitted);
+    const HRESULT hr = FHost->Navigate(url);
     if (FAILED(hr))
         throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
 }

@@ -109,6 +109,8 @@ HRESULT TStandinBrowser::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IOleInPlaceObject*>(this);
     else if (riid == IID_IViewObject || riid == IID_IViewObject2)
         *object = static_cast<IViewObject2*>(this);
+    else if (riid == IID_IOleInPlaceActiveObject)
+        *object = static_cast<IOleInPlaceActiveObject*>(this);
     else if (riid == IID_IConnectionPointContainer)
         *object = static_cast<IConnectionPointContainer*>(this);
     else
@@ -160,6 +162,7 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
         return S_OK;
     }
     FPendingUrl.assign(url, ::SysStringLen(url));
+    NoteNavigate(FPendingUrl);
     const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
     FPendingFrames = page.Frames;
     FReloadsLeft = page.Reloads;
@@ -188,6 +191,7 @@ void TStandinBrowser::Commit() {
     FPage = page;
     FDocument = Adopt(NewDocument(page));
     FCommitted = true;
+    FEvents->FireTitleChange(PageTitle(page->Url));
 }
 
 // The start of a navigation, as the real control (IE 7 and later) makes it:
@@ -269,6 +273,8 @@ void TStandinBrowser::Step(LONG generation) {
     ++FGeneration;  // this navigation is over
     const LONG over = FGeneration;
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
+    if (FGeneration == over)
+        OpenPopup();
     // A page that reloads itself does so once its completion was handled,
     // unless the sink navigated elsewhere meanwhile.
     if (FGeneration == over && FReloadsLeft > 0) {

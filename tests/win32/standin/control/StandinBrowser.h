@@ -41,6 +41,31 @@ enum class TOutcome {
     Count
 };
 LONG OutcomeCount(TOutcome outcome) noexcept;
+// What reached the control from a user, counted over the process: keyboard
+// messages its TranslateAccelerator was given (it keeps Tab, as a page
+// does), keys and clicks its view window got, and UI activations.
+// Pop-ups (NewWindow3) that a sink cancelled or let through are counted here too.
+enum class TInput {
+    Accelerators,
+    AcceleratorsTaken,
+    ViewKeys,
+    ViewClicks,
+    UIActivations,
+    PopupsCancelled,
+    PopupsAllowed,
+    Count
+};
+void CountInput(TInput input) noexcept;
+LONG InputCount(TInput input) noexcept;
+// The URL of the last Navigate of any control of the process.
+void NoteNavigate(const std::wstring& url);
+std::wstring LastNavigateUrl();
+// The title a page names (TitleChange): its "title" query value, else
+// "Standin page".
+std::wstring PageTitle(const std::wstring& url);
+// The pop-up a page opens once it has completed: everything after its
+// "popup=" (the last query value), empty for none.
+std::wstring PopupTarget(const std::wstring& url);
 // Registers the window classes of the control (DLL attach) and removes them.
 void RegisterControlClasses(HINSTANCE instance);
 void UnregisterControlClasses(HINSTANCE instance);
@@ -50,6 +75,7 @@ class TStandinBrowser final : public TStubWebBrowser2,
                               public IOleInPlaceObject,
                               public IViewObject2,
                               public IConnectionPointContainer,
+                              public IOleInPlaceActiveObject,
                               TRefCount {
   public:
     TStandinBrowser();
@@ -121,6 +147,12 @@ class TStandinBrowser final : public TStubWebBrowser2,
     HRESULT STDMETHODCALLTYPE SetAdvise(DWORD, DWORD, IAdviseSink*) override;
     HRESULT STDMETHODCALLTYPE GetAdvise(DWORD*, DWORD*, IAdviseSink** sink) override;
     HRESULT STDMETHODCALLTYPE GetExtent(DWORD, LONG, DVTARGETDEVICE*, LPSIZEL size) override;
+    // IOleInPlaceActiveObject (StandinActive.cpp)
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override;
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override;
     // IConnectionPointContainer
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
@@ -136,6 +168,11 @@ class TStandinBrowser final : public TStubWebBrowser2,
     void Resize(const RECT& rect);
     HRESULT AskForRect(const RECT& rect);
     void DrawPage(HDC dc, const RECT& rect) const;
+    // OLEIVERB_UIACTIVATE of an in-place active control: the frame gets
+    // this as its active object, the view the focus.
+    void UIActivate();
+    // NewWindow3 for the page's pop-up, if it has one.
+    void OpenPopup();
 
     Microsoft::WRL::ComPtr<IOleClientSite> FSite;
     Microsoft::WRL::ComPtr<IOleInPlaceSite> FInPlaceSite;
@@ -151,6 +188,7 @@ class TStandinBrowser final : public TStubWebBrowser2,
     std::int32_t FReloadsLeft = 0;  // reloads of its own the page still makes
     bool FReloading = false;
     bool FCommitted = true;
+    bool FUIActive = false;
     LONG FGeneration = 0;  // one per Navigate: steps of an older one are dropped
 };
 

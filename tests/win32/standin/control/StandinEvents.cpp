@@ -31,6 +31,38 @@ void TEventsPoint::FireDocumentComplete(IDispatch* window, const std::wstring& u
     ::SysFreeString(urlValue.bstrVal);
 }
 
+bool TEventsPoint::FireNewWindow3(const std::wstring& context, const std::wstring& url) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    IDispatch* window = nullptr;
+    VARIANT args[5];
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = ::SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
+    args[1].vt = VT_BSTR;
+    args[1].bstrVal = ::SysAllocStringLen(context.data(), static_cast<UINT>(context.size()));
+    args[2].vt = VT_UI4;
+    args[2].ulVal = 0;
+    args[3].vt = VT_BYREF | VT_BOOL;
+    args[3].pboolVal = &cancel;
+    args[4].vt = VT_BYREF | VT_DISPATCH;
+    args[4].ppdispVal = &window;
+    DISPPARAMS params{args, nullptr, 5, 0};
+    Fire(DISPID_NEWWINDOW3, params);
+    ::SysFreeString(args[0].bstrVal);
+    ::SysFreeString(args[1].bstrVal);
+    if (window)
+        window->Release();
+    return cancel != VARIANT_FALSE;
+}
+
+void TEventsPoint::FireTitleChange(const std::wstring& title) {
+    VARIANT args[1];
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = ::SysAllocStringLen(title.data(), static_cast<UINT>(title.size()));
+    DISPPARAMS params{args, nullptr, 1, 0};
+    Fire(DISPID_TITLECHANGE, params);
+    ::SysFreeString(args[0].bstrVal);
+}
+
 void TEventsPoint::Fire(DISPID id, DISPPARAMS& params) {
     // A sink may disconnect, or release the control, while it handles the
     // event: it is called from a copy of the list. What a sink returns, or

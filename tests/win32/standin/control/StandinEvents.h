@@ -32,6 +32,11 @@ class TEventsPoint final : public IConnectionPoint, TRefCount {
     // FileDownload(ActiveDocument, Cancel) to every sink; whether one of them
     // set Cancel.
     bool FireFileDownload(bool activeDocument);
+    // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl) to every
+    // sink; whether one of them set Cancel.
+    bool FireNewWindow3(const std::wstring& context, const std::wstring& url);
+    // TitleChange(Text) to every sink.
+    void FireTitleChange(const std::wstring& title);
     std::size_t Sinks() const noexcept { return FSinks.size(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;

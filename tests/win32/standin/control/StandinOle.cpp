@@ -65,6 +65,12 @@ LRESULT CALLBACK TStandinBrowser::ViewProc(HWND window, UINT msg, WPARAM wParam,
     }
     if (msg == WM_ERASEBKGND)
         return 1;
+    if (msg == WM_KEYDOWN || msg == WM_CHAR)
+        CountInput(TInput::ViewKeys);
+    if (msg == WM_LBUTTONDOWN) {
+        CountInput(TInput::ViewClicks);
+        ::SetFocus(window);
+    }
     return ::DefWindowProcW(window, msg, wParam, lParam);
 }
 
@@ -87,8 +93,11 @@ HRESULT TStandinBrowser::DoVerb(LONG verb,
                                 LPCRECT posRect) {
     if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE)
         return OLEOBJ_S_INVALIDVERB;
-    if (FView)
-        return S_OK;  // already active
+    if (FView) {  // already active
+        if (verb == OLEIVERB_UIACTIVATE)
+            UIActivate();
+        return S_OK;
+    }
     ComPtr<IOleInPlaceSite> inPlace;
     IOleClientSite* from = site ? site : FSite.Get();
     if (!from || FAILED(from->QueryInterface(IID_PPV_ARGS(&inPlace))))
@@ -118,6 +127,8 @@ HRESULT TStandinBrowser::DoVerb(LONG verb,
     ::SetWindowLongPtrW(FView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewProc));
     FInPlaceSite = inPlace;
     Resize(pos);
+    if (verb == OLEIVERB_UIACTIVATE)
+        UIActivate();
     return S_OK;
 }
 
@@ -213,6 +224,7 @@ HRESULT TStandinBrowser::ContextSensitiveHelp(WINBOOL) {
 HRESULT TStandinBrowser::InPlaceDeactivate() {
     if (!FView)
         return S_OK;
+    UIDeactivate();
     ::DestroyWindow(FView);
     FView = nullptr;
     const ComPtr<IOleInPlaceSite> site = std::move(FInPlaceSite);
@@ -220,9 +232,7 @@ HRESULT TStandinBrowser::InPlaceDeactivate() {
         site->OnInPlaceDeactivate();
     return S_OK;
 }
-HRESULT TStandinBrowser::UIDeactivate() {
-    return S_OK;
-}
+
 HRESULT TStandinBrowser::SetObjectRects(LPCRECT posRect, LPCRECT) {
     if (!posRect)
         return E_INVALIDARG;
