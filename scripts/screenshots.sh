@@ -14,7 +14,7 @@
 #
 #   bash scripts/screenshots.sh
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
 bash scripts/setup.sh || exit 1
 JOBS=$(nproc 2>/dev/null || echo 2)

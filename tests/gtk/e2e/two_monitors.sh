@@ -143,6 +143,7 @@ for geometry in "1024 768 0" "800 600 $RIGHT"; do
     mkfifo "$WORK/in$x"
     "$FOREIGN" "$w" "$h" 404040 <"$WORK/in$x" >"$WORK/xid$x" &
     PIDS+=($!)
+    # shellcheck disable=SC2034  # held open: the window lives while it is
     exec {keep}>"$WORK/in$x"
     wait_for 5 test -s "$WORK/xid$x" || fail "no window of ${w}x$h"
     xdotool windowmove "$(cat "$WORK/xid$x")" "$x" 0
