@@ -59,13 +59,15 @@ read -r port <&"${SERVER[0]}" || fail "no page server"
 first="#c00000" second="#00a000" marker="#0000ff"
 RIGHT=1024  # the second monitor's left edge
 
-# start_run <MonitorPages>: a new run's settings, an empty cache and log.
+# start_run <MonitorPages>: a new run's settings (a pass every second), an
+# empty cache, request log and standard error.
 start_run() {
     settings RefreshTime=0 URLShowTime=60 ShowURL=0 ShowClock=0 EnableScroll=0 \
         "MonitorPages=$1"
     urls "http://127.0.0.1:$port/first" "http://127.0.0.1:$port/second"
     rm -rf "$CACHE"
     : >"$WORK/requests"
+    : >"$WORK/stderr"
     xdotool mousemove 500 400
 }
 # check_monitors <label> <colour of monitor 1> <colour of monitor 2>: both
