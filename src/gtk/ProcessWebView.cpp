@@ -257,11 +257,18 @@ void TProcessWebView::Expired(std::uint32_t step) {
 void TProcessWebView::Navigate(const std::string& url) {
     if (FPid <= 0)
         Start();
-    FPendingUrl = url.empty() ? kBlankUrl : url;
+    const std::string address = url.empty() ? kBlankUrl : url;
+    // The address asked for again before it completed (a pass started anew
+    // while its blank page loads) is not sent twice: the engine would load
+    // both and report both, and the second report would count against the
+    // address that comes next. Its time limit starts again.
+    const bool repeated = address == FPendingUrl;
+    FPendingUrl = address;
     if (FLoadTimer)
         g_source_remove(FLoadTimer);
     FLoadTimer = StartTimer(0, FLimits.LoadMs);
-    Send("navigate " + EscapeLineText(url));
+    if (!repeated)
+        Send("navigate " + EscapeLineText(url));
 }
 
 void TProcessWebView::SetViewSize(const TSize& size) {

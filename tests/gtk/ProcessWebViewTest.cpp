@@ -67,6 +67,27 @@ TEST_F(ProcessCapture, PageThatFailsAndTextsWithNewlinesComeBackWhole) {
     EXPECT_FALSE(Load(Page("short.html")).Failed);
 }
 
+// A pass started again before its blank page completed (the display's
+// refresh came while the capture program was still starting) asks for that
+// page twice; the engine loads it twice, and a second completion would count
+// against the next address. It completes once, and the next page loads.
+TEST_F(ProcessCapture, BlankPageAskedForAgainBeforeItCompletesCompletesOnce) {
+    FView->OnDocumentComplete = [this](const std::string& url) {
+        ++FLoaded.Events;
+        if (url == "about:blank")
+            FView->Navigate(Page("short.html"));
+        else
+            FLoaded.Url = url;
+    };
+    FView->Navigate("about:blank");
+    FView->Navigate("about:blank");
+    ASSERT_TRUE(RunUntil([&] { return FLoaded.Events >= 2; }, 30s));
+    RunUntil([] { return false; }, 1s);
+    EXPECT_EQ(FLoaded.Events, 2) << "the blank page and the next one, each once";
+    EXPECT_FALSE(FLoaded.Failed) << FLoaded.Message;
+    EXPECT_EQ(FLoaded.Url, Page("short.html"));
+}
+
 TEST_F(ProcessCapture, ProgramThatDiesFailsThePendingStepAndTheNextPageStartsANewOne) {
     ASSERT_FALSE(Load(Page("short.html")).Failed);
     const pid_t first = Process().HelperPid();

@@ -4,6 +4,8 @@
    /corner    a page with body margins and a magenta box in its bottom-right corner
    /tall      a page of tall coloured bands
    /hold      never answers
+   /first, /second  pages 1024 px wide of one colour each (red, green), with
+              a blue marker at their right edge (x 1000 to 1024)
 and writes one line per request to the file given as its first argument."""
 import http.server
 import socketserver
@@ -13,6 +15,9 @@ import time
 
 LOG = sys.argv[1]
 SLOW = float(sys.argv[2]) if len(sys.argv) > 2 else 4.0
+WIDE_PAGE = ("<body style='margin:0'><div style='position:relative;width:1024px;height:700px;"
+             "background:%s'><div style='position:absolute;left:1000px;top:0;width:24px;"
+             "height:700px;background:#0000ff'></div></div></body>")
 TALL_BANDS = ["#c00000", "#00a000", "#0000c0", "#c000c0", "#00c0c0", "#c0c000"]
 
 PAGES = {
@@ -24,6 +29,8 @@ PAGES = {
     "/tall": "<body style='margin:0'>" + "".join(
         "<div style='width:1000px;height:500px;background:%s'></div>" % c for c in TALL_BANDS)
              + "</body>",
+    "/first": WIDE_PAGE % "#c00000",
+    "/second": WIDE_PAGE % "#00a000",
 }
 
 
