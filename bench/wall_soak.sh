@@ -28,35 +28,11 @@ export XDG_CONFIG_HOME=$WORK/config XDG_CACHE_HOME=$WORK/cache XDG_RUNTIME_DIR=$
 export XDG_DATA_HOME=$WORK/data
 mkdir -p "$XDG_CONFIG_HOME/lumenary" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
-# The pages, on 127.0.0.1; every request is a line of the log.
-cat >"$WORK/serve.py" <<'PY'
-import http.server, socketserver, sys
-LOG = sys.argv[1]
-PAGES = {
-    "/a": "<body style='margin:0;background:#c00000'><h1>A</h1><div style='height:2000px'></div>",
-    "/b": "<body style='margin:0;background:#00a000'><h1>B</h1><p>" + "text " * 2000,
-    "/c": "<body style='margin:0;background:#0000c0'><canvas width=900 height=600></canvas>",
-}
-class Handler(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        with open(LOG, "a") as f:
-            f.write(self.path + "\n")
-        body = PAGES.get(self.path, "").encode()
-        self.send_response(200 if body else 404)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-store")
-        self.end_headers()
-        self.wfile.write(body)
-    def log_message(self, *args):
-        pass
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-server = Server(("127.0.0.1", 0), Handler)
-print(server.server_address[1], flush=True)
-server.serve_forever()
-PY
-coproc SERVER { python3 "$WORK/serve.py" "$WORK/requests.log"; }
+# The pages, on 127.0.0.1, from the end-to-end tests' page server (a
+# one-colour page, another, and a tall one of coloured bands); every request
+# is a line of its log.
+HERE=$(cd "$(dirname "$0")" && pwd)
+coproc SERVER { exec python3 "$HERE/../tests/gtk/e2e/serve.py" "$WORK/requests.log"; }
 PIDS+=("$SERVER_PID")
 read -r port <&"${SERVER[0]}" || { echo "the page server did not start" >&2; exit 1; }
 touch "$WORK/requests.log"
@@ -68,9 +44,9 @@ touch "$WORK/requests.log"
     echo 'ShowClock=1'
     echo 'EnableScroll=1'
     echo '[Lumenary\URLList]'
-    echo "1=http://127.0.0.1:$port/a"
-    echo "2=http://127.0.0.1:$port/b"
-    echo "3=http://127.0.0.1:$port/c"
+    echo "1=http://127.0.0.1:$port/first"
+    echo "2=http://127.0.0.1:$port/second"
+    echo "3=http://127.0.0.1:$port/tall"
 } >"$XDG_CONFIG_HOME/lumenary/lumenary.ini"
 
 # An X server of its own.
@@ -86,7 +62,7 @@ LUM=$!
 PIDS+=("$LUM")
 
 # passes: how many times the first page was asked for.
-passes() { grep -c '^/a$' "$WORK/requests.log"; }
+passes() { grep -c '^/first$' "$WORK/requests.log"; }
 wait_passes() {  # wait_passes <count>: false when lumenary ended
     while [ "$(passes)" -lt "$1" ]; do
         kill -0 "$LUM" 2>/dev/null || return 1

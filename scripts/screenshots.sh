@@ -16,6 +16,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
+source "$ROOT/tests/gtk/e2e/xorg_two_monitors.bash"
 bash scripts/setup.sh || exit 1
 JOBS=$(nproc 2>/dev/null || echo 2)
 CONVERT=/usr/bin/convert  # by full path: a stand-in of the same name may come first on PATH
@@ -86,46 +87,18 @@ export CONVERT IMPORT OUT CACHE LUMENARY ROOT
 
 # 1. The saver on two monitors.
 two_monitors() {
-    cat >"$WORK/xorg.conf" <<'CONF'
-Section "Device"
-    Identifier "dummy"
-    Driver "dummy"
-    VideoRam 256000
-EndSection
-Section "Monitor"
-    Identifier "monitor"
-    HorizSync 5.0-1000.0
-    VertRefresh 5.0-200.0
-EndSection
-Section "Screen"
-    Identifier "screen"
-    Device "dummy"
-    Monitor "monitor"
-    DefaultDepth 24
-    SubSection "Display"
-        Depth 24
-        Virtual 1824 768
-    EndSubSection
-EndSection
-CONF
-    local num=$((RANDOM % 400 + 200)) xorg lum _ ok=0
-    while [ -e "/tmp/.X11-unix/X$num" ]; do num=$((num + 1)); done
-    Xorg ":$num" -config "$WORK/xorg.conf" -noreset -nolisten tcp -logfile "$WORK/xorg.log" \
-        >/dev/null 2>&1 &
-    xorg=$!
-    for _ in $(seq 1 75); do DISPLAY=":$num" xdpyinfo >/dev/null 2>&1 && { ok=1; break; }; sleep 0.2; done
-    if [ $ok = 0 ]; then
+    local lum _ started
+    start_two_monitors "$WORK"
+    started=$?
+    local xorg=$XORG_PID
+    if [ $started = 1 ]; then
         echo "  skipped: the Xorg server does not start here (it needs root)"
         kill "$xorg" 2>/dev/null
         return 0
     fi
     (
-        export DISPLAY=":$num"
-        xrandr --newmode 800x600_b 40 800 840 968 1056 600 601 605 628
-        xrandr --addmode DUMMY1 800x600_b
-        xrandr --output DUMMY1 --mode 800x600_b --right-of DUMMY0
-        xrandr --listmonitors | grep -q '800/.*x600/.*+1024+0' ||
-            { echo "  no second monitor"; exit 1; }
+        export DISPLAY=$XORG_DISPLAY
+        [ $started = 0 ] || { echo "  no second monitor"; exit 1; }
         local urls=() page
         for page in "${DEMO[@]}"; do urls+=("file://$ROOT/data/demo/$page"); done
         ini "${urls[@]}"

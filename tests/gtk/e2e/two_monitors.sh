@@ -15,40 +15,13 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 for tool in Xorg xrandr; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 0; }
 done
-cat >"$WORK/xorg.conf" <<'CONF'
-Section "Device"
-    Identifier "dummy"
-    Driver "dummy"
-    VideoRam 256000
-EndSection
-Section "Monitor"
-    Identifier "monitor"
-    HorizSync 5.0-1000.0
-    VertRefresh 5.0-200.0
-EndSection
-Section "Screen"
-    Identifier "screen"
-    Device "dummy"
-    Monitor "monitor"
-    DefaultDepth 24
-    SubSection "Display"
-        Depth 24
-        Virtual 1824 768
-    EndSubSection
-EndSection
-CONF
-num=$((RANDOM % 400 + 200))
-while [ -e "/tmp/.X11-unix/X$num" ]; do num=$((num + 1)); done
-Xorg ":$num" -config "$WORK/xorg.conf" -noreset -nolisten tcp -logfile "$WORK/xorg.log" \
-    >/dev/null 2>&1 &
-PIDS+=($!)
-export DISPLAY=":$num"
-wait_for 15 xdpyinfo >/dev/null 2>&1 || { echo "skipped: the Xorg server does not start"; exit 0; }
-xrandr --newmode 800x600_b 40 800 840 968 1056 600 601 605 628
-xrandr --addmode DUMMY1 800x600_b
-xrandr --output DUMMY1 --mode 800x600_b --right-of DUMMY0
-check "two monitors side by side" \
-    bash -c "xrandr --listmonitors | grep -q '800/.*x600/.*+1024+0'"
+source "$HERE/xorg_two_monitors.bash"
+start_two_monitors "$WORK"
+started=$?
+PIDS+=("$XORG_PID")
+[ $started = 1 ] && { echo "skipped: the Xorg server does not start"; exit 0; }
+export DISPLAY=$XORG_DISPLAY
+check "two monitors side by side" test $started = 0
 
 # Two pages 1024 px wide and 700 tall, red and green, each with a blue
 # marker at its right edge (x 1000 to 1024). Shown on the 800-wide monitor
