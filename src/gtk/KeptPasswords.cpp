@@ -25,8 +25,7 @@ bool IsProtocol(const std::string& text) {
     if (text.empty() || text.size() > 16 || !(text[0] >= 'a' && text[0] <= 'z'))
         return false;
     return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
-               c == '.';
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
     });
 }
 

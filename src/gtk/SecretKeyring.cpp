@@ -19,17 +19,23 @@ constexpr const char* kNetworkSchemaName = "org.gnome.keyring.NetworkPassword";
 
 // The attributes WebKit stores. WebKit stores its items without the
 // "xdg:schema" attribute, so the search must not ask for the schema's name.
-const SecretSchema kWebKitSchema = {
-    kNetworkSchemaName,
-    SECRET_SCHEMA_DONT_MATCH_NAME,
-    {{"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
-     {"domain", SECRET_SCHEMA_ATTRIBUTE_STRING},
-     {"protocol", SECRET_SCHEMA_ATTRIBUTE_STRING},
-     {"port", SECRET_SCHEMA_ATTRIBUTE_INTEGER},
-     {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
-     {"authtype", SECRET_SCHEMA_ATTRIBUTE_STRING},
-     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-    0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const SecretSchema kWebKitSchema = {kNetworkSchemaName,
+                                    SECRET_SCHEMA_DONT_MATCH_NAME,
+                                    {{"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                     {"domain", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                     {"protocol", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                     {"port", SECRET_SCHEMA_ATTRIBUTE_INTEGER},
+                                     {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                     {"authtype", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                    0,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr};
 
 // Cancels its cancellable when the time is up, so no D-Bus wait of the
 // calls given it lasts longer (a keyring that hangs, a bus that never
@@ -39,7 +45,8 @@ class TWatchdog {
     explicit TWatchdog(int timeoutMs) : FCancellable(g_cancellable_new()) {
         FThread = std::thread([this, timeoutMs] {
             std::unique_lock<std::mutex> lock(FMutex);
-            if (!FDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FOver; }))
+            if (!FDone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [this] { return FOver; }))
                 g_cancellable_cancel(FCancellable);
         });
     }
@@ -126,14 +133,17 @@ int RemoveItems(SecretService* service,
                 GError** error) {
     const std::string port = std::to_string(kept.Port);
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<gchar*>("server"), const_cast<char*>(kept.Host.c_str()));
+    g_hash_table_insert(attributes, const_cast<gchar*>("server"),
+                        const_cast<char*>(kept.Host.c_str()));
     g_hash_table_insert(attributes, const_cast<gchar*>("port"), const_cast<char*>(port.c_str()));
     g_hash_table_insert(attributes, const_cast<gchar*>("protocol"),
                         const_cast<char*>(kept.Protocol.c_str()));
-    g_hash_table_insert(attributes, const_cast<gchar*>("domain"), const_cast<char*>(kept.Realm.c_str()));
-    g_hash_table_insert(attributes, const_cast<gchar*>("user"), const_cast<char*>(kept.User.c_str()));
-    GList* found = secret_service_search_sync(service, &kWebKitSchema, attributes, SECRET_SEARCH_ALL,
-                                              watchdog.Cancellable(), error);
+    g_hash_table_insert(attributes, const_cast<gchar*>("domain"),
+                        const_cast<char*>(kept.Realm.c_str()));
+    g_hash_table_insert(attributes, const_cast<gchar*>("user"),
+                        const_cast<char*>(kept.User.c_str()));
+    GList* found = secret_service_search_sync(service, &kWebKitSchema, attributes,
+                                              SECRET_SEARCH_ALL, watchdog.Cancellable(), error);
     g_hash_table_unref(attributes);
     if (!found && *error)
         return -1;

@@ -3,8 +3,8 @@
 // and the sign-out's keyring step without a bus (told, never waited on).
 #include "gtk/KeptPasswords.h"
 
-#include <gtest/gtest.h>
 #include <glib.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -46,10 +46,10 @@ TEST(KeptPasswordsText, SkipsHostileLinesOneByOne) {
     const std::string text =
         "garbage\n"
         "\n"
-        "http\t127.0.0.1\t8080\tIntranet\n"              // four fields
+        "http\t127.0.0.1\t8080\tIntranet\n"                // four fields
         "http\t127.0.0.1\t8080\tIntranet\talice\textra\n"  // six
-        "http\t127.0.0.1\t0\tIntranet\talice\n"          // port 0
-        "http\t127.0.0.1\t65536\tIntranet\talice\n"      // port too large
+        "http\t127.0.0.1\t0\tIntranet\talice\n"            // port 0
+        "http\t127.0.0.1\t65536\tIntranet\talice\n"        // port too large
         "http\t127.0.0.1\t-80\tIntranet\talice\n"
         "http\t127.0.0.1\t08080\tIntranet\talice\n"
         "http\t127.0.0.1\t99999999999999999999\tIntranet\talice\n"
@@ -61,11 +61,11 @@ TEST(KeptPasswordsText, SkipsHostileLinesOneByOne) {
         "http\thost\t80\tr%\tu\n"   // lone '%'
         "http\thost\t80\tr%4\tu\n"  // short escape
         "http\thost\t80\tr%zz\tu\n"
-        "http\thost\t80\tr%00\tu\n"   // NUL
-        "http\thost\t80\tr%FF\tu\n"   // not UTF-8
+        "http\thost\t80\tr%00\tu\n"  // NUL
+        "http\thost\t80\tr%FF\tu\n"  // not UTF-8
         "http\thost\t80\t\xff\xfe\tu\n"
-        "http\thost\t80\t" + huge + "\tu\n" +
-        "http\thost\t80\tr\t" + std::string(2000, 'u') + "\n" +
+        "http\thost\t80\t" +
+        huge + "\tu\n" + "http\thost\t80\tr\t" + std::string(2000, 'u') + "\n" +
         std::string("\0\0\0\n", 4) + good + good + good;
     EXPECT_EQ(ParseKeptPasswords(text), std::vector<TKeptPassword>{Alice()});
 }
