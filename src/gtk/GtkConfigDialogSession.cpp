@@ -68,7 +68,9 @@ std::string KeyringText(const TWebDataRemoval& removal) {
         text += "\nキーリングには次のパスワードがもうありませんでした: " +
                 Listed(removal.PasswordsGone);
     if (!removal.KeyringError.empty()) {
-        text += "\nキーリングに接続できませんでした: " + removal.KeyringError;
+        text += (removal.KeyringReached ? "\nキーリングが削除を拒みました: "
+                                        : "\nキーリングに接続できませんでした: ") +
+                removal.KeyringError;
         if (!removal.Passwords.empty())
             text += "\n次のパスワードはキーリングに残っています（「WebKitGTK password」の項目）: " +
                     Listed(removal.Passwords);

@@ -239,7 +239,9 @@ std::string DescribeRemoval(const std::string& dir, const TWebDataRemoval& remov
         text += "\nThe keyring no longer held the passwords for " + Listed(removal.PasswordsGone) +
                 ".";
     if (done && !removal.KeyringError.empty()) {
-        text += "\nThe keyring could not be reached: " + removal.KeyringError + ".";
+        text += std::string(removal.KeyringReached ? "\nThe keyring refused: "
+                                                   : "\nThe keyring could not be reached: ") +
+                removal.KeyringError + ".";
         if (!removal.Passwords.empty())
             text += "\nThe passwords kept for " + Listed(removal.Passwords) +
                     " are still in it (items labelled \"WebKitGTK password\"); remove them with "

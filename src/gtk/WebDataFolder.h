@@ -54,6 +54,7 @@ struct TWebDataRemoval {
     std::vector<std::string> Passwords;
     std::vector<std::string> PasswordsGone;
     std::string KeyringError;
+    bool KeyringReached = false;  // with KeyringError: it answered, then refused
     std::string RecordError;  // why the record of kept passwords was refused
 };
 

@@ -113,6 +113,7 @@ TSignOutResult SignOutSession(const std::string& dir,
     result.Removal = RemoveWebData(dir);
     result.Removal.RecordError = record.Error;
     result.Removal.KeyringError = clearing.Error;
+    result.Removal.KeyringReached = clearing.Reached;
     result.Removal.PasswordsGone = clearing.Missing;
     result.Removal.Passwords = clearing.Removed;
     if (!clearing.Error.empty()) {  // those left in the keyring
