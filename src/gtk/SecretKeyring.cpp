@@ -43,11 +43,16 @@ const SecretSchema kWebKitSchema = {kNetworkSchemaName,
 class TWatchdog {
   public:
     explicit TWatchdog(int timeoutMs) : FCancellable(g_cancellable_new()) {
-        FThread = std::thread([this, timeoutMs] {
+        Restart(timeoutMs);
+        FThread = std::thread([this] {
             std::unique_lock<std::mutex> lock(FMutex);
-            if (!FDone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [this] { return FOver; }))
-                g_cancellable_cancel(FCancellable);
+            while (!FOver) {
+                if (FDone.wait_until(lock, FDeadline) == std::cv_status::timeout &&
+                    std::chrono::steady_clock::now() >= FDeadline) {
+                    g_cancellable_cancel(FCancellable);
+                    return;
+                }
+            }
         });
     }
     ~TWatchdog() {
@@ -62,6 +67,13 @@ class TWatchdog {
     TWatchdog(const TWatchdog&) = delete;
     TWatchdog& operator=(const TWatchdog&) = delete;
 
+    void Restart(int timeoutMs) {
+        {
+            std::lock_guard<std::mutex> lock(FMutex);
+            FDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        }
+        FDone.notify_all();
+    }
     GCancellable* Cancellable() const { return FCancellable; }
     bool TimedOut() const { return g_cancellable_is_cancelled(FCancellable); }
 
@@ -69,6 +81,7 @@ class TWatchdog {
     GCancellable* FCancellable;
     std::mutex FMutex;
     std::condition_variable FDone;
+    std::chrono::steady_clock::time_point FDeadline;
     bool FOver = false;
     std::thread FThread;
 };
@@ -148,11 +161,16 @@ int RemoveItems(SecretService* service,
     if (!found && *error)
         return -1;
     int removed = 0;
-    for (GList* each = found; each; each = each->next) {
+    for (GList* each = found; each && !*error; each = each->next) {
         auto* item = static_cast<SecretItem*>(each->data);
-        if (!*error && IsWebKitItem(item)) {
-            if (secret_item_delete_sync(item, watchdog.Cancellable(), error))
-                ++removed;
+        // A locked item shows no label, and unlocking it would wait on the
+        // keyring's own prompt (which gnome-keyring without a prompter has
+        // been seen to answer by aborting): the user is told instead.
+        if (secret_item_get_locked(item)) {
+            g_set_error_literal(error, G_IO_ERROR, G_IO_ERROR_PERMISSION_DENIED, "it is locked");
+        } else if (IsWebKitItem(item) &&
+                   secret_item_delete_sync(item, watchdog.Cancellable(), error)) {
+            ++removed;
         }
     }
     g_list_free_full(found, g_object_unref);

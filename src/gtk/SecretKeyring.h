@@ -31,7 +31,8 @@ struct TKeyringClearing {
 
 // Removes from the keyring each item labelled kWebKitPasswordLabel whose
 // attributes are those of one of items (and whose schema, if it names one, is
-// the network-password schema WebKit uses). Gives up after timeoutMs in all.
+// the network-password schema WebKit uses). A locked item is not unlocked:
+// it is an error. Gives up on any step that takes longer than timeoutMs.
 TKeyringClearing ClearKeptPasswords(const std::vector<TKeptPassword>& items, int timeoutMs);
 
 }  // namespace lum::gtk

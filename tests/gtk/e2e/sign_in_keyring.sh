@@ -178,4 +178,19 @@ sed 's/^/    /' "$WORK/link.out"
 check "the link's target is untouched" test -s "$WORK/elsewhere"
 check "nothing the link named left the keyring" \
     test "$(secret-tool lookup server 127.0.0.1 user bob)" = browser
+
+# A locked keyring with no prompt to unlock it (none runs here): the sign-out
+# says so at once and the password stays.
+gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets \
+    --method org.freedesktop.Secret.Service.Lock "['/org/freedesktop/secrets/collection/login']" \
+    >/dev/null
+record 'http\t127.0.0.1\t%s\tIntranet\tbob\n' "$((PORT + 1))"
+start=$SECONDS
+"$LUMENARY" --sign-out --yes >"$WORK/locked.out" 2>&1
+check "a locked keyring ends the sign-out with 1" test $? -eq 1
+check "a locked keyring ends it at once" test $((SECONDS - start)) -le 5
+sed 's/^/    /' "$WORK/locked.out"
+check "a locked keyring is told" grep -q "The keyring refused: it is locked" "$WORK/locked.out"
+check "the locked password stays" \
+    test -n "$(secret-tool search --all server 127.0.0.1 user bob 2>&1 | grep '^label')"
 finish
