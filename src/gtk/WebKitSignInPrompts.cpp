@@ -209,6 +209,8 @@ void AskCredentials(GtkWindow* parent,
             gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
         webkit_credential_free(proposed);
     }
+    // WebKit offers to save whenever it was built with libsecret, even where
+    // no keyring would keep the password.
     const bool canSave =
         webkit_authentication_request_can_save_credentials(request) && KeyringRuns(2000);
     webkit_authentication_request_set_can_save_credentials(request, canSave);
