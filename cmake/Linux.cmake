@@ -5,7 +5,9 @@
 # (src/gtk/WebKit*) is linked by the capture program alone, which runs only
 # while a capture pass does.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 cairo-xlib)
+# libsecret: the sign-out removes from the desktop keyring the passwords the
+# sign-in window let WebKit keep there.
+pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 cairo-xlib libsecret-1)
 pkg_check_modules(LUM_WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1 libsoup-3.0)
 
 file(GLOB gtk_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/*.cpp)

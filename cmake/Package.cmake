@@ -128,7 +128,7 @@ if(LUM_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "${lum_sandbox_depends}")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libc6, libstdc++6, libgcc-s1, libglib2.0-0, libgtk-3-0, libcairo2, libx11-6, libsoup-3.0-0, libwebkit2gtk-4.1-0, libjavascriptcoregtk-4.1-0, ${lum_sandbox_depends}")
+        "libc6, libstdc++6, libgcc-s1, libglib2.0-0, libgtk-3-0, libcairo2, libx11-6, libsoup-3.0-0, libwebkit2gtk-4.1-0, libjavascriptcoregtk-4.1-0, libsecret-1-0, ${lum_sandbox_depends}")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
 

@@ -16,7 +16,7 @@ packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-got
           libgmock-dev libbenchmark-dev googletest
           pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev xscreensaver xscreensaver-data chromium
           python3 bubblewrap xdg-dbus-proxy openssl dbus-daemon dbus-session-bus-common
-          gnome-keyring libsecret-tools dpkg-dev file lintian man-db)
+          gnome-keyring libsecret-tools libsecret-1-dev dpkg-dev file lintian man-db)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,14 +21,39 @@ namespace lum::gtk {
 
 namespace {
 
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i ? "、" : "") + items[i];
+    return text;
+}
+
 // What a sign-out removes (or removed), for the dialog's boxes.
 std::string RemovalText(const std::string& dir, const TWebDataRemoval& removal) {
     std::string text = "保存されたWebセッション: " + dir + "\n(ファイル " +
                        std::to_string(removal.Files) + " 個: Cookie、サイトのデータ、キャッシュ)";
-    if (!removal.Trusted.empty()) {
-        text += "\n信頼した証明書:";
-        for (std::size_t i = 0; i < removal.Trusted.size(); ++i)
-            text += (i ? "、" : " ") + removal.Trusted[i];
+    if (!removal.Trusted.empty())
+        text += "\n信頼した証明書: " + Listed(removal.Trusted);
+    if (!removal.Passwords.empty() && removal.KeyringError.empty())
+        text += "\nキーリングに記憶したパスワード: " + Listed(removal.Passwords);
+    if (!removal.RecordError.empty())
+        text += "\n記憶したパスワードの記録を読めませんでした: " + removal.RecordError;
+    return text;
+}
+
+// What the keyring did not do in a sign-out, or empty.
+std::string KeyringText(const TWebDataRemoval& removal) {
+    std::string text;
+    if (!removal.PasswordsGone.empty())
+        text += "\nキーリングには次のパスワードがもうありませんでした: " +
+                Listed(removal.PasswordsGone);
+    if (!removal.KeyringError.empty()) {
+        text += (removal.KeyringReached ? "\nキーリングが削除を拒みました: "
+                                        : "\nキーリングに接続できませんでした: ") +
+                removal.KeyringError;
+        if (!removal.Passwords.empty())
+            text += "\n次のパスワードはキーリングに残っています（「WebKitGTK password」の項目）: " +
+                    Listed(removal.Passwords);
     }
     return text;
 }
@@ -87,7 +112,8 @@ GtkWidget* TGtkConfigDialog::CreateSessionButtons() {
                                 "カーソルのある行のURLをサインイン用のウィンドウで開きます。"
                                 "サインインした状態は、スクリーンセーバーが使います。");
     gtk_widget_set_tooltip_text(Control(TConfigWidget::SignOutBtn),
-                                "保存されたサインインの状態と信頼した証明書を削除します。");
+                                "保存されたサインインの状態、信頼した証明書と、"
+                                "キーリングに記憶したパスワードを削除します。");
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
     gtk_widget_set_halign(row, GTK_ALIGN_START);
     gtk_container_add(GTK_CONTAINER(row), Control(TConfigWidget::SignInBtn));
@@ -181,14 +207,15 @@ void TGtkConfigDialog::ReportSignOut() {
         case TSignOutResult::Removed:
             break;
     }
+    const std::string keyring = KeyringText(result.Removal);
     if (result.Removal.Error.empty()) {
         ShowMsg(FMessageBoxes,
-                "サインアウトしました。削除したもの:\n" + RemovalText(dir, result.Removal),
-                mtInformation, 0);
+                "サインアウトしました。削除したもの:\n" + RemovalText(dir, result.Removal) + keyring,
+                result.Removal.KeyringError.empty() ? mtInformation : mtWarning, 0);
     } else {
         ShowMsg(FMessageBoxes,
                 "一部を削除できませんでした: " + result.Removal.Error + "\n削除したもの:\n" +
-                    RemovalText(dir, result.Removal),
+                    RemovalText(dir, result.Removal) + keyring,
                 mtWarning, 0);
     }
 }

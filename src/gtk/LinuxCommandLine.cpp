@@ -166,7 +166,8 @@ std::string UsageText(const std::string& program) {
            "  --config          the settings dialog\n"
            "  --sign-in [URL]   a browser window on the kept web session, to sign in to\n"
            "                    sites (URL defaults to the first page of the list)\n"
-           "  --sign-out        forget the kept web session and trusted certificates\n"
+           "  --sign-out        forget the kept web session, the trusted certificates\n"
+           "                    and the passwords the sign-in let the keyring keep\n"
            "                    (asks first; --yes does not)\n"
            "  --help            this text\n"
            "XSCREENSAVER_WINDOW, when set, names the window to draw in.\n";

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "gtk/KeptPasswords.h"
 #include "gtk/PosixFileSystem.h"
 #include "platform/Types.h"
 
@@ -97,6 +98,13 @@ TWebDataRemoval Walk(const std::string& dir, bool remove) {
     gRemoval = nullptr;
     std::sort(removal.Trusted.begin(), removal.Trusted.end());
     return removal;
+}
+
+std::string Listed(const std::vector<std::string>& hosts) {
+    std::string text;
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        text += (i ? ", " : "") + hosts[i];
+    return text;
 }
 
 }  // namespace
@@ -201,7 +209,13 @@ std::vector<TTrustedCertificate> LoadTrustedCertificates(const std::string& dir)
 }
 
 TWebDataRemoval SurveyWebData(const std::string& dir) {
-    return Walk(dir, false);
+    TWebDataRemoval survey = Walk(dir, false);
+    if (survey.Existed) {
+        const TKeptPasswordsFile record = LoadKeptPasswords(dir);
+        survey.Passwords = KeptPasswordHosts(record.Items);
+        survey.RecordError = record.Error;
+    }
+    return survey;
 }
 
 TWebDataRemoval RemoveWebData(const std::string& dir) {
@@ -214,14 +228,28 @@ std::string DescribeRemoval(const std::string& dir, const TWebDataRemoval& remov
     std::string text = std::string(done ? "Removed" : "This removes") + " the kept web session " +
                        dir + " (" + std::to_string(removal.Files) + " files: cookies, site data" +
                        " and cache)";
-    if (removal.Trusted.empty()) {
-        text += ".";
-    } else {
-        text += " and the certificates trusted for";
-        for (std::size_t i = 0; i < removal.Trusted.size(); ++i)
-            text += (i ? ", " : " ") + removal.Trusted[i];
-        text += ".";
+    if (!removal.Trusted.empty())
+        text += " and the certificates trusted for " + Listed(removal.Trusted);
+    const bool passwords = !removal.Passwords.empty() && (!done || removal.KeyringError.empty());
+    if (passwords)
+        text += (removal.Trusted.empty() ? " and " : ", and ") +
+                std::string("the passwords kept in the keyring for ") + Listed(removal.Passwords);
+    text += ".";
+    if (done && !removal.PasswordsGone.empty())
+        text += "\nThe keyring no longer held the passwords for " + Listed(removal.PasswordsGone) +
+                ".";
+    if (done && !removal.KeyringError.empty()) {
+        text += std::string(removal.KeyringReached ? "\nThe keyring refused: "
+                                                   : "\nThe keyring could not be reached: ") +
+                removal.KeyringError + ".";
+        if (!removal.Passwords.empty())
+            text += "\nThe passwords kept for " + Listed(removal.Passwords) +
+                    " are still in it (items labelled \"WebKitGTK password\"); remove them with "
+                    "the desktop's password manager.";
     }
+    if (!removal.RecordError.empty())
+        text += "\nThe record of the passwords kept in the keyring was not read: " +
+                removal.RecordError + ".";
     if (done && !removal.Error.empty())
         text += "\nSome of it could not be removed: " + removal.Error;
     return text;

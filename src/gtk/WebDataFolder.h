@@ -47,9 +47,19 @@ struct TWebDataRemoval {
     int Files = 0;                     // files and links removed (certificates included)
     std::vector<std::string> Trusted;  // hosts whose certificates were removed
     std::string Error;                 // empty when everything went
+    // The passwords the sign-in window let the desktop keyring keep (see
+    // KeptPasswords.h): hosts whose passwords are recorded (a survey) or went
+    // from the keyring (a sign-out), those the keyring no longer held, and why
+    // the keyring could not be asked (then Passwords names those left).
+    std::vector<std::string> Passwords;
+    std::vector<std::string> PasswordsGone;
+    std::string KeyringError;
+    bool KeyringReached = false;  // with KeyringError: it answered, then refused
+    std::string RecordError;  // why the record of kept passwords was refused
 };
 
-// What RemoveWebData would remove, without removing anything.
+// What RemoveWebData would remove, without removing anything; Passwords are
+// the hosts of the record of kept passwords.
 TWebDataRemoval SurveyWebData(const std::string& dir);
 
 // Removes dir and everything below it (links are removed, never followed).

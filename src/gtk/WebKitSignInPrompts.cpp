@@ -1,9 +1,12 @@
 #include "gtk/WebKitSignInPrompts.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 
 #include "gtk/GtkApplication.h"
+#include "gtk/KeptPasswords.h"
+#include "gtk/SecretKeyring.h"
 
 namespace lum::gtk {
 
@@ -32,50 +35,38 @@ std::string Reasons(GTlsCertificateFlags errors) {
     return text.empty() ? "証明書を検証できません" : text;
 }
 
-// Whether a desktop keyring (the Secret Service) runs or can be started on
-// the session bus. WebKit offers to save whenever it was built with libsecret,
-// even where nothing would keep the password. No bus address: no keyring
-// (GLib would otherwise try to start a bus for the X display).
-bool KeyringRuns() {
-    const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
-    if ((!address || !*address) && !g_file_test(socket.c_str(), G_FILE_TEST_EXISTS))
-        return false;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus)
-        return false;
-    bool found = false;
-    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
-        const bool owner = std::string(method) == "NameHasOwner";
-        GVariant* reply = g_dbus_connection_call_sync(
-            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-            owner ? g_variant_new("(s)", "org.freedesktop.secrets") : nullptr, nullptr,
-            G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-        if (!reply)
-            continue;
-        if (owner) {
-            gboolean has = FALSE;
-            g_variant_get(reply, "(b)", &has);
-            found = found || has;
-        } else {
-            const gchar** names = nullptr;
-            g_variant_get(reply, "(^a&s)", &names);
-            for (const gchar** name = names; name && *name; ++name)
-                found = found || std::string(*name) == "org.freedesktop.secrets";
-            g_free(names);
-        }
-        g_variant_unref(reply);
-    }
-    g_object_unref(bus);
-    return found;
-}
-
 struct TCredentialPrompt {
     WebKitAuthenticationRequest* Request;
+    std::string Dir;
     GtkWidget* User;
     GtkWidget* Password;
     GtkWidget* Remember;
 };
+
+// Notes in the web folder which keyring item WebKit keeps the password in,
+// so a sign-out can remove it. A failure is told, and the sign-in goes on.
+void RecordRememberedPassword(const TCredentialPrompt& prompt) {
+    WebKitAuthenticationRequest* request = prompt.Request;
+    TKeptPassword item;
+    if (WebKitSecurityOrigin* origin = webkit_authentication_request_get_security_origin(request)) {
+        if (const gchar* protocol = webkit_security_origin_get_protocol(origin))
+            item.Protocol = protocol;
+        webkit_security_origin_unref(origin);
+    }
+    gchar* host = g_ascii_strdown(webkit_authentication_request_get_host(request), -1);
+    item.Host = host;
+    g_free(host);
+    item.Port = static_cast<int>(webkit_authentication_request_get_port(request));
+    const gchar* realm = webkit_authentication_request_get_realm(request);
+    item.Realm = realm ? realm : "";
+    item.User = gtk_entry_get_text(GTK_ENTRY(prompt.User));
+    try {
+        RecordKeptPassword(prompt.Dir, item);
+    } catch (const std::exception& e) {
+        g_printerr("lumenary: a sign-out cannot forget the password kept for %s: %s\n",
+                   item.Host.c_str(), e.what());
+    }
+}
 
 // Answers the request with what the dialog holds (ok) or cancels it.
 void AnswerRequest(const TCredentialPrompt& prompt, bool ok) {
@@ -91,6 +82,8 @@ void AnswerRequest(const TCredentialPrompt& prompt, bool ok) {
                  : WEBKIT_CREDENTIAL_PERSISTENCE_FOR_SESSION);
     webkit_authentication_request_authenticate(prompt.Request, credential);
     webkit_credential_free(credential);
+    if (remember)
+        RecordRememberedPassword(prompt);
 }
 
 // The dialog goes whatever happens; a request it failed to answer is
@@ -189,7 +182,9 @@ void TCertificateBar::Response(GtkInfoBar*, gint response, gpointer self) {
     });
 }
 
-void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
+void AskCredentials(GtkWindow* parent,
+                    WebKitAuthenticationRequest* request,
+                    const std::string& dir) {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
         "認証が必要です", parent,
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
@@ -204,7 +199,7 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
                               (realm && *realm ? "（" + std::string(realm) + "）" : "") +
                               " がユーザー名とパスワードを求めています。";
     gtk_grid_attach(GTK_GRID(grid), gtk_label_new(intro.c_str()), 0, 0, 2, 1);
-    auto* prompt = new TCredentialPrompt{request, nullptr, nullptr, nullptr};
+    auto* prompt = new TCredentialPrompt{request, dir, nullptr, nullptr, nullptr};
     g_object_ref(request);
     prompt->User = LabelledEntry(GTK_GRID(grid), 1, "ユーザー名(_U):", false);
     prompt->Password = LabelledEntry(GTK_GRID(grid), 2, "パスワード(_P):", true);
@@ -214,8 +209,10 @@ void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request) {
             gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
         webkit_credential_free(proposed);
     }
+    // WebKit offers to save whenever it was built with libsecret, even where
+    // no keyring would keep the password.
     const bool canSave =
-        webkit_authentication_request_can_save_credentials(request) && KeyringRuns();
+        webkit_authentication_request_can_save_credentials(request) && KeyringRuns(2000);
     webkit_authentication_request_set_can_save_credentials(request, canSave);
     prompt->Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
     gtk_widget_set_sensitive(prompt->Remember, canSave);

@@ -40,8 +40,11 @@ class TCertificateBar {
 
 // Asks for the user name and password of request in a dialog over parent and
 // answers the request (cancelled when the dialog is dismissed). "Remember"
-// keeps them in the desktop keyring where WebKit can; otherwise the dialog
-// says they are forgotten when the window closes.
-void AskCredentials(GtkWindow* parent, WebKitAuthenticationRequest* request);
+// keeps them in the desktop keyring where WebKit can, and records which item
+// in the web folder dir (KeptPasswords.h) for the sign-out; otherwise the
+// dialog says they are forgotten when the window closes.
+void AskCredentials(GtkWindow* parent,
+                    WebKitAuthenticationRequest* request,
+                    const std::string& dir);
 
 }  // namespace lum::gtk

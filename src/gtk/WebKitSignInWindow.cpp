@@ -316,7 +316,8 @@ gboolean TSignInWindow::Authenticate(WebKitWebView*,
                                      WebKitAuthenticationRequest* request,
                                      gpointer self) {
     if (!Guarded(false, [&] {
-            AskCredentials(GTK_WINDOW(static_cast<TSignInWindow*>(self)->FWindow), request);
+            auto* window = static_cast<TSignInWindow*>(self);
+            AskCredentials(GTK_WINDOW(window->FWindow), request, window->FSession.Dir);
             return true;
         }))
         webkit_authentication_request_cancel(request);

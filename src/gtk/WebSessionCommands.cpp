@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,9 @@
 
 #include "gtk/CaptureLock.h"
 #include "gtk/IniRegistry.h"
+#include "gtk/KeptPasswords.h"
 #include "gtk/PosixFileSystem.h"
+#include "gtk/SecretKeyring.h"
 #include "gtk/WebDataFolder.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -103,7 +106,23 @@ TSignOutResult SignOutSession(const std::string& dir,
         return result;
     }
     result.State = TSignOutResult::Removed;
+    // The record names the keyring's items; it goes with the folder, so the
+    // keyring is asked first.
+    const TKeptPasswordsFile record = LoadKeptPasswords(dir);
+    const TKeyringClearing clearing = ClearKeptPasswords(record.Items, kKeyringTimeoutMs);
     result.Removal = RemoveWebData(dir);
+    result.Removal.RecordError = record.Error;
+    result.Removal.KeyringError = clearing.Error;
+    result.Removal.KeyringReached = clearing.Reached;
+    result.Removal.PasswordsGone = clearing.Missing;
+    result.Removal.Passwords = clearing.Removed;
+    if (!clearing.Error.empty()) {  // those left in the keyring
+        result.Removal.Passwords.clear();
+        for (const std::string& host : KeptPasswordHosts(record.Items)) {
+            if (!std::binary_search(clearing.Removed.begin(), clearing.Removed.end(), host))
+                result.Removal.Passwords.push_back(host);
+        }
+    }
     return result;
 }
 
@@ -136,7 +155,7 @@ int SignOut(const std::string& dir, bool yes) {
             break;
     }
     std::printf("%s\n", DescribeRemoval(dir, result.Removal, true).c_str());
-    return result.Removal.Error.empty() ? 0 : 1;
+    return result.Removal.Error.empty() && result.Removal.KeyringError.empty() ? 0 : 1;
 }
 
 int RunWebSessionCommand(const TLinuxHostOptions& options) {

@@ -24,6 +24,9 @@ std::string SignInProgramPath();
 // window hold while they use the kept session.
 std::string DefaultCaptureLockPath();
 
+// The longest a sign-out waits for the desktop keyring, in all.
+inline constexpr int kKeyringTimeoutMs = 5000;
+
 // What a sign-out found and did.
 struct TSignOutResult {
     enum TState { NothingKept, InUse, Declined, Removed };
@@ -33,7 +36,9 @@ struct TSignOutResult {
 
 // The sign-out of --sign-out and of the settings dialog: finds what dir
 // holds, refuses while the lock at lockPath is held, asks (when ask is set)
-// with what would go, then removes it. Never throws for the folder.
+// with what would go, then removes the passwords recorded in it from the
+// desktop keyring (within kKeyringTimeoutMs) and the folder. Never throws for
+// the folder or the keyring.
 TSignOutResult SignOutSession(const std::string& dir,
                               const std::string& lockPath,
                               const std::function<bool(const TWebDataRemoval& found)>& ask);
@@ -44,7 +49,8 @@ int RunWebSessionCommand(const TLinuxHostOptions& options);
 // --sign-out: asks (a GTK dialog where a display opens, else a line on
 // standard input, "y" or "yes") unless yes, then removes dir and says what it
 // removed on standard output. Refuses while a capture runs. 0 when removed
-// or nothing was there, 1 when refused or not all could be removed.
+// or nothing was there, 1 when refused or not all could be removed (the
+// keyring's passwords included).
 int SignOut(const std::string& dir, bool yes);
 
 }  // namespace lum::gtk

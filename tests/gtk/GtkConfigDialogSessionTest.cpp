@@ -2,6 +2,7 @@
 // they sit, which URL the sign-in window is started for (the line under the
 // text cursor, then the box's first URL, then the saved list), a start that
 // fails, and the sign-out's question, refusal and report in boxes.
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "gtk/GtkConfigDialog.h"
 #include "gtk/GtkConfigDialogScript.h"
 #include "gtk/GtkMessageBoxes.h"
+#include "gtk/KeptPasswords.h"
 #include "gtk/WebDataFolder.h"
 #include "gtk/WebSessionCommands.h"
 #include "settings/ConfigDlg.h"
@@ -323,6 +325,38 @@ TEST_F(GtkConfigDialogSessionTest, SignOutAsksThenRemovesAndSaysWhat) {
     EXPECT_EQ(boxes[3].Caption, "情報");
     EXPECT_NE(boxes[3].Text.find("ありません"), std::string::npos) << boxes[3].Text;
     EXPECT_TRUE(FStarted.empty());
+}
+
+// A remembered password is named before and after; with no keyring to reach
+// (no session bus here) the session still goes and the box warns which
+// password stays in the keyring.
+TEST_F(GtkConfigDialogSessionTest, SignOutNamesTheKeyringPasswordsAndAKeyringOutOfReach) {
+    MakeSession();
+    RecordKeptPassword(FWeb, {"http", "intranet.example", 8080, "Intranet", "alice"});
+    const char* bus = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string savedBus = bus ? bus : "";
+    g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    const std::string savedRuntime = runtime ? runtime : "";
+    g_unsetenv("XDG_RUNTIME_DIR");
+    Open();
+    FBoxes.Answers = {true, true};
+    RunModal({[this] { Click(TConfigWidget::SignOutBtn); }});
+    if (bus)
+        g_setenv("DBUS_SESSION_BUS_ADDRESS", savedBus.c_str(), TRUE);
+    if (runtime)
+        g_setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), TRUE);
+    EXPECT_FALSE(fs::exists(FWeb));
+    const auto boxes = FBoxes.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[0].Text.find("キーリングに記憶したパスワード: intranet.example"),
+              std::string::npos)
+        << boxes[0].Text;
+    EXPECT_EQ(boxes[1].Caption, "警告");
+    for (const std::string& part :
+         {std::string("サインアウトしました"), std::string("キーリングに接続できませんでした"),
+          std::string("キーリングに残っています（「WebKitGTK password」の項目）: intranet.example")})
+        EXPECT_NE(boxes[1].Text.find(part), std::string::npos) << part << "\n" << boxes[1].Text;
 }
 
 TEST_F(GtkConfigDialogSessionTest, SignOutIsRefusedWhileTheSessionIsInUse) {

@@ -3,8 +3,10 @@
 # own, an unlocked GNOME keyring (its login keyring in the test's folder)
 # keeps the password that "remember" in the sign-in window's dialog saves,
 # and the screen saver's capture answers the site with it, in a first run and
-# again in a fresh process. Nothing says the password is forgotten. A kept
-# password the site refuses, or none, fails the page at once with the reason.
+# again in a fresh process. Nothing says the password is forgotten. The
+# sign-out removes that password from the keyring, and nothing else there.
+# A kept password the site refuses, or none, fails the page at once with the
+# reason.
 set -uo pipefail
 source "$(dirname "$0")/lib.bash"
 
@@ -91,6 +93,40 @@ for run in first second; do
     if [ $FAILED -ne 0 ]; then cat "$WORK/run-$run.err"; fi
 done
 
+# The sign-in recorded which keyring item it let WebKit keep (no secret).
+WEB=$XDG_DATA_HOME/lumenary/web
+PORT=$(cat "$WORK/port")
+check "the web folder records the remembered password" \
+    grep -qxP "http\t127.0.0.1\t$PORT\tIntranet\talice" "$WEB/passwords"
+check "the record is private" test "$(stat -c %a "$WEB/passwords")" = 600
+check "the record holds no secret" bash -c "! grep -q secret '$WEB/passwords'"
+
+# What is not Lumenary's stays: the same attributes under another program's
+# label and schema, and another WebKit program's password for the same host.
+printf other | secret-tool store --label='Other program' xdg:schema org.example.Other \
+    server 127.0.0.1 user alice port "$PORT" protocol http domain Intranet
+store_browser() {
+    printf browser | secret-tool store --label='WebKitGTK password' server 127.0.0.1 \
+        user bob port "$((PORT + 1))" protocol http domain Intranet authtype Basic
+}
+store_browser
+labels_for() {  # labels_for <user>: the labels of the items for 127.0.0.1 and user
+    secret-tool search --all server 127.0.0.1 user "$1" 2>&1 | sed -n 's/^label = //p' | sort
+}
+"$LUMENARY" --sign-out --yes >"$WORK/sign-out.out" 2>&1
+check "the sign-out succeeds" test $? -eq 0
+sed 's/^/    /' "$WORK/sign-out.out"
+check "the sign-out says it removed the password for 127.0.0.1" \
+    grep -q "and the passwords kept in the keyring for 127.0.0.1\." "$WORK/sign-out.out"
+check "the sign-out removed the folder" test ! -e "$WEB"
+check "the keyring no longer holds Lumenary's password" test "$(labels_for alice)" = "Other program"
+check "secret-tool finds no WebKit password for alice" \
+    test -z "$(secret-tool lookup server 127.0.0.1 user alice authtype Basic 2>/dev/null)"
+check "another program's item for the same host stays" \
+    test "$(secret-tool lookup xdg:schema org.example.Other server 127.0.0.1 user alice)" = other
+check "another WebKit program's password for the same host stays" \
+    test "$(secret-tool lookup server 127.0.0.1 user bob)" = browser
+
 # A kept password the site refuses (changed in the keyring), then none at
 # all (taken out of it): the page fails at once (well within the 20 s load
 # limit) with the reason, and is never shown from an old answer.
@@ -106,6 +142,7 @@ failed_run() {  # failed_run <name> <expected words on standard error>
     wait "$RUN" 2>/dev/null
     sed 's/^/    /' "$WORK/run-$1.err"
 }
+failed_run "signed out" "no password is kept for 127.0.0.1"
 secret-tool clear server 127.0.0.1
 printf wrong | secret-tool store --label='WebKitGTK password' \
     xdg:schema org.gnome.keyring.NetworkPassword server 127.0.0.1 user alice \
@@ -113,4 +150,47 @@ printf wrong | secret-tool store --label='WebKitGTK password' \
 failed_run "a refused password" "the site refused the password kept for 127.0.0.1"
 secret-tool clear server 127.0.0.1
 failed_run "no password" "no password is kept for 127.0.0.1"
+
+# A record whose keyring cannot be reached (no session bus): the folder
+# still goes, at once, and the sign-out says which passwords stay and why.
+# A hostile record (garbage, a huge line, a link) is read line by line or
+# refused, never followed.
+record() { mkdir -p "$WEB" && printf "$@" >"$WEB/passwords"; }
+record 'garbage\n%s\nhttp\t127.0.0.1\t%s\tIntranet\talice\n' "$(head -c 200000 /dev/zero | tr '\0' x)" "$PORT"
+start=$SECONDS
+env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$WORK/no-bus" \
+    "$LUMENARY" --sign-out --yes >"$WORK/no-bus.out" 2>&1
+check "without a bus the sign-out ends with 1" test $? -eq 1
+check "without a bus it ends at once" test $((SECONDS - start)) -le 3
+sed 's/^/    /' "$WORK/no-bus.out"
+check "without a bus it says the keyring could not be reached" \
+    grep -q "The keyring could not be reached: no session bus" "$WORK/no-bus.out"
+check "without a bus it says the password for 127.0.0.1 stays" \
+    grep -q "passwords kept for 127.0.0.1 are still in it" "$WORK/no-bus.out"
+check "without a bus the folder goes all the same" test ! -e "$WEB"
+store_browser
+mkdir -p "$WEB"
+printf 'http\t127.0.0.1\t%s\tIntranet\tbob\n' "$((PORT + 1))" >"$WORK/elsewhere"
+ln -s "$WORK/elsewhere" "$WEB/passwords"
+"$LUMENARY" --sign-out --yes >"$WORK/link.out" 2>&1
+check "a linked record is refused and said so" grep -q "was not read: .*passwords" "$WORK/link.out"
+sed 's/^/    /' "$WORK/link.out"
+check "the link's target is untouched" test -s "$WORK/elsewhere"
+check "nothing the link named left the keyring" \
+    test "$(secret-tool lookup server 127.0.0.1 user bob)" = browser
+
+# A locked keyring with no prompt to unlock it (none runs here): the sign-out
+# says so at once and the password stays.
+gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets \
+    --method org.freedesktop.Secret.Service.Lock "['/org/freedesktop/secrets/collection/login']" \
+    >/dev/null
+record 'http\t127.0.0.1\t%s\tIntranet\tbob\n' "$((PORT + 1))"
+start=$SECONDS
+"$LUMENARY" --sign-out --yes >"$WORK/locked.out" 2>&1
+check "a locked keyring ends the sign-out with 1" test $? -eq 1
+check "a locked keyring ends it at once" test $((SECONDS - start)) -le 5
+sed 's/^/    /' "$WORK/locked.out"
+check "a locked keyring is told" grep -q "The keyring refused: it is locked" "$WORK/locked.out"
+check "the locked password stays" \
+    test -n "$(secret-tool search --all server 127.0.0.1 user bob 2>&1 | grep '^label')"
 finish
