@@ -3,8 +3,8 @@
 # wall captures three pages served on 127.0.0.1 with RefreshTime=0 (a pass a
 # second) for PASSES passes; lumenary's resident memory (VmRSS), its open
 # file descriptors and its X resources (xrestop when installed, else the
-# display's window count) are sampled after WARMUP passes and at the end,
-# and printed side by side. Not a test: it passes or fails nothing.
+# display's window count) are sampled after WARMUP passes, at every quarter
+# of the run and at the end. Not a test: it passes or fails nothing.
 # Usage: bench/wall_soak.sh [PASSES (default 100)] [BUILD (default build/linux)]
 set -uo pipefail
 
@@ -97,6 +97,13 @@ started=$SECONDS
 wait_passes "$WARMUP" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
 sample start
 start_rss=$RSS start_fds=$FDS
+# A sample at every quarter of the run: the allocator settles in the first
+# passes (large pictures come and go), a leak goes on growing.
+for quarter in 1 2 3; do
+    wait_passes $((WARMUP + (PASSES - WARMUP) * quarter / 4)) ||
+        { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
+    sample "q$quarter"
+done
 wait_passes "$PASSES" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
 sample end
 end_rss=$RSS end_fds=$FDS
