@@ -22,6 +22,7 @@
 #include "win32/Strings.h"
 #include "win32/Win32CaptureBitmap.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/ReportPlatform.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -32,15 +33,6 @@ constexpr GUID kCgidDocHostCommandHandler = {0xF38BC242,
                                              0xB950,
                                              0x11D1,
                                              {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
-
-class TReportPlatform : public IApplicationPlatform {
-  public:
-    void ShowErrorReport(const std::string&, const std::string& message) override {
-        Reports.push_back(message);
-    }
-    void PostDeferred(std::function<void()> action) override { action(); }
-    std::vector<std::string> Reports;
-};
 
 class CaptureWebView : public ::testing::Test {
   protected:

@@ -22,6 +22,7 @@
 #include "win32/Win32WebView.h"
 #include "win32/standin/StandinPages.h"
 #include "win32/standin/StandinRegistration.h"
+#include "win32/ReportPlatform.h"
 
 namespace lum::win32 {
 namespace {
@@ -36,15 +37,6 @@ enum TOutcome {
     kDownloadsCancelled,
     kDownloadsStarted,
     kPagesCancelled
-};
-
-class TReportPlatform : public IApplicationPlatform {
-  public:
-    void ShowErrorReport(const std::string&, const std::string& message) override {
-        Reports.push_back(message);
-    }
-    void PostDeferred(std::function<void()> action) override { action(); }
-    std::vector<std::string> Reports;
 };
 
 struct TSeen {

@@ -23,6 +23,7 @@
 #include "win32/WebBrowserHost.h"
 #include "win32/standin/StandinRegistration.h"
 #include "win32/tools/GdiTable.h"
+#include "win32/ReportPlatform.h"
 
 namespace lum::win32 {
 namespace {
@@ -40,15 +41,6 @@ enum TInputKind {
 };
 constexpr const wchar_t* kSignInClass = L"TLumenarySignInForm";
 constexpr DWORD kScriptLimitMs = 8000;
-
-class TReportPlatform : public IApplicationPlatform {
-  public:
-    void ShowErrorReport(const std::string&, const std::string& message) override {
-        Reports.push_back(message);
-    }
-    void PostDeferred(std::function<void()> action) override { action(); }
-    std::vector<std::string> Reports;
-};
 
 template <class F>
 F* Export(const char* name) {
