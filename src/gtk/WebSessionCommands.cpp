@@ -133,8 +133,13 @@ int SignOut(const std::string& dir, bool yes) {
         ask = [&dir](const TWebDataRemoval& found) {
             const std::string question = DescribeRemoval(dir, found, false) +
                                          "\nThe captured pages need signing in again afterwards.";
-            return gtk_init_check(nullptr, nullptr) ? AskInDialog(question)
-                                                    : AskOnStandardInput(question);
+            if (gtk_init_check(nullptr, nullptr))
+                return AskInDialog(question);
+            const char* display = std::getenv("DISPLAY");
+            if (display && *display)
+                std::fprintf(stderr, "lumenary: the display %s cannot be opened; asking here\n",
+                             display);
+            return AskOnStandardInput(question);
         };
     }
     const TSignOutResult result = SignOutSession(dir, lockPath, ask);
