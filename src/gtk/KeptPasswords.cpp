@@ -203,21 +203,8 @@ void RecordKeptPassword(const std::string& dir, const TKeptPassword& item) {
     items.push_back(item);
     if (items.size() > kMaxKeptPasswords)
         items.erase(items.begin(), items.end() - kMaxKeptPasswords);
-    const std::string text = FormatKeptPasswords(items);
     const std::string path = FilePath(folder);
-    std::string temp = path + ".tmp-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // 0600
-    if (fd < 0)
-        throw Exception(path + " cannot be written: " + std::strerror(errno));
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    // rename replaces a link put at path, never what it points to.
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw Exception(path + " cannot be written: " + std::strerror(error));
-    }
+    ReplacePrivateFile(path, FormatKeptPasswords(items), path);
 }
 
 std::vector<std::string> KeptPasswordHosts(const std::vector<TKeptPassword>& items) {

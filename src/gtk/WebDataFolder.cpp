@@ -164,19 +164,24 @@ void SaveTrustedCertificate(const std::string& dir,
     CreateFolderPath(folder);
     MakePrivateFolder(WithoutTrailingSlashes(folder));
     const std::string path = folder + name + kPemSuffix;
+    ReplacePrivateFile(path, pem, "the certificate file " + path);
+}
+
+void ReplacePrivateFile(const std::string& path,
+                        const std::string& bytes,
+                        const std::string& what) {
     std::string temp = path + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // 0600
     if (fd < 0)
-        throw Exception("the certificate file " + path +
-                        " cannot be written: " + std::strerror(errno));
-    bool ok = ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size());
+        throw Exception(what + " cannot be written: " + std::strerror(errno));
+    bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
+    // rename replaces a link put at path, never what it points to.
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;
         ::unlink(temp.c_str());
-        throw Exception("the certificate file " + path +
-                        " cannot be written: " + std::strerror(error));
+        throw Exception(what + " cannot be written: " + std::strerror(error));
     }
 }
 

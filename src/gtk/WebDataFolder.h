@@ -21,6 +21,12 @@ std::string CreateWebDataDir(const std::string& dir);
 // WebDataDirPath of the environment.
 std::string DefaultWebDataDir();
 
+// Replaces path with bytes in one step, as a file only the user can read
+// (0600): a temporary file beside it, flushed to disk and renamed over it (a
+// link put at path is replaced, never written through). Throws "<what>
+// cannot be written: <reason>" and leaves no temporary file behind.
+void ReplacePrivateFile(const std::string& path, const std::string& bytes, const std::string& what);
+
 // A host name that may name a certificate file: 1 to 253 characters of
 // letters, digits, '.', '-', ':', '[' and ']', not starting with '.'.
 // Lower-cased on the way; empty when the text is no such name.
