@@ -212,6 +212,15 @@ start_saver() {
 end_saver() {
     local what=$1
     shift
+    if [ "$1" = key ]; then
+        # Without a window manager X may leave the keyboard focus on the root
+        # window after an earlier run's windows went, and keys then reach no
+        # window at all: the keys go to the window under the pointer, the
+        # saver's (it covers the screen).
+        local WINDOW=""
+        eval "$(xdotool getmouselocation --shell 2>/dev/null | grep '^WINDOW=')"
+        [ -n "$WINDOW" ] && xdotool windowfocus --sync "$WINDOW" 2>/dev/null
+    fi
     xdotool "$@"
     check "$what hides the saver within 2 s" wait_form_hidden 2000
     check "$what ends the process (exit 0) within 6 s" ends_ok "$SAVER_PID" 6000
