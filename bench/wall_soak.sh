@@ -32,7 +32,7 @@ mkdir -p "$XDG_CONFIG_HOME/lumenary" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTI
 # one-colour page, another, and a tall one of coloured bands); every request
 # is a line of its log.
 HERE=$(cd "$(dirname "$0")" && pwd)
-coproc SERVER { exec python3 "$HERE/../tests/gtk/e2e/serve.py" "$WORK/requests.log"; }
+coproc SERVER { exec python3 "$HERE/../tests/linux/e2e/serve.py" "$WORK/requests.log"; }
 PIDS+=("$SERVER_PID")
 read -r port <&"${SERVER[0]}" || { echo "the page server did not start" >&2; exit 1; }
 touch "$WORK/requests.log"

@@ -1,77 +1,88 @@
-# Linux program: the GTK 3 + WebKitGTK layer (src/gtk), the program
-# `lumenary` and the tests that run it against real GTK windows, a real
-# WebKitGTK capture and the real XScreenSaver (inside Xvfb).
-# The program that shows the pictures links GTK only; the browser engine
-# (src/gtk/WebKit*) is linked by the capture program alone, which runs only
-# while a capture pass does.
+# Linux programs: `lumenary` (the saver's GTK 3 platform, src/linux and its
+# folders) and the two engine programs `lumenary-capture` and
+# `lumenary-sign-in`, which alone link the browser engine (src/engine); the
+# tests that run them against real GTK windows, real WebKitGTK captures and
+# the real XScreenSaver (inside Xvfb).
 find_package(PkgConfig REQUIRED)
+pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 cairo-xlib)
 # libsecret: the sign-out removes from the desktop keyring the passwords the
 # sign-in window let WebKit keep there.
-pkg_check_modules(LUM_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 cairo-xlib libsecret-1)
+pkg_check_modules(LUM_SECRET REQUIRED IMPORTED_TARGET libsecret-1)
 pkg_check_modules(LUM_WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1 libsoup-3.0)
 
-file(GLOB gtk_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/*.cpp)
-file(GLOB webkit_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/gtk/WebKit*.cpp)
-list(REMOVE_ITEM gtk_sources ${webkit_sources})
-if(gtk_sources)
-    add_library(lum_gtk STATIC ${gtk_sources})
-    target_include_directories(lum_gtk PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(lum_gtk PUBLIC lum_slideshow PkgConfig::LUM_GTK)
-    add_library(lum_gtk_webkit STATIC ${webkit_sources})
-    target_link_libraries(lum_gtk_webkit PUBLIC lum_gtk PkgConfig::LUM_WEBKIT)
-endif()
+# One library per folder, each linking only the folders below it; which
+# program holds which code follows from these lines alone
+# (scripts/check-includes.py holds the includes to the same arrows).
+lum_library(lum_linux linux lum_slideshow PkgConfig::LUM_GTK)
+lum_library(lum_linux_capture linux/capture lum_linux)
+lum_library(lum_linux_session linux/session lum_linux_capture PkgConfig::LUM_SECRET)
+lum_library(lum_linux_settings linux/settings lum_linux_session)
+lum_library(lum_engine engine lum_linux_session PkgConfig::LUM_WEBKIT)
+
+# The programs. `lumenary` starts the other two from its own folder and
+# never links the browser engine.
+add_executable(lumenary ${PROJECT_SOURCE_DIR}/src/app/linux/Main.cpp)
+target_link_libraries(lumenary PRIVATE lum_linux_settings)
+add_executable(lumenary-capture ${PROJECT_SOURCE_DIR}/src/app/linux/CaptureMain.cpp)
+target_link_libraries(lumenary-capture PRIVATE lum_engine)
+# The sign-in window (lumenary --sign-in), a browser on the kept web session.
+add_executable(lumenary-sign-in ${PROJECT_SOURCE_DIR}/src/app/linux/SignInMain.cpp)
+target_link_libraries(lumenary-sign-in PRIVATE lum_engine)
+add_dependencies(lumenary lumenary-capture lumenary-sign-in)
 
 # The capture tool that bench/capture_vs_chromium.sh times.
-if(gtk_sources AND EXISTS ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
-    add_executable(lum_webkit_capture ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
-    target_link_libraries(lum_webkit_capture PRIVATE lum_gtk_webkit)
-endif()
+add_executable(lum_webkit_capture ${PROJECT_SOURCE_DIR}/bench/linux/WebKitCapture.cpp)
+target_link_libraries(lum_webkit_capture PRIVATE lum_engine)
 
-file(GLOB gtk_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/gtk/*.cpp)
-if(gtk_sources AND gtk_test_sources)
-    add_executable(lum_gtk_tests ${gtk_test_sources})
-    target_include_directories(lum_gtk_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(lum_gtk_tests PRIVATE lum_gtk_webkit lum_fakes GTest::gtest_main
-                          GTest::gmock)
-    # A window owned by another process, which the tests draw into.
-    add_executable(lum_foreign_window ${PROJECT_SOURCE_DIR}/tests/gtk/tools/foreign_window.c)
-    target_link_libraries(lum_foreign_window PRIVATE PkgConfig::LUM_GTK)
-    # The layer on its own as a program, run by the tests as another process.
-    add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/gtk/tools/host_demo.cpp)
-    target_link_libraries(lum_host_demo PRIVATE lum_gtk)
-    # The kept web session: a sign-in test server and a capture on the session.
-    add_executable(lum_web_session_probe ${PROJECT_SOURCE_DIR}/tests/gtk/tools/web_session_probe.cpp)
-    target_link_libraries(lum_web_session_probe PRIVATE lum_gtk_webkit)
-    add_dependencies(lum_gtk_tests lum_foreign_window lum_host_demo lumenary-capture
+# Helpers the tests start as other processes: a window owned by another
+# process, which the tests draw into; the saver's platform on its own as a
+# program; a sign-in test server and a capture on the kept session.
+add_executable(lum_foreign_window ${PROJECT_SOURCE_DIR}/tests/linux/tools/foreign_window.c)
+target_link_libraries(lum_foreign_window PRIVATE PkgConfig::LUM_GTK)
+add_executable(lum_host_demo ${PROJECT_SOURCE_DIR}/tests/linux/tools/host_demo.cpp)
+target_link_libraries(lum_host_demo PRIVATE lum_linux)
+add_executable(lum_web_session_probe ${PROJECT_SOURCE_DIR}/tests/engine/tools/web_session_probe.cpp)
+target_link_libraries(lum_web_session_probe PRIVATE lum_engine)
+
+# What the suites share: GTK windows driven from tests; the page server on
+# 127.0.0.1 and the rig that runs any web view on the real main loop.
+add_library(lum_linux_test_support STATIC ${PROJECT_SOURCE_DIR}/tests/linux/GtkTestSupport.cpp)
+target_include_directories(lum_linux_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(lum_linux_test_support PUBLIC lum_linux lum_fakes GTest::gtest GTest::gmock)
+target_compile_definitions(lum_linux_test_support PUBLIC
+    LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
+    LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>"
+    LUM_CAPTURE_HELPER="$<TARGET_FILE:lumenary-capture>")
+add_library(lum_engine_test_support STATIC ${PROJECT_SOURCE_DIR}/tests/engine/WebKitTestServer.cpp)
+target_link_libraries(lum_engine_test_support PUBLIC lum_linux_test_support
+                      PkgConfig::LUM_WEBKIT)
+
+# One test program per library folder, its tests in the same folder under
+# tests/. The kept web session of the tests is their own, never the user's.
+add_custom_target(lum_linux_all_tests)
+function(lum_linux_tests name folder)
+    file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp)
+    list(REMOVE_ITEM sources ${PROJECT_SOURCE_DIR}/tests/linux/GtkTestSupport.cpp
+         ${PROJECT_SOURCE_DIR}/tests/engine/WebKitTestServer.cpp)
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest_main)
+    add_dependencies(${name} lum_foreign_window lum_host_demo lumenary-capture
                      lum_web_session_probe lumenary-sign-in lum_webkit_capture)
-    target_compile_definitions(lum_gtk_tests PRIVATE
-        LUM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" LUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
-        LUM_FOREIGN_WINDOW="$<TARGET_FILE:lum_foreign_window>"
-        LUM_HOST_DEMO="$<TARGET_FILE:lum_host_demo>"
-        LUM_CAPTURE_HELPER="$<TARGET_FILE:lumenary-capture>")
-    # The kept web session of the tests is their own, never the user's.
-    gtest_discover_tests(lum_gtk_tests DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk
+    add_dependencies(lum_linux_all_tests ${name})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk
                          ENVIRONMENT "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data")
-endif()
-
-# The program (src/app/linux/Main.cpp) and its capture program, which it
-# starts from its own folder.
-if(gtk_sources)
-    add_executable(lumenary ${PROJECT_SOURCE_DIR}/src/app/linux/Main.cpp)
-    target_link_libraries(lumenary PRIVATE lum_gtk)
-    add_executable(lumenary-capture ${PROJECT_SOURCE_DIR}/src/app/linux/CaptureMain.cpp)
-    target_link_libraries(lumenary-capture PRIVATE lum_gtk_webkit)
-    add_dependencies(lumenary lumenary-capture)
-    # The sign-in window (lumenary --sign-in), a browser on the kept web
-    # session; like the capture it links the browser engine, `lumenary` does not.
-    add_executable(lumenary-sign-in ${PROJECT_SOURCE_DIR}/src/app/linux/SignInMain.cpp)
-    target_link_libraries(lumenary-sign-in PRIVATE lum_gtk_webkit)
-    add_dependencies(lumenary lumenary-sign-in)
-endif()
+endfunction()
+lum_linux_tests(lum_linux_tests linux lum_linux lum_linux_test_support)
+lum_linux_tests(lum_linux_capture_tests linux/capture lum_linux_capture lum_engine
+                lum_engine_test_support)
+lum_linux_tests(lum_linux_session_tests linux/session lum_linux_session lum_linux_test_support)
+lum_linux_tests(lum_linux_settings_tests linux/settings lum_linux_settings lum_linux_test_support)
+lum_linux_tests(lum_engine_tests engine lum_engine lum_engine_test_support)
 
 # End-to-end scripts that run the real program inside Xvfb: each gets the
 # build folder and the source folder.
-file(GLOB gtk_e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/gtk/e2e/*.sh)
+file(GLOB gtk_e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/linux/e2e/*.sh)
 if(TARGET lumenary AND TARGET lum_foreign_window)
     foreach(script ${gtk_e2e_scripts})
         get_filename_component(name ${script} NAME_WE)

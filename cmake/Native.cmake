@@ -25,6 +25,17 @@ foreach(sub common settings host slideshow)
     endif()
 endforeach()
 
+# The folders' arrows: every include of src/, tests/, bench/ and fuzz/ goes
+# the way the libraries link (scripts/check-includes.py), and the checker
+# refuses a tree of wrong includes of its own.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME layout.includes
+         COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/check-includes.py
+                 ${PROJECT_SOURCE_DIR})
+add_test(NAME layout.includes_self_test
+         COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/check-includes.py --self-test)
+set_tests_properties(layout.includes layout.includes_self_test PROPERTIES LABELS native)
+
 if(LUM_BENCH)
     find_package(benchmark REQUIRED)
     file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
@@ -48,11 +59,11 @@ if(LUM_FUZZ)
     if(TARGET config_lines_fuzz)
         find_package(PkgConfig REQUIRED)
         pkg_check_modules(LUM_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
-        target_sources(config_lines_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/gtk/IniFile.cpp)
+        target_sources(config_lines_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/linux/IniFile.cpp)
         target_link_libraries(config_lines_fuzz PRIVATE PkgConfig::LUM_GLIB)
     endif()
     # The capture protocol's reader is plain C++ of the Linux layer.
     if(TARGET capture_answers_fuzz)
-        target_sources(capture_answers_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/gtk/CaptureProtocol.cpp)
+        target_sources(capture_answers_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/linux/capture/CaptureProtocol.cpp)
     endif()
 endif()

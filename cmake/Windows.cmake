@@ -11,15 +11,17 @@ add_compile_options(-include ${PROJECT_SOURCE_DIR}/src/win32/WinApi.h)
 set(lum_win32_system_libs ole32 oleaut32 uuid comctl32 gdi32 imm32 user32 kernel32 advapi32
     shell32)
 
-file(GLOB win32_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/win32/*.cpp)
-add_library(lum_win32 STATIC ${win32_sources})
-target_include_directories(lum_win32 PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(lum_win32 PUBLIC lum_slideshow ${lum_win32_system_libs})
+# One library per folder, each linking only the folders below it: the
+# platform, the WebBrowser control's host, the settings dialog (whose URL box
+# opens the sign-in window).
+lum_library(lum_win32 win32 lum_slideshow ${lum_win32_system_libs})
+lum_library(lum_win32_browser win32/browser lum_win32)
+lum_library(lum_win32_settings win32/settings lum_win32_browser)
 
 # The program's wiring, a library of its own so that the Windows tests can
 # build the same services the program runs with.
 add_library(lum_win32_app STATIC ${PROJECT_SOURCE_DIR}/src/app/win32/AppServices.cpp)
-target_link_libraries(lum_win32_app PUBLIC lum_win32)
+target_link_libraries(lum_win32_app PUBLIC lum_win32_settings)
 
 add_executable(Lumenary WIN32 ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.cpp
                ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.rc)
@@ -37,8 +39,11 @@ target_compile_options(gmock PRIVATE -Wno-error)
 
 set(LUM_WINE ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 
+# One runner for the whole layer (each Wine start costs seconds): the suites
+# of tests/win32 and of its folders.
 file(GLOB win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp
-     ${PROJECT_SOURCE_DIR}/tests/win32/*.rc)
+     ${PROJECT_SOURCE_DIR}/tests/win32/*.rc ${PROJECT_SOURCE_DIR}/tests/win32/browser/*.cpp
+     ${PROJECT_SOURCE_DIR}/tests/win32/settings/*.cpp)
 if(win32_test_sources)
     add_executable(LumenaryWin32Tests ${win32_test_sources})
     target_include_directories(LumenaryWin32Tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -62,25 +67,25 @@ foreach(src ${tool_sources})
 endforeach()
 
 # End-to-end scripts: each gets the build folder and the source folder.
-file(GLOB e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*.sh)
+file(GLOB e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/e2e/*.sh)
 foreach(script ${e2e_scripts})
     get_filename_component(name ${script} NAME_WE)
     add_test(NAME e2e.${name} COMMAND bash ${script} ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
     set_tests_properties(e2e.${name} PROPERTIES LABELS "wine;e2e" TIMEOUT 600 RUN_SERIAL ON)
 endforeach()
 
-# The stand-in WebBrowser control (tests/win32/standin): an in-process COM
+# The stand-in WebBrowser control (tests/win32/browser/standin): an in-process COM
 # server that the capture tests register for the WebBrowser class in the test
 # prefix only, while they run. Its partial implementations of the large
 # browser and document interfaces derive from E_NOTIMPL stubs generated from
 # the very headers this build compiles with.
 find_file(lum_exdisp_header exdisp.h PATH_SUFFIXES include REQUIRED)
 get_filename_component(lum_mingw_include ${lum_exdisp_header} DIRECTORY)
-set(standin_dir ${PROJECT_SOURCE_DIR}/tests/win32/standin)
-set(standin_stubs ${CMAKE_BINARY_DIR}/generated/win32/standin/control/StandinStubs.h)
+set(standin_dir ${PROJECT_SOURCE_DIR}/tests/win32/browser/standin)
+set(standin_stubs ${CMAKE_BINARY_DIR}/generated/win32/browser/standin/control/StandinStubs.h)
 add_custom_command(
     OUTPUT ${standin_stubs}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/win32/standin/control
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/win32/browser/standin/control
     COMMAND python3 ${standin_dir}/control/make_stubs.py ${lum_mingw_include} ${standin_stubs}
     DEPENDS ${standin_dir}/control/make_stubs.py
     COMMENT "Generating the stand-in control's interface stubs")

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "gtk/CaptureProtocol.h"
+#include "linux/capture/CaptureProtocol.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "gtk/IniFile.h"
+#include "linux/IniFile.h"
 #include "settings/ConfigDlg.h"
 
 namespace {

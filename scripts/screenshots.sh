@@ -16,7 +16,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
-source "$ROOT/tests/gtk/e2e/xorg_two_monitors.bash"
+source "$ROOT/tests/linux/e2e/xorg_two_monitors.bash"
 bash scripts/setup.sh || exit 1
 JOBS=$(nproc 2>/dev/null || echo 2)
 CONVERT=/usr/bin/convert  # by full path: a stand-in of the same name may come first on PATH

@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "common/Bmp.h"
-#include "gtk/PosixFileSystem.h"
-#include "gtk/WebKitWebView.h"
+#include "linux/PosixFileSystem.h"
+#include "engine/WebKitWebView.h"
 
 namespace {
 

@@ -1,3 +1,7 @@
+// Folder src/common (lum_common, in every program): the form framework, BMP
+// files, file listing, message boxes, shared text rules. It includes
+// src/platform.
+//
 // The small form framework of the portable code: components with an owner,
 // forms whose message handler can be replaced (so a filter can sit in front
 // of it), events as std::function members fired only when set, and the

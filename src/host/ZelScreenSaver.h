@@ -1,3 +1,6 @@
+// Folder src/host (lum_host, in every program): the screen-saver host
+// component and the command line. It includes src/common.
+//
 // The screen-saver host component: reads the command line, guards full-screen
 // runs with a named mutex, runs the start-up of the selected mode through its
 // events, traps the input that ends a run, verifies or changes the password,

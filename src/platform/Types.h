@@ -1,3 +1,6 @@
+// Folder src/platform (headers only, in every program): the interfaces of
+// every operating-system service. It includes the C++ library only.
+//
 // Plain types shared by the portable code and every platform: opaque window
 // handles, rectangles, messages with the Windows numeric values, colours.
 // Nothing here includes an operating-system header.

@@ -13,10 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "common/Bmp.h"
 #include "platform/Types.h"
 
 namespace lum {
+
+class TPageBitmap;
 
 using TStepFailed = std::function<void(const std::string& message)>;
 

@@ -1,3 +1,6 @@
+// Folder src/settings (lum_settings, in every program): the settings record
+// and store, colours, the settings dialog's logic. It includes src/common.
+//
 // The screen saver's settings as one typed record: the value names and the
 // defaults, and loading and saving them through the settings store. A load
 // never fails as a whole: a setting that cannot be read keeps its default and

@@ -1,3 +1,8 @@
+// Folder src/slideshow (lum_slideshow, in every program): the page cache,
+// failure cards, the display form, the capture form. It includes src/settings
+// and src/host; with them it is the portable core, which includes no system
+// header but the C++ library's.
+//
 // The display form: the program's main form and the face of the screen
 // saver. Its slide-show part runs the show with a one-second timer and paints
 // it; the Windows form adds the host component and answers its events

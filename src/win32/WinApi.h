@@ -1,3 +1,8 @@
+// Folder src/win32 (lum_win32, in Lumenary.scr): the Windows platform:
+// windows, GDI, registry, files, clock, message boxes, the message loop. It
+// includes the core; with its subfolders it is the only code that sees
+// <windows.h>.
+//
 // <windows.h> for the whole Win32 build (force-included by the build), with
 // the character-set macros removed that would rename members of the portable
 // interfaces (IFileSystem::CreateDirectory, ICanvas::TextOut, ...). The Win32

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "gtk/CaptureProtocol.h"
-#include "gtk/GtkApplication.h"
-#include "gtk/WebKitWebView.h"
+#include "linux/capture/CaptureProtocol.h"
+#include "linux/GtkApplication.h"
+#include "engine/WebKitWebView.h"
 
 namespace {
 

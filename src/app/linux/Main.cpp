@@ -13,19 +13,19 @@
 #include <vector>
 
 #include "common/Form.h"
-#include "gtk/CaptureLock.h"
-#include "gtk/GdkMonitors.h"
-#include "gtk/GtkApplication.h"
-#include "gtk/GtkClock.h"
-#include "gtk/GtkConfigDialog.h"
-#include "gtk/GtkFormWindow.h"
-#include "gtk/GtkMessageBoxes.h"
-#include "gtk/IniRegistry.h"
-#include "gtk/LinuxCommandLine.h"
-#include "gtk/LinuxHost.h"
-#include "gtk/PosixFileSystem.h"
-#include "gtk/ProcessWebView.h"
-#include "gtk/WebSessionCommands.h"  // web session: --sign-in, --sign-out
+#include "linux/capture/CaptureLock.h"
+#include "linux/GdkMonitors.h"
+#include "linux/GtkApplication.h"
+#include "linux/GtkClock.h"
+#include "linux/settings/GtkConfigDialog.h"
+#include "linux/GtkFormWindow.h"
+#include "linux/GtkMessageBoxes.h"
+#include "linux/IniRegistry.h"
+#include "linux/LinuxCommandLine.h"
+#include "linux/LinuxHost.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/capture/ProcessWebView.h"
+#include "linux/session/WebSessionCommands.h"  // web session: --sign-in, --sign-out
 #include "slideshow/Main.h"
 
 namespace {

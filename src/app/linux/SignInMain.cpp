@@ -9,11 +9,11 @@
 #include <exception>
 #include <string>
 
-#include "gtk/CaptureLock.h"
-#include "gtk/PosixFileSystem.h"
-#include "gtk/WebDataFolder.h"
-#include "gtk/WebKitSignInWindow.h"
-#include "gtk/WebSessionCommands.h"
+#include "linux/capture/CaptureLock.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/session/WebDataFolder.h"
+#include "engine/WebKitSignInWindow.h"
+#include "linux/session/WebSessionCommands.h"
 
 using namespace lum::gtk;
 

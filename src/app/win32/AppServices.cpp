@@ -2,9 +2,9 @@
 
 #include "host/ZelScreenSaver.h"
 #include "slideshow/PageCache.h"
-#include "win32/BrowserEmulation.h"
-#include "win32/ConfigDialog.h"
-#include "win32/Win32WebView.h"
+#include "win32/browser/BrowserEmulation.h"
+#include "win32/settings/ConfigDialog.h"
+#include "win32/browser/Win32WebView.h"
 
 namespace lum::win32 {
 

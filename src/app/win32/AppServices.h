@@ -1,3 +1,8 @@
+// Folder src/app (each program's entry and wiring, no library): app/win32 is
+// Lumenary.scr; in app/linux, Main.cpp is lumenary, CaptureMain.cpp
+// lumenary-capture, SignInMain.cpp lumenary-sign- in. Each includes what its
+// program links.
+//
 // The Win32 implementations of every platform service, bundled for the
 // program entry and the end-to-end test programs.
 #pragma once

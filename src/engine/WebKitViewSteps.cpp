@@ -1,0 +1,195 @@
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "engine/WebKitPicture.h"
+#include "engine/WebKitSteps.h"
+#include "engine/WebKitWebView.h"
+
+namespace lum {
+
+namespace {
+
+// Measures the whole document once the page is laid out at the view's size
+// (width, height: a resize reaches the page's process later): the larger of
+// the body's and the root element's scroll sizes (the body's leaves out its
+// own margins), then takes the body's scroll bars and border away and lays
+// the page out again. Answers "<width> <height>", "wait <inner width>
+// <inner height>" while the page has another size, or "" without a document.
+std::string MeasureScript(const TSize& view) {
+    return "(function () {"
+           "  var d = document.documentElement, b = document.body;"
+           "  if (!d && !b) return '';"
+           "  if (window.innerWidth != " +
+           std::to_string(view.Width) + " || window.innerHeight != " + std::to_string(view.Height) +
+           ")"
+           "    return 'wait ' + window.innerWidth + ' ' + window.innerHeight;"
+           "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
+           "  var h = Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0);"
+           "  if (b) {"
+           "    b.style.overflow = 'hidden';"
+           "    b.style.border = '0';"
+           "    void b.offsetHeight;"
+           "  }"
+           "  return w + ' ' + h;"
+           "})()";
+}
+
+// How often a page not yet at the view's size is asked again, and how much
+// time at least an answer gets (a script that runs out of time ends the page's
+// process as stuck, which a busy machine must not bring about).
+constexpr std::chrono::milliseconds kLayoutPoll{15};
+constexpr std::chrono::milliseconds kLeastAnswerTime{500};
+
+// The text a script answered with, and the error's message if it failed.
+std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why) {
+    GError* error = nullptr;
+    JSCValue* value =
+        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    why = error ? error->message : "";
+    g_clear_error(&error);
+    if (!value)
+        return "";
+    gchar* raw = jsc_value_to_string(value);
+    const std::string text = raw ? raw : "";
+    g_free(raw);
+    g_object_unref(value);
+    return text;
+}
+
+}  // namespace
+
+void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) {
+    MeasureLaidOut(std::chrono::steady_clock::now() + FLimits.Script, std::move(done),
+                   std::move(failed));
+}
+
+void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
+                                    TMeasured done,
+                                    TStepFailed failed) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    auto finish = [this, deadline, done = std::move(done), failed](GObject* source,
+                                                                   GAsyncResult* result) {
+        std::string why;
+        const std::string text = ScriptAnswer(source, result, why);
+        TSize size;
+        char rest = 0;
+        if (std::sscanf(text.c_str(), "wait %d %d%c", &size.Width, &size.Height, &rest) == 2) {
+            if (std::chrono::steady_clock::now() + kLayoutPoll + kLeastAnswerTime < deadline)
+                return FSteps->Post(
+                    [this, deadline, done, failed] { MeasureLaidOut(deadline, done, failed); },
+                    kLayoutPoll);
+            if (failed)
+                failed("the page was not laid out at the view's size " +
+                       std::to_string(FViewSize.Width) + " x " + std::to_string(FViewSize.Height) +
+                       " in time (it is " + std::to_string(size.Width) + " x " +
+                       std::to_string(size.Height) + ")");
+        } else if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
+                   size.Width >= 0 && size.Height >= 0) {
+            if (done)
+                done(size);
+        } else if (failed) {
+            failed(!why.empty() ? "measuring the page failed: " + why : "the page has no document");
+        }
+    };
+    RunScript(MeasureScript(FViewSize), std::max(left, std::chrono::milliseconds(1)),
+              "measuring the page", std::move(failed), std::move(finish));
+}
+
+void TWebKitWebView::RunScript(const std::string& script,
+                               std::chrono::milliseconds limit,
+                               const std::string& what,
+                               TStepFailed failed,
+                               std::function<void(GObject*, GAsyncResult*)> finish) {
+    // In a world of its own, so that the page's scripts cannot change what it
+    // calls; the document it sees and changes is the page's.
+    FSteps->Begin(
+        limit, what, std::move(failed), std::move(finish),
+        [this, script](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, "lumenary", nullptr,
+                                                cancellable, callback, data);
+        });
+}
+
+void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFailed failed) {
+    // Only as large as a picture can be; the size is the caller's choice.
+    if (size.Width < 0 || size.Height < 0 || size.Width > kBmpMaxSide || size.Height > kBmpMaxSide)
+        throw Exception("cannot take a picture of " + std::to_string(size.Width) + " x " +
+                        std::to_string(size.Height) + " pixels");
+    Snapshot(size, std::move(done), std::move(failed), false);
+}
+
+void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut) {
+    auto finish = [this, size, done = std::move(done), failed, cut](GObject* source,
+                                                                    GAsyncResult* result) {
+        GError* error = nullptr;
+        cairo_surface_t* snapshot =
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        const std::string why = error ? error->message : "no picture";
+        g_clear_error(&error);
+        if (!snapshot && !cut)
+            return CutAndSnapshot(size, done, failed);
+        if (!snapshot) {
+            if (failed)
+                failed("drawing the page failed: " + why);
+            return;
+        }
+        TPageBitmap picture;
+        std::string problem;
+        try {
+            PictureFromSnapshot(snapshot, size, picture);
+        } catch (const Exception& e) {
+            problem = e.what();
+        }
+        cairo_surface_destroy(snapshot);
+        if (!problem.empty()) {
+            if (failed)
+                failed(problem);
+        } else if (done) {
+            done(picture);
+        }
+    };
+    FSteps->Begin(FLimits.Snapshot, "drawing the page", failed, std::move(finish),
+                  [this](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+                      webkit_web_view_get_snapshot(FView, WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT,
+                                                   WEBKIT_SNAPSHOT_OPTIONS_NONE, cancellable,
+                                                   callback, data);
+                  });
+}
+
+void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed) {
+    // WebKit draws no document larger than 32767 pixels: cut a giant page to
+    // the picture's height (the right part of a page that is also wider than
+    // the view is lost) and try once more.
+    const std::string script =
+        "(function () {"
+        "  var s = document.documentElement && document.documentElement.style;"
+        "  if (!s) return;"
+        "  s.setProperty('height', '" +
+        std::to_string(size.Height) +
+        "px', 'important');"
+        "  s.setProperty('contain', 'strict', 'important');"
+        "  s.setProperty('overflow', 'hidden', 'important');"
+        "  return document.documentElement.offsetHeight;"  // lays the page out now
+        "})()";
+    auto finish = [this, size, done = std::move(done), failed](GObject* source,
+                                                               GAsyncResult* result) {
+        std::string why;
+        ScriptAnswer(source, result, why);
+        if (!why.empty()) {
+            if (failed)
+                failed("drawing the page failed: " + why);
+            return;
+        }
+        Snapshot(size, done, failed, true);
+    };
+    RunScript(script, FLimits.Script, "cutting the page", failed, std::move(finish));
+}
+
+}  // namespace lum

@@ -1,0 +1,161 @@
+// Folder src/engine (lum_engine, in lumenary-capture and lumenary-sign-in,
+// never in lumenary): the browser engine: the WebKitGTK view, its steps,
+// picture, failures, sandbox, data store, the sign-in window and its prompts.
+// It includes src/linux/session and what that includes; only it includes
+// WebKitGTK.
+//
+// The web view of the page capture on Linux: one off-screen WebKitGTK view in
+// an ephemeral session, whose every step ends within a time limit. A page that
+// cannot be shown fails (OnDocumentFailed); one that never finishes loading is
+// taken as it stands. Destroying the view ends its helper processes.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/WebKitSandbox.h"
+#include "platform/WebView.h"
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _GObject GObject;
+typedef struct _GAsyncResult GAsyncResult;
+typedef struct _GError GError;
+
+namespace lum {
+
+class TWebKitSteps;
+
+struct TWebKitLimits {
+    // A page still loading after this is taken as it stands; one that has not
+    // answered at all by then fails.
+    std::chrono::milliseconds Load{20000};
+    // Measuring the page (a script in the page's process).
+    std::chrono::milliseconds Script{5000};
+    // Drawing the whole page into a picture.
+    std::chrono::milliseconds Snapshot{20000};
+};
+
+// Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
+// helper processes start with the first page, each page process in WebKit's
+// sandbox (bubblewrap: no view of the user's files), muted. What each page
+// comes to:
+// - shown (HTML, text, an image, "about:blank"): OnDocumentComplete with the
+//   document's URL once it has finished loading;
+// - not loaded: OnDocumentFailed, once, with the kind of failure and WebKit's
+//   own words: a connection refused or not made (a port WebKit never
+//   connects to too), a name not found, an HTTP status of 400 or more, a
+//   download (an attachment or a kind WebKit does not show), a certificate
+//   that is not trusted (never accepted), anything else; no error page is
+//   drawn and nothing is saved; a "javascript:" address fails at once;
+// - still loading at the load limit: OnDocumentComplete as it stands if
+//   anything of it has arrived, else OnDocumentFailed (no answer);
+// - a page process stuck in a script is ended (the step or load that waits on
+//   it fails); a page held up by the stuck one before it is loaded again in a
+//   fresh process;
+// - dialogs close at once, permissions, new windows, printing and downloads
+//   are refused: nothing waits for a user; a site's login gets the password
+//   kept in the desktop keyring, else none, and its refusal (401) fails the
+//   page with the reason.
+// A page that loads itself again (a script, a refresh) reports that load too.
+// MeasurePage measures the page as laid out at the size SetViewSize gave last
+// (it asks again, within the script limit, until the page has that size).
+// Navigate while a load is still pending may, when WebKit swaps page
+// processes, end as the blank page or at the load limit: one event either way.
+class TWebKitWebView final : public IWebView {
+  public:
+    // Throws lum::Exception when the page sandbox cannot start (see
+    // CheckPageSandbox): pages are never loaded without it.
+    // keptSession: the pages are loaded in Lumenary's kept web session (the
+    // sign-ins of "lumenary --sign-in"), else in a session of their own that
+    // nothing outlives.
+    explicit TWebKitWebView(const TWebKitLimits& limits = {},
+                            const TSandboxTools& sandbox = {},
+                            bool keptSession = false);
+    ~TWebKitWebView() override;
+    TWebKitWebView(const TWebKitWebView&) = delete;
+    TWebKitWebView& operator=(const TWebKitWebView&) = delete;
+
+    void Navigate(const std::string& url) override;
+    void SetViewSize(const TSize& size) override;
+    void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
+    void TakePicture(const TSize& size,
+                     std::function<void(const TPageBitmap& picture)> done,
+                     TStepFailed failed) override;
+
+    // The view's size as the widget has it now (for checks).
+    TSize ViewSize() const;
+    // Whether the view is silent (it always is: a saver makes no sound).
+    bool Muted() const;
+
+  private:
+    enum class TLoad { Idle, Requested, Loading, Ended };
+    using TPictureDone = std::function<void(const TPageBitmap& picture)>;
+    using TMeasured = std::function<void(TSize scrollSize)>;
+
+    void Connect();
+    void OnLoadChanged(int event);
+    void OnLoadFinished();
+    void OnLoadFailed(const std::string& uri, const GError* error);
+    void OnCertificateRefused(const std::string& uri, unsigned errors);
+    bool OnResponse(void* decision);
+    // The site asked for a password and gets none: none is kept for host, or
+    // the kept one was refused. Its refusal, if it comes, says why.
+    void OnLoginRefused(const std::string& host, bool keptRefused);
+    void OnProcessEnded();
+    void OnProcessStuck();
+    void OnLoadTimeout();
+    // Ends the current load: the document event fires later from the loop.
+    void EndLoad(bool failed, const TPageFailure& failure);
+    // Notes why the current load fails, unless an earlier reason stands.
+    void NoteFailure(const TPageFailure& failure);
+    void StartLoadTimer();
+    void StopLoadTimer();
+    // Ends the page's process when WebKit finds that it no longer answers.
+    bool EndStuckProcess();
+    std::string CurrentUri() const;
+    // Measures the page once it is laid out at the view's size, trying again
+    // until deadline (WebKitViewSteps.cpp).
+    void MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
+                        TMeasured done,
+                        TStepFailed failed);
+    // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
+    // cut to the picture's height and drawn once more.
+    void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
+    void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
+    // Runs a script of ours in the page within limit; finish reads the answer.
+    void RunScript(const std::string& script,
+                   std::chrono::milliseconds limit,
+                   const std::string& what,
+                   TStepFailed failed,
+                   std::function<void(GObject*, GAsyncResult*)> finish);
+
+    TWebKitLimits FLimits;
+    WebKitWebContext* FContext = nullptr;
+    GtkWidget* FWindow = nullptr;
+    WebKitWebView* FView = nullptr;
+    std::unique_ptr<TWebKitSteps> FSteps;
+    TSize FViewSize;  // as SetViewSize gave it
+    TLoad FLoad = TLoad::Idle;
+    bool FCommitted = false;
+    bool FCancelled = false;
+    std::string FUri;           // of the current load, as the events report it
+    bool FFailed = false;       // the current load fails, for FFailure
+    std::string FLoginRefused;  // why the current load asked for a password in vain
+    TPageFailure FFailure;
+    bool FAsked = false;      // the current load is the one Navigate asked for
+    std::string FRequested;   // the URL of the last Navigate
+    bool FRestarted = false;  // that load was started again in a fresh process
+    bool FDetour = false;     // loading the blank page before it
+    unsigned FLoadTimer = 0;
+    // What was wrong with the certificates refused so far, by site: WebKit
+    // may answer a later load of such a site with a cancelled connection.
+    std::map<std::string, std::string> FUntrusted;
+
+    friend struct TWebKitSignals;
+};
+
+}  // namespace lum

@@ -1,0 +1,191 @@
+#include "linux/LinuxHost.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+
+#include "linux/ForeignWindow.h"
+#include "linux/GtkApplication.h"
+#include "linux/GtkFormWindow.h"
+
+namespace lum::gtk {
+
+namespace {
+
+TPoint PointOf(std::intptr_t lParam) {
+    const auto packed = static_cast<std::uint32_t>(lParam);
+    return TPoint{static_cast<std::int16_t>(packed & 0xFFFF),
+                  static_cast<std::int16_t>(packed >> 16)};
+}
+
+}  // namespace
+
+bool MonitorSized(const TSize& size) {
+    GdkDisplay* display = gdk_display_get_default();
+    const int count = display ? gdk_display_get_n_monitors(display) : 0;
+    for (int i = 0; i < count; ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        GdkRectangle area{};
+        gdk_monitor_get_geometry(monitor, &area);
+        const int scale = gdk_monitor_get_scale_factor(monitor);
+        if (size.Width == area.width * scale && size.Height == area.height * scale)
+            return true;
+    }
+    return false;
+}
+
+TLinuxHost::TLinuxHost(TForm& form, const TLinuxHostOptions& options)
+    : TLinuxHost(std::vector<TForm*>{&form}, options) {}
+
+TLinuxHost::TLinuxHost(const std::vector<TForm*>& forms, const TLinuxHostOptions& options) {
+    const bool wall = options.Mode == TLinuxWindowMode::lwWall;
+    const bool fullScreen = options.Mode == TLinuxWindowMode::lwFullScreen || wall;
+    if (forms.empty() || (forms.size() > 1 && !fullScreen))
+        throw Exception("one form for this window mode");
+    for (TForm* form : forms)
+        FForms.push_back(TTrap{form, {}, false, {}});
+    if (!options.Config && !options.Help)
+        Place(options);
+    if (fullScreen && !options.Config) {
+        FTrapping = true;
+        FWall = wall;
+        FQuitAfterClose = forms.size() > 1 || wall;
+        for (TTrap& trap : FForms) {
+            trap.OldWindowProc = trap.Form->WindowProc;
+            trap.Form->WindowProc = [this, &trap](TMessage& message) { Filter(trap, message); };
+        }
+        if (wall)
+            WatchMonitors();
+    }
+    InstallQuitSignals([this] { RequestClose(); });
+}
+
+TLinuxHost::~TLinuxHost() {
+    InstallQuitSignals();
+    if (FPendingClose)
+        g_source_remove(FPendingClose);
+    if (FDisplay)
+        g_signal_handlers_disconnect_by_data(FDisplay, this);
+    if (FTrapping) {
+        for (TTrap& trap : FForms)
+            trap.Form->WindowProc = trap.OldWindowProc;
+    }
+}
+
+void TLinuxHost::Place(const TLinuxHostOptions& options) {
+    if (options.Mode == TLinuxWindowMode::lwFullScreen ||
+        options.Mode == TLinuxWindowMode::lwWall) {
+        // A full-screen run grabs keyboard and pointer in its first window;
+        // a wall takes nobody's input.
+        const bool several = FForms.size() > 1 || options.Mode == TLinuxWindowMode::lwWall;
+        for (std::size_t k = 0; k < FForms.size(); ++k) {
+            TGtkFormWindow* window = GtkWindowOf(FForms[k].Form->Window());
+            if (!window)
+                throw Exception("the main form has no GTK window");
+            window->MakeFullScreen(several ? static_cast<int>(k) : -1,
+                                   options.Mode == TLinuxWindowMode::lwFullScreen && k == 0);
+        }
+        FWholeMonitor = true;
+        return;
+    }
+    TGtkFormWindow* window = GtkWindowOf(FForms.front().Form->Window());
+    if (!window)
+        throw Exception("the main form has no GTK window");
+    switch (options.Mode) {
+        case TLinuxWindowMode::lwForeign: {
+            window->SetParentWindow(options.WindowId);
+            TSize size;
+            FWholeMonitor = ForeignWindowSize(options.WindowId, size) && MonitorSized(size);
+            FForeignWindow = options.WindowId;
+            break;
+        }
+        case TLinuxWindowMode::lwRoot:
+            window->SetParentWindow(RootWindowId());
+            FWholeMonitor = true;
+            break;
+        case TLinuxWindowMode::lwWindow:
+            if (GtkWidget* widget = window->Widget()) {
+                gtk_window_set_decorated(GTK_WINDOW(widget), TRUE);
+                gtk_window_set_position(GTK_WINDOW(widget), GTK_WIN_POS_CENTER);
+            }
+            window->SetBounds(TRect{0, 0, kTryWindowWidth, kTryWindowHeight});
+            break;
+        default:
+            break;
+    }
+}
+
+void TLinuxHost::WatchMonitors() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display)
+        return;
+    FDisplay = display;
+    g_signal_connect_swapped(display, "monitor-added", G_CALLBACK(&OnMonitorsChanged), this);
+    g_signal_connect_swapped(display, "monitor-removed", G_CALLBACK(&OnMonitorsChanged), this);
+}
+
+// Swapped: self comes first.
+void TLinuxHost::OnMonitorsChanged(void* self, void*, void*) {
+    static_cast<TLinuxHost*>(self)->FMonitorsChanged = true;
+    QuitMainLoop();
+}
+
+bool TLinuxHost::ShownMonitor(TRect& rect) const {
+    return FWholeMonitor && FForeignWindow != 0 && ForeignWindowRect(FForeignWindow, rect);
+}
+
+void TLinuxHost::Filter(TTrap& trap, TMessage& message) {
+    // A wall: input ends nothing.
+    switch (FWall ? 0 : message.Msg) {
+        case Msg::KeyDown:
+        case Msg::SysKeyDown:
+            // Holding X freezes the slide show and holding Z skips a page.
+            if (message.WParam != Vk::X && message.WParam != Vk::Z)
+                RequestClose();
+            break;
+        case Msg::MouseMove: {
+            const TPoint p = PointOf(message.LParam);
+            if (!trap.MouseSeen) {
+                trap.MouseSeen = true;
+                trap.MousePos = p;
+            } else if (std::abs(p.X - trap.MousePos.X) > kMouseMoveSlack ||
+                       std::abs(p.Y - trap.MousePos.Y) > kMouseMoveSlack) {
+                RequestClose();
+            }
+            break;
+        }
+        case Msg::LButtonDown:
+        case Msg::RButtonDown:
+        case Msg::MButtonDown:
+            RequestClose();
+            break;
+        default:
+            break;
+    }
+    if (trap.OldWindowProc)
+        trap.OldWindowProc(message);
+}
+
+void TLinuxHost::RequestClose() {
+    ++FCloseRequests;
+    if (FCloseRequests > 1 && !FPendingClose) {
+        QuitMainLoop();
+        return;
+    }
+    if (!FPendingClose)
+        FPendingClose = g_idle_add(&PostedClose, this);
+}
+
+int TLinuxHost::PostedClose(void* self) {
+    auto* host = static_cast<TLinuxHost*>(self);
+    host->FPendingClose = 0;
+    for (TTrap& trap : host->FForms)
+        Guarded([&] { trap.Form->Perform(Msg::Close, 0, 0); });
+    // Several windows (or a wall's, which may be rebuilt) are no main
+    // windows: the host ends the loop once they are closed.
+    if (host->FQuitAfterClose)
+        QuitMainLoop();
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace lum::gtk

@@ -1,0 +1,174 @@
+#include "linux/session/WebSessionCommands.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include "linux/capture/CaptureLock.h"
+#include "linux/IniRegistry.h"
+#include "linux/session/KeptPasswords.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/session/SecretKeyring.h"
+#include "linux/session/WebDataFolder.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+
+namespace lum::gtk {
+
+namespace {
+
+std::string SiblingProgram(const char* name) {
+    char buffer[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    const std::string self =
+        length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
+    const std::size_t slash = self.rfind('/');
+    return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + name;
+}
+
+int SignIn(const std::string& url) {
+    const std::string program = SiblingProgram(kSignInProgramName);
+    std::vector<const char*> args{program.c_str()};
+    if (!url.empty())
+        args.push_back(url.c_str());
+    args.push_back(nullptr);
+    ::execv(program.c_str(), const_cast<char* const*>(args.data()));
+    std::fprintf(stderr, "lumenary: the sign-in program %s cannot be started: %s\n",
+                 program.c_str(), std::strerror(errno));
+    return 1;
+}
+
+bool AskInDialog(const std::string& question) {
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+                                               GTK_BUTTONS_NONE, "%s", "Sign out of every site?");
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", question.c_str());
+    gtk_dialog_add_buttons(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL, "_Sign out",
+                           GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_window_set_title(GTK_WINDOW(dialog), "Lumenary");
+    const bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT;
+    gtk_widget_destroy(dialog);
+    while (gtk_events_pending())
+        gtk_main_iteration();
+    return yes;
+}
+
+bool AskOnStandardInput(const std::string& question) {
+    std::fprintf(stderr, "%s\nSign out? [y/N] ", question.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer))
+        return false;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+}
+
+}  // namespace
+
+std::string DefaultSignInUrl() {
+    TIniRegistry registry(DefaultSettingsPath());
+    TSettingsStore store(registry);
+    const TSettingsLoad loaded = LoadSettings(store);
+    return loaded.Values.URLs.empty() ? std::string() : loaded.Values.URLs.front();
+}
+
+std::string SignInProgramPath() {
+    return SiblingProgram(kSignInProgramName);
+}
+
+std::string DefaultCaptureLockPath() {
+    return CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
+                           CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+}
+
+TSignOutResult SignOutSession(const std::string& dir,
+                              const std::string& lockPath,
+                              const std::function<bool(const TWebDataRemoval& found)>& ask) {
+    TSignOutResult result;
+    result.Removal = SurveyWebData(dir);
+    if (!result.Removal.Existed)
+        return result;
+    // A capture has the session open; removing it under the capture would
+    // leave it half written. The lock is kept until the removal is done.
+    TCaptureLock lock(lockPath);
+    // (A lock file that cannot be opened is no capture holding it.)
+    if (!lock.TryAcquire() && lock.Error().empty()) {
+        result.State = TSignOutResult::InUse;
+        return result;
+    }
+    if (ask && !ask(result.Removal)) {
+        result.State = TSignOutResult::Declined;
+        return result;
+    }
+    result.State = TSignOutResult::Removed;
+    // The record names the keyring's items; it goes with the folder, so the
+    // keyring is asked first.
+    const TKeptPasswordsFile record = LoadKeptPasswords(dir);
+    const TKeyringClearing clearing = ClearKeptPasswords(record.Items, kKeyringTimeoutMs);
+    result.Removal = RemoveWebData(dir);
+    result.Removal.RecordError = record.Error;
+    result.Removal.KeyringError = clearing.Error;
+    result.Removal.KeyringReached = clearing.Reached;
+    result.Removal.PasswordsGone = clearing.Missing;
+    result.Removal.Passwords = clearing.Removed;
+    if (!clearing.Error.empty()) {  // those left in the keyring
+        result.Removal.Passwords.clear();
+        for (const std::string& host : KeptPasswordHosts(record.Items)) {
+            if (!std::binary_search(clearing.Removed.begin(), clearing.Removed.end(), host))
+                result.Removal.Passwords.push_back(host);
+        }
+    }
+    return result;
+}
+
+int SignOut(const std::string& dir, bool yes) {
+    const std::string lockPath = DefaultCaptureLockPath();
+    std::function<bool(const TWebDataRemoval&)> ask;
+    if (!yes) {
+        ask = [&dir](const TWebDataRemoval& found) {
+            const std::string question = DescribeRemoval(dir, found, false) +
+                                         "\nThe captured pages need signing in again afterwards.";
+            if (gtk_init_check(nullptr, nullptr))
+                return AskInDialog(question);
+            const char* display = std::getenv("DISPLAY");
+            if (display && *display)
+                std::fprintf(stderr, "lumenary: the display %s cannot be opened; asking here\n",
+                             display);
+            return AskOnStandardInput(question);
+        };
+    }
+    const TSignOutResult result = SignOutSession(dir, lockPath, ask);
+    switch (result.State) {
+        case TSignOutResult::NothingKept:
+            std::printf("%s\n", DescribeRemoval(dir, result.Removal, false).c_str());
+            return 0;
+        case TSignOutResult::InUse:
+            std::fprintf(stderr,
+                         "lumenary: a capture or the sign-in window is using the session (%s is "
+                         "held); sign out when it has ended\n",
+                         lockPath.c_str());
+            return 1;
+        case TSignOutResult::Declined:
+            std::printf("Nothing removed.\n");
+            return 1;
+        case TSignOutResult::Removed:
+            break;
+    }
+    std::printf("%s\n", DescribeRemoval(dir, result.Removal, true).c_str());
+    return result.Removal.Error.empty() && result.Removal.KeyringError.empty() ? 0 : 1;
+}
+
+int RunWebSessionCommand(const TLinuxHostOptions& options) {
+    if (options.SignIn)
+        return SignIn(options.SignInUrl);
+    if (options.SignOut)
+        return SignOut(DefaultWebDataDir(), options.Yes);
+    return -1;
+}
+
+}  // namespace lum::gtk

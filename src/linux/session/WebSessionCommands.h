@@ -1,0 +1,56 @@
+// The web session's commands of `lumenary`: --sign-in opens the sign-in
+// window (the program "lumenary-sign-in" beside this one, which alone links
+// the browser engine) and --sign-out forgets the kept session after asking.
+// Failures are told on standard error and in the exit code.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "linux/LinuxCommandLine.h"
+#include "linux/session/WebDataFolder.h"
+
+namespace lum::gtk {
+
+inline constexpr const char* kSignInProgramName = "lumenary-sign-in";
+
+// The first URL of the settings' list; empty when there is none.
+std::string DefaultSignInUrl();
+
+// The sign-in program beside the running one.
+std::string SignInProgramPath();
+
+// The capture lock of the environment, which a capture and the sign-in
+// window hold while they use the kept session.
+std::string DefaultCaptureLockPath();
+
+// The longest a sign-out waits for the desktop keyring, in all.
+inline constexpr int kKeyringTimeoutMs = 5000;
+
+// What a sign-out found and did.
+struct TSignOutResult {
+    enum TState { NothingKept, InUse, Declined, Removed };
+    TState State = NothingKept;
+    TWebDataRemoval Removal;  // what was found, or for Removed what went
+};
+
+// The sign-out of --sign-out and of the settings dialog: finds what dir
+// holds, refuses while the lock at lockPath is held, asks (when ask is set)
+// with what would go, then removes the passwords recorded in it from the
+// desktop keyring (within kKeyringTimeoutMs) and the folder. Never throws for
+// the folder or the keyring.
+TSignOutResult SignOutSession(const std::string& dir,
+                              const std::string& lockPath,
+                              const std::function<bool(const TWebDataRemoval& found)>& ask);
+
+// Runs --sign-in or --sign-out; -1 when options ask for neither.
+int RunWebSessionCommand(const TLinuxHostOptions& options);
+
+// --sign-out: asks (a GTK dialog where a display opens, else a line on
+// standard input, "y" or "yes") unless yes, then removes dir and says what it
+// removed on standard output. Refuses while a capture runs. 0 when removed
+// or nothing was there, 1 when refused or not all could be removed (the
+// keyring's passwords included).
+int SignOut(const std::string& dir, bool yes);
+
+}  // namespace lum::gtk

@@ -1,0 +1,255 @@
+#include "win32/browser/Win32WebView.h"
+
+#include <mshtml.h>
+
+#include <algorithm>
+
+#include "common/Bmp.h"
+#include "win32/browser/ComUtil.h"
+#include "win32/browser/DispatchObject.h"
+#include "win32/Strings.h"
+#include "win32/browser/Win32CaptureBitmap.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace lum::win32 {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"TWorkingForm";
+constexpr const wchar_t* kCaption = L"WorkingForm";
+constexpr RECT kFormBounds = {226, 208, 226 + 112, 208 + 23};  // borderless: client = window
+constexpr RECT kControlRect = {0, 0, 153, 73};
+constexpr DISPID kDispidDocument = 203;  // the control's Document property
+
+constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
+
+}  // namespace
+
+TWin32WebView::TWin32WebView(HWND owner) {
+    RegisterClassOnce(kClassName, &Procedure, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    // WS_EX_NOACTIVATE: the window lies under the full-screen display and
+    // must never take the keyboard from it, not even when the control
+    // focuses its page. WS_EX_TOOLWINDOW: no taskbar button of its own.
+    ::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kClassName, kCaption,
+                      WS_POPUP | WS_CLIPCHILDREN, kFormBounds.left, kFormBounds.top,
+                      kFormBounds.right - kFormBounds.left, kFormBounds.bottom - kFormBounds.top,
+                      owner, nullptr, ::GetModuleHandleW(nullptr), this);
+    if (!FWnd)
+        throw Exception("the capture window cannot be created");
+    try {
+        FHost = TWebBrowserHost::Create(FWnd, kControlRect);
+    } catch (...) {
+        DestroyOwnWindow();
+        throw;
+    }
+    FHost->OnDocumentComplete = [this](const std::string& url, bool) {
+        // Nothing of a navigation that failed is captured (an error page
+        // the control went on to all the same, say).
+        if (FFailed)
+            return;
+        const auto handler = OnDocumentComplete;
+        if (handler)
+            handler(url);
+    };
+    FHost->OnNavigateFailed = [this](const std::string& url, const TPageFailure& failure) {
+        NavigateFailed(url, failure);
+    };
+    ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
+}
+
+TWin32WebView::~TWin32WebView() {
+    CloseControl();
+    DestroyOwnWindow();
+}
+
+namespace {
+constexpr UINT kGiveBackActivation = WM_APP + 0x51;
+constexpr UINT kDeliverFailure = WM_APP + 0x52;
+}  // namespace
+
+// The control reports a failure from within its own event, possibly from
+// within Navigate: it is kept and handed on later, through the message loop,
+// as completions are. A navigation fails once; whatever it reports after
+// that (another error, a download, a completion) is dropped.
+void TWin32WebView::NavigateFailed(const std::string& url, const TPageFailure& failure) {
+    if (FFailed)
+        return;
+    FFailed = true;
+    FPendingFailure = TPendingFailure{FNavigation, url, failure};
+    ::PostMessageW(FWnd, kDeliverFailure, 0, 0);
+}
+
+void TWin32WebView::DeliverFailure() {
+    if (!FPendingFailure)
+        return;
+    const TPendingFailure pending = std::move(*FPendingFailure);
+    FPendingFailure.reset();
+    // A navigation begun since makes it stale.
+    if (pending.Navigation != FNavigation)
+        return;
+    const auto handler = OnDocumentFailed;
+    if (handler)
+        handler(pending.Url, pending.Failure);
+}
+
+LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;
+        case WM_ACTIVATE:
+            // The control focuses its page on load, which activates this
+            // window and would take the keyboard from the full-screen form
+            // (whose keys end the run). Activation goes back to the window
+            // that had it, once this message is over.
+            if (LOWORD(wParam) != WA_INACTIVE && lParam)
+                ::PostMessageW(FWnd, kGiveBackActivation, static_cast<WPARAM>(lParam), 0);
+            break;
+        case kGiveBackActivation: {
+            const HWND previous = reinterpret_cast<HWND>(wParam);
+            if (::IsWindow(previous) && ::GetActiveWindow() == FWnd)
+                ::SetActiveWindow(previous);
+            return 0;
+        }
+        case kDeliverFailure:
+            DeliverFailure();
+            return 0;
+        case WM_DESTROY:
+            // Destroying the owner destroys this window first: the control is
+            // closed while its window still exists.
+            CloseControl();
+            break;
+        default:
+            break;
+    }
+    return ::DefWindowProcW(FWnd, msg, wParam, lParam);
+}
+
+void TWin32WebView::CloseControl() noexcept {
+    if (!FHost)
+        return;
+    FHost->Close();
+    FHost.Reset();
+}
+
+IWebBrowser2& TWin32WebView::Browser() {
+    if (!FHost || !FHost->Browser())
+        throw Exception("the WebBrowser control has been closed");
+    return *FHost->Browser();
+}
+
+void TWin32WebView::Navigate(const std::string& url) {
+    Browser();  // throws once the control is closed
+    ++FNavigation;
+    FFailed = false;
+    FPendingFailure.reset();
+    const HRESULT hr = FHost->Navigate(url);
+    if (FAILED(hr))
+        throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
+}
+
+ComPtr<IHTMLDocument2> TWin32WebView::Document() {
+    IWebBrowser2& browser = Browser();
+    TVariant document;
+    DISPPARAMS none{};
+    const HRESULT hr = browser.Invoke(kDispidDocument, IID_NULL, LOCALE_USER_DEFAULT,
+                                      DISPATCH_PROPERTYGET, &none, &document, nullptr, nullptr);
+    if (FAILED(hr) || document.vt != VT_DISPATCH || !document.pdispVal)
+        throw Exception("the WebBrowser control holds no document");
+    ComPtr<IHTMLDocument2> html;
+    if (FAILED(document.pdispVal->QueryInterface(IID_PPV_ARGS(&html))))
+        throw Exception("the document in the WebBrowser control is not an HTML document");
+    return html;
+}
+
+std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentBody() {
+    ComPtr<IHTMLElement> body;
+    const HRESULT hr = Document()->get_body(&body);
+    if (FAILED(hr) || !body)
+        throw Exception("the HTML document has no body");
+    return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(body.Get()), "body");
+}
+
+// IHTMLDocument3 where the document has it, else "documentElement" by name.
+std::unique_ptr<TDispatchObject> TWin32WebView::GetDocumentRoot() {
+    const ComPtr<IHTMLDocument2> document = Document();
+    ComPtr<IHTMLDocument3> document3;
+    if (SUCCEEDED(document.As(&document3))) {
+        ComPtr<IHTMLElement> root;
+        if (SUCCEEDED(document3->get_documentElement(&root)) && root)
+            return std::make_unique<TDispatchObject>(ComPtr<IDispatch>(root.Get()),
+                                                     "documentElement");
+    }
+    try {
+        TDispatchObject late(ComPtr<IDispatch>(document.Get()), "document");
+        return late.GetObjectProperty("documentElement");
+    } catch (const Exception&) {
+        return nullptr;
+    }
+}
+
+void TWin32WebView::SetWidth(std::int32_t width) {
+    // The control answers by asking its site for the new rectangle
+    // (OnPosRectChange), which passes it on to SetObjectRects.
+    const HRESULT hr = Browser().put_Width(width);
+    if (FAILED(hr))
+        throw Exception("the WebBrowser control cannot take the width " + std::to_string(width) +
+                        " (" + HResultText(hr) + ")");
+}
+
+void TWin32WebView::SetHeight(std::int32_t height) {
+    const HRESULT hr = Browser().put_Height(height);
+    if (FAILED(hr))
+        throw Exception("the WebBrowser control cannot take the height " + std::to_string(height) +
+                        " (" + HResultText(hr) + ")");
+}
+
+std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
+    return std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(&Browser()));
+}
+
+// The control answers every step at once: each continuation runs before the
+// call returns, and a failure throws from the call itself.
+void TWin32WebView::SetViewSize(const TSize& size) {
+    SetWidth(size.Width);
+    SetHeight(size.Height);
+}
+
+// The whole document: the larger of the body's and the root element's
+// scroll sizes (the body's margins lie inside the root; a page whose body is
+// short can still make the root tall). Style changes go on the body only.
+void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
+    const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
+    // Read before anything changes: the page as laid out now.
+    TSize scrollSize{body->GetIntProperty("scrollWidth"), body->GetIntProperty("scrollHeight")};
+    if (const std::unique_ptr<TDispatchObject> root = GetDocumentRoot()) {
+        scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
+        scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
+    }
+    body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
+    body->GetObjectProperty("style")->PutStringProperty("border", "0");
+    done(scrollSize);
+}
+
+// Draws the control at its current size into a screen-compatible bitmap of
+// the picture's size (white where the control draws nothing) and reads it
+// back; the bitmap lives only for this call.
+void TWin32WebView::TakePicture(const TSize& size,
+                                std::function<void(const TPageBitmap&)> done,
+                                TStepFailed) {
+    TPageBitmap picture;
+    {
+        const std::unique_ptr<TWin32CaptureBitmap> bitmap = CreateCaptureBitmap();
+        bitmap->SetWidth(size.Width);
+        bitmap->SetHeight(size.Height);
+        bitmap->DrawView(kDrawAspectDocPrint, TRect{0, 0, bitmap->Width(), bitmap->Height()});
+        bitmap->ReadPixels(picture);
+    }
+    done(picture);
+}
+
+std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow) {
+    return std::make_unique<TWin32WebView>(reinterpret_cast<HWND>(ownerWindow));
+}
+
+}  // namespace lum::win32
