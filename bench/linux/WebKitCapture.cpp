@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "common/Bmp.h"
-#include "linux/PosixFileSystem.h"
 #include "engine/WebKitWebView.h"
+#include "linux/PosixFileSystem.h"
 
 namespace {
 

@@ -113,6 +113,57 @@ GtkWidget* LabelledEntry(GtkGrid* grid, int row, const char* label, bool secret)
     return entry;
 }
 
+// The dialog's grid, with the line that says which site asks.
+GtkWidget* CredentialGrid(WebKitAuthenticationRequest* request) {
+    GtkWidget* grid = gtk_grid_new();
+    gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
+    gtk_grid_set_column_spacing(GTK_GRID(grid), 6);
+    gtk_container_set_border_width(GTK_CONTAINER(grid), 12);
+    const gchar* realm = webkit_authentication_request_get_realm(request);
+    const std::string intro = std::string(webkit_authentication_request_get_host(request)) +
+                              (realm && *realm ? "（" + std::string(realm) + "）" : "") +
+                              " がユーザー名とパスワードを求めています。";
+    gtk_grid_attach(GTK_GRID(grid), gtk_label_new(intro.c_str()), 0, 0, 2, 1);
+    return grid;
+}
+
+// The user name and password entries, with the user name WebKit proposes.
+void AddCredentialEntries(GtkGrid* grid, TCredentialPrompt& prompt) {
+    prompt.User = LabelledEntry(grid, 1, "ユーザー名(_U):", false);
+    prompt.Password = LabelledEntry(grid, 2, "パスワード(_P):", true);
+    if (WebKitCredential* proposed =
+            webkit_authentication_request_get_proposed_credential(prompt.Request)) {
+        if (const gchar* user = webkit_credential_get_username(proposed))
+            gtk_entry_set_text(GTK_ENTRY(prompt.User), user);
+        webkit_credential_free(proposed);
+    }
+}
+
+// The "remember" box, and where no keyring runs a note that the password is
+// forgotten when the window closes.
+void AddRememberBox(GtkGrid* grid, TCredentialPrompt& prompt) {
+    WebKitAuthenticationRequest* request = prompt.Request;
+    // WebKit offers to save whenever it was built with libsecret, even where
+    // no keyring would keep the password.
+    const bool canSave =
+        webkit_authentication_request_can_save_credentials(request) && KeyringRuns(2000);
+    webkit_authentication_request_set_can_save_credentials(request, canSave);
+    prompt.Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
+    gtk_widget_set_sensitive(prompt.Remember, canSave);
+    gtk_grid_attach(grid, prompt.Remember, 1, 3, 1, 1);
+    if (!canSave) {
+        GtkWidget* note = gtk_label_new(
+            "デスクトップのキーリングが動いていないため、パスワードはこのウィンドウを閉じると"
+            "忘れられます。");
+        gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+        g_printerr(
+            "lumenary: no desktop keyring runs; the password for %s is forgotten when "
+            "the window closes\n",
+            webkit_authentication_request_get_host(request));
+        gtk_grid_attach(grid, note, 0, 4, 2, 1);
+    }
+}
+
 }  // namespace
 
 std::string UntrustedCertificateText(const std::string& host,
@@ -190,44 +241,11 @@ void AskCredentials(GtkWindow* parent,
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
         "キャンセル", GTK_RESPONSE_CANCEL, "サインイン", GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-    GtkWidget* grid = gtk_grid_new();
-    gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
-    gtk_grid_set_column_spacing(GTK_GRID(grid), 6);
-    gtk_container_set_border_width(GTK_CONTAINER(grid), 12);
-    const gchar* realm = webkit_authentication_request_get_realm(request);
-    const std::string intro = std::string(webkit_authentication_request_get_host(request)) +
-                              (realm && *realm ? "（" + std::string(realm) + "）" : "") +
-                              " がユーザー名とパスワードを求めています。";
-    gtk_grid_attach(GTK_GRID(grid), gtk_label_new(intro.c_str()), 0, 0, 2, 1);
+    GtkWidget* grid = CredentialGrid(request);
     auto* prompt = new TCredentialPrompt{request, dir, nullptr, nullptr, nullptr};
     g_object_ref(request);
-    prompt->User = LabelledEntry(GTK_GRID(grid), 1, "ユーザー名(_U):", false);
-    prompt->Password = LabelledEntry(GTK_GRID(grid), 2, "パスワード(_P):", true);
-    if (WebKitCredential* proposed =
-            webkit_authentication_request_get_proposed_credential(request)) {
-        if (const gchar* user = webkit_credential_get_username(proposed))
-            gtk_entry_set_text(GTK_ENTRY(prompt->User), user);
-        webkit_credential_free(proposed);
-    }
-    // WebKit offers to save whenever it was built with libsecret, even where
-    // no keyring would keep the password.
-    const bool canSave =
-        webkit_authentication_request_can_save_credentials(request) && KeyringRuns(2000);
-    webkit_authentication_request_set_can_save_credentials(request, canSave);
-    prompt->Remember = gtk_check_button_new_with_mnemonic("パスワードを記憶する(_R)");
-    gtk_widget_set_sensitive(prompt->Remember, canSave);
-    gtk_grid_attach(GTK_GRID(grid), prompt->Remember, 1, 3, 1, 1);
-    if (!canSave) {
-        GtkWidget* note = gtk_label_new(
-            "デスクトップのキーリングが動いていないため、パスワードはこのウィンドウを閉じると"
-            "忘れられます。");
-        gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
-        g_printerr(
-            "lumenary: no desktop keyring runs; the password for %s is forgotten when "
-            "the window closes\n",
-            webkit_authentication_request_get_host(request));
-        gtk_grid_attach(GTK_GRID(grid), note, 0, 4, 2, 1);
-    }
+    AddCredentialEntries(GTK_GRID(grid), *prompt);
+    AddRememberBox(GTK_GRID(grid), *prompt);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid);
     g_signal_connect(dialog, "response", G_CALLBACK(CredentialResponse), prompt);
     gtk_widget_show_all(dialog);

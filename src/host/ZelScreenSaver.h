@@ -107,6 +107,7 @@ class TZelScreenSaver : public TComponent {
     void ApplyCursor(bool show);
     void InitializeBounds();
     void FormWindowProc(TMessage& message);
+    void MouseMoved(const TPoint& p);
     void TranslateWindowProc(TMessage& message);
     bool CloseSequence();
     bool VerifyPassword();

@@ -140,6 +140,17 @@ bool TZelScreenSaver::TrapKeyHeld() {
             KeyIsDown(FSystem, Vk::Snapshot));
 }
 
+// The first move only notes where the cursor is; a later one away from
+// there ends the run.
+void TZelScreenSaver::MouseMoved(const TPoint& p) {
+    if (!FMouseMoved) {
+        FMouseMoved = true;
+        FMousePos = p;
+    } else if ((TrapEvents & zelteMouseMove) && !(p == FMousePos)) {
+        RequestClose();
+    }
+}
+
 void TZelScreenSaver::FormWindowProc(TMessage& message) {
     const TPoint p = FSystem.CursorPos();
     switch (message.Msg) {
@@ -156,12 +167,7 @@ void TZelScreenSaver::FormWindowProc(TMessage& message) {
                 message.Result = 1;
             break;
         case Msg::MouseMove:
-            if (!FMouseMoved) {
-                FMouseMoved = true;
-                FMousePos = p;
-            } else if ((TrapEvents & zelteMouseMove) && !(p == FMousePos)) {
-                RequestClose();
-            }
+            MouseMoved(p);
             break;
         case Msg::LButtonDown:
             if (TrapEvents & zelteMouseDownL)

@@ -103,25 +103,32 @@ void TGtkFormWindow::SetParentWindow(THandle parent) {
         return;
     gtk_widget_realize(FWidget);
     GdkWindow* own = gtk_widget_get_window(FWidget);
-    GdkDisplay* display = gtk_widget_get_display(FWidget);
     StopWatchingParent();
     FParent = 0;
     const std::uint64_t root = RootWindowId();
-    if (parent == 0 || parent == root) {
-        TXErrorTrap trap;
-        gdk_window_reparent(own, gdk_get_default_root_window(), FBounds.Left, FBounds.Top);
-        if (parent == root) {
-            // The desktop itself: a window over the whole root, out of the
-            // window manager's hands and below every other window.
-            TSize size{1024, 768};
-            ForeignWindowSize(root, size);
-            gdk_window_set_override_redirect(own, TRUE);
-            gtk_window_set_keep_below(GTK_WINDOW(FWidget), TRUE);
-            IgnoreInput(own);
-            SetBounds(TRect{0, 0, size.Width, size.Height});
-        }
-        return;
+    if (parent == 0 || parent == root)
+        ReparentToRoot(own, parent == root ? root : 0);
+    else
+        ReparentInto(own, parent);
+}
+
+void TGtkFormWindow::ReparentToRoot(GdkWindow* own, std::uint64_t desktop) {
+    TXErrorTrap trap;
+    gdk_window_reparent(own, gdk_get_default_root_window(), FBounds.Left, FBounds.Top);
+    if (desktop) {
+        // The desktop itself: a window over the whole root, out of the
+        // window manager's hands and below every other window.
+        TSize size{1024, 768};
+        ForeignWindowSize(desktop, size);
+        gdk_window_set_override_redirect(own, TRUE);
+        gtk_window_set_keep_below(GTK_WINDOW(FWidget), TRUE);
+        IgnoreInput(own);
+        SetBounds(TRect{0, 0, size.Width, size.Height});
     }
+}
+
+void TGtkFormWindow::ReparentInto(GdkWindow* own, THandle parent) {
+    GdkDisplay* display = gtk_widget_get_display(FWidget);
     TrapXErrorsFromNowOn();
     TSize size;
     GdkWindow* foreign = nullptr;

@@ -76,6 +76,11 @@ class TGtkFormWindow : public IFormWindow {
     void Dispatch(TMessage& message);
     void Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     void Destroyed();
+    // On the root window; desktop (the root's id) makes the window the
+    // desktop itself, 0 an ordinary top-level window.
+    void ReparentToRoot(GdkWindow* own, std::uint64_t desktop);
+    // Inside the foreign window parent; throws when it does not exist.
+    void ReparentInto(GdkWindow* own, THandle parent);
     void WatchParent();
     void CheckParent();
     void StopWatchingParent();

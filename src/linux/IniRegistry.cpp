@@ -1,3 +1,5 @@
+// The registry's key tree and values over the groups and keys of the
+// settings file read in the current batch.
 #include "linux/IniRegistry.h"
 
 #include <algorithm>
@@ -64,77 +66,6 @@ std::size_t LineLength(const std::string& name, const std::string& text) {
 }
 
 }  // namespace
-
-void ReportToStandardError(const TIniProblem& problem) {
-    std::fprintf(stderr, "lumenary: %s\n", problem.Message.c_str());
-    std::fflush(stderr);
-}
-
-std::string SettingsPathFor(const char* xdgConfigHome, const char* home) {
-    const std::string folder = xdgConfigHome && xdgConfigHome[0] == '/'
-                                   ? std::string(xdgConfigHome)
-                                   : HomeFolder(home) + "/.config";
-    return folder + "/lumenary/lumenary.ini";
-}
-
-std::string DefaultSettingsPath() {
-    return SettingsPathFor(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-}
-
-TIniRegistry::TIniRegistry(std::string path, TIniProblemSink sink)
-    : FPath(std::move(path)), FSink(std::move(sink)), FDoc(g_key_file_new()) {}
-
-void TIniRegistry::Report(TIniProblem problem) {
-    if (FLastReported && FLastReported->Kind == problem.Kind &&
-        FLastReported->Message == problem.Message)
-        return;
-    FLastReported = problem;
-    if (FSink)
-        FSink(problem);
-}
-
-// A batch begins when its first key is opened: the file is read afresh, so
-// each batch sees what the others saved, and changes not committed are gone.
-void TIniRegistry::Reload() {
-    FDoc.reset(g_key_file_new());
-    FLoadProblem.reset();
-    FMustKeepFile = false;
-    FUnreadBytes.reset();
-    FChanged = false;
-    FKeys.reset();
-    auto problem = [this](TIniProblemKind kind, const std::string& message) {
-        FLoadProblem = TIniProblem{kind, FPath, "設定ファイル " + FPath + message};
-        FMustKeepFile = kind == TIniProblemKind::Unreadable || kind == TIniProblemKind::Malformed;
-        Report(*FLoadProblem);
-    };
-    const std::string defaults = "既定の設定を使います。";
-    const std::string keep =
-        "設定を保存するときは、このファイルを " + FPath + ".bad として残します。";
-    TIniFileRead read = ReadIniFile(FPath);
-    if (read.Error == ENOENT)
-        return problem(TIniProblemKind::Missing, " がありません。" + defaults);
-    if (read.NotAFile) {
-        return problem(TIniProblemKind::Unreadable, std::string(" はファイルではありません") +
-                                                        (read.IsFolder ? " (フォルダー)" : "") +
-                                                        "。" + defaults);
-    }
-    if (read.Error != 0) {
-        return problem(TIniProblemKind::Unreadable,
-                       " を読めません (" + read.Message + ")。" + defaults + keep);
-    }
-    if (read.Text.find_first_not_of(" \t\r\n") == std::string::npos)
-        return problem(TIniProblemKind::Empty, " は空です。" + defaults);
-    std::string parseError;
-    TKeyFilePtr doc = ParseIni(read.Text, parseError);
-    if (!doc) {
-        problem(TIniProblemKind::Malformed,
-                " の形式が正しくありません (" + parseError + ")。" + defaults + keep);
-        FUnreadBytes = std::move(read.Text);
-        return;
-    }
-    FDoc = std::move(doc);
-    FLastReported.reset();
-}
 
 std::optional<TKeyPath> TIniRegistry::Resolve(TKey parent, const std::string& path) {
     if (FHandles.empty())
@@ -340,47 +271,6 @@ bool TIniRegistry::DeleteKey(TKey parent, const std::string& name) {
         return false;
     FKeys.reset();
     FChanged = true;
-    return true;
-}
-
-bool TIniRegistry::CommitChanges(std::string& error) {
-    if (!FChanged)
-        return true;
-    const std::string failed = "設定ファイル " + FPath + " に書き込めません (";
-    const std::string unchanged = ")。ファイルはそのままです。";
-    // A new file starts with a note on what it is.
-    if (FLoadProblem)
-        g_key_file_set_comment(FDoc.get(), nullptr, nullptr, " Lumenary の設定 (UTF-8)", nullptr);
-    std::string text;
-    if (!FormatIni(FDoc.get(), text)) {
-        error = failed + "大きすぎます" + unchanged;
-        return false;
-    }
-    if (FMustKeepFile && !KeepUnreadFile(error))
-        return false;
-    if (const std::string problem = ReplaceIniFile(FPath, text); !problem.empty()) {
-        error = failed + problem + unchanged;
-        return false;
-    }
-    FChanged = false;
-    return true;
-}
-
-// The file that was not read is kept under a new name before it is
-// replaced; when it cannot be kept, it is not replaced.
-bool TIniRegistry::KeepUnreadFile(std::string& error) {
-    std::string kept;
-    const int result = KeepIniFileAside(FPath, FUnreadBytes ? &*FUnreadBytes : nullptr, kept);
-    if (result == 0) {
-        Report(TIniProblem{TIniProblemKind::KeptAside, FPath,
-                           "読めなかった設定ファイルを " + kept + " として残しました。"});
-    } else if (result != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
-        error = "設定ファイル " + FPath + " を置き換えられません (" +
-                (result == EISDIR ? "ファイルではありません" : g_strerror(result)) +
-                ")。ファイルはそのままです。";
-        return false;
-    }
-    FMustKeepFile = false;
     return true;
 }
 

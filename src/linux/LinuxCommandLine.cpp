@@ -75,6 +75,43 @@ struct TParser {
     }
 };
 
+// Options that exclude each other fail the parse.
+bool OptionsGoTogether(TParser& parser) {
+    const TLinuxHostOptions& options = parser.Result.Options;
+    if (parser.WindowOptions > 1) {
+        parser.Fail("only one of --window, --window-id, --root and --wall may be given");
+        return false;
+    }
+    // Web session options stand alone.
+    if (options.SignIn + options.SignOut + options.Config > 1 ||
+        ((options.SignIn || options.SignOut) && parser.WindowOptions > 0)) {
+        parser.Fail("--sign-in, --sign-out, --config and the window options exclude each other");
+        return false;
+    }
+    if (options.Yes && !options.SignOut) {
+        parser.Fail("--yes goes with --sign-out only");
+        return false;
+    }
+    return true;
+}
+
+// XScreenSaver names the window it made for the program in the
+// environment; that window is where the program must draw.
+void TakeXScreenSaverWindow(TParser& parser, const char* xscreensaverWindow) {
+    if (!xscreensaverWindow || !*xscreensaverWindow)
+        return;
+    std::uint64_t id = 0;
+    if (!ParseWindowId(xscreensaverWindow, id)) {
+        parser.Fail(std::string("XSCREENSAVER_WINDOW: '") + xscreensaverWindow +
+                    "' is not a window id");
+        return;
+    }
+    TLinuxHostOptions& options = parser.Result.Options;
+    options.Mode = TLinuxWindowMode::lwForeign;
+    options.WindowId = id;
+    options.WindowSource = "XSCREENSAVER_WINDOW";
+}
+
 }  // namespace
 
 bool ParseWindowId(const std::string& text, std::uint64_t& id) {
@@ -118,36 +155,12 @@ TLinuxParseResult ParseArgs(int argc, const char* const* argv, const char* xscre
         if (!parser.Option(argc, argv, i))
             return parser.Result;
     }
-    TLinuxHostOptions& options = parser.Result.Options;
-    if (parser.WindowOptions > 1) {
-        parser.Fail("only one of --window, --window-id, --root and --wall may be given");
+    if (!OptionsGoTogether(parser))
         return parser.Result;
-    }
-    // Web session options stand alone.
-    if (options.SignIn + options.SignOut + options.Config > 1 ||
-        ((options.SignIn || options.SignOut) && parser.WindowOptions > 0)) {
-        parser.Fail("--sign-in, --sign-out, --config and the window options exclude each other");
-        return parser.Result;
-    }
-    if (options.Yes && !options.SignOut) {
-        parser.Fail("--yes goes with --sign-out only");
-        return parser.Result;
-    }
+    const TLinuxHostOptions& options = parser.Result.Options;
     if (options.Config || options.Help || options.SignIn || options.SignOut)
         return parser.Result;
-    // XScreenSaver names the window it made for the program in the
-    // environment; that window is where the program must draw.
-    if (xscreensaverWindow && *xscreensaverWindow) {
-        std::uint64_t id = 0;
-        if (!ParseWindowId(xscreensaverWindow, id)) {
-            parser.Fail(std::string("XSCREENSAVER_WINDOW: '") + xscreensaverWindow +
-                        "' is not a window id");
-            return parser.Result;
-        }
-        options.Mode = TLinuxWindowMode::lwForeign;
-        options.WindowId = id;
-        options.WindowSource = "XSCREENSAVER_WINDOW";
-    }
+    TakeXScreenSaverWindow(parser, xscreensaverWindow);
     return parser.Result;
 }
 

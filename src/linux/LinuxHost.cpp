@@ -72,20 +72,24 @@ TLinuxHost::~TLinuxHost() {
     }
 }
 
+// A full-screen run grabs keyboard and pointer in its first window; a wall
+// takes nobody's input.
+void TLinuxHost::PlaceFullScreen(const TLinuxHostOptions& options) {
+    const bool several = FForms.size() > 1 || options.Mode == TLinuxWindowMode::lwWall;
+    for (std::size_t k = 0; k < FForms.size(); ++k) {
+        TGtkFormWindow* window = GtkWindowOf(FForms[k].Form->Window());
+        if (!window)
+            throw Exception("the main form has no GTK window");
+        window->MakeFullScreen(several ? static_cast<int>(k) : -1,
+                               options.Mode == TLinuxWindowMode::lwFullScreen && k == 0);
+    }
+    FWholeMonitor = true;
+}
+
 void TLinuxHost::Place(const TLinuxHostOptions& options) {
     if (options.Mode == TLinuxWindowMode::lwFullScreen ||
         options.Mode == TLinuxWindowMode::lwWall) {
-        // A full-screen run grabs keyboard and pointer in its first window;
-        // a wall takes nobody's input.
-        const bool several = FForms.size() > 1 || options.Mode == TLinuxWindowMode::lwWall;
-        for (std::size_t k = 0; k < FForms.size(); ++k) {
-            TGtkFormWindow* window = GtkWindowOf(FForms[k].Form->Window());
-            if (!window)
-                throw Exception("the main form has no GTK window");
-            window->MakeFullScreen(several ? static_cast<int>(k) : -1,
-                                   options.Mode == TLinuxWindowMode::lwFullScreen && k == 0);
-        }
-        FWholeMonitor = true;
+        PlaceFullScreen(options);
         return;
     }
     TGtkFormWindow* window = GtkWindowOf(FForms.front().Form->Window());

@@ -73,6 +73,7 @@ class TLinuxHost {
         TPoint MousePos;
     };
     void Place(const TLinuxHostOptions& options);
+    void PlaceFullScreen(const TLinuxHostOptions& options);
     void Filter(TTrap& trap, TMessage& message);
     void WatchMonitors();
     static int PostedClose(void* self);

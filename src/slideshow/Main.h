@@ -4,42 +4,20 @@
 // header but the C++ library's.
 //
 // The display form: the program's main form and the face of the screen
-// saver. Its slide-show part runs the show with a one-second timer and paints
-// it; the Windows form adds the host component and answers its events
-// (full-screen run, preview, configuration, close). Failures of a handler
-// reach the standard error report.
+// saver. Its slide-show part (slideshow/SlideShowForm.h) runs the show with a
+// one-second timer and paints it; the Windows form adds the host component
+// and answers its events (full-screen run, preview, configuration, close).
+// Failures of a handler reach the standard error report.
 #pragma once
 
 #include <functional>
 #include <memory>
-#include <string>
 
 #include "common/Form.h"
 #include "host/ZelScreenSaver.h"
-#include "platform/Clock.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/WebView.h"
-#include "slideshow/PaintLayout.h"
-#include "slideshow/SlideShow.h"
-#include "slideshow/Working.h"
+#include "slideshow/SlideShowForm.h"
 
 namespace lum {
-
-// The platform services a slide-show form and what it creates need.
-struct TSlideShowServices {
-    IFormWindowFactory& Windows;
-    IRegistry& Registry;
-    IFileSystem& Files;
-    IClock& Clock;
-    ILocale& Locale;
-    // The capture form's window with its web view, owned by the given window;
-    // empty: this run only shows what the cache holds.
-    std::function<std::unique_ptr<IWebView>(THandle owner)> CreateWebView;
-    // The page cache folder, ending in a delimiter; empty: "LumenaryCache"
-    // beside the program.
-    std::string CacheDir;
-};
 
 // What the Windows display form needs besides: the screen-saver host's
 // system services and the configuration dialog (its window owned by
@@ -47,80 +25,6 @@ struct TSlideShowServices {
 struct TDisplayServices : TSlideShowServices {
     IHostSystem& Host;
     std::function<std::unique_ptr<TCustomForm>(TComponent* owner)> CreateConfigDialog;
-};
-
-// A form that shows the slide show: the run (cache folder, settings, capture
-// form, one-second timer), its tick and its paint. The Windows display form
-// adds the screen-saver host; the Linux program drives it directly.
-class TSlideShowForm : public TForm, public ICaptureSource {
-  public:
-    TSlideShowForm(TSlideShowServices& services, const TFormWindowStyle& style);
-    ~TSlideShowForm() override;
-
-    // Components, in declaration order.
-    std::unique_ptr<TTimer> Timer;
-
-    // The monitors the form covers, in the form's coordinates, before the
-    // run starts. With several, each shows its own slide show (its own page,
-    // or the same one; pictures wider than it scaled down) and pages are
-    // captured at the largest monitor's size. With one or none the whole
-    // form is one slide show, as always.
-    void SetMonitors(std::vector<TRect> monitors);
-    // The form shows one monitor of several (an XScreenSaver program runs
-    // once per monitor, each in a window of its own): it starts at that
-    // monitor's page, scales pictures down to its width, and captures at
-    // the largest monitor's size. Before the run starts.
-    void SetOwnMonitor(std::vector<TRect> monitors, const TRect& own);
-    // Starts the full-screen run: cache folder, settings, capture form,
-    // timer, first capture pass.
-    void StartRun();
-    // Ends the run once: the timer stops, the capture form is disconnected
-    // and released, the picture and the list are freed.
-    void ReleaseRun();
-    void TimerTimer(TTimer* Sender);
-    void FormPaint(ICanvas& canvas);
-
-    // What the capture form reads.
-    const std::vector<std::string>& URLs() const override { return FShow.FURLs; }
-    bool EnableScroll() const override { return FShow.FEnableScroll; }
-    std::int32_t Width() const override;
-    std::int32_t Height() const override;
-
-    TColor Color = SystemColor(15);     // clBtnFace
-    TColor FontColor = SystemColor(8);  // clWindowText
-    const TSlideShow& SlideShow() const { return FShow; }
-    // The slide show of the monitor at ordinal (0: the first, or the whole form).
-    const TSlideShow& MonitorShow(std::size_t ordinal) const;
-    std::size_t MonitorCount() const { return FMonitors.empty() ? 1 : FMonitors.size(); }
-    TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
-    bool Running() const { return FRunning && !FReleased; }
-    bool Released() const { return FReleased; }
-
-  protected:
-    void Paint(ICanvas& canvas) override { FormPaint(canvas); }
-    void DoClose() override;
-    // What the paint shows: the run, the preview's title, or the title alone.
-    virtual TDisplayMode PaintMode();
-    // Stops the timer and destroys the capture form now (form destruction).
-    void ShutDownRun();
-
-  private:
-    void ReadSettings();
-    void SetUpMonitorShows(const std::string& monitorPages);
-    // The slide show of each monitor (only the first when one covers all).
-    std::vector<TSlideShow*> Shows();
-
-    TSlideShowServices& FServices;
-    TSlideShow FShow;  // the whole form, or the first monitor
-    std::vector<TRect> FMonitors;  // in their stable order; empty: one show
-    // Every monitor, when the form shows only its own of several.
-    std::vector<TRect> FMonitorSet;
-    TRect FOwnMonitor;
-    std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
-    std::unique_ptr<TWorkingForm> FWorkingForm;
-    bool FRunning = false;
-    bool FReleased = false;
-    bool FInTick = false;
 };
 
 class TScreenSaverDisplayForm : public TSlideShowForm {

@@ -71,6 +71,50 @@ LPCWSTR StandardIcon(std::uint32_t icon) {
     }
 }
 
+// The box becomes the current one of this thread, on top of any outer one,
+// with the hook that prepares it.
+void HookBox(THookState& state) {
+    state.Outer = tCurrentBox;
+    state.Hook = ::SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, ::GetCurrentThreadId());
+    tCurrentBox = &state;
+}
+
+// The box has closed: the outer box, if any, is the current one again.
+void UnhookBox(const THookState& state) {
+    tCurrentBox = state.Outer;
+    if (state.Hook)
+        ::UnhookWindowsHookEx(state.Hook);
+}
+
+// The box's parameters; text and caption must outlive them.
+MSGBOXPARAMSW BoxParams(const std::wstring& text,
+                        const std::wstring& caption,
+                        std::uint32_t icon,
+                        bool twoButtons) {
+    MSGBOXPARAMSW params{};
+    params.cbSize = sizeof(params);
+    params.hwndOwner = nullptr;  // no owner: task-modal instead, centred by the hook
+    params.lpszText = text.c_str();
+    params.lpszCaption = caption.c_str();
+    // A box with an MB_ICON... style plays that icon's sound when it opens,
+    // a second time after the beep the caller has just played. The same
+    // system icon given as a user icon (module 0: the system's icons) is
+    // drawn alike and plays nothing.
+    params.hInstance = nullptr;
+    params.lpszIcon = StandardIcon(icon);
+    params.dwStyle = (twoButtons ? MB_OKCANCEL : MB_OK) | MB_DEFBUTTON1 | MB_TASKMODAL |
+                     MB_SETFOREGROUND | (params.lpszIcon ? MB_USERICON : 0);
+    return params;
+}
+
+// The window that was active before the box, if it can still take it.
+void ReturnActivation(HWND active) {
+    if (active && ::IsWindow(active) && ::IsWindowEnabled(active)) {
+        ::SetForegroundWindow(active);
+        ::SetActiveWindow(active);
+    }
+}
+
 }  // namespace
 
 void TWin32MessageBoxes::MessageBeep(std::uint32_t icon) {
@@ -88,35 +132,16 @@ bool TWin32MessageBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     THookState state;
     state.First = Widen(request.FirstButton);
     state.Second = twoButtons ? Widen(request.SecondButton) : std::wstring();
-    state.Outer = tCurrentBox;
-    state.Hook = ::SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, ::GetCurrentThreadId());
-    tCurrentBox = &state;
-    MSGBOXPARAMSW params{};
-    params.cbSize = sizeof(params);
-    params.hwndOwner = nullptr;  // no owner: task-modal instead, centred by the hook
-    params.lpszText = text.c_str();
-    params.lpszCaption = caption.c_str();
-    // A box with an MB_ICON... style plays that icon's sound when it opens,
-    // a second time after the beep the caller has just played. The same
-    // system icon given as a user icon (module 0: the system's icons) is
-    // drawn alike and plays nothing.
-    params.hInstance = nullptr;
-    params.lpszIcon = StandardIcon(request.Icon);
-    params.dwStyle = (twoButtons ? MB_OKCANCEL : MB_OK) | MB_DEFBUTTON1 | MB_TASKMODAL |
-                     MB_SETFOREGROUND | (params.lpszIcon ? MB_USERICON : 0);
+    HookBox(state);
+    const MSGBOXPARAMSW params = BoxParams(text, caption, request.Icon, twoButtons);
     // A box without owner leaves the activation to whichever window the
     // system picks when it closes (under Wine without a window manager, to
     // none): the window that was active gets it back.
     HWND active = ::GetActiveWindow();
     const int answer = ::MessageBoxIndirectW(&params);
 
-    tCurrentBox = state.Outer;
-    if (state.Hook)
-        ::UnhookWindowsHookEx(state.Hook);
-    if (active && ::IsWindow(active) && ::IsWindowEnabled(active)) {
-        ::SetForegroundWindow(active);
-        ::SetActiveWindow(active);
-    }
+    UnhookBox(state);
+    ReturnActivation(active);
     return answer == IDOK;
 }
 

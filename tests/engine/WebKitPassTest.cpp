@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "common/Forms.h"
+#include "engine/WebKitCaptureRig.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeHost.h"
-#include "engine/WebKitCaptureRig.h"
 #include "slideshow/PageCache.h"
 #include "slideshow/PageFailure.h"
 #include "slideshow/Working.h"

@@ -7,9 +7,9 @@
 
 #include <stdexcept>
 
-#include "linux/GtkTestSupport.h"
 #include "common/Forms.h"
 #include "engine/WebKitSignInPrompts.h"
+#include "linux/GtkTestSupport.h"
 
 namespace lum::gtk {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "linux/GtkTestSupport.h"
 #include "linux/GtkClock.h"
+#include "linux/GtkTestSupport.h"
 
 namespace lum::gtk {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "linux/GtkTestSupport.h"
 #include "linux/ForeignWindow.h"
 #include "linux/GtkApplication.h"
+#include "linux/GtkTestSupport.h"
 #include "platform/Canvas.h"
 
 namespace lum::gtk {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "linux/GtkTestSupport.h"
 #include "linux/GtkApplication.h"
 #include "linux/GtkFormWindow.h"
+#include "linux/GtkTestSupport.h"
 
 #include <gdk/gdkx.h>
 

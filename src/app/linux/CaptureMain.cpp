@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "linux/capture/CaptureProtocol.h"
-#include "linux/GtkApplication.h"
 #include "engine/WebKitWebView.h"
+#include "linux/GtkApplication.h"
+#include "linux/capture/CaptureProtocol.h"
 
 namespace {
 

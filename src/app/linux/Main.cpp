@@ -13,19 +13,19 @@
 #include <vector>
 
 #include "common/Form.h"
-#include "linux/capture/CaptureLock.h"
 #include "linux/GdkMonitors.h"
 #include "linux/GtkApplication.h"
 #include "linux/GtkClock.h"
-#include "linux/settings/GtkConfigDialog.h"
 #include "linux/GtkFormWindow.h"
 #include "linux/GtkMessageBoxes.h"
 #include "linux/IniRegistry.h"
 #include "linux/LinuxCommandLine.h"
 #include "linux/LinuxHost.h"
 #include "linux/PosixFileSystem.h"
+#include "linux/capture/CaptureLock.h"
 #include "linux/capture/ProcessWebView.h"
 #include "linux/session/WebSessionCommands.h"  // web session: --sign-in, --sign-out
+#include "linux/settings/GtkConfigDialog.h"
 #include "slideshow/Main.h"
 
 namespace {
@@ -128,6 +128,49 @@ int RunInOneWindow(TSlideShowServices& services,
 // own page; the first captures (when this instance holds the lock), the
 // others show what it writes. A wall whose monitors change starts again
 // on the new ones.
+// One run with a window on each monitor; true when the monitors changed and
+// the run begins again.
+bool RunMonitorsOnce(TSlideShowServices& services,
+                     TSlideShowServices& showOnly,
+                     gtk::TGtkApplicationPlatform& platform,
+                     const gtk::TLinuxHostOptions& options,
+                     int& code) {
+    const bool wall = options.Mode == gtk::TLinuxWindowMode::lwWall;
+    const std::vector<TRect> monitors = gtk::DisplayMonitors();
+    const std::size_t count = monitors.empty() ? 1 : monitors.size();
+    TFormWindowStyle style = SlideShowStyle();
+    // Several windows, and a wall's, are closed by the host, which then
+    // ends the main loop.
+    style.MainWindow = count == 1 && !wall;
+    std::vector<std::unique_ptr<TSlideShowForm>> forms;
+    std::vector<TForm*> hosted;
+    for (std::size_t k = 0; k < count; ++k) {
+        forms.push_back(std::make_unique<TSlideShowForm>(k == 0 ? services : showOnly, style));
+        hosted.push_back(forms.back().get());
+    }
+    bool again = false;
+    try {
+        gtk::TLinuxHost host(hosted, options);
+        if (count > 1) {
+            for (std::size_t k = 0; k < count; ++k)
+                forms[k]->SetOwnMonitor(monitors, monitors[k]);
+        }
+        for (auto& form : forms)
+            form->Show();
+        for (auto& form : forms)
+            form->StartRun();
+        gtk::RunMainLoop();
+        for (auto& form : forms)
+            form->ReleaseRun();
+        again = host.MonitorsChanged();
+    } catch (const std::exception& e) {
+        Complain(e.what());
+        code = 1;
+    }
+    platform.RunDeferred();  // while the forms are there
+    return again;
+}
+
 int RunOnEveryMonitor(TSlideShowServices& services,
                       gtk::TCaptureLock& lock,
                       gtk::TGtkApplicationPlatform& platform,
@@ -137,41 +180,8 @@ int RunOnEveryMonitor(TSlideShowServices& services,
         services.CreateWebView = &CaptureWebView;
     else if (!lock.Error().empty())
         Complain(lock.Error() + "; showing the cached pages only");
-    const bool wall = options.Mode == gtk::TLinuxWindowMode::lwWall;
     int code = 0;
-    for (bool again = true; again;) {
-        again = false;
-        const std::vector<TRect> monitors = gtk::DisplayMonitors();
-        const std::size_t count = monitors.empty() ? 1 : monitors.size();
-        TFormWindowStyle style = SlideShowStyle();
-        // Several windows, and a wall's, are closed by the host, which then
-        // ends the main loop.
-        style.MainWindow = count == 1 && !wall;
-        std::vector<std::unique_ptr<TSlideShowForm>> forms;
-        std::vector<TForm*> hosted;
-        for (std::size_t k = 0; k < count; ++k) {
-            forms.push_back(std::make_unique<TSlideShowForm>(k == 0 ? services : showOnly, style));
-            hosted.push_back(forms.back().get());
-        }
-        try {
-            gtk::TLinuxHost host(hosted, options);
-            if (count > 1) {
-                for (std::size_t k = 0; k < count; ++k)
-                    forms[k]->SetOwnMonitor(monitors, monitors[k]);
-            }
-            for (auto& form : forms)
-                form->Show();
-            for (auto& form : forms)
-                form->StartRun();
-            gtk::RunMainLoop();
-            for (auto& form : forms)
-                form->ReleaseRun();
-            again = host.MonitorsChanged();
-        } catch (const std::exception& e) {
-            Complain(e.what());
-            code = 1;
-        }
-        platform.RunDeferred();  // while the forms are there
+    while (RunMonitorsOnce(services, showOnly, platform, options, code)) {
     }
     return code;
 }

@@ -9,10 +9,10 @@
 #include <exception>
 #include <string>
 
-#include "linux/capture/CaptureLock.h"
-#include "linux/PosixFileSystem.h"
-#include "linux/session/WebDataFolder.h"
 #include "engine/WebKitSignInWindow.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/capture/CaptureLock.h"
+#include "linux/session/WebDataFolder.h"
 #include "linux/session/WebSessionCommands.h"
 
 using namespace lum::gtk;

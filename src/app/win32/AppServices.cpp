@@ -3,8 +3,8 @@
 #include "host/ZelScreenSaver.h"
 #include "slideshow/PageCache.h"
 #include "win32/browser/BrowserEmulation.h"
-#include "win32/settings/ConfigDialog.h"
 #include "win32/browser/Win32WebView.h"
+#include "win32/settings/ConfigDialog.h"
 
 namespace lum::win32 {
 

@@ -8,11 +8,11 @@
 #pragma once
 
 #include "slideshow/Main.h"
-#include "win32/Win32FormWindow.h"
-#include "win32/Win32MessageBoxes.h"
 #include "win32/Win32Clock.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32FormWindow.h"
 #include "win32/Win32HostSystem.h"
+#include "win32/Win32MessageBoxes.h"
 #include "win32/Win32Registry.h"
 
 namespace lum::win32 {

@@ -155,31 +155,12 @@ TCaptureAnswerReader::TResult TCaptureAnswerReader::Next(TCaptureAnswer& answer,
     if (OutOfFrame())
         return TResult::crOutOfFrame;
     for (;;) {
-        if (FReadingPicture) {
-            const std::size_t total = std::size_t(FPicture.Width()) * FPicture.Height() * 4;
-            const std::size_t take = std::min(total - FPictureBytes, FInput.size() - FStart);
-            std::memcpy(reinterpret_cast<char*>(FPicture.Pixels()) + FPictureBytes,
-                        FInput.data() + FStart, take);
-            FStart += take;
-            FPictureBytes += take;
-            if (FPictureBytes < total)
-                return TResult::crNeedMore;
-            FReadingPicture = false;
-            answer = std::move(FPictureAnswer);
-            picture = std::move(FPicture);
-            FPicture = TPageBitmap();
-            return TResult::crAnswer;
-        }
-        const std::size_t end = FInput.find('\n', FStart);
-        if (end == std::string::npos) {
-            if (FInput.size() - FStart > kMaxAnswerLine)
-                return Fail("an answer line is too long");
-            return TResult::crNeedMore;
-        }
-        if (end - FStart > kMaxAnswerLine)
-            return Fail("an answer line is too long");
-        const std::string line = FInput.substr(FStart, end - FStart);
-        FStart = end + 1;
+        if (FReadingPicture)
+            return ReadPicture(answer, picture);
+        std::string line;
+        TResult result;
+        if (!TakeLine(line, result))
+            return result;
         TCaptureAnswer parsed;
         if (!ParseLine(line, parsed))
             return Fail("the answer \"" + EscapeLineText(line.substr(0, 80)) +
@@ -191,16 +172,55 @@ TCaptureAnswerReader::TResult TCaptureAnswerReader::Next(TCaptureAnswer& answer,
         if (!FExpectPicture || !FExpectPicture(parsed.Step, parsed.Size))
             return Fail("a picture of " + SizeWords(parsed.Size) + " pixels for step " +
                         std::to_string(parsed.Step) + " is out of place");
-        try {
-            FPicture.Resize(parsed.Size.Width, parsed.Size.Height);
-        } catch (...) {
-            Fail("no memory for a picture of " + SizeWords(parsed.Size) + " pixels");
-            throw;
-        }
-        FPictureAnswer = std::move(parsed);
-        FPictureBytes = 0;
-        FReadingPicture = true;
+        BeginPicture(std::move(parsed));
     }
+}
+
+bool TCaptureAnswerReader::TakeLine(std::string& line, TResult& result) {
+    const std::size_t end = FInput.find('\n', FStart);
+    if (end == std::string::npos) {
+        if (FInput.size() - FStart > kMaxAnswerLine)
+            result = Fail("an answer line is too long");
+        else
+            result = TResult::crNeedMore;
+        return false;
+    }
+    if (end - FStart > kMaxAnswerLine) {
+        result = Fail("an answer line is too long");
+        return false;
+    }
+    line = FInput.substr(FStart, end - FStart);
+    FStart = end + 1;
+    return true;
+}
+
+void TCaptureAnswerReader::BeginPicture(TCaptureAnswer parsed) {
+    try {
+        FPicture.Resize(parsed.Size.Width, parsed.Size.Height);
+    } catch (...) {
+        Fail("no memory for a picture of " + SizeWords(parsed.Size) + " pixels");
+        throw;
+    }
+    FPictureAnswer = std::move(parsed);
+    FPictureBytes = 0;
+    FReadingPicture = true;
+}
+
+TCaptureAnswerReader::TResult TCaptureAnswerReader::ReadPicture(TCaptureAnswer& answer,
+                                                                TPageBitmap& picture) {
+    const std::size_t total = std::size_t(FPicture.Width()) * FPicture.Height() * 4;
+    const std::size_t take = std::min(total - FPictureBytes, FInput.size() - FStart);
+    std::memcpy(reinterpret_cast<char*>(FPicture.Pixels()) + FPictureBytes, FInput.data() + FStart,
+                take);
+    FStart += take;
+    FPictureBytes += take;
+    if (FPictureBytes < total)
+        return TResult::crNeedMore;
+    FReadingPicture = false;
+    answer = std::move(FPictureAnswer);
+    picture = std::move(FPicture);
+    FPicture = TPageBitmap();
+    return TResult::crAnswer;
 }
 
 bool TCaptureAnswerReader::ParseLine(const std::string& line, TCaptureAnswer& answer) {

@@ -97,7 +97,13 @@ class TCaptureAnswerReader {
 
   private:
     TResult Fail(const std::string& error);
+    // The next whole line; false with crNeedMore or crOutOfFrame instead.
+    bool TakeLine(std::string& line, TResult& result);
     bool ParseLine(const std::string& line, TCaptureAnswer& answer);
+    // Starts reading the pixels of the picture parsed announces.
+    void BeginPicture(TCaptureAnswer parsed);
+    // The pixels of the picture being read; crAnswer once all have come.
+    TResult ReadPicture(TCaptureAnswer& answer, TPageBitmap& picture);
 
     TPictureCheck FExpectPicture;
     std::string FInput;

@@ -18,8 +18,6 @@ namespace lum::gtk {
 
 namespace {
 
-const std::string kBlankUrl = "about:blank";
-
 std::string SizeWords(const TSize& size) {
     return std::to_string(size.Width) + " " + std::to_string(size.Height);
 }
@@ -85,15 +83,6 @@ struct TProcessWebViewEvents {
     }
 };
 
-std::string DefaultCaptureHelperPath() {
-    char buffer[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    std::string self = length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
-    const std::size_t slash = self.rfind('/');
-    return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) +
-           kCaptureHelperName;
-}
-
 TProcessWebView::TProcessWebView(std::string helperPath, TCaptureLimits limits)
     : FHelperPath(helperPath.empty() ? DefaultCaptureHelperPath() : std::move(helperPath)),
       FLimits(limits) {}
@@ -104,56 +93,9 @@ TProcessWebView::~TProcessWebView() {
 }
 
 void TProcessWebView::Start() {
-    auto cannot = [this](const std::string& why) {
-        return Exception("the capture program \"" + FHelperPath + "\" cannot be started: " + why);
-    };
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        throw cannot(std::strerror(errno));
-    // The helper's end, never already at the number it gets in the helper
-    // (the spawn then hands it on as it is, close-on-exec and all).
-    const int helperEnd = ::fcntl(pair[1], F_DUPFD_CLOEXEC, kCaptureChannelFd + 1);
-    ::close(pair[1]);
-    if (helperEnd < 0) {
-        ::close(pair[0]);
-        throw cannot(std::strerror(errno));
-    }
-    const std::string channel = std::to_string(kCaptureChannelFd);
-    gchar* argv[] = {const_cast<gchar*>(FHelperPath.c_str()),
-                     const_cast<gchar*>(kCaptureChannelOption), const_cast<gchar*>(channel.c_str()),
-                     nullptr};
-    const gint sources[] = {helperEnd};
-    const gint targets[] = {kCaptureChannelFd};
-    GPid pid = 0;
-    GError* error = nullptr;
-    // Standard input from /dev/null; standard output, which the engine's
-    // helper processes inherit, to this program's standard error. GLib
-    // closes the descriptor it is given for standard output in the child
-    // once it has put it in place: given descriptor 2 itself, the child's
-    // standard error would be closed, and the next file the child opens
-    // (an X connection, a socket of the engine) would get its messages.
-    // A copy of it is given instead.
-    const int output = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, kCaptureChannelFd + 1);
-    const gboolean started = g_spawn_async_with_pipes_and_fds(
-        nullptr, argv, nullptr,
-        static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDIN_FROM_DEV_NULL), nullptr,
-        nullptr, -1, output >= 0 ? output : STDERR_FILENO, -1, sources, targets, 1, &pid, nullptr,
-        nullptr, nullptr, &error);
-    if (output >= 0)
-        ::close(output);
-    ::close(helperEnd);
-    if (!started) {
-        const std::string message = error ? error->message : "unknown error";
-        g_clear_error(&error);
-        ::close(pair[0]);
-        throw cannot(message);
-    }
-    // Reaped whenever it ends, whether or not this view still exists.
-    g_child_watch_add(
-        pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
-    ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);
-    FPid = pid;
-    FChannel = pair[0];
+    const TCaptureProgram program = StartCaptureProgram(FHelperPath);
+    FPid = program.Pid;
+    FChannel = program.Channel;
     FReader = std::make_unique<TCaptureAnswerReader>([this](std::uint32_t step, TSize size) {
         const auto pending = FSteps.find(step);
         return pending != FSteps.end() && pending->second.Pictured &&
@@ -304,104 +246,6 @@ void TProcessWebView::TakePicture(const TSize& size,
 
 void TProcessWebView::PassEnded() {
     Stop({}, TPageFailureKind::pfOther, false);
-}
-
-// Reads what the helper wrote; false at the end of the channel. Every
-// handled answer may call back into the core, which may end or destroy this
-// view. Bytes out of place end the helper and fail what was pending.
-bool TProcessWebView::ReadSome() {
-    const std::shared_ptr<bool> alive = FAlive;
-    const unsigned watch = FWatch;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(FChannel, buffer, sizeof buffer);
-        if (n == 0)
-            return false;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno == EAGAIN;
-        FReader->Feed(buffer, static_cast<std::size_t>(n));
-        for (;;) {
-            TCaptureAnswer answer;
-            TPageBitmap picture;
-            TCaptureAnswerReader::TResult result;
-            try {
-                result = FReader->Next(answer, picture);
-            } catch (const std::exception& e) {
-                Stop(e.what(), TPageFailureKind::pfOther, true);  // no memory for the picture
-                return true;
-            }
-            if (result == TCaptureAnswerReader::TResult::crNeedMore)
-                break;
-            if (result == TCaptureAnswerReader::TResult::crOutOfFrame || !Expected(answer)) {
-                const std::string why =
-                    FReader->OutOfFrame()
-                        ? FReader->Error()
-                        : "an answer for step " + std::to_string(answer.Step) + " is out of place";
-                Stop("the capture program's answers make no sense: " + why,
-                     TPageFailureKind::pfOther, true);
-                return true;
-            }
-            Handle(answer, picture);
-            if (!*alive || FWatch != watch)
-                return true;
-        }
-    }
-}
-
-// A step's answer must be of that step's kind; a picture's was checked
-// when its header came.
-bool TProcessWebView::Expected(const TCaptureAnswer& answer) const {
-    const auto step = FSteps.find(answer.Step);
-    switch (answer.Kind) {
-        case TCaptureAnswerKind::caMeasured:
-            return step != FSteps.end() && step->second.Measured;
-        case TCaptureAnswerKind::caStepFailed:
-        case TCaptureAnswerKind::caPicture:
-            return step != FSteps.end();
-        default:
-            return true;
-    }
-}
-
-void TProcessWebView::Handle(TCaptureAnswer& answer, const TPageBitmap& picture) {
-    if (answer.Kind == TCaptureAnswerKind::caComplete && answer.Url == kBlankUrl &&
-        !FPendingUrl.empty() && FPendingUrl != kBlankUrl) {
-        // The engine stayed on the blank page instead of loading the address
-        // (it refuses ports that browsers may not use, such as 1 or 9,
-        // without a word): that address could not be loaded.
-        answer.Kind = TCaptureAnswerKind::caFailed;
-        answer.Url = FPendingUrl;
-        answer.Failure = TPageFailure{TPageFailureKind::pfRefused, 0,
-                                      "the browser engine did not load the address"};
-    }
-    if (answer.Kind == TCaptureAnswerKind::caComplete ||
-        answer.Kind == TCaptureAnswerKind::caFailed) {
-        FPendingUrl.clear();
-        if (FLoadTimer)
-            g_source_remove(FLoadTimer);
-        FLoadTimer = 0;
-        if (answer.Kind == TCaptureAnswerKind::caComplete && OnDocumentComplete)
-            OnDocumentComplete(answer.Url);
-        else if (answer.Kind == TCaptureAnswerKind::caFailed && OnDocumentFailed)
-            OnDocumentFailed(answer.Url, answer.Failure);
-        return;
-    }
-    const auto step = FSteps.find(answer.Step);
-    TStep pending = std::move(step->second);
-    FSteps.erase(step);
-    if (pending.Timer)
-        g_source_remove(pending.Timer);
-    if (answer.Kind == TCaptureAnswerKind::caStepFailed) {
-        if (pending.Failed)
-            pending.Failed(answer.Message.empty() ? std::string("the step failed")
-                                                  : answer.Message);
-    } else if (answer.Kind == TCaptureAnswerKind::caMeasured) {
-        pending.Measured(answer.Size);
-    } else if (pending.Pictured) {
-        pending.Pictured(picture);
-    }
 }
 
 }  // namespace lum::gtk

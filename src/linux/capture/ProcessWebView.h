@@ -19,6 +19,7 @@
 #include <string>
 
 #include "common/Bmp.h"
+#include "linux/capture/CaptureProgram.h"
 #include "linux/capture/CaptureProtocol.h"
 #include "platform/WebView.h"
 
@@ -63,6 +64,7 @@ class TProcessWebView final : public IWebView {
         unsigned Timer = 0;
     };
     friend struct TProcessWebViewEvents;
+    static constexpr const char* kBlankUrl = "about:blank";
 
     void Start();
     void Stop(const std::string& reason, TPageFailureKind kind, bool kill);
@@ -87,8 +89,5 @@ class TProcessWebView final : public IWebView {
     TSize FViewSize{1024, 768};
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
-
-// The full path of the capture helper beside the running program.
-std::string DefaultCaptureHelperPath();
 
 }  // namespace lum::gtk

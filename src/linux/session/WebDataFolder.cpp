@@ -13,8 +13,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "linux/session/KeptPasswords.h"
 #include "linux/PosixFileSystem.h"
+#include "linux/session/KeptPasswords.h"
 #include "platform/Types.h"
 
 namespace lum::gtk {

@@ -11,10 +11,10 @@
 #include <iostream>
 #include <vector>
 
-#include "linux/capture/CaptureLock.h"
 #include "linux/IniRegistry.h"
-#include "linux/session/KeptPasswords.h"
 #include "linux/PosixFileSystem.h"
+#include "linux/capture/CaptureLock.h"
+#include "linux/session/KeptPasswords.h"
 #include "linux/session/SecretKeyring.h"
 #include "linux/session/WebDataFolder.h"
 #include "settings/Settings.h"

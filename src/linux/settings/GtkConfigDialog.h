@@ -122,6 +122,10 @@ class TGtkConfigDialog : public IConfigDialogView {
 
   private:
     void CreateControls();
+    void AttachTimes(GtkGrid* grid);
+    void AttachColors(GtkGrid* grid);
+    GtkWidget* CreateButtons();
+    void SetTabOrder(GtkWidget* grid, GtkWidget* session, GtkWidget* buttons);
     GtkWidget* CreateURLBox();
     GtkWidget* CreateSpin(TConfigWidget id);
     GtkWidget* CreateChooser(TConfigWidget id);

@@ -7,8 +7,8 @@
 
 #include "common/stdDialogs.h"
 #include "linux/GtkApplication.h"
-#include "linux/settings/GtkConfigDialog.h"
 #include "linux/session/WebSessionCommands.h"
+#include "linux/settings/GtkConfigDialog.h"
 #include "platform/Types.h"
 #include "settings/SignInUrl.h"
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "win32/browser/ComUtil.h"
 #include "win32/Strings.h"
+#include "win32/browser/ComUtil.h"
 
 namespace lum::win32 {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "common/Forms.h"
+#include "win32/Strings.h"
 #include "win32/browser/BrowserEmulation.h"
 #include "win32/browser/ComUtil.h"
-#include "win32/Strings.h"
 
 namespace lum::win32 {
 

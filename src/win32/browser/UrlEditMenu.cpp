@@ -3,9 +3,9 @@
 #include <commctrl.h>
 
 #include "settings/SignInUrl.h"
-#include "win32/browser/SignInWindow.h"
 #include "win32/Strings.h"
 #include "win32/UniqueHandle.h"
+#include "win32/browser/SignInWindow.h"
 
 namespace lum::win32 {
 

@@ -7,8 +7,8 @@
 
 #include "common/Forms.h"
 #include "platform/Types.h"
-#include "win32/browser/NavigateFailure.h"
 #include "win32/Strings.h"
+#include "win32/browser/NavigateFailure.h"
 #include "win32/browser/WebBrowserHost.h"
 
 using Microsoft::WRL::ComPtr;
@@ -85,6 +85,19 @@ void Guarded(const char* event, F&& body) noexcept {
     }
 }
 
+// DISPID_AMBIENT_DLCONTROL, which the control reads as a property: the
+// download controls.
+HRESULT DownloadControlProperty(WORD flags, VARIANT* result) {
+    if (!(flags & DISPATCH_PROPERTYGET))
+        return DISP_E_MEMBERNOTFOUND;
+    if (!result)
+        return E_POINTER;
+    ::VariantInit(result);
+    result->vt = VT_I4;
+    result->lVal = TWebBrowserHost::DownloadControlFlags();
+    return S_OK;
+}
+
 }  // namespace
 
 // --- IDispatch: the DWebBrowserEvents2 sink, and the ambient properties
@@ -120,14 +133,7 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
                                 UINT*) {
     switch (id) {
         case DISPID_AMBIENT_DLCONTROL:
-            if (!(flags & DISPATCH_PROPERTYGET))
-                return DISP_E_MEMBERNOTFOUND;
-            if (!result)
-                return E_POINTER;
-            ::VariantInit(result);
-            result->vt = VT_I4;
-            result->lVal = DownloadControlFlags();
-            return S_OK;
+            return DownloadControlProperty(flags, result);
         case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers,
                                       // Cancel)
             BeforeNavigate(params);

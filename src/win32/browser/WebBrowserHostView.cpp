@@ -2,8 +2,8 @@
 // navigation, its place in the window, UI activation and the keyboard.
 #include <algorithm>
 
-#include "win32/browser/ComUtil.h"
 #include "win32/Strings.h"
+#include "win32/browser/ComUtil.h"
 #include "win32/browser/WebBrowserHost.h"
 
 using Microsoft::WRL::ComPtr;

@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "common/Bmp.h"
+#include "win32/Strings.h"
 #include "win32/browser/ComUtil.h"
 #include "win32/browser/DispatchObject.h"
-#include "win32/Strings.h"
 #include "win32/browser/Win32CaptureBitmap.h"
 
 using Microsoft::WRL::ComPtr;

@@ -93,6 +93,8 @@ class TConfigDialogWindow : public IConfigDialogView,
     void DrawColorItem(const DRAWITEMSTRUCT& item) const;
     void OnCommand(int id, int code);
     bool IsDeadAccessKey(const MSG& msg) const;
+    void ShowForInput(HWND wnd);
+    void RunModalLoop(HWND wnd);
     int Scale(int pixels) const { return ::MulDiv(pixels, FDpi, 96); }
 
     int FDpi = 96;

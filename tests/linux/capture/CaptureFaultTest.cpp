@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "engine/WebKitCaptureRig.h"
 #include "fakes/FakeHost.h"
 #include "linux/capture/ProcessWebView.h"
-#include "engine/WebKitCaptureRig.h"
 
 namespace lum {
 namespace {

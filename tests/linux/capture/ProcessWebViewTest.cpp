@@ -10,8 +10,8 @@
 
 #include <climits>
 
-#include "linux/capture/CaptureProtocol.h"
 #include "engine/WebKitCaptureRig.h"
+#include "linux/capture/CaptureProtocol.h"
 
 namespace lum {
 namespace {

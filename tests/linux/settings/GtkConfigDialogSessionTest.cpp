@@ -15,13 +15,13 @@
 
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeMessageBoxes.h"
-#include "linux/capture/CaptureLock.h"
-#include "linux/settings/GtkConfigDialog.h"
 #include "linux/GtkConfigDialogScript.h"
 #include "linux/GtkMessageBoxes.h"
+#include "linux/capture/CaptureLock.h"
 #include "linux/session/KeptPasswords.h"
 #include "linux/session/WebDataFolder.h"
 #include "linux/session/WebSessionCommands.h"
+#include "linux/settings/GtkConfigDialog.h"
 #include "settings/ConfigDlg.h"
 
 namespace lum::gtk {

@@ -18,11 +18,11 @@
 #include "common/Forms.h"
 #include "slideshow/PageFailure.h"
 #include "slideshow/Working.h"
-#include "win32/browser/DispatchObject.h"
-#include "win32/Strings.h"
-#include "win32/browser/Win32CaptureBitmap.h"
-#include "win32/Win32FileSystem.h"
 #include "win32/ReportPlatform.h"
+#include "win32/Strings.h"
+#include "win32/Win32FileSystem.h"
+#include "win32/browser/DispatchObject.h"
+#include "win32/browser/Win32CaptureBitmap.h"
 
 using Microsoft::WRL::ComPtr;
 

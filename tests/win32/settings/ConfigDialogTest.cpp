@@ -14,10 +14,10 @@
 
 #include "fakes/FakeMessageBoxes.h"
 #include "settings/ConfigDlg.h"
-#include "win32/Win32MessageBoxes.h"
 #include "win32/Strings.h"
 #include "win32/UniqueHandle.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32MessageBoxes.h"
 #include "win32/Win32Registry.h"
 
 namespace lum::win32 {

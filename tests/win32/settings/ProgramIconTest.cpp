@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "win32/settings/ConfigDialog.h"
 #include "win32/Resources.h"
+#include "win32/settings/ConfigDialog.h"
 
 namespace lum::win32 {
 namespace {

@@ -17,12 +17,12 @@
 #include "slideshow/PageFailure.h"
 #include "slideshow/Working.h"
 #include "win32/PumpMessages.h"
+#include "win32/ReportPlatform.h"
 #include "win32/Strings.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/browser/Win32WebView.h"
 #include "win32/browser/standin/StandinPages.h"
 #include "win32/browser/standin/StandinRegistration.h"
-#include "win32/ReportPlatform.h"
 
 namespace lum::win32 {
 namespace {

@@ -15,15 +15,15 @@
 #include <vector>
 
 #include "common/Forms.h"
-#include "win32/settings/ConfigDialog.h"
 #include "win32/PumpMessages.h"
-#include "win32/browser/SignInWindow.h"
+#include "win32/ReportPlatform.h"
 #include "win32/Strings.h"
+#include "win32/browser/SignInWindow.h"
 #include "win32/browser/UrlEditMenu.h"
 #include "win32/browser/WebBrowserHost.h"
 #include "win32/browser/standin/StandinRegistration.h"
+#include "win32/settings/ConfigDialog.h"
 #include "win32/tools/GdiTable.h"
-#include "win32/ReportPlatform.h"
 
 namespace lum::win32 {
 namespace {

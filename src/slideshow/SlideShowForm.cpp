@@ -1,0 +1,238 @@
+// The slide-show form: its run (cache folder, settings, capture form, one
+// timer), its tick, its paint, and the shows of several monitors.
+#include "slideshow/SlideShowForm.h"
+
+#include "settings/Colors.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "slideshow/MonitorLayout.h"
+#include "slideshow/PageCache.h"
+#include "slideshow/RegionCanvas.h"
+
+namespace lum {
+
+TSlideShowForm::TSlideShowForm(TSlideShowServices& services, const TFormWindowStyle& style)
+    : TForm(nullptr, services.Windows, style),
+      FServices(services),
+      FShow(services.Files, services.Clock) {
+    if (!services.CacheDir.empty())
+        FShow.SetCacheDir(services.CacheDir);
+    Timer = std::make_unique<TTimer>(this);
+    Timer->Interval = 1000;
+    Timer->OnTimer = [this](TTimer* sender) { TimerTimer(sender); };
+}
+
+TSlideShowForm::~TSlideShowForm() {
+    ShutDownRun();
+    Timer.reset();
+}
+
+void TSlideShowForm::ShutDownRun() {
+    if (Timer)
+        Timer->SetEnabled(false);
+    if (FWorkingForm)
+        FWorkingForm->Disconnect();
+    FWorkingForm.reset();
+}
+
+// The size pages are captured at: the form's, or the largest monitor's when
+// the form covers several.
+std::int32_t TSlideShowForm::Width() const {
+    if (!FMonitors.empty() || !FMonitorSet.empty())
+        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Width;
+    return const_cast<TSlideShowForm*>(this)->BoundsRect().Width();
+}
+
+std::int32_t TSlideShowForm::Height() const {
+    if (!FMonitors.empty() || !FMonitorSet.empty())
+        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Height;
+    return const_cast<TSlideShowForm*>(this)->BoundsRect().Height();
+}
+
+void TSlideShowForm::SetMonitors(std::vector<TRect> monitors) {
+    FMonitors = OrderedMonitors(std::move(monitors));
+    if (FMonitors.size() < 2)
+        FMonitors.clear();
+}
+
+void TSlideShowForm::SetOwnMonitor(std::vector<TRect> monitors, const TRect& own) {
+    FMonitorSet = OrderedMonitors(std::move(monitors));
+    FOwnMonitor = own;
+    if (FMonitorSet.size() < 2)
+        FMonitorSet.clear();
+}
+
+const TSlideShow& TSlideShowForm::MonitorShow(std::size_t ordinal) const {
+    return ordinal == 0 || ordinal > FOtherShows.size() ? FShow : *FOtherShows[ordinal - 1];
+}
+
+std::vector<TSlideShow*> TSlideShowForm::Shows() {
+    std::vector<TSlideShow*> shows{&FShow};
+    for (const auto& show : FOtherShows)
+        shows.push_back(show.get());
+    return shows;
+}
+
+// Every monitor's show takes the settings of the first; each starts at its
+// own page ("different") or all at the first ("same"), and shows pictures
+// wider than itself scaled down.
+void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
+    FOtherShows.clear();
+    const TMonitorPages mode = MonitorPagesFromText(monitorPages);
+    const auto pages = static_cast<std::int32_t>(FShow.FURLs.size());
+    if (!FMonitorSet.empty()) {
+        FShow.FPageIndex =
+            FirstPageOfMonitor(MonitorOrdinal(FMonitorSet, FOwnMonitor), pages, mode);
+        FShow.FMonitorWidth = FOwnMonitor.Width();
+        return;
+    }
+    if (FMonitors.empty())
+        return;
+    for (std::size_t k = 0; k < FMonitors.size(); ++k) {
+        TSlideShow* show = &FShow;
+        if (k > 0) {
+            FOtherShows.push_back(std::make_unique<TSlideShow>(FServices.Files, FServices.Clock));
+            show = FOtherShows.back().get();
+            show->SetCacheDir(FShow.CacheDir());
+            show->FURLs = FShow.FURLs;
+            show->FRefreshTime = FShow.FRefreshTime;
+            show->FURLShowTime = FShow.FURLShowTime;
+            show->FShowURL = FShow.FShowURL;
+            show->FShowClock = FShow.FShowClock;
+            show->FEnableScroll = FShow.FEnableScroll;
+        }
+        show->FPageIndex = FirstPageOfMonitor(static_cast<std::int32_t>(k), pages, mode);
+        show->FMonitorWidth = FMonitors[k].Width();
+    }
+}
+
+void TSlideShowForm::StartRun() {
+    IFileSystem& files = FServices.Files;
+    const std::string cacheDir = FShow.CacheDir();
+    files.CreateDirectory(cacheDir);
+    FRunning = true;
+    FShow.FURLs.clear();
+    FShow.FBitmap.Clear();
+    // Without its capture form the run still shows the pages cached earlier.
+    // Its window has no owner window: an owned window would always stay
+    // above the full-screen form, and the capture form lies under it.
+    try {
+        if (FServices.CreateWebView)
+            FWorkingForm =
+                std::make_unique<TWorkingForm>(FServices.CreateWebView(0), files, cacheDir, *this);
+    } catch (const std::exception& e) {
+        FWorkingForm.reset();
+        Application().ShowException(e);
+    }
+    ReadSettings();
+    for (TSlideShow* show : Shows())
+        show->FCapturing = FWorkingForm != nullptr;
+    Timer->SetEnabled(true);
+    if (FWorkingForm) {
+        try {
+            FWorkingForm->StartCapture();
+        } catch (const std::exception& e) {
+            Application().ShowException(e);
+        }
+    }
+    for (TSlideShow* show : Shows())
+        show->StartRun(FServices.Clock.TickCount());
+}
+
+void TSlideShowForm::ReadSettings() {
+    // Every setting is read on its own: one that cannot be read (a value of
+    // another registry type, a colour text that is no colour) keeps its
+    // default, a URL list entry that cannot be read is left out, and the run
+    // goes on with the rest, without a report.
+    TSettingsStore store(FServices.Registry);
+    TSettings settings = LoadSettings(store).Values;
+    FShow.FRefreshTime = settings.RefreshTime;
+    FShow.FURLShowTime = settings.URLShowTime;
+    FShow.FShowURL = settings.ShowURL;
+    FShow.FShowClock = settings.ShowClock;
+    FShow.FEnableScroll = settings.EnableScroll;
+    Color = settings.BackColor;
+    FontColor = settings.ForeColor;
+    FShow.FURLs = std::move(settings.URLs);
+    SetUpMonitorShows(FMonitors.empty() && FMonitorSet.empty()
+                          ? std::string()
+                          : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
+                                                kMonitorPagesDifferent));
+}
+
+void TSlideShowForm::DoClose() {
+    if (FRunning)
+        ReleaseRun();
+}
+
+void TSlideShowForm::ReleaseRun() {
+    if (FReleased)
+        return;
+    FReleased = true;
+    Timer->SetEnabled(false);
+    if (FWorkingForm) {
+        // A completion that the control still delivers before the form is
+        // destroyed must find nothing to capture into or report.
+        FWorkingForm->Disconnect();
+        Application().Release(std::move(FWorkingForm));
+    }
+    for (TSlideShow* show : Shows()) {
+        show->FBitmap.Clear();
+        show->FURLs.clear();
+    }
+}
+
+void TSlideShowForm::TimerTimer(TTimer*) {
+    // A tick that shows an error box must not run again inside that box.
+    if (FInTick || FReleased)
+        return;
+    FInTick = true;
+    try {
+        // Every monitor's show ticks in its own height; one capture serves all.
+        bool capture = false;
+        const std::vector<TSlideShow*> shows = Shows();
+        for (std::size_t k = 0; k < shows.size(); ++k) {
+            const std::int32_t height =
+                FMonitors.empty() ? BoundsRect().Height() : FMonitors[k].Height();
+            capture = shows[k]->TimerTimer(height) || capture;
+        }
+        if (capture && FWorkingForm)
+            FWorkingForm->StartCapture();
+    } catch (...) {
+        FInTick = false;
+        Invalidate();
+        throw;
+    }
+    FInTick = false;
+    Invalidate();
+}
+
+TDisplayMode TSlideShowForm::PaintMode() {
+    return Running() ? TDisplayMode::dmNormal : TDisplayMode::dmOther;
+}
+
+void TSlideShowForm::FormPaint(ICanvas& canvas) {
+    TPaintContext context;
+    context.Mode = PaintMode();
+    context.Width = canvas.Width();
+    context.Height = canvas.Height();
+    context.BackColor = Color;
+    context.ForeColor = FontColor;
+    context.Title = Application().Title;
+    context.Now = FServices.Clock.Now();
+    if (FMonitors.empty() || context.Mode != TDisplayMode::dmNormal)
+        return PaintDisplay(canvas, FShow, context, FServices.Locale);
+    // One show a monitor, each in its own rectangle, in their order (left
+    // to right): a line of text that runs past its monitor is painted over
+    // by the next.
+    canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, Color);
+    const std::vector<TSlideShow*> shows = Shows();
+    for (std::size_t k = 0; k < shows.size(); ++k) {
+        TRegionCanvas region(canvas, FMonitors[k]);
+        context.Width = FMonitors[k].Width();
+        context.Height = FMonitors[k].Height();
+        PaintDisplay(region, *shows[k], context, FServices.Locale);
+    }
+}
+
+}  // namespace lum
