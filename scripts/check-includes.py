@@ -52,8 +52,8 @@ ENGINE_USERS = ['tests/engine/', 'bench/linux/']
 ENGINE_SYSTEM = re.compile(r'^(webkit2|webkit|jsc|JavaScriptCore|libsoup)/')
 
 # The core's tests and fakes are as portable as the core, with GoogleTest.
-TEST_SYSTEM = re.compile(r'^(gtest|gmock)/')
 PORTABLE_TESTS = ['tests/' + f + '/' for f in CORE + ['fakes']]
+TEST_SYSTEM = re.compile(r'^(gtest|gmock)/')
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
 SOURCE_EXT = ('.h', '.hpp', '.cpp', '.c', '.rc')
@@ -126,6 +126,8 @@ def check_file(root, rel):
             continue
         if folder == 'engine' and not engine_user:
             wrong.append(f'{name}: only src/engine and the engine programs include src/engine')
+        elif core and folder not in CORE:
+            wrong.append(f'{name}: the portable core includes no platform folder (src/{folder})')
         elif allowed is not None and folder not in allowed:
             wrong.append(f'{name}: src/{folder} is not linked by this file\'s library')
     return [f'{rel}: {w}' for w in wrong]
