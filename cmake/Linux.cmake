@@ -70,7 +70,9 @@ function(lum_linux_tests name folder)
     add_dependencies(${name} lum_foreign_window lum_host_demo lumenary-capture
                      lum_web_session_probe lumenary-sign-in lum_webkit_capture)
     add_dependencies(lum_linux_all_tests ${name})
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS gtk
+    # Listing the tests loads GTK and WebKitGTK: more than the default 5 s on
+    # a busy machine.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES LABELS gtk
                          ENVIRONMENT "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data")
 endfunction()
 lum_linux_tests(lum_linux_tests linux lum_linux lum_linux_test_support)
@@ -79,6 +81,18 @@ lum_linux_tests(lum_linux_capture_tests linux/capture lum_linux_capture lum_engi
 lum_linux_tests(lum_linux_session_tests linux/session lum_linux_session lum_linux_test_support)
 lum_linux_tests(lum_linux_settings_tests linux/settings lum_linux_settings lum_linux_test_support)
 lum_linux_tests(lum_engine_tests engine lum_engine lum_engine_test_support)
+
+# The build's own word that `lumenary` never links the browser engine: of
+# the three programs only the engine programs need WebKitGTK's library.
+add_test(NAME gtk.engine_only_in_engine_programs
+         COMMAND bash -c [[
+             needs() { readelf -d "$1" | grep -q 'NEEDED.*libwebkit2gtk'; }
+             if needs "$0"; then echo "$0 links WebKitGTK"; exit 1; fi
+             for p in "$1" "$2"; do needs "$p" || { echo "$p does not link WebKitGTK"; exit 1; }; done
+             echo "WebKitGTK only in $1 and $2"
+         ]] $<TARGET_FILE:lumenary> $<TARGET_FILE:lumenary-capture>
+            $<TARGET_FILE:lumenary-sign-in>)
+set_tests_properties(gtk.engine_only_in_engine_programs PROPERTIES LABELS gtk)
 
 # End-to-end scripts that run the real program inside Xvfb: each gets the
 # build folder and the source folder.
