@@ -100,7 +100,7 @@ if [ "$MODE" = --windows ]; then
     # The Linux build captures the demo pages; the Windows program, under
     # Wine, then shows those pictures from its own cache folder.
     echo "Capturing the demo pages with the Linux build (Wine cannot render pages here)..."
-    xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f pixel xvfb_demo);
+    xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c "$(declare -f pixel xvfb_demo);
         LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' xvfb_demo" >/dev/null
     build mingw-i686 Lumenary
     # A copy of the program of its own, so that its cache folder beside it
@@ -123,7 +123,7 @@ if [ "$MODE" = --windows ]; then
     if [ -n "${DISPLAY:-}" ]; then
         bash -c "$run_scr; wine '$SCR' /s; lum_wine_stop"
     else
-        xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$run_scr
+        xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c "$run_scr
             wine '$SCR' /s & pid=\$!
             sleep 6
             import -window root build/lumenary.png && echo 'screenshot: build/lumenary.png'
@@ -133,6 +133,6 @@ if [ "$MODE" = --windows ]; then
 elif [ -n "${DISPLAY:-}" ]; then
     "$LUMENARY" ${MODE:+"$MODE"}
 else
-    xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f pixel xvfb_demo);
+    xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c "$(declare -f pixel xvfb_demo);
         LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' xvfb_demo"
 fi

@@ -183,7 +183,7 @@ echo "The saver on two monitors:"
 two_monitors || two_monitors || FAILED=1
 echo "The settings dialogs:"
 export WORK
-xvfb-run -a -s '-screen 0 1024x768x24' bash -c "$(declare -f ini small window_shot wait_window \
+xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c "$(declare -f ini small window_shot wait_window \
     config_linux config_windows); SHOWN_URLS=($(printf '%q ' "${SHOWN_URLS[@]}"))
     for _ in \$(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
     config_linux && config_windows" || FAILED=1

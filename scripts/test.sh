@@ -38,13 +38,13 @@ if [ -x scripts/fuzz.sh ]; then
 fi
 # The Linux build tree holds the core's suites too; they ran above.
 step "linux build" build linux lumenary lum_linux_all_tests
-step "linux tests" xvfb-run -a -s '-screen 0 1024x768x24' \
+step "linux tests" xvfb-run -a -s '-screen 0 1024x768x24 -noreset' \
     ctest --test-dir build/linux -L gtk --output-on-failure
 # The Debian package: built from the Linux build, checked, installed, run and
 # removed again (as root; the system is left as it was).
 step "linux package" bash tests/linux/e2e/package.sh build/linux "$ROOT"
 step "windows build" build mingw-i686
-step "windows tests" xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
+step "windows tests" xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c \
     'source scripts/wine-env.sh && lum_wine_start && ctest --test-dir build/mingw-i686 --output-on-failure; rc=$?; lum_wine_stop; exit $rc'
 
 echo
