@@ -7,11 +7,12 @@
 // sandbox cannot start).
 //
 // With --resize the view takes the picture's size before drawing (and the
-// first size again before the next page). With --memory it samples the
+// first size again before the next page). With --settle each page settles
+// first, as in the program (the time then includes the settling). With --memory it samples the
 // proportional set size (PSS) of itself and its helper processes while
 // capturing, and again once the view is destroyed.
 //
-//   lum_webkit_capture [--repeat N] [--out DIR] [--resize] [--memory] URL...
+//   lum_webkit_capture [--repeat N] [--out DIR] [--resize] [--settle] [--memory] URL...
 #include <gtk/gtk.h>
 
 #include <dirent.h>
@@ -127,6 +128,7 @@ struct TRun {
     bool Failed = false;
     bool Done = false;
     bool Resize = false;
+    bool Settle = false;
     bool Memory = false;
     TMemory Peak;
     // Keeps the larger of the peak and now.
@@ -160,7 +162,7 @@ void Fail(TRun& run, const std::string& url, const std::string& message) {
     NextPage(run);
 }
 
-void Capture(TRun& run, const std::string& url) {
+void MeasureAndDraw(TRun& run, const std::string& url) {
     run.View->MeasurePage(
         [&run, url](lum::TSize scroll) {
             const lum::TSize size{scroll.Width + 16, scroll.Height + 16};
@@ -186,6 +188,13 @@ void Capture(TRun& run, const std::string& url) {
         [&run, url](const std::string& m) { Fail(run, url, m); });
 }
 
+void Capture(TRun& run, const std::string& url) {
+    if (!run.Settle)
+        return MeasureAndDraw(run, url);
+    run.View->SettlePage([&run, url](bool) { MeasureAndDraw(run, url); },
+                         [&run, url](const std::string& m) { Fail(run, url, m); });
+}
+
 // Reads the options; the URLs, repeat times, go to run.
 void ReadArguments(int argc, char** argv, TRun& run) {
     int repeat = 1;
@@ -197,6 +206,8 @@ void ReadArguments(int argc, char** argv, TRun& run) {
             run.Memory = true;
         else if (!std::strcmp(argv[i], "--resize"))
             run.Resize = true;
+        else if (!std::strcmp(argv[i], "--settle"))
+            run.Settle = true;
         else if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
             run.Out = argv[++i];
         else

@@ -106,15 +106,16 @@ void TWebKitWebView::RunScript(const std::string& script,
                                std::chrono::milliseconds limit,
                                const std::string& what,
                                TStepFailed failed,
-                               std::function<void(GObject*, GAsyncResult*)> finish) {
+                               std::function<void(GObject*, GAsyncResult*)> finish,
+                               const char* world) {
     // In a world of its own, so that the page's scripts cannot change what it
     // calls; the document it sees and changes is the page's.
-    FSteps->Begin(
-        limit, what, std::move(failed), std::move(finish),
-        [this, script](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-            webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, "lumenary", nullptr,
-                                                cancellable, callback, data);
-        });
+    FSteps->Begin(limit, what, std::move(failed), std::move(finish),
+                  [this, script, world](GCancellable* cancellable, GAsyncReadyCallback callback,
+                                        gpointer data) {
+                      webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, world,
+                                                          nullptr, cancellable, callback, data);
+                  });
 }
 
 void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFailed failed) {

@@ -32,8 +32,9 @@ WebKitWebContext* CreateContext(bool keptSession) {
 }
 
 // A muted view on context, drawn without the graphics card: no web audio, no
-// media that plays by itself, no page cache, no window a script opens.
-WebKitWebView* CreateView(WebKitWebContext* context) {
+// media that plays by itself, no page cache, no window a script opens; watch
+// is the user content its pages get (the view takes it over).
+WebKitWebView* CreateView(WebKitWebContext* context, WebKitUserContentManager* watch) {
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_hardware_acceleration_policy(settings,
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
@@ -42,8 +43,10 @@ WebKitWebView* CreateView(WebKitWebContext* context) {
     webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     WebKitWebView* view = WEBKIT_WEB_VIEW(
-        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
+        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings,
+                     "user-content-manager", watch, nullptr));
     g_object_unref(settings);
+    g_object_unref(watch);
     webkit_web_view_set_is_muted(view, TRUE);
     return view;
 }
@@ -62,7 +65,7 @@ TWebKitWebView::TWebKitWebView(const TWebKitLimits& limits,
     // cannot reach (each would say so on standard error).
     g_setenv("WEBKIT_A11Y_BUS_ADDRESS", "", FALSE);
     FContext = CreateContext(keptSession);
-    FView = CreateView(FContext);
+    FView = CreateView(FContext, NewSettleWatch(FLimits));
     FWindow = gtk_offscreen_window_new();
     gtk_container_add(GTK_CONTAINER(FWindow), GTK_WIDGET(FView));
     SetViewSize(kFirstViewSize);

@@ -21,6 +21,7 @@
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _GObject GObject;
 typedef struct _GAsyncResult GAsyncResult;
 typedef struct _GError GError;
@@ -37,6 +38,10 @@ struct TWebKitLimits {
     std::chrono::milliseconds Script{5000};
     // Drawing the whole page into a picture.
     std::chrono::milliseconds Snapshot{20000};
+    // A loaded page that has not settled by then is taken as it stands.
+    std::chrono::milliseconds Settle{10000};
+    // How long a settled page has shown no change.
+    std::chrono::milliseconds Quiet{500};
 };
 
 // Needs GTK initialised (gtk_init) and a display. Creating it is cheap: the
@@ -61,6 +66,10 @@ struct TWebKitLimits {
 //   kept in the desktop keyring, else none, and its refusal (401) fails the
 //   page with the reason.
 // A page that loads itself again (a script, a refresh) reports that load too.
+// SettlePage waits, within the settle limit, until the page is quiet: loaded,
+// its fonts there, no request of its scripts (fetch, XMLHttpRequest) in
+// flight, no timer of theirs pending that is due within the limit, no image
+// in view still loading, and no change of its document for the quiet time.
 // MeasurePage measures the page as laid out at the size SetViewSize gave last
 // (it asks again, within the script limit, until the page has that size).
 // Navigate while a load is still pending may, when WebKit swaps page
@@ -81,6 +90,7 @@ class TWebKitWebView final : public IWebView {
 
     void Navigate(const std::string& url) override;
     void SetViewSize(const TSize& size) override;
+    void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap& picture)> done,
@@ -126,12 +136,21 @@ class TWebKitWebView final : public IWebView {
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
     void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
+    // What watches each page for SettlePage from its start, in the page's own
+    // world (WebKitViewSettle.cpp).
+    static WebKitUserContentManager* NewSettleWatch(const TWebKitLimits& limits);
+    // Asks the page whether it is quiet until it is or deadline has passed.
+    void PollSettled(std::chrono::steady_clock::time_point deadline,
+                     std::function<void(bool settled)> done,
+                     TStepFailed failed);
     // Runs a script of ours in the page within limit; finish reads the answer.
+    // world: a world of our own by default, nullptr for the page's.
     void RunScript(const std::string& script,
                    std::chrono::milliseconds limit,
                    const std::string& what,
                    TStepFailed failed,
-                   std::function<void(GObject*, GAsyncResult*)> finish);
+                   std::function<void(GObject*, GAsyncResult*)> finish,
+                   const char* world = "lumenary");
 
     TWebKitLimits FLimits;
     WebKitWebContext* FContext = nullptr;

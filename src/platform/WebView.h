@@ -59,6 +59,14 @@ class IWebView {
     // Gives the view its size in pixels: the size the next page is laid out
     // at, and later the size of the picture to take.
     virtual void SetViewSize(const TSize& size) = 0;
+    // Waits until the loaded top-level document has settled, as a person
+    // looking at it would wait: its scripts have drawn what they draw after
+    // the load, the requests and images it still loads have arrived, its
+    // fonts are there and nothing has changed for a while. done(true) once it
+    // has; done(false) when the platform's settle limit came first (the page
+    // is then taken as it stands: a clock, a live chart). A platform that
+    // cannot watch its pages calls done(true) at once.
+    virtual void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) = 0;
     // Measures the current top-level document: its whole scroll width and
     // height in pixels as laid out now (the larger of the body's and the root
     // element's, so that the body's margins are inside); then puts "overflow: hidden" and

@@ -61,6 +61,7 @@ class TWorkingForm {
     void PageFailed(const std::string& url, const TPageFailure& failure);
     std::string URLOf(std::int32_t index) const;
     void CapturePage();
+    void PageSettled(bool settled);
     void PageMeasured(TSize scrollSize);
     void PictureTaken(const TPageBitmap& picture);
     void StepFailed(const std::string& message);

@@ -114,6 +114,27 @@ class TWebKitRig : public ::testing::Test {
         return FLoaded;
     }
 
+    // Lets the page settle: whether it did (false: taken at the limit), or
+    // nothing when the step failed (a test failure unless mayFail).
+    std::optional<bool> Settle(bool mayFail = false) {
+        FStepFailure.clear();
+        std::optional<bool> settled;
+        bool ended = false;
+        FView->SettlePage(
+            [&](bool s) {
+                settled = s;
+                ended = true;
+            },
+            [&, mayFail](const std::string& message) {
+                if (!mayFail)
+                    ADD_FAILURE() << "settling failed: " << message;
+                FStepFailure = message;
+                ended = true;
+            });
+        EXPECT_TRUE(RunUntil([&] { return ended; }, 60s));
+        return settled;
+    }
+
     // Measures the page; a failure is a test failure unless mayFail, and its
     // message is kept in FStepFailure.
     std::optional<TSize> Measure(bool mayFail = false) {
@@ -156,6 +177,20 @@ class TWebKitRig : public ::testing::Test {
     }
 
     std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
+    // A page of the test server with the given body.
+    std::string HtmlPage(const std::string& body) const {
+        gchar* escaped = g_uri_escape_string(body.c_str(), nullptr, FALSE);
+        const std::string url = FServer.Url(std::string("/html?body=") + escaped);
+        g_free(escaped);
+        return url;
+    }
+    // A page with a red box (id "box", 200 x 200 at the top left) and body.
+    std::string BoxPage(const std::string& body) const {
+        return HtmlPage(
+            "<style>body{margin:0}</style>"
+            "<div id='box' style='width:200px;height:200px;background:#ff0000'></div>" +
+            body);
+    }
 
     TWebKitTestServer FServer;
     std::unique_ptr<IWebView> FView;

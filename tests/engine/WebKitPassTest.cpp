@@ -116,5 +116,27 @@ TEST_F(Pass, PageThatReloadsItselfKeepsTheDisplaysSize) {
     EXPECT_TRUE(FPlatform.LogLines.empty());
 }
 
+// What a person would see: a chart the page draws after its load is in the
+// page's file; a page that never stops changing is taken at the settle limit
+// and said once in the log.
+TEST_F(Pass, PagesAreCapturedOnceTheyHaveSettled) {
+    const std::string late = BoxPage(
+        "<script>onload = function () { setTimeout(function () {"
+        "  document.getElementById('box').style.background = '#00ff00'; }, 1500); };</script>");
+    const std::string clock = BoxPage(
+        "<p id='t'></p><script>setInterval(function () {"
+        "  document.getElementById('t').textContent = Date.now(); }, 50);</script>");
+    TWebKitLimits limits;
+    limits.Settle = 4000ms;
+    RunPass({late, clock}, limits);
+    ASSERT_TRUE(HasPage(0));
+    EXPECT_EQ(PageFile(0).Pixel(100, 100), 0x00FF00u);
+    ASSERT_TRUE(HasPage(1));
+    EXPECT_EQ(FPlatform.LogLines,
+              std::vector<std::string>{"\"" + clock +
+                                       "\" was still changing at the settle limit: taken as it "
+                                       "stands"});
+}
+
 }  // namespace
 }  // namespace lum

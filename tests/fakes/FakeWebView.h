@@ -26,19 +26,23 @@ struct TFakePage {
     // A page that adapts to its window: its scroll size is the view's size
     // (at least ScrollWidth x ScrollHeight).
     bool FillsView = false;
+    // A page that never stops changing: it is taken at the settle limit.
+    bool NeverSettles = false;
 };
 
 class TFakeWebView : public IWebView {
   public:
     std::map<std::string, TFakePage> Pages;  // unknown URLs are empty HTML pages
     std::vector<std::string> Navigations;
-    std::vector<std::string> Log;   // "navigate X", "view 640x480", "measure", "picture 516x916"
+    // "navigate X", "view 640x480", "settle", "measure", "picture 516x916"
+    std::vector<std::string> Log;
     TSize ViewSize{153, 73};        // the control's extent on the form
     std::vector<TSize> MeasuredAt;  // view size whenever a page was measured
     int Pictures = 0;               // pictures handed over
     int PassesEnded = 0;
     bool FailNavigate = false;
     bool FailSetSize = false;
+    bool FailSettle = false;
     bool FailPicture = false;
     // Steps complete when the test calls RunSteps, not before returning.
     bool Async = false;
@@ -87,6 +91,16 @@ class TFakeWebView : public IWebView {
         if (FailSetSize)
             throw Exception("size failed");
         ViewSize = size;
+    }
+    void SettlePage(std::function<void(bool)> done, TStepFailed failed) override {
+        Log.push_back("settle");
+        Step([this, done, failed] {
+            if (FailSettle) {
+                failed("the page did not answer");
+                return;
+            }
+            done(!CurrentPage().NeverSettles);
+        });
     }
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override {
         Log.push_back("measure");

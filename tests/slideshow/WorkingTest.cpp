@@ -131,10 +131,10 @@ TEST_F(Capture, OnePageRunsItsStepsInOrder) {
     View->Complete("about:blank");
     View->Log.clear();
     View->Complete("http://a/");
-    // Measured as laid out at the display's size; the view then takes the
-    // capture size for the picture, and the display's size again before the
-    // next page loads.
-    EXPECT_THAT(View->Log, ElementsAre("view 640x480", "measure", "view 516x916",
+    // Settled and measured as laid out at the display's size; the view then
+    // takes the capture size for the picture, and the display's size again
+    // before the next page loads.
+    EXPECT_THAT(View->Log, ElementsAre("view 640x480", "settle", "measure", "view 516x916",
                                        "picture 516x916 view 516x916",
                                        "view 640x480", "navigate http://b/"));
     EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}));
@@ -452,7 +452,7 @@ TEST_F(AsyncCapture, StepsCompletingLaterCaptureEachPageAndMoveOn) {
     Form->StartCapture();
     View->Complete("about:blank");
     View->Complete("http://a/");
-    EXPECT_EQ(View->PendingSteps(), 1u);  // measuring
+    EXPECT_EQ(View->PendingSteps(), 1u);  // settling
     EXPECT_FALSE(HasFile(0));
     EXPECT_EQ(View->Navigations.back(), "http://a/");
     View->RunSteps();
@@ -509,6 +509,56 @@ TEST_F(AsyncCapture, PageThatCannotBeLoadedKeepsItsOldFileAndThePassGoesOn) {
     EXPECT_EQ(View->Navigations.back(), "http://c/");
     CompleteAndRun("http://c/");
     ExpectState(false, 3);
+}
+
+// A page that moves on while it settles (a script's or a refresh's redirect)
+// is captured once, where it ends, into its own file.
+TEST_F(AsyncCapture, PageThatMovesOnWhileSettlingIsCapturedWhereItEnds) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {500, 300};
+    View->Pages["http://a/moved"] = {500, 2000};
+    Form->StartCapture();
+    CompleteAndRun("about:blank");
+    View->Complete("http://a/");
+    EXPECT_EQ(View->PendingSteps(), 1u);  // settling
+    View->Navigate("http://a/moved");     // the page's own navigation
+    View->Complete("http://a/moved");
+    View->RunSteps();
+    EXPECT_EQ(View->Pictures, 1);
+    EXPECT_EQ(ReadPage(0).Height(), 2016);
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    EXPECT_FALSE(HasFile(1));
+}
+
+TEST_F(AsyncCapture, PageThatNeverSettlesIsTakenAtTheLimitAndSaidOnce) {
+    Source.List = {"http://clock/", "http://b/"};
+    View->Pages["http://clock/"] = {640, 480, true, false, true};
+    Form->StartCapture();
+    for (const char* url : {"about:blank", "http://clock/", "http://b/"})
+        CompleteAndRun(url);
+    ExpectState(false, 2);
+    EXPECT_TRUE(HasFile(0));
+    EXPECT_EQ(Failure(0), "");
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre("\"http://clock/\" was still changing at the settle limit: taken "
+                            "as it stands"));
+}
+
+TEST_F(AsyncCapture, PageThatFailsToSettleFailsAloneAndThePassGoesOn) {
+    Source.List = {"http://a/", "http://b/"};
+    Form->StartCapture();
+    CompleteAndRun("about:blank");
+    View->FailSettle = true;
+    CompleteAndRun("http://a/");
+    View->FailSettle = false;
+    EXPECT_NE(Failure(0), "");
+    EXPECT_FALSE(HasFile(0));
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    CompleteAndRun("http://b/");
+    ExpectState(false, 2);
+    EXPECT_TRUE(HasFile(1));
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre(::testing::HasSubstr("(the page did not answer)")));
 }
 
 TEST_F(AsyncCapture, NewCompletionWhileCapturingDropsTheEarlierSteps) {

@@ -71,6 +71,8 @@ class TCaptureServer {
                 Navigate(request.size() > 1 ? UnescapeLineText(request[1]) : std::string());
             } else if (kind == "size" && words.size() >= 3) {
                 FView.SetViewSize(TSize{Number(words[1]), Number(words[2])});
+            } else if (kind == "settle" && words.size() >= 2 && Step(words[1]) > 0) {
+                Settle(Step(words[1]));
             } else if (kind == "measure" && words.size() >= 2 && Step(words[1]) > 0) {
                 Measure(Step(words[1]));
             } else if (kind == "picture" && words.size() >= 4 && Step(words[1]) > 0) {
@@ -96,6 +98,15 @@ class TCaptureServer {
             FView.Navigate(url);
         } catch (const std::exception& e) {
             Answer(FailedAnswer(url, TPageFailure{TPageFailureKind::pfOther, 0, e.what()}));
+        }
+    }
+
+    void Settle(std::uint32_t step) {
+        try {
+            FView.SettlePage([step](bool settled) { Answer(SettledAnswer(step, settled)); },
+                             [step](const std::string& message) { Failed(step, message); });
+        } catch (const std::exception& e) {
+            Failed(step, e.what());
         }
     }
 

@@ -105,6 +105,18 @@ bool ParseSide(const std::string& word, std::int32_t& side, std::int64_t least) 
     return value >= least;
 }
 
+// "settled N S": S is 1 when the page settled, 0 when it was taken at the
+// settle limit.
+bool ParseSettled(const std::string& line, TCaptureAnswer& answer) {
+    const std::vector<std::string> words = SplitLine(line, 4);
+    answer.Kind = TCaptureAnswerKind::caSettled;
+    if (words.size() != 3 || !ParseStep(words[1], answer.Step) ||
+        (words[2] != "0" && words[2] != "1"))
+        return false;
+    answer.Settled = words[2] == "1";
+    return true;
+}
+
 }  // namespace
 
 std::string CompleteAnswer(const std::string& url) {
@@ -115,6 +127,10 @@ std::string FailedAnswer(const std::string& url, const TPageFailure& failure) {
     const std::int32_t status = std::clamp<std::int32_t>(failure.Status, 0, 999);
     return "failed " + FailureKindName(failure.Kind) + " " + std::to_string(status) + " " +
            EscapeLineText(url) + "\t" + EscapeLineText(failure.Detail);
+}
+
+std::string SettledAnswer(std::uint32_t step, bool settled) {
+    return "settled " + std::to_string(step) + (settled ? " 1" : " 0");
 }
 
 std::string MeasuredAnswer(std::uint32_t step, const TSize& size) {
@@ -254,6 +270,8 @@ bool TCaptureAnswerReader::ParseLine(const std::string& line, TCaptureAnswer& an
         answer.Message = UnescapeLineText(words[2]);
         return true;
     }
+    if (kind == "settled")
+        return ParseSettled(line, answer);
     const std::vector<std::string> words = SplitLine(line, 5);
     if (words.size() != 4 || (kind != "measured" && kind != "picture"))
         return false;

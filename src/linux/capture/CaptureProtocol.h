@@ -35,13 +35,15 @@ std::int64_t ParseCount(const std::string& word, std::int64_t limit);
 // Requests, program to capture process:
 //   "size W H"          the view's size            (no answer)
 //   "navigate URL"      load URL                   (later "complete" or "failed")
+//   "settle N"          let the page settle, step N ("settled N S" or "stepfailed N MSG")
 //   "measure N"         measure the page, step N   ("measured N W H" or "stepfailed N MSG")
 //   "picture N W H"     take a picture, step N     ("picture N W H" + pixels, or "stepfailed")
 // Answers, capture process to program:
 //   "complete URL", "failed KIND STATUS URL<TAB>MESSAGE" (KIND a name of
 //   FailureKindName, as in the failure records; STATUS the HTTP status or
-//   0; both texts escaped, the tab outside them), "measured N W H",
-//   "picture N W H", "stepfailed N MESSAGE".
+//   0; both texts escaped, the tab outside them), "settled N S" (S 1 when
+//   the page settled, 0 when it was taken as it stood at the settle limit),
+//   "measured N W H", "picture N W H", "stepfailed N MESSAGE".
 inline constexpr const char* kCaptureHelperName = "lumenary-capture";
 // The capture program's argument that names the channel's descriptor:
 // "--channel N". Its standard input and output are not the channel.
@@ -57,17 +59,26 @@ inline constexpr std::size_t kMaxAnswerLine = 256 * 1024;
 // The answer lines as the capture process writes them (without the newline).
 std::string CompleteAnswer(const std::string& url);
 std::string FailedAnswer(const std::string& url, const TPageFailure& failure);
+std::string SettledAnswer(std::uint32_t step, bool settled);
 std::string MeasuredAnswer(std::uint32_t step, const TSize& size);
 std::string PictureAnswer(std::uint32_t step, const TSize& size);
 std::string StepFailedAnswer(std::uint32_t step, const std::string& message);
 
-enum class TCaptureAnswerKind { caComplete, caFailed, caMeasured, caPicture, caStepFailed };
+enum class TCaptureAnswerKind {
+    caComplete,
+    caFailed,
+    caSettled,
+    caMeasured,
+    caPicture,
+    caStepFailed
+};
 
 struct TCaptureAnswer {
     TCaptureAnswerKind Kind = TCaptureAnswerKind::caComplete;
     std::string Url;       // complete, failed
     TPageFailure Failure;  // failed
     std::uint32_t Step = 0;
+    bool Settled = false;  // settled
     TSize Size{0, 0};     // measured, picture
     std::string Message;  // stepfailed
 };

@@ -190,7 +190,9 @@ void TProcessWebView::Expired(std::uint32_t step) {
         FLoadTimer = 0;
     } else if (const auto pending = FSteps.find(step); pending != FSteps.end()) {
         pending->second.Timer = 0;
-        ms = pending->second.Pictured ? FLimits.PictureMs : FLimits.MeasureMs;
+        ms = pending->second.Pictured  ? FLimits.PictureMs
+             : pending->second.Settled ? FLimits.SettleMs
+                                       : FLimits.MeasureMs;
     }
     Stop("the capture program gave no answer within " + Seconds(ms), TPageFailureKind::pfNoAnswer,
          true);
@@ -222,12 +224,21 @@ void TProcessWebView::SetViewSize(const TSize& size) {
         Send("size " + SizeWords(size));
 }
 
+void TProcessWebView::SettlePage(std::function<void(bool)> done, TStepFailed failed) {
+    if (FPid <= 0)
+        throw Exception("no page is loaded");
+    const std::uint32_t number = FNextStep++;
+    FSteps[number] = TStep{nullptr, nullptr, std::move(failed), TSize{},
+                           StartTimer(number, FLimits.SettleMs), std::move(done)};
+    Send("settle " + std::to_string(number));
+}
+
 void TProcessWebView::MeasurePage(std::function<void(TSize)> done, TStepFailed failed) {
     if (FPid <= 0)
         throw Exception("no page is loaded");
     const std::uint32_t number = FNextStep++;
     FSteps[number] = TStep{std::move(done), nullptr, std::move(failed), TSize{},
-                           StartTimer(number, FLimits.MeasureMs)};
+                           StartTimer(number, FLimits.MeasureMs), nullptr};
     Send("measure " + std::to_string(number));
 }
 
@@ -240,7 +251,7 @@ void TProcessWebView::TakePicture(const TSize& size,
         throw Exception("a picture of " + SizeWords(size) + " pixels cannot be taken");
     const std::uint32_t number = FNextStep++;
     FSteps[number] = TStep{nullptr, std::move(done), std::move(failed), size,
-                           StartTimer(number, FLimits.PictureMs)};
+                           StartTimer(number, FLimits.PictureMs), nullptr};
     Send("picture " + std::to_string(number) + " " + SizeWords(size));
 }
 

@@ -27,11 +27,13 @@ namespace lum::gtk {
 
 // How long the view waits for each answer of the helper before it ends the
 // helper and fails what was pending: longer than the helper's own limits
-// (load 20 s, script 5 s, snapshot 20 s), which it answers within.
+// (load 20 s, settle 10 s, script 5 s, snapshot 20 s), which it answers
+// within.
 struct TCaptureLimits {
     std::uint32_t LoadMs = 30000;
     std::uint32_t MeasureMs = 15000;
     std::uint32_t PictureMs = 40000;
+    std::uint32_t SettleMs = 30000;
 };
 
 class TProcessWebView final : public IWebView {
@@ -45,6 +47,7 @@ class TProcessWebView final : public IWebView {
 
     void Navigate(const std::string& url) override;
     void SetViewSize(const TSize& size) override;
+    void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap& picture)> done,
@@ -62,6 +65,7 @@ class TProcessWebView final : public IWebView {
         TStepFailed Failed;
         TSize PictureSize;  // of a picture step
         unsigned Timer = 0;
+        std::function<void(bool)> Settled;
     };
     friend struct TProcessWebViewEvents;
     static constexpr const char* kBlankUrl = "about:blank";

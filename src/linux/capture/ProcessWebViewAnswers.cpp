@@ -59,6 +59,8 @@ bool TProcessWebView::ReadSome() {
 bool TProcessWebView::Expected(const TCaptureAnswer& answer) const {
     const auto step = FSteps.find(answer.Step);
     switch (answer.Kind) {
+        case TCaptureAnswerKind::caSettled:
+            return step != FSteps.end() && step->second.Settled;
         case TCaptureAnswerKind::caMeasured:
             return step != FSteps.end() && step->second.Measured;
         case TCaptureAnswerKind::caStepFailed:
@@ -101,6 +103,8 @@ void TProcessWebView::Handle(TCaptureAnswer& answer, const TPageBitmap& picture)
         if (pending.Failed)
             pending.Failed(answer.Message.empty() ? std::string("the step failed")
                                                   : answer.Message);
+    } else if (answer.Kind == TCaptureAnswerKind::caSettled) {
+        pending.Settled(answer.Settled);
     } else if (answer.Kind == TCaptureAnswerKind::caMeasured) {
         pending.Measured(answer.Size);
     } else if (pending.Pictured) {

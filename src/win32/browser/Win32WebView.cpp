@@ -218,6 +218,10 @@ void TWin32WebView::SetViewSize(const TSize& size) {
 // The whole document: the larger of the body's and the root element's
 // scroll sizes (the body's margins lie inside the root; a page whose body is
 // short can still make the root tall). Style changes go on the body only.
+void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed) {
+    done(true);
+}
+
 void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
     // Read before anything changes: the page as laid out now.

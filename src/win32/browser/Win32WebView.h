@@ -36,6 +36,9 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
 
     void Navigate(const std::string& url) override;
     void SetViewSize(const TSize& size) override;
+    // The control tells no quiet page from a busy one: the page is taken as
+    // its DocumentComplete finds it, at once.
+    void SettlePage(std::function<void(bool)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap&)> done,

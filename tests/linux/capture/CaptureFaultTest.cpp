@@ -163,6 +163,31 @@ TEST_F(CaptureFaults, BytesOutOfPlaceFailOnlyThatPage) {
     }
 }
 
+// A settle step's answer is "settled N 0" or "settled N 1" for that step;
+// anything else is out of place. A program that does not answer in time is
+// ended at the settle step's own limit.
+TEST_F(CaptureFaults, SettleAnswersAreHeldToTheirStep) {
+    Use(FakeProgram(kCompletes + "settle) printf 'settled %s 0\\n' $2 >&3 ;;"));
+    ASSERT_FALSE(Load("http://127.0.0.1:1/a").Failed);
+    EXPECT_EQ(Settle(), false);
+    for (const std::string& answer : {
+             std::string("printf 'settled %s 2\\n' $2 >&3"),     // neither 0 nor 1
+             std::string("printf 'settled %s\\n' $2 >&3"),       // a word short
+             std::string("printf 'measured %s 1 1\\n' $2 >&3"),  // an answer of another step
+         }) {
+        Use(FakeProgram(kCompletes + "settle) " + answer + " ;;"));
+        ASSERT_FALSE(Load("http://127.0.0.1:1/b").Failed) << answer;
+        EXPECT_EQ(Settle(true), std::nullopt) << answer;
+        EXPECT_NE(FStepFailure.find("make no sense"), std::string::npos) << FStepFailure;
+    }
+    TCaptureLimits limits;
+    limits.SettleMs = 1000;
+    Use(FakeProgram(kCompletes), limits);  // asked to settle, it says nothing
+    ASSERT_FALSE(Load("http://127.0.0.1:1/c").Failed);
+    EXPECT_EQ(Settle(true), std::nullopt);
+    EXPECT_NE(FStepFailure.find("no answer within 1 s"), std::string::npos) << FStepFailure;
+}
+
 TEST_F(CaptureFaults, APictureOfAnotherSizeOrCutShortFailsItsStep) {
     // Asked for 2 x 1: a header of 3 x 1 is out of place.
     Use(FakeProgram(kCompletes + "picture) printf 'picture %s 3 1\\n' $2 >&3 ;;"));

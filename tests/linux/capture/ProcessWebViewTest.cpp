@@ -52,6 +52,20 @@ TEST_F(ProcessCapture, PageIsMeasuredAndPicturedThroughTheCaptureProgram) {
     EXPECT_TRUE(RunUntil([&] { return !Running(helper); }, 10s)) << "the program ends after a pass";
 }
 
+// The page settles in the capture program before its picture: what its
+// script draws after the load is in the picture.
+TEST_F(ProcessCapture, PageSettlesThroughTheCaptureProgram) {
+    ASSERT_FALSE(Load(BoxPage("<script>onload = function () { setTimeout(function () {"
+                              "  document.getElementById('box').style.background = '#00ff00';"
+                              "}, 1000); };</script>"))
+                     .Failed)
+        << FLoaded.Message;
+    EXPECT_EQ(Settle(), true);
+    const TPageBitmap picture = Picture({1024, 768});
+    ASSERT_FALSE(picture.Empty());
+    EXPECT_EQ(picture.Pixel(50, 50), 0x00FF00u);
+}
+
 TEST_F(ProcessCapture, PageThatFailsAndTextsWithNewlinesComeBackWhole) {
     const TLoaded failed = Load(FServer.Url("/status/404"));
     EXPECT_TRUE(failed.Failed);
@@ -187,6 +201,8 @@ TEST(CaptureProtocol, TextsSurviveTheLineAndHostileLinesSplitSafely) {
               (std::vector<std::string>{"stepfailed", "3", "a long message"}));
     EXPECT_EQ(gtk::SplitLine("measure", 4), (std::vector<std::string>{"measure"}));
     EXPECT_EQ(gtk::ParseCount("32767", 32767), 32767);
+    EXPECT_EQ(gtk::SettledAnswer(7, true), "settled 7 1");
+    EXPECT_EQ(gtk::SettledAnswer(8, false), "settled 8 0");
     for (const char* bad : {"", "-1", "32768", "1e3", "12x", " 5", "99999999999999999999"})
         EXPECT_EQ(gtk::ParseCount(bad, 32767), -1) << bad;
 }

@@ -71,6 +71,9 @@ class TRecordingView final : public IWebView {
     }
     void Navigate(const std::string& url) override { FView->Navigate(url); }
     void SetViewSize(const TSize& size) override { FView->SetViewSize(size); }
+    void SettlePage(std::function<void(bool)> done, TStepFailed failed) override {
+        FView->SettlePage(std::move(done), std::move(failed));
+    }
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override {
         FView->MeasurePage(std::move(done), std::move(failed));
     }

@@ -1,0 +1,150 @@
+// The web view's settle step: a watch that every page gets at its start, in
+// the page's own world (only there can it see the timers and requests of the
+// page's scripts), and the polls that ask it whether the page is quiet.
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+
+#include "engine/WebKitSteps.h"
+#include "engine/WebKitWebView.h"
+
+namespace lum {
+
+namespace {
+
+// How often a page that is not quiet yet is asked again.
+constexpr std::chrono::milliseconds kSettlePoll{100};
+
+// Notes the time of every change of the document, counts the requests of
+// the page's scripts in flight and their timers due within the settle limit
+// (a longer one is not waited for), and answers the question of
+// window.__lumenarySettle(): "quiet", or what the page is still busy with.
+// The page cannot replace the answer, only make its own picture wait, at
+// most until the settle limit.
+std::string SettleWatchScript(const TWebKitLimits& limits) {
+    return "(function () {"
+           "  if (window.__lumenarySettle) return;"
+           "  var limit = " +
+           std::to_string(limits.Settle.count()) +
+           ";"
+           "  var quiet = " +
+           std::to_string(limits.Quiet.count()) +
+           ";"
+           "  var now = function () { return performance.now(); };"
+           "  var last = now(), requests = 0, timers = new Set();"
+           "  var changed = function () { last = now(); };"
+           "  try {"
+           "    new MutationObserver(changed).observe(document, {childList: true, subtree: true,"
+           "      attributes: true, characterData: true});"
+           "  } catch (e) {}"
+           "  var setTimer = window.setTimeout, clearTimer = window.clearTimeout;"
+           "  window.setTimeout = function (f, delay) {"
+           "    var ms = +delay || 0;"
+           "    if (typeof f !== 'function' || ms > limit)"
+           "      return setTimer.apply(window, arguments);"
+           "    var args = Array.prototype.slice.call(arguments, 2), id;"
+           "    id = setTimer.call(window, function () {"
+           "      timers.delete(id); changed(); return f.apply(window, args);"
+           "    }, ms);"
+           "    timers.add(id);"
+           "    return id;"
+           "  };"
+           "  window.clearTimeout = function (id) {"
+           "    timers.delete(id);"
+           "    return clearTimer.call(window, id);"
+           "  };"
+           "  var ended = function () { requests--; changed(); };"
+           "  var fetchOf = window.fetch;"
+           "  if (fetchOf) window.fetch = function () {"
+           "    requests++;"
+           "    try { var p = fetchOf.apply(this, arguments); } catch (e) { ended(); throw e; }"
+           "    p.then(ended, ended);"
+           "    return p;"
+           "  };"
+           "  var send = XMLHttpRequest.prototype.send;"
+           "  XMLHttpRequest.prototype.send = function () {"
+           "    var open = true;"
+           "    var end = function () { if (open) { open = false; ended(); } };"
+           "    requests++;"
+           "    this.addEventListener('loadend', end);"
+           "    try { return send.apply(this, arguments); } catch (e) { end(); throw e; }"
+           "  };"
+           "  var inView = function (e) {"
+           "    var r = e.getBoundingClientRect();"
+           "    return r.bottom > 0 && r.right > 0 && r.top < innerHeight && r.left < innerWidth;"
+           "  };"
+           "  var busy = function () {"
+           "    if (document.readyState !== 'complete') return 'loading';"
+           "    if (document.fonts && document.fonts.status !== 'loaded') return 'fonts';"
+           "    if (requests > 0) return 'requests';"
+           "    if (timers.size > 0) return 'timers';"
+           "    for (var i = 0; i < document.images.length; i++) {"
+           "      var image = document.images[i];"
+           "      if (!image.complete && (image.loading !== 'lazy' || inView(image)))"
+           "        return 'images';"
+           "    }"
+           "    return now() - last < quiet ? 'changing' : '';"
+           "  };"
+           "  Object.defineProperty(window, '__lumenarySettle', {"
+           "    value: function () { return busy() || 'quiet'; }"
+           "  });"
+           "})();";
+}
+
+// A document without the watch (one that is not a web page: an image, a
+// text) is quiet once it is loaded.
+constexpr const char* kSettleProbe =
+    "window.__lumenarySettle ? window.__lumenarySettle() :"
+    " (document.readyState === 'complete' ? 'quiet' : 'loading')";
+
+bool AnswersQuiet(GObject* source, GAsyncResult* result) {
+    JSCValue* value =
+        webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+    if (!value)
+        return false;  // no document to ask (it is being replaced): not quiet
+    gchar* text = jsc_value_to_string(value);
+    const bool quiet = text && std::string(text) == "quiet";
+    g_free(text);
+    g_object_unref(value);
+    return quiet;
+}
+
+}  // namespace
+
+WebKitUserContentManager* TWebKitWebView::NewSettleWatch(const TWebKitLimits& limits) {
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    WebKitUserScript* watch = webkit_user_script_new(
+        SettleWatchScript(limits).c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, watch);
+    webkit_user_script_unref(watch);
+    return manager;
+}
+
+void TWebKitWebView::SettlePage(std::function<void(bool settled)> done, TStepFailed failed) {
+    PollSettled(std::chrono::steady_clock::now() + FLimits.Settle, std::move(done),
+                std::move(failed));
+}
+
+void TWebKitWebView::PollSettled(std::chrono::steady_clock::time_point deadline,
+                                 std::function<void(bool settled)> done,
+                                 TStepFailed failed) {
+    auto finish = [this, deadline, done = std::move(done), failed](GObject* source,
+                                                                   GAsyncResult* result) {
+        if (AnswersQuiet(source, result))
+            return done(true);
+        if (std::chrono::steady_clock::now() + kSettlePoll >= deadline)
+            return done(false);
+        FSteps->Post([this, deadline, done, failed] { PollSettled(deadline, done, failed); },
+                     kSettlePoll);
+    };
+    // In the page's world, where the watch is; a page stuck in a script does
+    // not answer, and the step fails at the script limit.
+    RunScript(kSettleProbe, FLimits.Script, "settling the page", std::move(failed),
+              std::move(finish), nullptr);
+}
+
+}  // namespace lum
