@@ -29,7 +29,8 @@ bool Expected(std::uint32_t step, lum::TSize size) {
 bool Same(const TCaptureAnswer& a, const TCaptureAnswer& b) {
     return a.Kind == b.Kind && a.Url == b.Url && a.Failure.Kind == b.Failure.Kind &&
            a.Failure.Status == b.Failure.Status && a.Failure.Detail == b.Failure.Detail &&
-           a.Step == b.Step && a.Size == b.Size && a.Message == b.Message;
+           a.Step == b.Step && a.Size == b.Size && a.Message == b.Message &&
+           a.Settled == b.Settled;
 }
 
 struct TReading {
@@ -59,7 +60,8 @@ void Drain(TCaptureAnswerReader& reader, TReading& reading) {
         Check(answer.Size.Width >= 0 && answer.Size.Width <= lum::gtk::kCaptureMaxSide);
         Check(answer.Size.Height >= 0 && answer.Size.Height <= lum::gtk::kCaptureMaxSide);
         Check(answer.Failure.Status >= 0 && answer.Failure.Status <= 999);
-        const bool stepped = answer.Kind == TCaptureAnswerKind::caMeasured ||
+        const bool stepped = answer.Kind == TCaptureAnswerKind::caSettled ||
+                             answer.Kind == TCaptureAnswerKind::caMeasured ||
                              answer.Kind == TCaptureAnswerKind::caPicture ||
                              answer.Kind == TCaptureAnswerKind::caStepFailed;
         Check(stepped == (answer.Step > 0));
@@ -86,6 +88,9 @@ void CheckWrittenAgain(const TCaptureAnswer& answer) {
             break;
         case TCaptureAnswerKind::caFailed:
             line = lum::gtk::FailedAnswer(answer.Url, answer.Failure);
+            break;
+        case TCaptureAnswerKind::caSettled:
+            line = lum::gtk::SettledAnswer(answer.Step, answer.Settled);
             break;
         case TCaptureAnswerKind::caMeasured:
             line = lum::gtk::MeasuredAnswer(answer.Step, answer.Size);
