@@ -3,6 +3,7 @@
 // view moves values only; every rule about them lives in TLumenaryConfigDlg.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,9 @@ class IConfigDialogView {
     virtual void SetSpinPosition(TConfigSpin spin, std::int32_t position) = 0;
     virtual std::int32_t SpinPosition(TConfigSpin spin) = 0;
     virtual std::string SpinText(TConfigSpin spin) = 0;
+    // Puts the focus in the spin control's edit box with its text selected,
+    // for the user to correct it.
+    virtual void FocusSpinText(TConfigSpin spin) = 0;
 
     virtual void SetChecked(TConfigCheck check, bool checked) = 0;
     virtual bool Checked(TConfigCheck check) = 0;
@@ -45,6 +49,9 @@ class IConfigDialogView {
     // The URL box's whole text, lines separated by CR LF.
     virtual void SetURLText(const std::string& text) = 0;
     virtual std::string URLText() = 0;
+    // Puts the focus in the URL box with the caret at the start of line
+    // (0-based; CR LF, lone CR and lone LF end a line), scrolled into view.
+    virtual void FocusURLLine(std::size_t line) = 0;
     // Suspends and resumes the redrawing of the URL box.
     virtual void SetURLRedraw(bool enabled) = 0;
 

@@ -51,6 +51,8 @@ TLumenaryConfigDlg::TLumenaryConfigDlg(TComponent* owner,
         [this] {
             bool saved = false;
             Application().Guard([this, &saved] {
+                if (!OKBtnChecks())
+                    return;
                 OKBtnClick();
                 saved = true;
             });
@@ -214,6 +216,23 @@ void TLumenaryConfigDlg::OKBtnClick() {
     else if (lines != FShown.URLLines)
         SaveURLListKeepingUnreadable(store, URLLinesToSave(lines), FLoaded);
     store.Commit();
+}
+
+bool TLumenaryConfigDlg::OKBtnChecks() {
+    for (TConfigSpin spin : {TConfigSpin::ReloadTime, TConfigSpin::ShowTime}) {
+        const std::string warning = SpinTextWarning(spin, FView->SpinText(spin));
+        if (warning.empty())
+            continue;
+        ShowMsg(FMessageBoxes, warning, mtWarning, 0);
+        FView->FocusSpinText(spin);
+        return false;
+    }
+    const std::vector<TFlaggedURLLine> flagged =
+        FlaggedURLLines(SplitURLLines(FView->URLText()), FShown.URLLines);
+    if (flagged.empty() || AskYesNo(FMessageBoxes, FlaggedURLLinesQuestion(flagged), mtWarning, 0))
+        return true;
+    FView->FocusURLLine(flagged.front().Line);
+    return false;
 }
 
 void TLumenaryConfigDlg::EraseSectionClick() {

@@ -3,7 +3,10 @@
 // settings key on request. Every setting loads on its own: those that fail
 // show their default and are reported together in one standard error report,
 // and OK leaves them as stored unless the user changed them. A failing save
-// is reported likewise and keeps the dialog open with what it shows.
+// is reported likewise and keeps the dialog open with what it shows. Before
+// OK saves, it says what the user typed that cannot be meant: a time that
+// is no whole number from 0 to 60 keeps the dialog open, lines that are not
+// URLs are listed with the question whether to save them as typed.
 #pragma once
 
 #include <array>
@@ -19,6 +22,7 @@
 #include "platform/Registry.h"
 #include "settings/Colors.h"
 #include "settings/ConfigDialogView.h"
+#include "settings/ConfigDlgChecks.h"
 #include "settings/ConfigDlgRules.h"
 #include "settings/Settings.h"
 
@@ -52,6 +56,11 @@ class TLumenaryConfigDlg : public TCustomForm {
     void FormCreate();
     void OKBtnClick();
     void EraseSectionClick();
+    // What OK checks first (ConfigDlgChecks.h): a time box holding no valid
+    // position is said and focused; flagged URL lines are listed and saved as
+    // typed only when the user says so, else the caret goes to the first.
+    // False keeps the dialog open, every control as typed.
+    bool OKBtnChecks();
 
     THandle Handle() override { return FView->Handle(); }
     TRect BoundsRect() override { return FView->BoundsRect(); }

@@ -21,6 +21,8 @@ class TFakeConfigDialogView : public IConfigDialogView {
     std::array<bool, 3> Checks{false, false, false};
     std::array<std::int32_t, 2> Colors{0, 0};
     std::string URLBox;
+    // What has the focus: "spin <n>" or "line <n>", as the last focus call set it.
+    std::string Focus;
     std::vector<bool> RedrawCalls;
     int URLTextSets = 0;
 
@@ -49,6 +51,7 @@ class TFakeConfigDialogView : public IConfigDialogView {
     }
     std::int32_t SpinPosition(TConfigSpin spin) override { return Positions[Index(spin)]; }
     std::string SpinText(TConfigSpin spin) override { return Texts[Index(spin)]; }
+    void FocusSpinText(TConfigSpin spin) override { Focus = "spin " + std::to_string(Index(spin)); }
     void SetChecked(TConfigCheck check, bool checked) override {
         Checks[static_cast<std::size_t>(check)] = checked;
     }
@@ -64,6 +67,7 @@ class TFakeConfigDialogView : public IConfigDialogView {
         ++URLTextSets;
     }
     std::string URLText() override { return URLBox; }
+    void FocusURLLine(std::size_t line) override { Focus = "line " + std::to_string(line); }
     void SetURLRedraw(bool enabled) override { RedrawCalls.push_back(enabled); }
 
     THandle Handle() override { return 0x4242; }

@@ -61,11 +61,20 @@ TEST_F(ConfigDlgTest, TypedTextCountsOnlyWhenWholeNumberWithinRange) {
         {"75", "7"}, {"abc", "7"}, {"", "7"},     {"-1", "7"}, {" 9", "7"},
         {"9x", "7"}, {"42", "42"}, {"060", "60"}, {"0", "0"},  {"99999999999", "7"}};
     for (const auto& [typed, saved] : cases) {
-        RunDialog([typed = std::string(typed)](TFakeConfigDialogView& v) {
+        const bool valid = std::string(saved) != "7";
+        int result = -1;
+        RunDialog([&, typed = std::string(typed)](TFakeConfigDialogView& v) {
             v.TypeSpinText(TConfigSpin::ShowTime, typed);
-            return v.ClickOK();
+            result = v.ClickOK();
+            // The handler on its own takes the last valid position.
+            Dialog->OKBtnClick();
+            return result;
         });
         EXPECT_EQ(Stored("URLShowTime"), saved) << "typed '" << typed << "'";
+        // OK itself says a text that is no position and keeps the dialog open.
+        EXPECT_EQ(result, valid ? 1 : 0) << "typed '" << typed << "'";
+        EXPECT_EQ(Boxes.Boxes().size(), valid ? 0u : 1u) << "typed '" << typed << "'";
+        Boxes.Calls.clear();
         Store("URLShowTime", "7");
     }
 }

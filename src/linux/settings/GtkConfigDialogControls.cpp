@@ -37,16 +37,32 @@ TConfigWidget ChooserWidget(TConfigChooser chooser) {
                                                 : TConfigWidget::ForeColor;
 }
 
+// Set on a spin button while the text it reads is no position.
+constexpr const char* kKeepTypedText = "lum-keep-typed-text";
+
 // The spin button takes typed text as its position only when the whole
 // text is a whole number from 0 to 60; anything else leaves the position
-// as it was (and the button shows it again).
+// as it was. GTK then writes the position back into the box (when the box
+// loses the focus, or on Enter): the text stays as typed instead, for OK to
+// say what is wrong with it.
 gint ReadTypedPosition(GtkSpinButton* spin, gdouble* value, gpointer) {
     const std::int32_t position =
         SpinPositionFromText(gtk_entry_get_text(GTK_ENTRY(spin)), kSpinMin - 1);
-    if (position < kSpinMin)
+    if (position < kSpinMin) {
+        g_object_set_data(G_OBJECT(spin), kKeepTypedText, GINT_TO_POINTER(1));
         return GTK_INPUT_ERROR;
+    }
     *value = position;
     return TRUE;
+}
+
+// The position is written as usual, except right after a text that was no
+// position: then the box keeps that text. An arrow or a key that steps the
+// position writes it again.
+gboolean WritePosition(GtkSpinButton* spin, gpointer) {
+    const bool keep = g_object_get_data(G_OBJECT(spin), kKeepTypedText) != nullptr;
+    g_object_set_data(G_OBJECT(spin), kKeepTypedText, nullptr);
+    return keep ? TRUE : FALSE;
 }
 
 // A square of the colour in a thin black frame.
@@ -73,6 +89,7 @@ GtkWidget* TGtkConfigDialog::CreateSpin(TConfigWidget id) {
     gtk_entry_set_activates_default(GTK_ENTRY(spin), TRUE);
     gtk_widget_set_halign(spin, GTK_ALIGN_START);
     g_signal_connect(spin, "input", G_CALLBACK(&ReadTypedPosition), nullptr);
+    g_signal_connect(spin, "output", G_CALLBACK(&WritePosition), nullptr);
     return spin;
 }
 
@@ -114,6 +131,12 @@ std::int32_t TGtkConfigDialog::SpinPosition(TConfigSpin spin) {
 
 std::string TGtkConfigDialog::SpinText(TConfigSpin spin) {
     return gtk_entry_get_text(GTK_ENTRY(Control(SpinWidget(spin))));
+}
+
+void TGtkConfigDialog::FocusSpinText(TConfigSpin spin) {
+    GtkWidget* entry = Control(SpinWidget(spin));
+    gtk_widget_grab_focus(entry);  // selects the whole text
+    gtk_editable_select_region(GTK_EDITABLE(entry), 0, -1);
 }
 
 void TGtkConfigDialog::SetChecked(TConfigCheck check, bool checked) {
@@ -163,6 +186,18 @@ std::string TGtkConfigDialog::URLText() {
     }
     g_free(raw);
     return text;
+}
+
+// The buffer's lines end where the logic's do: GTK ends a line at CR LF, a
+// lone CR or a lone LF alike.
+void TGtkConfigDialog::FocusURLLine(std::size_t line) {
+    GtkTextView* view = GTK_TEXT_VIEW(Control(TConfigWidget::URLList));
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
+    GtkTextIter start;
+    gtk_text_buffer_get_iter_at_line(buffer, &start, static_cast<gint>(line));
+    gtk_text_buffer_place_cursor(buffer, &start);
+    gtk_widget_grab_focus(GTK_WIDGET(view));
+    gtk_text_view_scroll_mark_onscreen(view, gtk_text_buffer_get_insert(buffer));
 }
 
 }  // namespace lum::gtk

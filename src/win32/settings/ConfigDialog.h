@@ -60,12 +60,14 @@ class TConfigDialogWindow : public IConfigDialogView,
     void SetSpinPosition(TConfigSpin spin, std::int32_t position) override;
     std::int32_t SpinPosition(TConfigSpin spin) override;
     std::string SpinText(TConfigSpin spin) override;
+    void FocusSpinText(TConfigSpin spin) override;
     void SetChecked(TConfigCheck check, bool checked) override;
     bool Checked(TConfigCheck check) override;
     void SetColorSelection(TConfigChooser chooser, std::int32_t index) override;
     std::int32_t ColorSelection(TConfigChooser chooser) override;
     void SetURLText(const std::string& text) override;
     std::string URLText() override;
+    void FocusURLLine(std::size_t line) override;
     void SetURLRedraw(bool enabled) override;
     THandle Handle() override;
     TRect BoundsRect() override;

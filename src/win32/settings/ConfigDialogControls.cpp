@@ -103,6 +103,14 @@ std::string TConfigDialogWindow::SpinText(TConfigSpin spin) {
     return ControlText(Control(SpinEditId(spin)));
 }
 
+// As the dialog manager does for Tab: WM_NEXTDLGCTL moves the focus and
+// keeps the default button right; an edit box then selects its whole text.
+void TConfigDialogWindow::FocusSpinText(TConfigSpin spin) {
+    HWND edit = Control(SpinEditId(spin));
+    ::SendMessageW(FWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+}
+
 void TConfigDialogWindow::SetChecked(TConfigCheck check, bool checked) {
     ::SendMessageW(Control(CheckId(check)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
@@ -126,6 +134,25 @@ void TConfigDialogWindow::SetURLText(const std::string& text) {
 
 std::string TConfigDialogWindow::URLText() {
     return ControlText(Control(idURLList));
+}
+
+// The edit control ends its lines at CR LF only; the logic also at a lone
+// CR or LF, which the box shows without a break. Those count as its own
+// line breaks here, so that the caret lands on the line the logic means.
+void TConfigDialogWindow::FocusURLLine(std::size_t line) {
+    HWND edit = Control(idURLList);
+    const std::wstring text = Widen(ControlText(edit));
+    std::size_t at = 0;
+    for (std::size_t seen = 0; seen < line && at < text.size(); ++at) {
+        if (text[at] != L'\r' && text[at] != L'\n')
+            continue;
+        if (text[at] == L'\r' && at + 1 < text.size() && text[at + 1] == L'\n')
+            ++at;
+        ++seen;
+    }
+    ::SendMessageW(FWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+    ::SendMessageW(edit, EM_SETSEL, at, at);
+    ::SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
 void TConfigDialogWindow::SetURLRedraw(bool enabled) {

@@ -215,12 +215,14 @@ TEST_F(GtkConfigDialogTest, StoredValuesShowAndEditsAreSavedByOK) {
               "http://日本語.example/ページ|https://三番目.example/");
 }
 
-TEST_F(GtkConfigDialogTest, SpinButtonsStopAtTheirLimitsAndIgnoreTypedGarbage) {
+TEST_F(GtkConfigDialogTest, SpinButtonsStopAtTheirLimitsAndTypedGarbageIsSaidOnOK) {
     WriteSettings("[Lumenary]\nRefreshTime=60\nURLShowTime=0\n");
-    Open();
+    auto& view = Open();
     auto spin = [this](TConfigWidget id, GtkSpinType direction) {
         gtk_spin_button_spin(GTK_SPIN_BUTTON(W(id)), direction, 1);
     };
+    auto leave = [this](TConfigWidget id) { gtk_spin_button_update(GTK_SPIN_BUTTON(W(id))); };
+    auto focused = [&view] { return gtk_window_get_focus(GTK_WINDOW(view.Window())); };
     RunModal({
         [&] { spin(TConfigWidget::URLReloadTime, GTK_SPIN_STEP_FORWARD); },
         [&] { spin(TConfigWidget::URLShowTime, GTK_SPIN_STEP_BACKWARD); },
@@ -229,24 +231,80 @@ TEST_F(GtkConfigDialogTest, SpinButtonsStopAtTheirLimitsAndIgnoreTypedGarbage) {
             EXPECT_EQ(SpinText(TConfigWidget::URLShowTime), "0");
             Type(TConfigWidget::URLReloadTime, "75");
             Type(TConfigWidget::URLShowTime, "abc");
+            // Leaving a box (or Enter) keeps a text that is no position.
+            leave(TConfigWidget::URLReloadTime);
+            leave(TConfigWidget::URLShowTime);
         },
         [this] { Click(TConfigWidget::OKBtn); },
-    });
-    EXPECT_EQ(Stored(), "60,0,001,clBtnFace,clWindowText");
-
-    Open();
-    RunModal({
-        [this] { Type(TConfigWidget::URLReloadTime, "45"); },
-        // Leaving the box commits a good number; garbage shows the position again.
-        [this] { gtk_spin_button_update(GTK_SPIN_BUTTON(W(TConfigWidget::URLReloadTime))); },
-        [this] { Type(TConfigWidget::URLShowTime, "7.5"); },
-        [this] { gtk_spin_button_update(GTK_SPIN_BUTTON(W(TConfigWidget::URLShowTime))); },
-        [this] {
-            EXPECT_EQ(SpinText(TConfigWidget::URLShowTime), "0");
+        [&] {
+            // Said, not saved; the box focused with its text selected.
+            ASSERT_EQ(FBoxes.Boxes().size(), 1u);
+            EXPECT_EQ(FBoxes.Boxes()[0].Text,
+                      "「再読込までの時間(分)」の「75」は使えません。\n"
+                      "0から60までの整数を入力してください。");
+            EXPECT_EQ(Stored(), "60,0,---,-,-");
+            EXPECT_EQ(SpinText(TConfigWidget::URLReloadTime), "75");
+            EXPECT_EQ(focused(), W(TConfigWidget::URLReloadTime));
+            gint from = 0, to = 0;
+            EXPECT_TRUE(gtk_editable_get_selection_bounds(
+                GTK_EDITABLE(W(TConfigWidget::URLReloadTime)), &from, &to));
+            EXPECT_EQ(to - from, 2);
+            Type(TConfigWidget::URLReloadTime, "45");
+            leave(TConfigWidget::URLReloadTime);  // a good number is taken on leaving
+            Click(TConfigWidget::OKBtn);
+        },
+        [&] {
+            ASSERT_EQ(FBoxes.Boxes().size(), 2u);
+            EXPECT_NE(FBoxes.Boxes()[1].Text.find("「1ページの表示時間(秒)」の「abc」"),
+                      std::string::npos);
+            EXPECT_EQ(focused(), W(TConfigWidget::URLShowTime));
+            // An arrow steps from the last valid position and shows it.
+            spin(TConfigWidget::URLShowTime, GTK_SPIN_STEP_FORWARD);
+            EXPECT_EQ(SpinText(TConfigWidget::URLShowTime), "1");
             Click(TConfigWidget::OKBtn);
         },
     });
-    EXPECT_EQ(Stored(), "45,0,001,clBtnFace,clWindowText");
+    EXPECT_EQ(FBoxes.Boxes().size(), 2u);
+    EXPECT_EQ(Stored(), "45,1,001,clBtnFace,clWindowText");
+}
+
+// The URL box's lines that are not URLs, asked about in a real box: no
+// goes back to the first of them with the text as typed, yes saves it so.
+TEST_F(GtkConfigDialogTest, LinesThatAreNotURLsAreListedAndSavedOnlyWhenTheUserSaysSo) {
+    TGtkMessageBoxes boxes;
+    auto& view = Open(boxes);
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(W(TConfigWidget::URLList)));
+    const std::string typed = "http://a.example/\n\nwww.example.com\nhttp://b c/\n";
+    std::string title, text;
+    auto answer = [&](gint response) {
+        GtkWidget* box = OpenMessageBox();
+        ASSERT_NE(box, nullptr);
+        title = gtk_window_get_title(GTK_WINDOW(box));
+        g_autofree gchar* shown = nullptr;
+        g_object_get(box, "text", &shown, nullptr);
+        text = shown ? shown : "";
+        gtk_dialog_response(GTK_DIALOG(box), response);
+    };
+    const int result = RunModal({
+        [&] { gtk_text_buffer_set_text(buffer, typed.c_str(), -1); },
+        [this] { Click(TConfigWidget::OKBtn); },
+        [&] { answer(GTK_RESPONSE_CANCEL); },  // いいえ: back to editing
+        [&] {
+            EXPECT_EQ(title, "警告");
+            EXPECT_NE(text.find("3行目: 「www.example.com」"), std::string::npos) << text;
+            EXPECT_NE(text.find("4行目: 「http://b c/」 空白"), std::string::npos) << text;
+            EXPECT_FALSE(fs::exists(FFile));
+            EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(view.Window())), W(TConfigWidget::URLList));
+            GtkTextIter caret;
+            gtk_text_buffer_get_iter_at_mark(buffer, &caret, gtk_text_buffer_get_insert(buffer));
+            EXPECT_EQ(gtk_text_iter_get_line(&caret), 2);
+            EXPECT_EQ(gtk_text_iter_get_line_offset(&caret), 0);
+            Click(TConfigWidget::OKBtn);
+        },
+        [&] { answer(GTK_RESPONSE_ACCEPT); },  // はい: saved as typed
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Stored(), "1,5,001,clBtnFace,clWindowText|http://a.example/|www.example.com|http://b c/");
 }
 
 TEST_F(GtkConfigDialogTest, ColourChoosersOfferFiftyEntriesWithSwatches) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/FakeMessageBoxes.h"
@@ -290,21 +291,87 @@ TEST_F(ConfigDialogTest, CancelEscAndCloseBoxSaveNothing) {
     }
 }
 
-TEST_F(ConfigDialogTest, SpinKeepsItsLastValidPositionForTypedGarbage) {
+TEST_F(ConfigDialogTest, SpinKeepsItsLastValidPositionAndOKSaysTypedGarbage) {
     SetRegText(kSettingsKey, L"RefreshTime", L"90");
     SetRegText(kSettingsKey, L"URLShowTime", L"7");
     Open();
     EXPECT_EQ(WindowText(Item(idURLReloadTime)), L"60");
+    auto selection = [this](int id) {
+        DWORD from = 0, to = 0;
+        ::SendMessageW(Item(id), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                       reinterpret_cast<LPARAM>(&to));
+        return std::make_pair(from, to);
+    };
     TScript script({[&] { Key(Item(idURLShowTime), VK_UP); },  // arrow key steps to 8
                     [&] {
                         EXPECT_EQ(WindowText(Item(idURLShowTime)), L"8");
                         ::SetWindowTextW(Item(idURLShowTime), L"abc");
                         ::SetWindowTextW(Item(idURLReloadTime), L"75");
                         Click(IDOK);
+                    },
+                    [&] {
+                        // Said, the box focused with its text selected, nothing saved.
+                        ASSERT_EQ(Boxes.Boxes().size(), 1u);
+                        EXPECT_NE(Boxes.Boxes()[0].Text.find("「再読込までの時間(分)」の「75」"),
+                                  std::string::npos);
+                        EXPECT_EQ(::GetFocus(), Item(idURLReloadTime));
+                        EXPECT_EQ(selection(idURLReloadTime), std::make_pair(0ul, 2ul));
+                        EXPECT_EQ(RegText(kSettingsKey, L"RefreshTime"), L"90");
+                        EXPECT_EQ(WindowText(Item(idURLShowTime)), L"abc");
+                        // The handler on its own takes each last valid position.
+                        static_cast<TLumenaryConfigDlg&>(*Dialog).OKBtnClick();
+                        EXPECT_EQ(RegText(kSettingsKey, L"URLShowTime"), L"8");
+                        EXPECT_EQ(RegText(kSettingsKey, L"RefreshTime"), L"60");
+                        ::SetWindowTextW(Item(idURLReloadTime), L"30");
+                        Click(IDOK);
+                    },
+                    [&] {
+                        ASSERT_EQ(Boxes.Boxes().size(), 2u);
+                        EXPECT_EQ(::GetFocus(), Item(idURLShowTime));
+                        ::SetWindowTextW(Item(idURLShowTime), L"12");
+                        Click(IDOK);
                     }});
     EXPECT_EQ(Dialog->ShowModal(), 1);
-    EXPECT_EQ(RegText(kSettingsKey, L"URLShowTime"), L"8");
-    EXPECT_EQ(RegText(kSettingsKey, L"RefreshTime"), L"60");
+    EXPECT_EQ(Boxes.Boxes().size(), 2u);
+    EXPECT_EQ(RegText(kSettingsKey, L"URLShowTime"), L"12");
+    EXPECT_EQ(RegText(kSettingsKey, L"RefreshTime"), L"30");
+}
+
+// Lines that are not URLs: listed in a warning; no puts the caret at the
+// start of the first of them, yes saves every line as typed. A line saved
+// so before is not asked about again.
+TEST_F(ConfigDialogTest, LinesThatAreNotURLsAreAskedAboutAndNoGoesToTheFirst) {
+    SetRegText(kURLKey, L"1", L"kept.example");
+    Open();
+    Boxes.Answers = {false};
+    const std::wstring typed = L"kept.example\r\nhttp://ok/\r\n\r\nwww.例え.jp\r\nhttp://a b/";
+    TScript script({[&] {
+                        ::SetWindowTextW(Item(idURLList), typed.c_str());
+                        Click(IDOK);
+                    },
+                    [&] {
+                        ASSERT_EQ(Boxes.Boxes().size(), 1u);
+                        const std::string text = Boxes.Boxes()[0].Text;
+                        EXPECT_EQ(Boxes.Boxes()[0].Caption, "警告");
+                        EXPECT_NE(text.find("\n4行目: 「www.例え.jp」"), std::string::npos);
+                        EXPECT_NE(text.find("\n5行目: 「http://a b/」 空白"), std::string::npos);
+                        EXPECT_EQ(text.find("1行目"), std::string::npos);
+                        EXPECT_EQ(::GetFocus(), Item(idURLList));
+                        DWORD from = 0, to = 0;
+                        ::SendMessageW(Item(idURLList), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                                       reinterpret_cast<LPARAM>(&to));
+                        EXPECT_EQ(from, 28u);  // the start of line 4
+                        EXPECT_EQ(to, 28u);
+                        EXPECT_EQ(::SendMessageW(Item(idURLList), EM_LINEFROMCHAR, from, 0), 3);
+                        EXPECT_EQ(WindowText(Item(idURLList)), typed);
+                        EXPECT_EQ(RegText(kURLKey, L"2"), L"(missing)");
+                        Click(IDOK);  // answered yes
+                    }});
+    EXPECT_EQ(Dialog->ShowModal(), 1);
+    EXPECT_EQ(RegText(kURLKey, L"1"), L"kept.example");
+    EXPECT_EQ(RegText(kURLKey, L"3"), L"");
+    EXPECT_EQ(RegText(kURLKey, L"4"), L"www.例え.jp");
+    EXPECT_EQ(RegText(kURLKey, L"5"), L"http://a b/");
 }
 
 TEST_F(ConfigDialogTest, EnterInTheURLBoxBreaksTheLineAndTabLeavesIt) {
