@@ -8,6 +8,7 @@
 
 #include "engine/WebKitSignInSession.h"
 #include "linux/GtkApplication.h"
+#include "settings/SignInUrl.h"
 
 // A sign-in window itself: its widgets, toolbar, title and keys, and what the
 // address entry's text comes to.
@@ -20,7 +21,7 @@ TSignInWindow::TSignInWindow(TSession& session, WebKitWebView* view) : FSession(
                        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", session.Context, nullptr));
     FWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(FWindow), kSignInWindowWidth, kSignInWindowHeight);
-    gtk_window_set_title(GTK_WINDOW(FWindow), "Lumenary sign-in");
+    gtk_window_set_title(GTK_WINDOW(FWindow), kSignInWindowName);
     gtk_window_set_icon_name(GTK_WINDOW(FWindow), "lumenary");
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     BuildToolbar(box);
@@ -71,8 +72,7 @@ void TSignInWindow::Connect() {
 
 void TSignInWindow::UpdateTitle() {
     const gchar* title = webkit_web_view_get_title(FView);
-    const std::string text = title && *title ? std::string(title) + " - Lumenary sign-in"
-                                             : std::string("Lumenary sign-in");
+    const std::string text = SignInWindowTitle(title ? title : "");
     gtk_window_set_title(GTK_WINDOW(FWindow), text.c_str());
 }
 

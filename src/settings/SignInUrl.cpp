@@ -44,4 +44,8 @@ std::string SignInUrlAt(const std::string& text, int line, const std::string& sa
     return Trimmed(saved);
 }
 
+std::string SignInWindowTitle(const std::string& page) {
+    return page.empty() ? std::string(kSignInWindowName) : page + " - " + kSignInWindowName;
+}
+
 }  // namespace lum

@@ -11,6 +11,8 @@
 #include <iostream>
 #include <vector>
 
+#include "common/stdDialogs.h"
+#include "linux/GtkMessageBoxes.h"
 #include "linux/IniRegistry.h"
 #include "linux/PosixFileSystem.h"
 #include "linux/capture/CaptureLock.h"
@@ -45,22 +47,18 @@ int SignIn(const std::string& url) {
     return 1;
 }
 
+// The box of the settings dialog's sign-out button: the same question, the
+// same buttons (はい, いいえ: Esc and the close box answer no).
 bool AskInDialog(const std::string& question) {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
-                                               GTK_BUTTONS_NONE, "%s", "Sign out of every site?");
-    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", question.c_str());
-    gtk_dialog_add_buttons(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL, "_Sign out",
-                           GTK_RESPONSE_ACCEPT, nullptr);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Lumenary");
-    const bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT;
-    gtk_widget_destroy(dialog);
+    TGtkMessageBoxes boxes;
+    const bool yes = AskYesNo(boxes, question, mtConfirmation, 0);
     while (gtk_events_pending())
         gtk_main_iteration();
     return yes;
 }
 
 bool AskOnStandardInput(const std::string& question) {
-    std::fprintf(stderr, "%s\nSign out? [y/N] ", question.c_str());
+    std::fprintf(stderr, "%s\nサインアウトしますか? [y/N] ", question.c_str());
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer))
@@ -68,7 +66,48 @@ bool AskOnStandardInput(const std::string& question) {
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i ? "、" : "") + items[i];
+    return text;
+}
+
 }  // namespace
+
+std::string SignOutRemovalText(const std::string& dir, const TWebDataRemoval& removal) {
+    std::string text = "保存されたWebセッション: " + dir + "\n(ファイル " +
+                       std::to_string(removal.Files) + " 個: Cookie、サイトのデータ、キャッシュ)";
+    if (!removal.Trusted.empty())
+        text += "\n信頼した証明書: " + Listed(removal.Trusted);
+    if (!removal.Passwords.empty() && removal.KeyringError.empty())
+        text += "\nキーリングに記憶したパスワード: " + Listed(removal.Passwords);
+    if (!removal.RecordError.empty())
+        text += "\n記憶したパスワードの記録を読めませんでした: " + removal.RecordError;
+    return text;
+}
+
+std::string SignOutKeyringText(const TWebDataRemoval& removal) {
+    std::string text;
+    if (!removal.PasswordsGone.empty())
+        text += "\nキーリングには次のパスワードがもうありませんでした: " +
+                Listed(removal.PasswordsGone);
+    if (!removal.KeyringError.empty()) {
+        text += (removal.KeyringReached ? "\nキーリングが削除を拒みました: "
+                                        : "\nキーリングに接続できませんでした: ") +
+                removal.KeyringError;
+        if (!removal.Passwords.empty())
+            text += "\n次のパスワードはキーリングに残っています（「WebKitGTK password」の項目）: " +
+                    Listed(removal.Passwords);
+    }
+    return text;
+}
+
+std::string SignOutQuestion(const std::string& dir, const TWebDataRemoval& found) {
+    return "すべてのサイトからサインアウトします。次のものを削除します。\n" +
+           SignOutRemovalText(dir, found) +
+           "\n\n表示するページには、あとで改めてサインインが必要です。";
+}
 
 std::string DefaultSignInUrl() {
     TIniRegistry registry(DefaultSettingsPath());
@@ -131,8 +170,7 @@ int SignOut(const std::string& dir, bool yes) {
     std::function<bool(const TWebDataRemoval&)> ask;
     if (!yes) {
         ask = [&dir](const TWebDataRemoval& found) {
-            const std::string question = DescribeRemoval(dir, found, false) +
-                                         "\nThe captured pages need signing in again afterwards.";
+            const std::string question = SignOutQuestion(dir, found);
             if (gtk_init_check(nullptr, nullptr))
                 return AskInDialog(question);
             const char* display = std::getenv("DISPLAY");

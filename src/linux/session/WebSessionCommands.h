@@ -43,11 +43,19 @@ TSignOutResult SignOutSession(const std::string& dir,
                               const std::string& lockPath,
                               const std::function<bool(const TWebDataRemoval& found)>& ask);
 
+// The texts of a sign-out in the program's language: what it removes (or
+// removed) from dir, what the keyring did not do (empty when it did all),
+// and the question asked before, which --sign-out and the settings dialog
+// share.
+std::string SignOutRemovalText(const std::string& dir, const TWebDataRemoval& removal);
+std::string SignOutKeyringText(const TWebDataRemoval& removal);
+std::string SignOutQuestion(const std::string& dir, const TWebDataRemoval& found);
+
 // Runs --sign-in or --sign-out; -1 when options ask for neither.
 int RunWebSessionCommand(const TLinuxHostOptions& options);
 
-// --sign-out: asks (a GTK dialog where a display opens, else a line on
-// standard input, "y" or "yes") unless yes, then removes dir and says what it
+// --sign-out: asks SignOutQuestion (in the program's message box where a
+// display opens, else on standard input, answered "y" or "yes") unless yes, then removes dir and says what it
 // removed on standard output. Refuses while a capture runs. 0 when removed
 // or nothing was there, 1 when refused or not all could be removed (the
 // keyring's passwords included).

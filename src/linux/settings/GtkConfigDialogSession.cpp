@@ -19,46 +19,6 @@
 
 namespace lum::gtk {
 
-namespace {
-
-std::string Listed(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        text += (i ? "、" : "") + items[i];
-    return text;
-}
-
-// What a sign-out removes (or removed), for the dialog's boxes.
-std::string RemovalText(const std::string& dir, const TWebDataRemoval& removal) {
-    std::string text = "保存されたWebセッション: " + dir + "\n(ファイル " +
-                       std::to_string(removal.Files) + " 個: Cookie、サイトのデータ、キャッシュ)";
-    if (!removal.Trusted.empty())
-        text += "\n信頼した証明書: " + Listed(removal.Trusted);
-    if (!removal.Passwords.empty() && removal.KeyringError.empty())
-        text += "\nキーリングに記憶したパスワード: " + Listed(removal.Passwords);
-    if (!removal.RecordError.empty())
-        text += "\n記憶したパスワードの記録を読めませんでした: " + removal.RecordError;
-    return text;
-}
-
-// What the keyring did not do in a sign-out, or empty.
-std::string KeyringText(const TWebDataRemoval& removal) {
-    std::string text;
-    if (!removal.PasswordsGone.empty())
-        text += "\nキーリングには次のパスワードがもうありませんでした: " +
-                Listed(removal.PasswordsGone);
-    if (!removal.KeyringError.empty()) {
-        text += (removal.KeyringReached ? "\nキーリングが削除を拒みました: "
-                                        : "\nキーリングに接続できませんでした: ") +
-                removal.KeyringError;
-        if (!removal.Passwords.empty())
-            text += "\n次のパスワードはキーリングに残っています（「WebKitGTK password」の項目）: " +
-                    Listed(removal.Passwords);
-    }
-    return text;
-}
-
-}  // namespace
 
 void StartProgram(const std::string& program,
                   const std::string& url,
@@ -182,11 +142,7 @@ void TGtkConfigDialog::SignOutClick() {
 void TGtkConfigDialog::ReportSignOut() {
     const std::string& dir = FWebSession.DataDir;
     auto ask = [this, &dir](const TWebDataRemoval& found) {
-        return AskYesNo(FMessageBoxes,
-                        "すべてのサイトからサインアウトします。次のものを削除します。\n" +
-                            RemovalText(dir, found) +
-                            "\n\n表示するページには、あとで改めてサインインが必要です。",
-                        mtConfirmation, 0);
+        return AskYesNo(FMessageBoxes, SignOutQuestion(dir, found), mtConfirmation, 0);
     };
     const TSignOutResult result = SignOutSession(dir, FWebSession.LockPath, ask);
     switch (result.State) {
@@ -207,15 +163,15 @@ void TGtkConfigDialog::ReportSignOut() {
         case TSignOutResult::Removed:
             break;
     }
-    const std::string keyring = KeyringText(result.Removal);
+    const std::string keyring = SignOutKeyringText(result.Removal);
     if (result.Removal.Error.empty()) {
         ShowMsg(FMessageBoxes,
-                "サインアウトしました。削除したもの:\n" + RemovalText(dir, result.Removal) + keyring,
+                "サインアウトしました。削除したもの:\n" + SignOutRemovalText(dir, result.Removal) + keyring,
                 result.Removal.KeyringError.empty() ? mtInformation : mtWarning, 0);
     } else {
         ShowMsg(FMessageBoxes,
                 "一部を削除できませんでした: " + result.Removal.Error + "\n削除したもの:\n" +
-                    RemovalText(dir, result.Removal) + keyring,
+                    SignOutRemovalText(dir, result.Removal) + keyring,
                 mtWarning, 0);
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/Forms.h"
+#include "settings/SignInUrl.h"
 #include "win32/Strings.h"
 #include "win32/browser/BrowserEmulation.h"
 #include "win32/browser/ComUtil.h"
@@ -31,8 +32,8 @@ int ScaleToSystem(int pixels) {
 TSignInWindow::TSignInWindow(HWND owner, const std::string& url) : FOwner(owner) {
     RegisterClassOnce(kClassName, &Procedure, CS_HREDRAW | CS_VREDRAW,
                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    // Until the page names its title, the caption is the URL.
-    ::CreateWindowExW(0, kClassName, Widen(url).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+    // Until the page names its title, the URL stands for it.
+    ::CreateWindowExW(0, kClassName, Widen(SignInWindowTitle(url)).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                       CW_USEDEFAULT, CW_USEDEFAULT, ScaleToSystem(kWidth), ScaleToSystem(kHeight),
                       owner, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!FWnd)
@@ -44,7 +45,7 @@ TSignInWindow::TSignInWindow(HWND owner, const std::string& url) : FOwner(owner)
         FHost = TWebBrowserHost::Create(FWnd, client, TBrowserUse::Visible);
         FHost->OnTitleChange = [this](const std::string& title) {
             if (FWnd && !title.empty())
-                ::SetWindowTextW(FWnd, Widen(title).c_str());
+                ::SetWindowTextW(FWnd, Widen(SignInWindowTitle(title)).c_str());
         };
         const HRESULT hr = FHost->Navigate(url);
         if (FAILED(hr))

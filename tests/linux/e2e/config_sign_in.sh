@@ -38,14 +38,14 @@ wait_for 30 has_window 'Lumenary設定' || fail "no settings dialog: $(cat "$WOR
 # The caret starts in the URL list: down one line, then Tab to the sign-in button.
 keys_to 'Lumenary設定' Down Tab space
 check "the sign-in button opens the sign-in window for the cursor's line" \
-    wait_for 30 has_window 'Please sign in - Lumenary sign-in'
-WID=$(find_window 'Please sign in - Lumenary sign-in')
+    wait_for 30 has_window 'Please sign in - Lumenaryサインイン'
+WID=$(find_window 'Please sign in - Lumenaryサインイン')
 [ -n "$WID" ] && SIGNIN=$(xdotool getwindowpid "$WID" 2>/dev/null) && PIDS+=($SIGNIN)
 check "the settings dialog stays open" has_window 'Lumenary設定'
 check "the sign-in window has made the session folder" test -d "$WEB"
 shot config_sign_in
 if [ -n "${SIGNIN:-}" ]; then
-    keys_to 'Please sign in - Lumenary sign-in' ctrl+w
+    keys_to 'Please sign in - Lumenaryサインイン' ctrl+w
     check "Ctrl+W ends the sign-in window" \
         wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null"
 fi

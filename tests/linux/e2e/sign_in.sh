@@ -33,9 +33,9 @@ find_window() {  # find_window <title part>: the visible window's id on stdout
 has_window() {  # has_window <title part>
     [ -n "$(find_window "$1")" ]
 }
-wait_for 20 has_window 'Please sign in - Lumenary sign-in' ||
+wait_for 20 has_window 'Please sign in - Lumenaryサインイン' ||
     fail "no sign-in window with the page's title"
-WID=$(find_window 'Please sign in - Lumenary sign-in')
+WID=$(find_window 'Please sign in - Lumenaryサインイン')
 geometry=$(xdotool getwindowgeometry "$WID" | sed -n 's/.*Geometry: //p')
 check "the sign-in window is 1024x768 ($geometry)" test "$geometry" = "1024x768"
 xdotool windowfocus --sync "$WID"
@@ -46,7 +46,7 @@ xdotool key Tab
 xdotool type --delay 40 secret
 xdotool key Return
 check "signing in shows the signed-in page's title" \
-    wait_for 20 has_window 'Signed in - Lumenary sign-in'
+    wait_for 20 has_window 'Signed in - Lumenaryサインイン'
 check "the window shows the signed-in page" wait_for 10 pixel_is 512 400 "$GREEN"
 shot sign_in_window
 xdotool key ctrl+w
@@ -83,9 +83,9 @@ ask_sign_out() {
     NO_AT_BRIDGE=1 "$LUMENARY" --sign-out >"$WORK/out.dialog" 2>&1 </dev/null &
     OUT=$!
     PIDS+=($OUT)
-    wait_for 40 bash -c "xdotool search --onlyvisible --name '^Lumenary$' >/dev/null 2>&1 ||
+    wait_for 40 bash -c "xdotool search --onlyvisible --name '^確認$' >/dev/null 2>&1 ||
                          ! kill -0 $OUT 2>/dev/null"
-    has_window "^Lumenary$"
+    has_window "^確認$"
 }
 # Now and then (on a loaded machine, after many tests) the new server has
 # refused the dialog once; the reason is on standard error, and one more
@@ -95,7 +95,9 @@ if ! ask_sign_out; then
     wait "$OUT"
     ask_sign_out || fail "no sign-out dialog: $(cat "$WORK/out.dialog")"
 fi
-xdotool windowfocus --sync "$(find_window '^Lumenary$')"
+# The question is the settings dialog's, in the same box.
+shot sign_out_question
+xdotool windowfocus --sync "$(find_window '^確認$')"
 xdotool key Escape
 wait "$OUT"
 check "a cancelled sign-out ends with 1" test $? -eq 1
@@ -103,6 +105,9 @@ check "a cancelled sign-out keeps the session" test -d "$WEB"
 # Without a display the question is asked on standard input.
 DISPLAY='' "$LUMENARY" --sign-out <<<"n" >"$WORK/out.no" 2>&1
 check "answering no keeps the session" test -d "$WEB"
+check "the question on standard input is the dialog's" \
+    grep -q "すべてのサイトからサインアウトします。.*サインアウトしますか? \[y/N\]" \
+    <(tr '\n' ' ' <"$WORK/out.no")
 DISPLAY='' "$LUMENARY" --sign-out --yes >"$WORK/out.yes" 2>&1
 check "--sign-out --yes ends with 0" test $? -eq 0
 check "--sign-out removes the session folder" test ! -e "$WEB"

@@ -27,14 +27,14 @@ check "the sign-in window names the host and the fingerprint" \
     wait_for 20 grep -q "certificate of 127.0.0.1 is not trusted (SHA-256 $FINGERPRINT)" \
     "$WORK/sign-in.err"
 has_window() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)" ]; }
-wait_for 10 has_window 'Lumenary sign-in' || fail "no sign-in window"
-WID=$(xdotool search --onlyvisible --name 'Lumenary sign-in' | head -1)
+wait_for 10 has_window 'Lumenaryサインイン' || fail "no sign-in window"
+WID=$(xdotool search --onlyvisible --name 'Lumenaryサインイン' | head -1)
 check "the page did not load" bash -c "! xdotool search --onlyvisible --name 'Please sign in' >/dev/null"
 shot sign_in_certificate
 xdotool windowfocus --sync "$WID"
 sleep 0.3
 xdotool key alt+t
-check "trusting it loads the page" wait_for 20 has_window 'Please sign in - Lumenary sign-in'
+check "trusting it loads the page" wait_for 20 has_window 'Please sign in - Lumenaryサインイン'
 check "the certificate is kept for the host, 0600" \
     test "$(stat -c %a "$WEB/certificates/127.0.0.1.pem" 2>/dev/null)" = 600
 xdotool key ctrl+w

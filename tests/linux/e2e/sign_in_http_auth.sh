@@ -36,8 +36,8 @@ check "without a keyring it says the password is forgotten" \
 sign_in wrong
 check "a wrong password asks again" wait_for 20 has_window '認証が必要です'
 sign_in secret
-check "the right one signs in" wait_for 20 has_window 'Signed in - Lumenary sign-in'
-xdotool windowfocus --sync "$(window_of 'Signed in - Lumenary sign-in')"
+check "the right one signs in" wait_for 20 has_window 'Signed in - Lumenaryサインイン'
+xdotool windowfocus --sync "$(window_of 'Signed in - Lumenaryサインイン')"
 xdotool key ctrl+w
 check "Ctrl+W ends the sign-in" wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null"
 

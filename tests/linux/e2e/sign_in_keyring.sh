@@ -65,8 +65,8 @@ xdotool key alt+p
 xdotool type --delay 40 secret
 shot sign_in_keyring
 xdotool key Return
-check "the typed password signs in" wait_for 20 has_window 'Signed in - Lumenary sign-in'
-xdotool windowfocus --sync "$(window_of 'Signed in - Lumenary sign-in')"
+check "the typed password signs in" wait_for 20 has_window 'Signed in - Lumenaryサインイン'
+xdotool windowfocus --sync "$(window_of 'Signed in - Lumenaryサインイン')"
 xdotool key ctrl+w
 check "Ctrl+W ends the sign-in" wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null"
 check "with a keyring nothing says the password is forgotten" \

@@ -19,12 +19,12 @@ SIGNIN=$!
 PIDS+=($SIGNIN)
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window_of "$1")" ]; }
-wait_for 20 has_window 'Opener - Lumenary sign-in' || fail "no sign-in window"
-xdotool windowfocus --sync "$(window_of 'Opener - Lumenary sign-in')"
+wait_for 20 has_window 'Opener - Lumenaryサインイン' || fail "no sign-in window"
+xdotool windowfocus --sync "$(window_of 'Opener - Lumenaryサインイン')"
 sleep 0.5
 xdotool key Return  # the focused button opens the pop-up
-check "the pop-up opens as a window of its own" wait_for 20 has_window 'SSO sign in - Lumenary sign-in'
-POPUP=$(window_of 'SSO sign in - Lumenary sign-in')
+check "the pop-up opens as a window of its own" wait_for 20 has_window 'SSO sign in - Lumenaryサインイン'
+POPUP=$(window_of 'SSO sign in - Lumenaryサインイン')
 xdotool windowfocus --sync "$POPUP"
 sleep 0.5
 xdotool type --delay 40 alice
@@ -34,9 +34,9 @@ xdotool key Return
 check "the pop-up closes itself after signing in" \
     wait_for 20 bash -c "! xdotool search --onlyvisible --name 'SSO sign in|Done' >/dev/null"
 check "the opener, reloaded by the pop-up, is signed in" \
-    wait_for 20 has_window 'Signed in - Lumenary sign-in'
+    wait_for 20 has_window 'Signed in - Lumenaryサインイン'
 check "the sign-in still runs" kill -0 "$SIGNIN"
-xdotool windowfocus --sync "$(window_of 'Signed in - Lumenary sign-in')"
+xdotool windowfocus --sync "$(window_of 'Signed in - Lumenaryサインイン')"
 xdotool key ctrl+w
 check "Ctrl+W on the last window ends the sign-in" \
     wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null"

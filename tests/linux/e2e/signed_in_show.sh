@@ -18,14 +18,14 @@ SIGNIN=$!
 PIDS+=($SIGNIN)
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window_of "$1")" ]; }
-wait_for 20 has_window 'Please sign in - Lumenary sign-in' || fail "no sign-in window"
-xdotool windowfocus --sync "$(window_of 'Please sign in - Lumenary sign-in')"
+wait_for 20 has_window 'Please sign in - Lumenaryサインイン' || fail "no sign-in window"
+xdotool windowfocus --sync "$(window_of 'Please sign in - Lumenaryサインイン')"
 sleep 0.5
 xdotool type --delay 40 alice
 xdotool key Tab
 xdotool type --delay 40 secret
 xdotool key Return
-wait_for 20 has_window 'Signed in - Lumenary sign-in' || fail "not signed in"
+wait_for 20 has_window 'Signed in - Lumenaryサインイン' || fail "not signed in"
 xdotool key ctrl+w
 wait_for 15 bash -c "! kill -0 $SIGNIN 2>/dev/null" || fail "Ctrl+W did not end the sign-in"
 

@@ -66,7 +66,7 @@ sleep 1.5
 xdotool key Up
 sleep 0.3
 xdotool key Return
-if wait_window "^$TITLE\$" >/dev/null; then
+if wait_window "^$TITLE - Lumenary" >/dev/null; then
     sleep 1
     import -window root "$SHOTS/signin_window.png"
     LINE=$(probe class TLumenarySignInForm | head -n 1)
@@ -86,7 +86,7 @@ if wait_window "^$TITLE\$" >/dev/null; then
         awk -F, '{ print $3 - $1, $4 - $2 }'; }
     read -r VW1 VH1 < <(view_size)
     read -r FW1 FH1 < <(frame_size)
-    xdotool windowsize "$(wait_window "^$TITLE\$")" 520 380
+    xdotool windowsize "$(wait_window "^$TITLE - Lumenary")" 520 380
     sleep 1.5
     read -r VW2 VH2 < <(view_size)
     read -r FW2 FH2 < <(frame_size)

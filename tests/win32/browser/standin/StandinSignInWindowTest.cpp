@@ -93,9 +93,9 @@ TEST_F(StandinSignInWindow, ChosenItOpensAtTheCaretLineAndClosingLeavesTheDialog
     const std::vector<TChild> childrenBefore = Children(Dialog());
     const std::wstring textBefore = Text(Edit());
     TSeenWindow seen;
-    SignInThroughMenu(Edit(), WatchSignIn(Dialog(), seen, L"Dashboard"));
+    SignInThroughMenu(Edit(), WatchSignIn(Dialog(), seen, L"Dashboard - Lumenaryサインイン"));
     EXPECT_EQ(seen.Url, L"standin:fill?title=Dashboard");
-    EXPECT_EQ(seen.Caption, L"Dashboard");
+    EXPECT_EQ(seen.Caption, L"Dashboard - Lumenaryサインイン");
     EXPECT_EQ(seen.Owner, Dialog());
     EXPECT_FALSE(seen.DialogEnabled);  // like a modal dialog's owner
     EXPECT_EQ(seen.Style & WS_OVERLAPPEDWINDOW, static_cast<LONG_PTR>(WS_OVERLAPPEDWINDOW));
@@ -121,20 +121,20 @@ TEST_F(StandinSignInWindow, BlankCaretLineOpensTheFirstUrlAndALongLineWhole) {
     EXPECT_EQ(seen.Url, L"standin:fill?title=First");
     const std::string longUrl = "standin:fill?title=Long&pad=" + std::string(5000, 'p');
     Fill({"standin:fixed", longUrl}, 1);
-    SignInThroughMenu(Edit(), WatchSignIn(Dialog(), seen, L"Long"));
+    SignInThroughMenu(Edit(), WatchSignIn(Dialog(), seen, L"Long - Lumenaryサインイン"));
     EXPECT_EQ(seen.Url, Widen(longUrl));
-    EXPECT_EQ(seen.Caption, L"Long");
+    EXPECT_EQ(seen.Caption, L"Long - Lumenaryサインイン");
 }
 
 TEST_F(StandinSignInWindow, CaptionIsTheUrlUntilThePageNamesATitle) {
     TSignInWindow window(Dialog(), "standin:fill?title=Named");
-    EXPECT_EQ(Text(window.Window()), L"standin:fill?title=Named");
+    EXPECT_EQ(Text(window.Window()), L"standin:fill?title=Named - Lumenaryサインイン");
     PumpMessages(100);
-    EXPECT_EQ(Text(window.Window()), L"Named");
+    EXPECT_EQ(Text(window.Window()), L"Named - Lumenaryサインイン");
     // An empty title leaves the caption as it is.
     TSignInWindow untitled(Dialog(), "standin:fill?title=");
     PumpMessages(100);
-    EXPECT_EQ(Text(untitled.Window()), L"standin:fill?title=");
+    EXPECT_EQ(Text(untitled.Window()), L"standin:fill?title= - Lumenaryサインイン");
 }
 
 TEST_F(StandinSignInWindow, PopUpOfThePageOpensInTheWindowItselfAndNeverInTheCapture) {
@@ -142,9 +142,9 @@ TEST_F(StandinSignInWindow, PopUpOfThePageOpensInTheWindowItselfAndNeverInTheCap
     const LONG allowed = Inputs(kPopupsAllowed);
     {
         TSignInWindow window(Dialog(), "standin:fill?title=Start&popup=standin:fill?title=Popped");
-        for (int i = 0; i < 100 && Text(window.Window()) != L"Popped"; ++i)
+        for (int i = 0; i < 100 && Text(window.Window()) != L"Popped - Lumenaryサインイン"; ++i)
             PumpMessages(20);
-        EXPECT_EQ(Text(window.Window()), L"Popped");
+        EXPECT_EQ(Text(window.Window()), L"Popped - Lumenaryサインイン");
         EXPECT_EQ(LastNavigate(), L"standin:fill?title=Popped");
         EXPECT_EQ(Inputs(kPopupsCancelled), cancelled + 1);
     }
