@@ -1,8 +1,8 @@
 # The Debian package of the Linux program: `cmake --build --preset linux
 # --target deb` (or `cpack -G DEB` in build/linux once lumenary is built)
 # writes lumenary_<version>_<arch>.deb there with what `cmake --install` puts
-# under /usr: the programs, stripped, the manual page, the changelog and the
-# copyright file made from LICENSE.
+# under /usr: the programs, stripped, `lumenary` on the PATH, the manual page,
+# the changelog and the copyright file made from LICENSE.
 
 # lumenary(1), the changelog and the copyright file, gzipped without a name
 # or a time stamp (the package's files do not change from build to build).
@@ -20,6 +20,16 @@ install(CODE "
 ")
 install(FILES ${CMAKE_BINARY_DIR}/lumenary.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${LUM_DOC_DIR})
+
+# `lumenary` on the PATH, as the README's commands call it: bin/lumenary is a
+# relative link to the program, which stays in XScreenSaver's folder (the
+# daemon starts its hacks from there). The program finds its engine programs
+# beside its real path, not beside the link.
+file(RELATIVE_PATH lum_bin_to_program /prefix/${CMAKE_INSTALL_BINDIR}
+     /prefix/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/lumenary)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/path-link)
+file(CREATE_LINK ${lum_bin_to_program} ${CMAKE_BINARY_DIR}/path-link/lumenary SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/path-link/lumenary DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # /usr/share/doc/lumenary/copyright in Debian's machine-readable format: the
 # copyright line and the licence text of LICENSE (the MIT licence, which

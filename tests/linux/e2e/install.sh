@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `cmake --install` of the Linux build: the program where XScreenSaver looks
-# for its programs, its XScreenSaver settings file, the desktop entry that
+# for its programs (and a link to it in bin), its XScreenSaver settings file, the desktop entry that
 # opens the settings dialog by the installed program's full path, and the
 # icon under the name the entry gives; the installed program runs and says
 # clearly what is wrong with a bad command line or a window that is gone.
@@ -12,6 +12,8 @@ cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
     { cat "$WORK/install.log"; fail "cmake --install"; }
 check "lumenary is in libexec/xscreensaver" test -x "$PREFIX/libexec/xscreensaver/lumenary"
 check "its capture program is beside it" test -x "$PREFIX/libexec/xscreensaver/lumenary-capture"
+check "bin/lumenary leads to it" \
+    test "$(readlink -f "$PREFIX/bin/lumenary")" = "$PREFIX/libexec/xscreensaver/lumenary"
 check "the XScreenSaver settings file names the program" \
     grep -q '<screensaver name="lumenary"' "$PREFIX/share/xscreensaver/config/lumenary.xml"
 entry=$PREFIX/share/applications/lumenary.desktop

@@ -21,6 +21,7 @@ fi
 APT=(env DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300)
 [ -n "$SUDO" ] && APT=(sudo -n "${APT[@]}")
 INSTALLED_PATH=/usr/libexec/xscreensaver/lumenary
+ON_PATH=/usr/bin/lumenary
 
 # Every installed package with its version, one a line.
 installed_packages() {
@@ -91,6 +92,7 @@ for f in /usr/share/xscreensaver/config/lumenary.xml /usr/share/applications/lum
     /usr/share/doc/lumenary/copyright /usr/share/doc/lumenary/changelog.gz; do
     check "$f is in the package" test "$(mode_of "$f")" = -rw-r--r--
 done
+check "$ON_PATH is in the package, a symbolic link" test "$(mode_of "$ON_PATH")" = lrwxrwxrwx
 check "nothing lies outside /usr" \
     test -z "$(awk '$2 !~ /^\/usr(\/|$)/ && $2 != "/"' "$WORK/contents")"
 check "no folder is writable by others than root" \
@@ -100,6 +102,8 @@ dpkg-deb -x "$DEB" "$X"
 for f in lumenary lumenary-capture lumenary-sign-in; do
     check "$f is stripped" bash -c "file '$X/usr/libexec/xscreensaver/$f' | grep -q ', stripped'"
 done
+check "$ON_PATH links to the program by a relative path" \
+    test "$(readlink "$X$ON_PATH")" = ../libexec/xscreensaver/lumenary
 check "the desktop entry opens the installed program's settings dialog" \
     grep -qx "Exec=$INSTALLED_PATH --config" "$X/usr/share/applications/lumenary.desktop"
 copyright=$X/usr/share/doc/lumenary/copyright
@@ -154,6 +158,14 @@ check "the installed program is $INSTALLED_PATH" test -x "$INSTALLED_PATH"
 code=$?
 check "the installed program answers --help (exit $code)" \
     bash -c "[ $code = 0 ] && grep -q -- '--window-id' '$WORK/help'"
+check "$ON_PATH leads to the installed program" test "$(readlink -f "$ON_PATH")" = "$INSTALLED_PATH"
+# As the README's commands run it: by name, from the PATH.
+(cd "$WORK" && env PATH=/usr/local/bin:/usr/bin:/bin bash -c 'command -v lumenary && lumenary --help') \
+    >"$WORK/help.path" 2>&1
+code=$?
+check "lumenary on the PATH is $ON_PATH and answers --help (exit $code)" \
+    bash -c "[ $code = 0 ] && [ \"\$(head -1 '$WORK/help.path')\" = '$ON_PATH' ] &&
+             grep -q -- '--window-id' '$WORK/help.path'"
 if command -v man >/dev/null; then
     check "man finds lumenary(1)" test "$(man -w lumenary 2>/dev/null)" = /usr/share/man/man1/lumenary.1.gz
 fi
@@ -164,6 +176,7 @@ check "apt-get remove lumenary" test "$code" -eq 0
 check "the package is gone" bash -c "! dpkg-query -W -f='\${db:Status-Abbrev}' lumenary 2>/dev/null |
     grep -q '^[^un]'"
 check "its files are gone" test ! -e "$INSTALLED_PATH" -a ! -e /usr/share/man/man1/lumenary.1.gz
+check "$ON_PATH is gone" test ! -L "$ON_PATH"
 restore
 check "the system's packages are as they were" \
     test -z "$(installed_packages | comm -3 "$WORK/packages.start" -)"
