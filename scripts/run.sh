@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the screen saver on the demo pages shipped in data/demo (one of them
-# 8,000 px tall), with settings and a cache of its own under build/demo: the
-# user's own settings are never touched.
+# 8,000 px tall), with settings, a cache and a web session of its own under
+# build/demo: the user's own folders are never touched.
 #
 #   bash scripts/run.sh            the Linux program, full-screen: on your X
 #                                  display when DISPLAY is set (move the mouse
@@ -27,12 +27,13 @@ build() {  # build <preset> <target>
         { tail -40 "build/run-$1.log"; exit 1; }
 }
 
-# The demo's own settings and cache: XDG folders under build/demo.
+# The demo's own settings, cache and web session: XDG folders under
+# build/demo.
 DEMO=$ROOT/build/demo
 rm -rf "$DEMO"
-mkdir -p "$DEMO/config/lumenary" "$DEMO/cache" "$DEMO/run"
-chmod 700 "$DEMO/run"
-export XDG_CONFIG_HOME=$DEMO/config XDG_CACHE_HOME=$DEMO/cache XDG_RUNTIME_DIR=$DEMO/run
+source "$ROOT/scripts/own-folders.bash"
+lum_own_folders "$DEMO" || exit 1
+mkdir -p "$DEMO/config/lumenary"
 PAGES=(tall.html welcome.html japanese.html)
 {
     echo '[Lumenary]'
