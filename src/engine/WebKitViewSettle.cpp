@@ -20,8 +20,12 @@ constexpr std::chrono::milliseconds kSettlePoll{100};
 
 // Notes the time of every change of the document, counts the requests of
 // the page's scripts in flight and their timers due within the settle limit
-// (a longer one is not waited for), and answers the question of
-// window.__lumenarySettle(): "quiet", or what the page is still busy with.
+// (a longer one is not waited for), notes a page that is being left (a
+// script's redirect) or will move on to another address by a refresh due
+// within the limit (one that only reloads the page is not waited for), and
+// answers the question of
+// window.__lumenarySettle(quiet ms): "quiet", or what the page is still busy
+// with.
 // The page cannot replace the answer, only make its own picture wait, at
 // most until the settle limit.
 std::string SettleWatchScript(const TWebKitLimits& limits) {
@@ -76,8 +80,23 @@ std::string SettleWatchScript(const TWebKitLimits& limits) {
            "    var r = e.getBoundingClientRect();"
            "    return r.bottom > 0 && r.right > 0 && r.top < innerHeight && r.left < innerWidth;"
            "  };"
-           "  var busy = function () {"
+           "  var leaving = false;"
+           "  addEventListener('beforeunload', function () { leaving = true; }, true);"
+           "  var here = function () { return location.href.split('#')[0]; };"
+           "  var refreshing = function () {"
+           "    var m = document.querySelector('meta[http-equiv=\"refresh\" i]');"
+           "    var c = m && (m.getAttribute('content') || '');"
+           "    var at = c ? c.search(/[;,]\\s*(url\\s*=\\s*)?/i) : -1;"
+           "    if (at < 0 || parseFloat(c) * 1000 > limit) return false;"
+           "    var to = c.slice(at).replace(/^[;,]\\s*(url\\s*=\\s*)?/i, '')"
+           "      .replace(/^['\"]|['\"]$/g, '');"
+           "    try { return new URL(to, location.href).href.split('#')[0] !== here(); }"
+           "    catch (e) { return false; }"
+           "  };"
+           "  var busy = function (wait) {"
+           "    if (leaving) return 'leaving';"
            "    if (document.readyState !== 'complete') return 'loading';"
+           "    if (refreshing()) return 'redirect';"
            "    if (document.fonts && document.fonts.status !== 'loaded') return 'fonts';"
            "    if (requests > 0) return 'requests';"
            "    if (timers.size > 0) return 'timers';"
@@ -86,19 +105,14 @@ std::string SettleWatchScript(const TWebKitLimits& limits) {
            "      if (!image.complete && (image.loading !== 'lazy' || inView(image)))"
            "        return 'images';"
            "    }"
-           "    return now() - last < quiet ? 'changing' : '';"
+           "    return now() - last < wait ? 'changing' : '';"
            "  };"
            "  Object.defineProperty(window, '__lumenarySettle', {"
-           "    value: function () { return busy() || 'quiet'; }"
+           "    value: function (q) { return busy(q >= 0 ? q : quiet) || 'quiet'; }"
            "  });"
            "})();";
 }
 
-// A document without the watch (one that is not a web page: an image, a
-// text) is quiet once it is loaded.
-constexpr const char* kSettleProbe =
-    "window.__lumenarySettle ? window.__lumenarySettle() :"
-    " (document.readyState === 'complete' ? 'quiet' : 'loading')";
 
 bool AnswersQuiet(GObject* source, GAsyncResult* result) {
     JSCValue* value =
@@ -114,6 +128,13 @@ bool AnswersQuiet(GObject* source, GAsyncResult* result) {
 
 }  // namespace
 
+// A document without the watch (one that is not a web page: an image, a
+// text) is quiet once it is loaded.
+std::string TWebKitWebView::SettleProbe(std::chrono::milliseconds quiet) {
+    return "window.__lumenarySettle ? window.__lumenarySettle(" + std::to_string(quiet.count()) +
+           ") : (document.readyState === 'complete' ? 'quiet' : 'loading')";
+}
+
 WebKitUserContentManager* TWebKitWebView::NewSettleWatch(const TWebKitLimits& limits) {
     WebKitUserContentManager* manager = webkit_user_content_manager_new();
     WebKitUserScript* watch = webkit_user_script_new(
@@ -124,27 +145,34 @@ WebKitUserContentManager* TWebKitWebView::NewSettleWatch(const TWebKitLimits& li
     return manager;
 }
 
+// Settled, the page is scrolled through (WebKitViewScroll.cpp) for what it
+// loads as it comes into view.
 void TWebKitWebView::SettlePage(std::function<void(bool settled)> done, TStepFailed failed) {
-    PollSettled(std::chrono::steady_clock::now() + FLimits.Settle, std::move(done),
-                std::move(failed));
+    auto scroll = [this, done = std::move(done), failed](bool settled) {
+        ScrollThrough(settled, done, failed);
+    };
+    PollSettled(std::chrono::steady_clock::now() + FLimits.Settle, SettleProbe(FLimits.Quiet),
+                std::move(scroll), std::move(failed));
 }
 
 void TWebKitWebView::PollSettled(std::chrono::steady_clock::time_point deadline,
+                                 const std::string& probe,
                                  std::function<void(bool settled)> done,
                                  TStepFailed failed) {
-    auto finish = [this, deadline, done = std::move(done), failed](GObject* source,
-                                                                   GAsyncResult* result) {
+    auto finish = [this, deadline, probe, done = std::move(done), failed](GObject* source,
+                                                                          GAsyncResult* result) {
         if (AnswersQuiet(source, result))
             return done(true);
         if (std::chrono::steady_clock::now() + kSettlePoll >= deadline)
             return done(false);
-        FSteps->Post([this, deadline, done, failed] { PollSettled(deadline, done, failed); },
-                     kSettlePoll);
+        FSteps->Post(
+            [this, deadline, probe, done, failed] { PollSettled(deadline, probe, done, failed); },
+            kSettlePoll);
     };
     // In the page's world, where the watch is; a page stuck in a script does
     // not answer, and the step fails at the script limit.
-    RunScript(kSettleProbe, FLimits.Script, "settling the page", std::move(failed),
-              std::move(finish), nullptr);
+    RunScript(probe, FLimits.Script, "settling the page", std::move(failed), std::move(finish),
+              nullptr);
 }
 
 }  // namespace lum

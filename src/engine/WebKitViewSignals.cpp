@@ -66,9 +66,14 @@ struct TWebKitSignals {
             gtk::Guarded([&] { static_cast<TWebKitWebView*>(self)->OnProcessStuck(); });
     }
     // Nothing may wait for a user: dialogs close at once (alert, confirm as
-    // "cancel"), permissions are denied, nothing is printed, and no file is
-    // ever downloaded.
-    static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) { return TRUE; }
+    // "cancel", "leave this page?" as "leave"), permissions are denied,
+    // nothing is printed, and no file is ever downloaded.
+    static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+        if (webkit_script_dialog_get_dialog_type(dialog) ==
+            WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+            webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+        return TRUE;
+    }
     // A password the user chose to remember in the sign-in window (kept by
     // WebKit in the desktop keyring, offered as the proposed credential) is
     // used once. Without one, or when the site refuses it, the load goes on

@@ -16,11 +16,12 @@ namespace lum {
 namespace {
 
 // Measures the whole document once the page is laid out at the view's size
-// (width, height: a resize reaches the page's process later): the larger of
-// the body's and the root element's scroll sizes (the body's leaves out its
-// own margins), then takes the body's scroll bars and border away and lays
-// the page out again. Answers "<width> <height>", "wait <inner width>
-// <inner height>" while the page has another size, or "" without a document.
+// (width, height: a resize reaches the page's process later). First the
+// body's scroll bars and border go, and the page is laid out again, so that
+// no scroll bar takes room from it; then the larger of the body's and the
+// root element's scroll sizes (the body's leaves out its own margins).
+// Answers "<width> <height>", "wait <inner width> <inner height>" while the
+// page has another size, or "" without a document.
 std::string MeasureScript(const TSize& view) {
     return "(function () {"
            "  var d = document.documentElement, b = document.body;"
@@ -29,16 +30,51 @@ std::string MeasureScript(const TSize& view) {
            std::to_string(view.Width) + " || window.innerHeight != " + std::to_string(view.Height) +
            ")"
            "    return 'wait ' + window.innerWidth + ' ' + window.innerHeight;"
-           "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
-           "  var h = Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0);"
            "  if (b) {"
            "    b.style.overflow = 'hidden';"
            "    b.style.border = '0';"
            "    void b.offsetHeight;"
            "  }"
+           "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
+           "  var h = Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0);"
            "  return w + ' ' + h;"
            "})()";
 }
+
+// WebKit draws a picture beyond the view as if the window were as large as
+// the document, so an element fixed to the window's bottom would land at the
+// document's end. A person sees the page's top with such elements where the
+// window puts them: each fixed element is pinned there (absolute, at the size
+// it has now and the place it has in the window, which the page's top is
+// in) before a picture larger than the view.
+constexpr const char* kPinFixedScript =
+    "(function () {"
+    "  var pinned = [];"
+    "  var all = document.querySelectorAll('*');"
+    "  for (var i = 0; i < all.length; i++) {"
+    "    if (getComputedStyle(all[i]).position !== 'fixed') continue;"
+    "    var r = all[i].getBoundingClientRect();"
+    "    pinned.push([all[i], r]);"
+    "  }"
+    "  pinned.forEach(function (p) {"
+    "    var s = p[0].style, r = p[1];"
+    "    s.setProperty('position', 'absolute', 'important');"
+    "    s.setProperty('box-sizing', 'border-box', 'important');"
+    "    s.setProperty('width', r.width + 'px', 'important');"
+    "    s.setProperty('height', r.height + 'px', 'important');"
+    "    s.setProperty('right', 'auto', 'important');"
+    "    s.setProperty('bottom', 'auto', 'important');"
+    "    s.setProperty('top', r.top + 'px', 'important');"
+    "    s.setProperty('left', r.left + 'px', 'important');"
+    "  });"
+    "  pinned.forEach(function (p) {"
+    "    var s = p[0].style, r = p[1], now = p[0].getBoundingClientRect();"
+    "    var top = now.top + scrollY, left = now.left + scrollX;"
+    "    s.setProperty('top', (parseFloat(s.top) + r.top - top) + 'px', 'important');"
+    "    s.setProperty('left', (parseFloat(s.left) + r.left - left) + 'px', 'important');"
+    "  });"
+    "  return pinned.length;"
+    "})()";
 
 // How often a page not yet at the view's size is asked again, and how much
 // time at least an answer gets (a script that runs out of time ends the page's
@@ -113,8 +149,8 @@ void TWebKitWebView::RunScript(const std::string& script,
     FSteps->Begin(limit, what, std::move(failed), std::move(finish),
                   [this, script, world](GCancellable* cancellable, GAsyncReadyCallback callback,
                                         gpointer data) {
-                      webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, world,
-                                                          nullptr, cancellable, callback, data);
+                      webkit_web_view_evaluate_javascript(FView, script.c_str(), -1, world, nullptr,
+                                                          cancellable, callback, data);
                   });
 }
 
@@ -123,7 +159,21 @@ void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFail
     if (size.Width < 0 || size.Height < 0 || size.Width > kBmpMaxSide || size.Height > kBmpMaxSide)
         throw Exception("cannot take a picture of " + std::to_string(size.Width) + " x " +
                         std::to_string(size.Height) + " pixels");
-    Snapshot(size, std::move(done), std::move(failed), false);
+    if (size.Width <= FViewSize.Width && size.Height <= FViewSize.Height)
+        return Snapshot(size, std::move(done), std::move(failed), false);
+    auto finish = [this, size, done = std::move(done), failed](GObject* source,
+                                                               GAsyncResult* result) {
+        std::string why;
+        ScriptAnswer(source, result, why);
+        if (!why.empty()) {
+            if (failed)
+                failed("drawing the page failed: " + why);
+            return;
+        }
+        Snapshot(size, done, failed, false);
+    };
+    RunScript(kPinFixedScript, FLimits.Script, "pinning the fixed elements", std::move(failed),
+              std::move(finish));
 }
 
 void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut) {

@@ -42,9 +42,9 @@ WebKitWebView* CreateView(WebKitWebContext* context, WebKitUserContentManager* w
     webkit_settings_set_media_playback_requires_user_gesture(settings, TRUE);
     webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
-    WebKitWebView* view = WEBKIT_WEB_VIEW(
-        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings,
-                     "user-content-manager", watch, nullptr));
+    WebKitWebView* view =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings",
+                                     settings, "user-content-manager", watch, nullptr));
     g_object_unref(settings);
     g_object_unref(watch);
     webkit_web_view_set_is_muted(view, TRUE);
@@ -89,6 +89,10 @@ TWebKitWebView::~TWebKitWebView() {
 }
 
 void TWebKitWebView::Navigate(const std::string& url) {
+    // A script address would run in the page shown now and load nothing.
+    const bool script = g_ascii_strncasecmp(url.c_str(), "javascript:", 11) == 0;
+    if (!script)
+        LeavePage();
     // Events of the load this one replaces arrive before it starts and are
     // ignored while it is only requested.
     FLoad = TLoad::Requested;
@@ -100,8 +104,7 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FUri = url;
     FRequested = url;
     FRestarted = false;
-    // A script address would run in the page shown now and load nothing.
-    if (g_ascii_strncasecmp(url.c_str(), "javascript:", 11) == 0) {
+    if (script) {
         StopLoadTimer();
         return EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0, "a script, not a page"});
     }
@@ -111,6 +114,21 @@ void TWebKitWebView::Navigate(const std::string& url) {
     // goes by way of a blank page (unreported), so that it is loaded anew.
     FDetour = url.find('#') != std::string::npos;
     webkit_web_view_load_uri(FView, FDetour ? "about:blank" : url.c_str());
+}
+
+// Leaving a page never waits on it: a page's process runs what the page
+// does as it is left (a "leave this page?" question, a handler that loops)
+// before the next page can take its place. So every page of the list starts
+// in a fresh page process, and the one of the page before simply ends: its
+// handlers never run, and nothing a page left in its process (memory, timers,
+// workers) outlives it. The blank page that starts a pass keeps its process.
+void TWebKitWebView::LeavePage() {
+    const char* shown = webkit_web_view_get_uri(FView);
+    if (!shown || std::strcmp(shown, "about:blank") == 0)
+        return;
+    StopLoadTimer();
+    FLoad = TLoad::Ended;  // the end of the page's process is expected
+    webkit_web_view_terminate_web_process(FView);
 }
 
 void TWebKitWebView::SetViewSize(const TSize& size) {

@@ -69,7 +69,11 @@ struct TWebKitLimits {
 // SettlePage waits, within the settle limit, until the page is quiet: loaded,
 // its fonts there, no request of its scripts (fetch, XMLHttpRequest) in
 // flight, no timer of theirs pending that is due within the limit, no image
-// in view still loading, and no change of its document for the quiet time.
+// in view still loading, no move to another address due within the limit,
+// and no change of its document for the quiet time. Then it scrolls the page
+// through one view at a time, waiting briefly at each for what comes into
+// view (lazy images, more stories), and back to its top: within a number of
+// views, the height cap and a time limit of its own.
 // MeasurePage measures the page as laid out at the size SetViewSize gave last
 // (it asks again, within the script limit, until the page has that size).
 // Navigate while a load is still pending may, when WebKit swaps page
@@ -122,6 +126,7 @@ class TWebKitWebView final : public IWebView {
     void EndLoad(bool failed, const TPageFailure& failure);
     // Notes why the current load fails, unless an earlier reason stands.
     void NoteFailure(const TPageFailure& failure);
+    void LeavePage();
     void StartLoadTimer();
     void StopLoadTimer();
     // Ends the page's process when WebKit finds that it no longer answers.
@@ -139,10 +144,20 @@ class TWebKitWebView final : public IWebView {
     // What watches each page for SettlePage from its start, in the page's own
     // world (WebKitViewSettle.cpp).
     static WebKitUserContentManager* NewSettleWatch(const TWebKitLimits& limits);
-    // Asks the page whether it is quiet until it is or deadline has passed.
+    // What asks the page whether it has been quiet for quiet (WebKitViewSettle.cpp).
+    static std::string SettleProbe(std::chrono::milliseconds quiet);
+    // Asks the page whether it is quiet (probe: SettleProbe) until it is or
+    // deadline has passed.
     void PollSettled(std::chrono::steady_clock::time_point deadline,
+                     const std::string& probe,
                      std::function<void(bool settled)> done,
                      TStepFailed failed);
+    // Scrolls a settled page through and back to its top (WebKitViewScroll.cpp),
+    // then done(settled).
+    void ScrollThrough(bool settled, std::function<void(bool settled)> done, TStepFailed failed);
+    struct TScroll;
+    void ScrollView(std::shared_ptr<TScroll> scroll, int y);
+    void ScrollBackToTop(std::shared_ptr<TScroll> scroll);
     // Runs a script of ours in the page within limit; finish reads the answer.
     // world: a world of our own by default, nullptr for the page's.
     void RunScript(const std::string& script,

@@ -17,6 +17,11 @@
 
 namespace lum {
 
+// The tallest picture a page is captured at: a taller page (an endless
+// feed, a long log) is captured down to its first kPageHeightCap rows, and a
+// web view scrolls a page through no further than that.
+inline constexpr std::int32_t kPageHeightCap = 32000;
+
 class TPageBitmap;
 
 using TStepFailed = std::function<void(const std::string& message)>;
@@ -56,8 +61,8 @@ class IWebView {
 
     // Starts loading url and returns at once.
     virtual void Navigate(const std::string& url) = 0;
-    // Gives the view its size in pixels: the size the next page is laid out
-    // at, and later the size of the picture to take.
+    // Gives the view its size in pixels: the size the pages are laid out at
+    // (the display's). It keeps that size while a picture is taken.
     virtual void SetViewSize(const TSize& size) = 0;
     // Waits until the loaded top-level document has settled, as a person
     // looking at it would wait: its scripts have drawn what they draw after
@@ -67,15 +72,18 @@ class IWebView {
     // is then taken as it stands: a clock, a live chart). A platform that
     // cannot watch its pages calls done(true) at once.
     virtual void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) = 0;
-    // Measures the current top-level document: its whole scroll width and
-    // height in pixels as laid out now (the larger of the body's and the root
-    // element's, so that the body's margins are inside); then puts "overflow: hidden" and
-    // "border: 0" on the body's style, so that the picture shows neither
-    // scroll bars nor the body's border.
+    // Puts "overflow: hidden" and "border: 0" on the current top-level
+    // document's body, so that no scroll bar takes room from the page and the
+    // picture shows neither scroll bars nor the body's border; then measures
+    // the document as laid out so: its whole scroll width and height in
+    // pixels (the larger of the body's and the root element's, so that the
+    // body's margins are inside; never less than the view's).
     virtual void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) = 0;
-    // Draws the current view into a picture of exactly size, from the top
-    // left of the document; white where the view draws nothing. The picture
-    // lives only for the call of done.
+    // Draws the document as laid out at the view's size into a picture of
+    // exactly size, from its top left, beyond the view where the picture is
+    // larger (fixed elements once, where they are at the top of the page);
+    // white where the document draws nothing. The picture lives only for the
+    // call of done.
     virtual void TakePicture(const TSize& size,
                              std::function<void(const TPageBitmap& picture)> done,
                              TStepFailed failed) = 0;

@@ -13,8 +13,6 @@
 namespace lum {
 
 inline constexpr const char* kCacheFolderName = "LumenaryCache";
-// The blank margin the capture adds to the right of and below every page.
-inline constexpr std::int32_t kPageMargin = 16;
 
 // The folder of the running program file, ending in one path delimiter.
 std::string GetProgramDir(IFileSystem& fileSystem);

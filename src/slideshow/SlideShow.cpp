@@ -89,10 +89,9 @@ void TSlideShow::Advance() {
 bool TSlideShow::ScrollStep(std::int32_t formHeight) {
     if (FClock.KeyHeld(Vk::Z) || !FEnableScroll)
         return false;
-    // The last step stops where the page's bottom meets the form's; a page
-    // that is taller only by the capture's blank margin is not scrolled.
+    // The last step stops where the page's bottom meets the form's.
     const std::int64_t rest = static_cast<std::int64_t>(ShownSize().Height) - formHeight;
-    if (rest <= kPageMargin || rest <= FScrollPos)
+    if (rest <= 0 || rest <= FScrollPos)
         return false;
     // A form under three pixels tall still moves by one row, so a page can
     // never be stuck in its scroll phase.

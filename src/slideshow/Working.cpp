@@ -1,7 +1,6 @@
 #include "slideshow/Working.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "common/Bmp.h"
 #include "common/Forms.h"
@@ -13,16 +12,9 @@ namespace lum {
 namespace {
 
 const std::string kBlankPage = "about:blank";
-constexpr std::int64_t kMargin = kPageMargin;
-
-// A page's scroll size plus the margin, kept within 32 bits: a document that
-// reports a size near the integer limit gets a bitmap the platform refuses,
-// never an overflowed one.
-std::int32_t WithMargin(std::int32_t scrollSize) {
-    const std::int64_t size = std::int64_t{scrollSize} + kMargin;
-    return static_cast<std::int32_t>(
-        std::min<std::int64_t>(size, std::numeric_limits<std::int32_t>::max()));
-}
+// How often a page may move on (a redirect by a refresh or a script) while it
+// is being captured, each time starting its capture anew where it went.
+constexpr int kMaxMoves = 3;
 
 }  // namespace
 
@@ -72,6 +64,13 @@ void TWorkingForm::Load(const std::string& url) {
 void TWorkingForm::WebDocumentComplete(const std::string& url) {
     if (FDisconnected)
         return;
+    // A page that moves on while it is captured is captured where it ends;
+    // one that never stops moving on (a reload loop) is taken by the capture
+    // under way once it has moved on a few times.
+    if (FCapturing && FMoves >= kMaxMoves)
+        return;
+    if (FCapturing)
+        ++FMoves;
     FBusy = true;
     ++FStep;  // a capture still under way for an earlier completion is dropped
     // A completion while no page of the list has been requested (the blank
@@ -88,6 +87,7 @@ void TWorkingForm::WebDocumentComplete(const std::string& url) {
         return RequestNextPage();
     }
     FInCompletion = true;
+    FCapturing = true;
     try {
         CapturePage();
     } catch (const std::exception& e) {
@@ -125,6 +125,8 @@ void TWorkingForm::PageFailed(const std::string& url, const TPageFailure& failur
 }
 
 void TWorkingForm::RequestNext() {
+    FCapturing = false;
+    FMoves = 0;
     const auto& urls = FSource.URLs();
     if (urls.size() > static_cast<std::size_t>(FNextIndex)) {
         Load(urls[static_cast<std::size_t>(FNextIndex)]);
@@ -183,8 +185,8 @@ void TWorkingForm::RunStep(std::uint32_t step, F&& body) {
 // FNextIndex - 1 once it has settled, then requests the next URL.
 void TWorkingForm::CapturePage() {
     // Whatever led to this completion (a page of the pass, or a page that
-    // reloaded itself after its capture had sized the view to the picture),
-    // the page is measured as laid out at the display's size.
+    // reloaded itself), the page is measured as laid out at the display's
+    // size.
     FWeb->SetViewSize(TSize{FSource.Width(), FSource.Height()});
     const std::uint32_t step = FStep;
     FWeb->SettlePage([this, step](bool settled) { RunStep(step, [&] { PageSettled(settled); }); },
@@ -212,23 +214,30 @@ void TWorkingForm::PageSettled(bool settled) {
         });
 }
 
+// The picture is exactly the page as a browser window of the display's size
+// shows it: its scroll size as laid out at that size (the view keeps the size
+// while the picture is taken, so a page laid out in viewport units keeps its
+// layout), never smaller than the window (a short page's background fills
+// it), the window's size itself unless pages are scrolled, and down to the
+// height cap and what the page cache can hold.
 void TWorkingForm::PageMeasured(TSize scrollSize) {
-    // Measured as laid out at the display's size.
-    std::int32_t width = WithMargin(scrollSize.Width);
-    std::int32_t height = WithMargin(scrollSize.Height);
+    std::int32_t width = std::max(scrollSize.Width, FSource.Width());
+    std::int32_t height = std::max(scrollSize.Height, FSource.Height());
     if (!FSource.EnableScroll()) {
-        width = std::min(width, FSource.Width());
-        height = std::min(height, FSource.Height());
+        width = FSource.Width();
+        height = FSource.Height();
     }
-    // A page file the display could not read back is never written: a
-    // giant page is captured down to the largest picture the cache holds.
+    if (height > kPageHeightCap) {
+        height = kPageHeightCap;
+        ReportTallPage(URLOf(FNextIndex - 1), scrollSize.Height);
+    }
+    // A page file the display could not read back is never written.
     width = std::clamp(width, 1, kBmpMaxSide);
-    height = std::clamp(height, 1, kBmpMaxSide);
+    height = std::max(height, 1);
     const std::int64_t maxRows = static_cast<std::int64_t>(kBmpMaxBytes / 4) / width;
     height = static_cast<std::int32_t>(std::min<std::int64_t>(height, maxRows));
 
     const TSize size{width, height};
-    FWeb->SetViewSize(size);
     const std::uint32_t step = FStep;
     FWeb->TakePicture(
         size,
@@ -236,6 +245,17 @@ void TWorkingForm::PageMeasured(TSize scrollSize) {
         [this, step](const std::string& message) {
             RunStep(step, [&] { throw Exception(message); });
         });
+}
+
+// Said once per page of the list for the whole run, not at every pass.
+void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height) {
+    if (!FReportedTall.insert(url).second)
+        return;
+    std::string line = "\"";
+    line += url;
+    line += "\" is " + std::to_string(height) + " pixels tall: its first " +
+            std::to_string(kPageHeightCap) + " are captured";
+    Application().Log(line);
 }
 
 void TWorkingForm::PictureTaken(const TPageBitmap& picture) {

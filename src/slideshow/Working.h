@@ -1,6 +1,7 @@
 // The capture form: loads the display form's URLs one at a time into its web
-// view, each laid out at the display's size, and stores each completed page
-// as that page's cache file. The steps of one capture (measure, size, take
+// view, each laid out at the display's size, and stores each completed page,
+// once it has settled, as that page's cache file: a picture of exactly the
+// page, up to a height cap. The steps of one capture (settle, measure, take
 // the picture, write the file) may complete later through the event loop.
 // A page that cannot be loaded or captured keeps its earlier file, gets a
 // failure record beside it ("<k>.failed", for the display's card), is
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,7 @@ class TWorkingForm {
     void CapturePage();
     void PageSettled(bool settled);
     void PageMeasured(TSize scrollSize);
+    void ReportTallPage(const std::string& url, std::int32_t height);
     void PictureTaken(const TPageBitmap& picture);
     void StepFailed(const std::string& message);
     template <class F>
@@ -78,7 +81,10 @@ class TWorkingForm {
     // (or of a disconnected form) finds its number out of date and is dropped.
     std::uint32_t FStep = 0;
     bool FInCompletion = false;  // a completion event is being handled
+    bool FCapturing = false;     // a page's capture is under way
+    int FMoves = 0;              // times the page under capture moved on
     bool FDisconnected = false;
+    std::set<std::string> FReportedTall;  // pages said to be over the height cap
 };
 
 }  // namespace lum

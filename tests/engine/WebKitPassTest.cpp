@@ -112,7 +112,7 @@ TEST_F(Pass, PageThatReloadsItselfKeepsTheDisplaysSize) {
         EXPECT_EQ(picture.Pixel(639, 479), 0x00C800u);
         ++FFiles.NextDate;
     }
-    EXPECT_EQ(sizes, std::vector<std::string>(4, "656x496"));
+    EXPECT_EQ(sizes, std::vector<std::string>(4, "640x480"));
     EXPECT_TRUE(FPlatform.LogLines.empty());
 }
 
@@ -136,6 +136,33 @@ TEST_F(Pass, PagesAreCapturedOnceTheyHaveSettled) {
               std::vector<std::string>{"\"" + clock +
                                        "\" was still changing at the settle limit: taken as it "
                                        "stands"});
+}
+
+// A page that moves on a second after its load (a refresh to another
+// address, a script's location.replace) is captured where it ends, into its
+// own file; the next page keeps its own. A page that only reloads itself is
+// not waited for.
+TEST_F(Pass, PagesThatMoveOnAreCapturedWhereTheyEnd) {
+    const auto colour = [this](const char* c) {
+        return HtmlPage(std::string("<style>body{margin:0;background:") + c + "}</style>");
+    };
+    const std::string green = colour("#00c800"), blue = colour("#0000c8");
+    const std::string refresh =
+        HtmlPage("<meta http-equiv='refresh' content='1; url=" + green + "'>");
+    const std::string script = BoxPage(
+        "<script>onload = function () { setTimeout(function () {"
+        "  location.replace('" +
+        blue + "'); }, 1000); };</script>");
+    const std::string reload = BoxPage("<meta http-equiv='refresh' content='2'>");
+    RunPass({refresh, script, reload, BoxPage("")});
+    for (int k = 0; k < 4; ++k)
+        ASSERT_TRUE(HasPage(k)) << k;
+    EXPECT_EQ(PageFile(0).Pixel(300, 300), 0x00C800u);
+    EXPECT_EQ(PageFile(1).Pixel(300, 300), 0x0000C8u);
+    EXPECT_EQ(PageFile(1).Pixel(100, 100), 0x0000C8u);  // not the box of the page it left
+    EXPECT_EQ(PageFile(2).Pixel(100, 100), 0xFF0000u);
+    EXPECT_EQ(PageFile(3).Pixel(100, 100), 0xFF0000u);
+    EXPECT_TRUE(FPlatform.LogLines.empty());
 }
 
 }  // namespace

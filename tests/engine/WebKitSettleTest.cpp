@@ -128,5 +128,46 @@ TEST_F(Settling, APageStuckInAScriptFailsTheStepWithinTheLimit) {
     EXPECT_EQ(Settle(), true);
 }
 
+// Lazy images at the bottom of a 4,000 px page, one by the browser's own
+// loading="lazy" and one by an IntersectionObserver of the page, are in the
+// picture: the page was scrolled through as a person would, and back to its
+// top. A page that grows as it is scrolled stops at the height cap.
+TEST_F(Settling, LazyImagesAtTheBottomOfATallPageAreInThePicture) {
+    const std::string image = FServer.Url("/image.png");
+    ASSERT_FALSE(
+        Load(BoxPage("<img loading='lazy' src='" + image +
+                     "' width='200' height='200' style='display:block;margin-top:3400px'>"
+                     "<img id='io' width='200' height='200' style='display:block'>"
+                     "<script>new IntersectionObserver(function (seen) {"
+                     "  if (seen[0].isIntersecting) document.getElementById('io').src = '" +
+                     image + "';}).observe(document.getElementById('io'));</script>"))
+            .Failed);
+    EXPECT_EQ(Settle(), true);
+    ASSERT_EQ(Measure(), (TSize{1024, 4000}));
+    const TPageBitmap picture = Picture({1024, 4000});
+    EXPECT_EQ(picture.Pixel(100, 3700), TWebKitTestServer::kImageColor);
+    EXPECT_EQ(picture.Pixel(100, 3900), TWebKitTestServer::kImageColor);
+    EXPECT_EQ(picture.Pixel(100, 100), kEarly);
+}
+
+TEST_F(Settling, AnEndlessFeedIsScrolledNoFurtherThanTheHeightCap) {
+    TWebKitLimits limits;
+    limits.Settle = 20000ms;
+    MakeView(limits);
+    // Each scroll near the end adds 4,000 px more.
+    ASSERT_FALSE(Load(BoxPage("<div id='feed' style='height:4000px'></div><script>"
+                              "addEventListener('scroll', function () {"
+                              "  var f = document.getElementById('feed');"
+                              "  if (scrollY + innerHeight * 2 > document.body.scrollHeight)"
+                              "    f.style.height = (f.offsetHeight + 4000) + 'px';"
+                              "});</script>"))
+                     .Failed);
+    EXPECT_TRUE(Settle().has_value());
+    const std::optional<TSize> size = Measure();
+    ASSERT_TRUE(size);
+    EXPECT_GE(size->Height, kPageHeightCap);
+    EXPECT_LT(size->Height, kPageHeightCap + 12000);
+}
+
 }  // namespace
 }  // namespace lum

@@ -300,19 +300,19 @@ TEST_F(SlideShowTest, TinyFormStillScrollsToTheEnd) {
     EXPECT_EQ(Show.FPageIndex, 1);
 }
 
-TEST_F(SlideShowTest, PageTallerOnlyByTheCaptureMarginIsNotScrolled) {
-    // The demo's welcome page: one screen of content and the blank margin.
-    PutPage(0, kFormHeight + kPageMargin, Date1);
-    PutPage(1, kFormHeight + kPageMargin + 1, Date1);
+TEST_F(SlideShowTest, PageOfTheScreensHeightIsNotScrolledOneRowTallerIs) {
+    // A page of one screen is captured at exactly the screen's size.
+    PutPage(0, kFormHeight, Date1);
+    PutPage(1, kFormHeight + 1, Date1);
     Tick();
     for (int i = 1; i <= Show.FURLShowTime; ++i) {
         EXPECT_EQ(Show.FScrollPos, 0);
         Tick();
     }
     ASSERT_EQ(Show.FPageIndex, 1);
-    // One row more than the margin: one step, to the page's end.
+    // One row more: one step, to the page's end (nothing of a page is cut).
     Tick();
-    EXPECT_EQ(Show.FScrollPos, kPageMargin + 1);
+    EXPECT_EQ(Show.FScrollPos, 1);
 }
 
 // Page 1 failed at 15:04:06, after the run started at 15:00:00.

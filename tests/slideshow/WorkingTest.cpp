@@ -3,11 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeHost.h"
 #include "fakes/FakeWebView.h"
+#include "slideshow/PageCache.h"
 #include "slideshow/PageFailure.h"
 
 namespace lum {
@@ -131,12 +133,11 @@ TEST_F(Capture, OnePageRunsItsStepsInOrder) {
     View->Complete("about:blank");
     View->Log.clear();
     View->Complete("http://a/");
-    // Settled and measured as laid out at the display's size; the view then
-    // takes the capture size for the picture, and the display's size again
-    // before the next page loads.
-    EXPECT_THAT(View->Log, ElementsAre("view 640x480", "settle", "measure", "view 516x916",
-                                       "picture 516x916 view 516x916",
-                                       "view 640x480", "navigate http://b/"));
+    // Settled, measured and pictured as laid out at the display's size: the
+    // view keeps that size while the picture takes the page's.
+    EXPECT_THAT(View->Log,
+                ElementsAre("view 640x480", "settle", "measure", "picture 640x900 view 640x480",
+                            "view 640x480", "navigate http://b/"));
     EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}));
     EXPECT_TRUE(HasFile(0));
 }
@@ -160,7 +161,7 @@ TEST_F(Capture, FrameCompletionCapturesTheTopDocumentAndMovesOn) {
     // The first frame to complete captures the page as it stands.
     View->Complete("http://frames/left.html");
     ExpectState(true, 2);
-    EXPECT_EQ(ReadPage(0).Width(), 116);
+    EXPECT_EQ(ReadPage(0).Width(), 640);
     EXPECT_EQ(View->Navigations.back(), "http://b/");
     // A blank frame requests the next URL without a capture.
     View->Complete("about:blank");
@@ -178,7 +179,7 @@ TEST_F(Capture, PageReloadingAfterThePassIsCapturedAgainIntoTheLastFile) {
     View->Complete("http://clock/");
     ExpectState(false, 2);
     EXPECT_EQ(Files.FileDate(PageFile(1)), Files.NextDate);
-    EXPECT_EQ(ReadPage(1).Height(), 36);
+    EXPECT_EQ(ReadPage(1).Height(), 480);
     EXPECT_EQ(View->Navigations.size(), 3u);  // nothing further requested
 }
 
@@ -196,21 +197,24 @@ void PrintTo(const TSizeCase& c, std::ostream* os) {
 // Names the case by its page size and scroll setting ("Page500x900Scrolled").
 std::string SizeCaseName(const ::testing::TestParamInfo<TSizeCase>& info) {
     const TSizeCase& c = info.param;
-    const std::string height = std::to_string(c.Page.ScrollHeight);
-    const bool huge = c.Page.ScrollWidth == std::numeric_limits<std::int32_t>::max();
-    return "Page" + (huge ? std::string("Huge") : std::to_string(c.Page.ScrollWidth)) + "x" +
-           height + (c.Scroll ? "Scrolled" : "Clipped");
+    const auto number = [](std::int32_t n) {
+        if (n == std::numeric_limits<std::int32_t>::max())
+            return std::string("Huge");
+        return n < 0 ? "Minus" + std::to_string(-std::int64_t{n}) : std::to_string(n);
+    };
+    return "Page" + number(c.Page.ScrollWidth) + "x" + number(c.Page.ScrollHeight) +
+           (c.Scroll ? "Scrolled" : "Clipped");
 }
 
 class CaptureSize : public Capture, public ::testing::WithParamInterface<TSizeCase> {};
 
-TEST_P(CaptureSize, BitmapAndViewTakeThePageSizeWithMargin) {
+TEST_P(CaptureSize, BitmapIsExactlyThePageAndTheViewKeepsTheDisplaysSize) {
     const TSizeCase& c = GetParam();
     Source.List = {"http://p/"};
     Source.Scroll = c.Scroll;
     View->Pages["http://p/"] = c.Page;
     RunThrough(0);
-    EXPECT_EQ(View->ViewSize, c.Expected);
+    EXPECT_EQ(View->ViewSize, (TSize{640, 480}));
     const TPageBitmap picture = ReadPage(0);
     EXPECT_EQ((TSize{picture.Width(), picture.Height()}), c.Expected);
     EXPECT_EQ(picture.Pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
@@ -219,27 +223,47 @@ TEST_P(CaptureSize, BitmapAndViewTakeThePageSizeWithMargin) {
 INSTANTIATE_TEST_SUITE_P(
     Display640x480,
     CaptureSize,
-    ::testing::Values(TSizeCase{{500, 900}, true, {516, 916}},
-                      TSizeCase{{500, 900}, false, {516, 480}},
-                      TSizeCase{{300, 200}, true, {316, 216}},
-                      TSizeCase{{300, 200}, false, {316, 216}},
-                      TSizeCase{{0, 0}, true, {16, 16}},
-                      TSizeCase{{0, 0}, false, {16, 16}},
-                      TSizeCase{{700, 100}, false, {640, 116}},
-                      // A size at the integer limit saturates instead of overflowing.
-                      TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 26}}),
+    // A page is never smaller than the window it is shown in (its background
+    // fills the window); unless pages are scrolled, it is the window's size.
+    ::testing::Values(TSizeCase{{500, 900}, true, {640, 900}},
+                      TSizeCase{{500, 900}, false, {640, 480}},
+                      TSizeCase{{640, 481}, true, {640, 481}},
+                      TSizeCase{{300, 200}, true, {640, 480}},
+                      TSizeCase{{300, 200}, false, {640, 480}},
+                      TSizeCase{{0, 0}, true, {640, 480}},
+                      TSizeCase{{-5, -5}, true, {640, 480}},
+                      TSizeCase{{700, 100}, false, {640, 480}},
+                      TSizeCase{{700, 100}, true, {700, 480}},
+                      // A size at the integer limit is held to what a picture can be.
+                      TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 480}}),
     SizeCaseName);
 
-TEST_F(Capture, GiantPagesAreCapturedDownToWhatThePageCacheCanHold) {
+TEST_F(Capture, GiantPagesAreCapturedDownToTheHeightCapAndWhatTheCacheCanHold) {
     Source.List = {"http://tall/", "http://huge/"};
     Source.Scroll = true;
     View->Pages["http://tall/"] = {2000, 40000};
     View->Pages["http://huge/"] = {100000, 100000};
     RunThrough(1);
-    EXPECT_THAT(View->Log, Contains("picture 2016x32767 view 2016x32767"));
+    EXPECT_THAT(View->Log, Contains("picture 2000x32000 view 640x480"));
     // 32767 columns leave room for 8192 rows within the 1 GiB of pixels.
-    EXPECT_THAT(View->Log, Contains("picture 32767x8192 view 32767x8192"));
-    EXPECT_EQ(View->ViewSize, (TSize{32767, 8192}));
+    EXPECT_THAT(View->Log, Contains("picture 32767x8192 view 640x480"));
+    EXPECT_EQ(View->ViewSize, (TSize{640, 480}));
+}
+
+TEST_F(Capture, PageOverTheHeightCapIsSaidOncePerRunNotAtEveryPass) {
+    Source.List = {"http://tall/", "http://feed/", "http://cap/"};
+    View->Pages["http://tall/"] = {640, 60000};
+    View->Pages["http://feed/"] = {640, kPageHeightCap + 1};
+    View->Pages["http://cap/"] = {640, kPageHeightCap};
+    for (int pass = 0; pass < 3; ++pass)
+        RunThrough(2);
+    EXPECT_THAT(AppPlatform.LogLines,
+                ElementsAre("\"http://tall/\" is 60000 pixels tall: its first 32000 are captured",
+                            "\"http://feed/\" is 32001 pixels tall: its first 32000 are captured"));
+    View->MaxPicturePixels = std::int64_t{640} * kPageHeightCap;
+    RunThrough(2);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(ReadPage(k).Height(), kPageHeightCap) << k;
 }
 
 TEST_F(Capture, EveryPageIsMeasuredAtTheDisplaySizeWhateverThePreviousCaptureWas) {
@@ -247,11 +271,11 @@ TEST_F(Capture, EveryPageIsMeasuredAtTheDisplaySizeWhateverThePreviousCaptureWas
     View->Pages["http://a/"] = {500, 900};
     RunThrough(1);
     EXPECT_THAT(View->MeasuredAt, ElementsAre(TSize{640, 480}, TSize{640, 480}));
-    EXPECT_EQ(ReadPage(1).Width(), 16);
+    EXPECT_EQ(ReadPage(1).Width(), 640);
 }
 
-// A page that adapts to its window once grew by the margin at every capture,
-// because it was measured at the size of the capture before it.
+// A page that adapts to its window once grew at every capture, because it
+// was measured at the size of the capture before it.
 TEST_F(Capture, PageThatFillsItsWindowKeepsItsSizeCaptureAfterCapture) {
     Source.List = {"http://fill/"};
     View->Pages["http://fill/"] = {0, 0, true, true};
@@ -260,16 +284,15 @@ TEST_F(Capture, PageThatFillsItsWindowKeepsItsSizeCaptureAfterCapture) {
         for (int pass = 0; pass < 50; ++pass)
             RunThrough(0);
         const TPageBitmap picture = ReadPage(0);
-        EXPECT_EQ((TSize{picture.Width(), picture.Height()}),
-                  (scroll ? TSize{656, 496} : TSize{640, 480}));
+        EXPECT_EQ((TSize{picture.Width(), picture.Height()}), (TSize{640, 480}));
     }
     for (const TSize& at : View->MeasuredAt)
         EXPECT_EQ(at, (TSize{640, 480}));
 }
 
 // A page that fills its window and reloads itself (a refresh, a script)
-// after its capture was measured at the picture's size and grew by the
-// margin at each reload.
+// after its capture was once measured at the picture's size and grew at
+// each reload.
 TEST_F(Capture, PageThatFillsItsWindowAndReloadsItselfKeepsItsSize) {
     Source.List = {"http://fill/"};
     View->Pages["http://fill/"] = {0, 0, true, true};
@@ -277,7 +300,7 @@ TEST_F(Capture, PageThatFillsItsWindowAndReloadsItselfKeepsItsSize) {
     for (int reload = 0; reload < 5; ++reload)
         View->Complete("http://fill/");
     const TPageBitmap picture = ReadPage(0);
-    EXPECT_EQ((TSize{picture.Width(), picture.Height()}), (TSize{656, 496}));
+    EXPECT_EQ((TSize{picture.Width(), picture.Height()}), (TSize{640, 480}));
     EXPECT_EQ(View->MeasuredAt.size(), 6u);
     for (const TSize& at : View->MeasuredAt)
         EXPECT_EQ(at, (TSize{640, 480}));
@@ -304,8 +327,9 @@ TEST_F(Capture, NonHtmlDocumentFailsThatPageAndThePassGoesOn) {
     EXPECT_NO_THROW(View->Complete("http://pdf/"));
     EXPECT_FALSE(HasFile(1));
     EXPECT_EQ(Failure(1), "other 0\nnot an HTML document\n");
-    EXPECT_THAT(AppPlatform.LogLines,
-                ElementsAre("\"http://pdf/\": ページを取り込めませんでした (not an HTML document)"));
+    EXPECT_THAT(
+        AppPlatform.LogLines,
+        ElementsAre("\"http://pdf/\": ページを取り込めませんでした (not an HTML document)"));
     EXPECT_THAT(AppPlatform.Reports, IsEmpty());  // no box over the saver
     ExpectState(true, 3);
     EXPECT_EQ(View->Navigations.back(), "http://c/");
@@ -410,9 +434,8 @@ TEST_F(Capture, FailedLoadIsRecordedWithItsReasonAndReportedOncePerPass) {
         View->CompleteCurrent();
     }
     EXPECT_EQ(Failure(0), "refused 0\nCould not connect\n");
-    EXPECT_THAT(AppPlatform.LogLines,
-                ElementsAre(::testing::HasSubstr("接続が拒否されました"),
-                            ::testing::HasSubstr("接続が拒否されました")));
+    EXPECT_THAT(AppPlatform.LogLines, ElementsAre(::testing::HasSubstr("接続が拒否されました"),
+                                                  ::testing::HasSubstr("接続が拒否されました")));
     EXPECT_TRUE(HasFile(1));
     ExpectState(false, 2);
 }
@@ -456,7 +479,7 @@ TEST_F(AsyncCapture, StepsCompletingLaterCaptureEachPageAndMoveOn) {
     EXPECT_FALSE(HasFile(0));
     EXPECT_EQ(View->Navigations.back(), "http://a/");
     View->RunSteps();
-    EXPECT_EQ(ReadPage(0).Height(), 916);
+    EXPECT_EQ(ReadPage(0).Height(), 900);
     EXPECT_EQ(View->Navigations.back(), "http://b/");
     CompleteAndRun("http://b/");
     ExpectState(false, 2);
@@ -525,9 +548,39 @@ TEST_F(AsyncCapture, PageThatMovesOnWhileSettlingIsCapturedWhereItEnds) {
     View->Complete("http://a/moved");
     View->RunSteps();
     EXPECT_EQ(View->Pictures, 1);
-    EXPECT_EQ(ReadPage(0).Height(), 2016);
+    EXPECT_EQ(ReadPage(0).Height(), 2000);
     EXPECT_EQ(View->Navigations.back(), "http://b/");
     EXPECT_FALSE(HasFile(1));
+}
+
+// A page that reloads itself while it settles, again and again: its capture
+// starts anew a few times, then the capture under way takes it, and the
+// pass goes on. A reload after its capture (the last page of a pass) is
+// captured again as before.
+TEST_F(AsyncCapture, PageThatNeverStopsMovingOnIsTakenAfterAFewMoves) {
+    Source.List = {"http://loop/", "http://b/"};
+    View->Pages["http://loop/"] = {500, 700};
+    Form->StartCapture();
+    CompleteAndRun("about:blank");
+    for (int move = 0; move < 10; ++move)
+        View->Complete("http://loop/");  // each before the settle answers
+    EXPECT_EQ(View->Pictures, 0);
+    View->RunSteps();
+    EXPECT_EQ(View->Pictures, 1);
+    EXPECT_EQ(ReadPage(0).Height(), 700);
+    EXPECT_EQ(std::count(View->Log.begin(), View->Log.end(), "settle"),
+              4);  // the first and 3 moves
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+    // The next page may move on a few times again: its load and 3 moves.
+    for (int move = 0; move < 4; ++move)
+        View->Complete("http://b/");
+    View->RunSteps();
+    EXPECT_EQ(std::count(View->Log.begin(), View->Log.end(), "settle"), 8);
+    ExpectState(false, 2);
+    // After the pass, each reload of the last page is captured again.
+    for (int reload = 0; reload < 5; ++reload)
+        CompleteAndRun("http://b/");
+    EXPECT_EQ(View->Pictures, 7);
 }
 
 TEST_F(AsyncCapture, PageThatNeverSettlesIsTakenAtTheLimitAndSaidOnce) {

@@ -27,13 +27,13 @@ namespace lum::gtk {
 
 // How long the view waits for each answer of the helper before it ends the
 // helper and fails what was pending: longer than the helper's own limits
-// (load 20 s, settle 10 s, script 5 s, snapshot 20 s), which it answers
-// within.
+// (load 20 s, settle 10 s and scrolling through 10 s more, script 5 s,
+// snapshot 20 s), which it answers within.
 struct TCaptureLimits {
     std::uint32_t LoadMs = 30000;
     std::uint32_t MeasureMs = 15000;
     std::uint32_t PictureMs = 40000;
-    std::uint32_t SettleMs = 30000;
+    std::uint32_t SettleMs = 45000;
 };
 
 class TProcessWebView final : public IWebView {

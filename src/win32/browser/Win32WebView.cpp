@@ -213,42 +213,53 @@ std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
 void TWin32WebView::SetViewSize(const TSize& size) {
     SetWidth(size.Width);
     SetHeight(size.Height);
+    FViewSize = size;
 }
 
-// The whole document: the larger of the body's and the root element's
-// scroll sizes (the body's margins lie inside the root; a page whose body is
-// short can still make the root tall). Style changes go on the body only.
 void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed) {
     done(true);
 }
 
+// The body's scroll bars and border go first, so that no scroll bar takes
+// room from the page as it is measured. Then the whole document: the larger
+// of the body's and the root element's scroll sizes (the body's margins lie
+// inside the root; a page whose body is short can still make the root
+// tall). Reading a scroll size lays the page out anew.
 void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
-    // Read before anything changes: the page as laid out now.
+    body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
+    body->GetObjectProperty("style")->PutStringProperty("border", "0");
     TSize scrollSize{body->GetIntProperty("scrollWidth"), body->GetIntProperty("scrollHeight")};
     if (const std::unique_ptr<TDispatchObject> root = GetDocumentRoot()) {
         scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
         scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
     }
-    body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
-    body->GetObjectProperty("style")->PutStringProperty("border", "0");
     done(scrollSize);
 }
 
-// Draws the control at its current size into a screen-compatible bitmap of
-// the picture's size (white where the control draws nothing) and reads it
-// back; the bitmap lives only for this call.
+// The control draws only what it has laid out in its own window: it takes
+// the picture's size for the drawing (into a screen-compatible bitmap,
+// white where it draws nothing; the bitmap lives only for this call) and
+// the display's size again at once, whether the drawing succeeded or not.
 void TWin32WebView::TakePicture(const TSize& size,
                                 std::function<void(const TPageBitmap&)> done,
                                 TStepFailed) {
+    const TSize view = FViewSize;
     TPageBitmap picture;
-    {
+    try {
+        SetViewSize(size);
         const std::unique_ptr<TWin32CaptureBitmap> bitmap = CreateCaptureBitmap();
         bitmap->SetWidth(size.Width);
         bitmap->SetHeight(size.Height);
         bitmap->DrawView(kDrawAspectDocPrint, TRect{0, 0, bitmap->Width(), bitmap->Height()});
         bitmap->ReadPixels(picture);
+    } catch (...) {
+        if (view.Width > 0 && view.Height > 0)
+            SetViewSize(view);
+        throw;
     }
+    if (view.Width > 0 && view.Height > 0)
+        SetViewSize(view);
     done(picture);
 }
 

@@ -77,6 +77,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     // that is still current, through the message loop.
     std::uint32_t FNavigation = 0;
     bool FFailed = false;  // the current navigation has failed
+    TSize FViewSize{};     // the size pages are laid out at (the display's)
     std::optional<TPendingFailure> FPendingFailure;
 };
 

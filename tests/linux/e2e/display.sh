@@ -24,8 +24,8 @@ PIDS+=("$LUM")
 
 check "the page is captured into the cache as 0.bmp" wait_for 30 test -s "$CACHE/0.bmp"
 read -r w h < <(bmp_size "$CACHE/0.bmp")
-check "the page file is the page's size plus the margin (1040 x 4624, got ${w}x${h})" \
-    test "$w" = 1040 -a "$h" = 4624
+check "the page file is exactly the page's size (1024 x 4608, got ${w}x${h})" \
+    test "$w" = 1024 -a "$h" = 4608
 
 # The first picture shows the top band; the scroll then moves down the page.
 check "the top band is shown" wait_for 10 pixel_is 320 240 "${bands[0]}"

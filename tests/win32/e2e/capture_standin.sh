@@ -15,17 +15,17 @@
 #
 # Runs (each ends on a key press, exit code 0):
 #   1. scrolling on, a capture pass every second: page files of a page that
-#      fills its window (1040 x 784: the screen plus the margin), a tall
+#      fills its window (1024 x 768: the screen's size), a tall
 #      page at full height, a small page, a page with frames, and a page
 #      that changes with each load; the same sizes and pictures on every
 #      later pass; GDI objects, windows and kernel handles flat from the
 #      first pass to the sixth.
 #   2. the same pages captured once: each shown on screen upright and in
-#      place (large pages from the top left, small ones centred).
+#      place (every page from the top left: none is smaller than the screen).
 #   3. one page captured again and again: each new capture replaces the
 #      picture on screen.
 #   4. scrolling off: every page clipped to the screen (1024 x 768).
-#   5. scrolling on, a page a million pixels tall: cut at 32767 rows.
+#   5. scrolling on, a page a million pixels tall: cut at 32000 rows.
 #   6. a page that ends in NavigateError (HTTP 404) between two good ones:
 #      the next page is captured, the failed one leaves its record and no
 #      picture, and the show goes from the first page to the failed page's
