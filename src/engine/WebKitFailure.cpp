@@ -75,6 +75,13 @@ bool ResponseFailure(WebKitResponsePolicyDecision* decision, TPageFailure& failu
     }
     const char* mime = webkit_uri_response_get_mime_type(response);
     const std::string kind = mime ? mime : "unknown content";
+    // WebKit shows a PDF document in a viewer of its own, which draws the
+    // document's pages only on screen: a picture of it is an empty viewer.
+    if (g_ascii_strcasecmp(kind.c_str(), "application/pdf") == 0) {
+        failure = TPageFailure{TPageFailureKind::pfOther, 0,
+                               "a PDF document, which is not captured (only web pages are)"};
+        return true;
+    }
     SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
     const char* disposition =
         headers ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;

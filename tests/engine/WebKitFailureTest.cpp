@@ -139,5 +139,15 @@ TEST_F(Failure, ScriptAddressFailsWithoutRunningInThePage) {
     EXPECT_EQ(Measure(), (TSize{1024, 768}));
 }
 
+// A PDF is not drawn by the engine into a picture (its viewer would come out
+// empty): it fails with a card that says what it is.
+TEST_F(Failure, PdfDocumentFailsWithTheReason) {
+    const TLoaded loaded = Load(FServer.Url("/document.pdf"));
+    EXPECT_TRUE(loaded.Failed);
+    EXPECT_EQ(loaded.Events, 1);
+    EXPECT_NE(loaded.Message.find("a PDF document"), std::string::npos) << loaded.Message;
+    EXPECT_FALSE(Load(Page("short.html")).Failed);  // and the next page loads
+}
+
 }  // namespace
 }  // namespace lum

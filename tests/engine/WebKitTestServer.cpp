@@ -162,6 +162,12 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
                                     "Content-Disposition", "attachment; filename=\"page.html\"");
     } else if (path == "/binary") {
         Reply(msg, 200, "application/octet-stream", std::string(4096, '\x01'));
+    } else if (path == "/document.pdf") {
+        Reply(msg, 200, "application/pdf",
+              "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+              "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+              "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>endobj\n"
+              "trailer<</Root 1 0 R>>\n%%EOF\n");
     } else if (path == "/image.png") {
         Reply(msg, 200, "image/png", MakePng());
     } else if (path == "/hold") {

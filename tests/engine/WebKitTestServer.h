@@ -25,6 +25,7 @@ class TWebKitTestServer {
     //   /attachment       an HTML body sent as an attachment (a download)
     //   /binary           application/octet-stream
     //   /image.png        a PNG picture of kImageSize in kImageColor
+    //   /document.pdf     a PDF document of one empty page
     //   /hold             never answers
     //   /slow?ms=n        a small page, answered after n milliseconds
     //   /stuck.html       a page whose picture never finishes loading
