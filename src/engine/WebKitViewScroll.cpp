@@ -23,7 +23,7 @@ constexpr int kMaxViews = 60;
 // How long a view waits at most for what comes into it, and how long it must
 // have been quiet.
 constexpr std::chrono::milliseconds kViewTime{1000};
-constexpr std::chrono::milliseconds kViewQuiet{150};
+constexpr std::chrono::milliseconds kViewQuiet{100};
 // How long the page may take to settle again at its top.
 constexpr std::chrono::milliseconds kTopTime{2000};
 

@@ -44,6 +44,11 @@ std::string SettleWatchScript(const TWebKitLimits& limits) {
            "    new MutationObserver(changed).observe(document, {childList: true, subtree: true,"
            "      attributes: true, characterData: true});"
            "  } catch (e) {}"
+           // Scrolling the page counts as a change, so that what comes into
+           // view (an IntersectionObserver's lazy image) has its time.
+           "  addEventListener('scroll', function (e) {"
+           "    if (e.target === document) changed();"
+           "  }, {capture: true, passive: true});"
            "  var setTimer = window.setTimeout, clearTimer = window.clearTimeout;"
            "  window.setTimeout = function (f, delay) {"
            "    var ms = +delay || 0;"

@@ -133,7 +133,8 @@ TEST_F(Settling, APageStuckInAScriptFailsTheStepWithinTheLimit) {
 // picture: the page was scrolled through as a person would, and back to its
 // top. A page that grows as it is scrolled stops at the height cap.
 TEST_F(Settling, LazyImagesAtTheBottomOfATallPageAreInThePicture) {
-    const std::string image = FServer.Url("/image.png");
+    // Each picture takes 400 ms to come, once asked for.
+    const std::string image = FServer.Url("/slow-image.png?ms=400");
     ASSERT_FALSE(
         Load(BoxPage("<img loading='lazy' src='" + image +
                      "' width='200' height='200' style='display:block;margin-top:3400px'>"

@@ -170,6 +170,13 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
               "trailer<</Root 1 0 R>>\n%%EOF\n");
     } else if (path == "/image.png") {
         Reply(msg, 200, "image/png", MakePng());
+    } else if (path == "/slow-image.png") {
+        const char* ms =
+            query ? static_cast<const char*>(g_hash_table_lookup(query, "ms")) : nullptr;
+        Reply(msg, 200, "image/png", MakePng());
+        soup_server_message_pause(msg);
+        g_timeout_add(static_cast<guint>(std::stoul(ms ? ms : "0")), AnswerLater,
+                      g_object_ref(msg));
     } else if (path == "/hold") {
         soup_server_message_pause(msg);  // until the server goes
     } else if (path == "/slow") {

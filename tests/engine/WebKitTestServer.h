@@ -25,6 +25,7 @@ class TWebKitTestServer {
     //   /attachment       an HTML body sent as an attachment (a download)
     //   /binary           application/octet-stream
     //   /image.png        a PNG picture of kImageSize in kImageColor
+    //   /slow-image.png?ms=n  the same picture, answered after n milliseconds
     //   /document.pdf     a PDF document of one empty page
     //   /hold             never answers
     //   /slow?ms=n        a small page, answered after n milliseconds
