@@ -55,10 +55,13 @@ TWin32WebView::TWin32WebView(HWND owner) {
     FHost->OnNavigateFailed = [this](const std::string& url, const TPageFailure& failure) {
         NavigateFailed(url, failure);
     };
+    // The first event of a new document; the settle watch goes in there.
+    FHost->OnTitleChange = [this](const std::string&) { InstallWatch(); };
     ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
 }
 
 TWin32WebView::~TWin32WebView() {
+    DropSettle();
     CloseControl();
     DestroyOwnWindow();
 }
@@ -114,9 +117,16 @@ LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kDeliverFailure:
             DeliverFailure();
             return 0;
+        case WM_TIMER:
+            if (wParam != kSettleTimer)
+                break;
+            SettleTick();
+            return 0;
         case WM_DESTROY:
             // Destroying the owner destroys this window first: the control is
-            // closed while its window still exists.
+            // closed while its window still exists, and a settle step under
+            // way ends uncalled.
+            DropSettle();
             CloseControl();
             break;
         default:
@@ -139,7 +149,8 @@ IWebBrowser2& TWin32WebView::Browser() {
 }
 
 void TWin32WebView::Navigate(const std::string& url) {
-    Browser();  // throws once the control is closed
+    Browser();     // throws once the control is closed
+    DropSettle();  // the page it was for is being left
     ++FNavigation;
     FFailed = false;
     FPendingFailure.reset();
@@ -208,16 +219,13 @@ std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
     return std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(&Browser()));
 }
 
-// The control answers every step at once: each continuation runs before the
-// call returns, and a failure throws from the call itself.
+// The control answers every step but the settle step at once: each
+// continuation runs before the call returns, and a failure throws from the
+// call itself.
 void TWin32WebView::SetViewSize(const TSize& size) {
     SetWidth(size.Width);
     SetHeight(size.Height);
     FViewSize = size;
-}
-
-void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed) {
-    done(true);
 }
 
 // The body's scroll bars and border go first, so that no scroll bar takes

@@ -1,13 +1,16 @@
 // The capture form's window with the WebBrowser control in it, as the web
-// view of the page capture: navigation and its failures, the document's body
-// and root element, the control's size and the capture bitmap. Every step
-// completes before it returns; failures throw lum::Exception. OLE must be
-// initialised on the thread (OleInitialize) before creation.
+// view of the page capture: navigation and its failures, the settle step
+// (Win32WebViewSettle.cpp), the document's body and root element, the
+// control's size and the capture bitmap. The settle step completes later,
+// through a timer of the window; every other step before it returns.
+// Failures throw lum::Exception. OLE must be initialised on the thread
+// (OleInitialize) before creation.
 #pragma once
 
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +27,19 @@ namespace lum::win32 {
 class TDispatchObject;
 class TWin32CaptureBitmap;
 
+// The settle step's limits, the same as the Linux capture's: a page is taken
+// once it has been quiet for kSettleQuiet, or as it stands at kSettleLimit;
+// it is asked every kSettlePoll.
+inline constexpr std::chrono::milliseconds kSettleLimit{10000};
+inline constexpr std::chrono::milliseconds kSettleQuiet{500};
+inline constexpr std::chrono::milliseconds kSettlePoll{100};
+
+struct TSettleLimits {
+    std::chrono::milliseconds Settle = kSettleLimit;
+    std::chrono::milliseconds Quiet = kSettleQuiet;
+    std::chrono::milliseconds Poll = kSettlePoll;
+};
+
 class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
   public:
     // Creates the window "WorkingForm" (borderless popup, client 112 x 23 at
@@ -36,8 +52,11 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
 
     void Navigate(const std::string& url) override;
     void SetViewSize(const TSize& size) override;
-    // The control tells no quiet page from a busy one: the page is taken as
-    // its DocumentComplete finds it, at once.
+    // Watches the page through its own script engine until it is quiet or
+    // the limit has passed, then scrolls it through one view at a time for
+    // what it loads as it comes into view, and back to its top. A document
+    // that cannot be asked (not HTML) is taken at once as it stands. A new
+    // Navigate, a new SettlePage or the view's end drops the step uncalled.
     void SettlePage(std::function<void(bool)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
@@ -54,6 +73,9 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void SetHeight(std::int32_t height);
     std::unique_ptr<TWin32CaptureBitmap> CreateCaptureBitmap();
 
+    // Other limits than the program's (tests).
+    void SetSettleLimits(const TSettleLimits& limits) { FSettleLimits = limits; }
+
     HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
     TWebBrowserHost* Host() const { return FHost.Get(); }
 
@@ -65,6 +87,19 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void NavigateFailed(const std::string& url, const TPageFailure& failure);
     void DeliverFailure();
     Microsoft::WRL::ComPtr<IHTMLDocument2> Document();
+    // The settle step (Win32WebViewSettle.cpp), asked by this timer of the
+    // window.
+    static constexpr UINT_PTR kSettleTimer = 0x5E77;
+    struct TSettleStep;
+    void InstallWatch() noexcept;
+    void SettleTick();
+    void SettleWaited(bool quiet);
+    void ScrollView(std::int32_t y);
+    void ScrollBackToTop();
+    void WaitForQuiet(std::chrono::milliseconds quiet,
+                      std::chrono::steady_clock::time_point deadline);
+    void FinishSettle(bool settled);
+    void DropSettle() noexcept;
 
     struct TPendingFailure {
         std::uint32_t Navigation;
@@ -79,6 +114,24 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     bool FFailed = false;  // the current navigation has failed
     TSize FViewSize{};     // the size pages are laid out at (the display's)
     std::optional<TPendingFailure> FPendingFailure;
+    TSettleLimits FSettleLimits;
+    std::unique_ptr<TSettleStep> FSettle;  // the settle step under way, if any
+};
+
+// Where the settle step is: watching the page, scrolling it through, or back
+// at its top; what it waits for and until when.
+struct TWin32WebView::TSettleStep {
+    enum class TPhase { Settling, Scrolling, BackAtTop };
+    std::function<void(bool)> Done;
+    std::uint32_t Navigation = 0;  // the navigation it belongs to
+    TPhase Phase = TPhase::Settling;
+    std::chrono::milliseconds Quiet{};
+    std::chrono::steady_clock::time_point Deadline;   // of the wait under way
+    std::chrono::steady_clock::time_point ScrollEnd;  // of the whole scroll-through
+    bool Settled = true;                              // quiet before the settle limit
+    std::int32_t Views = 0;
+    std::int32_t NextY = 0;
+    bool LastView = false;
 };
 
 // The capture form's web view, owned by the window ownerWindow (0: none).

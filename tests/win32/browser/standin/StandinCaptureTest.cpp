@@ -3,120 +3,27 @@
 // for the WebBrowser class only while each test runs: in-place activation,
 // completion through the message loop, the body's sizes by late binding,
 // sizing through the site, OleDraw into the picture, and the page files.
+// The settle step against pages whose scripts draw late, never stop, or
+// load what is scrolled into view (StandinSettle).
 // The stand-in draws a known picture, not a rendered page: these tests prove
 // the host's side of the contract, not how a real engine lays out or draws.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "common/Bmp.h"
-#include "common/Forms.h"
-#include "slideshow/Working.h"
-#include "win32/PumpMessages.h"
-#include "win32/Strings.h"
-#include "win32/Win32FileSystem.h"
 #include "win32/browser/DispatchObject.h"
-#include "win32/browser/Win32WebView.h"
-#include "win32/browser/standin/StandinPages.h"
-#include "win32/browser/standin/StandinRegistration.h"
+#include "win32/browser/standin/StandinCaptureRig.h"
 
 namespace lum::win32 {
 namespace {
 
-using namespace lum::standin;
-
-// Pumps until n completions have been seen or 5 s have passed.
-void PumpUntil(const std::vector<std::string>& seen, std::size_t n) {
-    const DWORD start = ::GetTickCount();
-    while (seen.size() < n && ::GetTickCount() - start < 5000)
-        PumpMessages(5);
-}
-
-class TSource final : public ICaptureSource {
-  public:
-    std::vector<std::string> Urls;
-    bool Scroll = true;
-    const std::vector<std::string>& URLs() const override { return Urls; }
-    bool EnableScroll() const override { return Scroll; }
-    std::int32_t Width() const override { return 1024; }
-    std::int32_t Height() const override { return 768; }
-};
-
-// A new folder under the temporary folder, with its trailing backslash.
-std::string TempFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    const std::string folder = Narrow(temp) + "lum-standin-" + std::to_string(::GetTickCount());
-    ::CreateDirectoryW(Widen(folder).c_str(), nullptr);
-    return folder + "\\";
-}
-
-TPageBitmap ReadPicture(IFileSystem& files, const std::string& path) {
-    auto reader = files.OpenRead(path);
-    return reader ? ReadBmp(*reader) : TPageBitmap();
-}
-
-// "r,g,b" of a pixel of a decoded page file (32-bit rows, top-down).
-std::string PixelAt(const TPageBitmap& image, std::int32_t x, std::int32_t y) {
-    if (x >= image.Width() || y >= image.Height())
-        return "outside";
-    const std::uint32_t p = image.Pixel(x, y);
-    return std::to_string((p >> 16) & 0xFF) + "," + std::to_string((p >> 8) & 0xFF) + "," +
-           std::to_string(p & 0xFF);
-}
-
-std::string Expected(std::uint8_t tag, std::int32_t y) {
-    const TRgb c = RowColor(tag, y);
-    return std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
-}
-
-class TQuietPlatform : public IApplicationPlatform {
-  public:
-    void ShowErrorReport(const std::string&, const std::string& message) override {
-        ADD_FAILURE() << "error report: " << message;
-    }
-    void PostDeferred(std::function<void()> action) override { action(); }
-};
-
-class StandinCapture : public ::testing::Test {
-  protected:
-    // The capture logs a page it skips (the blank entry) through the
-    // application object, as the program has one.
-    void SetUp() override {
-        SetApplication(&FApplication);
-        ASSERT_TRUE(FRegistration.Register(Widen(LUM_STANDIN_DLL)));
-        ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
-    }
-    void TearDown() override {
-        PumpMessages(20);
-        ::OleUninitialize();
-        FRegistration.Unregister();
-        SetApplication(nullptr);
-    }
-
-    // Objects of the stand-in alive now (0 when its DLL is not loaded).
-    static long LiveObjects() {
-        const HMODULE dll = ::GetModuleHandleW(L"LumenaryStandin.dll");
-        if (!dll)
-            return 0;
-        auto live = reinterpret_cast<LONG(WINAPI*)()>(::GetProcAddress(dll, "StandinLiveObjects"));
-        return live ? live() : -1;
-    }
-
-    std::unique_ptr<TWin32WebView> NewView(std::vector<std::string>& seen) {
-        auto view = CreateCaptureWebView(0);
-        view->OnDocumentComplete = [&seen](const std::string& url) { seen.push_back(url); };
-        return view;
-    }
-
-    TStandinRegistration FRegistration;
-    TQuietPlatform FPlatform;
-    TApplication FApplication{FPlatform};
-};
+using namespace std::chrono_literals;
 
 TEST_F(StandinCapture, ControlIsActivatedInPlaceInTheCaptureWindow) {
     std::vector<std::string> seen;
@@ -235,24 +142,6 @@ TEST_F(StandinCapture, FramesCompleteFirstAndANewNavigationDropsWhatIsLeft) {
               (std::vector<std::string>{"standin:frame?1&of=standin:frames?n=3", "standin:fill"}));
 }
 
-// Runs capture passes over urls into folder's files; false when a pass
-// does not end within 10 s.
-bool RunPasses(const std::vector<std::string>& urls, const std::string& cache, int passes) {
-    TWin32FileSystem files;
-    TSource source;
-    source.Urls = urls;
-    auto form = std::make_unique<TWorkingForm>(CreateCaptureWebView(0), files, cache, source);
-    for (int pass = 0; pass < passes; ++pass) {
-        form->StartCapture();
-        const DWORD start = ::GetTickCount();
-        while ((form->Busy() || form->NextIndex() == 0) && ::GetTickCount() - start < 10000)
-            PumpMessages(5);
-        if (form->Busy() || form->NextIndex() != static_cast<std::int32_t>(urls.size()))
-            return false;
-    }
-    return true;
-}
-
 TEST_F(StandinCapture, PassWritesEachPageFileAtItsSizeAndSkipsTheBlankEntry) {
     const std::string folder = TempFolder();
     TWin32FileSystem files;
@@ -311,6 +200,135 @@ TEST_F(StandinCapture, TeardownReleasesEveryObjectOfTheControl) {
         PumpMessages(10);
         EXPECT_EQ(LiveObjects(), 0) << "round " << i;
         EXPECT_EQ(TWebBrowserHost::Instances(), 0);
+    }
+}
+
+// --- The settle step: pages that go on changing after their DocumentComplete.
+
+class StandinSettle : public StandinCapture {
+  protected:
+    // Navigates view to url and pumps until its completion has come.
+    static void Load(TWin32WebView& view, std::vector<std::string>& seen, const std::string& url) {
+        const std::size_t before = seen.size();
+        view.Navigate(url);
+        PumpUntil(seen, before + 1);
+        ASSERT_EQ(seen.size(), before + 1) << url;
+    }
+    // Settles view's page; what its continuations were called with goes to
+    // calls, as "<name> settled", "<name> limit" or "<name> failed".
+    static void Settle(TWin32WebView& view, std::vector<std::string>& calls, std::string name) {
+        view.SettlePage(
+            [&calls, name](bool settled) {
+                calls.push_back(name + (settled ? " settled" : " limit"));
+            },
+            [&calls, name](const std::string&) { calls.push_back(name + " failed"); });
+    }
+    // Pumps until calls holds n entries or ms have passed.
+    static void PumpUntilCalled(const std::vector<std::string>& calls, std::size_t n, DWORD ms) {
+        const DWORD start = ::GetTickCount();
+        while (calls.size() < n && ::GetTickCount() - start < ms)
+            PumpMessages(10);
+    }
+    std::size_t LinesAbout(const std::string& url) const {
+        const std::string line =
+            "\"" + url + "\" was still changing at the settle limit: taken as it stands";
+        return static_cast<std::size_t>(
+            std::count(FPlatform.Lines.begin(), FPlatform.Lines.end(), line));
+    }
+};
+
+// The late page's rows are drawn anew by a timer its script set while it
+// loaded, 1.5 s after its load: the picture waits for them. The lazy page's
+// rows below the first view come only once scrolled into view: every one of
+// them is in the picture, which is of the page's top. Neither is said to
+// have reached the limit.
+TEST_F(StandinSettle, LateAndLazyPagesAreCapturedAsTheyEndUp) {
+    const std::string folder = TempFolder();
+    TWin32FileSystem files;
+    ASSERT_TRUE(RunPasses({"standin:late?ms=1500", "standin:lazy?h=3000"}, folder, 1));
+    const TPageBitmap late = ReadPicture(files, folder + "0.bmp");
+    ASSERT_EQ(late.Height(), 768);
+    EXPECT_EQ(PixelAt(late, 0, 0), Expected(kLateTag, 0));
+    EXPECT_EQ(PixelAt(late, 1023, 767), Expected(kLateTag, 767));
+    const TPageBitmap lazy = ReadPicture(files, folder + "1.bmp");
+    ASSERT_EQ(lazy.Height(), 3000);
+    for (const std::int32_t y : {0, 767, 768, 1535, 1536, 2304, 2999})
+        EXPECT_EQ(PixelAt(lazy, 10, y), Expected(kLazyTag, y)) << "row " << y;
+    EXPECT_EQ(LinesAbout("standin:late?ms=1500"), 0u);
+    EXPECT_EQ(LinesAbout("standin:lazy?h=3000"), 0u);
+    for (const char* name : {"0.bmp", "1.bmp"})
+        files.DeleteFile(folder + name);
+    ::RemoveDirectoryW(Widen(folder).c_str());
+}
+
+// A page that changes every 50 ms is taken at the settle limit as it stands,
+// said once in the log; the page after it settles as usual.
+TEST_F(StandinSettle, PageThatNeverSettlesIsTakenAtTheLimitAndSaidSo) {
+    const std::string folder = TempFolder();
+    TWin32FileSystem files;
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(RunPasses({"standin:restless", "standin:fill"}, folder, 1, {700ms, 500ms, 100ms}));
+    const DWORD took = ::GetTickCount() - start;
+    EXPECT_GE(took, 700u);
+    EXPECT_LT(took, 5000u);
+    const TPageBitmap restless = ReadPicture(files, folder + "0.bmp");
+    ASSERT_EQ(restless.Height(), 768);
+    const std::uint8_t tag = static_cast<std::uint8_t>(restless.Pixel(0, 0) >> 16);
+    EXPECT_TRUE(tag == kRestlessTag || tag == kRestlessTag + 2 || tag == kRestlessTag + 4 ||
+                tag == kRestlessTag + 6)
+        << int(tag);
+    EXPECT_EQ(PixelAt(ReadPicture(files, folder + "1.bmp"), 0, 0), Expected(kFillTag, 0));
+    EXPECT_EQ(LinesAbout("standin:restless"), 1u);
+    EXPECT_EQ(LinesAbout("standin:fill"), 0u);
+    for (const char* name : {"0.bmp", "1.bmp"})
+        files.DeleteFile(folder + name);
+    ::RemoveDirectoryW(Widen(folder).c_str());
+}
+
+// A step under way is dropped uncalled when the view navigates elsewhere or
+// is asked to settle again; its timer never reaches the step after it.
+TEST_F(StandinSettle, NewNavigationOrNewSettleDropsTheStepUnderWay) {
+    std::vector<std::string> seen;
+    auto view = NewView(seen);
+    view->SetViewSize(TSize{1024, 768});
+    view->SetSettleLimits({600ms, 300ms, 50ms});
+    std::vector<std::string> calls;
+    Load(*view, seen, "standin:restless");
+    Settle(*view, calls, "left");
+    PumpMessages(200);
+    Load(*view, seen, "standin:fill");
+    Settle(*view, calls, "next");
+    PumpUntilCalled(calls, 1, 3000);
+    PumpMessages(800);  // past the limit of the step that was left
+    EXPECT_EQ(calls, std::vector<std::string>{"next settled"});
+
+    calls.clear();
+    Load(*view, seen, "standin:restless");
+    Settle(*view, calls, "first");
+    PumpMessages(100);
+    Settle(*view, calls, "second");
+    PumpUntilCalled(calls, 1, 3000);
+    PumpMessages(800);
+    EXPECT_EQ(calls, std::vector<std::string>{"second limit"});
+}
+
+// Nothing of a step under way is called once its view is gone, and the
+// control and its page's timers go with the view.
+TEST_F(StandinSettle, ViewDestroyedWhileSettlingCallsNothing) {
+    for (const char* url : {"standin:late?ms=300", "standin:lazy?h=3000", "standin:restless"}) {
+        std::vector<std::string> seen;
+        auto view = NewView(seen);
+        view->SetViewSize(TSize{1024, 768});
+        view->SetSettleLimits({500ms, 200ms, 50ms});
+        std::vector<std::string> calls;
+        Load(*view, seen, url);
+        Settle(*view, calls, "gone");
+        PumpMessages(150);
+        view.reset();
+        PumpMessages(1000);
+        EXPECT_TRUE(calls.empty()) << url;
+        EXPECT_EQ(LiveObjects(), 0) << url;
+        EXPECT_EQ(TWebBrowserHost::Instances(), 0) << url;
     }
 }
 

@@ -330,12 +330,11 @@ TEST_F(StandinFailure, PageThatReloadsItselfIsCapturedAtTheDisplaySizeEveryTime)
     {
         TWorkingForm form(std::make_unique<TRecordingView>(pictures), files, folder, source);
         ASSERT_TRUE(RunPass(form, 1));
-        const DWORD start = ::GetTickCount();
-        while (pictures.size() < 5 && ::GetTickCount() - start < 5000)
-            PumpMessages(5);
-        PumpMessages(100);
+        PumpMessages(1500);  // long enough for a page to settle once more
     }
-    ASSERT_EQ(pictures.size(), 5u);  // the pass's capture and four reloads
+    // Its reloads come while it settles: it is captured once, where they
+    // end (the capture follows a page that moves on a few times).
+    ASSERT_EQ(pictures.size(), 1u);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         EXPECT_EQ(pictures[i].Width, 1024) << "capture " << i;
         EXPECT_EQ(pictures[i].Height, 768) << "capture " << i;

@@ -26,6 +26,15 @@ namespace lum::standin {
 //                            &errorpage=1 shows the control's error page
 //                            even when a sink cancelled it
 //   standin:download         no page: a file download (FileDownload)
+//   standin:late?ms=N        fills its view; a timer its script sets while the
+//                            page loads draws its rows anew N ms later
+//                            (default 1500): kLateEarlyTag until then, kLateTag
+//   standin:restless         fills its view; its script changes its colour
+//                            every 50 ms for as long as it is shown
+//   standin:lazy?h=N         as wide as its view, N px tall (default 3000);
+//                            rows below the first view stay kLazyPendingTag
+//                            until they have been scrolled into view, then
+//                            take kLazyLoadMs to arrive in kLazyTag
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
 // With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
@@ -33,7 +42,21 @@ namespace lum::standin {
 // size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
 // the root is reached by name only; on standin:frames, &frameerror=K makes
 // frame K report a NavigateError before it completes.
-enum class TPageKind { Blank, Fill, Tall, Fixed, Giant, Frames, Again, Error, Download, Unknown };
+enum class TPageKind {
+    Blank,
+    Fill,
+    Tall,
+    Fixed,
+    Giant,
+    Frames,
+    Again,
+    Error,
+    Download,
+    Late,
+    Restless,
+    Lazy,
+    Unknown
+};
 
 struct TPageSpec {
     TPageKind Kind = TPageKind::Unknown;
@@ -48,6 +71,7 @@ struct TPageSpec {
     std::uint32_t Code = 0;       // error: the NavigateError status code
     std::int32_t Repeat = 1;      // error: how often it is reported
     bool ErrorPage = false;       // error: the error page follows whatever the sink says
+    std::int32_t LateMs = 0;      // late: when its rows are drawn anew, after the load
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -56,6 +80,9 @@ inline constexpr std::int32_t kFramesWidth = 600;
 inline constexpr std::int32_t kFramesHeight = 400;
 inline constexpr std::int32_t kUnknownWidth = 300;
 inline constexpr std::int32_t kUnknownHeight = 150;
+inline constexpr std::int32_t kDefaultLateMs = 1500;
+inline constexpr std::int32_t kRestlessMs = 50;
+inline constexpr std::int32_t kLazyLoadMs = 200;
 // A view that still shows scroll bars (its body's overflow not "hidden")
 // draws a grey bar of this width down its right edge, as a browser would.
 inline constexpr std::int32_t kScrollBarWidth = 16;
@@ -69,6 +96,11 @@ inline constexpr std::uint8_t kFramesTag = 0x80;
 inline constexpr std::uint8_t kGiantTag = 0xA0;
 inline constexpr std::uint8_t kAgainTag = 0xC0;  // + 8 * (load count mod 4)
 inline constexpr std::uint8_t kUnknownTag = 0xE0;
+inline constexpr std::uint8_t kLateEarlyTag = 0x30;    // late: before its timer drew it
+inline constexpr std::uint8_t kLateTag = 0x38;         // late: once drawn
+inline constexpr std::uint8_t kRestlessTag = 0x50;     // + 2 * (changes mod 4)
+inline constexpr std::uint8_t kLazyTag = 0x70;         // lazy: rows whose content came
+inline constexpr std::uint8_t kLazyPendingTag = 0x78;  // lazy: rows not yet in
 
 // The picture: every row y of the drawn area (counted from its top) is one
 // colour, red = the page's tag, green = y mod 256, blue = (y / 256) mod 256,
@@ -147,6 +179,15 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
     }
     if (name == "download")
         return {TPageKind::Download, 0, 0, 0};
+    if (name == "late") {
+        TPageSpec page{TPageKind::Late, 0, 0, 0};
+        page.LateMs = QueryInt(query, "ms", kDefaultLateMs);
+        return page;
+    }
+    if (name == "restless")
+        return {TPageKind::Restless, 0, 0, 0};
+    if (name == "lazy")
+        return {TPageKind::Lazy, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
     return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
 }
 
@@ -179,11 +220,14 @@ inline void ScrollSize(const TPageSpec& page,
             return;
         case TPageKind::Fill:
         case TPageKind::Again:
+        case TPageKind::Late:
+        case TPageKind::Restless:
             width = viewWidth;
             height = viewHeight;
             return;
         case TPageKind::Tall:
         case TPageKind::Giant:
+        case TPageKind::Lazy:
             width = viewWidth;
             height = page.Height;
             return;
@@ -208,7 +252,8 @@ inline void RootScrollSize(const TPageSpec& page,
         height = page.RootHeight;
 }
 
-// The page's colour tag; loads counts the loads of an "again" page so far
+// The page's colour tag (of its first state, for the pages that change);
+// loads counts the loads of an "again" page so far
 // in the process, this one included.
 inline std::uint8_t PageTag(const TPageSpec& page, std::int32_t loads) {
     switch (page.Kind) {
@@ -224,6 +269,12 @@ inline std::uint8_t PageTag(const TPageSpec& page, std::int32_t loads) {
             return kGiantTag;
         case TPageKind::Again:
             return static_cast<std::uint8_t>(kAgainTag + 8 * ((loads - 1) % 4));
+        case TPageKind::Late:
+            return kLateEarlyTag;
+        case TPageKind::Restless:
+            return kRestlessTag;
+        case TPageKind::Lazy:
+            return kLazyTag;
         case TPageKind::Blank:
             return 0xFF;
         default:

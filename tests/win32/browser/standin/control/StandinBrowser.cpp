@@ -183,6 +183,7 @@ void TStandinBrowser::NextStep(LONG generation) {
 }
 
 void TStandinBrowser::Commit() {
+    StopScripts(FMessageWindow);  // the page left behind runs no more
     auto page = std::make_shared<TPageState>();
     page->Url = FPendingUrl;
     page->Page = ParsePageUrl(Utf8(FPendingUrl));
@@ -192,6 +193,8 @@ void TStandinBrowser::Commit() {
     FDocument = Adopt(NewDocument(page));
     FCommitted = true;
     FEvents->FireTitleChange(PageTitle(page->Url));
+    if (FPage == page)
+        page->StartScripts(FMessageWindow);
 }
 
 // The start of a navigation, as the real control (IE 7 and later) makes it:
@@ -290,6 +293,10 @@ LRESULT CALLBACK TStandinBrowser::MessageProc(HWND window, UINT msg, WPARAM wPar
     auto* self = reinterpret_cast<TStandinBrowser*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (msg == kStepMessage && self) {
         self->Step(static_cast<LONG>(wParam));
+        return 0;
+    }
+    if (msg == WM_TIMER && self && self->FPage) {
+        self->FPage->RunTimer(wParam);
         return 0;
     }
     return ::DefWindowProcW(window, msg, wParam, lParam);

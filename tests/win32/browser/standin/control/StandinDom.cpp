@@ -12,6 +12,7 @@ namespace {
 constexpr DISPID kScrollWidth = 1;
 constexpr DISPID kScrollHeight = 2;
 constexpr DISPID kStyle = 3;
+constexpr DISPID kScrollTop = 4;
 constexpr DISPID kOverflow = 1;
 constexpr DISPID kBorder = 2;
 
@@ -103,10 +104,13 @@ class TBody final : public TStubHtmlElement, TRefCount {
     }
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        static const TDispName kNames[] = {
-            {L"scrollWidth", kScrollWidth}, {L"scrollHeight", kScrollHeight}, {L"style", kStyle}};
+        static const TDispName kNames[] = {{L"scrollWidth", kScrollWidth},
+                                           {L"scrollHeight", kScrollHeight},
+                                           {L"scrollTop", kScrollTop},
+                                           {L"style", kStyle}};
         static const TDispName kRootNames[] = {{L"scrollWidth", kScrollWidth},
-                                               {L"scrollHeight", kScrollHeight}};
+                                               {L"scrollHeight", kScrollHeight},
+                                               {L"scrollTop", kScrollTop}};
         return FRoot ? IdsOfNames(kRootNames, names, count, ids)
                      : IdsOfNames(kNames, names, count, ids);
     }
@@ -118,7 +122,8 @@ class TBody final : public TStubHtmlElement, TRefCount {
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override {
-        if (id != kScrollWidth && id != kScrollHeight && (id != kStyle || FRoot))
+        if (id != kScrollWidth && id != kScrollHeight && id != kScrollTop &&
+            (id != kStyle || FRoot))
             return DISP_E_MEMBERNOTFOUND;
         if (!(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;  // read-only here
@@ -127,6 +132,12 @@ class TBody final : public TStubHtmlElement, TRefCount {
         if (id == kStyle) {
             result->vt = VT_DISPATCH;
             result->pdispVal = new TStyle(FPage);
+            return S_OK;
+        }
+        if (id == kScrollTop) {
+            // Standards mode: the root element scrolls, the body stays at 0.
+            result->vt = VT_I4;
+            result->lVal = FRoot ? FPage->ScrollY : 0;
             return S_OK;
         }
         std::int32_t width = 0;
@@ -206,6 +217,26 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
         if (!root)
             return E_POINTER;
         *root = new TBody(FPage, true);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Script(IDispatch** script) override {
+        if (!script)
+            return E_POINTER;
+        *script = NewScript(FPage);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** window) override {
+        if (!window)
+            return E_POINTER;
+        *window = NewWindow(FPage);
+        return S_OK;
+    }
+    // Completed whenever a host can reach it: the stand-in commits a page
+    // whole.
+    HRESULT STDMETHODCALLTYPE get_readyState(BSTR* state) override {
+        if (!state)
+            return E_POINTER;
+        *state = ::SysAllocString(L"complete");
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_URL(BSTR* url) override {

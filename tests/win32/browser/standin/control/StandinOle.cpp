@@ -18,9 +18,8 @@ void TStandinBrowser::DrawPage(HDC dc, const RECT& rect) const {
     if (!FPage || FPage->Page.Kind == TPageKind::Blank) {
         ::PatBlt(dc, rect.left, rect.top, width, height, WHITENESS);
     } else {
-        const std::uint8_t tag = FPage->Tag();
         for (std::int32_t y = 0; y < height; ++y) {
-            const TRgb c = RowColor(tag, y);
+            const TRgb c = RowColor(FPage->RowTag(y), y);
             ::SetDCBrushColor(dc, RGB(c.R, c.G, c.B));
             ::PatBlt(dc, rect.left, rect.top + y, width, 1, PATCOPY);
         }

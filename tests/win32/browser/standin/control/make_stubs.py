@@ -2,7 +2,7 @@
 """Writes a header of base classes that answer E_NOTIMPL for every method of
 the large COM interfaces the stand-in browser control implements only in
 part (IWebBrowser2, IHTMLDocument2, IHTMLDocument3,
-IHTMLElement), read from the MinGW
+IHTMLElement, IHTMLWindow2), read from the MinGW
 headers this build compiles with, so they always match.
 
     make_stubs.py <include dir> <output header>
@@ -18,6 +18,7 @@ STUBS = [
     ("TStubHtmlDocument2", "IHTMLDocument2", "mshtml.h", ["IHTMLDocument", "IHTMLDocument2"]),
     ("TStubHtmlDocument3", "IHTMLDocument3", "mshtml.h", ["IHTMLDocument3"]),
     ("TStubHtmlElement", "IHTMLElement", "mshtml.h", ["IHTMLElement"]),
+    ("TStubHtmlWindow2", "IHTMLWindow2", "mshtml.h", ["IHTMLFramesCollection2", "IHTMLWindow2"]),
 ]
 
 
