@@ -8,7 +8,9 @@
 #                                  or press a key to end it), else inside Xvfb
 #                                  for a while, saving screenshots in
 #                                  build/demo
-#   bash scripts/run.sh --window   the same in an ordinary 1024 x 768 window
+#   bash scripts/run.sh --window   the same in an ordinary 1024 x 768 window,
+#                                  which captures the pages at the size of
+#                                  its monitor and shows them scaled to itself
 #   bash scripts/run.sh --windows  Lumenary.scr under Wine, showing pictures
 #                                  that the Linux program captured (Wine here
 #                                  cannot render a page itself); without
@@ -55,11 +57,12 @@ LUMENARY=$ROOT/build/linux/lumenary
 
 source "$ROOT/scripts/pixel.bash"  # pixel <png> <x> <y>: "#rrggbb"
 
-# In Xvfb: runs lumenary full-screen until every demo page is captured and
+# In Xvfb: runs lumenary full-screen (or in the window of --window, which
+# there lies over the whole screen) until every demo page is captured and
 # saves screenshots of the top of the tall page, the same page scrolled, the
 # next page and the Japanese page.
 xvfb_demo() {
-    "$LUMENARY" 2>"$DEMO/stderr" &
+    "$LUMENARY" ${MODE:+"$MODE"} 2>"$DEMO/stderr" &
     local pid=$! shot=$DEMO/now.png n
     for n in $(seq 1 150); do
         [ -s "$CACHE/0.bmp" ] && [ -s "$CACHE/1.bmp" ] && [ -s "$CACHE/2.bmp" ] && break
@@ -135,5 +138,5 @@ elif [ -n "${DISPLAY:-}" ]; then
     "$LUMENARY" ${MODE:+"$MODE"}
 else
     xvfb-run -a -s '-screen 0 1024x768x24 -noreset' bash -c "$(declare -f pixel xvfb_demo);
-        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' xvfb_demo"
+        LUMENARY='$LUMENARY' CACHE='$CACHE' DEMO='$DEMO' MODE='$MODE' xvfb_demo"
 fi

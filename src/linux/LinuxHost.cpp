@@ -7,6 +7,7 @@
 #include "linux/ForeignWindow.h"
 #include "linux/GtkApplication.h"
 #include "linux/GtkFormWindow.h"
+#include "slideshow/MonitorLayout.h"
 
 namespace lum::gtk {
 
@@ -16,6 +17,26 @@ TPoint PointOf(std::intptr_t lParam) {
     const auto packed = static_cast<std::uint32_t>(lParam);
     return TPoint{static_cast<std::int16_t>(packed & 0xFFFF),
                   static_cast<std::int16_t>(packed >> 16)};
+}
+
+// The monitor that holds the pointer (the first when GDK cannot tell), in
+// the screen's coordinates; 1024 x 768 at the origin without one.
+TRect PointerMonitor() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkRectangle area{0, 0, 1024, 768};
+    GdkMonitor* monitor = nullptr;
+    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+    if (GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr) {
+        int x = 0;
+        int y = 0;
+        gdk_device_get_position(pointer, nullptr, &x, &y);
+        monitor = gdk_display_get_monitor_at_point(display, x, y);
+    }
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor)
+        gdk_monitor_get_geometry(monitor, &area);
+    return TRect{area.x, area.y, area.x + area.width, area.y + area.height};
 }
 
 }  // namespace
@@ -108,11 +129,14 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
             FWholeMonitor = true;
             break;
         case TLinuxWindowMode::lwWindow:
-            if (GtkWidget* widget = window->Widget()) {
+            // Placed by position rather than by GTK_WIN_POS_CENTER: the
+            // form then knows from the start which monitor it is on (the
+            // one whose size it captures at), before the window manager's
+            // first configure event tells it where the window went.
+            if (GtkWidget* widget = window->Widget())
                 gtk_window_set_decorated(GTK_WINDOW(widget), TRUE);
-                gtk_window_set_position(GTK_WINDOW(widget), GTK_WIN_POS_CENTER);
-            }
-            window->SetBounds(TRect{0, 0, kTryWindowWidth, kTryWindowHeight});
+            window->SetBounds(
+                CentredOnMonitor(PointerMonitor(), TSize{kTryWindowWidth, kTryWindowHeight}));
             break;
         default:
             break;

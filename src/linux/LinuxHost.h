@@ -4,8 +4,8 @@
 // full-screen run on a mouse move, click or key on any of its windows like
 // the Windows run (X and Z do not end it; a wall ignores input and hides the
 // pointer), ends the program cleanly on SIGTERM, SIGINT or SIGHUP, and tells
-// whether the run shows at the size of a whole monitor (only such a run
-// captures). A window id that does not exist throws lum::Exception.
+// whether the run shows at the size of a whole monitor. A window id that
+// does not exist throws lum::Exception.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,8 @@
 
 namespace lum::gtk {
 
-// The size of the window of --window.
+// The size of the window of --window, which opens centred on the monitor
+// that holds the pointer.
 inline constexpr std::int32_t kTryWindowWidth = 1024;
 inline constexpr std::int32_t kTryWindowHeight = 768;
 // Whether a window of size is as large as one of the display's monitors.
@@ -53,10 +54,10 @@ class TLinuxHost {
     int CloseRequests() const { return FCloseRequests; }
     // Whether the run shows at the size of a whole monitor: full-screen, the
     // root window, or another program's window as large as a monitor (the
-    // window XScreenSaver gives a screen). Only such a run captures: the
-    // pages are captured at the size they are shown at, into a cache that
-    // every instance shares, and XScreenSaver's small settings preview or
-    // the window of --window would fill it with small pictures.
+    // window XScreenSaver gives a screen). Such a run captures at the size
+    // it shows at. The cache every instance shares holds pictures of a
+    // monitor's size only: the window of --window captures at the size of
+    // its monitor, and XScreenSaver's small settings preview only shows.
     bool ShowsWholeMonitor() const { return FWholeMonitor; }
     // The monitor-sized window of another program (XScreenSaver's, one per
     // monitor) the form shows in, in root coordinates; false otherwise.

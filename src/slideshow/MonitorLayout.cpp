@@ -1,6 +1,7 @@
 #include "slideshow/MonitorLayout.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <tuple>
 
 #include "common/AsciiText.h"
@@ -17,6 +18,11 @@ std::int64_t Overlap(const TRect& a, const TRect& b) {
     const std::int64_t w = std::int64_t{std::min(a.Right, b.Right)} - std::max(a.Left, b.Left);
     const std::int64_t h = std::int64_t{std::min(a.Bottom, b.Bottom)} - std::max(a.Top, b.Top);
     return w > 0 && h > 0 ? w * h : 0;
+}
+
+// A coordinate past the 32-bit range stops at its end.
+std::int32_t Clamped(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -66,6 +72,23 @@ TSize CaptureSizeFor(const std::vector<TRect>& monitors) {
             size = TSize{m.Width(), m.Height()};
     }
     return size;
+}
+
+TSize MonitorSizeOfWindow(const std::vector<TRect>& monitors, const TRect& window) {
+    const std::vector<TRect> ordered = OrderedMonitors(monitors);
+    if (ordered.empty())
+        return TSize{};
+    const TRect& on = ordered[static_cast<std::size_t>(MonitorOrdinal(ordered, window))];
+    return TSize{on.Width(), on.Height()};
+}
+
+TRect CentredOnMonitor(const TRect& monitor, TSize size) {
+    const std::int64_t left =
+        monitor.Left + std::max<std::int64_t>((std::int64_t{monitor.Width()} - size.Width) / 2, 0);
+    const std::int64_t top =
+        monitor.Top + std::max<std::int64_t>((std::int64_t{monitor.Height()} - size.Height) / 2, 0);
+    return TRect{Clamped(left), Clamped(top), Clamped(left + size.Width),
+                 Clamped(top + size.Height)};
 }
 
 TSize ShownPictureSize(TSize picture, std::int32_t monitorWidth) {

@@ -1,7 +1,8 @@
 // The monitors a slide show covers and what each of them shows: a stable
 // order (left to right, then top to bottom), the page each monitor starts
-// at, the size pages are captured at, and the size a picture is shown at on
-// a monitor narrower than it. Plain functions; none of them fails.
+// at, the size pages are captured at (also for a window on one of them), and
+// the size a picture is shown at on a monitor narrower than it. Plain
+// functions; none of them fails.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,15 @@ std::int32_t FirstPageOfMonitor(std::int32_t ordinal, std::int32_t pageCount, TM
 // The size pages are captured at: that of the largest monitor (by area; the
 // first in order among equals); 0 x 0 without monitors.
 TSize CaptureSizeFor(const std::vector<TRect>& monitors);
+
+// The size pages are captured at for an ordinary window on the display: that
+// of the monitor the window is on (MonitorOrdinal of the monitors in their
+// order), never the window's own; 0 x 0 without monitors.
+TSize MonitorSizeOfWindow(const std::vector<TRect>& monitors, const TRect& window);
+
+// Bounds of a window of size centred on monitor; a window larger than the
+// monitor keeps its top-left corner on it.
+TRect CentredOnMonitor(const TRect& monitor, TSize size);
 
 // The size a picture is shown at on a monitor monitorWidth pixels wide: its
 // own when it fits the width, else scaled down to that width, keeping its

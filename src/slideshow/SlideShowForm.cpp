@@ -35,18 +35,23 @@ void TSlideShowForm::ShutDownRun() {
     FWorkingForm.reset();
 }
 
-// The size pages are captured at: the form's, or the largest monitor's when
-// the form covers several.
-std::int32_t TSlideShowForm::Width() const {
+// The size pages are captured at: the form's, the largest monitor's when
+// the form covers several, or that of the monitor a trial window is on.
+TSize TSlideShowForm::CaptureSize() const {
+    const TRect bounds = const_cast<TSlideShowForm*>(this)->BoundsRect();
+    if (!FTryMonitors.empty())
+        return MonitorSizeOfWindow(FTryMonitors, bounds);
     if (!FMonitors.empty() || !FMonitorSet.empty())
-        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Width;
-    return const_cast<TSlideShowForm*>(this)->BoundsRect().Width();
+        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors);
+    return TSize{bounds.Width(), bounds.Height()};
+}
+
+std::int32_t TSlideShowForm::Width() const {
+    return CaptureSize().Width;
 }
 
 std::int32_t TSlideShowForm::Height() const {
-    if (!FMonitors.empty() || !FMonitorSet.empty())
-        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors).Height;
-    return const_cast<TSlideShowForm*>(this)->BoundsRect().Height();
+    return CaptureSize().Height;
 }
 
 void TSlideShowForm::SetMonitors(std::vector<TRect> monitors) {
@@ -60,6 +65,17 @@ void TSlideShowForm::SetOwnMonitor(std::vector<TRect> monitors, const TRect& own
     FOwnMonitor = own;
     if (FMonitorSet.size() < 2)
         FMonitorSet.clear();
+}
+
+void TSlideShowForm::SetTryWindowMonitors(std::vector<TRect> monitors) {
+    FTryMonitors = OrderedMonitors(std::move(monitors));
+}
+
+// A trial window scales pictures to its width as a narrower monitor does,
+// at its width of the moment.
+void TSlideShowForm::FollowWindowWidth() {
+    if (!FTryMonitors.empty())
+        FShow.FMonitorWidth = BoundsRect().Width();
 }
 
 const TSlideShow& TSlideShowForm::MonitorShow(std::size_t ordinal) const {
@@ -154,6 +170,7 @@ void TSlideShowForm::ReadSettings() {
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
     FShow.FURLs = std::move(settings.URLs);
+    FollowWindowWidth();
     SetUpMonitorShows(FMonitors.empty() && FMonitorSet.empty()
                           ? std::string()
                           : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
@@ -190,6 +207,7 @@ void TSlideShowForm::TimerTimer(TTimer*) {
     try {
         // Every monitor's show ticks in its own height; one capture serves all.
         bool capture = false;
+        FollowWindowWidth();
         const std::vector<TSlideShow*> shows = Shows();
         for (std::size_t k = 0; k < shows.size(); ++k) {
             const std::int32_t height =
@@ -220,6 +238,7 @@ void TSlideShowForm::FormPaint(ICanvas& canvas) {
     context.ForeColor = FontColor;
     context.Title = Application().Title;
     context.Now = FServices.Clock.Now();
+    FollowWindowWidth();
     if (FMonitors.empty() || context.Mode != TDisplayMode::dmNormal)
         return PaintDisplay(canvas, FShow, context, FServices.Locale);
     // One show a monitor, each in its own rectangle, in their order (left

@@ -55,6 +55,13 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // monitor's page, scales pictures down to its width, and captures at
     // the largest monitor's size. Before the run starts.
     void SetOwnMonitor(std::vector<TRect> monitors, const TRect& own);
+    // The form is an ordinary window on the display (the window of a trial
+    // run), not a monitor's: pages are captured at the size of the monitor
+    // it is on now, never at its own, so the cache keeps monitor-sized
+    // pictures only; pictures wider than the window are shown scaled down to
+    // its width, which follows the window as it is resized. An empty list
+    // leaves the form as it was. Before the run starts.
+    void SetTryWindowMonitors(std::vector<TRect> monitors);
     // Starts the full-screen run: cache folder, settings, capture form,
     // timer, first capture pass.
     void StartRun();
@@ -90,6 +97,8 @@ class TSlideShowForm : public TForm, public ICaptureSource {
 
   private:
     void ReadSettings();
+    TSize CaptureSize() const;
+    void FollowWindowWidth();
     void SetUpMonitorShows(const std::string& monitorPages);
     // The slide show of each monitor (only the first when one covers all).
     std::vector<TSlideShow*> Shows();
@@ -100,6 +109,7 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // Every monitor, when the form shows only its own of several.
     std::vector<TRect> FMonitorSet;
     TRect FOwnMonitor;
+    std::vector<TRect> FTryMonitors;  // the display's, when the form is a trial window
     std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
     std::unique_ptr<TWorkingForm> FWorkingForm;
     bool FRunning = false;

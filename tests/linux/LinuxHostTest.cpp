@@ -10,6 +10,7 @@
 #include "linux/GtkApplication.h"
 #include "linux/GtkFormWindow.h"
 #include "linux/GtkTestSupport.h"
+#include "slideshow/MonitorLayout.h"
 
 #include <gdk/gdkx.h>
 
@@ -199,6 +200,9 @@ TEST_F(LinuxHost, TryWindowIsAnOrdinaryWindowOfItsOwnSize) {
     TLinuxHost host(form, options);
     EXPECT_EQ(form.BoundsRect().Width(), kTryWindowWidth);
     EXPECT_EQ(form.BoundsRect().Height(), kTryWindowHeight);
+    // Centred on the pointer's monitor, the display's only one here.
+    EXPECT_EQ(form.BoundsRect(),
+              CentredOnMonitor(TRect{0, 0, 1024, 768}, {kTryWindowWidth, kTryWindowHeight}));
     EXPECT_TRUE(gtk_window_get_decorated(GTK_WINDOW(GtkWindowOf(form.Window())->Widget())));
     form.Perform(Msg::LButtonDown, 0, 0);
     EXPECT_EQ(host.CloseRequests(), 0);
@@ -212,9 +216,10 @@ TEST_F(LinuxHost, RootCoversTheRootWindow) {
     EXPECT_EQ(form.BoundsRect(), (TRect{0, 0, 1024, 768}));
 }
 
-// Only a run at a whole monitor's size captures: XScreenSaver's window of a
-// screen, full-screen, the root window; not its small settings preview nor
-// the window of --window.
+// A run at a whole monitor's size: XScreenSaver's window of a screen,
+// full-screen, the root window; not its small settings preview (which only
+// shows the cache) nor the window of --window (which captures at the size
+// of its monitor, not at its own).
 TEST_F(LinuxHost, OnlyARunAtAWholeMonitorsSizeShowsAWholeMonitor) {
     auto shows = [&](TLinuxHostOptions options) {
         TRecordingForm form(Factory, true);

@@ -84,5 +84,34 @@ TEST(MonitorLayout, HugeCoordinatesDoNotOverflow) {
     EXPECT_EQ(ShownPictureSize({32767, 1}, 2), (TSize{2, 1}));
 }
 
+// A window on the display (not a monitor of its own) is captured for at the
+// size of the monitor holding its centre, whatever its own size.
+TEST(MonitorLayout, AWindowIsCapturedForAtTheSizeOfTheMonitorItIsOn) {
+    const TRect wide{1024, 0, 2944, 1080};
+    const std::vector<TRect> monitors{wide, kPrimary};  // listed out of order
+    EXPECT_EQ(MonitorSizeOfWindow(monitors, TRect{100, 50, 612, 434}), (TSize{1024, 768}));
+    EXPECT_EQ(MonitorSizeOfWindow(monitors, TRect{1500, 100, 1800, 300}), (TSize{1920, 1080}));
+    // Across both: the centre (1044, 384) is on the wide one.
+    EXPECT_EQ(MonitorSizeOfWindow(monitors, TRect{600, 0, 1488, 768}), (TSize{1920, 1080}));
+    // Larger than its monitor, still that monitor's size.
+    EXPECT_EQ(MonitorSizeOfWindow({kPrimary}, TRect{0, 0, 1600, 1200}), (TSize{1024, 768}));
+    // Off every monitor: the first in order; no monitors at all: nothing.
+    EXPECT_EQ(MonitorSizeOfWindow(monitors, TRect{5000, 5000, 5100, 5100}), (TSize{1024, 768}));
+    EXPECT_EQ(MonitorSizeOfWindow({}, TRect{0, 0, 800, 600}), (TSize{}));
+}
+
+TEST(MonitorLayout, AWindowIsCentredOnItsMonitorAndNeverStartsOffIt) {
+    EXPECT_EQ(CentredOnMonitor(TRect{1024, 0, 2944, 1080}, {1024, 768}),
+              (TRect{1472, 156, 2496, 924}));
+    EXPECT_EQ(CentredOnMonitor(TRect{-1280, -1024, 0, 0}, {1024, 768}),
+              (TRect{-1152, -896, -128, -128}));
+    // As large as the monitor: on it exactly; larger: from its top-left corner.
+    EXPECT_EQ(CentredOnMonitor(kPrimary, {1024, 768}), kPrimary);
+    EXPECT_EQ(CentredOnMonitor(TRect{100, 200, 900, 800}, {1024, 768}),
+              (TRect{100, 200, 1124, 968}));
+    EXPECT_EQ(CentredOnMonitor(TRect{2147483000, 0, 2147483600, 600}, {1024, 768}).Right,
+              INT32_MAX);
+}
+
 }  // namespace
 }  // namespace lum

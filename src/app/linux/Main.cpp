@@ -1,6 +1,7 @@
 // Program entry of the Linux program `lumenary`: an XScreenSaver hack (it
 // draws into the window the daemon names), a full-screen saver of its own or
-// a display wall (one form a monitor), a window for trying it out, or the
+// a display wall (one form a monitor), a window for trying it out (which
+// captures at its monitor's size and shows the pictures scaled), or the
 // settings dialog (--config). Errors go to standard error; only --config
 // shows dialogs.
 #include <gtk/gtk.h>
@@ -89,6 +90,28 @@ std::unique_ptr<IWebView> CaptureWebView(THandle) {
     return std::make_unique<gtk::TProcessWebView>();
 }
 
+// Whether the one window of the run captures. A run at a whole monitor's
+// size does, and so does the window of --window, which the user opened to
+// try the saver: the form captures at the size of the monitor it is on and
+// scales the pictures to the window, so the shared cache keeps pictures of
+// a monitor's size. XScreenSaver's small settings preview only shows the
+// cache: nobody asked it for pages, the daemon starts and kills it as the
+// user moves through the list of hacks (a pass would hardly ever end), and
+// holding the capture lock it would leave a saver started meanwhile
+// showing only.
+bool CapturesInOneWindow(TSlideShowForm& form,
+                         const gtk::TLinuxHost& host,
+                         const gtk::TLinuxHostOptions& options) {
+    if (host.ShowsWholeMonitor())
+        return true;
+    if (options.Mode != gtk::TLinuxWindowMode::lwWindow)
+        return false;
+    // Without a monitor there is no size to capture at but the window's.
+    const std::vector<TRect> monitors = gtk::DisplayMonitors();
+    form.SetTryWindowMonitors(monitors);
+    return !monitors.empty();
+}
+
 // One form in the window the command line names (XScreenSaver's, another
 // program's, the root window, or --window).
 int RunInOneWindow(TSlideShowServices& services,
@@ -99,11 +122,9 @@ int RunInOneWindow(TSlideShowServices& services,
     TSlideShowForm form(services, SlideShowStyle());
     try {
         gtk::TLinuxHost host(form, options);
-        // Only a run at a whole monitor's size captures (a preview shows
-        // the cache), and of those XScreenSaver starts one per monitor:
-        // only the one that holds the lock captures, the others show what
-        // it writes.
-        if (host.ShowsWholeMonitor() && lock.TryAcquire())
+        // XScreenSaver starts one program per monitor: only the one that
+        // holds the lock captures, the others show what it writes.
+        if (CapturesInOneWindow(form, host, options) && lock.TryAcquire())
             services.CreateWebView = &CaptureWebView;
         else if (!lock.Error().empty())
             Complain(lock.Error() + "; showing the cached pages only");

@@ -6,7 +6,9 @@
 # show reaches every good page, the failed one shows its card, each failed
 # page is reported once a pass on standard error, scrolling never shows the
 # background below a page, and holding Z moves on from page to page. Then
-# the same in --window, which shows the cache and captures nothing.
+# the same in --window, which captures too (at the monitor's size:
+# try_window.sh), and XScreenSaver's small settings preview, which only
+# shows the cache.
 set -uo pipefail
 source "$(dirname "$0")/lib.bash"
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -91,10 +93,9 @@ echo "standard error:"; sed 's/^/    /' "$WORK/stderr"
 kill -TERM "$LUM"
 wait "$LUM"
 
-# --window shows the cache and captures nothing; Z moves on there too (past
-# the first page as well, which has no picture and, in a run that does not
-# capture, waits for one for good).
-before=$(ls -l --time-style=+%s.%N "$CACHE")
+# --window captures as well, and Z moves on there too.
+fetched() { grep -c "^$1\$" "$WORK/requests"; }
+tall_before=$(fetched /tall)
 "$LUMENARY" --window 2>"$WORK/stderr-window" &
 LUM=$!
 PIDS+=("$LUM")
@@ -104,8 +105,29 @@ watch 5 "$WORK/skipping-window"
 xdotool keyup z
 check "holding Z moves past the pages in --window ($(kinds "$WORK/skipping-window") kinds seen)" \
     test "$(kinds "$WORK/skipping-window")" -ge 3
-check "--window starts no capture program" bash -c "! pgrep -P $LUM >/dev/null"
-check "--window leaves the cache as it was" test "$(ls -l --time-style=+%s.%N "$CACHE")" = "$before"
+captured_again() { test "$(fetched /tall)" -gt "$tall_before"; }
+check "--window captures the pages (the tall page is fetched again)" wait_for 30 captured_again
 kill -TERM "$LUM"
 wait "$LUM"
+
+# XScreenSaver's small settings preview (a window of another program, far
+# smaller than the monitor) shows the cache and captures nothing.
+before=$(ls -l --time-style=+%s.%N "$CACHE")
+requests_before=$(wc -l <"$WORK/requests")
+mkfifo "$WORK/preview-in"
+"$FOREIGN" 320 240 404040 <"$WORK/preview-in" >"$WORK/preview-xid" &
+PIDS+=($!)
+exec {keep}>"$WORK/preview-in"
+wait_for 5 test -s "$WORK/preview-xid" || fail "no preview window"
+"$LUMENARY" --window-id "$(head -1 "$WORK/preview-xid")" 2>"$WORK/stderr-preview" &
+LUM=$!
+PIDS+=("$LUM")
+sleep 5
+check "the preview starts no capture program" bash -c "! pgrep -P $LUM >/dev/null"
+check "the preview fetches no page" test "$(wc -l <"$WORK/requests")" = "$requests_before"
+check "the preview leaves the cache as it was" \
+    test "$(ls -l --time-style=+%s.%N "$CACHE")" = "$before"
+kill -TERM "$LUM"
+wait "$LUM"
+exec {keep}>&-
 finish
