@@ -29,8 +29,7 @@ bool Expected(std::uint32_t step, lum::TSize size) {
 bool Same(const TCaptureAnswer& a, const TCaptureAnswer& b) {
     return a.Kind == b.Kind && a.Url == b.Url && a.Failure.Kind == b.Failure.Kind &&
            a.Failure.Status == b.Failure.Status && a.Failure.Detail == b.Failure.Detail &&
-           a.Step == b.Step && a.Size == b.Size && a.Message == b.Message &&
-           a.Settled == b.Settled;
+           a.Step == b.Step && a.Size == b.Size && a.Message == b.Message && a.Settled == b.Settled;
 }
 
 struct TReading {
@@ -57,8 +56,11 @@ void Drain(TCaptureAnswerReader& reader, TReading& reading) {
             return;
         }
         Check(!reader.OutOfFrame());
-        Check(answer.Size.Width >= 0 && answer.Size.Width <= lum::gtk::kCaptureMaxSide);
-        Check(answer.Size.Height >= 0 && answer.Size.Height <= lum::gtk::kCaptureMaxSide);
+        const std::int64_t most = answer.Kind == TCaptureAnswerKind::caMeasured
+                                      ? lum::gtk::kCaptureMaxMeasure
+                                      : lum::gtk::kCaptureMaxSide;
+        Check(answer.Size.Width >= 0 && answer.Size.Width <= most);
+        Check(answer.Size.Height >= 0 && answer.Size.Height <= most);
         Check(answer.Failure.Status >= 0 && answer.Failure.Status <= 999);
         const bool stepped = answer.Kind == TCaptureAnswerKind::caSettled ||
                              answer.Kind == TCaptureAnswerKind::caMeasured ||

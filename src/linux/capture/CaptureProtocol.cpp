@@ -99,8 +99,8 @@ bool ParseStep(const std::string& word, std::uint32_t& step) {
     return value > 0;
 }
 
-bool ParseSide(const std::string& word, std::int32_t& side, std::int64_t least) {
-    const std::int64_t value = ParseCount(word, kCaptureMaxSide);
+bool ParseSide(const std::string& word, std::int32_t& side, std::int64_t least, std::int64_t most) {
+    const std::int64_t value = ParseCount(word, most);
     side = static_cast<std::int32_t>(value);
     return value >= least;
 }
@@ -277,9 +277,11 @@ bool TCaptureAnswerReader::ParseLine(const std::string& line, TCaptureAnswer& an
         return false;
     const bool picture = kind == "picture";
     answer.Kind = picture ? TCaptureAnswerKind::caPicture : TCaptureAnswerKind::caMeasured;
+    const std::int64_t least = picture ? 1 : 0;
+    const std::int64_t most = picture ? kCaptureMaxSide : kCaptureMaxMeasure;
     return ParseStep(words[1], answer.Step) &&
-           ParseSide(words[2], answer.Size.Width, picture ? 1 : 0) &&
-           ParseSide(words[3], answer.Size.Height, picture ? 1 : 0);
+           ParseSide(words[2], answer.Size.Width, least, most) &&
+           ParseSide(words[3], answer.Size.Height, least, most);
 }
 
 }  // namespace lum::gtk

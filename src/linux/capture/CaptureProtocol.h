@@ -50,8 +50,11 @@ inline constexpr const char* kCaptureHelperName = "lumenary-capture";
 inline constexpr const char* kCaptureChannelOption = "--channel";
 // The descriptor the program hands the channel on as.
 inline constexpr int kCaptureChannelFd = 3;
-// Largest side of a view, a measured page or a picture.
+// Largest side of a view or a picture.
 inline constexpr std::int64_t kCaptureMaxSide = 32767;
+// Largest side of a measured page: a page may be far taller than any picture
+// (an endless feed); the capture form cuts the picture down to its height cap.
+inline constexpr std::int64_t kCaptureMaxMeasure = 2147483647;
 // Longest answer line (without its newline).
 inline constexpr std::size_t kMaxAnswerLine = 256 * 1024;
 

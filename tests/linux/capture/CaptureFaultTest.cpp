@@ -147,6 +147,7 @@ TEST_F(CaptureFaults, BytesOutOfPlaceFailOnlyThatPage) {
         "printf 'mesured %s 10 20\\n' $2 >&3",                  // no such answer
         "printf 'picture %s 2 1\\n' $2 >&3",                    // a picture nobody asked for
         "printf 'measured %s 10 20 30\\n' $2 >&3",              // a word too many
+        "printf 'measured %s 10 2147483648\\n' $2 >&3",        // beyond any page
         "head -c 300000 /dev/zero | tr '\\0' x >&3; sleep 30",  // a line without end
     };
     for (const std::string& answer : answers) {

@@ -66,6 +66,23 @@ TEST_F(ProcessCapture, PageSettlesThroughTheCaptureProgram) {
     EXPECT_EQ(picture.Pixel(50, 50), 0x00FF00u);
 }
 
+// A page far taller than any picture (60,000 px) is measured at its height
+// through the program, and its first part comes back as a picture at the
+// height cap.
+TEST_F(ProcessCapture, PageTallerThanAnyPictureIsMeasuredAndPicturedDownToTheCap) {
+    ASSERT_FALSE(Load(HtmlPage("<style>body{margin:0}div{height:30000px}</style>"
+                               "<div style='background:#c80000'></div>"
+                               "<div style='background:#0000c8'></div>"))
+                     .Failed)
+        << FLoaded.Message;
+    EXPECT_EQ(Measure(), (TSize{1024, 60000}));
+    const TPageBitmap picture = Picture({1024, kPageHeightCap});
+    ASSERT_EQ(picture.Height(), kPageHeightCap);
+    EXPECT_EQ(picture.Pixel(500, 29999), 0xC80000u);
+    EXPECT_EQ(picture.Pixel(500, 30000), 0x0000C8u);
+    EXPECT_EQ(picture.Pixel(1023, kPageHeightCap - 1), 0x0000C8u);
+}
+
 TEST_F(ProcessCapture, PageThatFailsAndTextsWithNewlinesComeBackWhole) {
     const TLoaded failed = Load(FServer.Url("/status/404"));
     EXPECT_TRUE(failed.Failed);
