@@ -161,19 +161,8 @@ void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFail
                         std::to_string(size.Height) + " pixels");
     if (size.Width <= FViewSize.Width && size.Height <= FViewSize.Height)
         return Snapshot(size, std::move(done), std::move(failed), false);
-    auto finish = [this, size, done = std::move(done), failed](GObject* source,
-                                                               GAsyncResult* result) {
-        std::string why;
-        ScriptAnswer(source, result, why);
-        if (!why.empty()) {
-            if (failed)
-                failed("drawing the page failed: " + why);
-            return;
-        }
-        Snapshot(size, done, failed, false);
-    };
-    RunScript(kPinFixedScript, FLimits.Script, "pinning the fixed elements", std::move(failed),
-              std::move(finish));
+    RunScript(kPinFixedScript, FLimits.Script, "pinning the fixed elements", failed,
+              SnapshotAfter(size, std::move(done), failed, false));
 }
 
 void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut) {
@@ -229,8 +218,18 @@ void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepF
         "  s.setProperty('overflow', 'hidden', 'important');"
         "  return document.documentElement.offsetHeight;"  // lays the page out now
         "})()";
-    auto finish = [this, size, done = std::move(done), failed](GObject* source,
-                                                               GAsyncResult* result) {
+    RunScript(script, FLimits.Script, "cutting the page", failed,
+              SnapshotAfter(size, std::move(done), failed, true));
+}
+
+// Once a script of ours has made the page ready for its picture: the picture,
+// or the step's failure with the script's reason.
+std::function<void(GObject*, GAsyncResult*)> TWebKitWebView::SnapshotAfter(const TSize& size,
+                                                                           TPictureDone done,
+                                                                           TStepFailed failed,
+                                                                           bool cut) {
+    return [this, size, done = std::move(done), failed = std::move(failed), cut](
+               GObject* source, GAsyncResult* result) {
         std::string why;
         ScriptAnswer(source, result, why);
         if (!why.empty()) {
@@ -238,9 +237,8 @@ void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepF
                 failed("drawing the page failed: " + why);
             return;
         }
-        Snapshot(size, done, failed, true);
+        Snapshot(size, done, failed, cut);
     };
-    RunScript(script, FLimits.Script, "cutting the page", failed, std::move(finish));
 }
 
 }  // namespace lum

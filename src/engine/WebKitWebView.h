@@ -141,6 +141,10 @@ class TWebKitWebView final : public IWebView {
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
     void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
+    std::function<void(GObject*, GAsyncResult*)> SnapshotAfter(const TSize& size,
+                                                               TPictureDone done,
+                                                               TStepFailed failed,
+                                                               bool cut);
     // What watches each page for SettlePage from its start, in the page's own
     // world (WebKitViewSettle.cpp).
     static WebKitUserContentManager* NewSettleWatch(const TWebKitLimits& limits);

@@ -48,6 +48,19 @@ class TRefCount {
         return ReleaseImpl();                    \
     }
 
+// An object that is only an IDispatch (a script reaches it by name).
+#define LUM_STANDIN_DISPATCH_ONLY                                                   \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override { \
+        if (!object)                                                                \
+            return E_POINTER;                                                       \
+        *object = nullptr;                                                          \
+        if (riid != IID_IUnknown && riid != IID_IDispatch)                          \
+            return E_NOINTERFACE;                                                   \
+        *object = static_cast<IDispatch*>(this);                                    \
+        AddRef();                                                                   \
+        return S_OK;                                                                \
+    }
+
 // No type information: callers bind by name through GetIDsOfNames.
 #define LUM_STANDIN_NO_TYPEINFO                                                    \
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {             \

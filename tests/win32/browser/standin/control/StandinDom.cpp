@@ -44,16 +44,7 @@ class TStyle final : public IDispatch, TRefCount {
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch)
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
+    LUM_STANDIN_DISPATCH_ONLY
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const TDispName kNames[] = {{L"overflow", kOverflow}, {L"border", kBorder}};
@@ -255,16 +246,7 @@ class TFrame final : public IDispatch, TRefCount {
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch)
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
+    LUM_STANDIN_DISPATCH_ONLY
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }

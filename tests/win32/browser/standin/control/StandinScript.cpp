@@ -39,16 +39,7 @@ class TScript final : public IDispatch, TRefCount {
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch)
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
+    LUM_STANDIN_DISPATCH_ONLY
     // The watch's function is a name of the global object once the watch
     // has run, not before.
     HRESULT STDMETHODCALLTYPE
