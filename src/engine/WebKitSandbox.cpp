@@ -67,8 +67,13 @@ void CheckPageSandbox(const TSandboxTools& tools) {
     const char* authority = g_getenv("XAUTHORITY");
     if (authority && *authority && access(authority, R_OK) != 0)
         g_unsetenv("XAUTHORITY");
+    // WebKit turns its sandbox off when this variable is there at all,
+    // whatever it holds. Empty or "0" reads as not meant: it never reaches
+    // WebKit. Any other value is refused in words, every time.
     const char* disabled = g_getenv(kDisable);
-    if (disabled && *disabled && g_strcmp0(disabled, "0") != 0)
+    if (disabled && (!*disabled || g_strcmp0(disabled, "0") == 0))
+        g_unsetenv(kDisable);
+    else if (disabled)
         throw Exception(std::string("the page sandbox is switched off (") + kDisable +
                         "): pages are not captured without it");
     // The tools do not change while the program runs: ask once.

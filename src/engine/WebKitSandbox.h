@@ -15,7 +15,9 @@ struct TSandboxTools {
 
 // Throws lum::Exception saying what is wrong when the sandbox cannot start
 // here: a program missing, bubblewrap unable to make its namespaces, or the
-// sandbox switched off by WebKit's environment variable. Runs bubblewrap once
+// sandbox switched off by WebKit's environment variable (set empty or to "0",
+// the variable is taken out of the environment instead: WebKit would switch
+// the sandbox off for it all the same). Runs bubblewrap once
 // a process for each set of tools (a few milliseconds). Drops an X authority
 // file this process cannot read from its environment (WebKit's sandbox would
 // not start with it).

@@ -110,5 +110,32 @@ TEST(PageSandbox, SwitchingItOffIsRefused) {
     EXPECT_NO_THROW(CheckPageSandbox());
 }
 
+// WebKit switches its sandbox off when the variable is there at all: empty
+// or "0", it is taken out of the environment and the page processes run in
+// the sandbox all the same; any other value is refused every time.
+TEST_F(Sandbox, AnEmptyOrZeroSwitchNeverTurnsItOff) {
+    const std::string secret =
+        std::string(g_get_home_dir()) + "/.lumenary-switch-probe-" + std::to_string(getpid());
+    std::ofstream(secret) << "private";
+    for (const char* value : {"", "0"}) {
+        SCOPED_TRACE(std::string("value \"") + value + "\"");
+        g_setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", value, TRUE);
+        MakeView();
+        EXPECT_EQ(g_getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"), nullptr);
+        ASSERT_FALSE(Load(Page("short.html")).Failed);
+        ASSERT_TRUE(Measure());
+        const std::vector<int> pages = Descendants("WebKitWebProces");
+        ASSERT_FALSE(pages.empty());
+        for (int pid : pages)
+            EXPECT_FALSE(Exists("/proc/" + std::to_string(pid) + "/root" + secret)) << pid;
+        FView.reset();
+    }
+    g_setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", TRUE);
+    EXPECT_THROW(MakeView(), Exception);
+    EXPECT_THROW(MakeView(), Exception);
+    g_unsetenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
+    g_remove(secret.c_str());
+}
+
 }  // namespace
 }  // namespace lum
