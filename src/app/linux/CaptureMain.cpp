@@ -24,6 +24,7 @@
 #include "engine/WebKitWebView.h"
 #include "linux/GtkApplication.h"
 #include "linux/capture/CaptureProtocol.h"
+#include "linux/session/WebDataFolder.h"
 
 namespace {
 
@@ -201,6 +202,8 @@ int main(int argc, char** argv) {
         return 1;
     std::setlocale(LC_ALL, "");
     ::signal(SIGPIPE, SIG_IGN);
+    // Before GTK or WebKit ask GLib for the cache folder.
+    UsePrivateEngineCache();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "lumenary-capture: cannot open the X display\n");
         return 1;

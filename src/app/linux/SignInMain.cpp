@@ -19,6 +19,12 @@ using namespace lum::gtk;
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // The capture lock lives by the user's cache folder; then the engine gets
+    // a cache folder of its own, before GTK or WebKit ask GLib for it.
+    const std::string lockPath =
+        CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
+                        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+    UsePrivateEngineCache();
     if (!gtk_init_check(&argc, &argv)) {
         std::fputs("lumenary: cannot open the X display\n", stderr);
         return 1;
@@ -41,9 +47,7 @@ int main(int argc, char** argv) {
     }
     // While the window is open no capture starts on the same session; a
     // capture already running keeps it, and the two share the store.
-    TCaptureLock lock(
-        CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
-                        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"))));
+    TCaptureLock lock(lockPath);
     if (!lock.TryAcquire() && lock.Error().empty())
         std::fputs("lumenary: a capture is running; it uses the session at the same time\n",
                    stderr);

@@ -125,6 +125,16 @@ std::string DefaultWebDataDir() {
     return WebDataDirPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
+void UsePrivateEngineCache() {
+    const std::string cache = DefaultWebDataDir() + "engine-cache";
+    try {
+        CreateFolderPath(cache);
+    } catch (const std::exception&) {
+        // Not there: nothing of it is shown to a page process either.
+    }
+    ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+}
+
 std::string CreateWebDataDir(const std::string& dir) {
     const std::string web = WithoutTrailingSlashes(dir);
     CreateFolderPath(web);  // missing parts are made 0700

@@ -26,6 +26,16 @@ std::string CreateWebDataDir(const std::string& dir);
 // WebDataDirPath of the environment.
 std::string DefaultWebDataDir();
 
+// WebKit shows its page processes the folder of g_get_user_cache_dir(),
+// writable: the user's cache, with Lumenary's own page files and everything
+// else the user keeps there. The engine programs call this first thing,
+// before anything of GLib has asked for that folder: XDG_CACHE_HOME then
+// names "engine-cache" in the web data folder (made 0700, kept from run to
+// run, gone with a sign-out), so the page processes see no cache of the
+// user's. When the folder cannot be made the variable names it all the same:
+// WebKit shows a page process no folder that is not there.
+void UsePrivateEngineCache();
+
 // Replaces path with bytes in one step, as a file only the user can read
 // (0600): a temporary file beside it, flushed to disk and renamed over it (a
 // link put at path is replaced, never written through). Throws "<what>
