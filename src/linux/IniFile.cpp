@@ -109,20 +109,38 @@ std::string Load(std::string_view text, GKeyFile* doc) {
     return {};
 }
 
-// The text as GLib reads it: without a byte order mark, and with ";"
-// comments as "#" comments. Every line keeps its number.
+// The text as GLib reads it: without a byte order mark, with ";" comments as
+// "#" comments, and without the blanks that end a line of a value (as the
+// earlier reader trimmed them; an escaped "\s" stays). A CR that ends the
+// last line without a line feed goes too: GLib would keep it in the value,
+// write it back with a line break after it and then read it as a line end.
+// Every line keeps its number.
 std::string Normalise(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    std::string out(text);
-    for (std::size_t start = 0; start < out.size();) {
-        std::size_t first = start;
-        while (first < out.size() && (out[first] == ' ' || out[first] == '\t'))
-            ++first;
-        if (first < out.size() && out[first] == ';')
-            out[first] = '#';
-        const std::size_t end = out.find('\n', start);
-        start = end == std::string::npos ? out.size() : end + 1;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string line(text.substr(start, end - start));
+        const bool crlf = !line.empty() && line.back() == '\r';
+        if (crlf)
+            line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
+        const bool comment =
+            first != std::string::npos && (line[first] == ';' || line[first] == '#');
+        if (comment)
+            line[first] = '#';
+        else if (first != std::string::npos) {
+            const std::size_t last = line.find_last_not_of(" \t");
+            if (line[last] != '\\')
+                line.erase(last + 1);
+        }
+        out += line;
+        if (end == text.size())
+            break;
+        out += crlf ? "\r\n" : "\n";
+        start = end + 1;
     }
     return out;
 }
@@ -206,6 +224,21 @@ TKeyFilePtr ParseIni(std::string_view original, std::string& error) {
         return nullptr;
     }
     return doc;
+}
+
+void SetIniString(GKeyFile* doc, const char* group, const char* key, const char* value) {
+    g_key_file_set_string(doc, group, key, value);
+    // GLib escapes a leading blank, not the blanks that end the value, which
+    // a read trims: those are written as "\s" and "\t".
+    g_autofree gchar* raw = g_key_file_get_value(doc, group, key, nullptr);
+    std::string text = raw ? raw : "";
+    const std::size_t kept = text.find_last_not_of(" \t") + 1;
+    if (kept == text.size())
+        return;
+    std::string escaped = text.substr(0, kept);
+    for (std::size_t i = kept; i < text.size(); ++i)
+        escaped += text[i] == ' ' ? "\\s" : "\\t";
+    g_key_file_set_value(doc, group, key, escaped.c_str());
 }
 
 bool FormatIni(GKeyFile* doc, std::string& text) {

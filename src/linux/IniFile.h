@@ -23,6 +23,10 @@ struct TKeyFileFree {
 };
 using TKeyFilePtr = std::unique_ptr<GKeyFile, TKeyFileFree>;
 
+// g_key_file_set_string, with the blanks that end the value escaped so that
+// a read (which trims a line's ending blanks) gives the value back whole.
+void SetIniString(GKeyFile* doc, const char* group, const char* key, const char* value);
+
 // The document of text, or nullptr and error ("3 行目: ...") when text is
 // not a settings file: bytes that are not UTF-8 text, a line over the limit,
 // a line GLib refuses, a group or value named twice (letter case ignored),

@@ -225,8 +225,8 @@ bool TIniRegistry::SetStringValue(TKey key, const std::string& name, const std::
     if (group.empty())
         group = Join(*below);
     const std::string spelled = StoredName(group, name);
-    g_key_file_set_string(FDoc.get(), group.c_str(), (spelled.empty() ? name : spelled).c_str(),
-                          stored.c_str());
+    SetIniString(FDoc.get(), group.c_str(), (spelled.empty() ? name : spelled).c_str(),
+                 stored.c_str());
     if (spelled.empty())
         FKeys->Add(name);  // StoredName indexed the group
     FChanged = true;

@@ -131,9 +131,21 @@ TEST_F(IniRegistryTest, SettingsAndURLListSurviveARoundTripThroughTheStore) {
 
 TEST_F(IniRegistryTest, TextsWithAnyCharacterRoundTripAndNamesTheFileCannotHoldAreRefused) {
     const std::vector<std::string> samples = {
-        "=",       "a=b",           ";x",        "#x",  "[x]",  " lead", "trail ",
-        "\ttab\t", "line\nbreak\r\n", "back\\slash\\", "\\s", "ctrl\x01\x1f\x7f",
-        "日本語 テキスト", "",   "   ",
+        "=",
+        "a=b",
+        ";x",
+        "#x",
+        "[x]",
+        " lead",
+        "trail ",
+        "\ttab\t",
+        "line\nbreak\r\n",
+        "back\\slash\\",
+        "\\s",
+        "ctrl\x01\x1f\x7f",
+        "日本語 テキスト",
+        "",
+        "   ",
     };
     {
         auto registry = Registry();
@@ -473,7 +485,8 @@ std::vector<std::string> EarlierWritersURLs() {
             "\thttp://tab.example/\t",
             "http://back\\slash.example/\\path\\",
             "#not-a-comment=;really [x]",
-            "ctrl\x01mid\x1f" "end\x7f",
+            "ctrl\x01mid\x1f"
+            "end\x7f",
             "http://long.example/?q=" + std::string(6000, 'L'),
             "http://last.example/",
             "http://n.example/0",
@@ -595,7 +608,7 @@ TEST_F(IniRegistryTest, FailedSaveLeavesTheWholeFileAsItWas) {
     auto registry = Registry();
     TSettingsStore store(registry);
     store.SaveURLList(edited);
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
@@ -658,6 +671,33 @@ TEST(IniText, RandomAndMangledTextsAreRefusedOrRoundTrip) {
         EXPECT_EQ(Dump(again.get()), Dump(doc.get()));
     }
     EXPECT_GT(read, 300);  // the mangling leaves many files readable
+}
+
+// A value is read without the blanks that end its line (an escaped blank
+// stays) and without a CR that ends the file; what was read is written so
+// that it reads the same. The first text is what long fuzzing found.
+TEST(IniText, ValuesNeverKeepTrailingBlanksOrALastCR) {
+    const struct {
+        std::string Text;
+        std::string Read;
+    } cases[] = {
+        {"[Lumenary]\nRefreshTime=!+4\x0eU\r", "[Lumenary]\nRefreshTime=!+4\x0eU\n"},
+        {"[Lumenary\\URLList]\n4=http://h/c4   \n5=x\\s \t\r\n",
+         "[Lumenary\\URLList]\n4=http://h/c4\n5=x \n"},
+        {"[Lumenary]  \r\n  # kept \nA=1\t\r", "[Lumenary]\nA=1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        std::string error;
+        TKeyFilePtr doc = ParseIni(c.Text, error);
+        ASSERT_TRUE(doc) << error;
+        EXPECT_EQ(Dump(doc.get()), c.Read);
+        std::string written;
+        ASSERT_TRUE(FormatIni(doc.get(), written));
+        TKeyFilePtr again = ParseIni(written, error);
+        ASSERT_TRUE(again) << error;
+        EXPECT_EQ(Dump(again.get()), c.Read);
+    }
 }
 
 TEST(SettingsPath, FollowsXdgConfigHomeElseHome) {
