@@ -23,6 +23,7 @@
 
 #include "engine/WebKitWebView.h"
 #include "linux/GtkApplication.h"
+#include "linux/capture/CaptureProgram.h"
 #include "linux/capture/CaptureProtocol.h"
 #include "linux/session/WebDataFolder.h"
 
@@ -204,6 +205,8 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
     // Before GTK or WebKit ask GLib for the cache folder.
     UsePrivateEngineCache();
+    // What engine programs that were killed left in the runtime folder.
+    RemoveSandboxLeftovers(g_get_user_runtime_dir(), 0);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "lumenary-capture: cannot open the X display\n");
         return 1;
@@ -222,5 +225,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumenary-capture: %s\n", e.what());
         code = 1;
     }
+    RemoveSandboxLeftovers(g_get_user_runtime_dir(), ::getpid());
     return code;
 }

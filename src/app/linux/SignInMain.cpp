@@ -2,6 +2,7 @@
 // a browser window on the kept web session where the user signs in to the
 // sites the screen saver shows. Errors go to standard error.
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "engine/WebKitSignInWindow.h"
 #include "linux/PosixFileSystem.h"
 #include "linux/capture/CaptureLock.h"
+#include "linux/capture/CaptureProgram.h"
 #include "linux/session/WebDataFolder.h"
 #include "linux/session/WebSessionCommands.h"
 
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
         CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"),
                         CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
     UsePrivateEngineCache();
+    RemoveSandboxLeftovers(g_get_user_runtime_dir(), 0);
     if (!gtk_init_check(&argc, &argv)) {
         std::fputs("lumenary: cannot open the X display\n", stderr);
         return 1;
@@ -51,11 +54,13 @@ int main(int argc, char** argv) {
     if (!lock.TryAcquire() && lock.Error().empty())
         std::fputs("lumenary: a capture is running; it uses the session at the same time\n",
                    stderr);
+    int code = 1;
     try {
-        return RunSignInWindows(dir, url);
+        code = RunSignInWindows(dir, url);
     } catch (const std::exception& e) {
         // The page sandbox cannot start here: no page is shown without it.
         std::fprintf(stderr, "lumenary: %s\n", e.what());
-        return 1;
     }
+    RemoveSandboxLeftovers(g_get_user_runtime_dir(), ::getpid());
+    return code;
 }

@@ -1,12 +1,17 @@
 #include "linux/capture/CaptureProgram.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "linux/capture/CaptureProtocol.h"
 #include "platform/Types.h"
@@ -52,6 +57,40 @@ GPid Spawn(const std::string& path, int helperEnd, std::string& failure) {
     return pid;
 }
 
+// The pid of a "webkit-<pid>-<n>" name; 0 for any other name.
+long LeftoverPid(const char* name) {
+    long pid = 0, n = 0;
+    int end = 0;
+    if (std::sscanf(name, "webkit-%ld-%ld%n", &pid, &n, &end) != 2 || name[end] != '\0' ||
+        pid <= 0 || n < 0 || std::strncmp(name, "webkit-", 7) != 0)
+        return 0;
+    return pid;
+}
+
+// Removes the folder name of parent if it holds only plain files.
+void RemoveLeftover(int parent, const char* name) {
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    DIR* dir = ::fdopendir(folder);
+    if (!dir) {
+        ::close(folder);
+        return;
+    }
+    bool plain = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat info {};
+        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || ::unlinkat(folder, entry->d_name, 0) != 0)
+            plain = false;
+    }
+    ::closedir(dir);
+    if (plain)
+        ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
 }  // namespace
 
 std::string DefaultCaptureHelperPath() {
@@ -82,11 +121,39 @@ TCaptureProgram StartCaptureProgram(const std::string& path) {
         ::close(pair[0]);
         throw CannotStart(path, failure);
     }
-    // Reaped whenever it ends, whether or not its view still exists.
+    // Reaped whenever it ends, whether or not its view still exists; what its
+    // engine left in the runtime folder goes with it (it may have been killed).
     g_child_watch_add(
-        pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
+        pid,
+        [](GPid child, gint, gpointer) {
+            g_spawn_close_pid(child);
+            RemoveSandboxLeftovers(g_get_user_runtime_dir(), child);
+        },
+        nullptr);
     ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);
     return TCaptureProgram{pid, pair[0]};
+}
+
+void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended) {
+    const std::string path = runtimeDir + "/.flatpak";
+    const int parent = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (parent < 0)
+        return;
+    DIR* dir = ::fdopendir(::dup(parent));
+    std::vector<std::string> gone;
+    while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        const long pid = LeftoverPid(entry->d_name);
+        if (pid == 0)
+            continue;
+        if (pid == static_cast<long>(ended) ||
+            (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            gone.push_back(entry->d_name);
+    }
+    if (dir)
+        ::closedir(dir);
+    for (const std::string& name : gone)
+        RemoveLeftover(parent, name.c_str());
+    ::close(parent);
 }
 
 }  // namespace lum::gtk

@@ -23,4 +23,12 @@ struct TCaptureProgram {
 
 TCaptureProgram StartCaptureProgram(const std::string& path);
 
+// WebKit leaves a folder "<runtime>/.flatpak/webkit-<pid>-<n>" (its sandbox's
+// bwrapinfo.json) for every engine process that started page processes, and
+// never removes it: one a pass. Removes those of processes that no longer
+// run (an engine program that was killed) and those of ended (an engine
+// program at its own end, 0 for none). Only such folders holding plain files
+// are removed, never through a link.
+void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended);
+
 }  // namespace lum::gtk

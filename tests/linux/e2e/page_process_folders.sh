@@ -4,7 +4,8 @@
 # page that never settles, so its page process stays up while it is looked
 # at. The user's cache folder (where the page files are) is not there, and
 # nothing of the user's is mounted writable but the kept web session's own
-# folder; a file planted in the cache is not visible.
+# folder; a file planted in the cache is not visible. Then what WebKit's
+# sandbox leaves in the runtime folder does not pile up.
 set -uo pipefail
 source "$(dirname "$0")/lib.bash"
 
@@ -47,4 +48,20 @@ for pid in $pages; do
         test -z "$writable"
 done
 check "lumenary reported nothing" bash -c "! grep -q . '$WORK/stderr'"
+
+# Killed outright with its capture program (neither can tidy up), lumenary
+# leaves WebKit's sandbox folder in the runtime folder; the next run's
+# capture removes it, and its own when its pass is over.
+kill -KILL "$LUM"
+wait "$LUM" 2>/dev/null
+sleep 1
+leftovers() { find "$XDG_RUNTIME_DIR/.flatpak" -mindepth 1 -maxdepth 1 -name 'webkit-*' 2>/dev/null; }
+check "the killed run left WebKit's folder behind" test -n "$(leftovers)"
+urls "data:text/html,<p>still</p>"
+"$LUMENARY" 2>"$WORK/stderr2" &
+LUM=$!
+PIDS+=("$LUM")
+check "the page is captured" wait_for 30 test -s "$CACHE/0.bmp"
+check "once the pass is over, no folder of WebKit's is left in the runtime folder" \
+    wait_for 20 bash -c "[ -z \"\$(find '$XDG_RUNTIME_DIR/.flatpak' -mindepth 1 -maxdepth 1 -name 'webkit-*' 2>/dev/null)\" ]"
 finish
