@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace lum {
 
@@ -40,6 +41,52 @@ std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
+}
+
+// The length of the UTF-8 sequence at text[i] (RFC 3629: no overlong form,
+// no surrogate, nothing above U+10FFFF); 0 when it is none.
+std::size_t SequenceAt(const std::string& text, std::size_t i, std::uint32_t& code) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// A record is a file anybody could have put there: its detail is shown only
+// as text, every byte that is not UTF-8 as U+FFFD, every control character
+// (and the marks that turn the direction of text) as a blank.
+std::string ShownText(const std::string& text) {
+    std::string shown;
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = SequenceAt(text, i, code);
+        if (length == 0) {
+            shown += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        const bool control = code < 0x20 || (code >= 0x7F && code < 0xA0) ||
+                             (code >= 0x202A && code <= 0x202E) ||
+                             (code >= 0x2066 && code <= 0x2069);
+        shown += control ? std::string(" ") : text.substr(i, length);
+        i += length;
+    }
+    return shown;
 }
 
 }  // namespace
@@ -99,8 +146,8 @@ bool WriteFailureRecord(IFileSystem& files,
                         const std::string& cacheDir,
                         std::int32_t index,
                         const TPageFailure& failure) {
-    const std::string text = FailureKindName(failure.Kind) + " " + std::to_string(failure.Status) + "\n" +
-                             OneLine(failure.Detail) + "\n";
+    const std::string text = FailureKindName(failure.Kind) + " " + std::to_string(failure.Status) +
+                             "\n" + OneLine(failure.Detail) + "\n";
     const std::unique_ptr<IFileWriter> writer =
         files.CreateReplacing(GetFailureFileName(cacheDir, index));
     return writer && writer->Write(text.data(), text.size()) && writer->Commit();
@@ -121,7 +168,8 @@ bool ReadFailureRecord(IFileSystem& files, const std::string& path, TPageFailure
     if (blank != std::string::npos) {
         const std::string status = head.substr(blank + 1);
         std::int32_t value = 0;
-        const auto [end, error] = std::from_chars(status.data(), status.data() + status.size(), value);
+        const auto [end, error] =
+            std::from_chars(status.data(), status.data() + status.size(), value);
         if (error == std::errc() && end == status.data() + status.size() && value >= 0 &&
             value <= 999)
             failure.Status = value;
@@ -130,7 +178,8 @@ bool ReadFailureRecord(IFileSystem& files, const std::string& path, TPageFailure
         failure.Kind = TPageFailureKind::pfOther;
     if (firstEnd < text.size()) {
         const std::string rest = text.substr(firstEnd + 1);
-        failure.Detail = OneLine(Trimmed(rest.substr(0, std::min(rest.find('\n'), rest.size()))));
+        failure.Detail =
+            ShownText(OneLine(Trimmed(rest.substr(0, std::min(rest.find('\n'), rest.size())))));
     }
     return true;
 }

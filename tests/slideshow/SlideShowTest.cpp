@@ -412,6 +412,30 @@ TEST_F(FailedPageTest, DamagedRecordsStillGiveACard) {
     }
 }
 
+// A record is a file anybody could have written: its detail reaches the card
+// only as text. Bytes that are not UTF-8 (a lone continuation, an overlong
+// form, a surrogate, a cut sequence) show as U+FFFD, control characters and
+// the marks that turn the direction of text as blanks; text stays whole.
+TEST_F(FailedPageTest, RecordsDetailReachesTheCardOnlyAsText) {
+    const struct {
+        std::string Detail;
+        std::string Shown;
+    } cases[] = {
+        {"ページが見つかりません (404)", "ページが見つかりません (404)"},
+        {"a\x1b[31mred\x7f\xc2\x85" "b", "a [31mred  b"},
+        {"\x80x\xc0\xafy\xed\xa0\x80z\xe3\x81", "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBDy"
+                                           "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"evil\xe2\x80\xaegnp.exe", "evil gnp.exe"},
+        {"\xf4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        PutFailure(1, "other 0\n" + c.Detail + "\n", Date1);
+        Show.LoadPage(1);
+        ASSERT_TRUE(Show.FFailed);
+        EXPECT_EQ(Show.FFailure.Detail, c.Shown) << c.Detail;
+    }
+}
+
 TEST_F(FailedPageTest, HoldingZPassesWaitingPagesAndCards) {
     PutFailure(2, "refused 0\n\n", Date1);
     Files.Files.erase(GetCacheFileName(Files, 2));
