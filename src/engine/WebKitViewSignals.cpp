@@ -212,9 +212,12 @@ void TWebKitWebView::OnLoadFailed(const std::string& uri, const GError* error) {
 }
 
 void TWebKitWebView::OnCertificateRefused(const std::string& uri, unsigned errors) {
+    // Kept whatever state the load is in: WebKit may refuse the certificate
+    // before it reports the load as started, and then reports the load as
+    // cancelled; the cancellation then finds the reason here.
+    FUntrusted[SiteOf(uri.empty() ? FUri : uri)] = CertificateProblems(errors);
     if (FLoad != TLoad::Loading)
         return;
-    FUntrusted[SiteOf(uri.empty() ? FUri : uri)] = CertificateProblems(errors);
     NoteFailure(TPageFailure{TPageFailureKind::pfCertificate, 0, CertificateProblems(errors)});
 }
 
