@@ -20,22 +20,10 @@ std::string TwoDigits(std::int32_t value) {
     return text;
 }
 
-// The card of a page whose capture failed: what it is, its URL, why, and
-// when it was tried, centred line under line in the form's colours.
-void PaintFailureCard(ICanvas& canvas,
-                      const TSlideShow& show,
-                      const TPaintContext& context,
-                      ILocale& locale) {
-    std::vector<std::string> lines{kFailedPageHeading};
-    if (show.FPageIndex >= 0 && static_cast<std::size_t>(show.FPageIndex) < show.FURLs.size())
-        lines.push_back(show.FURLs[static_cast<std::size_t>(show.FPageIndex)]);
-    lines.push_back(FailureReasonText(show.FFailure));
-    if (!show.FFailure.Detail.empty())
-        lines.push_back("(" + show.FFailure.Detail + ")");
-    const std::string when = DateTimeText(show.FFailureDate, locale);
-    if (!when.empty())
-        lines.push_back(when + " に取得を試みました");
-
+// Lines centred one under the other in the form's colours.
+void PaintCard(ICanvas& canvas,
+               const std::vector<std::string>& lines,
+               const TPaintContext& context) {
     std::vector<TSize> extents;
     std::int32_t total = 0;
     for (const std::string& line : lines) {
@@ -50,12 +38,33 @@ void PaintFailureCard(ICanvas& canvas,
     }
 }
 
+// The card of a page whose capture failed: what it is, its URL, why, and
+// when it was tried.
+void PaintFailureCard(ICanvas& canvas,
+                      const TSlideShow& show,
+                      const TPaintContext& context,
+                      ILocale& locale) {
+    std::vector<std::string> lines{kFailedPageHeading};
+    if (show.FPageIndex >= 0 && static_cast<std::size_t>(show.FPageIndex) < show.FURLs.size())
+        lines.push_back(show.FURLs[static_cast<std::size_t>(show.FPageIndex)]);
+    lines.push_back(FailureReasonText(show.FFailure));
+    if (!show.FFailure.Detail.empty())
+        lines.push_back("(" + show.FFailure.Detail + ")");
+    const std::string when = DateTimeText(show.FFailureDate, locale);
+    if (!when.empty())
+        lines.push_back(when + " に取得を試みました");
+    PaintCard(canvas, lines, context);
+}
+
 void PaintPage(ICanvas& canvas,
                const TSlideShow& show,
                const TPaintContext& context,
                ILocale& locale) {
     const std::int32_t w = context.Width;
     const std::int32_t h = context.Height;
+    // Nothing would ever load: say so, and how to mend it.
+    if (show.FURLs.empty())
+        return PaintCard(canvas, {kNoPagesHeading, kNoPagesHint}, context);
     if (show.FBitmap.Empty() && show.FFailed)
         return PaintFailureCard(canvas, show, context, locale);
     if (show.FBitmap.Empty()) {

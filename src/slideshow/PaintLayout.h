@@ -17,6 +17,10 @@ namespace lum {
 
 inline constexpr const char* kLoadingText = "読み込み中です。しばらくおまちください";
 inline constexpr const char* kNotFetchedText = "(未取得)";
+// The card of a run without any page to show, and how to give it some.
+inline constexpr const char* kNoPagesHeading = "表示するページがありません";
+inline constexpr const char* kNoPagesHint =
+    "設定ダイアログの URL 一覧に、表示するページのアドレスを一行に一つずつ入れてください";
 
 // The mode the host selected, as far as painting cares.
 enum class TDisplayMode { dmNormal, dmPreview, dmOther };

@@ -170,6 +170,10 @@ void TSlideShowForm::ReadSettings() {
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
     FShow.FURLs = std::move(settings.URLs);
+    if (FShow.FURLs.empty())
+        Application().Log(
+            "the URL list is empty: there is no page to show; add the pages' "
+            "addresses in the settings dialog");
     FollowWindowWidth();
     SetUpMonitorShows(FMonitors.empty() && FMonitorSet.empty()
                           ? std::string()

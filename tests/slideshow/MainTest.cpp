@@ -5,6 +5,7 @@
 
 #include "DisplayFormRig.h"
 #include "fakes/FakeCanvas.h"
+#include "slideshow/PaintLayout.h"
 
 namespace lum {
 namespace {
@@ -90,6 +91,23 @@ TEST_F(DisplayFormTest, URLListWithOneUnreadableEntryAtRunStartShowsTheOthersInO
     EXPECT_TRUE(AppPlatform.Reports.empty());
     ASSERT_NE(Web, nullptr);
     EXPECT_TRUE(form.Timer->Enabled());
+}
+
+// A run without pages would show the loading text for ever: it says once
+// that there is nothing to show, and the display shows how to add pages.
+TEST_F(DisplayFormTest, EmptyListIsSaidOnceAndShownAsACardThatSaysHowToAddPages) {
+    auto& form = Start("/s");
+    EXPECT_TRUE(form.SlideShow().FURLs.empty());
+    ASSERT_EQ(AppPlatform.LogLines.size(), 1u);
+    EXPECT_NE(AppPlatform.LogLines[0].find("the URL list is empty"), std::string::npos);
+    fakes::TFakeCanvas canvas(1024, 768);
+    TPaintContext context{TDisplayMode::dmNormal, 1024, 768, 0, 0xFFFFFF, "Lumenary", {}};
+    fakes::TFakeLocale locale;
+    PaintDisplay(canvas, form.SlideShow(), context, locale);
+    std::vector<std::string> texts;
+    for (const auto& text : canvas.Texts)
+        texts.push_back(text.Text);
+    EXPECT_EQ(texts, (std::vector<std::string>{kNoPagesHeading, kNoPagesHint}));
 }
 
 TEST_F(DisplayFormTest, CaptureFormThatCannotBeActivatedIsReportedOnceAndCachedPagesStillShow) {
