@@ -267,4 +267,9 @@ std::string CreateCacheDir() {
     return dir;
 }
 
+bool TPosixFileSystem::TouchFile(const std::string& path) {
+    // The link itself is never followed out of the cache folder.
+    return ::utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 }  // namespace lum::gtk

@@ -26,6 +26,7 @@ class TPosixFileSystem : public IFileSystem {
     // Writes "<path>.tmp-XXXXXX" (a unique name) beside the target; Commit
     // flushes it to disk and renames it over the target.
     std::unique_ptr<IFileWriter> CreateReplacing(const std::string& path) override;
+    bool TouchFile(const std::string& path) override;
 };
 
 // True when name matches a mask of "*" (any run) and "?" (one byte).

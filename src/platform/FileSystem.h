@@ -67,6 +67,12 @@ class IFileSystem {
     // Starts writing path under a temporary name beside it that the "*.bmp"
     // mask does not match; nullptr when it cannot be created.
     virtual std::unique_ptr<IFileWriter> CreateReplacing(const std::string& path) = 0;
+    // Sets the file's last write to now, its bytes untouched; false when it
+    // cannot (the caller then writes the file instead).
+    virtual bool TouchFile(const std::string& path) {
+        (void)path;
+        return false;
+    }
 };
 
 }  // namespace lum

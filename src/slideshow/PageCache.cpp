@@ -1,5 +1,10 @@
 #include "slideshow/PageCache.h"
 
+#include <cstring>
+#include <vector>
+
+#include "common/Bmp.h"
+
 namespace lum {
 
 namespace {
@@ -41,6 +46,39 @@ std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index) {
 
 std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index) {
     return cacheDir + std::to_string(index) + ".bmp";
+}
+
+namespace {
+
+// A writer that writes nothing: it compares what it is given with a file.
+class TComparingWriter final : public IFileWriter {
+  public:
+    explicit TComparingWriter(IFileReader& file) : FFile(file) {}
+    bool Write(const void* data, std::size_t count) override {
+        FBuffer.resize(count);
+        FSame = FSame && FFile.Read(FBuffer.data(), count) == count &&
+                std::memcmp(FBuffer.data(), data, count) == 0;
+        return FSame;
+    }
+    bool Commit() override {
+        char more = 0;
+        return FSame && FFile.Read(&more, 1) == 0;
+    }
+
+  private:
+    IFileReader& FFile;
+    std::vector<char> FBuffer;
+    bool FSame = true;
+};
+
+}  // namespace
+
+bool PageFileHolds(IFileSystem& fileSystem, const std::string& path, const TPageBitmap& picture) {
+    const std::unique_ptr<IFileReader> file = fileSystem.OpenRead(path);
+    if (!file)
+        return false;
+    TComparingWriter same(*file);
+    return WriteBmp(same, picture) && same.Commit();
 }
 
 }  // namespace lum

@@ -12,6 +12,8 @@
 
 namespace lum {
 
+class TPageBitmap;
+
 inline constexpr const char* kCacheFolderName = "LumenaryCache";
 
 // The folder of the running program file, ending in one path delimiter.
@@ -22,5 +24,11 @@ std::string GetCacheDir(IFileSystem& fileSystem);
 std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index);
 // "%s%d.bmp" of the given cache folder (ending in a delimiter) and the index.
 std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index);
+
+// Whether the file at path holds exactly the page file that picture makes:
+// the capture then only dates it anew instead of writing it again (pages
+// that do not change cost no writes, pass after pass). False when the file
+// is missing, unreadable or different.
+bool PageFileHolds(IFileSystem& fileSystem, const std::string& path, const TPageBitmap& picture);
 
 }  // namespace lum

@@ -258,13 +258,18 @@ void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height) {
     Application().Log(line);
 }
 
+// A picture equal to the page's file only dates the file anew: the display
+// sees a new capture, and a page that does not change is not written again
+// pass after pass (the cards of small wall computers wear out by writes).
 void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
     const std::string path = GetCacheFileName(FCacheDir, FNextIndex - 1);
-    const std::unique_ptr<IFileWriter> writer = FFileSystem.CreateReplacing(path);
-    if (!writer)
-        throw Exception("the file \"" + path + "\" cannot be created");
-    if (!WriteBmp(*writer, picture) || !writer->Commit())
-        throw Exception("the file \"" + path + "\" cannot be written");
+    if (!PageFileHolds(FFileSystem, path, picture) || !FFileSystem.TouchFile(path)) {
+        const std::unique_ptr<IFileWriter> writer = FFileSystem.CreateReplacing(path);
+        if (!writer)
+            throw Exception("the file \"" + path + "\" cannot be created");
+        if (!WriteBmp(*writer, picture) || !writer->Commit())
+            throw Exception("the file \"" + path + "\" cannot be written");
+    }
     // Captured: a failure of an earlier attempt no longer stands.
     FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, FNextIndex - 1));
     RequestNextPage();

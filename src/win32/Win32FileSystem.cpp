@@ -212,4 +212,17 @@ std::unique_ptr<IFileWriter> TWin32FileSystem::CreateReplacing(const std::string
     return std::make_unique<TWin32FileWriter>(std::move(file), std::move(temp), Widen(path));
 }
 
+// Only the last-write time changes; the file is opened for its attributes
+// alone, so a reader that has it open (the display) is not in the way.
+bool TWin32FileSystem::TouchFile(const std::string& path) {
+    UniqueKernelHandle file(::CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    return ::SetFileTime(file.Get(), nullptr, nullptr, &now) != 0;
+}
+
 }  // namespace lum::win32

@@ -19,6 +19,7 @@ class TWin32FileSystem : public IFileSystem {
     // long name and in the generated 8.3 name alike, so a "*.bmp" listing
     // (which also matches short names) never shows it.
     std::unique_ptr<IFileWriter> CreateReplacing(const std::string& path) override;
+    bool TouchFile(const std::string& path) override;
 };
 
 // The temporary name CreateReplacing writes under.

@@ -77,6 +77,8 @@ class TFakeFileSystem : public IFileSystem {
     std::vector<std::string> Order;  // file names in creation order
     std::map<std::string, TFile> Files;
     std::vector<std::string> Deleted;
+    std::uint64_t BytesWritten = 0;  // by committed writers
+    bool FailTouch = false;
 
     void AddFile(const std::string& path,
                  std::vector<std::uint8_t> data,
@@ -117,11 +119,19 @@ class TFakeFileSystem : public IFileSystem {
             return nullptr;
         auto writer =
             std::make_unique<TMemoryWriter>([this, path](std::vector<std::uint8_t>&& bytes) {
+                BytesWritten += bytes.size();
                 AddFile(path, std::move(bytes), NextDate);
                 return true;
             });
         writer->FailWrites = FailWrites;
         return writer;
+    }
+    bool TouchFile(const std::string& path) override {
+        auto it = Files.find(path);
+        if (FailTouch || it == Files.end())
+            return false;
+        it->second.Date = NextDate;
+        return true;
     }
 };
 

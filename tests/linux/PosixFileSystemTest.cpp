@@ -107,6 +107,25 @@ TEST_F(PosixFileSystem, FileDateIsTheLocalModificationTimePacked) {
     EXPECT_EQ(Files.FileDate(Dir + "0.bmp"), -1);
 }
 
+// An unchanged page is only dated anew: the date moves to now, the bytes
+// stay; a missing file is refused, and a link is dated itself, never the
+// file it points to.
+TEST_F(PosixFileSystem, TouchingDatesAFileAnewAndLeavesItsBytes) {
+    WriteAll(Dir + "0.bmp", "picture");
+    WriteAll(Dir + "elsewhere", "x");
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};  // 2001
+    ASSERT_EQ(::utimensat(AT_FDCWD, (Dir + "0.bmp").c_str(), old, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (Dir + "elsewhere").c_str(), old, 0), 0);
+    const std::int32_t before = Files.FileDate(Dir + "0.bmp");
+    EXPECT_TRUE(Files.TouchFile(Dir + "0.bmp"));
+    EXPECT_GT(Files.FileDate(Dir + "0.bmp"), before);
+    EXPECT_EQ(ReadAll(Dir + "0.bmp"), "picture");
+    EXPECT_FALSE(Files.TouchFile(Dir + "none.bmp"));
+    ASSERT_EQ(::symlink((Dir + "elsewhere").c_str(), (Dir + "1.bmp").c_str()), 0);
+    EXPECT_TRUE(Files.TouchFile(Dir + "1.bmp"));
+    EXPECT_EQ(Files.FileDate(Dir + "elsewhere"), before);
+}
+
 TEST_F(PosixFileSystem, MasksMatchTheLastPartWithStarAndQuestionMark) {
     for (const char* name : {"0.bmp", "12.bmp", "note.txt", "a[1].bmp", "x.bmp.tmp-ab"})
         WriteAll(Dir + name, "x");

@@ -183,6 +183,37 @@ TEST_F(Capture, PageReloadingAfterThePassIsCapturedAgainIntoTheLastFile) {
     EXPECT_EQ(View->Navigations.size(), 3u);  // nothing further requested
 }
 
+// A page that has not changed is not written again: its file is only dated
+// anew, so the display sees the capture and the disk sees no bytes. A page
+// that changed, a file that differs by one byte, or a file that cannot be
+// dated is written whole.
+TEST_F(Capture, UnchangedPagesAreDatedAnewNotWrittenAgain) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {640, 900};
+    RunThrough(1);
+    const std::uint64_t first = Files.BytesWritten;
+    EXPECT_GT(first, 2u * 640 * 480 * 3);
+    Files.NextDate += 1;
+    RunThrough(1);
+    EXPECT_EQ(Files.BytesWritten, first);
+    EXPECT_EQ(Files.FileDate(PageFile(0)), Files.NextDate);
+    EXPECT_EQ(Files.FileDate(PageFile(1)), Files.NextDate);
+
+    View->Pages["http://a/"] = {640, 901};      // changed
+    Files.Files[PageFile(1)].Data.back() ^= 1;  // damaged
+    Files.NextDate += 1;
+    RunThrough(1);
+    const std::uint64_t changed = Files.BytesWritten - first;
+    EXPECT_EQ(changed, Files.Files[PageFile(0)].Data.size() + Files.Files[PageFile(1)].Data.size());
+    EXPECT_EQ(ReadPage(0).Height(), 901);
+
+    Files.FailTouch = true;  // cannot be dated: written instead
+    Files.NextDate += 1;
+    RunThrough(1);
+    EXPECT_GT(Files.BytesWritten, first + changed);
+    EXPECT_EQ(Files.FileDate(PageFile(1)), Files.NextDate);
+}
+
 struct TSizeCase {
     TFakePage Page;
     bool Scroll;

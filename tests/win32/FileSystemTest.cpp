@@ -117,6 +117,24 @@ TEST_F(Win32FileSystem, DatesHaveTwoSecondResolutionAndLaterWritesAreLarger) {
     EXPECT_GT(Files.FileDate(Dir + "1.bmp"), Files.FileDate(Dir + "0.bmp"));
 }
 
+// An unchanged page is only dated anew: the date moves to now, the bytes
+// stay, a reader holding the file open is not in the way, and a missing
+// file is refused.
+TEST_F(Win32FileSystem, TouchingDatesAFileAnewAndLeavesItsBytes) {
+    Write("0.bmp", "picture");
+    SetLocalWriteTime("0.bmp", 13, 45, 30, 0);
+    const std::int32_t old = Files.FileDate(Dir + "0.bmp");
+    {
+        const auto reader = Files.OpenRead(Dir + "0.bmp");
+        ASSERT_TRUE(reader);
+        EXPECT_TRUE(Files.TouchFile(Dir + "0.bmp"));
+    }
+    EXPECT_GT(Files.FileDate(Dir + "0.bmp"), old);
+    EXPECT_EQ(Read("0.bmp"), "picture");
+    EXPECT_FALSE(Files.TouchFile(Dir + "none.bmp"));
+    EXPECT_EQ(Files.FileDate(Dir + "none.bmp"), -1);
+}
+
 TEST_F(Win32FileSystem, MissingFilesFoldersAndWildcardsHaveNoDate) {
     Write("0.bmp", "x");
     EXPECT_EQ(Files.FileDate(Dir + "9.bmp"), -1);
