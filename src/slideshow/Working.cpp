@@ -64,10 +64,11 @@ void TWorkingForm::Load(const std::string& url) {
 void TWorkingForm::WebDocumentComplete(const std::string& url) {
     if (FDisconnected)
         return;
-    // A page that moves on while it is captured is captured where it ends;
-    // one that never stops moving on (a reload loop) is taken by the capture
-    // under way once it has moved on a few times.
-    if (FCapturing && FMoves >= kMaxMoves)
+    // A blank frame of the page under capture (an empty advert's) is no
+    // move of the page. A page that moves on while it is captured is captured
+    // where it ends; one that never stops moving on (a reload loop) is taken
+    // by the capture under way once it has moved on a few times.
+    if (FCapturing && (url == kBlankPage || FMoves >= kMaxMoves))
         return;
     if (FCapturing)
         ++FMoves;

@@ -614,6 +614,23 @@ TEST_F(AsyncCapture, PageThatNeverStopsMovingOnIsTakenAfterAFewMoves) {
     EXPECT_EQ(View->Pictures, 7);
 }
 
+// An empty frame that completes while the page settles (an advert's
+// about:blank) neither skips the page nor starts its capture anew.
+TEST_F(AsyncCapture, BlankFrameCompletingWhileThePageSettlesIsNoMove) {
+    Source.List = {"http://a/", "http://b/"};
+    View->Pages["http://a/"] = {640, 700};
+    Form->StartCapture();
+    CompleteAndRun("about:blank");
+    View->Complete("http://a/");
+    View->Complete("about:blank");
+    EXPECT_EQ(View->Navigations.back(), "http://a/");
+    View->RunSteps();
+    EXPECT_EQ(ReadPage(0).Height(), 700);
+    EXPECT_FALSE(Files.Files.count(FailureFile(0)));
+    EXPECT_EQ(std::count(View->Log.begin(), View->Log.end(), "settle"), 1);
+    EXPECT_EQ(View->Navigations.back(), "http://b/");
+}
+
 TEST_F(AsyncCapture, PageThatNeverSettlesIsTakenAtTheLimitAndSaidOnce) {
     Source.List = {"http://clock/", "http://b/"};
     View->Pages["http://clock/"] = {640, 480, true, false, true};
