@@ -56,12 +56,14 @@ kill -KILL "$LUM"
 wait "$LUM" 2>/dev/null
 sleep 1
 leftovers() { find "$XDG_RUNTIME_DIR/.flatpak" -mindepth 1 -maxdepth 1 -name 'webkit-*' 2>/dev/null; }
-check "the killed run left WebKit's folder behind" test -n "$(leftovers)"
+# (Whether WebKit's own processes took theirs with them depends on timing;
+# the folder-level cases are in SandboxLeftoversTest.)
+left=$(leftovers | xargs -r -n1 basename | tr '\n' ' ')
 urls "data:text/html,<p>still</p>"
 "$LUMENARY" 2>"$WORK/stderr2" &
 LUM=$!
 PIDS+=("$LUM")
 check "the page is captured" wait_for 30 test -s "$CACHE/0.bmp"
-check "once the pass is over, no folder of WebKit's is left in the runtime folder" \
+check "once the pass is over, no folder of WebKit's is left in the runtime folder (the killed run had left: ${left:-none})" \
     wait_for 20 bash -c "[ -z \"\$(find '$XDG_RUNTIME_DIR/.flatpak' -mindepth 1 -maxdepth 1 -name 'webkit-*' 2>/dev/null)\" ]"
 finish
