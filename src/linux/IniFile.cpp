@@ -131,13 +131,17 @@ std::string Normalise(std::string_view text) {
             first != std::string::npos && (line[first] == ';' || line[first] == '#');
         if (comment)
             line[first] = '#';
-        else if (first != std::string::npos) {
+        const bool lastLine = end == text.size();
+        for (;;) {
             const std::size_t last = line.find_last_not_of(" \t");
-            if (line[last] != '\\')
+            if (!comment && last != std::string::npos && line[last] != '\\')
                 line.erase(last + 1);
+            if (!lastLine || line.empty() || line.back() != '\r')
+                break;
+            line.pop_back();  // a CR that ends the text, and the blanks before it
         }
         out += line;
-        if (end == text.size())
+        if (lastLine)
             break;
         out += crlf ? "\r\n" : "\n";
         start = end + 1;

@@ -682,6 +682,8 @@ TEST(IniText, ValuesNeverKeepTrailingBlanksOrALastCR) {
         std::string Read;
     } cases[] = {
         {"[Lumenary]\nRefreshTime=!+4\x0eU\r", "[Lumenary]\nRefreshTime=!+4\x0eU\n"},
+        {"[Lumenary]\nRefreshTime=!+1\x0eU\r ", "[Lumenary]\nRefreshTime=!+1\x0eU\n"},
+        {"[Lumenary]\nA=b \r\t\r", "[Lumenary]\nA=b\n"},
         {"[Lumenary\\URLList]\n4=http://h/c4   \n5=x\\s \t\r\n",
          "[Lumenary\\URLList]\n4=http://h/c4\n5=x \n"},
         {"[Lumenary]  \r\n  # kept \nA=1\t\r", "[Lumenary]\nA=1\n"},
