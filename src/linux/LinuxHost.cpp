@@ -70,13 +70,14 @@ TLinuxHost::TLinuxHost(const std::vector<TForm*>& forms, const TLinuxHostOptions
     if (fullScreen && !options.Config) {
         FTrapping = true;
         FWall = wall;
-        FQuitAfterClose = forms.size() > 1 || wall;
         for (TTrap& trap : FForms) {
             trap.OldWindowProc = trap.Form->WindowProc;
             trap.Form->WindowProc = [this, &trap](TMessage& message) { Filter(trap, message); };
         }
-        if (wall)
-            WatchMonitors();
+        FMonitorWatch = std::make_unique<TMonitorWatch>([this] {
+            FMonitorsChanged = true;
+            QuitMainLoop();
+        });
     }
     InstallQuitSignals([this] { RequestClose(); });
 }
@@ -85,8 +86,7 @@ TLinuxHost::~TLinuxHost() {
     InstallQuitSignals();
     if (FPendingClose)
         g_source_remove(FPendingClose);
-    if (FDisplay)
-        g_signal_handlers_disconnect_by_data(FDisplay, this);
+    FMonitorWatch.reset();
     if (FTrapping) {
         for (TTrap& trap : FForms)
             trap.Form->WindowProc = trap.OldWindowProc;
@@ -143,21 +143,6 @@ void TLinuxHost::Place(const TLinuxHostOptions& options) {
     }
 }
 
-void TLinuxHost::WatchMonitors() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (!display)
-        return;
-    FDisplay = display;
-    g_signal_connect_swapped(display, "monitor-added", G_CALLBACK(&OnMonitorsChanged), this);
-    g_signal_connect_swapped(display, "monitor-removed", G_CALLBACK(&OnMonitorsChanged), this);
-}
-
-// Swapped: self comes first.
-void TLinuxHost::OnMonitorsChanged(void* self, void*, void*) {
-    static_cast<TLinuxHost*>(self)->FMonitorsChanged = true;
-    QuitMainLoop();
-}
-
 bool TLinuxHost::ShownMonitor(TRect& rect) const {
     return FWholeMonitor && FForeignWindow != 0 && ForeignWindowRect(FForeignWindow, rect);
 }
@@ -209,9 +194,10 @@ int TLinuxHost::PostedClose(void* self) {
     host->FPendingClose = 0;
     for (TTrap& trap : host->FForms)
         Guarded([&] { trap.Form->Perform(Msg::Close, 0, 0); });
-    // Several windows (or a wall's, which may be rebuilt) are no main
-    // windows: the host ends the loop once they are closed.
-    if (host->FQuitAfterClose)
+    // The forms of a run on every monitor are no main windows (the run may
+    // start again on other monitors): the host ends the loop once they are
+    // closed.
+    if (host->FTrapping)
         QuitMainLoop();
     return G_SOURCE_REMOVE;
 }

@@ -10,9 +10,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/Form.h"
+#include "linux/GdkMonitors.h"
 #include "linux/LinuxCommandLine.h"
 
 namespace lum::gtk {
@@ -37,10 +39,10 @@ class TLinuxHost {
     TLinuxHost(TForm& form, const TLinuxHostOptions& options);
     // Full-screen and wall runs: forms[k] covers the display's monitor k
     // (only the first grabs the input of a full-screen run); a close closes
-    // them all and ends the main loop. A wall that sees a monitor added or
-    // removed ends the main loop with MonitorsChanged() true, for the
-    // program to start again on the new monitors. Any other mode takes one
-    // form.
+    // them all and ends the main loop. When a monitor is added or removed,
+    // or moves or changes its size, the main loop ends with
+    // MonitorsChanged() true, for the program to start again on the new
+    // monitors. Any other mode takes one form.
     TLinuxHost(const std::vector<TForm*>& forms, const TLinuxHostOptions& options);
     ~TLinuxHost();
     TLinuxHost(const TLinuxHost&) = delete;
@@ -62,7 +64,8 @@ class TLinuxHost {
     // The monitor-sized window of another program (XScreenSaver's, one per
     // monitor) the form shows in, in root coordinates; false otherwise.
     bool ShownMonitor(TRect& rect) const;
-    // A wall's monitors changed while it ran (the main loop was ended).
+    // The monitors changed while a full-screen run or a wall ran (the main
+    // loop was ended).
     bool MonitorsChanged() const { return FMonitorsChanged; }
 
   private:
@@ -76,19 +79,16 @@ class TLinuxHost {
     void Place(const TLinuxHostOptions& options);
     void PlaceFullScreen(const TLinuxHostOptions& options);
     void Filter(TTrap& trap, TMessage& message);
-    void WatchMonitors();
     static int PostedClose(void* self);
-    static void OnMonitorsChanged(void* display, void* monitor, void* self);
 
     std::vector<TTrap> FForms;  // never resized after the constructor
     bool FTrapping = false;
     bool FWall = false;
-    bool FQuitAfterClose = false;
     bool FWholeMonitor = false;
     std::uint64_t FForeignWindow = 0;
     int FCloseRequests = 0;
     unsigned FPendingClose = 0;
-    void* FDisplay = nullptr;  // the GdkDisplay a wall watches
+    std::unique_ptr<TMonitorWatch> FMonitorWatch;  // full-screen runs and walls
     bool FMonitorsChanged = false;
 };
 

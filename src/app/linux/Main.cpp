@@ -147,8 +147,8 @@ int RunInOneWindow(TSlideShowServices& services,
 
 // Full-screen and wall runs: a form on every monitor, each starting at its
 // own page; the first captures (when this instance holds the lock), the
-// others show what it writes. A wall whose monitors change starts again
-// on the new ones.
+// others show what it writes. A run whose monitors change (added, removed,
+// moved or resized) starts again on the new ones.
 // One run with a window on each monitor; true when the monitors changed and
 // the run begins again.
 bool RunMonitorsOnce(TSlideShowServices& services,
@@ -156,13 +156,12 @@ bool RunMonitorsOnce(TSlideShowServices& services,
                      gtk::TGtkApplicationPlatform& platform,
                      const gtk::TLinuxHostOptions& options,
                      int& code) {
-    const bool wall = options.Mode == gtk::TLinuxWindowMode::lwWall;
     const std::vector<TRect> monitors = gtk::DisplayMonitors();
     const std::size_t count = monitors.empty() ? 1 : monitors.size();
     TFormWindowStyle style = SlideShowStyle();
-    // Several windows, and a wall's, are closed by the host, which then
-    // ends the main loop.
-    style.MainWindow = count == 1 && !wall;
+    // The host closes the windows and then ends the main loop: none is a
+    // main window, whose end would also end the next run's loop.
+    style.MainWindow = false;
     std::vector<std::unique_ptr<TSlideShowForm>> forms;
     std::vector<TForm*> hosted;
     for (std::size_t k = 0; k < count; ++k) {
