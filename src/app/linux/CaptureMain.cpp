@@ -5,10 +5,14 @@
 // channel or on SIGTERM. The channel is closed on exec at once, so that none
 // of the engine's helper processes holds it; what anyone writes on standard
 // output reaches lumenary's standard error, never the channel. Its own
-// errors go to standard error.
+// errors go to standard error. Its web views run on a display of its own
+// (a private Xvfb), never on the user's: without it (Xvfb missing, or the
+// page sandbox unable to start) every page fails with the reason, which is
+// said once on standard error.
 #include <fcntl.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -18,6 +22,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +30,7 @@
 #include "linux/GtkApplication.h"
 #include "linux/capture/CaptureProgram.h"
 #include "linux/capture/CaptureProtocol.h"
+#include "linux/capture/PrivateDisplay.h"
 #include "linux/session/WebDataFolder.h"
 
 namespace {
@@ -187,6 +193,95 @@ int ChannelOf(int argc, char** argv) {
     return -1;
 }
 
+// The views' size from the first request, which lumenary sends as it starts
+// this program ("size W H"), read without taking it: the private display's
+// screen is made that size, as a page would find the monitor's.
+TSize FirstViewSize() {
+    pollfd wait{gChannel, POLLIN, 0};
+    char buffer[64] = {};
+    if (::poll(&wait, 1, 5000) != 1 ||
+        ::recv(gChannel, buffer, sizeof buffer - 1, MSG_PEEK | MSG_DONTWAIT) <= 0)
+        return TSize{1024, 768};
+    const std::string text = buffer;
+    const std::vector<std::string> words = SplitLine(text.substr(0, text.find('\n')), 3);
+    if (text.find('\n') == std::string::npos || words.size() != 3 || words[0] != "size")
+        return TSize{1024, 768};
+    return TSize{static_cast<std::int32_t>(ParseCount(words[1], kCaptureMaxSide)),
+                 static_cast<std::int32_t>(ParseCount(words[2], kCaptureMaxSide))};
+}
+
+// Starts the display of this program's own and GTK on it; the reason when
+// it cannot (never falling back to the user's display).
+std::string OpenPrivateDisplay(TPrivateDisplay& display, int& argc, char**& argv) {
+    try {
+        TPrivateDisplayOptions options;
+        options.Size = FirstViewSize();
+        display.Start(options);
+        display.UseForThisProcess();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    if (!gtk_init_check(&argc, &argv))
+        return "cannot open the private display " + display.Name();
+    return {};
+}
+
+// What answers a request when no page can be captured; empty for none.
+std::string FailureAnswer(const std::string& line, const std::string& reason) {
+    const std::vector<std::string> words = SplitLine(line, 4);
+    if (words.at(0) == "navigate") {
+        const std::vector<std::string> request = SplitLine(line, 2);
+        const std::string url = request.size() > 1 ? UnescapeLineText(request[1]) : "";
+        return FailedAnswer(url, TPageFailure{TPageFailureKind::pfOther, 0, reason});
+    }
+    const bool step = words[0] == "settle" || words[0] == "measure" || words[0] == "picture";
+    if (step && words.size() >= 2 && ParseCount(words[1], 0xFFFFFFFF) > 0)
+        return StepFailedAnswer(static_cast<std::uint32_t>(ParseCount(words[1], 0xFFFFFFFF)),
+                                reason);
+    return {};
+}
+
+// Fails every page and step with reason until the channel ends.
+int AnswerFailures(const std::string& reason) {
+    std::fprintf(stderr, "lumenary-capture: %s\n", reason.c_str());
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::recv(gChannel, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return 1;
+        pending.append(buffer, static_cast<std::size_t>(n));
+        std::size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            const std::string answer = FailureAnswer(pending.substr(0, end), reason);
+            pending.erase(0, end + 1);
+            if (!answer.empty())
+                Answer(answer);
+        }
+    }
+}
+
+// Runs the capture server until the end of the channel or SIGTERM.
+int Serve() {
+    std::unique_ptr<TCaptureServer> server;
+    try {
+        server = std::make_unique<TCaptureServer>();
+    } catch (const std::exception& e) {
+        return AnswerFailures(e.what());  // the page sandbox cannot start
+    }
+    // Only now: SIGTERM ends the loop, which answering failures does not run.
+    InstallQuitSignals();
+    TInput input{server.get(), {}, false};
+    const guint watch = g_unix_fd_add(
+        gChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), &OnInput, &input);
+    RunMainLoop();
+    if (!input.Closed)
+        g_source_remove(watch);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,24 +302,18 @@ int main(int argc, char** argv) {
     UsePrivateEngineCache();
     // What engine programs that were killed left in the runtime folder.
     RemoveSandboxLeftovers(g_get_user_runtime_dir(), 0);
-    if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "lumenary-capture: cannot open the X display\n");
-        return 1;
-    }
-    InstallQuitSignals();
-    int code = 0;
-    try {
-        TCaptureServer server;
-        TInput input{&server, {}, false};
-        const guint watch = g_unix_fd_add(
-            gChannel, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), &OnInput, &input);
-        RunMainLoop();
-        if (!input.Closed)
-            g_source_remove(watch);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lumenary-capture: %s\n", e.what());
-        code = 1;
+    RemovePrivateDisplayLeftovers(PrivateDisplayBase(), 0);
+    int code = 1;
+    {
+        TPrivateDisplay display;
+        const std::string failure = OpenPrivateDisplay(display, argc, argv);
+        try {
+            code = failure.empty() ? Serve() : AnswerFailures(failure);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "lumenary-capture: %s\n", e.what());
+        }
     }
     RemoveSandboxLeftovers(g_get_user_runtime_dir(), ::getpid());
+    RemovePrivateDisplayLeftovers(PrivateDisplayBase(), 0);
     return code;
 }
