@@ -1,7 +1,9 @@
 // Starting the capture program "lumenary-capture": its channel is one end of
 // a socket pair of its own, at the descriptor the protocol names; its
-// standard input is /dev/null and its standard output this program's
-// standard error. A program that cannot be started throws lum::Exception.
+// standard input is /dev/null, and what it and the engine's processes write
+// on standard output and error reaches this program's standard error line by
+// line, less the engine's noise. A program that cannot be started throws
+// lum::Exception.
 #pragma once
 
 #include <sys/types.h>
@@ -22,6 +24,15 @@ struct TCaptureProgram {
 };
 
 TCaptureProgram StartCaptureProgram(const std::string& path);
+
+// Whether a line that the capture program's processes wrote is the engine's
+// noise, which never reaches this program's standard error: Mesa's notes
+// below a fatal error ("libEGL warning: DRI2: failed to authenticate",
+// "MESA-LOADER: ..."), GLib's log lines below a critical one
+// ("(WebKitWebProcess:2): Gtk-WARNING **: 10:00:00.000: ...",
+// "Gtk-Message: ...") and empty lines. The capture program's own lines,
+// critical errors and any line not known as noise pass.
+bool EngineNoise(const std::string& line);
 
 // WebKit leaves a folder "<runtime>/.flatpak/webkit-<pid>-<n>" (its sandbox's
 // bwrapinfo.json) for every engine process that started page processes, and
