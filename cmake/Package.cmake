@@ -130,8 +130,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the programs link (GTK 3, WebKitGTK 4.1, ...) come from
-# dpkg-shlibdeps; WebKitGTK's web-process sandbox needs the two programs.
-set(lum_sandbox_depends "bubblewrap, xdg-dbus-proxy")
+# dpkg-shlibdeps; WebKitGTK's web-process sandbox needs the two programs,
+# and the capture program's display of its own (which keeps pages off the
+# user's) Xvfb.
+set(lum_sandbox_depends "bubblewrap, xdg-dbus-proxy, xvfb")
 find_program(LUM_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(LUM_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -5,7 +5,7 @@
 # Wine, Xvfb, Japanese fonts, the tools the end-to-end tests use, Chromium for
 # the benchmarks, clang's runtime for the fuzzers, the sandbox of WebKit's
 # page processes (bubblewrap, xdg-dbus-proxy; openssl makes the tests'
-# certificate), a session bus and the GNOME keyring with its command-line
+# certificate; Xvfb is also the capture program's display of its own), a session bus and the GNOME keyring with its command-line
 # client (the remembered-password test), and the tools that build and check
 # the Debian package.
 set -euo pipefail

@@ -74,7 +74,7 @@ check "Description has a summary and an extended text" \
     test "$(field Description | wc -l)" -gt 3
 depends=$(field Depends)
 echo "Depends: $depends"
-for dep in libgtk-3-0 libwebkit2gtk-4.1-0 libsecret-1-0 bubblewrap xdg-dbus-proxy libc6; do
+for dep in libgtk-3-0 libwebkit2gtk-4.1-0 libsecret-1-0 bubblewrap xdg-dbus-proxy xvfb libc6; do
     check "Depends names $dep" grep -Eq "(^|, )$dep( |,|$)" <<<"$depends"
 done
 check "Suggests xscreensaver" grep -Eq '(^|, )xscreensaver( |,|$)' <<<"$(field Suggests)"
