@@ -22,6 +22,17 @@ namespace lum {
 // web view scrolls a page through no further than that.
 inline constexpr std::int32_t kPageHeightCap = 32000;
 
+// The longest each step of a page's capture may take, in milliseconds, after
+// which the page fails as not answering (a load that never ends, a page that
+// never settles is taken as it stands) and the pass goes on; and the
+// longest one capture can take, step by step.
+inline constexpr std::uint32_t kLoadLimitMs = 30000;
+inline constexpr std::uint32_t kSettleLimitMs = 45000;
+inline constexpr std::uint32_t kMeasureLimitMs = 15000;
+inline constexpr std::uint32_t kPictureLimitMs = 40000;
+inline constexpr std::uint32_t kCaptureLimitMs =
+    kLoadLimitMs + kSettleLimitMs + kMeasureLimitMs + kPictureLimitMs;
+
 class TPageBitmap;
 
 using TStepFailed = std::function<void(const std::string& message)>;
@@ -87,8 +98,13 @@ class IWebView {
     virtual void TakePicture(const TSize& size,
                              std::function<void(const TPageBitmap& picture)> done,
                              TStepFailed failed) = 0;
-    // The pass is over: a view that is costly to keep (an engine with helper
-    // processes) may free it until the next Navigate.
+    // A pass is about to start: false when it may not now (a platform where
+    // one capture runs at a time per user, and another program's is under
+    // way); the pass is then left out and the next one asks again.
+    virtual bool BeginPass() { return true; }
+    // The pass is over (or was given up): a view that is costly to keep (an
+    // engine with helper processes) may free it until the next Navigate, and
+    // what BeginPass took is given back.
     virtual void PassEnded() {}
 };
 

@@ -143,9 +143,10 @@ std::vector<std::string> TLumenaryConfigDlg::URLLinesToSave(
     return result;
 }
 
-// The page files and the records of pages whose capture failed.
+// The page files, the addresses they were captured from and the records of
+// pages whose capture failed.
 void TLumenaryConfigDlg::EmptyPageCache() {
-    for (const char* mask : {"*.bmp", "*.failed"}) {
+    for (const char* mask : {"*.bmp", "*.url", "*.failed"}) {
         std::vector<std::string> names;
         ListFiles(FFileSystem, FCacheDir + mask, 0x3F, names, false);
         for (const std::string& name : names)

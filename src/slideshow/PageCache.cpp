@@ -1,9 +1,11 @@
 #include "slideshow/PageCache.h"
 
+#include <charconv>
 #include <cstring>
 #include <vector>
 
 #include "common/Bmp.h"
+#include "common/stdFiles.h"
 
 namespace lum {
 
@@ -46,6 +48,73 @@ std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index) {
 
 std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index) {
     return cacheDir + std::to_string(index) + ".bmp";
+}
+
+std::string GetPageAddressFileName(const std::string& cacheDir, std::int32_t index) {
+    return cacheDir + std::to_string(index) + ".url";
+}
+
+namespace {
+
+// An address file is one line; anything longer is no address of ours.
+constexpr std::size_t kMaxAddressFile = 64 * 1024;
+
+bool ReadPageAddress(IFileSystem& fileSystem, const std::string& path, std::string& url) {
+    const std::unique_ptr<IFileReader> reader = fileSystem.OpenRead(path);
+    if (!reader)
+        return false;
+    std::string text(kMaxAddressFile + 1, '\0');
+    text.resize(reader->Read(text.data(), text.size()));
+    if (text.size() > kMaxAddressFile || text.empty() || text.back() != '\n')
+        return false;
+    text.pop_back();
+    url = std::move(text);
+    return true;
+}
+
+// The page index of a cache file name "<digits>.<extension>"; false for
+// any other name.
+bool PageIndexOf(const std::string& name, std::int32_t& index) {
+    const std::size_t dot = name.find('.');
+    if (dot == 0 || dot == std::string::npos)
+        return false;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + dot, index);
+    return error == std::errc() && end == name.data() + dot && index >= 0;
+}
+
+}  // namespace
+
+bool WritePageAddress(IFileSystem& fileSystem,
+                      const std::string& cacheDir,
+                      std::int32_t index,
+                      const std::string& url) {
+    if (PageAddressIs(fileSystem, cacheDir, index, url))
+        return true;
+    const std::string text = url + "\n";
+    const std::unique_ptr<IFileWriter> writer =
+        fileSystem.CreateReplacing(GetPageAddressFileName(cacheDir, index));
+    return writer && writer->Write(text.data(), text.size()) && writer->Commit();
+}
+
+bool PageAddressIs(IFileSystem& fileSystem,
+                   const std::string& cacheDir,
+                   std::int32_t index,
+                   const std::string& url) {
+    std::string recorded;
+    return ReadPageAddress(fileSystem, GetPageAddressFileName(cacheDir, index), recorded) &&
+           recorded == url;
+}
+
+void RemovePagesFrom(IFileSystem& fileSystem, const std::string& cacheDir, std::int32_t first) {
+    for (const char* mask : {"*.bmp", "*.failed", "*.url"}) {
+        std::vector<std::string> names;
+        ListFiles(fileSystem, cacheDir + mask, 0, names, false);
+        for (const std::string& name : names) {
+            std::int32_t index = 0;
+            if (PageIndexOf(name, index) && index >= first)
+                fileSystem.DeleteFile(cacheDir + name);
+        }
+    }
 }
 
 namespace {

@@ -25,6 +25,28 @@ std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index);
 // "%s%d.bmp" of the given cache folder (ending in a delimiter) and the index.
 std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index);
 
+// "%s%d.url": the address that page index's picture was captured from, one
+// line of UTF-8. A picture is shown only under that address, so a list that
+// changed (an entry edited, removed or moved) never shows one page's picture
+// under another's address.
+std::string GetPageAddressFileName(const std::string& cacheDir, std::int32_t index);
+// Records url as the address of page index, unless its file already holds
+// it (an unchanged list costs no writes); false when it cannot be written.
+bool WritePageAddress(IFileSystem& fileSystem,
+                      const std::string& cacheDir,
+                      std::int32_t index,
+                      const std::string& url);
+// Whether the picture of page index was captured from url: its address file
+// holds exactly that address. False without one.
+bool PageAddressIs(IFileSystem& fileSystem,
+                   const std::string& cacheDir,
+                   std::int32_t index,
+                   const std::string& url);
+// Removes the files of every page from index first on (pictures, failure
+// records, addresses; names of other forms are left alone): the pages of
+// entries no longer on the list, or (first 0) every page.
+void RemovePagesFrom(IFileSystem& fileSystem, const std::string& cacheDir, std::int32_t first);
+
 // Whether the file at path holds exactly the page file that picture makes:
 // the capture then only dates it anew instead of writing it again (pages
 // that do not change cost no writes, pass after pass). False when the file

@@ -24,11 +24,17 @@ void TSlideShow::StartRun(std::uint32_t tickNow) {
     ScheduleRefresh(tickNow);
     const TLocalTime now = FClock.Now();
     FRunStartDate = PackDosDateTime(now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Second);
+    FNews.clear();
 }
 
 void TSlideShow::ScheduleRefresh(std::uint32_t tickNow) {
     // Settings are used unclamped: a negative time wraps like any 32-bit sum.
     FNextRefreshTick = tickNow + static_cast<std::uint32_t>(FRefreshTime) * kMillisecondsPerMinute;
+}
+
+std::string TSlideShow::URLOf(std::int32_t k) const {
+    return k >= 0 && static_cast<std::size_t>(k) < FURLs.size() ? FURLs[static_cast<std::size_t>(k)]
+                                                                : std::string();
 }
 
 void TSlideShow::LoadPage(std::int32_t k) {
@@ -41,7 +47,10 @@ void TSlideShow::LoadPage(std::int32_t k) {
     const std::string path = GetCacheFileName(FCacheDir, k);
     const std::int32_t date = FFileSystem.FileDate(path);
     FCardPictureDate = date;
-    auto reader = date == -1 ? nullptr : FFileSystem.OpenRead(path);
+    // A picture is shown only under the address it was captured from.
+    auto reader = date == -1 || !PageAddressIs(FFileSystem, FCacheDir, k, URLOf(k))
+                      ? nullptr
+                      : FFileSystem.OpenRead(path);
     if (!reader) {
         FBitmap.Clear();
         return LoadFailure(k);
@@ -64,9 +73,45 @@ void TSlideShow::LoadPage(std::int32_t k) {
         LoadFailure(k);
 }
 
-// A page without a picture whose capture failed in this run shows its card;
-// a record of an earlier run (or one without a date) does not count.
+void TSlideShow::SetURLs(std::vector<std::string> urls) {
+    const std::string shown = URLOf(FPageIndex);
+    FURLs = std::move(urls);
+    if (FNews.size() > FURLs.size())
+        FNews.resize(FURLs.size());
+    if (static_cast<std::size_t>(FPageIndex) >= FURLs.size())
+        LoadPage(0);
+    else if (URLOf(FPageIndex) != shown)
+        LoadPage(FPageIndex);
+}
+
+void TSlideShow::PageTried(std::int32_t k, const std::string& url, const TPageFailure* failure) {
+    if (k < 0 || static_cast<std::size_t>(k) >= FURLs.size())
+        return;
+    if (FNews.size() <= static_cast<std::size_t>(k))
+        FNews.resize(static_cast<std::size_t>(k) + 1);
+    TPageNews& news = FNews[static_cast<std::size_t>(k)];
+    news.Url = url;
+    news.Failed = failure != nullptr;
+    news.Failure = failure ? *failure : TPageFailure();
+    const TLocalTime now = FClock.Now();
+    news.Date = PackDosDateTime(now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Second);
+}
+
+// A page without a picture whose capture failed in this run shows its card.
+// What this run's own capture said comes first, whatever the clock did
+// since; a record file (another program's capture) counts when it is dated
+// from the start of this run on.
 void TSlideShow::LoadFailure(std::int32_t k) {
+    if (static_cast<std::size_t>(k) < FNews.size() && !URLOf(k).empty() &&
+        FNews[static_cast<std::size_t>(k)].Url == URLOf(k)) {
+        const TPageNews& news = FNews[static_cast<std::size_t>(k)];
+        if (news.Failed) {
+            FFailed = true;
+            FFailure = news.Failure;
+            FFailureDate = news.Date;
+        }
+        return;
+    }
     const std::string path = GetFailureFileName(FCacheDir, k);
     const std::int32_t date = FFileSystem.FileDate(path);
     if (date <= 0 || date < FRunStartDate)
@@ -109,26 +154,61 @@ bool TSlideShow::RefreshCheck() {
     return true;
 }
 
+// Reload check: retry a page that waits for its capture, or take up a new
+// capture (of a page on screen, or of one whose card is shown: a page file
+// that did not change since the card came stays unread). A file is new when
+// its date differs from the one on screen: a clock set back does not hide
+// a capture, and a file that went leaves the picture on screen.
+void TSlideShow::ReloadCheck(std::int32_t formHeight) {
+    const std::int32_t fileDate = FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex));
+    if (Waiting()) {
+        // Only what another run writes can end the wait of a run that does
+        // not capture now: its picture, or the record of its failure.
+        if (!FCapturing && fileDate == FCardPictureDate &&
+            FFileSystem.FileDate(GetFailureFileName(FCacheDir, FPageIndex)) < FRunStartDate)
+            return;
+        // The wait goes on counting while nothing came.
+        const std::int32_t waited = FTimerTag;
+        LoadPage(FPageIndex);
+        if (Waiting())
+            FTimerTag = waited;
+        return;
+    }
+    if (fileDate == -1 || fileDate == (FFailed ? FCardPictureDate : FFileDate))
+        return;
+    if (FFailed)
+        return LoadPage(FPageIndex);
+    TakeOverPicture(formHeight);
+}
+
+// A new picture of the page on screen takes the old one's place where the
+// show stands: its show time and its scroll go on. (Restarting them would
+// keep a page that is captured every pass on screen for ever, and a long
+// page would never reach its end.)
+void TSlideShow::TakeOverPicture(std::int32_t formHeight) {
+    const std::int32_t scroll = FScrollPos;
+    const std::int32_t shown = FTimerTag;
+    LoadPage(FPageIndex);
+    FTimerTag = shown;
+    const std::int64_t rest = static_cast<std::int64_t>(ShownSize().Height) - formHeight;
+    FScrollPos = static_cast<std::int32_t>(std::clamp<std::int64_t>(scroll, 0, std::max<std::int64_t>(rest, 0)));
+}
+
+// Ticks the page on screen stays: its show time; as long again as a capture
+// may take when it waits for this run's capture (a page whose capture never
+// comes, whatever the files say, is passed in the end).
+std::int64_t TSlideShow::ShowTicks() const {
+    if (Waiting() && FCapturing)
+        return std::int64_t{FURLShowTime} + kCaptureWaitTicks;
+    return FURLShowTime;
+}
+
 bool TSlideShow::TimerTimer(std::int32_t formHeight) {
     if (FClock.KeyHeld(Vk::X))
         return false;
-
-    // Reload check: retry a page that waits for its capture, or pick up a
-    // newer capture (of a page on screen, or of one whose card is shown: a
-    // page file that did not change since the card came stays unread).
-    const std::int32_t fileDate = FFileSystem.FileDate(GetCacheFileName(FCacheDir, FPageIndex));
-    if (Waiting() && !FCapturing) {
-        // Only what another run writes can end the wait: its picture, or
-        // the record of its failure.
-        if (fileDate > FCardPictureDate ||
-            FFileSystem.FileDate(GetFailureFileName(FCacheDir, FPageIndex)) >= FRunStartDate)
-            LoadPage(FPageIndex);
-    } else if (Waiting() || fileDate > (FFailed ? FCardPictureDate : FFileDate)) {
-        LoadPage(FPageIndex);
-    }
-
+    ReloadCheck(formHeight);
     if (!ScrollStep(formHeight)) {
-        if (FClock.KeyHeld(Vk::Z) || FTimerTag >= FURLShowTime) {
+        if (FClock.KeyHeld(Vk::Z) || FTimerTag >= ShowTicks()) {
             Advance();
         } else {
             ++FTimerTag;

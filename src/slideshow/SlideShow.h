@@ -1,7 +1,8 @@
 // The run state of the slide show and its once-a-second tick: which page is
 // on screen, its picture and file date, its scroll position and show time,
-// and when the next capture pass is due. A page file that is missing or
-// cannot be read counts as not captured yet; nothing here throws.
+// and when the next capture pass is due. A page file that is missing, cannot
+// be read or was captured from another address counts as not captured yet;
+// a page waits for its capture at most a bounded time. Nothing here throws.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,11 @@ class TSlideShow {
     // show time, as nothing of its own would ever end the wait.
     bool FCapturing = true;
 
+    // The longest a page waits for this run's capture beyond its show time,
+    // in ticks: one capture's own limits (load, settle, measure, picture).
+    static constexpr std::int32_t kCaptureWaitTicks =
+        static_cast<std::int32_t>(kCaptureLimitMs / 1000);
+
     void SetCacheDir(std::string cacheDir) { FCacheDir = std::move(cacheDir); }
     const std::string& CacheDir() const { return FCacheDir; }
 
@@ -62,9 +68,18 @@ class TSlideShow {
     void StartRun(std::uint32_t tickNow);
 
     // Shows page k from the top with a fresh show time, loading its cache
-    // file; a missing or undecodable file leaves FBitmap empty and FFileDate
-    // 0, and FFailed set when the capture has failed the page in this run.
+    // file; a missing or undecodable file, or one captured from another
+    // address, leaves FBitmap empty and FFileDate 0, and FFailed set when
+    // the capture has failed the page in this run.
     void LoadPage(std::int32_t k);
+    // The list read anew while the run goes on: a page on screen whose entry
+    // changed or went is shown afresh, as its picture is of another address.
+    void SetURLs(std::vector<std::string> urls);
+    // What this run's capture tells the show, directly (the files beside the
+    // pictures serve the other programs): page k has been tried, captured
+    // from url when failure is null, else failed so. A page that waits for it
+    // shows it at the next tick.
+    void PageTried(std::int32_t k, const std::string& url, const TPageFailure* failure);
     // The page on screen waits for its capture (no picture, no failure).
     bool Waiting() const { return FBitmap.Empty() && !FFailed; }
     // The size the picture on screen is shown at (scaled down to the
@@ -78,6 +93,19 @@ class TSlideShow {
     bool TimerTimer(std::int32_t formHeight);
 
   private:
+    // What the capture told of one page: the address it tried and whether
+    // it failed (why, and when by the clock of the moment).
+    struct TPageNews {
+        std::string Url;
+        bool Failed = false;
+        TPageFailure Failure;
+        std::int32_t Date = 0;
+    };
+
+    std::string URLOf(std::int32_t k) const;
+    void ReloadCheck(std::int32_t formHeight);
+    void TakeOverPicture(std::int32_t formHeight);
+    std::int64_t ShowTicks() const;
     void Advance();
     bool ScrollStep(std::int32_t formHeight);
     bool RefreshCheck();
@@ -87,6 +115,7 @@ class TSlideShow {
     IFileSystem& FFileSystem;
     IClock& FClock;
     std::string FCacheDir;
+    std::vector<TPageNews> FNews;  // entry k: page k, while the list has it
 };
 
 }  // namespace lum

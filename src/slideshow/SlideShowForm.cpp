@@ -142,8 +142,22 @@ void TSlideShowForm::StartRun() {
     }
     ReadSettings();
     for (TSlideShow* show : Shows())
-        show->FCapturing = FWorkingForm != nullptr;
+        show->StartRun(FServices.Clock.TickCount());
+    if (FWorkingForm) {
+        FWorkingForm->OnPageTried = [this](std::int32_t index, const std::string& url,
+                                           const TPageFailure* failure) {
+            for (TSlideShow* show : Shows())
+                show->PageTried(index, url, failure);
+        };
+    }
     Timer->SetEnabled(true);
+    StartCapturePass();
+}
+
+// A pass of the capture form, if this run has one: the shows wait for
+// pages not captured yet only while this run captures (a pass left out, as
+// another program captures now, leaves them to that program's files).
+void TSlideShowForm::StartCapturePass() {
     if (FWorkingForm) {
         try {
             FWorkingForm->StartCapture();
@@ -152,14 +166,14 @@ void TSlideShowForm::StartRun() {
         }
     }
     for (TSlideShow* show : Shows())
-        show->StartRun(FServices.Clock.TickCount());
+        show->FCapturing = FWorkingForm != nullptr && !FWorkingForm->PassRefused();
 }
 
+// Every setting is read on its own: one that cannot be read (a value of
+// another registry type, a colour text that is no colour) keeps its default,
+// a URL list entry that cannot be read is left out, and the run goes on with
+// the rest, without a report.
 void TSlideShowForm::ReadSettings() {
-    // Every setting is read on its own: one that cannot be read (a value of
-    // another registry type, a colour text that is no colour) keeps its
-    // default, a URL list entry that cannot be read is left out, and the run
-    // goes on with the rest, without a report.
     TSettingsStore store(FServices.Registry);
     TSettings settings = LoadSettings(store).Values;
     FShow.FRefreshTime = settings.RefreshTime;
@@ -179,6 +193,27 @@ void TSlideShowForm::ReadSettings() {
                           ? std::string()
                           : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
                                                 kMonitorPagesDifferent));
+}
+
+// The settings read anew before each capture pass, so that a run left alone
+// for days follows edits of its settings: every show takes the new list,
+// times, switches and colours where it stands (the monitors' arrangement
+// stays as the run began).
+void TSlideShowForm::ReadSettingsAgain() {
+    TSettingsStore store(FServices.Registry);
+    TSettings settings = LoadSettings(store).Values;
+    if (settings.URLs.empty() && !FShow.FURLs.empty())
+        Application().Log("the URL list is empty now: there is no page to show");
+    Color = settings.BackColor;
+    FontColor = settings.ForeColor;
+    for (TSlideShow* show : Shows()) {
+        show->FRefreshTime = settings.RefreshTime;
+        show->FURLShowTime = settings.URLShowTime;
+        show->FShowURL = settings.ShowURL;
+        show->FShowClock = settings.ShowClock;
+        show->FEnableScroll = settings.EnableScroll;
+        show->SetURLs(settings.URLs);
+    }
 }
 
 void TSlideShowForm::DoClose() {
@@ -218,8 +253,10 @@ void TSlideShowForm::TimerTimer(TTimer*) {
                 FMonitors.empty() ? BoundsRect().Height() : FMonitors[k].Height();
             capture = shows[k]->TimerTimer(height) || capture;
         }
-        if (capture && FWorkingForm)
-            FWorkingForm->StartCapture();
+        if (capture) {
+            ReadSettingsAgain();
+            StartCapturePass();
+        }
     } catch (...) {
         FInTick = false;
         Invalidate();

@@ -97,6 +97,8 @@ class TSlideShowForm : public TForm, public ICaptureSource {
 
   private:
     void ReadSettings();
+    void ReadSettingsAgain();
+    void StartCapturePass();
     TSize CaptureSize() const;
     void FollowWindowWidth();
     void SetUpMonitorShows(const std::string& monitorPages);

@@ -49,8 +49,16 @@ void TWorkingForm::Disconnect() {
 void TWorkingForm::StartCapture() {
     if (FBusy || FDisconnected)
         return;
+    FRefused = !FWeb->BeginPass();
+    if (FRefused)
+        return;
     FNextIndex = 0;
-    Load(kBlankPage);
+    try {
+        Load(kBlankPage);
+    } catch (...) {
+        FWeb->PassEnded();
+        throw;
+    }
 }
 
 // Every page is laid out at the display's size before it is measured, so it
@@ -115,14 +123,29 @@ void TWorkingForm::WebDocumentFailed(const std::string& url, const TPageFailure&
     RequestNextPage();
 }
 
-// Marks page FNextIndex - 1 as tried and failed: a record for the display
-// and one line of the log, once per page and pass.
+// Marks page FNextIndex - 1 as tried and failed: the display is told, the
+// other programs find a record, and the log has one line, once per page and
+// pass. A record that cannot be written holds nothing up.
 void TWorkingForm::PageFailed(const std::string& url, const TPageFailure& failure) {
     const std::int32_t index = FNextIndex - 1;
     if (!WriteFailureRecord(FFileSystem, FCacheDir, index, failure))
         Application().Log("the file \"" + GetFailureFileName(FCacheDir, index) +
                           "\" cannot be written");
     Application().Log(FailureLogText(url, failure));
+    Tried(index, &failure);
+}
+
+void TWorkingForm::Tried(std::int32_t index, const TPageFailure* failure) {
+    if (OnPageTried)
+        OnPageTried(index, URLOf(index), failure);
+}
+
+// The end of a pass: the files of pages beyond the list (entries removed
+// since) go, and the view may free what it holds.
+void TWorkingForm::PassOver() {
+    FBusy = false;
+    RemovePagesFrom(FFileSystem, FCacheDir, static_cast<std::int32_t>(FSource.URLs().size()));
+    FWeb->PassEnded();
 }
 
 void TWorkingForm::RequestNext() {
@@ -133,8 +156,7 @@ void TWorkingForm::RequestNext() {
         Load(urls[static_cast<std::size_t>(FNextIndex)]);
         ++FNextIndex;
     } else {
-        FBusy = false;
-        FWeb->PassEnded();
+        PassOver();
     }
 }
 
@@ -148,12 +170,13 @@ void TWorkingForm::RequestNextPage() {
     } catch (const std::exception& e) {
         const auto count = static_cast<std::int32_t>(FSource.URLs().size());
         const TPageFailure failure{TPageFailureKind::pfOther, 0, e.what()};
-        for (std::int32_t index = FNextIndex; index < count; ++index)
+        for (std::int32_t index = FNextIndex; index < count; ++index) {
             WriteFailureRecord(FFileSystem, FCacheDir, index, failure);
+            Tried(index, &failure);
+        }
         Application().Log("the capture pass ends: " + std::string(e.what()));
         FNextIndex = count;
-        FBusy = false;
-        FWeb->PassEnded();
+        PassOver();
     }
 }
 
@@ -259,21 +282,38 @@ void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height) {
     Application().Log(line);
 }
 
-// A picture equal to the page's file only dates the file anew: the display
+void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
+    const std::int32_t index = FNextIndex - 1;
+    WritePicture(index, picture);
+    // Captured: a failure of an earlier attempt no longer stands.
+    FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, index));
+    Tried(index, nullptr);
+    RequestNextPage();
+}
+
+// The page's file, with the address it was captured from beside it. The
+// address of another page's picture goes first, so that no program shows
+// the new picture under the old address or the old one under the new. A
+// picture equal to the page's file only dates the file anew: the display
 // sees a new capture, and a page that does not change is not written again
 // pass after pass (the cards of small wall computers wear out by writes).
-void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
-    const std::string path = GetCacheFileName(FCacheDir, FNextIndex - 1);
-    if (!PageFileHolds(FFileSystem, path, picture) || !FFileSystem.TouchFile(path)) {
+void TWorkingForm::WritePicture(std::int32_t index, const TPageBitmap& picture) {
+    const std::string url = URLOf(index);
+    const std::string path = GetCacheFileName(FCacheDir, index);
+    const bool sameAddress = PageAddressIs(FFileSystem, FCacheDir, index, url);
+    if (!sameAddress)
+        FFileSystem.DeleteFile(GetPageAddressFileName(FCacheDir, index));
+    if (!sameAddress || !PageFileHolds(FFileSystem, path, picture) ||
+        !FFileSystem.TouchFile(path)) {
         const std::unique_ptr<IFileWriter> writer = FFileSystem.CreateReplacing(path);
         if (!writer)
             throw Exception("the file \"" + path + "\" cannot be created");
         if (!WriteBmp(*writer, picture) || !writer->Commit())
             throw Exception("the file \"" + path + "\" cannot be written");
     }
-    // Captured: a failure of an earlier attempt no longer stands.
-    FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, FNextIndex - 1));
-    RequestNextPage();
+    if (!WritePageAddress(FFileSystem, FCacheDir, index, url))
+        throw Exception("the file \"" + GetPageAddressFileName(FCacheDir, index) +
+                        "\" cannot be written");
 }
 
 // A page whose capture failed after it loaded: it keeps its earlier file,

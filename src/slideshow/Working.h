@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -43,8 +44,17 @@ class TWorkingForm {
     TWorkingForm(const TWorkingForm&) = delete;
     TWorkingForm& operator=(const TWorkingForm&) = delete;
 
-    // Starts a pass with the blank page unless one is under way.
+    // Tells the display of every page tried, as soon as it is: captured (no
+    // failure) or failed, with the address tried. The display learns of this
+    // run's pages so, not through the files.
+    std::function<void(std::int32_t index, const std::string& url, const TPageFailure* failure)>
+        OnPageTried;
+
+    // Starts a pass with the blank page unless one is under way, or leaves
+    // it out when the web view may not capture now (PassRefused() then holds
+    // until a pass starts).
     void StartCapture();
+    bool PassRefused() const { return FRefused; }
     // The web view's events.
     void WebDocumentComplete(const std::string& url);
     void WebDocumentFailed(const std::string& url, const TPageFailure& failure);
@@ -67,6 +77,9 @@ class TWorkingForm {
     void PageMeasured(TSize scrollSize);
     void ReportTallPage(const std::string& url, std::int32_t height);
     void PictureTaken(const TPageBitmap& picture);
+    void WritePicture(std::int32_t index, const TPageBitmap& picture);
+    void Tried(std::int32_t index, const TPageFailure* failure);
+    void PassOver();
     void StepFailed(const std::string& message);
     template <class F>
     void RunStep(std::uint32_t step, F&& body);
@@ -84,6 +97,7 @@ class TWorkingForm {
     bool FCapturing = false;     // a page's capture is under way
     int FMoves = 0;              // times the page under capture moved on
     bool FDisconnected = false;
+    bool FRefused = false;  // the last pass asked for was left out
     std::set<std::string> FReportedTall;  // pages said to be over the height cap
 };
 

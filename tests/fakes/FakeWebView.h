@@ -44,6 +44,8 @@ class TFakeWebView : public IWebView {
     bool FailSetSize = false;
     bool FailSettle = false;
     bool FailPicture = false;
+    bool RefusePass = false;  // BeginPass says no (another program captures)
+    int PassesBegun = 0;
     // Steps complete when the test calls RunSteps, not before returning.
     bool Async = false;
     // Largest picture really filled in; a larger one is only logged and
@@ -138,6 +140,11 @@ class TFakeWebView : public IWebView {
             ++Pictures;
             done(picture);
         });
+    }
+    bool BeginPass() override {
+        Log.push_back("begin pass");
+        ++PassesBegun;
+        return !RefusePass;
     }
     void PassEnded() override {
         Log.push_back("pass ended");

@@ -220,3 +220,42 @@ TEST_F(DisplayFormTest, ConfigurationWithoutADialogShowsTheHostMessageAndCloses)
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// A run left alone for days follows edits of its settings: they are read
+// anew before every pass. A pass that may not start now (another program
+// captures) leaves the shows to what that program writes.
+TEST_F(DisplayFormTest, SettingsAreReadAgainAtEveryPassAndARefusedPassIsSeenByTheShows) {
+    SaveURLs({"https://a.example/"});
+    auto& form = Start("/s");
+    ASSERT_NE(Web, nullptr);
+    Web->Complete("about:blank");
+    Web->CompleteCurrent();
+    ASSERT_FALSE(form.WorkingForm()->Busy());
+
+    SaveURLs({"https://b.example/", "https://c.example/"});
+    Registry.PutValue(kSection, "URLShowTime", {RegType::String, "9"});
+    Registry.PutValue(kSection, "RefreshTime", {RegType::String, "2"});
+    Clock.Tick += 61000;
+    Window().Send(Msg::Timer, 1);
+    const TSlideShow& show = form.SlideShow();
+    EXPECT_EQ(show.FURLs, (std::vector<std::string>{"https://b.example/", "https://c.example/"}));
+    EXPECT_EQ(show.FURLShowTime, 9);
+    EXPECT_EQ(Web->Navigations.back(), "about:blank");
+    EXPECT_TRUE(show.FCapturing);
+    Web->Complete("about:blank");
+    EXPECT_EQ(Web->Navigations.back(), "https://b.example/");
+    Web->CompleteCurrent();
+    Web->CompleteCurrent();
+
+    Web->RefusePass = true;
+    Clock.Tick += 2 * 60000 + 1000;
+    Window().Send(Msg::Timer, 1);
+    EXPECT_FALSE(show.FCapturing);
+    EXPECT_EQ(Web->Navigations.back(), "https://c.example/");
+}
+
+}  // namespace
+}  // namespace lum

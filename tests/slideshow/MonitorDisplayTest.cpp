@@ -36,6 +36,8 @@ class MonitorDisplayTest : public ::testing::Test, protected testing::TDisplayFo
         ASSERT_TRUE(WriteBmp(writer, image));
         Files.AddFile(GetCacheFileName(Files, k), std::move(writer.Bytes),
                       PackDosDateTime(2026, 12, 7, 15, 10, 0));
+        Files.CreateDirectory(GetCacheDir(Files));
+        WritePageAddress(Files, GetCacheDir(Files), k, "https://" + std::to_string(k + 1) + "/");
     }
 };
 

@@ -52,6 +52,8 @@ class SlideShowTest : public ::testing::Test {
     }
     void PutPage(std::int32_t k, std::int32_t height, std::int32_t date, std::int32_t width = 4) {
         Files.AddFile(GetCacheFileName(Files, k), BmpBytes(width, height), date);
+        Files.CreateDirectory(GetCacheDir(Files));
+        WritePageAddress(Files, Show.CacheDir(), k, Show.FURLs[static_cast<std::size_t>(k)]);
     }
     // Ticks one second later each time; returns whether capture was asked.
     bool Tick() {
@@ -110,12 +112,13 @@ TEST_F(SlideShowTest, SingleURLIsLoadedAgainAfterEachShowTimeAndScrollsFromTheTo
     EXPECT_EQ(Show.FPageIndex, 0);
     EXPECT_EQ(Show.FScrollPos, 0);
     EXPECT_EQ(Show.FTimerTag, 0);
-    EXPECT_EQ(Files.Opens, opens + 1);
+    EXPECT_EQ(Files.Opens, opens + 2);  // its address, its picture
     Tick();
     EXPECT_EQ(Show.FScrollPos, 232);
 }
 
 TEST_F(SlideShowTest, ZeroShowTimeShowsAPageOneTickAndPassesMissingPagesOnePerTick) {
+    Show.FCapturing = false;  // nothing of this run's own will come
     Show.FURLShowTime = 0;
     PutPage(1, 100, Date1);
     std::vector<std::int32_t> pages;
@@ -158,6 +161,7 @@ TEST_F(SlideShowTest, UndecodableFileCountsAsNoFileAndIsRetriedEachTick) {
 
 TEST_F(SlideShowTest, FileThatCannotBeOpenedCountsAsNoFile) {
     PutPage(0, 100, Date1);
+    Files.Opens = 0;
     Files.RefuseOpen = true;
     Tick();
     Tick();
@@ -169,7 +173,7 @@ TEST_F(SlideShowTest, FileThatCannotBeOpenedCountsAsNoFile) {
     EXPECT_EQ(Show.FFileDate, Date1);
 }
 
-TEST_F(SlideShowTest, RecaptureOnScreenRestartsThePageWithTheNewDate) {
+TEST_F(SlideShowTest, RecaptureOnScreenIsShownWithTheNewDateWhereTheShowStands) {
     PutPage(0, 2000, Date1);
     Tick();
     Tick();
@@ -178,8 +182,8 @@ TEST_F(SlideShowTest, RecaptureOnScreenRestartsThePageWithTheNewDate) {
     Tick();
     EXPECT_EQ(Show.FBitmap.Height(), 300);
     EXPECT_EQ(Show.FFileDate, Date2);
-    EXPECT_EQ(Show.FScrollPos, 0);
-    EXPECT_EQ(Show.FTimerTag, 1);  // restarted, then counted by the same tick
+    EXPECT_EQ(Show.FScrollPos, 0);  // the shorter picture is not scrolled
+    EXPECT_EQ(Show.FTimerTag, 1);   // its show time counted on by the same tick
 
     Show.FShowURL = true;
     fakes::TFakeCanvas canvas(1024, kFormHeight);
@@ -493,6 +497,87 @@ TEST_F(SlideShowTest, RunThatDoesNotCaptureShowsAMissingPageForItsShowTimeAndMov
     Tick();
     EXPECT_FALSE(Show.FBitmap.Empty());
     EXPECT_EQ(Show.FTimerTag, 1);
+}
+
+}  // namespace
+}  // namespace lum
+
+namespace lum {
+namespace {
+
+// What this run's capture tells the show decides, whatever the files and
+// the clock say: a failure is shown though no record could be written and
+// the clock was set back past the run's start; news of another address (an
+// entry since edited) is not this page's.
+TEST_F(FailedPageTest, TheCapturesOwnNewsShowsTheCardWhateverTheFilesAndTheClockSay) {
+    while (Show.FPageIndex != 1)
+        Tick();
+    Clock.Time = {2026, 12, 7, 14, 0, 0};  // an hour back (NTP)
+    const TPageFailure failure{TPageFailureKind::pfHttpStatus, 503, "Service Unavailable"};
+    Show.PageTried(1, "http://old/", &failure);
+    Tick();
+    EXPECT_TRUE(Show.Waiting());
+    Show.PageTried(1, "http://b/", &failure);
+    Tick();
+    ASSERT_TRUE(Show.FFailed);
+    EXPECT_EQ(Show.FFailure.Status, 503);
+    EXPECT_EQ(Show.FFailureDate, PackDosDateTime(2026, 12, 7, 14, 0, 0));
+    // Out-of-range news is dropped, not stored.
+    Show.PageTried(-1, "x", &failure);
+    Show.PageTried(3, "x", &failure);
+    Show.PageTried(1 << 30, "x", &failure);
+}
+
+// A page whose capture never comes (the capture is stuck on other pages,
+// the cache was emptied, the file cannot be read) is passed after its show
+// time and one capture's limits.
+TEST_F(SlideShowTest, APageWaitsForItsCaptureABoundedTime) {
+    PutPage(1, 100, Date1);
+    int ticks = 0;
+    while (Show.FPageIndex == 0 && ticks < 10000) {
+        Tick();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, Show.FURLShowTime + TSlideShow::kCaptureWaitTicks + 1);
+    EXPECT_FALSE(Show.FBitmap.Empty());
+}
+
+// With a reload interval of 0 every pass captures the page on screen anew:
+// the new picture takes over where the show stands, so a long page scrolls
+// on to its end and the show moves on to the next page.
+TEST_F(SlideShowTest, PictureCapturedAgainTakesOverWithoutRestartingTheShow) {
+    PutPage(0, 2000, Date1);
+    std::vector<std::int32_t> scroll;
+    std::int32_t date = Date1;
+    for (int i = 0; i < 12 && Show.FPageIndex == 0; ++i) {
+        Tick();
+        scroll.push_back(Show.FScrollPos);
+        PutPage(0, i < 3 ? 2000 : 1500, date += 1);  // every tick, a new capture
+    }
+    // By thirds to the end of the 2000-row pictures, back to the end of the
+    // shorter one that took over, its show time, then the next page.
+    EXPECT_EQ(Show.FPageIndex, 1);
+    EXPECT_EQ(scroll, (std::vector<std::int32_t>{256, 512, 768, 1024, 732, 732, 0}));
+}
+
+// A picture is shown only under the address it was captured from: a list
+// edited or read anew never shows one page's picture under another's URL.
+TEST_F(SlideShowTest, PictureOfAnotherAddressIsNotShown) {
+    PutPage(0, 100, Date1);
+    Tick();
+    ASSERT_FALSE(Show.FBitmap.Empty());
+    Show.SetURLs({"http://a/", "http://new/", "http://c/"});  // page 0 kept
+    EXPECT_FALSE(Show.FBitmap.Empty());
+    Show.SetURLs({"http://z/", "http://new/"});  // page 0 edited
+    EXPECT_TRUE(Show.Waiting());
+    EXPECT_EQ(Show.FPageIndex, 0);
+    PutPage(1, 100, Date1);  // captured from "http://new/"
+    Show.LoadPage(1);
+    Show.SetURLs({"http://z/"});  // page 1 went: the show starts again
+    EXPECT_EQ(Show.FPageIndex, 0);
+    EXPECT_TRUE(Show.Waiting());
+    Show.SetURLs({});
+    EXPECT_EQ(Show.FPageIndex, 0);
 }
 
 }  // namespace

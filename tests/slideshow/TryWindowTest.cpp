@@ -41,6 +41,8 @@ class TryWindowTest : public ::testing::Test, protected testing::TDisplayFormRig
         ASSERT_TRUE(WriteBmp(writer, image));
         Files.AddFile(GetCacheFileName(Files, 0), std::move(writer.Bytes),
                       PackDosDateTime(2026, 12, 7, 15, 10, 0));
+        Files.CreateDirectory(GetCacheDir(Files));
+        WritePageAddress(Files, GetCacheDir(Files), 0, "https://1/");
     }
     void Tick() {
         Clock.Tick += 1000;

@@ -702,3 +702,84 @@ TEST_F(AsyncCapture, DestroyingTheFormDestroysTheViewWithItsPendingSteps) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// Each picture has the address it was captured from beside it; at the end
+// of a pass the files of entries no longer on the list go, and names of
+// other forms stay.
+TEST_F(Capture, PicturesKeepTheirAddressAndPagesBeyondTheListGoAtThePassEnd) {
+    for (const char* name : {"5.bmp", "5.url", "5.failed", "7.bmp", "x.bmp", "notes.txt"})
+        Files.AddFile(std::string(kCache) + name, {'x'}, 1);
+    Source.List = {"http://a/", "http://b/"};
+    RunThrough(1);
+    ExpectState(false, 2);
+    EXPECT_TRUE(PageAddressIs(Files, kCache, 0, "http://a/"));
+    EXPECT_TRUE(PageAddressIs(Files, kCache, 1, "http://b/"));
+    for (const char* name : {"5.bmp", "5.url", "5.failed", "7.bmp"})
+        EXPECT_FALSE(Files.Files.count(std::string(kCache) + name)) << name;
+    for (const char* name : {"x.bmp", "notes.txt"})
+        EXPECT_TRUE(Files.Files.count(std::string(kCache) + name)) << name;
+
+    // The entries change places: each picture is made again under its own
+    // address, and the old address goes before the new picture is written.
+    Source.List = {"http://b/", "http://a/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    View->Async = true;
+    View->CompleteCurrent();
+    View->RunSteps();
+    EXPECT_TRUE(PageAddressIs(Files, kCache, 0, "http://b/"));
+    const auto deleted = std::find(Files.Deleted.begin(), Files.Deleted.end(),
+                                   GetPageAddressFileName(kCache, 0));
+    EXPECT_NE(deleted, Files.Deleted.end());
+}
+
+// The display learns of each page straight from the capture: a cache folder
+// where nothing can be written (read-only, full) holds nothing up.
+TEST_F(Capture, TheDisplayIsToldOfEveryPageTriedWhenNoFileCanBeWritten) {
+    std::vector<std::string> told;
+    Form->OnPageTried = [&](std::int32_t index, const std::string& url,
+                            const TPageFailure* failure) {
+        told.push_back(std::to_string(index) + " " + url + (failure ? " failed" : " captured"));
+    };
+    Source.List = {"http://a/", "http://b/"};
+    RunThrough(1);
+    Files.FailWrites = true;
+    Files.FailTouch = true;
+    Files.Folders.clear();  // nothing can be created either
+    RunThrough(1);
+    EXPECT_THAT(told, ElementsAre("0 http://a/ captured", "1 http://b/ captured",
+                                  "0 http://a/ failed", "1 http://b/ failed"));
+    EXPECT_THAT(AppPlatform.LogLines, Contains(::testing::HasSubstr("0.failed\" cannot be written")));
+    ExpectState(false, 2);
+}
+
+// Another program captures now: the pass is left out, without a navigation,
+// and the next pass asks again.
+TEST_F(Capture, APassThatMayNotStartNowIsLeftOutAndTheNextAsksAgain) {
+    Source.List = {"http://a/"};
+    View->RefusePass = true;
+    Form->StartCapture();
+    EXPECT_TRUE(Form->PassRefused());
+    EXPECT_THAT(View->Navigations, IsEmpty());
+    ExpectState(false, 0);
+    View->RefusePass = false;
+    RunThrough(0);
+    EXPECT_FALSE(Form->PassRefused());
+    EXPECT_EQ(View->PassesBegun, 2);
+    EXPECT_EQ(View->PassesEnded, 1);
+    EXPECT_TRUE(HasFile(0));
+}
+
+// A pass whose first navigation fails gives back what it took.
+TEST_F(Capture, APassThatCannotStartGivesItsTurnBack) {
+    View->FailNavigate = true;
+    EXPECT_THROW(Form->StartCapture(), Exception);
+    EXPECT_EQ(View->PassesBegun, 1);
+    EXPECT_EQ(View->PassesEnded, 1);
+}
+
+}  // namespace
+}  // namespace lum

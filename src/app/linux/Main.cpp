@@ -9,6 +9,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,9 +86,14 @@ int RunConfigDialog() {
 }
 
 // The browser engine runs in a capture program of its own, started for each
-// pass and ended after it: this process never holds it.
-std::unique_ptr<IWebView> CaptureWebView(THandle) {
-    return std::make_unique<gtk::TProcessWebView>();
+// pass and ended after it: this process never holds it. A pass starts only
+// while this process holds the user's capture lock, taken anew at every
+// pass (a program that held it may have been killed, a sign-in window
+// closed, a sign-out waited between passes).
+std::function<std::unique_ptr<IWebView>(THandle)> CaptureWebView(gtk::TCaptureLock& lock) {
+    return [&lock](THandle) -> std::unique_ptr<IWebView> {
+        return std::make_unique<gtk::TProcessWebView>(std::string(), gtk::TCaptureLimits{}, &lock);
+    };
 }
 
 // Whether the one window of the run captures. A run at a whole monitor's
@@ -122,12 +128,10 @@ int RunInOneWindow(TSlideShowServices& services,
     TSlideShowForm form(services, SlideShowStyle());
     try {
         gtk::TLinuxHost host(form, options);
-        // XScreenSaver starts one program per monitor: only the one that
-        // holds the lock captures, the others show what it writes.
-        if (CapturesInOneWindow(form, host, options) && lock.TryAcquire())
-            services.CreateWebView = &CaptureWebView;
-        else if (!lock.Error().empty())
-            Complain(lock.Error() + "; showing the cached pages only");
+        // XScreenSaver starts one program per monitor: at each pass only the
+        // one that holds the lock captures, the others show what it writes.
+        if (CapturesInOneWindow(form, host, options))
+            services.CreateWebView = CaptureWebView(lock);
         // One program a monitor: each starts at its monitor's page,
         // scales pages to its width and captures at the largest size.
         TRect monitor;
@@ -196,10 +200,7 @@ int RunOnEveryMonitor(TSlideShowServices& services,
                       gtk::TGtkApplicationPlatform& platform,
                       const gtk::TLinuxHostOptions& options) {
     TSlideShowServices showOnly = services;
-    if (lock.TryAcquire())
-        services.CreateWebView = &CaptureWebView;
-    else if (!lock.Error().empty())
-        Complain(lock.Error() + "; showing the cached pages only");
+    services.CreateWebView = CaptureWebView(lock);
     int code = 0;
     while (RunMonitorsOnce(services, showOnly, platform, options, code)) {
     }

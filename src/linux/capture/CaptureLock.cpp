@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace lum::gtk {
 
@@ -30,6 +32,22 @@ bool TCaptureLock::TryAcquire() {
         return false;
     }
     FFd = fd;
+    return true;
+}
+
+bool TCaptureLock::AcquireWithin(std::uint32_t ms, const std::function<void()>& waiting) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    bool said = false;
+    while (!TryAcquire()) {
+        if (!FError.empty())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        if (!said && waiting)
+            waiting();
+        said = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     return true;
 }
 

@@ -4,6 +4,8 @@
 // are results: a lock that cannot be taken counts as held by someone else.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace lum::gtk {
@@ -20,6 +22,11 @@ class TCaptureLock {
     // Takes the lock without waiting; false when another holder has it or
     // the file cannot be opened (Error() then says why). True when held.
     bool TryAcquire();
+    // Takes the lock, waiting up to ms for its holder to give it back (a
+    // capture pass ends, a sign-in window closes); waiting is called once
+    // if it has to wait. False when it is still held then; a lock file that
+    // cannot be opened counts as held by nobody (true, not held).
+    bool AcquireWithin(std::uint32_t ms, const std::function<void()>& waiting);
     void Release();
     bool Held() const { return FFd >= 0; }
     const std::string& Path() const { return FPath; }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/Forms.h"
 #include "linux/GtkApplication.h"
 
 namespace lum::gtk {
@@ -83,13 +84,28 @@ struct TProcessWebViewEvents {
     }
 };
 
-TProcessWebView::TProcessWebView(std::string helperPath, TCaptureLimits limits)
+TProcessWebView::TProcessWebView(std::string helperPath,
+                                 TCaptureLimits limits,
+                                 TCaptureLock* lock)
     : FHelperPath(helperPath.empty() ? DefaultCaptureHelperPath() : std::move(helperPath)),
-      FLimits(limits) {}
+      FLimits(limits),
+      FLock(lock) {}
 
 TProcessWebView::~TProcessWebView() {
     *FAlive = false;
     Stop({}, TPageFailureKind::pfOther, false);
+    if (FLock)
+        FLock->Release();
+}
+
+bool TProcessWebView::BeginPass() {
+    if (!FLock || FLock->Held() || FLock->TryAcquire())
+        return true;
+    if (!FLock->Error().empty() && !FLockErrorSaid) {
+        FLockErrorSaid = true;
+        Application().Log(FLock->Error() + "; showing the cached pages only");
+    }
+    return false;
 }
 
 void TProcessWebView::Start() {
@@ -257,6 +273,8 @@ void TProcessWebView::TakePicture(const TSize& size,
 
 void TProcessWebView::PassEnded() {
     Stop({}, TPageFailureKind::pfOther, false);
+    if (FLock)
+        FLock->Release();
 }
 
 }  // namespace lum::gtk

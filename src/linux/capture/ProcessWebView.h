@@ -7,7 +7,10 @@
 // or writes anything out of place takes only its page with it: the helper is
 // ended, its pending step fails, a pending page fails, and the next
 // navigation starts a new helper. A helper that cannot be started throws
-// lum::Exception from Navigate. Needs the GLib main loop.
+// lum::Exception from Navigate. With a capture lock, a pass starts only
+// while this view holds it (taken at the start of each pass, given back at
+// its end), so one program of the user's captures at a time and another
+// takes over at its next pass. Needs the GLib main loop.
 #pragma once
 
 #include <sys/types.h>
@@ -19,6 +22,7 @@
 #include <string>
 
 #include "common/Bmp.h"
+#include "linux/capture/CaptureLock.h"
 #include "linux/capture/CaptureProgram.h"
 #include "linux/capture/CaptureProtocol.h"
 #include "platform/WebView.h"
@@ -30,17 +34,19 @@ namespace lum::gtk {
 // (load 20 s, settle 10 s and scrolling through 10 s more, script 5 s,
 // snapshot 20 s), which it answers within.
 struct TCaptureLimits {
-    std::uint32_t LoadMs = 30000;
-    std::uint32_t MeasureMs = 15000;
-    std::uint32_t PictureMs = 40000;
-    std::uint32_t SettleMs = 45000;
+    std::uint32_t LoadMs = kLoadLimitMs;
+    std::uint32_t MeasureMs = kMeasureLimitMs;
+    std::uint32_t PictureMs = kPictureLimitMs;
+    std::uint32_t SettleMs = kSettleLimitMs;
 };
 
 class TProcessWebView final : public IWebView {
   public:
     // helperPath: the capture program; empty: "lumenary-capture" beside the
     // running program.
-    explicit TProcessWebView(std::string helperPath = {}, TCaptureLimits limits = {});
+    explicit TProcessWebView(std::string helperPath = {},
+                             TCaptureLimits limits = {},
+                             TCaptureLock* lock = nullptr);
     ~TProcessWebView() override;
     TProcessWebView(const TProcessWebView&) = delete;
     TProcessWebView& operator=(const TProcessWebView&) = delete;
@@ -52,7 +58,11 @@ class TProcessWebView final : public IWebView {
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap& picture)> done,
                      TStepFailed failed) override;
-    // Ends the helper: it reads the end of its channel and leaves.
+    // Takes the capture lock, if any; false while another holds it (a lock
+    // file that cannot be opened is said once on the log).
+    bool BeginPass() override;
+    // Ends the helper (it reads the end of its channel and leaves) and gives
+    // the capture lock back.
     void PassEnded() override;
 
     // The helper's process id while one runs, else 0.
@@ -82,6 +92,8 @@ class TProcessWebView final : public IWebView {
 
     std::string FHelperPath;
     TCaptureLimits FLimits;
+    TCaptureLock* FLock = nullptr;
+    bool FLockErrorSaid = false;
     pid_t FPid = 0;
     int FChannel = -1;
     unsigned FWatch = 0;

@@ -21,6 +21,7 @@
 #include "linux/session/WebDataFolder.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "slideshow/PageCache.h"
 
 namespace lum::gtk {
 
@@ -127,7 +128,10 @@ std::string DefaultCaptureLockPath() {
 
 TSignOutResult SignOutSession(const std::string& dir,
                               const std::string& lockPath,
-                              const std::function<bool(const TWebDataRemoval& found)>& ask) {
+                              const std::function<bool(const TWebDataRemoval& found)>& ask,
+                              const std::string& cacheDir,
+                              std::uint32_t waitMs,
+                              const std::function<void()>& waiting) {
     TSignOutResult result;
     result.Removal = SurveyWebData(dir);
     if (!result.Removal.Existed)
@@ -135,8 +139,7 @@ TSignOutResult SignOutSession(const std::string& dir,
     // A capture has the session open; removing it under the capture would
     // leave it half written. The lock is kept until the removal is done.
     TCaptureLock lock(lockPath);
-    // (A lock file that cannot be opened is no capture holding it.)
-    if (!lock.TryAcquire() && lock.Error().empty()) {
+    if (!lock.AcquireWithin(waitMs, waiting)) {
         result.State = TSignOutResult::InUse;
         return result;
     }
@@ -150,6 +153,11 @@ TSignOutResult SignOutSession(const std::string& dir,
     const TKeptPasswordsFile record = LoadKeptPasswords(dir);
     const TKeyringClearing clearing = ClearKeptPasswords(record.Items, kKeyringTimeoutMs);
     result.Removal = RemoveWebData(dir);
+    // The pictures were taken signed in: they must not stay on show.
+    if (!cacheDir.empty()) {
+        TPosixFileSystem files;
+        RemovePagesFrom(files, cacheDir, 0);
+    }
     result.Removal.RecordError = record.Error;
     result.Removal.KeyringError = clearing.Error;
     result.Removal.KeyringReached = clearing.Reached;
@@ -180,16 +188,25 @@ int SignOut(const std::string& dir, bool yes) {
             return AskOnStandardInput(question);
         };
     }
-    const TSignOutResult result = SignOutSession(dir, lockPath, ask);
+    const std::string cacheDir =
+        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    const auto waiting = [] {
+        std::fprintf(stderr,
+                     "lumenary: a capture pass or the sign-in window is using the session; "
+                     "waiting for it to end (at most %u s)\n",
+                     static_cast<unsigned>(kSignOutWaitMs / 1000));
+    };
+    const TSignOutResult result =
+        SignOutSession(dir, lockPath, ask, cacheDir, kSignOutWaitMs, waiting);
     switch (result.State) {
         case TSignOutResult::NothingKept:
             std::printf("%s\n", DescribeRemoval(dir, result.Removal, false).c_str());
             return 0;
         case TSignOutResult::InUse:
             std::fprintf(stderr,
-                         "lumenary: a capture or the sign-in window is using the session (%s is "
-                         "held); sign out when it has ended\n",
-                         lockPath.c_str());
+                         "lumenary: a capture or the sign-in window is still using the session "
+                         "after %u s (%s is held); sign out when it has ended\n",
+                         static_cast<unsigned>(kSignOutWaitMs / 1000), lockPath.c_str());
             return 1;
         case TSignOutResult::Declined:
             std::printf("Nothing removed.\n");
@@ -198,6 +215,7 @@ int SignOut(const std::string& dir, bool yes) {
             break;
     }
     std::printf("%s\n", DescribeRemoval(dir, result.Removal, true).c_str());
+    std::printf("The pictures captured with it (in %s) are removed.\n", cacheDir.c_str());
     return result.Removal.Error.empty() && result.Removal.KeyringError.empty() ? 0 : 1;
 }
 

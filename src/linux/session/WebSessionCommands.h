@@ -4,6 +4,7 @@
 // Failures are told on standard error and in the exit code.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -26,6 +27,9 @@ std::string DefaultCaptureLockPath();
 
 // The longest a sign-out waits for the desktop keyring, in all.
 inline constexpr int kKeyringTimeoutMs = 5000;
+// How long a sign-out from the command line waits for a capture pass under
+// way (or a sign-in window) to give the session back.
+inline constexpr std::uint32_t kSignOutWaitMs = 120000;
 
 // What a sign-out found and did.
 struct TSignOutResult {
@@ -35,13 +39,18 @@ struct TSignOutResult {
 };
 
 // The sign-out of --sign-out and of the settings dialog: finds what dir
-// holds, refuses while the lock at lockPath is held, asks (when ask is set)
+// holds, refuses while the lock at lockPath is held (after waiting up to
+// waitMs for it, calling waiting once if it waits), asks (when ask is set)
 // with what would go, then removes the passwords recorded in it from the
-// desktop keyring (within kKeyringTimeoutMs) and the folder. Never throws for
-// the folder or the keyring.
+// desktop keyring (within kKeyringTimeoutMs), the folder, and the pictures
+// of the page cache at cacheDir (taken signed in; empty: none). Never throws
+// for the folder or the keyring.
 TSignOutResult SignOutSession(const std::string& dir,
                               const std::string& lockPath,
-                              const std::function<bool(const TWebDataRemoval& found)>& ask);
+                              const std::function<bool(const TWebDataRemoval& found)>& ask,
+                              const std::string& cacheDir,
+                              std::uint32_t waitMs = 0,
+                              const std::function<void()>& waiting = {});
 
 // The texts of a sign-out in the program's language: what it removes (or
 // removed) from dir, what the keyring did not do (empty when it did all),

@@ -187,9 +187,10 @@ std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
                                                      const std::string& cacheDir) {
     TConfigDlgTexts texts;
     texts.EraseQuestion = LinuxEraseQuestion(registry.Path());
-    return std::make_unique<TLumenaryConfigDlg>(
-        owner, registry, fileSystem, messageBoxes, cacheDir,
-        std::make_unique<TGtkConfigDialog>(registry.Path(), messageBoxes), std::move(texts));
+    auto view = std::make_unique<TGtkConfigDialog>(registry.Path(), messageBoxes);
+    view->WebSession().CacheDir = cacheDir;
+    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes,
+                                                cacheDir, std::move(view), std::move(texts));
 }
 
 TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes) {

@@ -71,6 +71,7 @@ struct TDialogWebSession {
     std::function<std::string()> SavedFirstUrl;
     std::string DataDir;   // the kept session's folder
     std::string LockPath;  // the capture lock that a user of the session holds
+    std::string CacheDir;  // the page cache, whose pictures go with the session
 };
 
 // Starts program with the single argument url as a process of its own

@@ -144,7 +144,8 @@ void TGtkConfigDialog::ReportSignOut() {
     auto ask = [this, &dir](const TWebDataRemoval& found) {
         return AskYesNo(FMessageBoxes, SignOutQuestion(dir, found), mtConfirmation, 0);
     };
-    const TSignOutResult result = SignOutSession(dir, FWebSession.LockPath, ask);
+    const TSignOutResult result =
+        SignOutSession(dir, FWebSession.LockPath, ask, FWebSession.CacheDir);
     switch (result.State) {
         case TSignOutResult::NothingKept:
             ShowMsg(FMessageBoxes,

@@ -35,7 +35,8 @@
 set -uo pipefail
 
 source "$(dirname "$0")/saver_lib.bash"
-PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 0.failed 1.failed 2.failed 3.failed 4.failed)
+PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 0.failed 1.failed 2.failed 3.failed 4.failed
+    0.url 1.url 2.url 3.url 4.url)
 DLL=$BUILD/LumenaryStandin.dll
 RES=$BUILD/GuiResources.exe
 PAGES_H=$SRC/tests/win32/browser/standin/StandinPages.h

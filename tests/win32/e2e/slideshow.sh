@@ -10,7 +10,7 @@
 set -uo pipefail
 
 source "$(dirname "$0")/saver_lib.bash"
-PAGE_FILES=(0.bmp 1.bmp 2.bmp)
+PAGE_FILES=(0.bmp 1.bmp 2.bmp 0.url 1.url 2.url)
 
 for f in "$SCR" "$PROBE"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
@@ -295,7 +295,7 @@ rm -f "$SHOTS"/slideshow_*.png
 
 # Run 1: an empty cache. The folder is removed too when nothing else is in
 # it, so that the run has to create it.
-rm -f "$CACHE"/*.bmp
+rm -f "$CACHE"/*.bmp "$CACHE"/*.url
 rmdir "$CACHE" 2>/dev/null
 echo "== run 1: empty cache"
 start_saver
@@ -316,6 +316,10 @@ rows = b"".join(bytes((y % 256, 16 + 32 * (y // 256), 200)) * 1024 for y in rang
 sys.stdout.buffer.write(b"P6\n1024 2000\n255\n" + rows)
 ' | "$CONVERT" ppm:- -type TrueColor "BMP3:$CACHE/1.bmp" || fail "convert 1.bmp"
 head -c 4000 "$CACHE/1.bmp" >"$CACHE/2.bmp"
+# Each picture is shown only under the address it was captured from.
+printf '%s\n' "http://example.com/small" >"$CACHE/0.url"
+printf '%s\n' "http://example.com/tall?a=1&b=2" >"$CACHE/1.url"
+printf '%s\n' "http://example.com/broken" >"$CACHE/2.url"
 python3 - "$CACHE" <<'PYEOF' || fail "page files are not 24-bit BITMAPINFOHEADER bitmaps"
 import struct, sys
 for name, size in (("0.bmp", (300, 200)), ("1.bmp", (1024, 2000))):
