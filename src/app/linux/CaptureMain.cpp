@@ -20,8 +20,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -263,6 +266,42 @@ int AnswerFailures(const std::string& reason) {
     }
 }
 
+// Whether a process this one started, other than except, still runs.
+bool ChildrenRun(pid_t except) {
+    const std::string self = std::to_string(::getpid());
+    GDir* proc = g_dir_open("/proc", 0, nullptr);
+    bool found = false;
+    while (const char* name = !found && proc ? g_dir_read_name(proc) : nullptr) {
+        gchar* stat = nullptr;
+        if (std::atol(name) <= 0 || std::atol(name) == except ||
+            !g_file_get_contents((std::string("/proc/") + name + "/stat").c_str(), &stat, nullptr,
+                                 nullptr))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and brackets.
+        const char* end = std::strrchr(stat, ')');
+        char state = 0;
+        long parent = 0;
+        found = end && std::sscanf(end + 1, " %c %ld", &state, &parent) == 2 && state != 'Z' &&
+                std::to_string(parent) == self;
+        g_free(stat);
+    }
+    if (proc)
+        g_dir_close(proc);
+    return found;
+}
+
+// WebKit ends its processes a moment after their view and context are gone.
+// The display goes only after them (up to 3 s): a page process still
+// starting would otherwise find it gone and say so.
+void WaitForEngineProcesses(pid_t display) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (ChildrenRun(display) && std::chrono::steady_clock::now() < end) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        g_usleep(20000);
+    }
+}
+
 // Runs the capture server until the end of the channel or SIGTERM.
 int Serve() {
     std::unique_ptr<TCaptureServer> server;
@@ -309,6 +348,7 @@ int main(int argc, char** argv) {
         const std::string failure = OpenPrivateDisplay(display, argc, argv);
         try {
             code = failure.empty() ? Serve() : AnswerFailures(failure);
+            WaitForEngineProcesses(display.ServerPid());
         } catch (const std::exception& e) {
             std::fprintf(stderr, "lumenary-capture: %s\n", e.what());
         }
