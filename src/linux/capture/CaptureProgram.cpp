@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "linux/capture/CaptureProtocol.h"
+#include "linux/capture/PrivateDisplay.h"
 #include "platform/Types.h"
 
 namespace lum::gtk {
@@ -250,12 +251,14 @@ TCaptureProgram StartCaptureProgram(const std::string& path) {
         throw CannotStart(path, failure);
     }
     // Reaped whenever it ends, whether or not its view still exists; what its
-    // engine left in the runtime folder goes with it (it may have been killed).
+    // engine and its display left in the runtime folder goes with it (it may
+    // have been killed).
     g_child_watch_add(
         pid,
         [](GPid child, gint, gpointer) {
             g_spawn_close_pid(child);
             RemoveSandboxLeftovers(g_get_user_runtime_dir(), child);
+            RemovePrivateDisplayLeftovers(PrivateDisplayBase(), child);
         },
         nullptr);
     ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);

@@ -51,6 +51,17 @@ class CaptureDisplay : public TWebKitRig {
         AdoptView(std::make_unique<TProcessWebView>(LUM_CAPTURE_HELPER));
     }
     TProcessWebView& Process() { return static_cast<TProcessWebView&>(*FView); }
+    // Whether a folder of the display of the capture program helper is left.
+    static bool Left(pid_t helper) {
+        const std::string prefix = gtk::kPrivateDisplayPrefix + std::to_string(helper) + "-";
+        GDir* base = g_dir_open(gtk::PrivateDisplayBase().c_str(), 0, nullptr);
+        bool left = false;
+        while (const char* name = base && !left ? g_dir_read_name(base) : nullptr)
+            left = std::string(name).rfind(prefix, 0) == 0;
+        if (base)
+            g_dir_close(base);
+        return left;
+    }
 };
 
 TEST_F(CaptureDisplay, PagesAreShownOnADisplayOfItsOwnThatEndsWithThePass) {
@@ -76,12 +87,20 @@ TEST_F(CaptureDisplay, PagesAreShownOnADisplayOfItsOwnThatEndsWithThePass) {
     EXPECT_TRUE(RunUntil([&] { return Descendants("").empty(); }, 15s))
         << "the program, its display and the engine's processes end with the pass";
     EXPECT_FALSE(g_file_test(SocketOf(own).c_str(), G_FILE_TEST_EXISTS));
-    const std::string prefix = "lumenary-display-" + std::to_string(helper) + "-";
-    GDir* base = g_dir_open(gtk::PrivateDisplayBase().c_str(), 0, nullptr);
-    while (const char* name = base ? g_dir_read_name(base) : nullptr)
-        EXPECT_NE(std::string(name).rfind(prefix, 0), 0u) << name << " is left";
-    if (base)
-        g_dir_close(base);
+    EXPECT_FALSE(Left(helper)) << "the display's folder is left";
+}
+
+// Killed outright (as a program that stops answering is), the capture
+// program cannot end its display: the display ends all the same, and what
+// it left goes when the program is reaped.
+TEST_F(CaptureDisplay, AKilledProgramLeavesNoDisplayBehind) {
+    ASSERT_FALSE(Load(Page("short.html")).Failed) << FLoaded.Message;
+    const pid_t helper = Process().HelperPid();
+    const std::vector<int> servers = Descendants("Xvfb");
+    ASSERT_EQ(servers.size(), 1u);
+    ::kill(helper, SIGKILL);
+    EXPECT_TRUE(RunUntil([&] { return Descendants("Xvfb").empty() && !Left(helper); }, 15s))
+        << "the display ended, its folder removed";
 }
 
 TEST_F(CaptureDisplay, WithoutXvfbEveryPageFailsSayingToInstallItOnce) {
