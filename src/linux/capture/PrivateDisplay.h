@@ -6,8 +6,8 @@
 // nothing of the user's. The server listens on no TCP port, lets in only
 // holders of a cookie kept in a file only the user can read, and ends with
 // the program that started it, killed or not (its socket and lock go with
-// it; the folder of its cookie goes at the next start or end of a capture
-// program).
+// it; the folder of its cookie goes when lumenary reaps the program, or at
+// the next start or end of a capture program).
 // Starting throws lum::Exception saying what is wrong and what to do (no
 // Xvfb: install the package xvfb); a caller never falls back to the user's
 // display.
