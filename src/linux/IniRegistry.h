@@ -32,6 +32,7 @@ struct TIniProblem {
     TIniProblemKind Kind = TIniProblemKind::Missing;
     std::string Path;     // the settings file
     std::string Message;  // a whole sentence for the user, naming the file
+    std::string Reason;   // why, in a few words (the line of a malformed file)
     // True for what the user should be told about in a dialog: an unreadable
     // or malformed file, a file kept aside.
     bool IsError() const {

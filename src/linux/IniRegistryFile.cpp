@@ -49,8 +49,9 @@ void TIniRegistry::Reload() {
     FUnreadBytes.reset();
     FChanged = false;
     FKeys.reset();
-    auto problem = [this](TIniProblemKind kind, const std::string& message) {
-        FLoadProblem = TIniProblem{kind, FPath, "設定ファイル " + FPath + message};
+    auto problem = [this](TIniProblemKind kind, const std::string& message,
+                          const std::string& reason = {}) {
+        FLoadProblem = TIniProblem{kind, FPath, "設定ファイル " + FPath + message, reason};
         FMustKeepFile = kind == TIniProblemKind::Unreadable || kind == TIniProblemKind::Malformed;
         Report(*FLoadProblem);
     };
@@ -61,13 +62,13 @@ void TIniRegistry::Reload() {
     if (read.Error == ENOENT)
         return problem(TIniProblemKind::Missing, " がありません。" + defaults);
     if (read.NotAFile) {
-        return problem(TIniProblemKind::Unreadable, std::string(" はファイルではありません") +
-                                                        (read.IsFolder ? " (フォルダー)" : "") +
-                                                        "。" + defaults);
+        const std::string reason =
+            std::string("ファイルではありません") + (read.IsFolder ? " (フォルダー)" : "");
+        return problem(TIniProblemKind::Unreadable, " は" + reason + "。" + defaults, reason);
     }
     if (read.Error != 0) {
         return problem(TIniProblemKind::Unreadable,
-                       " を読めません (" + read.Message + ")。" + defaults + keep);
+                       " を読めません (" + read.Message + ")。" + defaults + keep, read.Message);
     }
     if (read.Text.find_first_not_of(" \t\r\n") == std::string::npos)
         return problem(TIniProblemKind::Empty, " は空です。" + defaults);
@@ -75,7 +76,10 @@ void TIniRegistry::Reload() {
     TKeyFilePtr doc = ParseIni(read.Text, parseError);
     if (!doc) {
         problem(TIniProblemKind::Malformed,
-                " の形式が正しくありません (" + parseError + ")。" + defaults + keep);
+                " の形式が正しくありません (" + parseError + ")。" + defaults + keep +
+                    "URL 一覧は [Lumenary\\URLList] の下に「1=https://example.com/」の形で"
+                    "一行に一つずつ書きます。",
+                parseError);
         FUnreadBytes = std::move(read.Text);
         return;
     }
@@ -113,7 +117,7 @@ bool TIniRegistry::KeepUnreadFile(std::string& error) {
     const int result = KeepIniFileAside(FPath, FUnreadBytes ? &*FUnreadBytes : nullptr, kept);
     if (result == 0) {
         Report(TIniProblem{TIniProblemKind::KeptAside, FPath,
-                           "読めなかった設定ファイルを " + kept + " として残しました。"});
+                           "読めなかった設定ファイルを " + kept + " として残しました。", {}});
     } else if (result != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
         error = "設定ファイル " + FPath + " を置き換えられません (" +
                 (result == EISDIR ? "ファイルではありません" : g_strerror(result)) +

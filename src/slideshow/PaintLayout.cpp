@@ -63,6 +63,12 @@ void PaintPage(ICanvas& canvas,
     const std::int32_t w = context.Width;
     const std::int32_t h = context.Height;
     // Nothing would ever load: say so, and how to mend it.
+    if (show.FURLs.empty() && !show.FRefusedSettingsPath.empty()) {
+        return PaintCard(canvas,
+                         {kSettingsRefusedHeading, show.FRefusedSettingsPath,
+                          "(" + show.FRefusedSettingsReason + ")", kURLListFormHint},
+                         context);
+    }
     if (show.FURLs.empty())
         return PaintCard(canvas, {kNoPagesHeading, kNoPagesHint}, context);
     if (show.FBitmap.Empty() && show.FFailed)

@@ -21,6 +21,12 @@ inline constexpr const char* kNotFetchedText = "(未取得)";
 inline constexpr const char* kNoPagesHeading = "表示するページがありません";
 inline constexpr const char* kNoPagesHint =
     "設定ダイアログの URL 一覧に、表示するページのアドレスを一行に一つずつ入れてください";
+// The card of a run whose settings file was refused (no list could be read):
+// the heading, the file, why, and the form of the list.
+inline constexpr const char* kSettingsRefusedHeading =
+    "設定ファイルを読めないため、表示するページがありません";
+inline constexpr const char* kURLListFormHint =
+    "URL 一覧は [Lumenary\\URLList] の下に「1=https://example.com/」の形で一行に一つずつ書きます";
 
 // The mode the host selected, as far as painting cares.
 enum class TDisplayMode { dmNormal, dmPreview, dmOther };

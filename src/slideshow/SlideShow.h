@@ -53,6 +53,10 @@ class TSlideShow {
     // that only shows what another captures passes such a page after its
     // show time, as nothing of its own would ever end the wait.
     bool FCapturing = true;
+    // The settings file refused as a whole at the last reading (its list
+    // could not be read), and why; empty when none was.
+    std::string FRefusedSettingsPath;
+    std::string FRefusedSettingsReason;
 
     // The longest a page waits for this run's capture beyond its show time,
     // in ticks: one capture's own limits (load, settle, measure, picture).

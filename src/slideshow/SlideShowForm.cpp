@@ -116,6 +116,8 @@ void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
             show->FShowURL = FShow.FShowURL;
             show->FShowClock = FShow.FShowClock;
             show->FEnableScroll = FShow.FEnableScroll;
+            show->FRefusedSettingsPath = FShow.FRefusedSettingsPath;
+            show->FRefusedSettingsReason = FShow.FRefusedSettingsReason;
         }
         show->FPageIndex = FirstPageOfMonitor(static_cast<std::int32_t>(k), pages, mode);
         show->FMonitorWidth = FMonitors[k].Width();
@@ -176,6 +178,7 @@ void TSlideShowForm::StartCapturePass() {
 void TSlideShowForm::ReadSettings() {
     TSettingsStore store(FServices.Registry);
     TSettings settings = LoadSettings(store).Values;
+    NoteRefusedSettings();
     FShow.FRefreshTime = settings.RefreshTime;
     FShow.FURLShowTime = settings.URLShowTime;
     FShow.FShowURL = settings.ShowURL;
@@ -202,6 +205,7 @@ void TSlideShowForm::ReadSettings() {
 void TSlideShowForm::ReadSettingsAgain() {
     TSettingsStore store(FServices.Registry);
     TSettings settings = LoadSettings(store).Values;
+    NoteRefusedSettings();
     if (settings.URLs.empty() && !FShow.FURLs.empty())
         Application().Log("the URL list is empty now: there is no page to show");
     Color = settings.BackColor;
@@ -213,6 +217,17 @@ void TSlideShowForm::ReadSettingsAgain() {
         show->FShowClock = settings.ShowClock;
         show->FEnableScroll = settings.EnableScroll;
         show->SetURLs(settings.URLs);
+    }
+}
+
+void TSlideShowForm::NoteRefusedSettings() {
+    std::string path;
+    std::string reason;
+    if (!FServices.SettingsRefused || !FServices.SettingsRefused(path, reason))
+        path.clear();
+    for (TSlideShow* show : Shows()) {
+        show->FRefusedSettingsPath = path;
+        show->FRefusedSettingsReason = reason;
     }
 }
 

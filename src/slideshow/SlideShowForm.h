@@ -31,6 +31,10 @@ struct TSlideShowServices {
     // The page cache folder, ending in a delimiter; empty: "LumenaryCache"
     // beside the program.
     std::string CacheDir;
+    // Whether the settings were refused as a whole at their last reading (a
+    // settings file that is no settings file), with its path and why; empty:
+    // a platform whose settings are always read value by value.
+    std::function<bool(std::string& path, std::string& reason)> SettingsRefused;
 };
 
 // A form that shows the slide show: the run (cache folder, settings, capture
@@ -98,6 +102,7 @@ class TSlideShowForm : public TForm, public ICaptureSource {
   private:
     void ReadSettings();
     void ReadSettingsAgain();
+    void NoteRefusedSettings();
     void StartCapturePass();
     TSize CaptureSize() const;
     void FollowWindowWidth();

@@ -91,7 +91,7 @@ void TWorkingForm::WebDocumentComplete(const std::string& url) {
         // A blank frame, or an "about:blank" entry of the list: nothing to
         // capture. Such an entry has been tried all the same, so the display
         // does not wait for it.
-        if (URLOf(FNextIndex - 1) == kBlankPage)
+        if (FPageUrl == kBlankPage)
             PageFailed(url, TPageFailure{TPageFailureKind::pfBlank, 0, {}});
         return RequestNextPage();
     }
@@ -132,12 +132,12 @@ void TWorkingForm::PageFailed(const std::string& url, const TPageFailure& failur
         Application().Log("the file \"" + GetFailureFileName(FCacheDir, index) +
                           "\" cannot be written");
     Application().Log(FailureLogText(url, failure));
-    Tried(index, &failure);
+    Tried(index, FPageUrl, &failure);
 }
 
-void TWorkingForm::Tried(std::int32_t index, const TPageFailure* failure) {
+void TWorkingForm::Tried(std::int32_t index, const std::string& url, const TPageFailure* failure) {
     if (OnPageTried)
-        OnPageTried(index, URLOf(index), failure);
+        OnPageTried(index, url, failure);
 }
 
 // The end of a pass: the files of pages beyond the list (entries removed
@@ -153,7 +153,10 @@ void TWorkingForm::RequestNext() {
     FMoves = 0;
     const auto& urls = FSource.URLs();
     if (urls.size() > static_cast<std::size_t>(FNextIndex)) {
-        Load(urls[static_cast<std::size_t>(FNextIndex)]);
+        // The entry as requested: the list may be read anew while the page
+        // loads, and the picture is of this address whatever comes after.
+        FPageUrl = urls[static_cast<std::size_t>(FNextIndex)];
+        Load(FPageUrl);
         ++FNextIndex;
     } else {
         PassOver();
@@ -172,7 +175,7 @@ void TWorkingForm::RequestNextPage() {
         const TPageFailure failure{TPageFailureKind::pfOther, 0, e.what()};
         for (std::int32_t index = FNextIndex; index < count; ++index) {
             WriteFailureRecord(FFileSystem, FCacheDir, index, failure);
-            Tried(index, &failure);
+            Tried(index, URLOf(index), &failure);
         }
         Application().Log("the capture pass ends: " + std::string(e.what()));
         FNextIndex = count;
@@ -226,7 +229,7 @@ void TWorkingForm::PageSettled(bool settled) {
         // (Built piece by piece: GCC 12 warns of a false overlap in a chain
         // of + that starts with a literal.)
         std::string line = "\"";
-        line += URLOf(FNextIndex - 1);
+        line += FPageUrl;
         line += "\" was still changing at the settle limit: taken as it stands";
         Application().Log(line);
     }
@@ -253,7 +256,7 @@ void TWorkingForm::PageMeasured(TSize scrollSize) {
     }
     if (height > kPageHeightCap) {
         height = kPageHeightCap;
-        ReportTallPage(URLOf(FNextIndex - 1), scrollSize.Height);
+        ReportTallPage(FPageUrl, scrollSize.Height);
     }
     // A page file the display could not read back is never written.
     width = std::clamp(width, 1, kBmpMaxSide);
@@ -287,7 +290,7 @@ void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
     WritePicture(index, picture);
     // Captured: a failure of an earlier attempt no longer stands.
     FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, index));
-    Tried(index, nullptr);
+    Tried(index, FPageUrl, nullptr);
     RequestNextPage();
 }
 
@@ -298,7 +301,7 @@ void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
 // sees a new capture, and a page that does not change is not written again
 // pass after pass (the cards of small wall computers wear out by writes).
 void TWorkingForm::WritePicture(std::int32_t index, const TPageBitmap& picture) {
-    const std::string url = URLOf(index);
+    const std::string& url = FPageUrl;
     const std::string path = GetCacheFileName(FCacheDir, index);
     const bool sameAddress = PageAddressIs(FFileSystem, FCacheDir, index, url);
     if (!sameAddress)
@@ -320,7 +323,7 @@ void TWorkingForm::WritePicture(std::int32_t index, const TPageBitmap& picture) 
 // is marked as failed, and the pass goes on with the next page.
 void TWorkingForm::StepFailed(const std::string& message) {
     ++FStep;
-    PageFailed(URLOf(FNextIndex - 1), TPageFailure{TPageFailureKind::pfOther, 0, message});
+    PageFailed(FPageUrl, TPageFailure{TPageFailureKind::pfOther, 0, message});
     RequestNextPage();
 }
 

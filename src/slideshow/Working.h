@@ -78,7 +78,7 @@ class TWorkingForm {
     void ReportTallPage(const std::string& url, std::int32_t height);
     void PictureTaken(const TPageBitmap& picture);
     void WritePicture(std::int32_t index, const TPageBitmap& picture);
-    void Tried(std::int32_t index, const TPageFailure* failure);
+    void Tried(std::int32_t index, const std::string& url, const TPageFailure* failure);
     void PassOver();
     void StepFailed(const std::string& message);
     template <class F>
@@ -89,6 +89,7 @@ class TWorkingForm {
     std::string FCacheDir;
     const ICaptureSource& FSource;
     std::int32_t FNextIndex = 0;  // next URL to load; k + 1 while page k loads
+    std::string FPageUrl;         // the entry of page FNextIndex - 1 as requested
     bool FBusy = false;           // a pass is under way
     // Each completion starts a new capture; a late step of an earlier one
     // (or of a disconnected form) finds its number out of date and is dropped.

@@ -526,6 +526,8 @@ TEST_F(IniRegistryTest, MalformedFilesAreRefusedNamingTheirLine) {
         {"[Lumenary]\nA=1\nB=\xc3\x28\n", "3 行目"},
         {"[Lumenary]\nA=1\nB=2\na=3\n", "4 行目"},
         {"[Lumenary]\nA=1\nB=x\\\n", "3 行目"},
+        // Plain URL lines where numbered entries belong.
+        {"[Lumenary]\nA=1\n[Lumenary\\URLList]\nhttps://a.example/\n", "4 行目"},
     };
     for (const auto& [bytes, line] : files) {
         SCOPED_TRACE(bytes);
@@ -534,6 +536,12 @@ TEST_F(IniRegistryTest, MalformedFilesAreRefusedNamingTheirLine) {
         ExpectReadLeavesFileAlone(kDefaults);
         ASSERT_EQ(Problems.size(), 1u);
         EXPECT_NE(Problems[0].Message.find(line), std::string::npos) << Problems[0].Message;
+        // The refusal shows the form of the list, and says why in a few
+        // words for the saver's card.
+        EXPECT_NE(Problems[0].Message.find("[Lumenary\\URLList] の下に「1=https://example.com/」"),
+                  std::string::npos)
+            << Problems[0].Message;
+        EXPECT_NE(Problems[0].Reason.find(line), std::string::npos) << Problems[0].Reason;
     }
 }
 

@@ -26,7 +26,7 @@ class TDisplayFormRig {
     fakes::TFakeLocale Locale;
     fakes::TFakeWebView* Web = nullptr;
     bool FailWebView = false;
-    TDisplayServices Services{{Windows, Registry, Files, Clock, Locale, nullptr, {}},
+    TDisplayServices Services{{Windows, Registry, Files, Clock, Locale, nullptr, {}, {}},
                               Host,
                               nullptr};
     std::unique_ptr<TScreenSaverDisplayForm> Form;

@@ -259,3 +259,42 @@ TEST_F(DisplayFormTest, SettingsAreReadAgainAtEveryPassAndARefusedPassIsSeenByTh
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// A settings file refused as a whole (no settings file at all) gives no
+// list: the card says which file, why, and the form of the list, in the
+// saver's colours; once the file reads again at a pass, the pages come.
+TEST_F(DisplayFormTest, RefusedSettingsFileShowsACardNamingItAndTheFormOfTheList) {
+    std::string why = "line 3: 'https://a.example/' is no key";
+    Services.SettingsRefused = [&why](std::string& path, std::string& reason) {
+        path = "/home/u/.config/lumenary/lumenary.ini";
+        reason = why;
+        return !why.empty();
+    };
+    Registry.PutValue(kSection, "BackColor", {RegType::String, "clNavy"});
+    auto& form = Start("/s");
+    fakes::TFakeCanvas canvas(1024, 768);
+    Window().Canvas = &canvas;
+    Window().Send(Msg::Paint);
+    ASSERT_EQ(canvas.Texts.size(), 4u);
+    EXPECT_EQ(canvas.Texts[0].Text, kSettingsRefusedHeading);
+    EXPECT_EQ(canvas.Texts[1].Text, "/home/u/.config/lumenary/lumenary.ini");
+    EXPECT_EQ(canvas.Texts[2].Text, "(line 3: 'https://a.example/' is no key)");
+    EXPECT_EQ(canvas.Texts[3].Text, kURLListFormHint);
+    EXPECT_EQ(canvas.Texts[0].Back, 0x00800000);
+
+    why.clear();
+    SaveURLs({"https://a.example/"});
+    Clock.Tick += 61000;
+    Window().Send(Msg::Timer, 1);
+    canvas.Texts.clear();
+    Window().Send(Msg::Paint);
+    ASSERT_FALSE(canvas.Texts.empty());
+    EXPECT_EQ(canvas.Texts[0].Text, kLoadingText);
+    EXPECT_EQ(form.SlideShow().FURLs.size(), 1u);
+}
+
+}  // namespace
+}  // namespace lum

@@ -783,3 +783,28 @@ TEST_F(Capture, APassThatCannotStartGivesItsTurnBack) {
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// The list is read anew while a page loads: its picture is of the address
+// that was requested, and is recorded under that one, never under the entry
+// that took its place.
+TEST_F(Capture, APictureIsRecordedUnderTheAddressItWasRequestedFrom) {
+    std::vector<std::string> told;
+    Form->OnPageTried = [&](std::int32_t index, const std::string& url, const TPageFailure*) {
+        told.push_back(std::to_string(index) + " " + url);
+    };
+    Source.List = {"http://red/", "http://blue/"};
+    Form->StartCapture();
+    View->Complete("about:blank");
+    Source.List = {"http://green/"};  // edited while red loads
+    View->CompleteCurrent();
+    EXPECT_TRUE(PageAddressIs(Files, kCache, 0, "http://red/"));
+    EXPECT_THAT(told, ElementsAre("0 http://red/"));
+    ExpectState(false, 1);  // the pass ends with the shorter list
+    EXPECT_FALSE(Files.Files.count(GetPageAddressFileName(kCache, 1)));
+}
+
+}  // namespace
+}  // namespace lum

@@ -219,7 +219,15 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     gtk::TPosixFileSystem files;
     gtk::TGtkClock clock(windows.Keyboard());
     gtk::TGtkLocale locale;
-    TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder()};
+    TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder(), {}};
+    services.SettingsRefused = [&registry](std::string& path, std::string& reason) {
+        const auto& problem = registry.LoadProblem();
+        if (!problem || !problem->IsError())
+            return false;
+        path = problem->Path;
+        reason = problem->Reason;
+        return true;
+    };
 
     gtk::TCaptureLock lock(gtk::CaptureLockPath(std::getenv("XDG_RUNTIME_DIR"), services.CacheDir));
     const bool everyMonitor = options.Mode == gtk::TLinuxWindowMode::lwFullScreen ||

@@ -9,7 +9,7 @@
 namespace lum::win32 {
 
 TAppServices::TAppServices()
-    : Display{{Windows, Registry, Files, Clock, Locale, nullptr, {}}, Host, nullptr} {
+    : Display{{Windows, Registry, Files, Clock, Locale, nullptr, {}, {}}, Host, nullptr} {
     // The cache lives beside the program.
     Display.CacheDir = GetCacheDir(Files);
     Display.CreateWebView = [](THandle owner) -> std::unique_ptr<IWebView> {

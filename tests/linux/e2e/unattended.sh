@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The real lumenary left alone: a page whose files cannot be written shows
+# The real lumenary left alone: a settings file that is refused shows a card
+# that says so; a page whose files cannot be written shows
 # its card (the display hears of it from its own capture, not through the
 # files); with a reload interval of 0 the show still goes from page to page;
 # an edit of the settings file is taken up at the next pass, a picture is
@@ -61,11 +62,27 @@ stop() {
     wait "$LUM"
 }
 
+# A settings file whose list holds plain URL lines is refused: a card says
+# which file and the form of the list, in the saver's colours.
+urls "$red"
+printf '%s\n' "$red" >>"$XDG_CONFIG_HOME/lumenary/lumenary.ini"
+xdotool mousemove 512 384
+start
+# (The file gives no colours: the defaults, a grey and black.)
+default_card() {
+    local back
+    back=$(pixel_now 2 2)
+    "$IMPORT" -window root -depth 8 ppm:- 2>/dev/null |
+        python3 "$HERE/screen.py" "${back#\#}" 000000 | grep -q '^card '
+}
+check "a refused settings file shows its card" wait_for 20 default_card
+check "... and standard error gives the form of the list" grep -qF '[Lumenary\URLList]' "$WORK/stderr"
+stop
+
 # Nothing of page 0 can be written: its names are folders, which no file
 # can replace (not even root's).
 urls "$red" "$blue"
 mkdir -p "$CACHE/0.bmp" "$CACHE/0.failed" "$CACHE/0.url"
-xdotool mousemove 512 384
 start
 check "the page whose files cannot be written shows its card" wait_for 40 card_shown
 check "... said on standard error" grep -q '0.bmp" cannot be' "$WORK/stderr"

@@ -18,15 +18,16 @@ set -uo pipefail
 SECONDS_TOTAL=${LUM_SOAK_SECONDS:-120}
 source "$(dirname "$0")/saver_lib.bash"
 RES=$BUILD/GuiResources.exe
-PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 5.bmp)
+PAGE_FILES=(0.bmp 1.bmp 2.bmp 3.bmp 4.bmp 5.bmp 0.url 1.url 2.url 3.url 4.url 5.url
+    0.failed 1.failed 2.failed 3.failed 4.failed 5.failed)
 
 for f in "$SCR" "$PROBE" "$RES"; do [ -f "$f" ] || fail "no $f"; done
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
 # The display alone is checked, with page files of the script's own: the
-# WebBrowser class is served by the stand-in control, set never to finish a
-# page, so no capture replaces them and none fails (Wine's own engine fails
-# every navigation, and a failed page shows its card instead).
-export LUM_STANDIN_HANG=1
+# WebBrowser class is served by the stand-in control, and every page of the
+# list is one that the server answers with 503, so the one pass of the run
+# keeps the pictures on show and the pages without one show their card
+# (Wine's own engine would fail every navigation too, slowly).
 lum_standin_register "$BUILD/LumenaryStandin.dll" || fail "the stand-in control cannot be registered"
 trap 'lum_standin_unregister; cleanup' EXIT
 case $SECONDS_TOTAL in '' | *[!0-9]*) fail "LUM_SOAK_SECONDS must be a whole number" ;; esac
@@ -45,14 +46,18 @@ setting EnableScroll 1
 setting BackColor '$00336699'
 setting ForeColor clYellow
 for i in 1 2 3 4 5 6; do
-    url "$i" "http://example.com/page$i"
+    url "$i" "standin:error?status=503&page=$i"
 done
 
 # Pages: 0 small, 1 tall (rows coded (y mod 256, 16 + 32 (y div 256), 200)),
 # 2 corrupt, 3 missing, 4 an 8-bit palette page of 1280x1000, 5 a tall
 # 800x1600 page coded like 1 with blue 100.
 mkdir -p "$CACHE" "$SHOTS"
-rm -f "$CACHE"/{0,1,2,3,4,5}.bmp "$SHOTS"/soak_*.png
+rm -f "$CACHE"/{0,1,2,3,4,5}.{bmp,url,failed} "$SHOTS"/soak_*.png
+# Each picture is shown only under the address it was captured from.
+for i in 0 1 2 3 4 5; do
+    printf '%s\n' "standin:error?status=503&page=$((i + 1))" >"$CACHE/$i.url"
+done
 "$CONVERT" -size 300x200 xc:red -type TrueColor "BMP3:$CACHE/0.bmp" || fail "convert 0.bmp"
 coded() {  # coded <width> <height> <blue> <file>
     python3 -c '
@@ -104,7 +109,7 @@ def state(data):
     if c == TEAL or c == (255, 255, 255):
         return "palette"
     if c == BG:
-        return "loading"
+        return "loading"  # the background there: the loading text or a card
     return "other"
 
 
