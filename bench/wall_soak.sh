@@ -2,9 +2,13 @@
 # Soak benchmark of `lumenary --wall`: in an X server of its own (Xvfb), the
 # wall captures three pages served on 127.0.0.1 with RefreshTime=0 (a pass a
 # second) for PASSES passes; lumenary's resident memory (VmRSS), its open
-# file descriptors and its X resources (xrestop when installed, else the
-# display's window count) are sampled after WARMUP passes, at every quarter
-# of the run and at the end. Not a test: it passes or fails nothing.
+# file descriptors, its X resources (xrestop when installed, else the
+# display's window count), the entries left in the session's runtime folder
+# (WebKit's sandbox leaves one a capture program if nothing removes them) and
+# the bytes written to storage per pass (write_bytes of /proc/<pid>/io, the
+# capture program's own included once it has ended) are sampled after WARMUP
+# passes, at every quarter of the run and at the end. Not a test: it passes
+# or fails nothing.
 # Usage: bench/wall_soak.sh [PASSES (default 100)] [BUILD (default build/linux)]
 set -uo pipefail
 
@@ -72,6 +76,12 @@ wait_passes() {  # wait_passes <count>: false when lumenary ended
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$LUM/status"; }
 fds() { find "/proc/$LUM/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
 windows() { xwininfo -root -tree 2>/dev/null | grep -c '^ *0x'; }
+# runtime_entries: everything below the runtime folder but the capture lock.
+runtime_entries() { find "$XDG_RUNTIME_DIR" -mindepth 1 ! -name lumenary-capture.lock | wc -l; }
+# written_kb: storage writes of lumenary and its ended children, in KB.
+written_kb() {
+    awk '/^write_bytes:/ { w = $2 } END { print int(w / 1024) }' "/proc/$LUM/io" 2>/dev/null
+}
 # x_resources: "windows pixmaps pixmap-KB total-KB" of lumenary's X clients
 # (by PID, or by name where the server cannot tell the PID), summed.
 x_resources() {
@@ -85,18 +95,18 @@ x_resources() {
         mine && /^\ttotal bytes/ { t += substr($4, 2) }
         END { printf "%d %d %d %d\n", w, p, b / 1024, t / 1024 }'
 }
-sample() {  # sample <label>: prints the figures; sets RSS and FDS
+sample() {  # sample <label>: prints the figures; sets RSS, FDS, WRITTEN and DONE
     local x
     x=$(x_resources)
-    RSS=$(rss_kb) FDS=$(fds)
-    printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%s\n' \
-        "$1" "$(passes)" "$RSS" "$FDS" "$x" "$(windows)"
+    RSS=$(rss_kb) FDS=$(fds) WRITTEN=$(written_kb) DONE=$(passes)
+    printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%-3s runtime_entries=%-3s written_kb=%s\n' \
+        "$1" "$DONE" "$RSS" "$FDS" "$x" "$(windows)" "$(runtime_entries)" "$WRITTEN"
 }
 
 started=$SECONDS
 wait_passes "$WARMUP" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exit 1; }
 sample start
-start_rss=$RSS start_fds=$FDS
+start_rss=$RSS start_fds=$FDS start_written=$WRITTEN start_passes=$DONE
 # A sample at every quarter of the run: the allocator settles in the first
 # passes (large pictures come and go), a leak goes on growing.
 for quarter in 1 2 3; do
@@ -108,7 +118,9 @@ wait_passes "$PASSES" || { echo "lumenary ended early:"; cat "$WORK/stderr"; exi
 sample end
 end_rss=$RSS end_fds=$FDS
 echo "passes $WARMUP..$(passes) in $((SECONDS - started)) s;" \
-    "RSS change $((end_rss - start_rss)) KB, fd change $((end_fds - start_fds))"
+    "RSS change $((end_rss - start_rss)) KB, fd change $((end_fds - start_fds)),"
+echo "written to storage after the warm-up: $((WRITTEN - start_written)) KB in" \
+    "$((DONE - start_passes)) passes ($(((WRITTEN - start_written) / (DONE - start_passes > 0 ? DONE - start_passes : 1))) KB a pass)"
 echo "standard error lines: $(wc -l <"$WORK/stderr")"
 kill -TERM "$LUM"
 wait "$LUM"

@@ -19,13 +19,10 @@ namespace lum {
 
 namespace {
 
-constexpr int kMaxViews = 60;
-// How long a view waits at most for what comes into it, and how long it must
-// have been quiet.
-constexpr std::chrono::milliseconds kViewTime{1000};
-constexpr std::chrono::milliseconds kViewQuiet{100};
-// How long the page may take to settle again at its top.
-constexpr std::chrono::milliseconds kTopTime{2000};
+// The scroll-through's bounds (platform/WebView.h).
+constexpr std::chrono::milliseconds kViewTime{kScrollViewLimitMs};
+constexpr std::chrono::milliseconds kViewQuiet{kScrollViewQuietMs};
+constexpr std::chrono::milliseconds kTopTime{kScrollTopLimitMs};
 
 // In the page's world, so that its scroll handlers run as for a person:
 // scrolls to y and answers "<scroll y> <view height> <page height>".
@@ -88,7 +85,7 @@ void TWebKitWebView::ScrollView(std::shared_ptr<TScroll> scroll, int y) {
         const auto now = std::chrono::steady_clock::now();
         if (y == 0 && at + view >= end)
             return scroll->Done(scroll->Settled);  // one view holds it: nothing to scroll
-        const bool last = at + view >= end || at < y || ++scroll->Views >= kMaxViews ||
+        const bool last = at + view >= end || at < y || ++scroll->Views >= kScrollViews ||
                           now >= scroll->Deadline;
         const int next = at + view;
         // What came into view has its time, the last view's too.

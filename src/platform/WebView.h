@@ -33,6 +33,17 @@ inline constexpr std::uint32_t kPictureLimitMs = 40000;
 inline constexpr std::uint32_t kCaptureLimitMs =
     kLoadLimitMs + kSettleLimitMs + kMeasureLimitMs + kPictureLimitMs;
 
+// The scroll-through of a page taller than the view, as a person scrolls it
+// so that what loads as it comes into view is there: at most kScrollViews
+// views; each waits at most kScrollViewLimitMs for what came into it, until
+// it has been quiet for kScrollViewQuietMs; back at the top the page may
+// take kScrollTopLimitMs to settle again. The whole scroll-through has the
+// settle limit once more.
+inline constexpr std::int32_t kScrollViews = 60;
+inline constexpr std::uint32_t kScrollViewLimitMs = 1000;
+inline constexpr std::uint32_t kScrollViewQuietMs = 150;
+inline constexpr std::uint32_t kScrollTopLimitMs = 2000;
+
 class TPageBitmap;
 
 using TStepFailed = std::function<void(const std::string& message)>;

@@ -31,31 +31,6 @@ std::string FolderOf(const std::string& program) {
     return folder;
 }
 
-}  // namespace
-
-std::string GetProgramDir(IFileSystem& fileSystem) {
-    return FolderOf(fileSystem.ProgramPath());
-}
-
-std::string GetCacheDir(IFileSystem& fileSystem) {
-    const std::string program = fileSystem.ProgramPath();
-    return FolderOf(program) + kCacheFolderName + DelimiterOf(program);
-}
-
-std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index) {
-    return GetCacheFileName(GetCacheDir(fileSystem), index);
-}
-
-std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index) {
-    return cacheDir + std::to_string(index) + ".bmp";
-}
-
-std::string GetPageAddressFileName(const std::string& cacheDir, std::int32_t index) {
-    return cacheDir + std::to_string(index) + ".url";
-}
-
-namespace {
-
 // An address file is one line; anything longer is no address of ours.
 constexpr std::size_t kMaxAddressFile = 64 * 1024;
 
@@ -82,7 +57,49 @@ bool PageIndexOf(const std::string& name, std::int32_t& index) {
     return error == std::errc() && end == name.data() + dot && index >= 0;
 }
 
+// A writer that writes nothing: it compares what it is given with a file.
+class TComparingWriter final : public IFileWriter {
+  public:
+    explicit TComparingWriter(IFileReader& file) : FFile(file) {}
+    bool Write(const void* data, std::size_t count) override {
+        FBuffer.resize(count);
+        FSame = FSame && FFile.Read(FBuffer.data(), count) == count &&
+                std::memcmp(FBuffer.data(), data, count) == 0;
+        return FSame;
+    }
+    bool Commit() override {
+        char more = 0;
+        return FSame && FFile.Read(&more, 1) == 0;
+    }
+
+  private:
+    IFileReader& FFile;
+    std::vector<char> FBuffer;
+    bool FSame = true;
+};
+
 }  // namespace
+
+std::string GetProgramDir(IFileSystem& fileSystem) {
+    return FolderOf(fileSystem.ProgramPath());
+}
+
+std::string GetCacheDir(IFileSystem& fileSystem) {
+    const std::string program = fileSystem.ProgramPath();
+    return FolderOf(program) + kCacheFolderName + DelimiterOf(program);
+}
+
+std::string GetCacheFileName(IFileSystem& fileSystem, std::int32_t index) {
+    return GetCacheFileName(GetCacheDir(fileSystem), index);
+}
+
+std::string GetCacheFileName(const std::string& cacheDir, std::int32_t index) {
+    return cacheDir + std::to_string(index) + ".bmp";
+}
+
+std::string GetPageAddressFileName(const std::string& cacheDir, std::int32_t index) {
+    return cacheDir + std::to_string(index) + ".url";
+}
 
 bool WritePageAddress(IFileSystem& fileSystem,
                       const std::string& cacheDir,
@@ -116,31 +133,6 @@ void RemovePagesFrom(IFileSystem& fileSystem, const std::string& cacheDir, std::
         }
     }
 }
-
-namespace {
-
-// A writer that writes nothing: it compares what it is given with a file.
-class TComparingWriter final : public IFileWriter {
-  public:
-    explicit TComparingWriter(IFileReader& file) : FFile(file) {}
-    bool Write(const void* data, std::size_t count) override {
-        FBuffer.resize(count);
-        FSame = FSame && FFile.Read(FBuffer.data(), count) == count &&
-                std::memcmp(FBuffer.data(), data, count) == 0;
-        return FSame;
-    }
-    bool Commit() override {
-        char more = 0;
-        return FSame && FFile.Read(&more, 1) == 0;
-    }
-
-  private:
-    IFileReader& FFile;
-    std::vector<char> FBuffer;
-    bool FSame = true;
-};
-
-}  // namespace
 
 bool PageFileHolds(IFileSystem& fileSystem, const std::string& path, const TPageBitmap& picture) {
     const std::unique_ptr<IFileReader> file = fileSystem.OpenRead(path);

@@ -21,14 +21,10 @@ namespace lum::win32 {
 
 namespace {
 
-// The scroll-through: at most so many views; each waits at most kViewTime
-// for what came into it, quiet for kViewQuiet; back at the top the page may
-// take kTopTime to settle again. The whole scroll-through has the settle
-// limit once more.
-constexpr std::int32_t kScrollViews = 60;
-constexpr std::chrono::milliseconds kViewTime{1000};
-constexpr std::chrono::milliseconds kViewQuiet{150};
-constexpr std::chrono::milliseconds kTopTime{2000};
+// The scroll-through's bounds (platform/WebView.h).
+constexpr std::chrono::milliseconds kViewTime{kScrollViewLimitMs};
+constexpr std::chrono::milliseconds kViewQuiet{kScrollViewQuietMs};
+constexpr std::chrono::milliseconds kTopTime{kScrollTopLimitMs};
 
 }  // namespace
 
