@@ -5,7 +5,7 @@
 # sanitizer report, and prints one line per target with its executions and
 # the final coverage (cov: edges, ft: features).
 #
-#   scripts/fuzz.sh smoke            about 30 s per target (CI)
+#   scripts/fuzz.sh smoke            about 20 s per target (CI)
 #   scripts/fuzz.sh long [seconds]   on demand, 600 s per target by default
 #
 # FUZZ_BUILD_DIR overrides the build folder (default build/fuzz); the working
@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 mode=${1:-smoke}
 case $mode in
-    smoke) seconds=30 ;;
+    smoke) seconds=20 ;;
     long) seconds=${2:-600} ;;
     *)
         echo "usage: $0 smoke | long [seconds]" >&2

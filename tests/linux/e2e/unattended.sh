@@ -86,7 +86,7 @@ mkdir -p "$CACHE/0.bmp" "$CACHE/0.failed" "$CACHE/0.url"
 start
 check "the page whose files cannot be written shows its card" wait_for 40 card_shown
 check "... said on standard error" grep -q '0.bmp" cannot be' "$WORK/stderr"
-watch 12 "$WORK/unwritable"
+watch 8 "$WORK/unwritable"
 check "the show goes on to the next page and back to the card" \
     both "$WORK/unwritable" blue card
 stop
@@ -95,7 +95,7 @@ rmdir "$CACHE/0.bmp" "$CACHE/0.failed" "$CACHE/0.url"
 # A reload interval of 0: every pass captures the page on screen anew.
 start
 check "the first page is shown" wait_for 40 test -s "$CACHE/1.bmp"
-watch 15 "$WORK/interval0"
+watch 10 "$WORK/interval0"
 check "with a reload interval of 0 the show goes from page to page" \
     both "$WORK/interval0" red blue
 
@@ -111,12 +111,12 @@ stop
 
 # Another program holds the capture lock: no pass, until it gives it back.
 rm -f "$CACHE"/*.bmp "$CACHE"/*.url
-flock "$LOCK" sleep 8 &
+flock "$LOCK" sleep 6 &
 holder=$!
 PIDS+=("$holder")
 sleep 0.5
 start
-sleep 5
+sleep 3
 check "no capture while another program holds the lock" test ! -e "$CACHE/0.bmp"
 check "the lock is taken at a later pass once given back" wait_for 40 test -s "$CACHE/0.bmp"
 stop
