@@ -148,11 +148,16 @@ long LeftoverPid(const char* name) {
     return pid;
 }
 
-// Removes the folder name of parent if it holds only plain files.
-void RemoveLeftover(int parent, const char* name) {
+}  // namespace
+
+void RemovePlainFolder(int parent, const char* name) {
     const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0)
+    struct stat owner {};
+    if (folder < 0 || ::fstat(folder, &owner) != 0 || owner.st_uid != ::getuid()) {
+        if (folder >= 0)
+            ::close(folder);
         return;
+    }
     DIR* dir = ::fdopendir(folder);
     if (!dir) {
         ::close(folder);
@@ -171,6 +176,8 @@ void RemoveLeftover(int parent, const char* name) {
     if (plain)
         ::unlinkat(parent, name, AT_REMOVEDIR);
 }
+
+namespace {
 
 // GLib's default log writer starts a line with ["** "]["(<program>:<pid>):
 // "][<domain>"-"]<level>": " (" **" after the levels of alarm); these levels
@@ -283,7 +290,7 @@ void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended) {
     if (dir)
         ::closedir(dir);
     for (const std::string& name : gone)
-        RemoveLeftover(parent, name.c_str());
+        RemovePlainFolder(parent, name.c_str());
     ::close(parent);
 }
 

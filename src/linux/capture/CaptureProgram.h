@@ -42,4 +42,9 @@ bool EngineNoise(const std::string& line);
 // are removed, never through a link.
 void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended);
 
+// Removes the folder name of the open folder parent if it is a folder of
+// this user's (not a link) holding plain files only, with them; anything
+// else stays. What the engine programs leave behind goes this way.
+void RemovePlainFolder(int parent, const char* name);
+
 }  // namespace lum::gtk

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "linux/capture/CaptureProgram.h"
+
 namespace lum::gtk {
 
 namespace {
@@ -47,35 +49,6 @@ bool Running(long pid) {
     return !zombie;
 }
 
-// Removes the folder name of parent (not a link, the user's) if it holds
-// only plain files.
-void RemoveFolder(int parent, const char* name) {
-    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat info {};
-    if (folder < 0 || ::fstat(folder, &info) != 0 || info.st_uid != ::getuid()) {
-        if (folder >= 0)
-            ::close(folder);
-        return;
-    }
-    DIR* dir = ::fdopendir(folder);
-    if (!dir) {
-        ::close(folder);
-        return;
-    }
-    bool plain = true;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        struct stat file {};
-        if (::fstatat(folder, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(file.st_mode) || ::unlinkat(folder, entry->d_name, 0) != 0)
-            plain = false;
-    }
-    ::closedir(dir);
-    if (plain)
-        ::unlinkat(parent, name, AT_REMOVEDIR);
-}
-
 }  // namespace
 
 void RemovePrivateDisplayFolder(const std::string& folder) {
@@ -86,7 +59,7 @@ void RemovePrivateDisplayFolder(const std::string& folder) {
     const int parent = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parent < 0)
         return;
-    RemoveFolder(parent, folder.c_str() + slash + 1);
+    RemovePlainFolder(parent, folder.c_str() + slash + 1);
     ::close(parent);
 }
 
@@ -113,7 +86,7 @@ void RemovePrivateDisplayLeftovers(const std::string& base, pid_t ended) {
     if (dir)
         ::closedir(dir);
     for (const std::string& name : gone)
-        RemoveFolder(parent, name.c_str());
+        RemovePlainFolder(parent, name.c_str());
     ::close(parent);
 }
 
