@@ -43,14 +43,8 @@ TWin32WebView::TWin32WebView(HWND owner) {
         DestroyOwnWindow();
         throw;
     }
-    FHost->OnDocumentComplete = [this](const std::string& url, bool) {
-        // Nothing of a navigation that failed is captured (an error page
-        // the control went on to all the same, say).
-        if (FFailed)
-            return;
-        const auto handler = OnDocumentComplete;
-        if (handler)
-            handler(url);
+    FHost->OnDocumentComplete = [this](const std::string& url, bool topLevel) {
+        DocumentCompleted(url, topLevel);
     };
     FHost->OnNavigateFailed = [this](const std::string& url, const TPageFailure& failure) {
         NavigateFailed(url, failure);
@@ -61,6 +55,8 @@ TWin32WebView::TWin32WebView(HWND owner) {
 }
 
 TWin32WebView::~TWin32WebView() {
+    EndLoadLimit();
+    FOverdue.reset();
     DropSettle();
     CloseControl();
     DestroyOwnWindow();
@@ -71,6 +67,20 @@ constexpr UINT kGiveBackActivation = WM_APP + 0x51;
 constexpr UINT kDeliverFailure = WM_APP + 0x52;
 }  // namespace
 
+// The control completes every frame's document (an advert's, an empty
+// "about:blank" one, a counter's) before the page's own, which comes last,
+// once the whole page has loaded, with the control itself as its window:
+// only that one is the page's. Nothing of a navigation that failed is
+// captured (an error page the control went on to all the same, say).
+void TWin32WebView::DocumentCompleted(const std::string& url, bool topLevel) {
+    if (!topLevel || FFailed)
+        return;
+    EndLoadLimit();
+    const auto handler = OnDocumentComplete;
+    if (handler)
+        handler(url);
+}
+
 // The control reports a failure from within its own event, possibly from
 // within Navigate: it is kept and handed on later, through the message loop,
 // as completions are. A navigation fails once; whatever it reports after
@@ -79,6 +89,7 @@ void TWin32WebView::NavigateFailed(const std::string& url, const TPageFailure& f
     if (FFailed)
         return;
     FFailed = true;
+    EndLoadLimit();
     FPendingFailure = TPendingFailure{FNavigation, url, failure};
     ::PostMessageW(FWnd, kDeliverFailure, 0, 0);
 }
@@ -117,15 +128,19 @@ LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kDeliverFailure:
             DeliverFailure();
             return 0;
+        case kDeliverOverdue:
+            DeliverOverdue();
+            return 0;
         case WM_TIMER:
-            if (wParam != kSettleTimer)
+            if (!OnTimer(wParam))
                 break;
-            SettleTick();
             return 0;
         case WM_DESTROY:
             // Destroying the owner destroys this window first: the control is
-            // closed while its window still exists, and a settle step under
-            // way ends uncalled.
+            // closed while its window still exists, and a step under way
+            // ends uncalled.
+            EndLoadLimit();
+            FOverdue.reset();
             DropSettle();
             CloseControl();
             break;
@@ -151,12 +166,17 @@ IWebBrowser2& TWin32WebView::Browser() {
 void TWin32WebView::Navigate(const std::string& url) {
     Browser();     // throws once the control is closed
     DropSettle();  // the page it was for is being left
+    FOverdue.reset();
     ++FNavigation;
     FFailed = false;
     FPendingFailure.reset();
+    // Before Navigate: the control may complete, or fail, from within it.
+    StartLoadLimit(url);
     const HRESULT hr = FHost->Navigate(url);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        EndLoadLimit();
         throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");
+    }
 }
 
 ComPtr<IHTMLDocument2> TWin32WebView::Document() {
@@ -233,7 +253,8 @@ void TWin32WebView::SetViewSize(const TSize& size) {
 // of the body's and the root element's scroll sizes (the body's margins lie
 // inside the root; a page whose body is short can still make the root
 // tall). Reading a scroll size lays the page out anew.
-void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
+void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed failed) {
+    const auto start = std::chrono::steady_clock::now();
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
     body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
     body->GetObjectProperty("style")->PutStringProperty("border", "0");
@@ -242,6 +263,8 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
         scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
         scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
     }
+    if (StepOverdue(start, FStepLimits.Measure, "measuring the page", failed))
+        return;
     done(scrollSize);
 }
 
@@ -251,7 +274,8 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed) {
 // the display's size again at once, whether the drawing succeeded or not.
 void TWin32WebView::TakePicture(const TSize& size,
                                 std::function<void(const TPageBitmap&)> done,
-                                TStepFailed) {
+                                TStepFailed failed) {
+    const auto start = std::chrono::steady_clock::now();
     const TSize view = FViewSize;
     TPageBitmap picture;
     try {
@@ -268,6 +292,8 @@ void TWin32WebView::TakePicture(const TSize& size,
     }
     if (view.Width > 0 && view.Height > 0)
         SetViewSize(view);
+    if (StepOverdue(start, FStepLimits.Picture, "taking the page's picture", failed))
+        return;
     done(picture);
 }
 

@@ -1,9 +1,11 @@
 // The capture form's window with the WebBrowser control in it, as the web
 // view of the page capture: navigation and its failures, the settle step
-// (Win32WebViewSettle.cpp), the document's body and root element, the
-// control's size and the capture bitmap. The settle step completes later,
-// through a timer of the window; every other step before it returns.
-// Failures throw lum::Exception. OLE must be initialised on the thread
+// (Win32WebViewSettle.cpp), the steps' time limits (Win32WebViewLimits.cpp),
+// the document's body and root element, the control's size and the capture
+// bitmap. Only the top-level document's completion counts. The settle step
+// completes later, through a timer of the window; every other step before it
+// returns. A load, or a step, past its limit fails later, through the message
+// loop. Failures throw lum::Exception. OLE must be initialised on the thread
 // (OleInitialize) before creation.
 #pragma once
 
@@ -38,6 +40,16 @@ struct TSettleLimits {
     std::chrono::milliseconds Settle = kSettleLimit;
     std::chrono::milliseconds Quiet = kSettleQuiet;
     std::chrono::milliseconds Poll = kSettlePoll;
+};
+
+// The longest each step may take (platform/WebView.h): a load that has not
+// completed by then is stopped and fails as not answering; a settle, measure
+// or picture step past its limit fails through its failure continuation.
+struct TStepLimits {
+    std::chrono::milliseconds Load{kLoadLimitMs};
+    std::chrono::milliseconds Settle{kSettleLimitMs};
+    std::chrono::milliseconds Measure{kMeasureLimitMs};
+    std::chrono::milliseconds Picture{kPictureLimitMs};
 };
 
 class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
@@ -75,6 +87,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
 
     // Other limits than the program's (tests).
     void SetSettleLimits(const TSettleLimits& limits) { FSettleLimits = limits; }
+    void SetStepLimits(const TStepLimits& limits) { FStepLimits = limits; }
 
     HWND ControlWindow() const { return FHost ? FHost->ControlWindow() : nullptr; }
     TWebBrowserHost* Host() const { return FHost.Get(); }
@@ -84,8 +97,26 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     IWebBrowser2& Browser();
     void CloseControl() noexcept;
+    void DocumentCompleted(const std::string& url, bool topLevel);
     void NavigateFailed(const std::string& url, const TPageFailure& failure);
     void DeliverFailure();
+    // The limits of the load and of the steps (Win32WebViewLimits.cpp), each
+    // a timer of the window.
+    static constexpr UINT_PTR kLoadTimer = 0x10AD;
+    static constexpr UINT_PTR kSettleLimitTimer = 0x5E78;
+    static constexpr UINT kDeliverOverdue = WM_APP + 0x53;
+    struct TOverdueStep;
+    void StartLoadLimit(const std::string& url);
+    void EndLoadLimit() noexcept;
+    void LoadTick();
+    void StartSettleLimit();
+    void SettleLimitTick();
+    bool StepOverdue(std::chrono::steady_clock::time_point start,
+                     std::chrono::milliseconds limit,
+                     const char* what,
+                     TStepFailed& failed);
+    void DeliverOverdue();
+    bool OnTimer(UINT_PTR id);
     Microsoft::WRL::ComPtr<IHTMLDocument2> Document();
     // The settle step (Win32WebViewSettle.cpp), asked by this timer of the
     // window.
@@ -115,7 +146,13 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     TSize FViewSize{};     // the size pages are laid out at (the display's)
     std::optional<TPendingFailure> FPendingFailure;
     TSettleLimits FSettleLimits;
-    std::unique_ptr<TSettleStep> FSettle;  // the settle step under way, if any
+    TStepLimits FStepLimits;
+    std::string FLoadUrl;  // the page the load limit is for
+    std::chrono::steady_clock::time_point FLoadDeadline;
+    bool FLoading = false;                                  // the load limit runs
+    std::chrono::steady_clock::time_point FSettleDeadline;  // of the settle step's own limit
+    std::unique_ptr<TOverdueStep> FOverdue;                 // a step past its limit, failed later
+    std::unique_ptr<TSettleStep> FSettle;                   // the settle step under way, if any
 };
 
 // Where the settle step is: watching the page, scrolling it through, or back
@@ -123,6 +160,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
 struct TWin32WebView::TSettleStep {
     enum class TPhase { Settling, Scrolling, BackAtTop };
     std::function<void(bool)> Done;
+    TStepFailed Failed;
     std::uint32_t Navigation = 0;  // the navigation it belongs to
     TPhase Phase = TPhase::Settling;
     std::chrono::milliseconds Quiet{};
@@ -132,6 +170,14 @@ struct TWin32WebView::TSettleStep {
     std::int32_t Views = 0;
     std::int32_t NextY = 0;
     bool LastView = false;
+};
+
+// A measure or picture step that came back past its limit: its result is
+// dropped, and its failure continuation called through the message loop.
+struct TWin32WebView::TOverdueStep {
+    TStepFailed Failed;
+    std::string Message;
+    std::uint32_t Navigation = 0;
 };
 
 // The capture form's web view, owned by the window ownerWindow (0: none).

@@ -42,7 +42,7 @@ void TWin32WebView::InstallWatch() noexcept {
     }
 }
 
-void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed) {
+void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed failed) {
     // A step under way belongs to a page that has moved on since: it is
     // replaced, and its continuation dropped.
     DropSettle();
@@ -58,8 +58,10 @@ void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed) {
     InstallPageWatch(*document.Get(), FSettleLimits.Settle);
     auto step = std::make_unique<TSettleStep>();
     step->Done = std::move(done);
+    step->Failed = std::move(failed);
     step->Navigation = FNavigation;
     FSettle = std::move(step);
+    StartSettleLimit();
     WaitForQuiet(FSettleLimits.Quiet, Clock::now() + FSettleLimits.Settle);
 }
 
@@ -160,13 +162,16 @@ void TWin32WebView::ScrollBackToTop() {
 void TWin32WebView::FinishSettle(bool settled) {
     const std::unique_ptr<TSettleStep> step = std::move(FSettle);
     ::KillTimer(FWnd, kSettleTimer);
+    ::KillTimer(FWnd, kSettleLimitTimer);
     step->Done(settled);
 }
 
 void TWin32WebView::DropSettle() noexcept {
     FSettle.reset();
-    if (FWnd)
+    if (FWnd) {
         ::KillTimer(FWnd, kSettleTimer);
+        ::KillTimer(FWnd, kSettleLimitTimer);
+    }
 }
 
 }  // namespace lum::win32

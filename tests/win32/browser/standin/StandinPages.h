@@ -16,7 +16,20 @@ namespace lum::standin {
 //   standin:tall?h=N         as wide as its view, N px tall (default 3000)
 //   standin:fixed?w=W&h=H    W x H whatever the view (default 500 x 300)
 //   standin:giant            as wide as its view, 1,000,000 px tall
-//   standin:frames?n=N       600 x 400; N frames (default 2) complete before it
+//   standin:frames?n=N       600 x 400; N frames (default 2) complete before it,
+//                            as the real control completes every frame's
+//                            document before the page's own, which comes last
+//                            with the control as its window; until then its
+//                            rows are kFramesPendingTag (what the frames hold
+//                            is not there yet) and its readyState "interactive"
+//                            &blank=K: frame K is an empty "about:blank" one
+//                            (an advert's slot), completing as "about:blank"
+//                            &hang=K: frame K never completes, so neither does
+//                            the page (a frame whose server never answers)
+//   standin:hang             fills its view, drawn and titled, but never
+//                            completes: a server that holds its answer open;
+//                            the control puts no limit on it, only Stop ends
+//                            the navigation (counted: TOutcome::LoadsStopped)
 //   standin:again            fills its view; its colour changes with every load
 //   standin:again?reloads=N  the same, and it reloads itself N times, each
 //                            time once its completion has been handled
@@ -38,7 +51,9 @@ namespace lum::standin {
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
 // With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
-// Any page: &rw=W&rh=H gives its root element (documentElement) a scroll
+// Any page: &slow=N makes reading a scroll size (which lays the page out)
+// and drawing it take N ms each, as the real control's synchronous layout
+// and drawing do on a heavy page; &rw=W&rh=H gives its root element (documentElement) a scroll
 // size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
 // the root is reached by name only; on standin:frames, &frameerror=K makes
 // frame K report a NavigateError before it completes.
@@ -55,6 +70,7 @@ enum class TPageKind {
     Late,
     Restless,
     Lazy,
+    Hang,
     Unknown
 };
 
@@ -72,6 +88,9 @@ struct TPageSpec {
     std::int32_t Repeat = 1;      // error: how often it is reported
     bool ErrorPage = false;       // error: the error page follows whatever the sink says
     std::int32_t LateMs = 0;      // late: when its rows are drawn anew, after the load
+    std::int32_t BlankFrame = 0;  // frames: the frame (1-based) that is "about:blank"
+    std::int32_t HangFrame = 0;   // frames: the frame (1-based) that never completes
+    std::int32_t SlowMs = 0;      // what laying it out and drawing it take
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -93,6 +112,8 @@ inline constexpr std::uint8_t kFillTag = 0x20;
 inline constexpr std::uint8_t kTallTag = 0x40;
 inline constexpr std::uint8_t kFixedTag = 0x60;
 inline constexpr std::uint8_t kFramesTag = 0x80;
+inline constexpr std::uint8_t kFramesPendingTag = 0x88;  // frames: before the page completed
+inline constexpr std::uint8_t kHangTag = 0x90;
 inline constexpr std::uint8_t kGiantTag = 0xA0;
 inline constexpr std::uint8_t kAgainTag = 0xC0;  // + 8 * (load count mod 4)
 inline constexpr std::uint8_t kUnknownTag = 0xE0;
@@ -162,6 +183,8 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
     if (name == "frames") {
         TPageSpec page{TPageKind::Frames, kFramesWidth, kFramesHeight, QueryInt(query, "n", 2)};
         page.FrameError = QueryInt(query, "frameerror", 0);
+        page.BlankFrame = QueryInt(query, "blank", 0);
+        page.HangFrame = QueryInt(query, "hang", 0);
         return page;
     }
     if (name == "again") {
@@ -188,6 +211,8 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
         return {TPageKind::Restless, 0, 0, 0};
     if (name == "lazy")
         return {TPageKind::Lazy, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
+    if (name == "hang")
+        return {TPageKind::Hang, 0, 0, 0};
     return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
 }
 
@@ -205,6 +230,7 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     page.RootWidth = QueryInt(query, "rw", 0);
     page.RootHeight = QueryInt(query, "rh", 0);
     page.LateRoot = QueryInt(query, "late", 0) != 0;
+    page.SlowMs = QueryInt(query, "slow", 0);
     return page;
 }
 
@@ -222,6 +248,7 @@ inline void ScrollSize(const TPageSpec& page,
         case TPageKind::Again:
         case TPageKind::Late:
         case TPageKind::Restless:
+        case TPageKind::Hang:
             width = viewWidth;
             height = viewHeight;
             return;
@@ -275,6 +302,8 @@ inline std::uint8_t PageTag(const TPageSpec& page, std::int32_t loads) {
             return kRestlessTag;
         case TPageKind::Lazy:
             return kLazyTag;
+        case TPageKind::Hang:
+            return kHangTag;
         case TPageKind::Blank:
             return 0xFF;
         default:

@@ -153,6 +153,7 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
     if (!url)
         return E_INVALIDARG;
     ++FGeneration;
+    FLoading = true;
     // A control that never finishes a page: Navigate is taken, nothing
     // follows (scripts that check the display alone, with page files of
     // their own, set LUM_STANDIN_HANG=1).
@@ -172,9 +173,15 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
     return S_OK;
 }
 
+// As the real control's: the pending navigation and its downloads are
+// cancelled and the page stays as far as it got; no event follows.
 HRESULT TStandinBrowser::Stop() {
+    if (FLoading)
+        Count(TOutcome::LoadsStopped);
+    FLoading = false;
     ++FGeneration;
     FCommitted = true;
+    FPendingFrames = 0;
     return S_OK;
 }
 
@@ -213,6 +220,7 @@ bool TStandinBrowser::Begin(LONG generation) {
     if (file || cancelled) {
         ++FGeneration;  // no document: the navigation is over
         FCommitted = true;
+        FLoading = false;
         Count(file ? (cancelled ? TOutcome::DownloadsCancelled : TOutcome::DownloadsStarted)
                    : TOutcome::PagesCancelled);
         return false;
@@ -234,6 +242,7 @@ void TStandinBrowser::Fail(LONG generation, const TPageSpec& page) {
     }
     ++FGeneration;
     FCommitted = true;
+    FLoading = false;
     if (cancelled)
         Count(TOutcome::ErrorsCancelled);
     if (cancelled && !page.ErrorPage)
@@ -241,6 +250,7 @@ void TStandinBrowser::Fail(LONG generation, const TPageSpec& page) {
     Count(TOutcome::ErrorPages);
     FPendingUrl = kErrorPage;
     Commit();
+    FPage->Complete = true;
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
 }
 
@@ -257,23 +267,44 @@ void TStandinBrowser::Step(LONG generation) {
             return;
         }
     }
-    if (FPendingFrames > 0) {
-        const std::int32_t frame = FPage->Page.Frames - FPendingFrames + 1;
-        --FPendingFrames;
-        NextStep(generation);
-        const ComPtr<IDispatch> window = Adopt(NewFrame());
-        const std::wstring url = L"standin:frame?" + std::to_wstring(frame) + L"&of=" + FPendingUrl;
-        // A frame that fails is reported with its own window; the page
-        // goes on loading whatever the sink answers.
-        if (frame == FPage->Page.FrameError) {
-            FEvents->FireNavigateError(window.Get(), url, 0x800C0005);
-            if (generation != FGeneration)
-                return;
-        }
-        FEvents->FireDocumentComplete(window.Get(), url);
+    // A page that never completes is drawn and titled, and stays loading
+    // until Stop or the next Navigate.
+    if (FPage->Page.Kind == TPageKind::Hang)
         return;
+    if (FPendingFrames > 0)
+        return CompleteFrame(generation);
+    CompletePage();
+}
+
+// One frame's document completes, with the frame's own window; the next
+// step is posted first, unless the frame never completes (nor, then, does
+// the page).
+void TStandinBrowser::CompleteFrame(LONG generation) {
+    const std::int32_t frame = FPage->Page.Frames - FPendingFrames + 1;
+    if (frame == FPage->Page.HangFrame)
+        return;
+    --FPendingFrames;
+    NextStep(generation);
+    const ComPtr<IDispatch> window = Adopt(NewFrame());
+    const std::wstring url =
+        frame == FPage->Page.BlankFrame
+            ? std::wstring(L"about:blank")
+            : L"standin:frame?" + std::to_wstring(frame) + L"&of=" + FPendingUrl;
+    // A frame that fails is reported with its own window; the page
+    // goes on loading whatever the sink answers.
+    if (frame == FPage->Page.FrameError) {
+        FEvents->FireNavigateError(window.Get(), url, 0x800C0005);
+        if (generation != FGeneration)
+            return;
     }
+    FEvents->FireDocumentComplete(window.Get(), url);
+}
+
+// The page's own DocumentComplete, last, with the control as its window.
+void TStandinBrowser::CompletePage() {
     ++FGeneration;  // this navigation is over
+    FLoading = false;
+    FPage->Complete = true;
     const LONG over = FGeneration;
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
     if (FGeneration == over)
@@ -284,6 +315,7 @@ void TStandinBrowser::Step(LONG generation) {
         --FReloadsLeft;
         FReloading = true;
         FCommitted = false;
+        FLoading = true;
         FPendingFrames = FPage->Page.Frames;
         NextStep(FGeneration);
     }

@@ -38,6 +38,7 @@ enum class TOutcome {
     DownloadsCancelled,  // FileDownload of a file cancelled
     DownloadsStarted,    // FileDownload of a file let through
     PagesCancelled,      // FileDownload of a document cancelled: the page never loads
+    LoadsStopped,        // Stop while a navigation was under way: it is given up
     Count
 };
 LONG OutcomeCount(TOutcome outcome) noexcept;
@@ -164,6 +165,8 @@ class TStandinBrowser final : public TStubWebBrowser2,
     void Step(LONG generation);
     bool Begin(LONG generation);
     void Fail(LONG generation, const TPageSpec& page);
+    void CompleteFrame(LONG generation);
+    void CompletePage();
     void Commit();
     void Resize(const RECT& rect);
     HRESULT AskForRect(const RECT& rect);
@@ -187,6 +190,7 @@ class TStandinBrowser final : public TStubWebBrowser2,
     std::int32_t FPendingFrames = 0;
     std::int32_t FReloadsLeft = 0;  // reloads of its own the page still makes
     bool FReloading = false;
+    bool FLoading = false;  // a navigation is under way: Navigate to its DocumentComplete
     bool FCommitted = true;
     bool FUIActive = false;
     LONG FGeneration = 0;  // one per Navigate: steps of an older one are dropped

@@ -131,6 +131,8 @@ class TBody final : public TStubHtmlElement, TRefCount {
             result->lVal = FRoot ? FPage->ScrollY : 0;
             return S_OK;
         }
+        if (FPage->Page.SlowMs > 0)
+            ::Sleep(static_cast<DWORD>(FPage->Page.SlowMs));  // laid out anew, slowly
         std::int32_t width = 0;
         std::int32_t height = 0;
         if (FRoot)
@@ -222,12 +224,12 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
         *window = NewWindow(FPage);
         return S_OK;
     }
-    // Completed whenever a host can reach it: the stand-in commits a page
-    // whole.
+    // "interactive" from its commit until its own DocumentComplete: the
+    // document is there, what it loads (its frames) is not all there yet.
     HRESULT STDMETHODCALLTYPE get_readyState(BSTR* state) override {
         if (!state)
             return E_POINTER;
-        *state = ::SysAllocString(L"complete");
+        *state = ::SysAllocString(FPage->Complete ? L"complete" : L"interactive");
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_URL(BSTR* url) override {

@@ -37,6 +37,7 @@ struct TPageState {
     // What the page's own scripts do once it is there (StandinScript.cpp),
     // run by timers of the control's message window.
     HWND Timers = nullptr;
+    bool Complete = false;       // its own DocumentComplete has come: readyState "complete"
     bool Watched = false;        // the host's settle watch has been run in it
     bool LateCounted = false;    // the watch saw the late page's timer being set
     DWORD LastChange = 0;        // tick count of the document's last change

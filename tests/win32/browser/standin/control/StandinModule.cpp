@@ -116,7 +116,8 @@ LONG WINAPI StandinDownloadControl() {
 
 // For tests: how often navigations without a page ended one way or the
 // other (TOutcome: 0 error pages shown, 1 errors cancelled, 2 downloads
-// cancelled, 3 downloads started, 4 documents cancelled); -1 for others.
+// cancelled, 3 downloads started, 4 documents cancelled, 5 loads given up
+// by Stop); -1 for others.
 LONG WINAPI StandinOutcomes(LONG outcome) {
     return OutcomeCount(static_cast<TOutcome>(outcome));
 }

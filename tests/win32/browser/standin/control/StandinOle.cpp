@@ -15,6 +15,8 @@ void TStandinBrowser::DrawPage(HDC dc, const RECT& rect) const {
     const std::int32_t height = rect.bottom - rect.top;
     const HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(DC_BRUSH));
     const COLORREF oldColor = ::GetDCBrushColor(dc);
+    if (FPage && FPage->Page.SlowMs > 0)
+        ::Sleep(static_cast<DWORD>(FPage->Page.SlowMs));  // a heavy page draws slowly
     if (!FPage || FPage->Page.Kind == TPageKind::Blank) {
         ::PatBlt(dc, rect.left, rect.top, width, height, WHITENESS);
     } else {

@@ -187,6 +187,8 @@ void TPageState::ScrollTo(std::int32_t y) {
 
 // In the watch's order: timers it saw set, images in flight, then changes.
 std::wstring TPageState::SettleAnswer(std::int32_t quiet) const {
+    if (!Complete)
+        return L"loading";
     if (LateCounted)
         return L"timers";
     if (Requested > Loaded)
@@ -204,6 +206,8 @@ std::uint8_t TPageState::RowTag(std::int32_t y) const {
             return static_cast<std::uint8_t>(kRestlessTag + 2 * (Changes % 4));
         case TPageKind::Lazy:
             return y < Loaded ? kLazyTag : kLazyPendingTag;
+        case TPageKind::Frames:
+            return Complete ? kFramesTag : kFramesPendingTag;
         default:
             return Tag();
     }
