@@ -116,8 +116,10 @@ bool TIniRegistry::KeepUnreadFile(std::string& error) {
     std::string kept;
     const int result = KeepIniFileAside(FPath, FUnreadBytes ? &*FUnreadBytes : nullptr, kept);
     if (result == 0) {
-        Report(TIniProblem{TIniProblemKind::KeptAside, FPath,
-                           "読めなかった設定ファイルを " + kept + " として残しました。", {}});
+        Report(TIniProblem{TIniProblemKind::KeptAside,
+                           FPath,
+                           "読めなかった設定ファイルを " + kept + " として残しました。",
+                           {}});
     } else if (result != ENOENT) {  // ENOENT: gone meanwhile, nothing to keep
         error = "設定ファイル " + FPath + " を置き換えられません (" +
                 (result == EISDIR ? "ファイルではありません" : g_strerror(result)) +

@@ -191,11 +191,12 @@ void TSlideShow::TakeOverPicture(std::int32_t formHeight) {
     LoadPage(FPageIndex);
     FTimerTag = shown;
     const std::int64_t rest = static_cast<std::int64_t>(ShownSize().Height) - formHeight;
-    FScrollPos = static_cast<std::int32_t>(std::clamp<std::int64_t>(scroll, 0, std::max<std::int64_t>(rest, 0)));
+    FScrollPos = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(scroll, 0, std::max<std::int64_t>(rest, 0)));
 }
 
-// Ticks the page on screen stays: its show time; as long again as a capture
-// may take when it waits for this run's capture (a page whose capture never
+// Ticks the page on screen stays: its show time, and one capture's limits
+// more while it waits for this run's capture (a page whose capture never
 // comes, whatever the files say, is passed in the end).
 std::int64_t TSlideShow::ShowTicks() const {
     if (Waiting() && FCapturing)

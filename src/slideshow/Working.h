@@ -98,7 +98,7 @@ class TWorkingForm {
     bool FCapturing = false;     // a page's capture is under way
     int FMoves = 0;              // times the page under capture moved on
     bool FDisconnected = false;
-    bool FRefused = false;  // the last pass asked for was left out
+    bool FRefused = false;                // the last pass asked for was left out
     std::set<std::string> FReportedTall;  // pages said to be over the height cap
 };
 

@@ -137,7 +137,8 @@ class SlideShowSoak : public ::testing::Test, protected testing::TDisplayFormRig
         Files.AddFile(PathOf(page), std::move(writer.Bytes), date);
         Files.CreateDirectory(GetCacheDir(Files));
         if (static_cast<std::size_t>(page) < kURLs.size())
-            WritePageAddress(Files, GetCacheDir(Files), page, kURLs[static_cast<std::size_t>(page)]);
+            WritePageAddress(Files, GetCacheDir(Files), page,
+                             kURLs[static_cast<std::size_t>(page)]);
         Current[page] = v;
     }
 
@@ -270,7 +271,8 @@ void SlideShowSoak::CheckState(const TSnapshot& before, bool frozen) {
     ASSERT_LT(s.FPageIndex, static_cast<std::int32_t>(kURLs.size()));
     ASSERT_GE(s.FTimerTag, 0);
     // A page waits for its capture a bounded time, then shows its show time.
-    ASSERT_LE(s.FTimerTag, s.FBitmap.Empty() ? kShowTime + TSlideShow::kCaptureWaitTicks : kShowTime);
+    ASSERT_LE(s.FTimerTag,
+              s.FBitmap.Empty() ? kShowTime + TSlideShow::kCaptureWaitTicks : kShowTime);
     // A new picture of the page on screen takes over where the old one stood.
     if (s.FPageIndex != before.Page)
         TakenOver = false;

@@ -731,8 +731,8 @@ TEST_F(Capture, PicturesKeepTheirAddressAndPagesBeyondTheListGoAtThePassEnd) {
     View->CompleteCurrent();
     View->RunSteps();
     EXPECT_TRUE(PageAddressIs(Files, kCache, 0, "http://b/"));
-    const auto deleted = std::find(Files.Deleted.begin(), Files.Deleted.end(),
-                                   GetPageAddressFileName(kCache, 0));
+    const auto deleted =
+        std::find(Files.Deleted.begin(), Files.Deleted.end(), GetPageAddressFileName(kCache, 0));
     EXPECT_NE(deleted, Files.Deleted.end());
 }
 
@@ -752,7 +752,8 @@ TEST_F(Capture, TheDisplayIsToldOfEveryPageTriedWhenNoFileCanBeWritten) {
     RunThrough(1);
     EXPECT_THAT(told, ElementsAre("0 http://a/ captured", "1 http://b/ captured",
                                   "0 http://a/ failed", "1 http://b/ failed"));
-    EXPECT_THAT(AppPlatform.LogLines, Contains(::testing::HasSubstr("0.failed\" cannot be written")));
+    EXPECT_THAT(AppPlatform.LogLines,
+                Contains(::testing::HasSubstr("0.failed\" cannot be written")));
     ExpectState(false, 2);
 }
 

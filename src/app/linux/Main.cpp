@@ -219,7 +219,7 @@ int RunSlideShow(const gtk::TLinuxHostOptions& options) {
     gtk::TPosixFileSystem files;
     gtk::TGtkClock clock(windows.Keyboard());
     gtk::TGtkLocale locale;
-    TSlideShowServices services{windows, registry, files, clock, locale, nullptr, CacheFolder(), {}};
+    TSlideShowServices services{windows, registry, files, clock, locale, {}, CacheFolder(), {}};
     services.SettingsRefused = [&registry](std::string& path, std::string& reason) {
         const auto& problem = registry.LoadProblem();
         if (!problem || !problem->IsError())

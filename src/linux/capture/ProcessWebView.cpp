@@ -84,9 +84,7 @@ struct TProcessWebViewEvents {
     }
 };
 
-TProcessWebView::TProcessWebView(std::string helperPath,
-                                 TCaptureLimits limits,
-                                 TCaptureLock* lock)
+TProcessWebView::TProcessWebView(std::string helperPath, TCaptureLimits limits, TCaptureLock* lock)
     : FHelperPath(helperPath.empty() ? DefaultCaptureHelperPath() : std::move(helperPath)),
       FLimits(limits),
       FLock(lock) {}

@@ -188,8 +188,7 @@ int SignOut(const std::string& dir, bool yes) {
             return AskOnStandardInput(question);
         };
     }
-    const std::string cacheDir =
-        CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    const std::string cacheDir = CacheDirPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     const auto waiting = [] {
         std::fprintf(stderr,
                      "lumenary: a capture pass or the sign-in window is using the session; "

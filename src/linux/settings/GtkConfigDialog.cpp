@@ -189,8 +189,8 @@ std::unique_ptr<TCustomForm> CreateLumenaryConfigDlg(TComponent* owner,
     texts.EraseQuestion = LinuxEraseQuestion(registry.Path());
     auto view = std::make_unique<TGtkConfigDialog>(registry.Path(), messageBoxes);
     view->WebSession().CacheDir = cacheDir;
-    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes,
-                                                cacheDir, std::move(view), std::move(texts));
+    return std::make_unique<TLumenaryConfigDlg>(owner, registry, fileSystem, messageBoxes, cacheDir,
+                                                std::move(view), std::move(texts));
 }
 
 TIniProblemSink DialogProblemSink(IMessageBoxes& messageBoxes) {
