@@ -76,8 +76,22 @@ wait_passes() {  # wait_passes <count>: false when lumenary ended
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$LUM/status"; }
 fds() { find "/proc/$LUM/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
 windows() { xwininfo -root -tree 2>/dev/null | grep -c '^ *0x'; }
-# runtime_entries: everything below the runtime folder but the capture lock.
+# runtime_entries: everything below the runtime folder but the capture lock
+# (a pass under way has its capture program's own there); leftovers: the
+# folders of engine processes that no longer run, which would pile up.
 runtime_entries() { find "$XDG_RUNTIME_DIR" -mindepth 1 ! -name lumenary-capture.lock | wc -l; }
+leftovers() {
+    local dir pid count=0
+    for dir in "$XDG_RUNTIME_DIR"/.flatpak/webkit-* "$XDG_RUNTIME_DIR"/lumenary-display-*; do
+        [ -d "$dir" ] || continue
+        pid=${dir##*/}
+        pid=${pid#webkit-}
+        pid=${pid#lumenary-display-}
+        pid=${pid%%-*}
+        kill -0 "$pid" 2>/dev/null || count=$((count + 1))
+    done
+    echo "$count"
+}
 # written_kb: storage writes of lumenary and its ended children, in KB.
 written_kb() {
     awk '/^write_bytes:/ { w = $2 } END { print int(w / 1024) }' "/proc/$LUM/io" 2>/dev/null
@@ -99,8 +113,8 @@ sample() {  # sample <label>: prints the figures; sets RSS, FDS, WRITTEN and DON
     local x
     x=$(x_resources)
     RSS=$(rss_kb) FDS=$(fds) WRITTEN=$(written_kb) DONE=$(passes)
-    printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%-3s runtime_entries=%-3s written_kb=%s\n' \
-        "$1" "$DONE" "$RSS" "$FDS" "$x" "$(windows)" "$(runtime_entries)" "$WRITTEN"
+    printf '%-8s passes=%-5s rss_kb=%-8s fds=%-4s x(windows pixmaps pixmap_kb total_kb)=%-22s display_windows=%-3s runtime_entries=%-3s leftovers=%-3s written_kb=%s\n' \
+        "$1" "$DONE" "$RSS" "$FDS" "$x" "$(windows)" "$(runtime_entries)" "$(leftovers)" "$WRITTEN"
 }
 
 started=$SECONDS
