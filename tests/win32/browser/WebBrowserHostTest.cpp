@@ -208,7 +208,9 @@ TEST_F(CaptureWebView, SiteAnswersScriptErrorsDialogsAndNewWindows) {
 
 // Fires DocumentComplete at the sink as the control does: (pDisp, URL) with
 // the URL a reference to a VARIANT holding a string.
-HRESULT FireDocumentComplete(IDispatch* sink, const wchar_t* url) {
+// DocumentComplete(window, url) to sink, as the control fires it: window is
+// the control itself for the page's own document, a frame's window else.
+HRESULT FireDocumentComplete(IDispatch* sink, const wchar_t* url, IDispatch* window) {
     VARIANT urlValue;
     urlValue.vt = VT_BSTR;
     urlValue.bstrVal = ::SysAllocString(url);
@@ -216,7 +218,7 @@ HRESULT FireDocumentComplete(IDispatch* sink, const wchar_t* url) {
     args[0].vt = VT_BYREF | VT_VARIANT;
     args[0].pvarVal = &urlValue;
     args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = nullptr;
+    args[1].pdispVal = window;
     DISPPARAMS params{args, nullptr, 2, 0};
     const HRESULT hr = sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params,
                                     nullptr, nullptr, nullptr);
@@ -239,8 +241,12 @@ TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) 
         if (url == "http://fail/")
             throw Exception("capture failed");
     };
-    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://x/\u00FC"), S_OK);
-    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://fail/"), S_OK);
+    ComPtr<IDispatch> kept(view->Host()->Browser());
+    IDispatch* control = kept.Get();
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://x/\u00FC", control), S_OK);
+    // A frame's completion is not the page's.
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"about:blank", nullptr), S_OK);
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://fail/", control), S_OK);
     ASSERT_EQ(urls.size(), 2u);
     EXPECT_EQ(urls[0], "http://x/\xC3\xBC");
     ASSERT_EQ(platform.Reports.size(), 1u);
@@ -248,9 +254,10 @@ TEST_F(CaptureWebView, DocumentCompleteReachesTheHandlerAndItsErrorsStayInside) 
 
     // Once the view is gone the sink calls nobody.
     view.reset();
-    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://late/"), S_OK);
+    EXPECT_EQ(FireDocumentComplete(sink.Get(), L"http://late/", control), S_OK);
     EXPECT_EQ(urls.size(), 2u);
     sink.Reset();
+    kept.Reset();
     EXPECT_EQ(TWebBrowserHost::Instances(), 0);
     SetApplication(nullptr);
 }

@@ -333,6 +333,20 @@ def failed(header, cache, shots, seconds):
            "the first page, the failed page's card, then the next page: %s" % order)
 
 
+def hang(header, cache, seconds):
+    """A page that never completes, then a good one: once the load limit
+    has passed the first fails as not answering (its record, no picture) and
+    the pass goes on to capture the next."""
+    t = tags(header)
+    wait_files(cache, ["0.failed", "1.bmp"], seconds)
+    check_file(os.path.join(cache, "1.bmp"), t["fill"], W, H,
+               "the page after the one that never completes")
+    expect(not os.path.exists(os.path.join(cache, "0.bmp")),
+           "no picture of the page that never completes")
+    record = open(os.path.join(cache, "0.failed"), encoding="utf-8").read().split("\n")
+    expect(record[0].split(" ")[0] == "no-answer", "its record: %r" % record[:2])
+
+
 if __name__ == "__main__":
     mode, args = sys.argv[1], sys.argv[2:]
     if mode == "passes":
@@ -345,6 +359,8 @@ if __name__ == "__main__":
         clipped(args[0], args[1])
     elif mode == "failed":
         failed(args[0], args[1], args[2], int(args[3]))
+    elif mode == "hang":
+        hang(args[0], args[1], int(args[2]))
     elif mode == "giant":
         giant(args[0], args[1], args[2])
     else:

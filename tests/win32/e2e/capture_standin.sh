@@ -4,7 +4,7 @@
 # (LumenaryStandin.dll, registered in the test prefix only while this script
 # runs), so every step of the capture runs in the program itself: in-place
 # activation, Navigate, DocumentComplete through the message loop (frames
-# first on a page with frames), the body's sizes and style by late binding,
+# first on a page with frames: only the page's own counts), the body's sizes and style by late binding,
 # put_Width/put_Height through the site, OleDraw, the page file, and the
 # display that picks the file up.
 #
@@ -30,6 +30,9 @@
 #      the next page is captured, the failed one leaves its record and no
 #      picture, and the show goes from the first page to the failed page's
 #      card and on to the last page.
+#   7. a page that never completes, then a good one: at the load limit
+#      (30 s) the first is stopped and fails as not answering (its record, no
+#      picture) and the next page is captured.
 # Arguments: build folder, source folder. Needs DISPLAY: a 1024x768x24 Xvfb.
 # Screenshots are kept in <build>/screenshots/capture_standin_*.png.
 set -uo pipefail
@@ -126,6 +129,12 @@ echo "== run 6: a page that cannot be loaded"
 settings 1 60 2 'standin:fixed?w=500&h=300' 'standin:error?status=404' standin:fill
 start_run
 "${CHECK[@]}" failed "$PAGES_H" "$CACHE" "$SHOTS" 40 || exit 1
+end_with_key
+
+echo "== run 7: a page that never completes"
+settings 1 60 2 standin:hang standin:fill
+start_run
+"${CHECK[@]}" hang "$PAGES_H" "$CACHE" 120 || exit 1
 end_with_key
 
 echo "capture_standin: all checks passed in ${SECONDS} s"
