@@ -71,10 +71,11 @@ class IWebView {
   public:
     virtual ~IWebView() = default;
 
-    // Fired for every completed document (the top-level one or a frame) with
-    // its URL, later, through the event loop. A platform that gives up
-    // waiting for a page that never finishes fires it for the page as it
-    // stands.
+    // Fired when the top-level document has completed (never for one of its
+    // frames), with its URL, later, through the event loop. A platform that
+    // gives up waiting for a page that never finishes (kLoadLimitMs) either
+    // fires it for the page as it stands or fails the page as not answering
+    // (OnDocumentFailed).
     std::function<void(const std::string& url)> OnDocumentComplete;
     // Fired, later, when the top-level page could not be loaded at all (no
     // answer, an error status, a download, an untrusted certificate): there

@@ -3,6 +3,7 @@
 #include "slideshow/SlideShowForm.h"
 
 #include "settings/Colors.h"
+#include "settings/PageOptions.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "slideshow/MonitorLayout.h"
@@ -186,7 +187,7 @@ void TSlideShowForm::ReadSettings() {
     FShow.FEnableScroll = settings.EnableScroll;
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
-    FShow.FURLs = std::move(settings.URLs);
+    FShow.FURLs = PageURLs(settings.URLs);
     if (FShow.FURLs.empty())
         Application().Log(
             "the URL list is empty: there is no page to show; add the pages' "
@@ -216,8 +217,25 @@ void TSlideShowForm::ReadSettingsAgain() {
         show->FShowURL = settings.ShowURL;
         show->FShowClock = settings.ShowClock;
         show->FEnableScroll = settings.EnableScroll;
-        show->SetURLs(settings.URLs);
+        show->SetURLs(PageURLs(settings.URLs));
     }
+}
+
+// The pages' addresses: each line's URL, without the options after it
+// (which never reach a URL line, a request or a log: a header's value may
+// be a secret). An option that cannot be read is said once in the run.
+std::vector<std::string> TSlideShowForm::PageURLs(const std::vector<std::string>& lines) {
+    std::vector<std::string> urls;
+    for (const std::string& line : lines) {
+        TURLLine read = ParseURLLine(line);
+        for (const std::string& problem : read.Problems) {
+            if (FSaidProblems.size() < kMaxSaidProblems &&
+                FSaidProblems.insert(read.URL + "\n" + problem).second)
+                Application().Log("\"" + read.URL + "\": an option is left out: " + problem);
+        }
+        urls.push_back(std::move(read.URL));
+    }
+    return urls;
 }
 
 void TSlideShowForm::NoteRefusedSettings() {

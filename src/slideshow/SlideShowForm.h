@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "common/Form.h"
 #include "platform/Clock.h"
@@ -103,6 +105,7 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     void ReadSettings();
     void ReadSettingsAgain();
     void NoteRefusedSettings();
+    std::vector<std::string> PageURLs(const std::vector<std::string>& lines);
     void StartCapturePass();
     TSize CaptureSize() const;
     void FollowWindowWidth();
@@ -119,6 +122,10 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     std::vector<TRect> FTryMonitors;  // the display's, when the form is a trial window
     std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
     std::unique_ptr<TWorkingForm> FWorkingForm;
+    // The options that could not be read, said once each in the run (a
+    // bounded number of them).
+    static constexpr std::size_t kMaxSaidProblems = 1000;
+    std::set<std::string> FSaidProblems;
     bool FRunning = false;
     bool FReleased = false;
     bool FInTick = false;

@@ -298,3 +298,34 @@ TEST_F(DisplayFormTest, RefusedSettingsFileShowsACardNamingItAndTheFormOfTheList
 
 }  // namespace
 }  // namespace lum
+
+namespace lum {
+namespace {
+
+// A line of the list may carry options after its URL: the show and the
+// capture use the URL alone (a header's value never reaches the URL line, a
+// request or the log), and an option that cannot be read is said once in
+// the run, naming the page, not at every pass.
+TEST_F(DisplayFormTest, OptionsAfterAURLLeaveTheURLAloneAndBadOnesAreSaidOnce) {
+    SaveURLs({"https://a.example/ show=60 header=\"Authorization: Bearer s3cr3t\" zoom=900%",
+              "https://b.example/"});
+    auto& form = Start("/s");
+    EXPECT_EQ(form.SlideShow().FURLs,
+              (std::vector<std::string>{"https://a.example/", "https://b.example/"}));
+    ASSERT_NE(Web, nullptr);
+    Web->Complete("about:blank");
+    EXPECT_EQ(Web->Navigations.back(), "https://a.example/");
+    Web->CompleteCurrent();
+    Web->CompleteCurrent();
+    Clock.Tick += 61000;
+    Window().Send(Msg::Timer, 1);  // the next pass reads the list anew
+    std::size_t said = 0;
+    for (const std::string& line : AppPlatform.LogLines) {
+        EXPECT_EQ(line.find("s3cr3t"), std::string::npos) << line;
+        said += line.find("zoom=900:") != std::string::npos;
+    }
+    EXPECT_EQ(said, 1u);
+}
+
+}  // namespace
+}  // namespace lum
