@@ -188,7 +188,8 @@ void TSlideShowForm::ReadSettings() {
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
     FShow.FURLs = PageURLs(settings.URLs);
-    if (FShow.FURLs.empty())
+    // (A refused settings file has been reported as such.)
+    if (FShow.FURLs.empty() && FShow.FRefusedSettingsPath.empty())
         Application().Log(
             "the URL list is empty: there is no page to show; add the pages' "
             "addresses in the settings dialog");

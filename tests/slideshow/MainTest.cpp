@@ -284,6 +284,8 @@ TEST_F(DisplayFormTest, RefusedSettingsFileShowsACardNamingItAndTheFormOfTheList
     EXPECT_EQ(canvas.Texts[2].Text, "(line 3: 'https://a.example/' is no key)");
     EXPECT_EQ(canvas.Texts[3].Text, kURLListFormHint);
     EXPECT_EQ(canvas.Texts[0].Back, 0x00800000);
+    for (const std::string& line : AppPlatform.LogLines)
+        EXPECT_EQ(line.find("URL list is empty"), std::string::npos) << line;
 
     why.clear();
     SaveURLs({"https://a.example/"});
