@@ -246,17 +246,54 @@ std::string ClockText(std::int32_t minutes) {
     return two(minutes / 60) + ":" + two(minutes % 60);
 }
 
+constexpr std::array<const char*, 10> kOptionNames = {"show", "refresh", "zoom",  "wait", "hide",
+                                                      "crop", "header",  "hours", "days", "scroll"};
+
+// Where the options begin: the first word after the line's first that
+// starts with an option's name and "="; npos when there is none.
+std::size_t OptionsStart(const std::string& line) {
+    std::size_t at = 0;
+    bool first = true;
+    while (at < line.size()) {
+        while (at < line.size() && IsBlank(line[at]))
+            ++at;
+        const std::size_t word = at;
+        while (at < line.size() && !IsBlank(line[at]))
+            ++at;
+        if (word == at)
+            break;
+        if (!first) {
+            for (const char* name : kOptionNames) {
+                const std::size_t length = std::char_traits<char>::length(name);
+                if (line.compare(word, length, name) == 0 && word + length < line.size() &&
+                    line[word + length] == '=')
+                    return word;
+            }
+        }
+        first = false;
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 TURLLine ParseURLLine(const std::string& line) {
     TURLLine result;
-    std::size_t at = 0;
-    while (at < line.size() && IsBlank(line[at]))
-        ++at;
-    const std::size_t start = at;
-    while (at < line.size() && !IsBlank(line[at]))
-        ++at;
-    result.URL = line.substr(start, at - start);
+    const std::size_t options = OptionsStart(line);
+    if (options == std::string::npos) {
+        // No option: the line is its URL, as it always was (a data: URL may
+        // hold blanks).
+        result.URL = line;
+        return result;
+    }
+    std::size_t from = 0;
+    while (from < options && IsBlank(line[from]))
+        ++from;
+    std::size_t to = options;
+    while (to > from && IsBlank(line[to - 1]))
+        --to;
+    result.URL = line.substr(from, to - from);
+    std::size_t at = options;
     TOptionReader reader(result);
     int words = 1;  // the URL is the first
     for (;;) {

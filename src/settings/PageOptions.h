@@ -1,7 +1,9 @@
 // The options a line of the URL list may carry after its URL, separated by
 // white space: name=value, a value with spaces in double quotes (a quote or
-// a backslash inside written after a backslash). A URL never holds raw white
-// space, so a line without options means what it always meant. An option
+// a backslash inside written after a backslash). The options begin at the
+// first word after the line's first that starts with an option's name and
+// "=": a line without one is its URL as it always was, blanks and all (a
+// data: URL may hold them). An option
 // that cannot be read (an unknown name, a value out of its range, an
 // unbalanced quote) is left out and named in Problems, never silently
 // dropped; the page itself stays. Reading never throws beyond out-of-memory.
@@ -44,7 +46,7 @@ struct TPageOptions {
 };
 
 struct TURLLine {
-    std::string URL;  // the line's first word
+    std::string URL;  // what comes before the options (the whole line without any)
     TPageOptions Options;
     // One text per option that could not be read: "<name>: <why>".
     std::vector<std::string> Problems;

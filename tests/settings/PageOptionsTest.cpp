@@ -10,14 +10,21 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-// A line as stored today means what it always meant: its URL, no option.
+// A line as stored today means what it always meant: its URL, blanks and
+// all, no option; options begin only at a word "<option>=".
 TEST(PageOptions, ALineWithoutOptionsIsItsURLAsBefore) {
-    for (const char* line : {"https://a.example/?q=1&x=\"y\"", "  https://a.example/\t ", ""}) {
+    for (const char* line :
+         {"https://a.example/?q=1&x=\"y\"", "  https://a.example/\t ", "",
+          "data:text/html,<p style=\"margin: 0\">a b</p>", "https://a/ zom=150%", "show=5"}) {
         const TURLLine read = ParseURLLine(line);
         EXPECT_THAT(read.Problems, IsEmpty()) << line;
         EXPECT_EQ(read.Options, TPageOptions()) << line;
+        EXPECT_EQ(read.URL, line);
     }
-    EXPECT_EQ(ParseURLLine("  https://a.example/\t ").URL, "https://a.example/");
+    const TURLLine read = ParseURLLine("data:text/html,<p style=\"margin: 0\">a b</p>  show=5 x");
+    EXPECT_EQ(read.URL, "data:text/html,<p style=\"margin: 0\">a b</p>");
+    EXPECT_EQ(read.Options.ShowSeconds, 5);
+    EXPECT_THAT(read.Problems, ElementsAre(HasSubstr("語目")));
 }
 
 TEST(PageOptions, EveryOptionIsRead) {
