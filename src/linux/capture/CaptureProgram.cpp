@@ -273,18 +273,18 @@ TCaptureProgram StartCaptureProgram(const std::string& path) {
 }
 
 void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended) {
-    const std::string path = runtimeDir + "/.flatpak";
+    RemoveFoldersOfEnded(runtimeDir + "/.flatpak", &LeftoverPid, ended);
+}
+
+void RemoveFoldersOfEnded(const std::string& path, long (*pidOf)(const char* name), pid_t ended) {
     const int parent = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (parent < 0)
         return;
     DIR* dir = ::fdopendir(::dup(parent));
     std::vector<std::string> gone;
     while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
-        const long pid = LeftoverPid(entry->d_name);
-        if (pid == 0)
-            continue;
-        if (pid == static_cast<long>(ended) ||
-            (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+        const long pid = pidOf(entry->d_name);
+        if (pid != 0 && (pid == static_cast<long>(ended) || !ProcessRuns(pid)))
             gone.push_back(entry->d_name);
     }
     if (dir)
@@ -292,6 +292,24 @@ void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended) {
     for (const std::string& name : gone)
         RemovePlainFolder(parent, name.c_str());
     ::close(parent);
+}
+
+bool ProcessRuns(long pid) {
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    gchar* stat = nullptr;
+    GError* error = nullptr;
+    if (!g_file_get_contents(path, &stat, nullptr, &error)) {
+        const bool gone = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+        g_clear_error(&error);
+        return !gone;
+    }
+    const char* end = std::strrchr(stat, ')');
+    const bool zombie = end && end[1] == ' ' && end[2] == 'Z';
+    g_free(stat);
+    return !zombie;
 }
 
 }  // namespace lum::gtk

@@ -47,4 +47,13 @@ void RemoveSandboxLeftovers(const std::string& runtimeDir, pid_t ended);
 // else stays. What the engine programs leave behind goes this way.
 void RemovePlainFolder(int parent, const char* name);
 
+// Removes, in the folder at path, each folder whose name pidOf reads as the
+// pid of a process that no longer runs (gone, or ended and not reaped) or of
+// ended (0: none), as RemovePlainFolder does; pidOf gives 0 for other names.
+void RemoveFoldersOfEnded(const std::string& path, long (*pidOf)(const char* name), pid_t ended);
+
+// Whether the process runs: not gone, and not ended and waiting to be
+// reaped (by a parent that may never do so).
+bool ProcessRuns(long pid);
+
 }  // namespace lum::gtk

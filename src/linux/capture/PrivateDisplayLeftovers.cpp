@@ -29,26 +29,6 @@ long LeftoverPid(const char* name) {
     return pid > 0 && end != name + prefix && *end == '-' ? pid : 0;
 }
 
-// Whether the process runs: not gone, and not ended and waiting to be reaped
-// (by a parent that may never do so).
-bool Running(long pid) {
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-        return false;
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-    gchar* stat = nullptr;
-    GError* error = nullptr;
-    if (!g_file_get_contents(path, &stat, nullptr, &error)) {
-        const bool gone = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-        g_clear_error(&error);
-        return !gone;
-    }
-    const char* end = std::strrchr(stat, ')');
-    const bool zombie = end && end[1] == ' ' && end[2] == 'Z';
-    g_free(stat);
-    return !zombie;
-}
-
 }  // namespace
 
 void RemovePrivateDisplayFolder(const std::string& folder) {
@@ -71,23 +51,7 @@ std::string PrivateDisplayBase() {
 }
 
 void RemovePrivateDisplayLeftovers(const std::string& base, pid_t ended) {
-    const int parent = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
-        return;
-    DIR* dir = ::fdopendir(::dup(parent));
-    std::vector<std::string> gone;
-    while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
-        const long pid = LeftoverPid(entry->d_name);
-        if (pid == 0)
-            continue;
-        if (pid == static_cast<long>(ended) || !Running(pid))
-            gone.push_back(entry->d_name);
-    }
-    if (dir)
-        ::closedir(dir);
-    for (const std::string& name : gone)
-        RemovePlainFolder(parent, name.c_str());
-    ::close(parent);
+    RemoveFoldersOfEnded(base, &LeftoverPid, ended);
 }
 
 }  // namespace lum::gtk
