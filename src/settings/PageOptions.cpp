@@ -275,25 +275,8 @@ std::size_t OptionsStart(const std::string& line) {
     return std::string::npos;
 }
 
-}  // namespace
-
-TURLLine ParseURLLine(const std::string& line) {
-    TURLLine result;
-    const std::size_t options = OptionsStart(line);
-    if (options == std::string::npos) {
-        // No option: the line is its URL, as it always was (a data: URL may
-        // hold blanks).
-        result.URL = line;
-        return result;
-    }
-    std::size_t from = 0;
-    while (from < options && IsBlank(line[from]))
-        ++from;
-    std::size_t to = options;
-    while (to > from && IsBlank(line[to - 1]))
-        --to;
-    result.URL = line.substr(from, to - from);
-    std::size_t at = options;
+// Reads the options of line from at on into result.
+void ReadOptions(const std::string& line, std::size_t at, TURLLine& result) {
     TOptionReader reader(result);
     int words = 1;  // the URL is the first
     for (;;) {
@@ -334,6 +317,27 @@ TURLLine ParseURLLine(const std::string& line) {
         }
         reader.Take(name, value);
     }
+}
+
+}  // namespace
+
+TURLLine ParseURLLine(const std::string& line) {
+    TURLLine result;
+    const std::size_t options = OptionsStart(line);
+    if (options == std::string::npos) {
+        // No option: the line is its URL, as it always was (a data: URL may
+        // hold blanks).
+        result.URL = line;
+        return result;
+    }
+    std::size_t from = 0;
+    while (from < options && IsBlank(line[from]))
+        ++from;
+    std::size_t to = options;
+    while (to > from && IsBlank(line[to - 1]))
+        --to;
+    result.URL = line.substr(from, to - from);
+    ReadOptions(line, options, result);
     return result;
 }
 
