@@ -102,6 +102,7 @@ if(TARGET LumenaryWin32Tests)
     target_sources(LumenaryWin32Tests PRIVATE ${standin_dir}/StandinCaptureTest.cpp
                                               ${standin_dir}/StandinFailureTest.cpp
                                               ${standin_dir}/StandinLimitsTest.cpp
+                                              ${standin_dir}/StandinPromptsTest.cpp
                                               ${standin_dir}/StandinSignInMenuTest.cpp
                                               ${standin_dir}/StandinSignInWindowTest.cpp)
     add_dependencies(LumenaryWin32Tests LumenaryStandin)

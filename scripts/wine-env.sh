@@ -40,6 +40,9 @@ lum_wine_start() {
     lum_wine_prefix
     wineserver -p >/dev/null 2>&1 || true
     wine cmd /c exit >/dev/null 2>&1 || true
+    # No sound driver: a machine without a sound card only fills the logs
+    # with ALSA's complaints whenever a program looks for its devices.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1 || true
     lum_standin_repair
 }
 

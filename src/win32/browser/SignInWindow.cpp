@@ -33,9 +33,10 @@ TSignInWindow::TSignInWindow(HWND owner, const std::string& url) : FOwner(owner)
     RegisterClassOnce(kClassName, &Procedure, CS_HREDRAW | CS_VREDRAW,
                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     // Until the page names its title, the URL stands for it.
-    ::CreateWindowExW(0, kClassName, Widen(SignInWindowTitle(url)).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                      CW_USEDEFAULT, CW_USEDEFAULT, ScaleToSystem(kWidth), ScaleToSystem(kHeight),
-                      owner, nullptr, ::GetModuleHandleW(nullptr), this);
+    ::CreateWindowExW(0, kClassName, Widen(SignInWindowTitle(url)).c_str(),
+                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                      ScaleToSystem(kWidth), ScaleToSystem(kHeight), owner, nullptr,
+                      ::GetModuleHandleW(nullptr), this);
     if (!FWnd)
         throw Exception("サインインのウィンドウを作成できません");
     PlaceOverOwner();
@@ -46,6 +47,13 @@ TSignInWindow::TSignInWindow(HWND owner, const std::string& url) : FOwner(owner)
         FHost->OnTitleChange = [this](const std::string& title) {
             if (FWnd && !title.empty())
                 ::SetWindowTextW(FWnd, Widen(SignInWindowTitle(title)).c_str());
+        };
+        // A sign-in page that closes itself once it is done (a pop-up
+        // shown in this window): the window closes, as the pop-up would
+        // have; the control would otherwise be left empty.
+        FHost->OnWindowClosing = [this] {
+            if (FWnd)
+                ::PostMessageW(FWnd, WM_CLOSE, 0, 0);
         };
         const HRESULT hr = FHost->Navigate(url);
         if (FAILED(hr))

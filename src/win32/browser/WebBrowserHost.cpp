@@ -55,6 +55,11 @@ void TWebBrowserHost::Open() {
         hr = FOleObject.As(&FBrowser);
     if (SUCCEEDED(hr) && !FInPlaceObject)
         hr = FOleObject.As(&FInPlaceObject);
+    // No dialog of the control's own in the capture: script errors, and
+    // whatever else the control would show (it asks the site's services
+    // before any prompt of a download).
+    if (SUCCEEDED(hr) && FUse == TBrowserUse::Capture)
+        hr = FBrowser->put_Silent(VARIANT_TRUE);
     if (FAILED(hr)) {
         Close();
         throw Exception(kActivateFailed);
@@ -78,10 +83,14 @@ void TWebBrowserHost::Close() noexcept {
     Disconnect();
 }
 
+// In the reverse order of Open, as an OLE container closes an object: the
+// object is closed while it still has its site (it may save or notify
+// through it), and only then let go of it.
 void TWebBrowserHost::Disconnect() noexcept {
     OnDocumentComplete = nullptr;
     OnNavigateFailed = nullptr;
     OnTitleChange = nullptr;
+    OnWindowClosing = nullptr;
     FActiveObject.Reset();
     if (FInPlaceObject)
         FInPlaceObject->InPlaceDeactivate();
@@ -90,8 +99,8 @@ void TWebBrowserHost::Disconnect() noexcept {
     FCookie = 0;
     FConnectionPoint.Reset();
     if (FOleObject) {
-        FOleObject->SetClientSite(nullptr);
         FOleObject->Close(OLECLOSE_NOSAVE);
+        FOleObject->SetClientSite(nullptr);
     }
     FBrowser.Reset();
     FInPlaceObject.Reset();

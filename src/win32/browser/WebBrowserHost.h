@@ -4,9 +4,11 @@
 // src/win32 and the core.
 //
 // The WebBrowser ActiveX control hosted in place in a window, without ATL:
-// one COM object is its client site, in-place site and frame, document host
-// and DWebBrowserEvents2 sink. Creation failures throw lum::Exception; no
-// exception ever leaves a COM method (the standard error report shows it).
+// one COM object is its client site, in-place site and frame, document host,
+// DWebBrowserEvents2 sink and, for the capture, the service provider that
+// answers a page's prompts (credentials, certificate problems) without a
+// window. Creation failures throw lum::Exception; no exception ever leaves a
+// COM method (the standard error report shows it).
 #pragma once
 
 #include <windows.h>
@@ -15,6 +17,8 @@
 #include <exdisp.h>
 #include <mshtmhst.h>
 #include <ole2.h>
+#include <servprov.h>
+#include <urlmon.h>
 #include <wrl/client.h>
 
 #include <functional>
@@ -35,7 +39,10 @@ class TWebBrowserHost final : public IOleClientSite,
                               public IDocHostUIHandler,
                               public IDocHostShowUI,
                               public IOleCommandTarget,
-                              public IDispatch {
+                              public IDispatch,
+                              public IServiceProvider,
+                              public IAuthenticate,
+                              public IHttpSecurity {
   public:
     // Creates the control in window at rect, activated in place, with its
     // events connected. Throws "OLE コントロールのアクティベートに失敗しました"
@@ -70,6 +77,11 @@ class TWebBrowserHost final : public IOleClientSite,
     // NavigationRequested, then the control's Navigate with every optional
     // argument omitted; the control's answer.
     HRESULT Navigate(const std::string& url);
+
+    // Fired when a page's script closes its window (window.close()). The
+    // control's window is never closed by a page: the event is always
+    // cancelled, and the host decides what to close. Exceptions as above.
+    std::function<void()> OnWindowClosing;
 
     // For a visible control (WebBrowserHostView.cpp). Fired for TitleChange
     // with the page's title; exceptions as above.
@@ -170,6 +182,15 @@ class TWebBrowserHost final : public IOleClientSite,
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override;
+    // IServiceProvider, IAuthenticate, IWindowForBindingUI and IHttpSecurity
+    // (WebBrowserHostServices.cpp): in the capture, a page's prompts are
+    // answered here, never by a window.
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid, void** object) override;
+    HRESULT STDMETHODCALLTYPE Authenticate(HWND* window,
+                                           LPWSTR* userName,
+                                           LPWSTR* password) override;
+    HRESULT STDMETHODCALLTYPE GetWindow(REFGUID reason, HWND* window) override;
+    HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD problem) override;
 
   private:
     TWebBrowserHost(HWND window, const RECT& rect, TBrowserUse use);
@@ -183,6 +204,13 @@ class TWebBrowserHost final : public IOleClientSite,
     void Failed(const std::wstring& url, const TPageFailure& failure) noexcept;
     void TitleChange(DISPPARAMS* params) noexcept;
     void NewWindow(DISPPARAMS* params) noexcept;
+    void WindowClosing(DISPPARAMS* params) noexcept;
+    // The capture's own interfaces: whether riid is one of the services the
+    // capture answers (none for a visible control).
+    bool IsCaptureService(REFIID riid) const noexcept;
+    // The failure of a NavigateError's status, with what this host refused
+    // during the navigation (credentials, a certificate problem).
+    TPageFailure RefusedFailure(std::int32_t status) const;
     // Whether an event's pDisp is the control itself (the top-level frame).
     bool IsControl(const VARIANT* window) const noexcept;
 
@@ -200,6 +228,11 @@ class TWebBrowserHost final : public IOleClientSite,
     // The last navigation begun: whether it is the control's own, its URL.
     bool FLastTopLevel = true;
     std::wstring FLastUrl;
+    // What the capture refused during the current navigation: credentials
+    // (the site asked for a password), a certificate problem (its WinINet
+    // code, 0 for none).
+    bool FCredentialsRefused = false;
+    DWORD FSecurityProblem = 0;
 };
 
 }  // namespace lum::win32

@@ -1,6 +1,7 @@
 // The WebBrowser host's IDispatch: the DWebBrowserEvents2 sink (completion,
 // errors, downloads, new windows, titles) and the ambient download controls.
 #include <exdispid.h>
+#include <idispids.h>
 #include <mshtmdid.h>
 
 #include <exception>
@@ -98,11 +99,25 @@ HRESULT DownloadControlProperty(WORD flags, VARIANT* result) {
     return S_OK;
 }
 
+// DISPID_AMBIENT_SILENT, which the control reads as a property: true, no
+// dialogs of the control's own.
+HRESULT SilentProperty(WORD flags, VARIANT* result) {
+    if (!(flags & DISPATCH_PROPERTYGET))
+        return DISP_E_MEMBERNOTFOUND;
+    if (!result)
+        return E_POINTER;
+    ::VariantInit(result);
+    result->vt = VT_BOOL;
+    result->boolVal = VARIANT_TRUE;
+    return S_OK;
+}
+
 }  // namespace
 
 // --- IDispatch: the DWebBrowserEvents2 sink, and the ambient properties
-// the control reads through its site's IDispatch: only the download
-// controls are answered; for the others the control keeps its defaults.
+// the control reads through its site's IDispatch: the download controls,
+// and in the capture "silent"; for the others the control keeps its
+// defaults.
 
 long TWebBrowserHost::DownloadControlFlags() noexcept {
     return DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS |
@@ -134,6 +149,10 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
     switch (id) {
         case DISPID_AMBIENT_DLCONTROL:
             return DownloadControlProperty(flags, result);
+        case DISPID_AMBIENT_SILENT:
+            if (FUse != TBrowserUse::Capture)
+                return DISP_E_MEMBERNOTFOUND;
+            return SilentProperty(flags, result);
         case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers,
                                       // Cancel)
             BeforeNavigate(params);
@@ -155,6 +174,9 @@ HRESULT TWebBrowserHost::Invoke(DISPID id,
             return S_OK;
         case DISPID_NEWWINDOW3:  // (ppDisp, Cancel, dwFlags, context, URL)
             NewWindow(params);
+            return S_OK;
+        case DISPID_WINDOWCLOSING:  // (IsChildWindow, Cancel)
+            WindowClosing(params);
             return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
@@ -183,12 +205,18 @@ bool TWebBrowserHost::IsControl(const VARIANT* window) const noexcept {
 void TWebBrowserHost::NavigationRequested(const std::string& url) {
     FLastTopLevel = true;
     FLastUrl = Widen(url);
+    FCredentialsRefused = false;
+    FSecurityProblem = 0;
 }
 
 void TWebBrowserHost::BeforeNavigate(DISPPARAMS* params) noexcept {
     Guarded("BeforeNavigate2", [&] {
         FLastTopLevel = IsControl(Argument(params, 0));
         FLastUrl = TextArgument(params, 1);
+        if (FLastTopLevel) {
+            FCredentialsRefused = false;
+            FSecurityProblem = 0;
+        }
     });
 }
 
@@ -211,7 +239,7 @@ void TWebBrowserHost::NavigateError(DISPPARAMS* params) noexcept {
         return;
     if (FUse == TBrowserUse::Capture)
         CancelArgument(params, 4);
-    Failed(TextArgument(params, 1), NavigateFailure(IntArgument(params, 3, 0)));
+    Failed(TextArgument(params, 1), RefusedFailure(IntArgument(params, 3, 0)));
 }
 
 // No file is ever downloaded. A download that the control's own navigation
@@ -248,6 +276,18 @@ void TWebBrowserHost::NewWindow(DISPPARAMS* params) noexcept {
         // A navigation that fails shows the control's own error page.
         if (!url.empty())
             Navigate(Narrow(url));
+    });
+}
+
+// A page's window.close(): left to the control, it would close its
+// document and leave an empty window (or, in the capture, an empty page).
+void TWebBrowserHost::WindowClosing(DISPPARAMS* params) noexcept {
+    CancelArgument(params, 1);
+    ComPtr<TWebBrowserHost> self(this);
+    Guarded("WindowClosing", [&] {
+        const auto handler = OnWindowClosing;
+        if (handler)
+            handler();
     });
 }
 

@@ -39,6 +39,12 @@ HRESULT TWebBrowserHost::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IOleCommandTarget*>(this);
     else if (riid == IID_IDispatch || riid == __uuidof(DWebBrowserEvents2))
         *object = static_cast<IDispatch*>(this);
+    else if (riid == __uuidof(IServiceProvider))
+        *object = static_cast<IServiceProvider*>(this);
+    else if (IsCaptureService(riid) && riid == __uuidof(IAuthenticate))
+        *object = static_cast<IAuthenticate*>(this);
+    else if (IsCaptureService(riid))
+        *object = static_cast<IHttpSecurity*>(this);  // and its IWindowForBindingUI
     else {
         *object = nullptr;
         return E_NOINTERFACE;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/Bmp.h"
+#include "win32/AudioMute.h"
 #include "win32/Strings.h"
 #include "win32/browser/ComUtil.h"
 #include "win32/browser/DispatchObject.h"
@@ -38,11 +39,16 @@ TWin32WebView::TWin32WebView(HWND owner) {
     if (!FWnd)
         throw Exception("the capture window cannot be created");
     try {
-        FHost = TWebBrowserHost::Create(FWnd, kControlRect);
+        OpenControl();
     } catch (...) {
         DestroyOwnWindow();
         throw;
     }
+    ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
+}
+
+void TWin32WebView::OpenControl() {
+    FHost = TWebBrowserHost::Create(FWnd, kControlRect);
     FHost->OnDocumentComplete = [this](const std::string& url, bool topLevel) {
         DocumentCompleted(url, topLevel);
     };
@@ -51,7 +57,8 @@ TWin32WebView::TWin32WebView(HWND owner) {
     };
     // The first event of a new document; the settle watch goes in there.
     FHost->OnTitleChange = [this](const std::string&) { InstallWatch(); };
-    ::ShowWindow(FWnd, SW_SHOWNOACTIVATE);
+    if (FViewSize.Width > 0 && FViewSize.Height > 0)
+        SetViewSize(FViewSize);
 }
 
 TWin32WebView::~TWin32WebView() {
@@ -164,8 +171,10 @@ IWebBrowser2& TWin32WebView::Browser() {
 }
 
 void TWin32WebView::Navigate(const std::string& url) {
-    Browser();     // throws once the control is closed
-    DropSettle();  // the page it was for is being left
+    if (!FHost && ::IsWindow(FWnd))
+        OpenControl();  // released at the end of the last pass
+    Browser();          // throws once the control is closed for good
+    DropSettle();       // the page it was for is being left
     FOverdue.reset();
     ++FNavigation;
     FFailed = false;
@@ -243,6 +252,10 @@ std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
 // continuation runs before the call returns, and a failure throws from the
 // call itself.
 void TWin32WebView::SetViewSize(const TSize& size) {
+    if (!FHost && ::IsWindow(FWnd)) {
+        FViewSize = size;  // the control between passes takes it when it is made
+        return;
+    }
     SetWidth(size.Width);
     SetHeight(size.Height);
     FViewSize = size;
@@ -295,6 +308,26 @@ void TWin32WebView::TakePicture(const TSize& size,
     if (StepOverdue(start, FStepLimits.Picture, "taking the page's picture", failed))
         return;
     done(picture);
+}
+
+// Whatever a page plays while it is captured is never heard. Asked again
+// at every pass: a device added since has a session of its own.
+bool TWin32WebView::BeginPass() {
+    MuteProcessAudio();
+    return true;
+}
+
+// Between passes nothing of the last page runs on (its scripts, its
+// polling, its audio and video): the control is released, with its
+// document, and the next pass's first Navigate makes a new one. What the
+// process's session keeps (cookies, the cache) stays with the system.
+void TWin32WebView::PassEnded() {
+    EndLoadLimit();
+    FOverdue.reset();
+    DropSettle();
+    FPendingFailure.reset();
+    ++FNavigation;  // whatever the released control still had pending is stale
+    CloseControl();
 }
 
 std::unique_ptr<TWin32WebView> CreateCaptureWebView(THandle ownerWindow) {

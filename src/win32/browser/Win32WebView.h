@@ -74,6 +74,10 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void TakePicture(const TSize& size,
                      std::function<void(const TPageBitmap&)> done,
                      TStepFailed failed) override;
+    // Mutes the process's sound.
+    bool BeginPass() override;
+    // Releases the control until the next Navigate.
+    void PassEnded() override;
 
     // The body element of the current top-level HTML document.
     std::unique_ptr<TDispatchObject> GetDocumentBody();
@@ -96,6 +100,8 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     friend class BaseWindow<TWin32WebView>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     IWebBrowser2& Browser();
+    // Creates the control in the window, with its events, at the view size.
+    void OpenControl();
     void CloseControl() noexcept;
     void DocumentCompleted(const std::string& url, bool topLevel);
     void NavigateFailed(const std::string& url, const TPageFailure& failure);

@@ -48,6 +48,17 @@ namespace lum::standin {
 //                            rows below the first view stay kLazyPendingTag
 //                            until they have been scrolled into view, then
 //                            take kLazyLoadMs to arrive in kLazyTag
+//   standin:auth             its server asks for credentials (401 with a
+//                            challenge): the control asks its site for them,
+//                            else shows its credentials dialog (StandinSite.h);
+//                            given a name, the page fills its view; refused,
+//                            NavigateError 401
+//   standin:certificate?problem=N
+//                            its server's certificate has the WinINet problem
+//                            N (default 12045, an unknown authority; 12044: a
+//                            client certificate is asked for): the control
+//                            asks its site, else shows its security alert;
+//                            let through, the page fills its view
 //   about:blank              an empty white page (scroll size 0 x 0)
 // Anything else: 300 x 150 in the colour kUnknownTag.
 // With LUM_STANDIN_HANG set in the environment, no navigation ever ends.
@@ -56,7 +67,8 @@ namespace lum::standin {
 // and drawing do on a heavy page; &rw=W&rh=H gives its root element (documentElement) a scroll
 // size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
 // the root is reached by name only; on standin:frames, &frameerror=K makes
-// frame K report a NavigateError before it completes.
+// frame K report a NavigateError before it completes; &close=1 makes its
+// script close its window (window.close()) once it has completed.
 enum class TPageKind {
     Blank,
     Fill,
@@ -71,6 +83,8 @@ enum class TPageKind {
     Restless,
     Lazy,
     Hang,
+    Auth,
+    Certificate,
     Unknown
 };
 
@@ -84,13 +98,14 @@ struct TPageSpec {
     bool LateRoot = false;        // no IHTMLDocument3: documentElement by name only
     std::int32_t Reloads = 0;     // again: reloads of its own
     std::int32_t FrameError = 0;  // frames: the frame (1-based) that reports an error
-    std::uint32_t Code = 0;       // error: the NavigateError status code
+    std::uint32_t Code = 0;       // error: the NavigateError status code; certificate: its problem
     std::int32_t Repeat = 1;      // error: how often it is reported
     bool ErrorPage = false;       // error: the error page follows whatever the sink says
     std::int32_t LateMs = 0;      // late: when its rows are drawn anew, after the load
     std::int32_t BlankFrame = 0;  // frames: the frame (1-based) that is "about:blank"
     std::int32_t HangFrame = 0;   // frames: the frame (1-based) that never completes
     std::int32_t SlowMs = 0;      // what laying it out and drawing it take
+    bool Closes = false;          // its script closes its window once it has completed
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -102,6 +117,7 @@ inline constexpr std::int32_t kUnknownHeight = 150;
 inline constexpr std::int32_t kDefaultLateMs = 1500;
 inline constexpr std::int32_t kRestlessMs = 50;
 inline constexpr std::int32_t kLazyLoadMs = 200;
+inline constexpr std::uint32_t kInvalidAuthority = 12045;  // ERROR_INTERNET_INVALID_CA
 // A view that still shows scroll bars (its body's overflow not "hidden")
 // draws a grey bar of this width down its right edge, as a browser would.
 inline constexpr std::int32_t kScrollBarWidth = 16;
@@ -213,6 +229,13 @@ inline TPageSpec ParseKind(std::string_view name, std::string_view query) {
         return {TPageKind::Lazy, 0, QueryInt(query, "h", kDefaultTallHeight), 0};
     if (name == "hang")
         return {TPageKind::Hang, 0, 0, 0};
+    if (name == "auth")
+        return {TPageKind::Auth, 0, 0, 0};
+    if (name == "certificate") {
+        TPageSpec page{TPageKind::Certificate, 0, 0, 0};
+        page.Code = static_cast<std::uint32_t>(QueryInt(query, "problem", kInvalidAuthority));
+        return page;
+    }
     return {TPageKind::Unknown, kUnknownWidth, kUnknownHeight, 0};
 }
 
@@ -231,6 +254,7 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     page.RootHeight = QueryInt(query, "rh", 0);
     page.LateRoot = QueryInt(query, "late", 0) != 0;
     page.SlowMs = QueryInt(query, "slow", 0);
+    page.Closes = QueryInt(query, "close", 0) != 0;
     return page;
 }
 
@@ -249,6 +273,8 @@ inline void ScrollSize(const TPageSpec& page,
         case TPageKind::Late:
         case TPageKind::Restless:
         case TPageKind::Hang:
+        case TPageKind::Auth:
+        case TPageKind::Certificate:
             width = viewWidth;
             height = viewHeight;
             return;
@@ -285,6 +311,8 @@ inline void RootScrollSize(const TPageSpec& page,
 inline std::uint8_t PageTag(const TPageSpec& page, std::int32_t loads) {
     switch (page.Kind) {
         case TPageKind::Fill:
+        case TPageKind::Auth:
+        case TPageKind::Certificate:
             return kFillTag;
         case TPageKind::Tall:
             return kTallTag;

@@ -176,6 +176,36 @@ TEST_F(StandinSignInWindow, ControlShowsItsOwnErrorPageInsteadOfCancellingIt) {
     EXPECT_TRUE(::IsWindowEnabled(Dialog()));
 }
 
+// Where a person is, the control's own prompts are theirs: a site's
+// password dialog opens over the sign-in window, and the control is not
+// made silent there.
+TEST_F(StandinSignInWindow, SitesPasswordPromptIsLeftToThePersonSigningIn) {
+    auto* prompts = Export<LONG WINAPI()>("StandinPromptsOpened");
+    ASSERT_NE(prompts, nullptr);
+    const LONG before = prompts();
+    TSignInWindow window(Dialog(), "standin:auth");
+    PumpMessages(200);
+    EXPECT_EQ(prompts(), before + 1);
+    const HWND prompt = ::FindWindowW(L"LumenaryStandinPrompt", nullptr);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(::GetAncestor(::GetWindow(prompt, GW_OWNER), GA_ROOT), window.Window());
+    EXPECT_EQ(Export<LONG WINAPI()>("StandinAmbientSilent")(), -1);
+}
+
+// A sign-in pop-up shown in the window that closes itself once it is done
+// (window.close()) closes the window, instead of leaving it empty.
+TEST_F(StandinSignInWindow, PageThatClosesItselfClosesTheWindow) {
+    auto* outcomes = Export<LONG WINAPI(LONG)>("StandinOutcomes");
+    ASSERT_NE(outcomes, nullptr);
+    const LONG closedBefore = outcomes(6);      // TOutcome::WindowsClosed
+    TTimerScript script([] { return false; });  // closes the window at its limit
+    RunSignInWindow(Dialog(), Edit(), "standin:fill?title=Done&close=1");
+    EXPECT_FALSE(TTimerScript::TimedOut());
+    EXPECT_EQ(outcomes(6), closedBefore);
+    EXPECT_EQ(::FindWindowW(kSignInClass, nullptr), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(Dialog()));
+}
+
 TEST_F(StandinSignInWindow, ControlThatCannotBeCreatedIsReportedAndTheDialogGoesOn) {
     ASSERT_TRUE(FRegistration.Register(L"C:\\missing\\NoSuchControl.dll"));
     RunSignInWindow(Dialog(), Edit(), "standin:fill");

@@ -14,7 +14,6 @@ constexpr wchar_t kMessageClass[] = L"LumenaryStandinMessages";
 constexpr UINT kStepMessage = WM_APP + 1;  // wParam: the navigation's generation
 constexpr DISPID kDispidDocument = 203;
 
-LONG gDownloadControl = -2;
 LONG gAgainLoads = 0;
 LONG gOutcomes[static_cast<int>(TOutcome::Count)] = {};
 
@@ -33,28 +32,7 @@ std::string Utf8(const std::wstring& text) {
     return result;
 }
 
-// The DISPID_AMBIENT_DLCONTROL flags of the site, -1 when it gives none.
-LONG ReadDownloadControl(IOleClientSite* site) {
-    ComPtr<IDispatch> ambient;
-    if (FAILED(site->QueryInterface(IID_PPV_ARGS(&ambient))))
-        return -1;
-    VARIANT value;
-    ::VariantInit(&value);
-    DISPPARAMS none{};
-    const HRESULT hr = ambient->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, LOCALE_USER_DEFAULT,
-                                       DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
-    LONG flags = -1;
-    if (SUCCEEDED(hr) && SUCCEEDED(::VariantChangeType(&value, &value, 0, VT_I4)))
-        flags = value.lVal;
-    ::VariantClear(&value);
-    return flags;
-}
-
 }  // namespace
-
-LONG LastDownloadControl() noexcept {
-    return gDownloadControl;
-}
 
 LONG OutcomeCount(TOutcome outcome) noexcept {
     const int i = static_cast<int>(outcome);
@@ -71,9 +49,11 @@ void RegisterControlClasses(HINSTANCE instance) {
     wc.lpszClassName = kViewClass;
     wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     ::RegisterClassExW(&wc);
+    RegisterPromptClass(instance);
 }
 
 void UnregisterControlClasses(HINSTANCE instance) {
+    UnregisterPromptClass(instance);
     ::UnregisterClassW(kMessageClass, instance);
     ::UnregisterClassW(kViewClass, instance);
 }
@@ -89,6 +69,7 @@ TStandinBrowser::TStandinBrowser() : FViewState(std::make_shared<TViewState>()) 
 }
 
 TStandinBrowser::~TStandinBrowser() {
+    ClosePrompt();
     FEvents->Detach();
     if (FView)
         ::DestroyWindow(FView);
@@ -154,6 +135,7 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
         return E_INVALIDARG;
     ++FGeneration;
     FLoading = true;
+    ClosePrompt();
     // A control that never finishes a page: Navigate is taken, nothing
     // follows (scripts that check the display alone, with page files of
     // their own, set LUM_STANDIN_HANG=1).
@@ -178,6 +160,7 @@ HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIAN
 HRESULT TStandinBrowser::Stop() {
     if (FLoading)
         Count(TOutcome::LoadsStopped);
+    ClosePrompt();
     FLoading = false;
     ++FGeneration;
     FCommitted = true;
@@ -208,7 +191,18 @@ void TStandinBrowser::Commit() {
 // FileDownload of the document, which a sink may cancel (then no page ever
 // loads). False when the navigation went no further.
 bool TStandinBrowser::Begin(LONG generation) {
-    const TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
+    TPageSpec page = ParsePageUrl(Utf8(FPendingUrl));
+    if (page.Kind == TPageKind::Auth || page.Kind == TPageKind::Certificate) {
+        const TPromptEnd end = Ask(page);
+        if (generation != FGeneration || end == TPromptEnd::Prompted)
+            return false;  // a person has to answer first
+        if (end == TPromptEnd::Refused) {
+            // The server's own status, or the certificate's problem as an HRESULT.
+            page.Code = page.Kind == TPageKind::Auth ? 401 : (0x80070000u | page.Code);
+            Fail(generation, page);
+            return false;
+        }
+    }
     if (page.Kind == TPageKind::Error) {
         Fail(generation, page);
         return false;
@@ -309,6 +303,8 @@ void TStandinBrowser::CompletePage() {
     FEvents->FireDocumentComplete(static_cast<IWebBrowser2*>(this), FPage->Url);
     if (FGeneration == over)
         OpenPopup();
+    if (FGeneration == over && FPage->Page.Closes)
+        CloseByScript();
     // A page that reloads itself does so once its completion was handled,
     // unless the sink navigated elsewhere meanwhile.
     if (FGeneration == over && FReloadsLeft > 0) {
@@ -319,6 +315,17 @@ void TStandinBrowser::CompletePage() {
         FPendingFrames = FPage->Page.Frames;
         NextStep(FGeneration);
     }
+}
+
+// The page's script calls window.close(): WindowClosing to the sinks, and
+// unless one cancels it the control closes its document, leaving its view
+// empty (no page, no completion).
+void TStandinBrowser::CloseByScript() {
+    if (FEvents->FireWindowClosing())
+        return;
+    Count(TOutcome::WindowsClosed);
+    FPendingUrl = L"about:blank";
+    Commit();
 }
 
 LRESULT CALLBACK TStandinBrowser::MessageProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -415,15 +422,6 @@ void TStandinBrowser::Resize(const RECT& rect) {
     if (FView) {
         ::MoveWindow(FView, rect.left, rect.top, FViewState->Width, FViewState->Height, TRUE);
     }
-}
-
-// The site is asked at once for its download controls, as the real control
-// does before it loads anything.
-HRESULT TStandinBrowser::SetClientSite(IOleClientSite* site) {
-    FSite = site;
-    if (site)
-        gDownloadControl = ReadDownloadControl(site);
-    return S_OK;
 }
 
 }  // namespace lum::standin

@@ -16,6 +16,7 @@
 #include "win32/browser/standin/control/StandinCom.h"
 #include "win32/browser/standin/control/StandinDom.h"
 #include "win32/browser/standin/control/StandinEvents.h"
+#include "win32/browser/standin/control/StandinSite.h"
 #include "win32/browser/standin/control/StandinStubs.h"
 
 namespace lum::standin {
@@ -29,8 +30,10 @@ inline constexpr CLSID kClsidWebBrowser = {0x8856F961,
 inline constexpr wchar_t kViewClass[] = L"LumenaryStandinView";
 
 // The DISPID_AMBIENT_DLCONTROL flags the last client site answered, -1
-// when it did not answer, -2 before any site was set.
+// when it did not answer, -2 before any site was set; its
+// DISPID_AMBIENT_SILENT likewise (1 silent, 0 not).
 LONG LastDownloadControl() noexcept;
+LONG LastAmbientSilent() noexcept;
 // What happened to navigations that gave no page, counted over the process.
 enum class TOutcome {
     ErrorPages,          // a NavigateError not cancelled: the control's error page shown
@@ -39,6 +42,7 @@ enum class TOutcome {
     DownloadsStarted,    // FileDownload of a file let through
     PagesCancelled,      // FileDownload of a document cancelled: the page never loads
     LoadsStopped,        // Stop while a navigation was under way: it is given up
+    WindowsClosed,       // WindowClosing not cancelled: the control closed its document
     Count
 };
 LONG OutcomeCount(TOutcome outcome) noexcept;
@@ -100,6 +104,8 @@ class TStandinBrowser final : public TStubWebBrowser2,
     HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* url) override;
     HRESULT STDMETHODCALLTYPE get_Busy(VARIANT_BOOL* busy) override;
     HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE* state) override;
+    HRESULT STDMETHODCALLTYPE get_Silent(VARIANT_BOOL* silent) override;
+    HRESULT STDMETHODCALLTYPE put_Silent(VARIANT_BOOL silent) override;
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;
     HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override;
@@ -176,6 +182,10 @@ class TStandinBrowser final : public TStubWebBrowser2,
     void UIActivate();
     // NewWindow3 for the page's pop-up, if it has one.
     void OpenPopup();
+    // The site's answer to what the page's download asks (StandinSite.cpp).
+    TPromptEnd Ask(const TPageSpec& page);
+    void ClosePrompt() noexcept;
+    void CloseByScript();
 
     Microsoft::WRL::ComPtr<IOleClientSite> FSite;
     Microsoft::WRL::ComPtr<IOleInPlaceSite> FInPlaceSite;
@@ -193,7 +203,9 @@ class TStandinBrowser final : public TStubWebBrowser2,
     bool FLoading = false;  // a navigation is under way: Navigate to its DocumentComplete
     bool FCommitted = true;
     bool FUIActive = false;
-    LONG FGeneration = 0;  // one per Navigate: steps of an older one are dropped
+    bool FSilent = false;
+    HWND FPrompt = nullptr;  // the prompt a download opened, until it is answered
+    LONG FGeneration = 0;    // one per Navigate: steps of an older one are dropped
 };
 
 }  // namespace lum::standin

@@ -1,5 +1,7 @@
 #include "win32/browser/standin/control/StandinEvents.h"
 
+#include "win32/browser/standin/control/StandinSite.h"
+
 #include <exdisp.h>
 #include <exdispid.h>
 #include <olectl.h>
@@ -51,6 +53,18 @@ bool TEventsPoint::FireNewWindow3(const std::wstring& context, const std::wstrin
     ::SysFreeString(args[1].bstrVal);
     if (window)
         window->Release();
+    return cancel != VARIANT_FALSE;
+}
+
+bool TEventsPoint::FireWindowClosing() {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT args[2];
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &cancel;
+    args[1].vt = VT_BOOL;
+    args[1].boolVal = VARIANT_FALSE;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    Fire(DISPID_WINDOWCLOSING, params);
     return cancel != VARIANT_FALSE;
 }
 
@@ -166,6 +180,7 @@ HRESULT TEventsPoint::Advise(IUnknown* sink, DWORD* cookie) {
 HRESULT TEventsPoint::Unadvise(DWORD cookie) {
     for (auto it = FSinks.begin(); it != FSinks.end(); ++it) {
         if (it->first == cookie) {
+            NoteTeardown(L'U');
             FSinks.erase(it);
             return S_OK;
         }

@@ -35,6 +35,9 @@ class TEventsPoint final : public IConnectionPoint, TRefCount {
     // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl) to every
     // sink; whether one of them set Cancel.
     bool FireNewWindow3(const std::wstring& context, const std::wstring& url);
+    // WindowClosing(IsChildWindow, Cancel) to every sink, for a top-level
+    // window; whether one of them set Cancel.
+    bool FireWindowClosing();
     // TitleChange(Text) to every sink.
     void FireTitleChange(const std::wstring& title);
     std::size_t Sinks() const noexcept { return FSinks.size(); }

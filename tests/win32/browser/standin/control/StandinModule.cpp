@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <new>
+#include <string>
 
 #include "win32/browser/standin/control/StandinBrowser.h"
 
@@ -120,6 +121,27 @@ LONG WINAPI StandinDownloadControl() {
 // by Stop); -1 for others.
 LONG WINAPI StandinOutcomes(LONG outcome) {
     return OutcomeCount(static_cast<TOutcome>(outcome));
+}
+
+// For tests: the DISPID_AMBIENT_SILENT the last client site gave (1 silent,
+// 0 not), -1 when it gave none, -2 before any site was set.
+LONG WINAPI StandinAmbientSilent() {
+    return LastAmbientSilent();
+}
+
+// For tests: prompt windows (credentials dialog, security alert) opened so
+// far in the process.
+LONG WINAPI StandinPromptsOpened() {
+    return PromptsOpened();
+}
+
+// For tests: the teardown calls of the last host in their order (see
+// StandinSite.h), as text into buffer of size characters; its length.
+LONG WINAPI StandinTeardown(wchar_t* buffer, LONG size) {
+    const std::wstring calls = TeardownCalls();
+    if (buffer && size > 0)
+        lstrcpynW(buffer, calls.c_str(), size);
+    return static_cast<LONG>(calls.size());
 }
 
 }  // extern "C"

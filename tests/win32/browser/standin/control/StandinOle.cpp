@@ -134,6 +134,7 @@ HRESULT TStandinBrowser::DoVerb(LONG verb,
 }
 
 HRESULT TStandinBrowser::Close(DWORD) {
+    NoteTeardown(L'C');
     InPlaceDeactivate();
     ++FGeneration;  // nothing of a navigation arrives after Close
     return S_OK;
@@ -225,6 +226,7 @@ HRESULT TStandinBrowser::ContextSensitiveHelp(WINBOOL) {
 HRESULT TStandinBrowser::InPlaceDeactivate() {
     if (!FView)
         return S_OK;
+    NoteTeardown(L'D');
     UIDeactivate();
     ::DestroyWindow(FView);
     FView = nullptr;
