@@ -65,6 +65,9 @@ foreach(src ${tool_sources})
     # lum_win32 for the tools that time or drive the Win32 layer itself.
     target_link_libraries(${name} PRIVATE lum_win32 ${lum_win32_system_libs} psapi)
 endforeach()
+# The capture's timing tool drives the capture window with the stand-in control.
+target_link_libraries(CaptureGaps PRIVATE lum_win32_browser)
+target_include_directories(CaptureGaps PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 
 # End-to-end scripts: each gets the build folder and the source folder.
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/e2e/*.sh)

@@ -26,8 +26,11 @@ class IApplicationPlatform {
     // The standard error report: a modal message box with the message, the
     // application title as caption and the error icon.
     virtual void ShowErrorReport(const std::string& title, const std::string& message) = 0;
-    // Runs action from the message loop after the current message.
+    // Runs action from the message loop after the current message. Where
+    // PostsFromAnyThread, it may be called from any thread, and the action
+    // runs on the message loop's.
     virtual void PostDeferred(std::function<void()> action) = 0;
+    virtual bool PostsFromAnyThread() const { return false; }
     // One line for whoever watches the program run unattended (standard
     // error, the system's debug output); never a box, never a wait.
     virtual void WriteLog(const std::string& line) { (void)line; }

@@ -97,7 +97,7 @@ class TWebKitWebView final : public IWebView {
     void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
-                     std::function<void(const TPageBitmap& picture)> done,
+                     std::function<void(TPageBitmap& picture)> done,
                      TStepFailed failed) override;
 
     // The view's size as the widget has it now (for checks).
@@ -107,7 +107,7 @@ class TWebKitWebView final : public IWebView {
 
   private:
     enum class TLoad { Idle, Requested, Loading, Ended };
-    using TPictureDone = std::function<void(const TPageBitmap& picture)>;
+    using TPictureDone = std::function<void(TPageBitmap& picture)>;
     using TMeasured = std::function<void(TSize scrollSize)>;
 
     void Connect();

@@ -74,8 +74,12 @@ bool TStandardErrorBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
 }
 
 TGtkApplicationPlatform::~TGtkApplicationPlatform() {
-    if (FIdle)
-        g_source_remove(FIdle);
+    {
+        const std::lock_guard<std::mutex> lock(FLock);
+        if (FIdle)
+            g_source_remove(FIdle);
+        FIdle = 0;
+    }
     RunDeferred();
 }
 
@@ -94,7 +98,10 @@ void TGtkApplicationPlatform::WriteLog(const std::string& line) {
     std::fflush(stderr);
 }
 
+// g_idle_add_full may be called from any thread: the source is attached to
+// the main loop's context, which wakes up for it.
 void TGtkApplicationPlatform::PostDeferred(std::function<void()> action) {
+    const std::lock_guard<std::mutex> lock(FLock);
     FQueue.push_back(std::move(action));
     if (!FIdle)
         FIdle = g_idle_add_full(G_PRIORITY_DEFAULT, &Idle, this, nullptr);
@@ -102,15 +109,24 @@ void TGtkApplicationPlatform::PostDeferred(std::function<void()> action) {
 
 int TGtkApplicationPlatform::Idle(void* self) {
     auto* platform = static_cast<TGtkApplicationPlatform*>(self);
-    platform->FIdle = 0;
+    {
+        const std::lock_guard<std::mutex> lock(platform->FLock);
+        platform->FIdle = 0;
+    }
     Guarded([&] { platform->RunDeferred(); });
     return G_SOURCE_REMOVE;
 }
 
 void TGtkApplicationPlatform::RunDeferred() {
-    while (!FQueue.empty()) {
-        auto action = std::move(FQueue.front());
-        FQueue.pop_front();
+    for (;;) {
+        std::function<void()> action;
+        {
+            const std::lock_guard<std::mutex> lock(FLock);
+            if (FQueue.empty())
+                return;
+            action = std::move(FQueue.front());
+            FQueue.pop_front();
+        }
         // After the program's end there is no application left to report
         // to: the report then goes to standard error.
         Guarded([&] { action(); });

@@ -13,6 +13,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "common/Forms.h"
@@ -77,8 +78,10 @@ class TGtkApplicationPlatform : public IApplicationPlatform {
     ~TGtkApplicationPlatform() override;
     // A box with the error icon, or the message on standard error.
     void ShowErrorReport(const std::string& title, const std::string& message) override;
-    // Runs action from the main loop after the current event.
+    // Runs action from the main loop after the current event; from any
+    // thread.
     void PostDeferred(std::function<void()> action) override;
+    bool PostsFromAnyThread() const override { return true; }
     // "lumenary: line" on standard error.
     void WriteLog(const std::string& line) override;
     // Runs the deferred actions now.
@@ -87,6 +90,7 @@ class TGtkApplicationPlatform : public IApplicationPlatform {
   private:
     static int Idle(void* self);
     IMessageBoxes& FBoxes;
+    std::mutex FLock;  // of the queue and the idle source
     std::deque<std::function<void()>> FQueue;
     unsigned FIdle = 0;
 };

@@ -105,10 +105,10 @@ class IWebView {
     // Draws the document as laid out at the view's size into a picture of
     // exactly size, from its top left, beyond the view where the picture is
     // larger (fixed elements once, where they are at the top of the page);
-    // white where the document draws nothing. The picture lives only for the
-    // call of done.
+    // white where the document draws nothing. The picture is done's to keep
+    // (it may move it away); otherwise it lives only for the call.
     virtual void TakePicture(const TSize& size,
-                             std::function<void(const TPageBitmap& picture)> done,
+                             std::function<void(TPageBitmap& picture)> done,
                              TStepFailed failed) = 0;
     // A pass is about to start: false when it may not now (a platform where
     // one capture runs at a time per user, and another program's is under

@@ -142,4 +142,25 @@ bool PageFileHolds(IFileSystem& fileSystem, const std::string& path, const TPage
     return WriteBmp(same, picture) && same.Commit();
 }
 
+void WritePageFile(IFileSystem& fileSystem,
+                   const std::string& cacheDir,
+                   std::int32_t index,
+                   const std::string& url,
+                   const TPageBitmap& picture) {
+    const std::string path = GetCacheFileName(cacheDir, index);
+    const bool sameAddress = PageAddressIs(fileSystem, cacheDir, index, url);
+    if (!sameAddress)
+        fileSystem.DeleteFile(GetPageAddressFileName(cacheDir, index));
+    if (!sameAddress || !PageFileHolds(fileSystem, path, picture) || !fileSystem.TouchFile(path)) {
+        const std::unique_ptr<IFileWriter> writer = fileSystem.CreateReplacing(path);
+        if (!writer)
+            throw Exception("the file \"" + path + "\" cannot be created");
+        if (!WriteBmp(*writer, picture) || !writer->Commit())
+            throw Exception("the file \"" + path + "\" cannot be written");
+    }
+    if (!WritePageAddress(fileSystem, cacheDir, index, url))
+        throw Exception("the file \"" + GetPageAddressFileName(cacheDir, index) +
+                        "\" cannot be written");
+}
+
 }  // namespace lum

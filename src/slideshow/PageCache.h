@@ -53,4 +53,18 @@ void RemovePagesFrom(IFileSystem& fileSystem, const std::string& cacheDir, std::
 // is missing, unreadable or different.
 bool PageFileHolds(IFileSystem& fileSystem, const std::string& path, const TPageBitmap& picture);
 
+// Writes picture as page index's file of cacheDir, captured from url, with
+// the address beside it. The address of another page's picture goes first,
+// so that no program shows the new picture under the old address or the old
+// one under the new. A picture equal to the page's file only dates the file
+// anew: the display sees a new capture, and a page that does not change is
+// not written again pass after pass (the cards of small wall computers wear
+// out by writes). Throws lum::Exception naming the file that cannot be
+// written.
+void WritePageFile(IFileSystem& fileSystem,
+                   const std::string& cacheDir,
+                   std::int32_t index,
+                   const std::string& url,
+                   const TPageBitmap& picture);
+
 }  // namespace lum

@@ -41,6 +41,7 @@ TWorkingForm::~TWorkingForm() {
 
 void TWorkingForm::Disconnect() {
     FDisconnected = true;
+    FWriter.Cancel();
     ++FStep;
     FWeb->OnDocumentComplete = nullptr;
     FWeb->OnDocumentFailed = nullptr;
@@ -267,8 +268,7 @@ void TWorkingForm::PageMeasured(TSize scrollSize) {
     const TSize size{width, height};
     const std::uint32_t step = FStep;
     FWeb->TakePicture(
-        size,
-        [this, step](const TPageBitmap& picture) { RunStep(step, [&] { PictureTaken(picture); }); },
+        size, [this, step](TPageBitmap& picture) { RunStep(step, [&] { PictureTaken(picture); }); },
         [this, step](const std::string& message) {
             RunStep(step, [&] { throw Exception(message); });
         });
@@ -285,38 +285,29 @@ void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height) {
     Application().Log(line);
 }
 
-void TWorkingForm::PictureTaken(const TPageBitmap& picture) {
+// The file is written away from the message loop (hundreds of megabytes,
+// flushed to the disk, take seconds there): the display keeps answering
+// meanwhile. The pass goes on once it is written.
+void TWorkingForm::PictureTaken(TPageBitmap& picture) {
     const std::int32_t index = FNextIndex - 1;
-    WritePicture(index, picture);
-    // Captured: a failure of an earlier attempt no longer stands.
-    FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, index));
-    Tried(index, FPageUrl, nullptr);
-    RequestNextPage();
+    auto owned = std::make_shared<const TPageBitmap>(std::move(picture));
+    const std::uint32_t step = FStep;
+    FWriter.Start([&files = FFileSystem, cacheDir = FCacheDir, index, url = FPageUrl,
+                   owned] { WritePageFile(files, cacheDir, index, url, *owned); },
+                  [this, step, index, url = FPageUrl](std::exception_ptr error) {
+                      RunStep(step, [&] {
+                          if (error)
+                              std::rethrow_exception(error);
+                          PictureWritten(index, url);
+                      });
+                  });
 }
 
-// The page's file, with the address it was captured from beside it. The
-// address of another page's picture goes first, so that no program shows
-// the new picture under the old address or the old one under the new. A
-// picture equal to the page's file only dates the file anew: the display
-// sees a new capture, and a page that does not change is not written again
-// pass after pass (the cards of small wall computers wear out by writes).
-void TWorkingForm::WritePicture(std::int32_t index, const TPageBitmap& picture) {
-    const std::string& url = FPageUrl;
-    const std::string path = GetCacheFileName(FCacheDir, index);
-    const bool sameAddress = PageAddressIs(FFileSystem, FCacheDir, index, url);
-    if (!sameAddress)
-        FFileSystem.DeleteFile(GetPageAddressFileName(FCacheDir, index));
-    if (!sameAddress || !PageFileHolds(FFileSystem, path, picture) ||
-        !FFileSystem.TouchFile(path)) {
-        const std::unique_ptr<IFileWriter> writer = FFileSystem.CreateReplacing(path);
-        if (!writer)
-            throw Exception("the file \"" + path + "\" cannot be created");
-        if (!WriteBmp(*writer, picture) || !writer->Commit())
-            throw Exception("the file \"" + path + "\" cannot be written");
-    }
-    if (!WritePageAddress(FFileSystem, FCacheDir, index, url))
-        throw Exception("the file \"" + GetPageAddressFileName(FCacheDir, index) +
-                        "\" cannot be written");
+void TWorkingForm::PictureWritten(std::int32_t index, const std::string& url) {
+    // Captured: a failure of an earlier attempt no longer stands.
+    FFileSystem.DeleteFile(GetFailureFileName(FCacheDir, index));
+    Tried(index, url, nullptr);
+    RequestNextPage();
 }
 
 // A page whose capture failed after it loaded: it keeps its earlier file,

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/BackgroundJob.h"
 #include "platform/FileSystem.h"
 #include "platform/WebView.h"
 
@@ -76,8 +77,8 @@ class TWorkingForm {
     void PageSettled(bool settled);
     void PageMeasured(TSize scrollSize);
     void ReportTallPage(const std::string& url, std::int32_t height);
-    void PictureTaken(const TPageBitmap& picture);
-    void WritePicture(std::int32_t index, const TPageBitmap& picture);
+    void PictureTaken(TPageBitmap& picture);
+    void PictureWritten(std::int32_t index, const std::string& url);
     void Tried(std::int32_t index, const std::string& url, const TPageFailure* failure);
     void PassOver();
     void StepFailed(const std::string& message);
@@ -100,6 +101,7 @@ class TWorkingForm {
     bool FDisconnected = false;
     bool FRefused = false;                // the last pass asked for was left out
     std::set<std::string> FReportedTall;  // pages said to be over the height cap
+    TBackgroundJob FWriter;               // the page file being written, if any
 };
 
 }  // namespace lum

@@ -37,15 +37,25 @@ void TWin32ApplicationPlatform::WriteLog(const std::string& line) {
 }
 
 void TWin32ApplicationPlatform::PostDeferred(std::function<void()> action) {
-    FQueue.push_back(std::move(action));
-    // A window message, not a thread message: modal loops keep dispatching it.
+    {
+        const std::lock_guard<std::mutex> lock(FLock);
+        FQueue.push_back(std::move(action));
+    }
+    // A window message, not a thread message: modal loops keep dispatching
+    // it. PostMessage may be called from any thread; the window's own runs it.
     ::PostMessageW(Window(), kDeferredMessage, 0, 0);
 }
 
 void TWin32ApplicationPlatform::RunDeferred() {
-    while (!FQueue.empty()) {
-        auto action = std::move(FQueue.front());
-        FQueue.erase(FQueue.begin());
+    for (;;) {
+        std::function<void()> action;
+        {
+            const std::lock_guard<std::mutex> lock(FLock);
+            if (FQueue.empty())
+                return;
+            action = std::move(FQueue.front());
+            FQueue.erase(FQueue.begin());
+        }
         try {
             action();
         } catch (...) {

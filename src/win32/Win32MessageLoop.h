@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ class TWin32ApplicationPlatform : public IApplicationPlatform,
     void ShowErrorReport(const std::string& title, const std::string& message) override;
     // The system's debug output (OutputDebugString): a saver has no console.
     void WriteLog(const std::string& line) override;
+    // From any thread: the action runs on the thread of the message loop.
     void PostDeferred(std::function<void()> action) override;
+    bool PostsFromAnyThread() const override { return true; }
     // Runs the deferred actions now (the message loop does this as well).
     void RunDeferred();
 
@@ -30,6 +33,7 @@ class TWin32ApplicationPlatform : public IApplicationPlatform,
     friend class BaseWindow<TWin32ApplicationPlatform>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
+    std::mutex FLock;  // of the queue
     std::vector<std::function<void()>> FQueue;
 };
 

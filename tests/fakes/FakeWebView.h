@@ -122,7 +122,7 @@ class TFakeWebView : public IWebView {
         });
     }
     void TakePicture(const TSize& size,
-                     std::function<void(const TPageBitmap&)> done,
+                     std::function<void(TPageBitmap&)> done,
                      TStepFailed failed) override {
         Log.push_back("picture " + std::to_string(size.Width) + "x" + std::to_string(size.Height) +
                       " view " + std::to_string(ViewSize.Width) + "x" +

@@ -242,8 +242,9 @@ void TProcessWebView::SettlePage(std::function<void(bool)> done, TStepFailed fai
     if (FPid <= 0)
         throw Exception("no page is loaded");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{nullptr, nullptr, std::move(failed), TSize{},
-                           StartTimer(number, FLimits.SettleMs), std::move(done)};
+    FSteps[number] = TStep{
+        nullptr,        nullptr, std::move(failed), TSize{}, StartTimer(number, FLimits.SettleMs),
+        std::move(done)};
     Send("settle " + std::to_string(number));
 }
 
@@ -251,21 +252,23 @@ void TProcessWebView::MeasurePage(std::function<void(TSize)> done, TStepFailed f
     if (FPid <= 0)
         throw Exception("no page is loaded");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{std::move(done), nullptr, std::move(failed), TSize{},
-                           StartTimer(number, FLimits.MeasureMs), nullptr};
+    FSteps[number] = TStep{
+        std::move(done), nullptr, std::move(failed), TSize{}, StartTimer(number, FLimits.MeasureMs),
+        nullptr};
     Send("measure " + std::to_string(number));
 }
 
 void TProcessWebView::TakePicture(const TSize& size,
-                                  std::function<void(const TPageBitmap&)> done,
+                                  std::function<void(TPageBitmap&)> done,
                                   TStepFailed failed) {
     if (FPid <= 0)
         throw Exception("no page is loaded");
     if (!ValidSize(size))
         throw Exception("a picture of " + SizeWords(size) + " pixels cannot be taken");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{nullptr, std::move(done), std::move(failed), size,
-                           StartTimer(number, FLimits.PictureMs), nullptr};
+    FSteps[number] = TStep{
+        nullptr, std::move(done), std::move(failed), size, StartTimer(number, FLimits.PictureMs),
+        nullptr};
     Send("picture " + std::to_string(number) + " " + SizeWords(size));
 }
 

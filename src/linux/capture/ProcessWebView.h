@@ -56,7 +56,7 @@ class TProcessWebView final : public IWebView {
     void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
-                     std::function<void(const TPageBitmap& picture)> done,
+                     std::function<void(TPageBitmap& picture)> done,
                      TStepFailed failed) override;
     // Takes the capture lock, if any; false while another holds it (a lock
     // file that cannot be opened is said once on the log).
@@ -71,7 +71,7 @@ class TProcessWebView final : public IWebView {
   private:
     struct TStep {
         std::function<void(TSize)> Measured;
-        std::function<void(const TPageBitmap&)> Pictured;
+        std::function<void(TPageBitmap&)> Pictured;
         TStepFailed Failed;
         TSize PictureSize;  // of a picture step
         unsigned Timer = 0;
@@ -86,7 +86,7 @@ class TProcessWebView final : public IWebView {
     unsigned StartTimer(std::uint32_t step, std::uint32_t ms);
     void Expired(std::uint32_t step);
     bool ReadSome();
-    void Handle(TCaptureAnswer& answer, const TPageBitmap& picture);
+    void Handle(TCaptureAnswer& answer, TPageBitmap& picture);
     bool Expected(const TCaptureAnswer& answer) const;
     void FailAll(const std::string& reason, TPageFailureKind kind);
 

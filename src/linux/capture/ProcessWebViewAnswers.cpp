@@ -71,7 +71,7 @@ bool TProcessWebView::Expected(const TCaptureAnswer& answer) const {
     }
 }
 
-void TProcessWebView::Handle(TCaptureAnswer& answer, const TPageBitmap& picture) {
+void TProcessWebView::Handle(TCaptureAnswer& answer, TPageBitmap& picture) {
     if (answer.Kind == TCaptureAnswerKind::caComplete && answer.Url == kBlankUrl &&
         !FPendingUrl.empty() && FPendingUrl != kBlankUrl) {
         // The engine stayed on the blank page instead of loading the address

@@ -286,7 +286,7 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed fai
 // white where it draws nothing; the bitmap lives only for this call) and
 // the display's size again at once, whether the drawing succeeded or not.
 void TWin32WebView::TakePicture(const TSize& size,
-                                std::function<void(const TPageBitmap&)> done,
+                                std::function<void(TPageBitmap&)> done,
                                 TStepFailed failed) {
     const auto start = std::chrono::steady_clock::now();
     const TSize view = FViewSize;

@@ -72,7 +72,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void SettlePage(std::function<void(bool)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override;
     void TakePicture(const TSize& size,
-                     std::function<void(const TPageBitmap&)> done,
+                     std::function<void(TPageBitmap&)> done,
                      TStepFailed failed) override;
     // Mutes the process's sound.
     bool BeginPass() override;

@@ -79,7 +79,7 @@ class TRecordingView final : public IWebView {
         FView->MeasurePage(std::move(done), std::move(failed));
     }
     void TakePicture(const TSize& size,
-                     std::function<void(const TPageBitmap&)> done,
+                     std::function<void(TPageBitmap&)> done,
                      TStepFailed failed) override {
         FPictures.push_back(size);
         FView->TakePicture(size, std::move(done), std::move(failed));
