@@ -26,9 +26,17 @@ target_link_libraries(lum_win32_app PUBLIC lum_win32_settings)
 add_executable(Lumenary WIN32 ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.cpp
                ${PROJECT_SOURCE_DIR}/src/app/win32/Lumenary.rc)
 set_target_properties(Lumenary PROPERTIES SUFFIX ".scr")
-# Release: symbols stripped from the installed file.
-target_link_options(Lumenary PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
+# Release: symbols stripped from the installed file. Large-address-aware: on
+# a 64-bit Windows the 32-bit process gets 4 GB of address space instead of 2,
+# room for a page's picture held by the capture and by each monitor's display.
+target_link_options(Lumenary PRIVATE -municode -mwindows -Wl,--large-address-aware
+                    $<$<CONFIG:Release>:-s>)
 target_link_libraries(Lumenary PRIVATE lum_win32_app)
+# The flag is in the program's PE header (objdump -p); no Wine needed.
+add_test(NAME win32.large_address_aware
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/large_address_aware.sh
+                 $<TARGET_FILE:Lumenary> ${CMAKE_OBJDUMP})
+set_tests_properties(win32.large_address_aware PROPERTIES TIMEOUT 60)
 
 # GoogleTest from the sources of Debian's googletest package, built with MinGW.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

@@ -72,7 +72,7 @@ void TPageBitmap::Resize(std::int32_t width, std::int32_t height) {
         FPixels.resize(count);
     } catch (const std::bad_alloc&) {
         Clear();
-        throw Exception("not enough memory for a bitmap of " + SizeText(width, height));
+        throw OutOfMemory("not enough memory for a bitmap of " + SizeText(width, height));
     }
     FWidth = count ? width : 0;
     FHeight = count ? height : 0;

@@ -34,8 +34,8 @@ class TPageBitmap {
     // Gives the bitmap this size, keeping its memory when that is large enough
     // and not more than twice what is needed (a page reloaded at its size costs
     // no allocation); the pixels are then undefined. Throws lum::Exception for
-    // a negative or over-limit size, or when memory runs out (the bitmap is
-    // then empty).
+    // a negative or over-limit size, and lum::OutOfMemory when memory runs
+    // out (the bitmap is then empty).
     void Resize(std::int32_t width, std::int32_t height);
 
   private:
@@ -49,7 +49,8 @@ constexpr std::int32_t kBmpMaxSide = 32767;
 constexpr std::uint64_t kBmpMaxBytes = 1ull << 30;  // decoded 32-bit pixels
 
 // Reads a whole BMP file; throws lum::Exception with a clear message when the
-// file is truncated, inconsistent, compressed or too large.
+// file is truncated, inconsistent, compressed or too large, and
+// lum::OutOfMemory (or std::bad_alloc) when its pixels cannot be held.
 TPageBitmap ReadBmp(IFileReader& reader);
 // The same into an existing bitmap, reusing its memory (see Resize), so that
 // reloading a page does not hold two pictures at once; on failure the bitmap

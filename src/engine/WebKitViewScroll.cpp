@@ -79,9 +79,10 @@ void TWebKitWebView::ScrollView(std::shared_ptr<TScroll> scroll, int y) {
         int at = 0, view = 0, height = 0;
         if (!ReadScroll(source, result, at, view, height))
             return scroll->Done(scroll->Settled);  // no document to scroll: as it stands
-        // The end: the page's, the height cap, or where the page does not
-        // scroll on (a page that scrolls a box of its own instead).
-        const int end = std::min(height, kPageHeightCap);
+        // The end: the page's, the rows a picture of the view's width may
+        // hold, or where the page does not scroll on (a page that scrolls a
+        // box of its own instead).
+        const int end = std::min(height, PictureHeightCap(FViewSize.Width));
         const auto now = std::chrono::steady_clock::now();
         if (y == 0 && at + view >= end)
             return scroll->Done(scroll->Settled);  // one view holds it: nothing to scroll

@@ -184,7 +184,9 @@ void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed 
         std::string problem;
         try {
             PictureFromSnapshot(snapshot, size, picture);
-        } catch (const Exception& e) {
+        } catch (const std::exception& e) {
+            // No memory for the picture included: nothing may leave a GLib
+            // callback, and the page fails with the reason.
             problem = e.what();
         }
         cairo_surface_destroy(snapshot);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -107,5 +108,19 @@ class Exception : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// A failure for lack of memory (a picture's pixels could not be allocated):
+// it says so in its message, and a caller that can do without the picture
+// (the display, the capture pass) tells it apart from other failures.
+class OutOfMemory : public Exception {
+  public:
+    using Exception::Exception;
+};
+
+// Whether e is a failure for lack of memory: OutOfMemory or std::bad_alloc.
+inline bool IsOutOfMemory(const std::exception& e) {
+    return dynamic_cast<const OutOfMemory*>(&e) != nullptr ||
+           dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+}
 
 }  // namespace lum

@@ -18,9 +18,28 @@
 namespace lum {
 
 // The tallest picture a page is captured at: a taller page (an endless
-// feed, a long log) is captured down to its first kPageHeightCap rows, and a
-// web view scrolls a page through no further than that.
+// feed, a long log) is captured down to its first kPageHeightCap rows (or
+// PictureHeightCap's fewer, when wide), and a web view scrolls a page through
+// no further than that.
 inline constexpr std::int32_t kPageHeightCap = 32000;
+
+// The most bytes of 32-bit pixels one picture holds. A 32-bit process has
+// 2 to 4 GB of address space, and a picture is held more than once (the
+// capture's drawing and its pixels, the display's picture on each monitor):
+// a page wider than about 2000 pixels is captured down to fewer rows than
+// kPageHeightCap, so that no picture takes more than this.
+inline constexpr std::uint64_t kPictureMaxBytes = std::uint64_t{256} << 20;
+
+// The most rows a picture width pixels wide is captured at: kPageHeightCap,
+// or fewer where kPictureMaxBytes would be passed; at least one.
+constexpr std::int32_t PictureHeightCap(std::int32_t width) {
+    if (width <= 0)
+        return kPageHeightCap;
+    const std::uint64_t rows = kPictureMaxBytes / (std::uint64_t(width) * 4);
+    return rows >= std::uint64_t(kPageHeightCap) ? kPageHeightCap
+           : rows == 0                           ? 1
+                                                 : static_cast<std::int32_t>(rows);
+}
 
 // The longest each step of a page's capture may take, in milliseconds, after
 // which the page fails as not answering (a load that never ends, a page that
@@ -59,6 +78,7 @@ enum class TPageFailureKind {
     pfDownload,      // a file to download, not a page
     pfCertificate,   // the server's certificate is not trusted
     pfBlank,         // "about:blank": there is nothing to capture
+    pfOutOfMemory,   // the picture could not be held for lack of memory
 };
 
 struct TPageFailure {

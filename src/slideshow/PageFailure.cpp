@@ -23,6 +23,7 @@ constexpr TKindName kKindNames[] = {
     {TPageFailureKind::pfDownload, "download"},
     {TPageFailureKind::pfCertificate, "certificate"},
     {TPageFailureKind::pfBlank, "blank"},
+    {TPageFailureKind::pfOutOfMemory, "out-of-memory"},
 };
 
 // A record is a few hundred bytes; more is not ours, and is not read.
@@ -125,6 +126,8 @@ std::string FailureReasonText(const TPageFailure& failure) {
             return "サーバーの証明書が信頼されていません";
         case TPageFailureKind::pfBlank:
             return "空白のページです (取り込むものがありません)";
+        case TPageFailureKind::pfOutOfMemory:
+            return "メモリが足りないため、ページを取り込めませんでした";
         case TPageFailureKind::pfOther:
             break;
     }

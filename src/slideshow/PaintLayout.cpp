@@ -56,6 +56,43 @@ void PaintFailureCard(ICanvas& canvas,
     PaintCard(canvas, lines, context);
 }
 
+// The card of a page whose picture cannot be held: what it is, its URL, and
+// the failure's words.
+void PaintOutOfMemoryCard(ICanvas& canvas,
+                          const TSlideShow& show,
+                          const TPaintContext& context,
+                          const std::string& detail) {
+    std::vector<std::string> lines{kOutOfMemoryHeading};
+    if (show.FPageIndex >= 0 && static_cast<std::size_t>(show.FPageIndex) < show.FURLs.size())
+        lines.push_back(show.FURLs[static_cast<std::size_t>(show.FPageIndex)]);
+    if (!detail.empty())
+        lines.push_back("(" + detail + ")");
+    PaintCard(canvas, lines, context);
+}
+
+// The picture at its place; a part that cannot be held to be drawn (the part
+// scaled down, or cut to a monitor) leaves the memory card instead, as
+// painting never fails.
+void PaintPicture(ICanvas& canvas, const TSlideShow& show, const TPaintContext& context) {
+    const std::int32_t w = context.Width;
+    const std::int32_t h = context.Height;
+    // A picture wider than its monitor is shown scaled down to its width.
+    const TSize shown = show.ShownSize();
+    const std::int32_t bw = shown.Width;
+    const std::int32_t bh = shown.Height;
+    const std::int32_t x = std::max(CenterOffset(w, bw), 0);
+    const std::int32_t y = bh < h ? std::max(CenterOffset(h, bh), 0) : -show.FScrollPos;
+    try {
+        if (bw == show.FBitmap.Width() && bh == show.FBitmap.Height())
+            canvas.DrawBitmap(show.FBitmap, x, y);
+        else
+            canvas.DrawBitmapScaled(show.FBitmap, x, y, shown);
+    } catch (const OutOfMemory& e) {
+        canvas.FillRect(TRect{0, 0, w, h}, context.BackColor);
+        PaintOutOfMemoryCard(canvas, show, context, e.what());
+    }
+}
+
 void PaintPage(ICanvas& canvas,
                const TSlideShow& show,
                const TPaintContext& context,
@@ -71,6 +108,8 @@ void PaintPage(ICanvas& canvas,
     }
     if (show.FURLs.empty())
         return PaintCard(canvas, {kNoPagesHeading, kNoPagesHint}, context);
+    if (show.FBitmap.Empty() && show.FOutOfMemory)
+        return PaintOutOfMemoryCard(canvas, show, context, show.FOutOfMemoryDetail);
     if (show.FBitmap.Empty() && show.FFailed)
         return PaintFailureCard(canvas, show, context, locale);
     if (show.FBitmap.Empty()) {
@@ -79,16 +118,7 @@ void PaintPage(ICanvas& canvas,
                        context.ForeColor, context.BackColor);
         return;
     }
-    // A picture wider than its monitor is shown scaled down to its width.
-    const TSize shown = show.ShownSize();
-    const std::int32_t bw = shown.Width;
-    const std::int32_t bh = shown.Height;
-    const std::int32_t x = std::max(CenterOffset(w, bw), 0);
-    const std::int32_t y = bh < h ? std::max(CenterOffset(h, bh), 0) : -show.FScrollPos;
-    if (bw == show.FBitmap.Width() && bh == show.FBitmap.Height())
-        canvas.DrawBitmap(show.FBitmap, x, y);
-    else
-        canvas.DrawBitmapScaled(show.FBitmap, x, y, shown);
+    PaintPicture(canvas, show, context);
 }
 
 void PaintClock(ICanvas& canvas, const TPaintContext& context, ILocale& locale) {

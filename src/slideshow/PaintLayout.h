@@ -1,6 +1,6 @@
 // What the display form draws at each repaint, as portable code over an
 // ICanvas: the page (or the loading text, or the card of a page whose
-// capture failed), the URL line and the clock in a
+// capture failed or whose picture cannot be held), the URL line and the clock in a
 // full-screen run, the title in a preview. Painting never fails: a URL list
 // without an entry for the page simply draws no URL line.
 #pragma once
@@ -27,6 +27,10 @@ inline constexpr const char* kSettingsRefusedHeading =
     "設定ファイルを読めないため、表示するページがありません";
 inline constexpr const char* kURLListFormHint =
     "URL 一覧は [Lumenary\\URLList] の下に「1=https://example.com/」の形で一行に一つずつ書きます";
+// The card of a page whose picture is there but cannot be held for lack of
+// memory: the heading, the URL and the failure's own words.
+inline constexpr const char* kOutOfMemoryHeading =
+    "メモリが足りないため、このページを表示できません";
 
 // The mode the host selected, as far as painting cares.
 enum class TDisplayMode { dmNormal, dmPreview, dmOther };

@@ -43,6 +43,7 @@ void TSlideShow::LoadPage(std::int32_t k) {
     FTimerTag = 0;
     FFileDate = 0;
     FFailed = false;
+    FOutOfMemory = false;
 
     const std::string path = GetCacheFileName(FCacheDir, k);
     const std::int32_t date = FFileSystem.FileDate(path);
@@ -60,11 +61,19 @@ void TSlideShow::LoadPage(std::int32_t k) {
     // a page is held once and two large pages are never held together.
     try {
         ReadBmp(*reader, FBitmap);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        FBitmap.Clear();
+        // A picture too large for the memory left (a 32-bit process, a
+        // picture per monitor) would fail again at every tick: its card
+        // shows instead, and the show moves on after the show time.
+        if (IsOutOfMemory(e)) {
+            FOutOfMemory = true;
+            FOutOfMemoryDetail = e.what();
+            return;
+        }
         // A file that is not a readable bitmap is treated like a missing one:
         // the loading text stays and the next tick tries again, without a
         // report that would repeat every second.
-        FBitmap.Clear();
         return LoadFailure(k);
     }
     if (!FBitmap.Empty())
@@ -156,7 +165,8 @@ bool TSlideShow::RefreshCheck() {
 
 // Reload check: retry a page that waits for its capture, or take up a new
 // capture (of a page on screen, or of one whose card is shown: a page file
-// that did not change since the card came stays unread). A file is new when
+// that did not change since the card came stays unread, a picture that
+// could not be held for lack of memory included). A file is new when
 // its date differs from the one on screen: a clock set back does not hide
 // a capture, and a file that went leaves the picture on screen.
 void TSlideShow::ReloadCheck(std::int32_t formHeight) {
@@ -174,9 +184,10 @@ void TSlideShow::ReloadCheck(std::int32_t formHeight) {
             FTimerTag = waited;
         return;
     }
-    if (fileDate == -1 || fileDate == (FFailed ? FCardPictureDate : FFileDate))
+    const bool card = FFailed || FOutOfMemory;
+    if (fileDate == -1 || fileDate == (card ? FCardPictureDate : FFileDate))
         return;
-    if (FFailed)
+    if (card)
         return LoadPage(FPageIndex);
     TakeOverPicture(formHeight);
 }

@@ -43,6 +43,12 @@ class TSlideShow {
     TPageFailure FFailure;
     std::int32_t FFailureDate = 0;
     std::int32_t FCardPictureDate = -1;  // date of the page file when the card was shown
+    // The page file on screen could not be held for lack of memory (why, in
+    // the words of the failure): its card shows for the page's show time, and
+    // the file is read again when a new capture replaces it or the page
+    // comes round again, never at every tick.
+    bool FOutOfMemory = false;
+    std::string FOutOfMemoryDetail;
     // Packed date of the start of this run: failure records older than it
     // belong to an earlier run and are not shown.
     std::int32_t FRunStartDate = 0;
@@ -74,7 +80,8 @@ class TSlideShow {
     // Shows page k from the top with a fresh show time, loading its cache
     // file; a missing or undecodable file, or one captured from another
     // address, leaves FBitmap empty and FFileDate 0, and FFailed set when
-    // the capture has failed the page in this run.
+    // the capture has failed the page in this run; a file whose picture
+    // cannot be held leaves FOutOfMemory set instead.
     void LoadPage(std::int32_t k);
     // The list read anew while the run goes on: a page on screen whose entry
     // changed or went is shown afresh, as its picture is of another address.
@@ -84,8 +91,8 @@ class TSlideShow {
     // from url when failure is null, else failed so. A page that waits for it
     // shows it at the next tick.
     void PageTried(std::int32_t k, const std::string& url, const TPageFailure* failure);
-    // The page on screen waits for its capture (no picture, no failure).
-    bool Waiting() const { return FBitmap.Empty() && !FFailed; }
+    // The page on screen waits for its capture (no picture, no card).
+    bool Waiting() const { return FBitmap.Empty() && !FFailed && !FOutOfMemory; }
     // The size the picture on screen is shown at (scaled down to the
     // monitor's width when wider).
     TSize ShownSize() const;

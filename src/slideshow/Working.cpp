@@ -102,10 +102,10 @@ void TWorkingForm::WebDocumentComplete(const std::string& url) {
         CapturePage();
     } catch (const std::exception& e) {
         // The page cannot be captured (not an HTML document, a picture the
-        // platform cannot make, a file that cannot be written): it fails
-        // like a page that did not load, and the pass goes on.
+        // platform cannot make or hold, a file that cannot be written): it
+        // fails like a page that did not load, and the pass goes on.
         FInCompletion = false;
-        return StepFailed(e.what());
+        return StepFailed(e);
     }
     FInCompletion = false;
 }
@@ -205,7 +205,7 @@ void TWorkingForm::RunStep(std::uint32_t step, F&& body) {
     try {
         body();
     } catch (const std::exception& e) {
-        StepFailed(e.what());
+        StepFailed(e);
     }
 }
 
@@ -247,7 +247,7 @@ void TWorkingForm::PageSettled(bool settled) {
 // while the picture is taken, so a page laid out in viewport units keeps its
 // layout), never smaller than the window (a short page's background fills
 // it), the window's size itself unless pages are scrolled, and down to the
-// height cap and what the page cache can hold.
+// height cap and the bytes a picture may hold.
 void TWorkingForm::PageMeasured(TSize scrollSize) {
     std::int32_t width = std::max(scrollSize.Width, FSource.Width());
     std::int32_t height = std::max(scrollSize.Height, FSource.Height());
@@ -255,15 +255,16 @@ void TWorkingForm::PageMeasured(TSize scrollSize) {
         width = FSource.Width();
         height = FSource.Height();
     }
-    if (height > kPageHeightCap) {
-        height = kPageHeightCap;
-        ReportTallPage(FPageUrl, scrollSize.Height);
-    }
-    // A page file the display could not read back is never written.
+    // A page file the display could not read back is never written, and no
+    // picture holds more than kPictureMaxBytes: a wider page keeps fewer rows.
+    static_assert(kPictureMaxBytes <= kBmpMaxBytes);
     width = std::clamp(width, 1, kBmpMaxSide);
+    const std::int32_t rows = PictureHeightCap(width);
+    if (height > rows) {
+        height = rows;
+        ReportTallPage(FPageUrl, scrollSize.Height, rows);
+    }
     height = std::max(height, 1);
-    const std::int64_t maxRows = static_cast<std::int64_t>(kBmpMaxBytes / 4) / width;
-    height = static_cast<std::int32_t>(std::min<std::int64_t>(height, maxRows));
 
     const TSize size{width, height};
     const std::uint32_t step = FStep;
@@ -275,13 +276,13 @@ void TWorkingForm::PageMeasured(TSize scrollSize) {
 }
 
 // Said once per page of the list for the whole run, not at every pass.
-void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height) {
+void TWorkingForm::ReportTallPage(const std::string& url, std::int32_t height, std::int32_t rows) {
     if (!FReportedTall.insert(url).second)
         return;
     std::string line = "\"";
     line += url;
-    line += "\" is " + std::to_string(height) + " pixels tall: its first " +
-            std::to_string(kPageHeightCap) + " are captured";
+    line += "\" is " + std::to_string(height) + " pixels tall: its first " + std::to_string(rows) +
+            " are captured";
     Application().Log(line);
 }
 
@@ -312,10 +313,18 @@ void TWorkingForm::PictureWritten(std::int32_t index, const std::string& url) {
 
 // A page whose capture failed after it loaded: it keeps its earlier file,
 // is marked as failed, and the pass goes on with the next page.
-void TWorkingForm::StepFailed(const std::string& message) {
+void TWorkingForm::StepFailed(const std::string& message, TPageFailureKind kind) {
     ++FStep;
-    PageFailed(FPageUrl, TPageFailure{TPageFailureKind::pfOther, 0, message});
+    PageFailed(FPageUrl, TPageFailure{kind, 0, message});
     RequestNextPage();
+}
+
+// A picture that could not be held (its pixels, the platform's bitmap, a
+// buffer on the way to the file) is said to be one: the memory it asked for
+// is free again once the failure got here, and the pass goes on.
+void TWorkingForm::StepFailed(const std::exception& e) {
+    StepFailed(e.what(),
+               IsOutOfMemory(e) ? TPageFailureKind::pfOutOfMemory : TPageFailureKind::pfOther);
 }
 
 }  // namespace lum

@@ -1,8 +1,9 @@
 // The capture form: loads the display form's URLs one at a time into its web
 // view, each laid out at the display's size, and stores each completed page,
 // once it has settled, as that page's cache file: a picture of exactly the
-// page, up to a height cap. The steps of one capture (settle, measure, take
-// the picture, write the file) may complete later through the event loop.
+// page, up to a height cap and a cap on its bytes. The steps of one capture
+// (settle, measure, take the picture, write the file) may complete later
+// through the event loop.
 // A page that cannot be loaded or captured keeps its earlier file, gets a
 // failure record beside it ("<k>.failed", for the display's card), is
 // written to the log, and the pass moves on to the next page: no page can
@@ -11,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <set>
@@ -76,12 +78,13 @@ class TWorkingForm {
     void CapturePage();
     void PageSettled(bool settled);
     void PageMeasured(TSize scrollSize);
-    void ReportTallPage(const std::string& url, std::int32_t height);
+    void ReportTallPage(const std::string& url, std::int32_t height, std::int32_t rows);
     void PictureTaken(TPageBitmap& picture);
     void PictureWritten(std::int32_t index, const std::string& url);
     void Tried(std::int32_t index, const std::string& url, const TPageFailure* failure);
     void PassOver();
-    void StepFailed(const std::string& message);
+    void StepFailed(const std::exception& e);
+    void StepFailed(const std::string& message, TPageFailureKind kind = TPageFailureKind::pfOther);
     template <class F>
     void RunStep(std::uint32_t step, F&& body);
 

@@ -39,6 +39,9 @@ class TFakeCanvas : public ICanvas {
     std::vector<TFill> Fills;
     std::vector<TText> Texts;
     std::vector<TBitmapDraw> Bitmaps;
+    // Drawing a bitmap fails as a canvas that copies or scales a part of it
+    // fails when that part cannot be allocated.
+    bool OutOfMemoryOnDraw = false;
 
     std::int32_t Width() const override { return FWidth; }
     std::int32_t Height() const override { return FHeight; }
@@ -54,12 +57,16 @@ class TFakeCanvas : public ICanvas {
         Texts.push_back({x, y, text, fore, back});
     }
     void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) override {
+        if (OutOfMemoryOnDraw)
+            throw OutOfMemory("not enough memory for a part of the picture");
         Bitmaps.push_back({&bitmap, x, y, TSize{}});
     }
     void DrawBitmapScaled(const TPageBitmap& bitmap,
                           std::int32_t x,
                           std::int32_t y,
                           TSize size) override {
+        if (OutOfMemoryOnDraw)
+            throw OutOfMemory("not enough memory for a part of the picture");
         Bitmaps.push_back({&bitmap, x, y, size});
     }
 

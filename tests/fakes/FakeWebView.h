@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ class TFakeWebView : public IWebView {
     bool FailSetSize = false;
     bool FailSettle = false;
     bool FailPicture = false;
+    // The picture cannot be held: the step throws std::bad_alloc from the
+    // call itself, as a platform that answers at once does (not with Async).
+    bool OutOfMemoryOnPicture = false;
     bool RefusePass = false;  // BeginPass says no (another program captures)
     int PassesBegun = 0;
     // Steps complete when the test calls RunSteps, not before returning.
@@ -132,6 +136,8 @@ class TFakeWebView : public IWebView {
                 failed("the picture cannot be taken");
                 return;
             }
+            if (OutOfMemoryOnPicture)
+                throw std::bad_alloc();
             const bool giant = std::int64_t{size.Width} * size.Height > MaxPicturePixels;
             TPageBitmap picture(giant ? 1 : size.Width, giant ? 1 : size.Height);
             std::fill(picture.Pixels(),

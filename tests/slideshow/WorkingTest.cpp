@@ -269,15 +269,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TSizeCase{{std::numeric_limits<std::int32_t>::max(), 10}, false, {640, 480}}),
     SizeCaseName);
 
-TEST_F(Capture, GiantPagesAreCapturedDownToTheHeightCapAndWhatTheCacheCanHold) {
+TEST_F(Capture, GiantPagesAreCapturedDownToTheHeightCapAndTheBytesAPictureMayHold) {
     Source.List = {"http://tall/", "http://huge/"};
     Source.Scroll = true;
     View->Pages["http://tall/"] = {2000, 40000};
     View->Pages["http://huge/"] = {100000, 100000};
     RunThrough(1);
     EXPECT_THAT(View->Log, Contains("picture 2000x32000 view 640x480"));
-    // 32767 columns leave room for 8192 rows within the 1 GiB of pixels.
-    EXPECT_THAT(View->Log, Contains("picture 32767x8192 view 640x480"));
+    // 32767 columns leave room for 2048 rows within the 256 MiB of pixels.
+    EXPECT_THAT(View->Log, Contains("picture 32767x2048 view 640x480"));
     EXPECT_EQ(View->ViewSize, (TSize{640, 480}));
 }
 

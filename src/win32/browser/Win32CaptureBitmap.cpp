@@ -64,8 +64,12 @@ void TWin32CaptureBitmap::Resize(std::int32_t width, std::int32_t height) {
         // give a monochrome bitmap).
         const TScreenDc screen;
         bitmap.Reset(::CreateCompatibleBitmap(screen.Get(), width, height));
+        // With a valid screen DC and a positive size, the only way this fails
+        // is for want of memory (of the process, or of GDI's section of it):
+        // the page fails as one whose picture cannot be held.
         if (!bitmap)
-            throw Exception("a bitmap of " + SizeText(width, height) + " pixels cannot be created");
+            throw OutOfMemory("not enough memory for a bitmap of " + SizeText(width, height) +
+                              " pixels (the system could not create it)");
     }
     ::SelectObject(FDc.Get(), bitmap ? bitmap.Get() : FOriginalBitmap);
     FBitmap = std::move(bitmap);

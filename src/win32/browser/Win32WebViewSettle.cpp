@@ -136,7 +136,9 @@ void TWin32WebView::ScrollView(std::int32_t y) {
     } catch (const Exception&) {
         return FinishSettle(FSettle->Settled);  // no document to scroll: as it stands
     }
-    const std::int32_t end = std::min(height, kPageHeightCap);
+    // Rows below what a picture of the view's width may hold are never
+    // captured: no view goes there.
+    const std::int32_t end = std::min(height, PictureHeightCap(FViewSize.Width));
     const Clock::time_point now = Clock::now();
     if (y == 0 && at + view >= end)
         return FinishSettle(FSettle->Settled);
