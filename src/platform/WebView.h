@@ -119,8 +119,10 @@ class IWebView {
     // document's body, so that no scroll bar takes room from the page and the
     // picture shows neither scroll bars nor the body's border; then measures
     // the document as laid out so: its whole scroll width and height in
-    // pixels (the larger of the body's and the root element's, so that the
-    // body's margins are inside; never less than the view's).
+    // pixels of the picture (the larger of the body's and the root
+    // element's, so that the body's margins are inside; never less than the
+    // view's). An engine that draws a CSS pixel larger than one pixel (at a
+    // display scaling of 150 %, say) gives the size as drawn, rounded up.
     virtual void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) = 0;
     // Draws the document as laid out at the view's size into a picture of
     // exactly size, from its top left, beyond the view where the picture is

@@ -261,11 +261,32 @@ void TWin32WebView::SetViewSize(const TSize& size) {
     FViewSize = size;
 }
 
+// The document's dots per inch (window.screen, IHTMLScreen2). A DPI-aware
+// host (DOCHOSTUIFLAG_DPI_AWARE, WebBrowserHostSites.cpp) has the control
+// draw one CSS pixel as 1/96 inch: deviceXDPI / logicalXDPI device pixels,
+// 1.5 at 150 %, while the DOM's sizes and scroll positions stay in CSS
+// pixels. A document that cannot say (no window, no screen, a screen
+// without the figures) is taken as drawn 1:1.
+TPageDpi TWin32WebView::PageDpi() noexcept {
+    try {
+        TDispatchObject document(ComPtr<IDispatch>(Document().Get()), "document");
+        const std::unique_ptr<TDispatchObject> screen =
+            document.GetObjectProperty("parentWindow")->GetObjectProperty("screen");
+        TPageDpi dpi;
+        dpi.Across = {screen->GetIntProperty("deviceXDPI"), screen->GetIntProperty("logicalXDPI")};
+        dpi.Down = {screen->GetIntProperty("deviceYDPI"), screen->GetIntProperty("logicalYDPI")};
+        return TPageDpi{SaneDpi(dpi.Across), SaneDpi(dpi.Down)};
+    } catch (const std::exception&) {
+        return TPageDpi{};
+    }
+}
+
 // The body's scroll bars and border go first, so that no scroll bar takes
 // room from the page as it is measured. Then the whole document: the larger
 // of the body's and the root element's scroll sizes (the body's margins lie
 // inside the root; a page whose body is short can still make the root
-// tall). Reading a scroll size lays the page out anew.
+// tall). Reading a scroll size lays the page out anew. The sizes are CSS
+// pixels: the picture's are the device pixels the control draws them in.
 void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed failed) {
     const auto start = std::chrono::steady_clock::now();
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
@@ -276,6 +297,7 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed fai
         scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
         scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
     }
+    scrollSize = DevicePixels(scrollSize, PageDpi());
     if (StepOverdue(start, FStepLimits.Measure, "measuring the page", failed))
         return;
     done(scrollSize);

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/PageScale.h"
 #include "platform/Types.h"
 #include "platform/WebView.h"
 #include "win32/BaseWindow.h"
@@ -124,6 +125,8 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void DeliverOverdue();
     bool OnTimer(UINT_PTR id);
     Microsoft::WRL::ComPtr<IHTMLDocument2> Document();
+    // How the current document is drawn: device pixels per CSS pixel.
+    TPageDpi PageDpi() noexcept;
     // The settle step (Win32WebViewSettle.cpp), asked by this timer of the
     // window.
     static constexpr UINT_PTR kSettleTimer = 0x5E77;

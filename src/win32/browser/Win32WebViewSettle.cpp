@@ -116,11 +116,13 @@ void TWin32WebView::SettleWaited(bool quiet) {
 // the page's end, the height cap, the view where the page scrolls no further
 // (a page that scrolls a box of its own), the last of kScrollViews or the
 // one at the scroll-through's limit. A page that one view holds is not
-// scrolled at all.
+// scrolled at all. Positions and sizes are the document's CSS pixels: a
+// view drawn at 150 % shows two thirds of its height in them.
 void TWin32WebView::ScrollView(std::int32_t y) {
     std::int32_t at = 0;
     std::int32_t height = 0;
-    const std::int32_t view = FViewSize.Height;
+    const TAxisDpi dpi = PageDpi().Down;
+    const std::int32_t view = CssPixels(FViewSize.Height, dpi);
     try {
         const ComPtr<IHTMLDocument2> document = Document();
         if (view <= 0 || !ScrollPageWindow(*document.Get(), y))
@@ -138,7 +140,7 @@ void TWin32WebView::ScrollView(std::int32_t y) {
     }
     // Rows below what a picture of the view's width may hold are never
     // captured: no view goes there.
-    const std::int32_t end = std::min(height, PictureHeightCap(FViewSize.Width));
+    const std::int32_t end = std::min(height, CssPixels(PictureHeightCap(FViewSize.Width), dpi));
     const Clock::time_point now = Clock::now();
     if (y == 0 && at + view >= end)
         return FinishSettle(FSettle->Settled);

@@ -47,7 +47,8 @@ namespace lum::standin {
 //   standin:lazy?h=N         as wide as its view, N px tall (default 3000);
 //                            rows below the first view stay kLazyPendingTag
 //                            until they have been scrolled into view, then
-//                            take kLazyLoadMs to arrive in kLazyTag
+//                            take kLazyLoadMs to arrive in kLazyTag; rows a
+//                            scroll jumped over never come into view
 //   standin:auth             its server asks for credentials (401 with a
 //                            challenge): the control asks its site for them,
 //                            else shows its credentials dialog (StandinSite.h);
@@ -68,7 +69,13 @@ namespace lum::standin {
 // size of its own (else the body's); &late=1 leaves IHTMLDocument3 out, so
 // the root is reached by name only; on standin:frames, &frameerror=K makes
 // frame K report a NavigateError before it completes; &close=1 makes its
-// script close its window (window.close()) once it has completed.
+// script close its window (window.close()) once it has completed; &mark=1 puts a square
+// of kMarkSize CSS pixels in kMarkColor in the bottom-right corner of the
+// body's scroll size, the last thing a picture cut short would lose.
+// Sizes are CSS pixels. A host that gives DOCHOSTUIFLAG_DPI_AWARE gets its
+// pages laid out and drawn at the screen's DPI (StandinScreen.cpp): a view
+// of 1024 device pixels is 682 CSS pixels wide at 144 DPI, and row y of the
+// page covers device rows y * 1.5 up to (y + 1) * 1.5.
 enum class TPageKind {
     Blank,
     Fill,
@@ -106,6 +113,7 @@ struct TPageSpec {
     std::int32_t HangFrame = 0;   // frames: the frame (1-based) that never completes
     std::int32_t SlowMs = 0;      // what laying it out and drawing it take
     bool Closes = false;          // its script closes its window once it has completed
+    bool Mark = false;            // the marker in its bottom-right corner
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -148,6 +156,10 @@ struct TRgb {
 inline constexpr TRgb RowColor(std::uint8_t tag, std::int32_t y) {
     return {tag, static_cast<std::uint8_t>(y & 0xFF), static_cast<std::uint8_t>((y >> 8) & 0xFF)};
 }
+
+// The marker of &mark=1: no page's rows have its red component.
+inline constexpr std::int32_t kMarkSize = 10;
+inline constexpr TRgb kMarkColor = {0xF8, 0x00, 0xF8};
 
 inline std::int32_t QueryInt(std::string_view query, std::string_view key, std::int32_t fallback) {
     std::size_t pos = 0;
@@ -255,6 +267,7 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     page.LateRoot = QueryInt(query, "late", 0) != 0;
     page.SlowMs = QueryInt(query, "slow", 0);
     page.Closes = QueryInt(query, "close", 0) != 0;
+    page.Mark = QueryInt(query, "mark", 0) != 0;
     return page;
 }
 

@@ -179,6 +179,7 @@ void TStandinBrowser::Commit() {
     page->Page = ParsePageUrl(Utf8(FPendingUrl));
     page->Loads = page->Page.Kind == TPageKind::Again ? ++gAgainLoads : 1;
     page->View = FViewState;
+    page->Dpi = DocumentDpi(FSite.Get());
     FPage = page;
     FDocument = Adopt(NewDocument(page));
     FCommitted = true;

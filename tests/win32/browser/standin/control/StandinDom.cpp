@@ -175,7 +175,8 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const TDispName kNames[] = {
             {L"body", DISPID_IHTMLDOCUMENT2_BODY},
-            {L"documentElement", DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT}};
+            {L"documentElement", DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT},
+            {L"parentWindow", DISPID_IHTMLDOCUMENT2_PARENTWINDOW}};
         return IdsOfNames(kNames, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
@@ -186,11 +187,17 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override {
-        if ((id != DISPID_IHTMLDOCUMENT2_BODY && id != DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT) ||
+        if ((id != DISPID_IHTMLDOCUMENT2_BODY && id != DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT &&
+             id != DISPID_IHTMLDOCUMENT2_PARENTWINDOW) ||
             !(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;
         if (!result)
             return E_POINTER;
+        if (id == DISPID_IHTMLDOCUMENT2_PARENTWINDOW) {
+            result->vt = VT_DISPATCH;
+            result->pdispVal = NewWindow(FPage);
+            return S_OK;
+        }
         IHTMLElement* body = nullptr;
         if (id == DISPID_IHTMLDOCUMENT2_BODY)
             get_body(&body);

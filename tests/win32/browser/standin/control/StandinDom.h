@@ -3,14 +3,16 @@
 // "scrollHeight", "scrollTop" and "style" by name, a root element
 // (documentElement) with scroll sizes and position of its own and no style, a
 // style that takes "overflow" and "border", the document's readyState, its
-// window (scrollTo) and script object (StandinScript.cpp), and the dispatch
-// object of a frame. Calls it does not know fail with an HRESULT.
+// window (scrollTo, screen) and script object (StandinScript.cpp), and the
+// dispatch object of a frame. Sizes and positions in it are CSS pixels
+// (StandinScreen.cpp). Calls it does not know fail with an HRESULT.
 #pragma once
 
 #include <windows.h>
 
 #include <mshtml.h>
 #include <oaidl.h>
+#include <ocidl.h>
 
 #include <memory>
 #include <string>
@@ -19,7 +21,10 @@
 
 namespace lum::standin {
 
-// The control's view, shared with the pages laid out in it.
+// One CSS pixel is 1/96 inch.
+inline constexpr std::int32_t kCssDpi = 96;
+
+// The control's view in device pixels, shared with the pages laid out in it.
 struct TViewState {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
@@ -31,6 +36,9 @@ struct TPageState {
     TPageSpec Page;
     std::int32_t Loads = 1;  // loads of this URL kind in the process ("again" pages)
     std::shared_ptr<const TViewState> View;
+    // The screen's DPI the page is drawn at (kCssDpi: one device pixel per
+    // CSS pixel), fixed when its document is made (StandinScreen.cpp).
+    std::int32_t Dpi = kCssDpi;
     std::wstring Overflow;  // body.style values a caller put
     std::wstring Border;
 
@@ -46,6 +54,8 @@ struct TPageState {
     std::int32_t ScrollY = 0;    // the window's scroll position
     std::int32_t Requested = 0;  // lazy: rows above this have come into view
     std::int32_t Loaded = 0;     // lazy: rows above this have their content
+    std::int32_t GapStart = 0;   // lazy: rows a scroll jumped over, never in view
+    std::int32_t GapEnd = 0;
 
     // Starts the page's scripts, as they start while it loads: after the
     // document exists (TitleChange), before its DocumentComplete.
@@ -59,14 +69,29 @@ struct TPageState {
     // The colour tag of row y as the page stands now.
     std::uint8_t RowTag(std::int32_t y) const;
 
+    // The colour of device row y of the drawn page, and the marker of
+    // &mark=1 drawn into rect, the page's device pixels (StandinScreen.cpp).
+    TRgb DrawnRow(std::int32_t y) const;
+    void DrawMark(HDC dc, const RECT& rect) const;
+
     std::uint8_t Tag() const { return PageTag(Page, Loads); }
+    // The view's size in the CSS pixels it shows whole.
+    std::int32_t ViewWidth() const { return View->Width * kCssDpi / Dpi; }
+    std::int32_t ViewHeight() const { return View->Height * kCssDpi / Dpi; }
     void Scroll(std::int32_t& width, std::int32_t& height) const {
-        ScrollSize(Page, View->Width, View->Height, width, height);
+        ScrollSize(Page, ViewWidth(), ViewHeight(), width, height);
     }
     void RootScroll(std::int32_t& width, std::int32_t& height) const {
-        RootScrollSize(Page, View->Width, View->Height, width, height);
+        RootScrollSize(Page, ViewWidth(), ViewHeight(), width, height);
     }
 };
+
+// The DPI a new document of the control on site is drawn at: the screen's
+// when the site's IDocHostUIHandler::GetHostInfo gives
+// DOCHOSTUIFLAG_DPI_AWARE, else kCssDpi (StandinScreen.cpp).
+std::int32_t DocumentDpi(IOleClientSite* site);
+// window.screen of a page (IHTMLScreen2 and its names), StandinScreen.cpp.
+IDispatch* NewScreen(std::shared_ptr<TPageState> page);
 
 // The top-level document of a page.
 IDispatch* NewDocument(std::shared_ptr<TPageState> page);

@@ -8,7 +8,8 @@ namespace lum::standin {
 
 using Microsoft::WRL::ComPtr;
 
-// --- Drawing: the page's rows in its colour code, at the size asked for.
+// --- Drawing: the page's rows in its colour code, at the size asked for,
+// scaled to the DPI the page is drawn at (StandinScreen.cpp).
 
 void TStandinBrowser::DrawPage(HDC dc, const RECT& rect) const {
     const std::int32_t width = rect.right - rect.left;
@@ -21,10 +22,11 @@ void TStandinBrowser::DrawPage(HDC dc, const RECT& rect) const {
         ::PatBlt(dc, rect.left, rect.top, width, height, WHITENESS);
     } else {
         for (std::int32_t y = 0; y < height; ++y) {
-            const TRgb c = RowColor(FPage->RowTag(y), y);
+            const TRgb c = FPage->DrawnRow(y);
             ::SetDCBrushColor(dc, RGB(c.R, c.G, c.B));
             ::PatBlt(dc, rect.left, rect.top + y, width, 1, PATCOPY);
         }
+        FPage->DrawMark(dc, rect);
         // Until the page's body is told otherwise, its view keeps a scroll bar.
         if (::lstrcmpiW(FPage->Overflow.c_str(), L"hidden") != 0 && width > kScrollBarWidth) {
             ::SetDCBrushColor(dc, RGB(kScrollBarGrey, kScrollBarGrey, kScrollBarGrey));

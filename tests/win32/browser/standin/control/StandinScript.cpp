@@ -13,8 +13,11 @@
 //   page, as the watch would see it: a timer counts only when the watch was
 //   in before the page's script set it. Any other text is a script error.
 // - document.parentWindow is the page's window: scrollTo moves its scroll
-//   position (read back as the root element's scrollTop, standards mode).
+//   position (read back as the root element's scrollTop, standards mode);
+//   its "screen" is reached by name (StandinScreen.cpp).
 #include "win32/browser/standin/control/StandinDom.h"
+
+#include <mshtmdid.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -114,12 +117,26 @@ class TWindow final : public TStubHtmlWindow2, TRefCount {
         AddRef();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE
-    Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return DISP_E_MEMBERNOTFOUND;
+    GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        static const TDispName kNames[] = {{L"screen", DISPID_IHTMLWINDOW2_SCREEN}};
+        return IdsOfNames(kNames, names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
+                                     REFIID,
+                                     LCID,
+                                     WORD flags,
+                                     DISPPARAMS*,
+                                     VARIANT* result,
+                                     EXCEPINFO*,
+                                     UINT*) override {
+        if (id != DISPID_IHTMLWINDOW2_SCREEN || !(flags & DISPATCH_PROPERTYGET))
+            return DISP_E_MEMBERNOTFOUND;
+        if (!result)
+            return E_POINTER;
+        result->vt = VT_DISPATCH;
+        result->pdispVal = NewScreen(FPage);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE scrollTo(LONG, LONG y) override {
         FPage->ScrollTo(y);
@@ -154,7 +171,7 @@ void TPageState::StartScripts(HWND timers) {
     } else if (Page.Kind == TPageKind::Restless) {
         ::SetTimer(timers, kRestlessTimer, kRestlessMs, nullptr);  // an interval: not counted
     } else if (Page.Kind == TPageKind::Lazy) {
-        Requested = Loaded = View->Height;  // the first view loads with the page
+        Requested = Loaded = ViewHeight();  // the first view loads with the page
     }
 }
 
@@ -173,15 +190,21 @@ void TPageState::RunTimer(UINT_PTR id) {
 }
 
 // Rows that come into view for the first time start their fetch; the
-// content arrives kLazyLoadMs later, all at once.
+// content arrives kLazyLoadMs later, all at once. Rows a scroll jumped over
+// (the first such gap) never get theirs.
 void TPageState::ScrollTo(std::int32_t y) {
     std::int32_t width = 0;
     std::int32_t height = 0;
     Scroll(width, height);
-    ScrollY = std::clamp(y, 0, std::max(0, height - View->Height));
-    if (Page.Kind != TPageKind::Lazy || ScrollY + View->Height <= Requested)
+    ScrollY = std::clamp(y, 0, std::max(0, height - ViewHeight()));
+    if (Page.Kind != TPageKind::Lazy || ScrollY + ViewHeight() <= Requested)
         return;
-    Requested = ScrollY + View->Height;
+    // Rows a jump passes over never come into view: they stay pending.
+    if (ScrollY > Requested && GapEnd == 0) {
+        GapStart = Requested;
+        GapEnd = ScrollY;
+    }
+    Requested = ScrollY + ViewHeight();
     ::SetTimer(Timers, kLazyTimer, kLazyLoadMs, nullptr);
 }
 
@@ -205,7 +228,7 @@ std::uint8_t TPageState::RowTag(std::int32_t y) const {
         case TPageKind::Restless:
             return static_cast<std::uint8_t>(kRestlessTag + 2 * (Changes % 4));
         case TPageKind::Lazy:
-            return y < Loaded ? kLazyTag : kLazyPendingTag;
+            return y < Loaded && (y < GapStart || y >= GapEnd) ? kLazyTag : kLazyPendingTag;
         case TPageKind::Frames:
             return Complete ? kFramesTag : kFramesPendingTag;
         default:
