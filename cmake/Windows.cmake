@@ -114,6 +114,7 @@ if(TARGET LumenaryWin32Tests)
                                               ${standin_dir}/StandinDpiTest.cpp
                                               ${standin_dir}/StandinFailureTest.cpp
                                               ${standin_dir}/StandinLimitsTest.cpp
+                                              ${standin_dir}/StandinPictureTest.cpp
                                               ${standin_dir}/StandinPromptsTest.cpp
                                               ${standin_dir}/StandinSignInMenuTest.cpp
                                               ${standin_dir}/StandinSignInWindowTest.cpp)

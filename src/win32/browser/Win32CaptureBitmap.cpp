@@ -88,12 +88,33 @@ void TWin32CaptureBitmap::DrawView(std::uint32_t aspect, const TRect& bounds) {
     ::OleDraw(FView.Get(), aspect, FDc.Get(), &rect);
 }
 
-// The bitmap's pixels as 32-bit top-down rows, straight into the
-// picture's memory; GetDIBits converts from whatever depth the screen has.
+void TWin32CaptureBitmap::Clear() {
+    if (FBitmap)
+        ::PatBlt(FDc.Get(), 0, 0, FWidth, FHeight, WHITENESS);
+}
+
 void TWin32CaptureBitmap::ReadPixels(TPageBitmap& picture) {
     if (!FBitmap)
         throw Exception("an empty bitmap has no picture to take");
     picture.Resize(FWidth, FHeight);
+    try {
+        ReadRowsInto(picture, 0);
+    } catch (...) {
+        picture.Clear();
+        throw;
+    }
+}
+
+// The bitmap's pixels as 32-bit top-down rows, straight into the
+// picture's memory; GetDIBits converts from whatever depth the screen has.
+void TWin32CaptureBitmap::ReadRowsInto(TPageBitmap& picture, std::int32_t top) {
+    if (!FBitmap)
+        throw Exception("an empty bitmap has no picture to take");
+    if (picture.Width() != FWidth || top < 0 || top > picture.Height() - FHeight)
+        throw Exception("the rows of a bitmap of " + SizeText(FWidth, FHeight) +
+                        " pixels do not fit a picture of " +
+                        SizeText(picture.Width(), picture.Height()) + " pixels at row " +
+                        std::to_string(top));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = FWidth;
@@ -101,20 +122,17 @@ void TWin32CaptureBitmap::ReadPixels(TPageBitmap& picture) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    std::uint32_t* rows = picture.Pixels() + std::size_t(FWidth) * top;
     // GetDIBits wants the bitmap out of every DC while it reads it.
     ::SelectObject(FDc.Get(), FOriginalBitmap);
-    const int lines =
-        ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0, static_cast<UINT>(FHeight),
-                    picture.Pixels(), &info, DIB_RGB_COLORS);
+    const int lines = ::GetDIBits(FDc.Get(), static_cast<HBITMAP>(FBitmap.Get()), 0,
+                                  static_cast<UINT>(FHeight), rows, &info, DIB_RGB_COLORS);
     ::SelectObject(FDc.Get(), FBitmap.Get());
-    if (lines != FHeight) {
-        picture.Clear();
+    if (lines != FHeight)
         throw Exception("the picture of " + SizeText(FWidth, FHeight) + " pixels cannot be read");
-    }
     // The fourth byte of each pixel is unused and must not leak into colours.
-    std::uint32_t* pixel = picture.Pixels();
-    for (std::size_t n = std::size_t(FWidth) * FHeight; n > 0; --n, ++pixel)
-        *pixel &= 0x00FFFFFFu;
+    for (std::size_t n = std::size_t(FWidth) * FHeight; n > 0; --n, ++rows)
+        *rows &= 0x00FFFFFFu;
 }
 
 }  // namespace lum::win32

@@ -28,8 +28,13 @@ class TWin32CaptureBitmap final {
     // Draws the view with the drawing aspect within bounds; whatever the
     // result, the bitmap keeps what was drawn (white when nothing was).
     void DrawView(std::uint32_t aspect, const TRect& bounds);
+    // Fills the bitmap white again.
+    void Clear();
     // The pixels as they stand, into picture (resized to the bitmap's size).
     void ReadPixels(TPageBitmap& picture);
+    // The pixels as they stand, into the rows of picture from top on (of the
+    // bitmap's width, and tall enough).
+    void ReadRowsInto(TPageBitmap& picture, std::int32_t top);
 
     HBITMAP Handle() const { return static_cast<HBITMAP>(FBitmap.Get()); }
     HDC DeviceContext() const { return FDc.Get(); }

@@ -23,8 +23,6 @@ constexpr RECT kFormBounds = {226, 208, 226 + 112, 208 + 23};  // borderless: cl
 constexpr RECT kControlRect = {0, 0, 153, 73};
 constexpr DISPID kDispidDocument = 203;  // the control's Document property
 
-constexpr std::uint32_t kDrawAspectDocPrint = 8;  // DVASPECT_DOCPRINT
-
 }  // namespace
 
 TWin32WebView::TWin32WebView(HWND owner) {
@@ -65,6 +63,7 @@ TWin32WebView::~TWin32WebView() {
     EndLoadLimit();
     FOverdue.reset();
     DropSettle();
+    DropPicture();
     CloseControl();
     DestroyOwnWindow();
 }
@@ -138,6 +137,9 @@ LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kDeliverOverdue:
             DeliverOverdue();
             return 0;
+        case kPictureBand:
+            DrawBand();
+            return 0;
         case WM_TIMER:
             if (!OnTimer(wParam))
                 break;
@@ -149,6 +151,7 @@ LRESULT TWin32WebView::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             EndLoadLimit();
             FOverdue.reset();
             DropSettle();
+            DropPicture();
             CloseControl();
             break;
         default:
@@ -175,6 +178,7 @@ void TWin32WebView::Navigate(const std::string& url) {
         OpenControl();  // released at the end of the last pass
     Browser();          // throws once the control is closed for good
     DropSettle();       // the page it was for is being left
+    DropPicture();
     FOverdue.reset();
     ++FNavigation;
     FFailed = false;
@@ -248,7 +252,7 @@ std::unique_ptr<TWin32CaptureBitmap> TWin32WebView::CreateCaptureBitmap() {
     return std::make_unique<TWin32CaptureBitmap>(ComPtr<IUnknown>(&Browser()));
 }
 
-// The control answers every step but the settle step at once: each
+// The control answers the view's size and the measure at once: each
 // continuation runs before the call returns, and a failure throws from the
 // call itself.
 void TWin32WebView::SetViewSize(const TSize& size) {
@@ -303,35 +307,6 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed fai
     done(scrollSize);
 }
 
-// The control draws only what it has laid out in its own window: it takes
-// the picture's size for the drawing (into a screen-compatible bitmap,
-// white where it draws nothing; the bitmap lives only for this call) and
-// the display's size again at once, whether the drawing succeeded or not.
-void TWin32WebView::TakePicture(const TSize& size,
-                                std::function<void(TPageBitmap&)> done,
-                                TStepFailed failed) {
-    const auto start = std::chrono::steady_clock::now();
-    const TSize view = FViewSize;
-    TPageBitmap picture;
-    try {
-        SetViewSize(size);
-        const std::unique_ptr<TWin32CaptureBitmap> bitmap = CreateCaptureBitmap();
-        bitmap->SetWidth(size.Width);
-        bitmap->SetHeight(size.Height);
-        bitmap->DrawView(kDrawAspectDocPrint, TRect{0, 0, bitmap->Width(), bitmap->Height()});
-        bitmap->ReadPixels(picture);
-    } catch (...) {
-        if (view.Width > 0 && view.Height > 0)
-            SetViewSize(view);
-        throw;
-    }
-    if (view.Width > 0 && view.Height > 0)
-        SetViewSize(view);
-    if (StepOverdue(start, FStepLimits.Picture, "taking the page's picture", failed))
-        return;
-    done(picture);
-}
-
 // Whatever a page plays while it is captured is never heard. Asked again
 // at every pass: a device added since has a session of its own.
 bool TWin32WebView::BeginPass() {
@@ -347,6 +322,7 @@ void TWin32WebView::PassEnded() {
     EndLoadLimit();
     FOverdue.reset();
     DropSettle();
+    DropPicture();
     FPendingFailure.reset();
     ++FNavigation;  // whatever the released control still had pending is stale
     CloseControl();

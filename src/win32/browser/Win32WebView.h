@@ -1,10 +1,11 @@
 // The capture form's window with the WebBrowser control in it, as the web
 // view of the page capture: navigation and its failures, the settle step
 // (Win32WebViewSettle.cpp), the steps' time limits (Win32WebViewLimits.cpp),
-// the document's body and root element, the control's size and the capture
-// bitmap. Only the top-level document's completion counts. The settle step
-// completes later, through a timer of the window; every other step before it
-// returns. A load, or a step, past its limit fails later, through the message
+// the document's body and root element, the control's size and the picture
+// (Win32WebViewPicture.cpp). Only the top-level document's completion
+// counts. The settle step completes later, through a timer of the window, as
+// does the picture of a page taller than one band; every other step before
+// it returns. A load, or a step, past its limit fails later, through the message
 // loop. Failures throw lum::Exception. OLE must be initialised on the thread
 // (OleInitialize) before creation.
 #pragma once
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/Bmp.h"
 #include "common/PageScale.h"
 #include "platform/Types.h"
 #include "platform/WebView.h"
@@ -72,6 +74,11 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     // Navigate, a new SettlePage or the view's end drops the step uncalled.
     void SettlePage(std::function<void(bool)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize)> done, TStepFailed failed) override;
+    // Draws the page band by band into the picture. A picture of one band
+    // is taken at once; a taller one draws a band per message of the
+    // window, so the program keeps answering while a giant page is drawn
+    // and read. A new Navigate, SettlePage or TakePicture, the end of the
+    // pass or of the view drops the step uncalled.
     void TakePicture(const TSize& size,
                      std::function<void(TPageBitmap&)> done,
                      TStepFailed failed) override;
@@ -136,6 +143,12 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     void SettleWaited(bool quiet);
     void ScrollView(std::int32_t y);
     void ScrollBackToTop();
+    // The picture step (Win32WebViewPicture.cpp), a band per posted message.
+    static constexpr UINT kPictureBand = WM_APP + 0x54;
+    struct TPictureStep;
+    void DrawBand();
+    void FinishPicture();
+    void DropPicture() noexcept;
     void WaitForQuiet(std::chrono::milliseconds quiet,
                       std::chrono::steady_clock::time_point deadline);
     void FinishSettle(bool settled);
@@ -162,6 +175,20 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     std::chrono::steady_clock::time_point FSettleDeadline;  // of the settle step's own limit
     std::unique_ptr<TOverdueStep> FOverdue;                 // a step past its limit, failed later
     std::unique_ptr<TSettleStep> FSettle;                   // the settle step under way, if any
+    std::unique_ptr<TPictureStep> FPicture;                 // the picture step under way, if any
+};
+
+// A picture drawn band by band: the page laid out at the picture's size,
+// one screen-compatible bitmap of a band's size, the rows done so far.
+struct TWin32WebView::TPictureStep {
+    std::function<void(TPageBitmap&)> Done;
+    TStepFailed Failed;
+    std::chrono::steady_clock::time_point Start;
+    TSize View{};  // the view's size to go back to
+    TPageBitmap Picture;
+    std::unique_ptr<TWin32CaptureBitmap> Band;
+    std::int32_t BandRows = 0;
+    std::int32_t Next = 0;  // the first row not yet drawn
 };
 
 // Where the settle step is: watching the page, scrolling it through, or back

@@ -46,6 +46,7 @@ void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed faile
     // A step under way belongs to a page that has moved on since: it is
     // replaced, and its continuation dropped.
     DropSettle();
+    DropPicture();
     ComPtr<IHTMLDocument2> document;
     try {
         document = Document();

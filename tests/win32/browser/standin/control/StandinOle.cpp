@@ -4,6 +4,8 @@
 
 #include <olectl.h>
 
+#include <algorithm>
+
 namespace lum::standin {
 
 using Microsoft::WRL::ComPtr;
@@ -21,7 +23,17 @@ void TStandinBrowser::DrawPage(HDC dc, const RECT& rect) const {
     if (!FPage || FPage->Page.Kind == TPageKind::Blank) {
         ::PatBlt(dc, rect.left, rect.top, width, height, WHITENESS);
     } else {
-        for (std::int32_t y = 0; y < height; ++y) {
+        // As the real control, it paints only what falls within the device
+        // context's clipping region (a window's invalid part, the bitmap a
+        // band of a picture is drawn into).
+        std::int32_t first = 0;
+        std::int32_t last = height;
+        RECT clip{};
+        if (::GetClipBox(dc, &clip) != ERROR) {
+            first = std::clamp<std::int32_t>(clip.top - rect.top, 0, height);
+            last = std::clamp<std::int32_t>(clip.bottom - rect.top, first, height);
+        }
+        for (std::int32_t y = first; y < last; ++y) {
             const TRgb c = FPage->DrawnRow(y);
             ::SetDCBrushColor(dc, RGB(c.R, c.G, c.B));
             ::PatBlt(dc, rect.left, rect.top + y, width, 1, PATCOPY);
