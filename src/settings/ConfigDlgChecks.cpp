@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "settings/ConfigDlgRules.h"
+#include "settings/PageOptions.h"
 
 namespace lum {
 
@@ -57,8 +58,8 @@ bool StartsWithScheme(std::string_view line) {
     if (line.empty() || !IsAsciiLetter(line[0]))
         return false;
     std::size_t i = 1;
-    while (i < line.size() && (IsAsciiLetter(line[i]) || IsAsciiDigit(line[i]) ||
-                               line[i] == '+' || line[i] == '-' || line[i] == '.'))
+    while (i < line.size() && (IsAsciiLetter(line[i]) || IsAsciiDigit(line[i]) || line[i] == '+' ||
+                               line[i] == '-' || line[i] == '.'))
         ++i;
     if (i >= line.size() || line[i] != ':')
         return false;
@@ -70,9 +71,19 @@ bool StartsWithScheme(std::string_view line) {
     return !port;
 }
 
-const char* FaultText(TURLLineFault fault) {
-    return fault == TURLLineFault::WhiteSpace ? "空白が入っています"
-                                              : "「http://」などのスキームがありません";
+std::string FaultText(const TFlaggedURLLine& line) {
+    switch (line.Fault) {
+        case TURLLineFault::WhiteSpace:
+            return "空白が入っています";
+        case TURLLineFault::Option: {
+            std::string text = "オプションを読めません (";
+            for (std::size_t i = 0; i < line.Problems.size(); ++i)
+                text.append(i ? "、" : "").append(line.Problems[i]);
+            return text + ")";
+        }
+        default:
+            return "「http://」などのスキームがありません";
+    }
 }
 
 }  // namespace
@@ -89,11 +100,17 @@ std::vector<TFlaggedURLLine> FlaggedURLLines(const std::vector<std::string>& lin
                                              const std::vector<std::string>& loaded) {
     std::vector<TFlaggedURLLine> flagged;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TURLLineFault fault = URLLineFault(lines[i]);
-        if (fault == TURLLineFault::None ||
-            std::find(loaded.begin(), loaded.end(), lines[i]) != loaded.end())
+        if (std::find(loaded.begin(), loaded.end(), lines[i]) != loaded.end())
             continue;
-        flagged.push_back({i, lines[i], fault});
+        TURLLine read = ParseURLLine(lines[i]);
+        const bool options = read.URL.size() < lines[i].size();
+        TURLLineFault fault = URLLineFault(read.URL);
+        if (fault == TURLLineFault::None && !read.Problems.empty())
+            fault = TURLLineFault::Option;
+        if (fault == TURLLineFault::None)
+            continue;
+        flagged.push_back(
+            {i, options ? read.URL + " …" : lines[i], fault, std::move(read.Problems)});
     }
     return flagged;
 }
@@ -109,7 +126,7 @@ std::string FlaggedURLLinesQuestion(const std::vector<TFlaggedURLLine>& flagged)
         // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about
         // a literal + std::to_string chain here.
         text.append("\n").append(std::to_string(line.Line + 1)).append("行目: 「");
-        text.append(shown).append("」 ").append(FaultText(line.Fault));
+        text.append(shown).append("」 ").append(FaultText(line));
     }
     if (flagged.size() > listed)
         text.append("\nほか ").append(std::to_string(flagged.size() - listed)).append(" 行");

@@ -14,8 +14,9 @@
 
 namespace lum {
 
-// Why a line of the URL box is not taken for a URL.
-enum class TURLLineFault { None, NoScheme, WhiteSpace };
+// Why a line of the URL box is not taken for a URL, or a page's options on
+// it cannot all be read.
+enum class TURLLineFault { None, NoScheme, WhiteSpace, Option };
 
 // At most this many flagged lines are listed in the question; the rest are
 // counted.
@@ -31,12 +32,16 @@ TURLLineFault URLLineFault(std::string_view line);
 
 struct TFlaggedURLLine {
     std::size_t Line = 0;  // 0-based among the box's lines
-    std::string Text;
+    std::string
+        Text;  // the line, or only its URL when it has options (a header's value is a secret)
     TURLLineFault Fault = TURLLineFault::None;
+    std::vector<std::string> Problems;  // Option: each option that cannot be read, and why
 };
 
-// The lines that are not URLs, in order; a line that the box showed when
-// the dialog opened was saved so before and is not flagged again.
+// The lines that are not URLs, or whose options cannot all be read (the
+// URL is the part before them: "https://a/ show=10" is a URL with an
+// option), in order; a line that the box showed when the dialog opened was
+// saved so before and is not flagged again.
 std::vector<TFlaggedURLLine> FlaggedURLLines(const std::vector<std::string>& lines,
                                              const std::vector<std::string>& loaded);
 

@@ -6,6 +6,7 @@
 
 #include "common/DosDate.h"
 #include "slideshow/PageFailure.h"
+#include "slideshow/PageSchedule.h"
 
 namespace lum {
 
@@ -108,6 +109,14 @@ void PaintPage(ICanvas& canvas,
     }
     if (show.FURLs.empty())
         return PaintCard(canvas, {kNoPagesHeading, kNoPagesHint}, context);
+    if (show.FNoPageNow) {
+        return PaintCard(
+            canvas,
+            {kNoPageNowHeading,
+             show.FNextShown ? "次のページは " + NextShownText(*show.FNextShown) + " から表示します"
+                             : std::string(kNoPageNowHint)},
+            context);
+    }
     if (show.FBitmap.Empty() && show.FOutOfMemory)
         return PaintOutOfMemoryCard(canvas, show, context, show.FOutOfMemoryDetail);
     if (show.FBitmap.Empty() && show.FFailed)

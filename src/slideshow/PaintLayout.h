@@ -27,6 +27,10 @@ inline constexpr const char* kSettingsRefusedHeading =
     "設定ファイルを読めないため、表示するページがありません";
 inline constexpr const char* kURLListFormHint =
     "URL 一覧は [Lumenary\\URLList] の下に「1=https://example.com/」の形で一行に一つずつ書きます";
+// The card of a time without any page: every page is outside its days or
+// hours (the line under it says when the next one is).
+inline constexpr const char* kNoPageNowHeading = "いまは表示する時間帯のページがありません";
+inline constexpr const char* kNoPageNowHint = "URL 一覧の days= と hours= を見直してください";
 // The card of a page whose picture is there but cannot be held for lack of
 // memory: the heading, the URL and the failure's own words.
 inline constexpr const char* kOutOfMemoryHeading =

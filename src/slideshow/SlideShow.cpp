@@ -11,12 +11,6 @@
 
 namespace lum {
 
-namespace {
-
-constexpr std::uint32_t kMillisecondsPerMinute = 60000;
-
-}  // namespace
-
 TSlideShow::TSlideShow(IFileSystem& fileSystem, IClock& clock)
     : FFileSystem(fileSystem), FClock(clock), FCacheDir(GetCacheDir(fileSystem)) {}
 
@@ -29,7 +23,7 @@ void TSlideShow::StartRun(std::uint32_t tickNow) {
 
 void TSlideShow::ScheduleRefresh(std::uint32_t tickNow) {
     // Settings are used unclamped: a negative time wraps like any 32-bit sum.
-    FNextRefreshTick = tickNow + static_cast<std::uint32_t>(FRefreshTime) * kMillisecondsPerMinute;
+    FNextRefreshTick = tickNow + static_cast<std::uint32_t>(PassMinutes()) * kMillisecondsPerMinute;
 }
 
 std::string TSlideShow::URLOf(std::int32_t k) const {
@@ -39,6 +33,7 @@ std::string TSlideShow::URLOf(std::int32_t k) const {
 
 void TSlideShow::LoadPage(std::int32_t k) {
     FPageIndex = k;
+    FNoPageNow = false;
     FScrollPos = 0;
     FTimerTag = 0;
     FFileDate = 0;
@@ -104,6 +99,7 @@ void TSlideShow::PageTried(std::int32_t k, const std::string& url, const TPageFa
     news.Failure = failure ? *failure : TPageFailure();
     const TLocalTime now = FClock.Now();
     news.Date = PackDosDateTime(now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Second);
+    news.Tick = FClock.TickCount();
 }
 
 // A page without a picture whose capture failed in this run shows its card.
@@ -135,13 +131,24 @@ TSize TSlideShow::ShownSize() const {
     return ShownPictureSize(TSize{FBitmap.Width(), FBitmap.Height()}, FMonitorWidth);
 }
 
+// The next page shown at this time of day, the page on screen itself last;
+// the card of none when every page is outside its days or hours.
 void TSlideShow::Advance() {
-    const auto last = static_cast<std::int64_t>(FURLs.size()) - 1;
-    LoadPage(FPageIndex < last ? FPageIndex + 1 : 0);
+    const auto count = static_cast<std::int64_t>(FURLs.size());
+    if (count == 0)
+        return LoadPage(0);
+    const TLocalTime now = FClock.Now();
+    for (std::int64_t step = 1; step <= count; ++step) {
+        const auto k =
+            static_cast<std::int32_t>((std::max<std::int64_t>(FPageIndex, -1) + step) % count);
+        if (ShownNow(k, now))
+            return LoadPage(k);
+    }
+    NoPageNow(now);
 }
 
 bool TSlideShow::ScrollStep(std::int32_t formHeight) {
-    if (FClock.KeyHeld(Vk::Z) || !FEnableScroll)
+    if (FClock.KeyHeld(Vk::Z) || !OptionsOf(FPageIndex).Scroll.value_or(FEnableScroll))
         return false;
     // The last step stops where the page's bottom meets the form's.
     const std::int64_t rest = static_cast<std::int64_t>(ShownSize().Height) - formHeight;
@@ -210,14 +217,22 @@ void TSlideShow::TakeOverPicture(std::int32_t formHeight) {
 // more while it waits for this run's capture (a page whose capture never
 // comes, whatever the files say, is passed in the end).
 std::int64_t TSlideShow::ShowTicks() const {
+    const std::int64_t show = OptionsOf(FPageIndex).ShowSeconds.value_or(FURLShowTime);
     if (Waiting() && FCapturing)
-        return std::int64_t{FURLShowTime} + kCaptureWaitTicks;
-    return FURLShowTime;
+        return show + kCaptureWaitTicks;
+    return show;
 }
 
 bool TSlideShow::TimerTimer(std::int32_t formHeight) {
     if (FClock.KeyHeld(Vk::X))
         return false;
+    // A page whose hours have ended goes at once; while no page is shown,
+    // each tick looks for one that has begun.
+    if (!FURLs.empty() && (FNoPageNow || !ShownNow(FPageIndex, FClock.Now()))) {
+        Advance();
+        if (FNoPageNow)
+            return RefreshCheck();
+    }
     ReloadCheck(formHeight);
     if (!ScrollStep(formHeight)) {
         if (FClock.KeyHeld(Vk::Z) || FTimerTag >= ShowTicks()) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/WebView.h"
+#include "settings/PageOptions.h"
 
 namespace lum {
+
+inline constexpr std::uint32_t kMillisecondsPerMinute = 60000;
 
 class TSlideShow {
   public:
@@ -59,6 +63,14 @@ class TSlideShow {
     // that only shows what another captures passes such a page after its
     // show time, as nothing of its own would ever end the wait.
     bool FCapturing = true;
+    // The options of each page's line (entry k: page k's; a page without an
+    // entry has the defaults): its show time, scroll, days and hours, and
+    // the minutes between its captures.
+    std::vector<TPageOptions> FPageOptions;
+    // No page is shown at this time (each is outside its days or hours): a
+    // card says so, and when the next one is (none: no page ever is).
+    bool FNoPageNow = false;
+    std::optional<TLocalTime> FNextShown;
     // The settings file refused as a whole at the last reading (its list
     // could not be read), and why; empty when none was.
     std::string FRefusedSettingsPath;
@@ -86,6 +98,15 @@ class TSlideShow {
     // The list read anew while the run goes on: a page on screen whose entry
     // changed or went is shown afresh, as its picture is of another address.
     void SetURLs(std::vector<std::string> urls);
+    // The list and its options read anew (SetURLs with the options).
+    void SetPages(std::vector<std::string> urls, std::vector<TPageOptions> options);
+    const TPageOptions& OptionsOf(std::int32_t k) const;
+    // Whether page k is to be captured by a pass now: shown now, and not
+    // tried in this run within its minutes between captures.
+    bool CaptureDue(std::int32_t k) const;
+    // Minutes between capture passes: the run's, or a page's own when
+    // shorter (the pass then takes only the pages that are due).
+    std::int32_t PassMinutes() const;
     // What this run's capture tells the show, directly (the files beside the
     // pictures serve the other programs): page k has been tried, captured
     // from url when failure is null, else failed so. A page that waits for it
@@ -111,6 +132,7 @@ class TSlideShow {
         bool Failed = false;
         TPageFailure Failure;
         std::int32_t Date = 0;
+        std::uint32_t Tick = 0;  // the tick count when it came
     };
 
     std::string URLOf(std::int32_t k) const;
@@ -118,6 +140,8 @@ class TSlideShow {
     void TakeOverPicture(std::int32_t formHeight);
     std::int64_t ShowTicks() const;
     void Advance();
+    bool ShownNow(std::int32_t k, const TLocalTime& now) const;
+    void NoPageNow(const TLocalTime& now);
     bool ScrollStep(std::int32_t formHeight);
     bool RefreshCheck();
     void ScheduleRefresh(std::uint32_t tickNow);

@@ -112,6 +112,7 @@ void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
             show = FOtherShows.back().get();
             show->SetCacheDir(FShow.CacheDir());
             show->FURLs = FShow.FURLs;
+            show->FPageOptions = FShow.FPageOptions;
             show->FRefreshTime = FShow.FRefreshTime;
             show->FURLShowTime = FShow.FURLShowTime;
             show->FShowURL = FShow.FShowURL;
@@ -187,7 +188,9 @@ void TSlideShowForm::ReadSettings() {
     FShow.FEnableScroll = settings.EnableScroll;
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
-    FShow.FURLs = PageURLs(settings.URLs);
+    TPages pages = ReadPages(settings.URLs);
+    FShow.FURLs = std::move(pages.URLs);
+    FShow.FPageOptions = std::move(pages.Options);
     // (A refused settings file has been reported as such.)
     if (FShow.FURLs.empty() && FShow.FRefusedSettingsPath.empty())
         Application().Log(
@@ -218,15 +221,17 @@ void TSlideShowForm::ReadSettingsAgain() {
         show->FShowURL = settings.ShowURL;
         show->FShowClock = settings.ShowClock;
         show->FEnableScroll = settings.EnableScroll;
-        show->SetURLs(PageURLs(settings.URLs));
+        TPages pages = ReadPages(settings.URLs);
+        show->SetPages(std::move(pages.URLs), std::move(pages.Options));
     }
 }
 
-// The pages' addresses: each line's URL, without the options after it
-// (which never reach a URL line, a request or a log: a header's value may
-// be a secret). An option that cannot be read is said once in the run.
-std::vector<std::string> TSlideShowForm::PageURLs(const std::vector<std::string>& lines) {
-    std::vector<std::string> urls;
+// The pages' addresses and options: each line's URL without the options
+// after it (which never reach a URL line, a request or a log: a header's
+// value may be a secret). An option that cannot be read is said once in the
+// run, and the page goes on without it.
+TSlideShowForm::TPages TSlideShowForm::ReadPages(const std::vector<std::string>& lines) {
+    TPages pages;
     for (const std::string& line : lines) {
         TURLLine read = ParseURLLine(line);
         for (const std::string& problem : read.Problems) {
@@ -234,9 +239,10 @@ std::vector<std::string> TSlideShowForm::PageURLs(const std::vector<std::string>
                 FSaidProblems.insert(read.URL + "\n" + problem).second)
                 Application().Log("\"" + read.URL + "\": an option is left out: " + problem);
         }
-        urls.push_back(std::move(read.URL));
+        pages.URLs.push_back(std::move(read.URL));
+        pages.Options.push_back(std::move(read.Options));
     }
-    return urls;
+    return pages;
 }
 
 void TSlideShowForm::NoteRefusedSettings() {

@@ -80,6 +80,10 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // What the capture form reads.
     const std::vector<std::string>& URLs() const override { return FShow.FURLs; }
     bool EnableScroll() const override { return FShow.FEnableScroll; }
+    bool PageDue(std::int32_t k) const override { return FShow.CaptureDue(k); }
+    bool PageScroll(std::int32_t k) const override {
+        return FShow.OptionsOf(k).Scroll.value_or(FShow.FEnableScroll);
+    }
     std::int32_t Width() const override;
     std::int32_t Height() const override;
 
@@ -105,7 +109,12 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     void ReadSettings();
     void ReadSettingsAgain();
     void NoteRefusedSettings();
-    std::vector<std::string> PageURLs(const std::vector<std::string>& lines);
+    // The list's lines read: each page's URL and its options.
+    struct TPages {
+        std::vector<std::string> URLs;
+        std::vector<TPageOptions> Options;
+    };
+    TPages ReadPages(const std::vector<std::string>& lines);
     void StartCapturePass();
     TSize CaptureSize() const;
     void FollowWindowWidth();
@@ -114,7 +123,7 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     std::vector<TSlideShow*> Shows();
 
     TSlideShowServices& FServices;
-    TSlideShow FShow;  // the whole form, or the first monitor
+    TSlideShow FShow;              // the whole form, or the first monitor
     std::vector<TRect> FMonitors;  // in their stable order; empty: one show
     // Every monitor, when the form shows only its own of several.
     std::vector<TRect> FMonitorSet;

@@ -153,6 +153,8 @@ void TWorkingForm::RequestNext() {
     FCapturing = false;
     FMoves = 0;
     const auto& urls = FSource.URLs();
+    while (urls.size() > static_cast<std::size_t>(FNextIndex) && !FSource.PageDue(FNextIndex))
+        ++FNextIndex;  // not due in this pass: its file stays as it is
     if (urls.size() > static_cast<std::size_t>(FNextIndex)) {
         // The entry as requested: the list may be read anew while the page
         // loads, and the picture is of this address whatever comes after.
@@ -251,7 +253,7 @@ void TWorkingForm::PageSettled(bool settled) {
 void TWorkingForm::PageMeasured(TSize scrollSize) {
     std::int32_t width = std::max(scrollSize.Width, FSource.Width());
     std::int32_t height = std::max(scrollSize.Height, FSource.Height());
-    if (!FSource.EnableScroll()) {
+    if (!FSource.PageScroll(FNextIndex - 1)) {
         width = FSource.Width();
         height = FSource.Height();
     }

@@ -31,6 +31,17 @@ class ICaptureSource {
     virtual ~ICaptureSource() = default;
     virtual const std::vector<std::string>& URLs() const = 0;
     virtual bool EnableScroll() const = 0;
+    // Whether page k is to be captured now (a page outside its days or
+    // hours, or captured within its own minutes between captures, is
+    // passed over), and whether it is scrolled (its whole length captured).
+    virtual bool PageDue(std::int32_t k) const {
+        (void)k;
+        return true;
+    }
+    virtual bool PageScroll(std::int32_t k) const {
+        (void)k;
+        return EnableScroll();
+    }
     virtual std::int32_t Width() const = 0;
     virtual std::int32_t Height() const = 0;
 };

@@ -15,10 +15,9 @@ using fakes::TFakeConfigDialogView;
 using namespace testing;
 
 TEST(URLLineFault, SchemesPassAndEverythingElseIsNamed) {
-    for (const char* url :
-         {"http://a/", "https://例え.jp/ページ?q=1#x", "file:///tmp/a.html", "about:blank",
-          "view-source:http://x/", "a+b.c-d:x", "standin:fill?h=5", "HTTP://A/", "", "mailto:x@y",
-          "http:", "C:\\pages\\a.html"})
+    for (const char* url : {"http://a/", "https://例え.jp/ページ?q=1#x", "file:///tmp/a.html",
+                            "about:blank", "view-source:http://x/", "a+b.c-d:x", "standin:fill?h=5",
+                            "HTTP://A/", "", "mailto:x@y", "http:", "C:\\pages\\a.html"})
         EXPECT_EQ(URLLineFault(url), TURLLineFault::None) << url;
     for (const char* noScheme :
          {"www.example.com", "example.com/a:b", "example.com:8080", "localhost:8080/dash",
@@ -36,13 +35,40 @@ TEST(URLLineFault, SchemesPassAndEverythingElseIsNamed) {
 }
 
 TEST(FlaggedURLLines, LinesShownWhenTheDialogOpenedAreNotFlaggedAgain) {
-    const std::vector<std::string> lines{"http://ok/", "", "www.kept", "www.new", "a b", "www.kept"};
+    const std::vector<std::string> lines{"http://ok/", "",    "www.kept",
+                                         "www.new",    "a b", "www.kept"};
     const auto flagged = FlaggedURLLines(lines, {"www.kept", "http://ok/"});
     ASSERT_EQ(flagged.size(), 2u);
     EXPECT_EQ(flagged[0].Line, 3u);
     EXPECT_EQ(flagged[0].Text, "www.new");
     EXPECT_EQ(flagged[1].Line, 4u);
     EXPECT_EQ(flagged[1].Fault, TURLLineFault::WhiteSpace);
+}
+
+// A page's options after its URL are no blanks in a URL; options that
+// cannot be read are listed with their reasons, and the line is shown by its
+// URL alone, so that a header's value (a secret) never shows.
+TEST(FlaggedURLLines, OptionsAreReadAndTheirProblemsNamedWithoutTheLineItself) {
+    const std::vector<std::string> lines{
+        "https://a/ show=10 zoom=150% hide=\"#cookies, .chat\"",
+        "https://b/ show=99999 header=\"Authorization: Bearer s3cret\"", "https://c/ wait=\"5",
+        "https://d/ colour=red", "www.e show=5"};
+    const auto flagged = FlaggedURLLines(lines, {});
+    ASSERT_EQ(flagged.size(), 4u);
+    EXPECT_EQ(flagged[0].Line, 1u);
+    EXPECT_EQ(flagged[0].Fault, TURLLineFault::Option);
+    EXPECT_EQ(flagged[0].Text, "https://b/ …");
+    ASSERT_EQ(flagged[0].Problems.size(), 1u);
+    EXPECT_EQ(flagged[0].Problems[0].rfind("show", 0), 0u) << flagged[0].Problems[0];
+    EXPECT_EQ(flagged[1].Fault, TURLLineFault::Option);
+    EXPECT_EQ(flagged[2].Fault, TURLLineFault::WhiteSpace);  // no option: a URL with a blank
+    EXPECT_EQ(flagged[2].Text, "https://d/ colour=red");
+    EXPECT_EQ(flagged[3].Fault, TURLLineFault::NoScheme);
+    const std::string text = FlaggedURLLinesQuestion(flagged);
+    EXPECT_NE(text.find("\n2行目: 「https://b/ …」 オプションを読めません (show"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
 }
 
 TEST(FlaggedURLLines, QuestionListsTheFirstTenWithNumbersReasonsAndTheRestCounted) {
@@ -65,8 +91,9 @@ TEST(FlaggedURLLines, QuestionListsTheFirstTenWithNumbersReasonsAndTheRestCounte
 }
 
 TEST(SpinTextWarning, NamesTheFieldTheTextAndTheRange) {
-    EXPECT_EQ(SpinTextWarning(TConfigSpin::ReloadTime, "75"),
-              "「再読込までの時間(分)」の「75」は使えません。\n0から60までの整数を入力してください。");
+    EXPECT_EQ(
+        SpinTextWarning(TConfigSpin::ReloadTime, "75"),
+        "「再読込までの時間(分)」の「75」は使えません。\n0から60までの整数を入力してください。");
     EXPECT_EQ(SpinTextWarning(TConfigSpin::ShowTime, ""),
               "「1ページの表示時間(秒)」が空です。\n0から60までの整数を入力してください。");
     for (const char* bad : {"abc", " 9", "9 ", "-1", "7.5", "７", "61", "99999999999"})
