@@ -317,6 +317,11 @@ std::string ReplaceIniFile(const std::string& path, const std::string& text) {
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
         (old.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR))
         mode = static_cast<int>(old.st_mode & 07777);
+    // A page's header option may carry a secret (a service account's
+    // token): a file that names one is the owner's alone, whatever its mode
+    // was.
+    if (text.find("header=") != std::string::npos)
+        mode &= 0700;
     GError* error = nullptr;
     // A temporary file beside the target, flushed to the disk and renamed
     // over it: the file is either the old one or the new one.

@@ -419,6 +419,29 @@ TEST_F(IniRegistryTest, WriteKeepsTheFilesModeAndItsSymbolicLink) {
               1);
 }
 
+// A page's header may be a secret: the file holding one is the owner's
+// alone, and goes back to the mode it had for nobody.
+TEST_F(IniRegistryTest, AFileWithAPageHeaderIsTheOwnersAlone) {
+    WriteBytes(FFile, "[Lumenary]\nRefreshTime=7\n");
+    fs::permissions(FFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::others_read);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteIntValue("Lumenary", "URLShowTime", 9);
+        store.Commit();
+    }
+    EXPECT_EQ(fs::status(FFile).permissions() & fs::perms::others_read, fs::perms::others_read);
+    {
+        auto registry = Registry();
+        TSettingsStore store(registry);
+        store.WriteTextValue(store.URLListSection(), "1",
+                             "https://a/ header=\"Authorization: Bearer s3cret\"");
+        store.Commit();
+    }
+    EXPECT_EQ(fs::status(FFile).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(IniRegistryTest, EachBatchReadsTheFileAfresh) {
     auto registry = Registry();
     WriteBytes(FFile, "[Lumenary]\nRefreshTime=7\n");
