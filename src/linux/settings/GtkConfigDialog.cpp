@@ -18,6 +18,14 @@ namespace lum::gtk {
 
 namespace {
 
+// The form of a line of the URL list, with three real uses of its options.
+constexpr const char* kURLListTooltip =
+    "1 行に 1 ページ。URL の後に、空白で区切ってオプションを書けます:\n"
+    "https://status.example.com/ show=60 refresh=5\n"
+    "https://news.example.org/today show=10 refresh=60 scroll=off\n"
+    "https://intranet.example.co.jp/lunch days=mon-fri hours=11:00-13:30\n"
+    "show=秒 refresh=分 scroll=on/off days=mon-fri hours=HH:MM-HH:MM";
+
 // The widgets' names: the names of the Windows dialog's controls.
 constexpr const char* kControlNames[] = {
     "URLListBox",    "URLList",      "SignInBtn",   "SignOutBtn",  "Label1",
@@ -65,6 +73,7 @@ TGtkConfigDialog::TGtkConfigDialog(const std::string& settingsPath, IMessageBoxe
     gtk_window_set_modal(GTK_WINDOW(FWindow), TRUE);
     gtk_container_set_border_width(GTK_CONTAINER(FWindow), 8);
     CreateControls();
+    gtk_widget_set_tooltip_text(Control(TConfigWidget::URLList), kURLListTooltip);
     // The settings live in a file, not in a registry.
     gtk_widget_set_tooltip_text(Control(TConfigWidget::EraseSection),
                                 LinuxEraseQuestion(settingsPath).c_str());
