@@ -52,6 +52,7 @@ TZelScreenSaver::TZelScreenSaver(TCustomForm* owner, IHostSystem& system)
 TZelScreenSaver::~TZelScreenSaver() {
     FSystem.ReleaseCapture();
     RemoveTranslateFilter();
+    RemoveMonitorForms();
     RemoveFormFilter();
     // Only the instance that set the flag clears it: a second full-screen
     // start that met the mutex must not unlock the system under the first.

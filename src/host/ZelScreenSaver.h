@@ -54,6 +54,17 @@ class TZelScreenSaver : public TComponent {
     void Loaded() override;
     void RequestClose();
 
+    // A form that covers another monitor of a full-screen run (the form the
+    // component sits on covers the primary one): its input ends the run as
+    // the form's own does, a close it gets is a close request of the run,
+    // it has no taskbar button, is topmost and shown, and it hides with the
+    // form when the run closes. Added from OnRunNormal on, or while the run
+    // goes on; the form outlives the component or is removed first.
+    void AddMonitorForm(TCustomForm* form);
+    // Gives form its own message handler back; nothing for a form not added.
+    void RemoveMonitorForm(TCustomForm* form);
+    std::size_t MonitorFormCount() const { return FMonitorForms.size(); }
+
     // Read-only mode properties.
     bool Normal() const { return FMode == TScreenSaverMode::Normal; }
     bool Preview() const { return FMode == TScreenSaverMode::Preview; }
@@ -115,6 +126,15 @@ class TZelScreenSaver : public TComponent {
     void RunConfig();
     void CenterConfigForm();
     void RunPassword();
+    // A form of another monitor and the handler its filter replaced.
+    struct TMonitorForm {
+        TCustomForm* Form = nullptr;
+        TWndMethod OldWindowProc;
+    };
+    void SetUpMonitorForm(TCustomForm* form);
+    void MonitorFormWindowProc(TCustomForm* form, TMessage& message);
+    void RemoveMonitorForms();
+    void HideMonitorForms();
 
     IHostSystem& FSystem;
     TCustomForm* FForm;
@@ -130,9 +150,12 @@ class TZelScreenSaver : public TComponent {
     TWndMethod FOldTranslateProc;
     bool FVerifying = false;
     bool FSaverRunningSet = false;  // this instance told the system that a saver runs
+    bool FRunSetUp = false;         // the run set-up has been done
+    std::vector<TMonitorForm> FMonitorForms;
 };
 
-// The smallest rectangle holding every monitor (the virtual screen).
-TRect MonitorsUnion(const std::vector<TRect>& monitors);
+// The primary monitor of a list (the one holding the point 0, 0 of the
+// virtual screen), else the first listed; empty without monitors.
+TRect PrimaryMonitor(const std::vector<TRect>& monitors);
 
 }  // namespace lum

@@ -3,8 +3,6 @@
 // the password check.
 #include "host/ZelScreenSaver.h"
 
-#include <algorithm>
-
 namespace lum {
 
 namespace {
@@ -28,6 +26,9 @@ void TZelScreenSaver::RunSetUp() {
     if (Initialize)
         InitializeBounds();
     FSystem.SetTopmost(SaverWnd);
+    FRunSetUp = true;
+    for (const TMonitorForm& m : FMonitorForms)
+        SetUpMonitorForm(m.Form);
 }
 
 void TZelScreenSaver::InstallFormFilter() {
@@ -104,15 +105,15 @@ void TZelScreenSaver::ApplyCursor(bool show) {
     }
 }
 
-// A full-screen run covers every monitor: the whole virtual screen when
-// there are several, the desktop window (the primary monitor) when there is
-// one. A preview takes its parent's size.
+// The form of a full-screen run covers the primary monitor (the desktop
+// window's rectangle when there is one; the forms of the others are added
+// by its owner). A preview takes its parent's size.
 void TZelScreenSaver::InitializeBounds() {
     if (Normal()) {
         const std::vector<TRect> monitors = FSystem.Monitors();
         if (monitors.size() > 1) {
-            const TRect all = MonitorsUnion(monitors);
-            FForm->SetBounds(all.Left, all.Top, all.Width(), all.Height());
+            const TRect primary = PrimaryMonitor(monitors);
+            FForm->SetBounds(primary.Left, primary.Top, primary.Width(), primary.Height());
             return;
         }
     }
@@ -121,17 +122,12 @@ void TZelScreenSaver::InitializeBounds() {
     FForm->SetBounds(0, 0, r.Width(), r.Height());
 }
 
-TRect MonitorsUnion(const std::vector<TRect>& monitors) {
-    if (monitors.empty())
-        return TRect{};
-    TRect all = monitors.front();
+TRect PrimaryMonitor(const std::vector<TRect>& monitors) {
     for (const TRect& m : monitors) {
-        all.Left = std::min(all.Left, m.Left);
-        all.Top = std::min(all.Top, m.Top);
-        all.Right = std::max(all.Right, m.Right);
-        all.Bottom = std::max(all.Bottom, m.Bottom);
+        if (m.Left <= 0 && 0 < m.Right && m.Top <= 0 && 0 < m.Bottom)
+            return m;
     }
-    return all;
+    return monitors.empty() ? TRect{} : monitors.front();
 }
 
 bool TZelScreenSaver::TrapKeyHeld() {
@@ -210,6 +206,7 @@ bool TZelScreenSaver::CloseSequence() {
     FVerifying = false;
     if (passed) {
         FForm->SetVisible(false);
+        HideMonitorForms();
         return true;
     }
     ApplyCursor(FShowCursor);

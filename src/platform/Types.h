@@ -59,6 +59,7 @@ constexpr std::uint32_t Destroy = 0x0002;
 constexpr std::uint32_t Paint = 0x000F;
 constexpr std::uint32_t Close = 0x0010;
 constexpr std::uint32_t EraseBkgnd = 0x0014;
+constexpr std::uint32_t DisplayChange = 0x007E;  // the monitors or their modes changed
 constexpr std::uint32_t KeyDown = 0x0100;
 constexpr std::uint32_t KeyUp = 0x0101;
 constexpr std::uint32_t Char = 0x0102;
@@ -71,6 +72,10 @@ constexpr std::uint32_t LButtonDown = 0x0201;
 constexpr std::uint32_t RButtonDown = 0x0204;
 constexpr std::uint32_t MButtonDown = 0x0207;
 constexpr std::uint32_t ImeControl = 0x0283;
+// The window's monitor has another scale now, or the window moved to a
+// monitor of another scale; LParam points to the platform's suggested
+// window rectangle.
+constexpr std::uint32_t DpiChanged = 0x02E0;
 }  // namespace Msg
 
 namespace Vk {

@@ -7,11 +7,14 @@
 // saver. Its slide-show part (slideshow/SlideShowForm.h) runs the show with a
 // one-second timer and paints it; the Windows form adds the host component
 // and answers its events (full-screen run, preview, configuration, close).
-// Failures of a handler reach the standard error report.
+// A full-screen run on several monitors puts a form of its own on each other
+// monitor (sharing this form's capture) and follows the monitors as they
+// change. Failures of a handler reach the standard error report.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "common/Form.h"
 #include "host/ZelScreenSaver.h"
@@ -46,13 +49,27 @@ class TScreenSaverDisplayForm : public TSlideShowForm {
 
     bool IsShortCut(const TMessage& message) override;
     using TForm::Show;
+    void WndProc(TMessage& message) override;
+
+    // The forms of the other monitors of a full-screen run, in the order of
+    // their monitors (left to right); this form covers the primary one.
+    std::size_t MonitorFormCount() const { return FMonitorForms.size(); }
+    TSlideShowForm& MonitorForm(std::size_t k) { return *FMonitorForms.at(k); }
 
   protected:
     void DoClose() override;
     TDisplayMode PaintMode() override;
 
   private:
+    void PlaceOnMonitors();
+    std::unique_ptr<TSlideShowForm> CreateMonitorForm(const TRect& monitor);
+    void MatchMonitorForms(const std::vector<TRect>& monitors);
+
     TDisplayServices& FDisplayServices;
+    // What the forms of the other monitors use: these services without a
+    // capture of their own (they share this form's).
+    TSlideShowServices FMonitorServices;
+    std::vector<std::unique_ptr<TSlideShowForm>> FMonitorForms;
 };
 
 // The program's main form, set while it exists.

@@ -8,7 +8,6 @@
 #include "settings/SettingsStore.h"
 #include "slideshow/MonitorLayout.h"
 #include "slideshow/PageCache.h"
-#include "slideshow/RegionCanvas.h"
 
 namespace lum {
 
@@ -25,6 +24,9 @@ TSlideShowForm::TSlideShowForm(TSlideShowServices& services, const TFormWindowSt
 
 TSlideShowForm::~TSlideShowForm() {
     ShutDownRun();
+    StopSharingCapture();
+    for (TSlideShowForm* sharer : FCaptureSharers)
+        sharer->FCaptureOwner = nullptr;
     Timer.reset();
 }
 
@@ -37,13 +39,13 @@ void TSlideShowForm::ShutDownRun() {
 }
 
 // The size pages are captured at: the form's, the largest monitor's when
-// the form covers several, or that of the monitor a trial window is on.
+// the form shows one of several, or that of the monitor a trial window is on.
 TSize TSlideShowForm::CaptureSize() const {
     const TRect bounds = const_cast<TSlideShowForm*>(this)->BoundsRect();
     if (!FTryMonitors.empty())
         return MonitorSizeOfWindow(FTryMonitors, bounds);
-    if (!FMonitors.empty() || !FMonitorSet.empty())
-        return CaptureSizeFor(FMonitors.empty() ? FMonitorSet : FMonitors);
+    if (!FMonitorSet.empty())
+        return CaptureSizeFor(FMonitorSet);
     return TSize{bounds.Width(), bounds.Height()};
 }
 
@@ -55,17 +57,44 @@ std::int32_t TSlideShowForm::Height() const {
     return CaptureSize().Height;
 }
 
-void TSlideShowForm::SetMonitors(std::vector<TRect> monitors) {
-    FMonitors = OrderedMonitors(std::move(monitors));
-    if (FMonitors.size() < 2)
-        FMonitors.clear();
-}
-
 void TSlideShowForm::SetOwnMonitor(std::vector<TRect> monitors, const TRect& own) {
     FMonitorSet = OrderedMonitors(std::move(monitors));
     FOwnMonitor = own;
     if (FMonitorSet.size() < 2)
         FMonitorSet.clear();
+    // A run under way keeps its page and scales to the monitor of now.
+    if (FRunning)
+        FShow.FMonitorWidth = FMonitorSet.empty() ? 0 : FOwnMonitor.Width();
+}
+
+void TSlideShowForm::ShareCaptureOf(TSlideShowForm& capturing) {
+    if (&capturing == this || FCaptureOwner == &capturing)
+        return;
+    StopSharingCapture();
+    FCaptureOwner = &capturing;
+    capturing.FCaptureSharers.push_back(this);
+}
+
+void TSlideShowForm::StopSharingCapture() {
+    if (!FCaptureOwner)
+        return;
+    std::erase(FCaptureOwner->FCaptureSharers, this);
+    FCaptureOwner = nullptr;
+}
+
+std::vector<TSlideShow*> TSlideShowForm::CaptureShows() {
+    std::vector<TSlideShow*> shows{&FShow};
+    for (TSlideShowForm* sharer : FCaptureSharers)
+        shows.push_back(&sharer->FShow);
+    return shows;
+}
+
+// The shows wait for pages not captured yet only while a capture runs for
+// them (a pass left out, as another program captures now, leaves them to
+// that program's files).
+void TSlideShowForm::SetCapturing(bool capturing) {
+    for (TSlideShow* show : CaptureShows())
+        show->FCapturing = capturing;
 }
 
 void TSlideShowForm::SetTryWindowMonitors(std::vector<TRect> monitors) {
@@ -79,51 +108,16 @@ void TSlideShowForm::FollowWindowWidth() {
         FShow.FMonitorWidth = BoundsRect().Width();
 }
 
-const TSlideShow& TSlideShowForm::MonitorShow(std::size_t ordinal) const {
-    return ordinal == 0 || ordinal > FOtherShows.size() ? FShow : *FOtherShows[ordinal - 1];
-}
-
-std::vector<TSlideShow*> TSlideShowForm::Shows() {
-    std::vector<TSlideShow*> shows{&FShow};
-    for (const auto& show : FOtherShows)
-        shows.push_back(show.get());
-    return shows;
-}
-
-// Every monitor's show takes the settings of the first; each starts at its
-// own page ("different") or all at the first ("same"), and shows pictures
-// wider than itself scaled down.
-void TSlideShowForm::SetUpMonitorShows(const std::string& monitorPages) {
-    FOtherShows.clear();
-    const TMonitorPages mode = MonitorPagesFromText(monitorPages);
+// The form of one monitor of several starts at its monitor's page
+// ("different") or at the first ("same"), and shows pictures wider than its
+// monitor scaled down.
+void TSlideShowForm::SetUpMonitorShow(const std::string& monitorPages) {
+    if (FMonitorSet.empty())
+        return;
     const auto pages = static_cast<std::int32_t>(FShow.FURLs.size());
-    if (!FMonitorSet.empty()) {
-        FShow.FPageIndex =
-            FirstPageOfMonitor(MonitorOrdinal(FMonitorSet, FOwnMonitor), pages, mode);
-        FShow.FMonitorWidth = FOwnMonitor.Width();
-        return;
-    }
-    if (FMonitors.empty())
-        return;
-    for (std::size_t k = 0; k < FMonitors.size(); ++k) {
-        TSlideShow* show = &FShow;
-        if (k > 0) {
-            FOtherShows.push_back(std::make_unique<TSlideShow>(FServices.Files, FServices.Clock));
-            show = FOtherShows.back().get();
-            show->SetCacheDir(FShow.CacheDir());
-            show->FURLs = FShow.FURLs;
-            show->FPageOptions = FShow.FPageOptions;
-            show->FRefreshTime = FShow.FRefreshTime;
-            show->FURLShowTime = FShow.FURLShowTime;
-            show->FShowURL = FShow.FShowURL;
-            show->FShowClock = FShow.FShowClock;
-            show->FEnableScroll = FShow.FEnableScroll;
-            show->FRefusedSettingsPath = FShow.FRefusedSettingsPath;
-            show->FRefusedSettingsReason = FShow.FRefusedSettingsReason;
-        }
-        show->FPageIndex = FirstPageOfMonitor(static_cast<std::int32_t>(k), pages, mode);
-        show->FMonitorWidth = FMonitors[k].Width();
-    }
+    FShow.FPageIndex = FirstPageOfMonitor(MonitorOrdinal(FMonitorSet, FOwnMonitor), pages,
+                                          MonitorPagesFromText(monitorPages));
+    FShow.FMonitorWidth = FOwnMonitor.Width();
 }
 
 void TSlideShowForm::StartRun() {
@@ -145,23 +139,27 @@ void TSlideShowForm::StartRun() {
         Application().ShowException(e);
     }
     ReadSettings();
-    for (TSlideShow* show : Shows())
-        show->StartRun(FServices.Clock.TickCount());
+    FShow.StartRun(FServices.Clock.TickCount());
     if (FWorkingForm) {
         FWorkingForm->OnPageTried = [this](std::int32_t index, const std::string& url,
                                            const TPageFailure* failure) {
-            for (TSlideShow* show : Shows())
+            for (TSlideShow* show : CaptureShows())
                 show->PageTried(index, url, failure);
         };
     }
     Timer->SetEnabled(true);
-    StartCapturePass();
+    // A form that shares another's capture waits as that one's pass does.
+    if (FCaptureOwner)
+        FShow.FCapturing = FCaptureOwner->FShow.FCapturing;
+    else
+        StartCapturePass();
 }
 
-// A pass of the capture form, if this run has one: the shows wait for
-// pages not captured yet only while this run captures (a pass left out, as
-// another program captures now, leaves them to that program's files).
+// A pass of the capture form, if this run has one; a form that shares
+// another's capture asks that form for it.
 void TSlideShowForm::StartCapturePass() {
+    if (FCaptureOwner)
+        return FCaptureOwner->StartCapturePass();
     if (FWorkingForm) {
         try {
             FWorkingForm->StartCapture();
@@ -169,8 +167,7 @@ void TSlideShowForm::StartCapturePass() {
             Application().ShowException(e);
         }
     }
-    for (TSlideShow* show : Shows())
-        show->FCapturing = FWorkingForm != nullptr && !FWorkingForm->PassRefused();
+    SetCapturing(FWorkingForm != nullptr && !FWorkingForm->PassRefused());
 }
 
 // Every setting is read on its own: one that cannot be read (a value of
@@ -197,16 +194,15 @@ void TSlideShowForm::ReadSettings() {
             "the URL list is empty: there is no page to show; add the pages' "
             "addresses in the settings dialog");
     FollowWindowWidth();
-    SetUpMonitorShows(FMonitors.empty() && FMonitorSet.empty()
-                          ? std::string()
-                          : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
-                                                kMonitorPagesDifferent));
+    SetUpMonitorShow(FMonitorSet.empty()
+                         ? std::string()
+                         : store.ReadTextValue(store.SettingsSection(), kMonitorPagesName,
+                                               kMonitorPagesDifferent));
 }
 
 // The settings read anew before each capture pass, so that a run left alone
-// for days follows edits of its settings: every show takes the new list,
-// times, switches and colours where it stands (the monitors' arrangement
-// stays as the run began).
+// for days follows edits of its settings: the show takes the new list,
+// times, switches and colours where it stands.
 void TSlideShowForm::ReadSettingsAgain() {
     TSettingsStore store(FServices.Registry);
     TSettings settings = LoadSettings(store).Values;
@@ -215,15 +211,13 @@ void TSlideShowForm::ReadSettingsAgain() {
         Application().Log("the URL list is empty now: there is no page to show");
     Color = settings.BackColor;
     FontColor = settings.ForeColor;
-    for (TSlideShow* show : Shows()) {
-        show->FRefreshTime = settings.RefreshTime;
-        show->FURLShowTime = settings.URLShowTime;
-        show->FShowURL = settings.ShowURL;
-        show->FShowClock = settings.ShowClock;
-        show->FEnableScroll = settings.EnableScroll;
-        TPages pages = ReadPages(settings.URLs);
-        show->SetPages(std::move(pages.URLs), std::move(pages.Options));
-    }
+    FShow.FRefreshTime = settings.RefreshTime;
+    FShow.FURLShowTime = settings.URLShowTime;
+    FShow.FShowURL = settings.ShowURL;
+    FShow.FShowClock = settings.ShowClock;
+    FShow.FEnableScroll = settings.EnableScroll;
+    TPages pages = ReadPages(settings.URLs);
+    FShow.SetPages(std::move(pages.URLs), std::move(pages.Options));
 }
 
 // The pages' addresses and options: each line's URL without the options
@@ -250,10 +244,8 @@ void TSlideShowForm::NoteRefusedSettings() {
     std::string reason;
     if (!FServices.SettingsRefused || !FServices.SettingsRefused(path, reason))
         path.clear();
-    for (TSlideShow* show : Shows()) {
-        show->FRefusedSettingsPath = path;
-        show->FRefusedSettingsReason = reason;
-    }
+    FShow.FRefusedSettingsPath = path;
+    FShow.FRefusedSettingsReason = reason;
 }
 
 void TSlideShowForm::DoClose() {
@@ -272,10 +264,9 @@ void TSlideShowForm::ReleaseRun() {
         FWorkingForm->Disconnect();
         Application().Release(std::move(FWorkingForm));
     }
-    for (TSlideShow* show : Shows()) {
-        show->FBitmap.Clear();
-        show->FURLs.clear();
-    }
+    FShow.FBitmap.Clear();
+    FShow.FURLs.clear();
+    StopSharingCapture();
 }
 
 void TSlideShowForm::TimerTimer(TTimer*) {
@@ -284,16 +275,8 @@ void TSlideShowForm::TimerTimer(TTimer*) {
         return;
     FInTick = true;
     try {
-        // Every monitor's show ticks in its own height; one capture serves all.
-        bool capture = false;
         FollowWindowWidth();
-        const std::vector<TSlideShow*> shows = Shows();
-        for (std::size_t k = 0; k < shows.size(); ++k) {
-            const std::int32_t height =
-                FMonitors.empty() ? BoundsRect().Height() : FMonitors[k].Height();
-            capture = shows[k]->TimerTimer(height) || capture;
-        }
-        if (capture) {
+        if (FShow.TimerTimer(BoundsRect().Height())) {
             ReadSettingsAgain();
             StartCapturePass();
         }
@@ -320,19 +303,20 @@ void TSlideShowForm::FormPaint(ICanvas& canvas) {
     context.Title = Application().Title;
     context.Now = FServices.Clock.Now();
     FollowWindowWidth();
-    if (FMonitors.empty() || context.Mode != TDisplayMode::dmNormal)
-        return PaintDisplay(canvas, FShow, context, FServices.Locale);
-    // One show a monitor, each in its own rectangle, in their order (left
-    // to right): a line of text that runs past its monitor is painted over
-    // by the next.
-    canvas.FillRect(TRect{0, 0, canvas.Width(), canvas.Height()}, Color);
-    const std::vector<TSlideShow*> shows = Shows();
-    for (std::size_t k = 0; k < shows.size(); ++k) {
-        TRegionCanvas region(canvas, FMonitors[k]);
-        context.Width = FMonitors[k].Width();
-        context.Height = FMonitors[k].Height();
-        PaintDisplay(region, *shows[k], context, FServices.Locale);
+    PaintDisplay(canvas, FShow, context, FServices.Locale);
+}
+
+void TSlideShowForm::WndProc(TMessage& message) {
+    if (message.Msg == Msg::DpiChanged && FMonitorBounds.Width() > 0 &&
+        FMonitorBounds.Height() > 0) {
+        // The monitor keeps its pixels when its scale changes: the form stays
+        // on them, and the next paint draws its text at the new scale.
+        const TRect& m = FMonitorBounds;
+        SetBounds(m.Left, m.Top, m.Width(), m.Height());
+        Invalidate();
+        return;
     }
+    TForm::WndProc(message);
 }
 
 }  // namespace lum

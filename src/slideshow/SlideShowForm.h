@@ -50,17 +50,25 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     // Components, in declaration order.
     std::unique_ptr<TTimer> Timer;
 
-    // The monitors the form covers, in the form's coordinates, before the
-    // run starts. With several, each shows its own slide show (its own page,
-    // or the same one; pictures wider than it scaled down) and pages are
-    // captured at the largest monitor's size. With one or none the whole
-    // form is one slide show, as always.
-    void SetMonitors(std::vector<TRect> monitors);
-    // The form shows one monitor of several (an XScreenSaver program runs
-    // once per monitor, each in a window of its own): it starts at that
-    // monitor's page, scales pictures down to its width, and captures at
-    // the largest monitor's size. Before the run starts.
+    // The form shows one monitor of several (the Windows run and the
+    // Linux full-screen run put a form on every monitor; XScreenSaver runs
+    // the Linux program once per monitor): it starts at that monitor's page,
+    // scales pictures down to its width, and captures at the largest
+    // monitor's size. Before the run starts; again while it runs when the
+    // monitors change, which keeps the page on screen.
     void SetOwnMonitor(std::vector<TRect> monitors, const TRect& own);
+    // The form covers a monitor (bounds, in screen coordinates): when the
+    // system tells of another scale of that monitor and suggests another
+    // rectangle for the window, the form keeps this one; only its text is
+    // drawn at the new scale. Without it the form takes the suggestion.
+    void SetMonitorBounds(const TRect& bounds) { FMonitorBounds = bounds; }
+    const TRect& MonitorBounds() const { return FMonitorBounds; }
+    // The form shows what another form of the same run captures (one
+    // capture form serves every monitor's form): it is told of each page
+    // tried, waits for pages while that form captures, and its due passes
+    // go to that form. Before either run starts. Each form forgets the
+    // other when it releases its run or goes.
+    void ShareCaptureOf(TSlideShowForm& capturing);
     // The form is an ordinary window on the display (the window of a trial
     // run), not a monitor's: pages are captured at the size of the monitor
     // it is on now, never at its own, so the cache keeps monitor-sized
@@ -90,12 +98,11 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     TColor Color = SystemColor(15);     // clBtnFace
     TColor FontColor = SystemColor(8);  // clWindowText
     const TSlideShow& SlideShow() const { return FShow; }
-    // The slide show of the monitor at ordinal (0: the first, or the whole form).
-    const TSlideShow& MonitorShow(std::size_t ordinal) const;
-    std::size_t MonitorCount() const { return FMonitors.empty() ? 1 : FMonitors.size(); }
     TWorkingForm* WorkingForm() { return FWorkingForm.get(); }
     bool Running() const { return FRunning && !FReleased; }
     bool Released() const { return FReleased; }
+
+    void WndProc(TMessage& message) override;
 
   protected:
     void Paint(ICanvas& canvas) override { FormPaint(canvas); }
@@ -118,18 +125,22 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     void StartCapturePass();
     TSize CaptureSize() const;
     void FollowWindowWidth();
-    void SetUpMonitorShows(const std::string& monitorPages);
-    // The slide show of each monitor (only the first when one covers all).
-    std::vector<TSlideShow*> Shows();
+    void SetUpMonitorShow(const std::string& monitorPages);
+    // The shows this form's capture tells: its own and those of the forms
+    // that share it.
+    std::vector<TSlideShow*> CaptureShows();
+    void SetCapturing(bool capturing);
+    void StopSharingCapture();
 
     TSlideShowServices& FServices;
-    TSlideShow FShow;              // the whole form, or the first monitor
-    std::vector<TRect> FMonitors;  // in their stable order; empty: one show
+    TSlideShow FShow;
     // Every monitor, when the form shows only its own of several.
     std::vector<TRect> FMonitorSet;
     TRect FOwnMonitor;
-    std::vector<TRect> FTryMonitors;  // the display's, when the form is a trial window
-    std::vector<std::unique_ptr<TSlideShow>> FOtherShows;  // monitors 1..n-1
+    std::vector<TRect> FTryMonitors;               // the display's, when the form is a trial window
+    TRect FMonitorBounds;                          // empty: the form takes the system's suggestion
+    TSlideShowForm* FCaptureOwner = nullptr;       // the form whose capture this one shares
+    std::vector<TSlideShowForm*> FCaptureSharers;  // the forms that share this one's
     std::unique_ptr<TWorkingForm> FWorkingForm;
     // The options that could not be read, said once each in the run (a
     // bounded number of them).

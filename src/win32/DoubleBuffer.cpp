@@ -1,6 +1,7 @@
 #include "win32/DoubleBuffer.h"
 
 #include "win32/GdiCanvas.h"
+#include "win32/WindowDpi.h"
 
 namespace lum::win32 {
 
@@ -17,8 +18,7 @@ void TDoubleBuffer::ReleaseBitmap() noexcept {
     FHasFrame = false;
 }
 
-void TDoubleBuffer::Prepare(HDC target, int width, int height) {
-    const int dpi = ::GetDeviceCaps(target, LOGPIXELSY);
+void TDoubleBuffer::Prepare(HDC target, int dpi, int width, int height) {
     if (!FFont || dpi != FDpi) {
         FFont = CreateFormFont(dpi);
         FDpi = dpi;
@@ -86,7 +86,9 @@ std::vector<RECT> TDoubleBuffer::Render(HWND wnd,
     ::GetClientRect(wnd, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    Prepare(dc, width, height);
+    // The DPI of the window's monitor (the screen's DC tells only the
+    // system's): text follows the window to a monitor of another scale.
+    Prepare(dc, WindowDpi(wnd), width, height);
     // The frame records colours by their system code: a code that resolves
     // to another colour now is a change the records cannot see.
     if (SystemColorsChanged())

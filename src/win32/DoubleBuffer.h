@@ -47,7 +47,7 @@ class TDoubleBuffer {
     HGDIOBJ Font() const { return FFont.Get(); }
 
   private:
-    void Prepare(HDC target, int width, int height);
+    void Prepare(HDC target, int dpi, int width, int height);
     void ReleaseBitmap() noexcept;
     void ClipTo(const std::vector<TRect>& rects);
     bool SystemColorsChanged() noexcept;

@@ -4,6 +4,7 @@
 
 #include "common/Bmp.h"
 #include "win32/Strings.h"
+#include "win32/WindowDpi.h"
 
 namespace lum::win32 {
 
@@ -58,7 +59,8 @@ TGdiCanvas::TGdiCanvas(HDC target, HDC buffer, std::int32_t width, std::int32_t 
 
 void TGdiCanvas::Begin(HFONT font) {
     if (!font) {
-        FOwnFont = CreateFormFont(::GetDeviceCaps(FTarget, LOGPIXELSY));
+        // The DPI of the target's window (the system's for a memory DC).
+        FOwnFont = CreateFormFont(WindowDpi(::WindowFromDC(FTarget)));
         font = static_cast<HFONT>(FOwnFont.Get());
     }
     if (font)

@@ -84,6 +84,15 @@ void TWin32FormWindow::SetParentWindow(THandle parent) {
 }
 
 void TWin32FormWindow::DefaultHandler(TMessage& m) {
+    if (m.Msg == WM_DPICHANGED) {
+        // A per-monitor aware window is resized by nobody but itself: it
+        // takes the rectangle the system suggests for the new DPI (lParam).
+        if (const auto* r = reinterpret_cast<const RECT*>(m.LParam))
+            ::SetWindowPos(FWnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+        m.Result = 0;
+        return;
+    }
     m.Result = ::DefWindowProcW(FWnd, m.Msg, m.WParam, m.LParam);
 }
 
@@ -129,6 +138,12 @@ LRESULT TWin32FormWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     if (msg == WM_SYSCOLORCHANGE) {
         // Another colour scheme: every part drawn in a system colour is
         // wrong now, not only what changes in the next frame.
+        FBuffer.Forget();
+        ::InvalidateRect(FWnd, nullptr, FALSE);
+    }
+    if (msg == WM_DPICHANGED) {
+        // Text of another size: the next paint makes the font for the new
+        // DPI and draws the whole frame again.
         FBuffer.Forget();
         ::InvalidateRect(FWnd, nullptr, FALSE);
     }

@@ -1,13 +1,14 @@
-// The full-screen display form on several monitors: it covers the virtual
-// screen, each monitor shows its own slide show in its own rectangle, pages
-// are captured at the largest monitor's size; one monitor stays as always.
+// The full-screen run on several monitors: a form on each, the display form
+// on the primary one; each starts at its own page and scales pictures to its
+// width; one capture, at the largest monitor's size, serves them all; input
+// on any form ends the run; the forms follow the monitors as they change.
+// One monitor stays as always.
 #include <gtest/gtest.h>
 
 #include "DisplayFormRig.h"
 #include "common/DosDate.h"
 #include "fakes/FakeCanvas.h"
 #include "slideshow/PageCache.h"
-#include "slideshow/RegionCanvas.h"
 
 namespace lum {
 namespace {
@@ -41,25 +42,42 @@ class MonitorDisplayTest : public ::testing::Test, protected testing::TDisplayFo
     }
 };
 
-// Three monitors: one left of and above the primary (negative coordinates),
-// the primary, and a smaller one right of it.
+// Three monitors: the primary, one left of and above it (negative
+// coordinates), and a smaller one right of it.
 const std::vector<TRect> kThree{{0, 0, 1024, 768}, {-1280, -1024, 0, 0}, {1024, 0, 1824, 600}};
+constexpr TRect kUpperLeft{-1280, -1024, 0, 0};
+constexpr TRect kRight{1024, 0, 1824, 600};
 
-TEST_F(MonitorDisplayTest, FormCoversTheVirtualScreenAndEachMonitorStartsAtItsOwnPage) {
+fakes::TFakeFormWindow& WindowOf(TForm& form) {
+    return dynamic_cast<fakes::TFakeFormWindow&>(form.Window());
+}
+
+TEST_F(MonitorDisplayTest, EveryMonitorGetsItsOwnFormStartingAtItsOwnPage) {
     Host.MonitorRects = kThree;
     auto& form = Start();
-    EXPECT_EQ(Window().Bounds(), (TRect{-1280, -1024, 1824, 768}));
-    ASSERT_EQ(form.MonitorCount(), 3u);
-    // In their order: upper left, primary, right.
-    EXPECT_EQ(form.MonitorShow(0).FPageIndex, 0);
-    EXPECT_EQ(form.MonitorShow(1).FPageIndex, 1);
-    EXPECT_EQ(form.MonitorShow(2).FPageIndex, 2);
-    EXPECT_EQ(form.MonitorShow(2).FMonitorWidth, 800);
-    // Captured at the largest monitor's size.
-    EXPECT_EQ(form.Width(), 1280);
-    EXPECT_EQ(form.Height(), 1024);
+    EXPECT_EQ(Window().Bounds(), (TRect{0, 0, 1024, 768}));
+    ASSERT_EQ(form.MonitorFormCount(), 2u);
+    // The others in their order: upper left, right; each at its monitor's
+    // place, shown, topmost, without a taskbar button.
+    EXPECT_EQ(WindowOf(form.MonitorForm(0)).Bounds(), kUpperLeft);
+    EXPECT_EQ(WindowOf(form.MonitorForm(1)).Bounds(), kRight);
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_TRUE(WindowOf(form.MonitorForm(k)).FVisible);
+        EXPECT_TRUE(form.MonitorForm(k).Running());
+    }
+    EXPECT_EQ(std::count(Host.Log.begin(), Host.Log.end(), "SetTopmost"), 3);
+    EXPECT_EQ(std::count(Host.Log.begin(), Host.Log.end(), "SetWindowExStyle 128"), 3);
+    // Pages by the monitors' order: upper left 0, primary 1, right 2.
+    EXPECT_EQ(form.MonitorForm(0).SlideShow().FPageIndex, 0);
+    EXPECT_EQ(form.SlideShow().FPageIndex, 1);
+    EXPECT_EQ(form.MonitorForm(1).SlideShow().FPageIndex, 2);
+    EXPECT_EQ(form.MonitorForm(1).SlideShow().FMonitorWidth, 800);
+    // One capture, at the largest monitor's size.
+    EXPECT_EQ(form.MonitorForm(0).WorkingForm(), nullptr);
+    EXPECT_EQ(form.MonitorForm(1).WorkingForm(), nullptr);
     ASSERT_NE(Web, nullptr);
     EXPECT_EQ(Web->ViewSize, (TSize{1280, 1024}));
+    EXPECT_EQ(form.MonitorForm(1).Width(), 1280);
 }
 
 TEST_F(MonitorDisplayTest, SameShowsTheSamePageOnEveryMonitorMovingTogether) {
@@ -71,76 +89,154 @@ TEST_F(MonitorDisplayTest, SameShowsTheSamePageOnEveryMonitorMovingTogether) {
     for (int tick = 0; tick < 20; ++tick) {
         Clock.Tick += 1000;
         Window().Send(Msg::Timer, 1);
-        for (std::size_t k = 1; k < 3; ++k)
-            ASSERT_EQ(form.MonitorShow(k).FPageIndex, form.MonitorShow(0).FPageIndex) << tick;
+        for (std::size_t k = 0; k < 2; ++k) {
+            WindowOf(form.MonitorForm(k)).Send(Msg::Timer, 1);
+            ASSERT_EQ(form.MonitorForm(k).SlideShow().FPageIndex, form.SlideShow().FPageIndex)
+                << tick;
+        }
     }
-    EXPECT_NE(form.MonitorShow(0).FPageIndex, 0) << "the show moved on";
+    EXPECT_NE(form.SlideShow().FPageIndex, 0) << "the show moved on";
 }
 
-TEST_F(MonitorDisplayTest, EachMonitorPaintsItsPageCentredInItsOwnRectangle) {
-    Host.MonitorRects = {{0, 0, 1024, 768}, {1024, 0, 1824, 600}};
-    PutPage(0, 500, 300);
-    PutPage(1, 1040, 400);  // wider than the right monitor: scaled to 800 x 307
-    Start();
+TEST_F(MonitorDisplayTest, AFormPaintsOnlyItsMonitorWithWidePicturesScaledDown) {
+    Host.MonitorRects = {{0, 0, 1024, 768}, kRight};
+    PutPage(1, 1040, 400);  // shown on the right monitor, scaled to 800 x 307
+    auto& form = Start();
+    auto& right = WindowOf(form.MonitorForm(0));
     Clock.Tick += 1000;
-    Window().Send(Msg::Timer, 1);
-    fakes::TFakeCanvas canvas(1824, 768);
-    Window().Canvas = &canvas;
-    Window().Send(Msg::Paint);
-    ASSERT_EQ(canvas.Bitmaps.size(), 2u);
-    EXPECT_EQ(canvas.Bitmaps[0].X, CenterOffset(1024, 500));
-    EXPECT_EQ(canvas.Bitmaps[0].Y, CenterOffset(768, 300));
-    // The scaled picture reaches the region canvas whole, cut to its
-    // monitor by the region and drawn at the monitor's place.
-    EXPECT_EQ(canvas.Bitmaps[1].X, 1024);
-    EXPECT_EQ(canvas.Bitmaps[1].Y, CenterOffset(600, 307));
-    EXPECT_EQ(canvas.Bitmaps[1].Bitmap->Width(), 800);
+    right.Send(Msg::Timer, 1);
+    fakes::TFakeCanvas canvas(800, 600);
+    right.Canvas = &canvas;
+    right.Send(Msg::Paint);
+    ASSERT_EQ(canvas.Bitmaps.size(), 1u);
+    EXPECT_EQ(canvas.Bitmaps[0].X, 0);
+    EXPECT_EQ(canvas.Bitmaps[0].Y, CenterOffset(600, 307));
+    EXPECT_EQ(canvas.Bitmaps[0].Scaled, (TSize{800, 307}));
+}
+
+TEST_F(MonitorDisplayTest, TheOneCaptureTellsEveryFormAndTakesTheirPasses) {
+    Host.MonitorRects = kThree;
+    auto& form = Start();
+    TSlideShowForm& upperLeft = form.MonitorForm(0);  // shows page 0
+    EXPECT_TRUE(upperLeft.SlideShow().FCapturing) << "waits for the capture of the run";
+    Web->Complete("about:blank");
+    Web->Fail("https://1/", "no answer");
+    Clock.Tick += 1000;
+    WindowOf(upperLeft).Send(Msg::Timer, 1);
+    EXPECT_TRUE(upperLeft.SlideShow().FFailed) << "the failure reached the other form";
+    // A pass that comes due on another form runs on the one capture.
+    const int passes = Web->PassesBegun;
+    for (int i = 0; i < 6 && Web->PassesBegun == passes; ++i) {
+        Web->CompleteCurrent();
+        Web->Fail(Web->Navigations.back(), "no answer");
+    }
+    Clock.Tick += 61000;
+    WindowOf(form.MonitorForm(1)).Send(Msg::Timer, 1);
+    EXPECT_GT(Web->PassesBegun, passes);
+}
+
+TEST_F(MonitorDisplayTest, InputOnAnyFormEndsTheRunAndTheCloseHidesThemAll) {
+    Host.MonitorRects = kThree;
+    auto& form = Start();
+    auto& right = WindowOf(form.MonitorForm(1));
+    const auto closes = [&] {
+        return std::count_if(Host.Posted.begin(), Host.Posted.end(), [&](const auto& p) {
+            return p.Wnd == form.Handle() && p.Msg == Msg::Close;
+        });
+    };
+    right.Send(Msg::MouseMove);  // the first move only records
+    right.Send(Msg::MouseMove);
+    EXPECT_EQ(closes(), 0);
+    Host.Cursor = TPoint{1500, 300};
+    right.Send(Msg::MouseMove);
+    EXPECT_EQ(closes(), 1);
+    WindowOf(form.MonitorForm(0)).Send(Msg::KeyDown, 'A');
+    EXPECT_EQ(closes(), 2);
+    EXPECT_EQ(right.Send(Msg::SysCommand, kScScreenSave), 1) << "swallowed";
+    // A close of a monitor's form is a close request of the run: the form
+    // itself stays.
+    right.Send(Msg::Close);
+    EXPECT_EQ(closes(), 3);
+    EXPECT_FALSE(right.Destroyed);
+    // The close that passes hides every form and ends every run.
+    Window().Send(Msg::Close);
+    EXPECT_FALSE(Window().FVisible);
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_FALSE(WindowOf(form.MonitorForm(k)).FVisible);
+        EXPECT_FALSE(form.MonitorForm(k).Running());
+    }
+}
+
+TEST_F(MonitorDisplayTest, FormsFollowTheMonitorsAsTheyGoAndCome) {
+    Host.MonitorRects = kThree;
+    auto& form = Start();
+    TSlideShowForm* right = &form.MonitorForm(1);
+    Clock.Tick += 1000;
+    WindowOf(*right).Send(Msg::Timer, 1);
+    const std::int32_t page = right->SlideShow().FPageIndex;
+    // The upper left monitor goes: its form goes, the right one stays as it
+    // was, and pages are captured at the largest size left.
+    Host.MonitorRects = {{0, 0, 1024, 768}, kRight};
+    Window().Send(Msg::DisplayChange);
+    ASSERT_EQ(form.MonitorFormCount(), 1u);
+    EXPECT_EQ(&form.MonitorForm(0), right);
+    EXPECT_EQ(right->SlideShow().FPageIndex, page);
+    EXPECT_EQ(form.Width(), 1024);
+    AppPlatform.RunDeferred();
+    // Only the primary is left: the display form alone, on the desktop.
+    Host.MonitorRects = {{0, 0, 1024, 768}};
+    Window().Send(Msg::DisplayChange);
+    EXPECT_EQ(form.MonitorFormCount(), 0u);
+    AppPlatform.RunDeferred();
+    EXPECT_EQ(form.SlideShow().FMonitorWidth, 0);
+    // A monitor is plugged in: its form comes, running, with the filter.
+    Host.MonitorRects = {{0, 0, 1024, 768}, {-1920, 0, 0, 1200}};
+    Window().Send(Msg::DisplayChange);
+    ASSERT_EQ(form.MonitorFormCount(), 1u);
+    auto& added = WindowOf(form.MonitorForm(0));
+    EXPECT_EQ(added.Bounds(), (TRect{-1920, 0, 0, 1200}));
+    EXPECT_TRUE(added.FVisible);
+    EXPECT_TRUE(form.MonitorForm(0).Running());
+    EXPECT_EQ(form.Width(), 1920);
+    added.Send(Msg::LButtonDown);
+    EXPECT_EQ(Host.Posted.back().Msg, Msg::Close);
+}
+
+TEST_F(MonitorDisplayTest, AFormKeepsItsMonitorWhenTheScaleChanges) {
+    Host.MonitorRects = kThree;
+    auto& form = Start();
+    auto& right = WindowOf(form.MonitorForm(1));
+    const int repaints = right.Invalidations;
+    right.FBounds = TRect{1024, 0, 1024 + 1200, 900};  // as a suggestion would make it
+    right.Send(Msg::DpiChanged);
+    EXPECT_EQ(right.Bounds(), kRight);
+    EXPECT_GT(right.Invalidations, repaints);
+    Window().Send(Msg::DpiChanged);
+    EXPECT_EQ(Window().Bounds(), (TRect{0, 0, 1024, 768}));
 }
 
 TEST_F(MonitorDisplayTest, OneMonitorKeepsThePrimaryScreenRule) {
     Host.MonitorRects = {{0, 0, 1920, 1080}};
     auto& form = Start();
     EXPECT_EQ(Window().Bounds(), (TRect{0, 0, 1024, 768}));  // the desktop window's size
-    EXPECT_EQ(form.MonitorCount(), 1u);
+    EXPECT_EQ(form.MonitorFormCount(), 0u);
     EXPECT_EQ(form.Width(), 1024);
+    EXPECT_EQ(form.SlideShow().FMonitorWidth, 0);
 }
 
-}  // namespace
-}  // namespace lum
+TEST_F(MonitorDisplayTest, PreviewStaysOneForm) {
+    Host.MonitorRects = kThree;
+    Host.Windows[0x5000] = fakes::TFakeWindow{0x40000000, 0, 0, TRect{0, 0, 152, 112}};
+    Host.Line = "Lumenary.scr /p 20480";
+    Form = std::make_unique<TScreenSaverDisplayForm>(Services);
+    EXPECT_EQ(Form->MonitorFormCount(), 0u);
+    EXPECT_EQ(Window().Bounds(), (TRect{0, 0, 152, 112}));
+}
 
-namespace lum {
-namespace {
-
-// Keeps a copy of what it is asked to draw (a region hands over parts that
-// live only for the call).
-class TCopyingCanvas : public fakes::TFakeCanvas {
-  public:
-    TCopyingCanvas() : TFakeCanvas(1824, 1536) {}
-    void DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) override {
-        Copies.push_back(bitmap);
-        Places.push_back({x, y});
-    }
-    std::vector<TPageBitmap> Copies;
-    std::vector<TPoint> Places;
-};
-
-TEST(RegionCanvas, TallPictureIsCutToItsMonitorAndFillsStayInside) {
-    TCopyingCanvas canvas;
-    TRegionCanvas upper(canvas, TRect{1024, 0, 1824, 768});
-    TPageBitmap page(100, 2000);
-    for (std::int32_t y = 0; y < 2000; ++y)
-        page.Pixels()[std::size_t(y) * 100] = static_cast<std::uint32_t>(y);
-    upper.DrawBitmap(page, 10, -500);  // scrolled: rows 500..1267 show
-    ASSERT_EQ(canvas.Copies.size(), 1u);
-    EXPECT_EQ(canvas.Places[0], (TPoint{1034, 0}));
-    EXPECT_EQ(canvas.Copies[0].Width(), 100);
-    ASSERT_EQ(canvas.Copies[0].Height(), 768);
-    EXPECT_EQ(canvas.Copies[0].Pixels()[0], 500u);
-    EXPECT_EQ(canvas.Copies[0].Pixels()[std::size_t(767) * 100], 1267u);
-    upper.FillRect(TRect{-50, 700, 5000, 5000}, 0x123456);
-    EXPECT_EQ(canvas.Fills.back().Rect, (TRect{1024, 700, 1824, 768}));
-    upper.DrawBitmap(page, 0, 800);  // wholly below the monitor
-    EXPECT_EQ(canvas.Copies.size(), 1u);
+TEST(PrimaryMonitor, IsTheMonitorAtTheOriginElseTheFirst) {
+    EXPECT_EQ(PrimaryMonitor(kThree), (TRect{0, 0, 1024, 768}));
+    EXPECT_EQ(PrimaryMonitor({kRight, kUpperLeft}), kRight);
+    EXPECT_EQ(PrimaryMonitor({}), TRect{});
 }
 
 }  // namespace

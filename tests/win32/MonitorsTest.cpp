@@ -15,12 +15,10 @@ TEST(Monitors, OneMonitorIsListedWithThePrimaryScreensRectangle) {
     TWin32HostSystem system;
     const std::vector<TRect> monitors = system.Monitors();
     ASSERT_EQ(monitors.size(), 1u);
-    EXPECT_EQ(monitors[0], (TRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
-                                  ::GetSystemMetrics(SM_CYSCREEN)}));
-    // The virtual screen is that monitor: the run keeps the primary rule.
-    EXPECT_EQ(MonitorsUnion(monitors),
-              (TRect{::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
-                     ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)}));
+    EXPECT_EQ(monitors[0],
+              (TRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}));
+    // That monitor is the primary one: the run keeps the primary rule.
+    EXPECT_EQ(PrimaryMonitor(monitors), monitors[0]);
     TRect desktop;
     ASSERT_TRUE(system.WindowRect(system.DesktopWindow(), desktop));
     EXPECT_EQ(desktop, monitors[0]);

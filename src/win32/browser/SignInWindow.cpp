@@ -7,6 +7,7 @@
 #include "common/Forms.h"
 #include "settings/SignInUrl.h"
 #include "win32/Strings.h"
+#include "win32/WindowDpi.h"
 #include "win32/browser/BrowserEmulation.h"
 #include "win32/browser/ComUtil.h"
 
@@ -19,23 +20,17 @@ constexpr const wchar_t* kClassName = L"TLumenarySignInForm";
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 
-int ScaleToSystem(int pixels) {
-    const HDC dc = ::GetDC(nullptr);
-    const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ::ReleaseDC(nullptr, dc);
-    return ::MulDiv(pixels, dpi > 0 ? dpi : 96, 96);
-}
-
 }  // namespace
 
 TSignInWindow::TSignInWindow(HWND owner, const std::string& url) : FOwner(owner) {
     RegisterClassOnce(kClassName, &Procedure, CS_HREDRAW | CS_VREDRAW,
                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    // The window opens over its owner, at the scale of the owner's monitor.
+    const int dpi = WindowDpi(owner);
     // Until the page names its title, the URL stands for it.
     ::CreateWindowExW(0, kClassName, Widen(SignInWindowTitle(url)).c_str(),
                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                      ScaleToSystem(kWidth), ScaleToSystem(kHeight), owner, nullptr,
+                      ScaleToDpi(kWidth, dpi), ScaleToDpi(kHeight, dpi), owner, nullptr,
                       ::GetModuleHandleW(nullptr), this);
     if (!FWnd)
         throw Exception("サインインのウィンドウを作成できません");
@@ -139,6 +134,13 @@ LRESULT TSignInWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (FHost && wParam != SIZE_MINIMIZED)
                 FHost->SetBounds(RECT{0, 0, LOWORD(lParam), HIWORD(lParam)});
+            return 0;
+        case WM_DPICHANGED:
+            // Dragged to a monitor of another scale: the size the system
+            // suggests for it (the page follows through WM_SIZE).
+            if (const auto* r = reinterpret_cast<const RECT*>(lParam))
+                ::SetWindowPos(FWnd, nullptr, r->left, r->top, r->right - r->left,
+                               r->bottom - r->top, SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         case WM_SETFOCUS:
             // The keyboard goes on to the page.

@@ -11,6 +11,7 @@
 #include "win32/DeviceContexts.h"
 #include "win32/Resources.h"
 #include "win32/Strings.h"
+#include "win32/WindowDpi.h"
 #include "win32/browser/UrlEditMenu.h"
 
 namespace lum::win32 {
@@ -89,12 +90,6 @@ std::vector<WORD> DialogTemplate(const std::wstring& caption) {
     return words;
 }
 
-int ScreenDpi() {
-    const WindowDc dc(nullptr);
-    const int dpi = dc ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
-    return dpi > 0 ? dpi : 96;
-}
-
 // The default GUI font at a text height of 12 pixels at 96 dpi.
 HFONT CreateDialogFont(int dpi) {
     LOGFONTW font{};
@@ -106,10 +101,9 @@ HFONT CreateDialogFont(int dpi) {
 
 }  // namespace
 
-TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
+TConfigDialogWindow::TConfigDialogWindow(THandle owner) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&controls);
-    FFont.Reset(CreateDialogFont(FDpi));
     HWND ownerWnd = reinterpret_cast<HWND>(owner);
     if (ownerWnd && !::IsWindow(ownerWnd))
         ownerWnd = nullptr;
@@ -119,8 +113,12 @@ TConfigDialogWindow::TConfigDialogWindow(THandle owner) : FDpi(ScreenDpi()) {
                                             ownerWnd, &Procedure, reinterpret_cast<LPARAM>(this));
     if (!wnd)
         throw Exception("設定ダイアログを作成できません");
+    // Sized for the monitor the dialog opens on (the system's DPI where
+    // windows have no DPI of their own).
+    FDpi = WindowDpi(wnd);
+    FFont.Reset(CreateDialogFont(FDpi));
     RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
-    ::AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
+    AdjustFrameForDpi(frame, kDialogStyle, kDialogExStyle, FDpi);
     ::SetWindowPos(wnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end: Lumenary.scr /a and /s under Wine in Xvfb. The full-screen run
-# covers the screen, topmost, cursor hidden, with the loading text; holding X
+# covers the screen with one form (Wine lists one monitor), topmost, cursor hidden, with the loading text; holding X
 # or Z does not end it; a mouse move (after the first, which the window's
 # appearance produces), a click, a key or Alt does; a second /s ends at once
 # without a window.
@@ -26,6 +26,8 @@ else
 fi
 line=$(grep "class=$FORM_CLASS visible=1" "$WORK/saver.list")
 check "the form covers the screen: rect 0,0,1024,768" [ "$(field rect <<<"$line")" = "0,0,1024,768" ]
+monitor_forms=$(probe class TScreenSaverMonitorForm | grep -c 'visible=1')
+check "one monitor, one form: no form of another monitor ($monitor_forms)" [ "$monitor_forms" = 0 ]
 check "the form is topmost" [ "$(field topmost <<<"$line")" = 1 ]
 check "the form is a borderless popup without parent" \
     [ "$(($(field style <<<"$line") & 0xC0C00000))" = $((0x80000000)) ]
