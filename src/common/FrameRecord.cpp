@@ -55,10 +55,49 @@ bool VisiblePartIs(const TPageBitmap& bitmap,
     return true;
 }
 
+bool Intersect(const TRect& a, const TRect& b, TRect& common) {
+    common = TRect{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+                   std::min(a.Bottom, b.Bottom)};
+    return !IsEmpty(common);
+}
+
+bool ChangedInPlace(const TDrawStep& a, const TDrawStep& b) {
+    return a.Kind == TDrawStep::TKind::Picture && b.Kind == a.Kind && a.Bounds == b.Bounds &&
+           a.X == b.X && a.Y == b.Y;
+}
+
+// What later steps of frame paint over the direct picture at step: left
+// out of it, and drawn through the buffer unless a direct picture draws it.
+void ExcludeLaterSteps(const TFrame& frame,
+                       const std::vector<bool>& direct,
+                       TPictureUpdate::TDirect& picture,
+                       std::vector<TRect>& overlays) {
+    const TRect& bounds = frame.Steps[picture.Step].Bounds;
+    for (std::size_t j = picture.Step + 1; j < frame.Steps.size(); ++j) {
+        TRect covered;
+        if (!Intersect(bounds, frame.Steps[j].Bounds, covered))
+            continue;
+        picture.Excluded.push_back(covered);
+        if (!direct[j])
+            overlays.push_back(covered);
+    }
+}
+
 }  // namespace
 
-TFrameRecorder::TFrameRecorder(ICanvas& measure, const TFrame* previous)
-    : FMeasure(measure), FPrevious(previous) {
+void KeepSparePictures(TFrame& frame, TSparePictures& spares) {
+    constexpr std::size_t kMaxSpares = 4;
+    for (TDrawStep& step : frame.Steps) {
+        if (spares.size() >= kMaxSpares)
+            return;
+        // Held by this frame alone: nothing reads it any more.
+        if (step.Picture && step.Picture.use_count() == 1)
+            spares.push_back(std::const_pointer_cast<TPageBitmap>(std::move(step.Picture)));
+    }
+}
+
+TFrameRecorder::TFrameRecorder(ICanvas& measure, const TFrame* previous, TSparePictures* spares)
+    : FMeasure(measure), FPrevious(previous), FSpares(spares) {
     FFrame.Width = measure.Width();
     FFrame.Height = measure.Height();
 }
@@ -130,7 +169,8 @@ void TFrameRecorder::DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::
         previous->Picture && VisiblePartIs(bitmap, x, y, step.Bounds, *previous->Picture)) {
         step.Picture = previous->Picture;
     } else {
-        auto picture = std::make_shared<TPageBitmap>(step.Bounds.Width(), step.Bounds.Height());
+        std::shared_ptr<TPageBitmap> picture =
+            NewPicture(step.Bounds.Width(), step.Bounds.Height());
         const auto w = static_cast<std::size_t>(step.Bounds.Width());
         for (std::int32_t row = 0; row < picture->Height(); ++row) {
             const std::uint32_t* source =
@@ -142,6 +182,16 @@ void TFrameRecorder::DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::
         step.Picture = std::move(picture);
     }
     FFrame.Steps.push_back(std::move(step));
+}
+
+std::shared_ptr<TPageBitmap> TFrameRecorder::NewPicture(std::int32_t width, std::int32_t height) {
+    if (!FSpares || FSpares->empty())
+        return std::make_shared<TPageBitmap>(width, height);
+    std::shared_ptr<TPageBitmap> picture = std::move(FSpares->back());
+    FSpares->pop_back();
+    // Its memory when large enough, and its pixels all written over below.
+    picture->Resize(width, height);
+    return picture;
 }
 
 std::vector<TRect> FrameDamage(const TFrame& before, const TFrame& after) {
@@ -166,6 +216,38 @@ std::vector<TRect> FrameDamage(const TFrame& before, const TFrame& after) {
             add(b);
     }
     return damage;
+}
+
+std::optional<TPictureUpdate> PictureUpdate(const TFrame& before, const TFrame& after) {
+    if (before.Width != after.Width || before.Height != after.Height ||
+        before.Steps.size() != after.Steps.size())
+        return std::nullopt;
+    TPictureUpdate update;
+    std::vector<bool> direct(after.Steps.size(), false);
+    for (std::size_t i = 0; i < after.Steps.size(); ++i) {
+        const TDrawStep& a = before.Steps[i];
+        const TDrawStep& b = after.Steps[i];
+        if (a.Kind != b.Kind)
+            return std::nullopt;
+        if (SameStep(a, b))
+            continue;
+        if (b.Kind == TDrawStep::TKind::Picture && !ChangedInPlace(a, b))
+            return std::nullopt;
+        if (b.Kind == TDrawStep::TKind::Picture) {
+            direct[i] = true;
+            update.Direct.push_back(TPictureUpdate::TDirect{i, {}});
+            continue;
+        }
+        for (const TRect* r : {&a.Bounds, &b.Bounds}) {
+            if (!IsEmpty(*r))
+                update.Overlays.push_back(*r);
+        }
+    }
+    if (update.Direct.empty())
+        return std::nullopt;
+    for (TPictureUpdate::TDirect& picture : update.Direct)
+        ExcludeLaterSteps(after, direct, picture, update.Overlays);
+    return update;
 }
 
 void ReplayFrame(const TFrame& frame, ICanvas& canvas) {

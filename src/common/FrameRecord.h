@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,14 +35,22 @@ struct TFrame {
     std::vector<TDrawStep> Steps;
 };
 
+// The copies of pictures of frames gone, whose memory the copies of the
+// frames to come use again (a scrolled page is copied anew each second).
+using TSparePictures = std::vector<std::shared_ptr<TPageBitmap>>;
+
+// Moves the copies that only frame holds into spares (a few at most).
+void KeepSparePictures(TFrame& frame, TSparePictures& spares);
+
 // A canvas that records what is painted on it. Text is measured by measure
 // (the canvas the frame is replayed on); a text step's bounds reach one line
 // height beyond its extent on every side, for glyphs that stand out of their
 // cell. A picture whose visible part is that of the same step of previous
-// shares that step's copy instead of taking a new one.
+// shares that step's copy instead of taking a new one; a new copy takes the
+// memory of one of spares (not owned, may be null) when there is one.
 class TFrameRecorder : public ICanvas {
   public:
-    TFrameRecorder(ICanvas& measure, const TFrame* previous);
+    TFrameRecorder(ICanvas& measure, const TFrame* previous, TSparePictures* spares = nullptr);
     TFrame Take() { return std::move(FFrame); }
 
     std::int32_t Width() const override { return FFrame.Width; }
@@ -57,9 +66,11 @@ class TFrameRecorder : public ICanvas {
 
   private:
     const TDrawStep* PreviousStep() const;
+    std::shared_ptr<TPageBitmap> NewPicture(std::int32_t width, std::int32_t height);
 
     ICanvas& FMeasure;
     const TFrame* FPrevious;
+    TSparePictures* FSpares;
     TFrame FFrame;
 };
 
@@ -71,6 +82,28 @@ class TFrameRecorder : public ICanvas {
 // whole, as long as frames paint every pixel (the display's start with the
 // background).
 std::vector<TRect> FrameDamage(const TFrame& before, const TFrame& after);
+
+// How a frame whose pictures changed in place (a page scrolled: the same
+// bounds, other pixels) can be shown without drawing it whole: each such
+// picture goes straight to the screen without the parts that later steps
+// paint over it, and everything else that changed, with those parts, is
+// drawn as a whole frame would draw it (through the back buffer).
+struct TPictureUpdate {
+    struct TDirect {
+        std::size_t Step = 0;         // the picture step of the frame after
+        std::vector<TRect> Excluded;  // the parts of its bounds that later steps cover
+    };
+    std::vector<TDirect> Direct;
+    // The rest of the damage and every part left out of a direct picture,
+    // but for those another direct picture draws.
+    std::vector<TRect> Overlays;
+};
+
+// The update of after over before, when their only differing pictures are
+// ones that changed in place: none for frames of other sizes or other
+// steps, a picture moved, grown or cut otherwise (the last step of a scroll,
+// where background shows below the page), or no picture changed.
+std::optional<TPictureUpdate> PictureUpdate(const TFrame& before, const TFrame& after);
 
 // Paints the steps of frame on canvas, in order.
 void ReplayFrame(const TFrame& frame, ICanvas& canvas);

@@ -3,8 +3,11 @@
 // and made again only when the size or the pixel density changes. Each frame
 // is recorded first; only the parts where it differs from the frame before
 // are drawn again and copied to the screen; a change of the system colours
-// (which the frame names by code) redraws it all. When GDI refuses the
-// buffer, painting goes straight to the screen (it flickers).
+// (which the frame names by code) redraws it all. A frame whose page picture
+// changed in place (a page scrolled) sends that picture straight to the
+// window in one call, and draws only what lies over it (the URL line, the
+// clock) and what else changed through the buffer. When GDI refuses the buffer,
+// painting goes straight to the screen (it flickers).
 #pragma once
 
 #include <windows.h>
@@ -31,7 +34,10 @@ class TDoubleBuffer {
     // Paints a frame of the client area of wnd into the buffer: paint draws
     // on a canvas of the whole client area. dc is the window's paint DC.
     // Returns the parts of the client area that changed (everything for a
-    // new buffer); without a buffer the frame went straight to dc.
+    // new buffer); without a buffer the frame went straight to dc. When the
+    // paint asks for no more than the corner pixel that the form's own
+    // repaint invalidates, pictures that changed in place have already gone
+    // to the window; the parts returned are the rest, to be presented.
     std::vector<RECT> Render(HWND wnd, HDC dc, const std::function<void(ICanvas&)>& paint);
     // Copies rect of the buffer to dc at the same place.
     void Present(HDC dc, const RECT& rect) const;
@@ -51,6 +57,13 @@ class TDoubleBuffer {
     void ReleaseBitmap() noexcept;
     void ClipTo(const std::vector<TRect>& rects);
     bool SystemColorsChanged() noexcept;
+    std::vector<TRect> Update(HWND wnd, HDC dc, const TFrame& frame, ICanvas& canvas);
+    bool UpdateInPlace(HWND wnd,
+                       HDC dc,
+                       const TFrame& frame,
+                       ICanvas& canvas,
+                       std::vector<TRect>& changed);
+    void Redraw(std::vector<TRect> rects, const TFrame& frame, ICanvas& canvas);
 
     UniqueMemoryDc FDc;
     UniqueGdiObject FBitmap;
@@ -63,7 +76,11 @@ class TDoubleBuffer {
     int FWidth = 0;
     int FHeight = 0;
     int FDpi = 0;
-    TFrame FFrame;                                            // the frame the buffer holds
+    TFrame FFrame;  // the frame the buffer holds, but for FStale
+    // Where the buffer still holds an older frame, as the pictures that
+    // went straight to the window were not drawn on it (empty: nowhere).
+    TRect FStale;
+    TSparePictures FSpares;  // the memory of copies of pictures gone
     std::array<COLORREF, COLOR_MENUBAR + 1> FSystemColors{};  // as the frame was drawn
     bool FHasFrame = false;
 };

@@ -111,14 +111,23 @@ void TGdiCanvas::TextOut(std::int32_t x,
 }
 
 void TGdiCanvas::DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int32_t y) {
+    DrawPicture(FDraw, bitmap, x, y, FWidth, FHeight);
+}
+
+void DrawPicture(HDC dc,
+                 const TPageBitmap& bitmap,
+                 std::int32_t x,
+                 std::int32_t y,
+                 std::int32_t width,
+                 std::int32_t height) {
     if (bitmap.Empty())
         return;
     const std::int64_t bw = bitmap.Width();
     // The visible part, in 64 bits so that far-off positions cannot overflow.
     const std::int64_t left = std::max<std::int64_t>(x, 0);
     const std::int64_t top = std::max<std::int64_t>(y, 0);
-    const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + bw, FWidth);
-    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + bitmap.Height(), FHeight);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + bw, width);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + bitmap.Height(), height);
     if (right <= left || bottom <= top)
         return;
     const auto rows = static_cast<int>(bottom - top);
@@ -136,7 +145,7 @@ void TGdiCanvas::DrawBitmap(const TPageBitmap& bitmap, std::int32_t x, std::int3
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     const std::uint32_t* bits = bitmap.Pixels() + firstRow * static_cast<std::size_t>(bw);
-    ::SetDIBitsToDevice(FDraw, static_cast<int>(left), static_cast<int>(top),
+    ::SetDIBitsToDevice(dc, static_cast<int>(left), static_cast<int>(top),
                         static_cast<DWORD>(right - left), static_cast<DWORD>(rows),
                         static_cast<int>(left - x), 0, 0, static_cast<UINT>(rows), bits, &info,
                         DIB_RGB_COLORS);

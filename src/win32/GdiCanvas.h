@@ -24,6 +24,15 @@ COLORREF ResolveColor(TColor color);
 // character height at 96 dots per inch, scaled to dpi.
 UniqueGdiObject CreateFormFont(int dpi);
 
+// Draws bitmap with its top-left corner at (x, y) on dc, in one call, only
+// the part inside width x height (and inside dc's clipping region).
+void DrawPicture(HDC dc,
+                 const TPageBitmap& bitmap,
+                 std::int32_t x,
+                 std::int32_t y,
+                 std::int32_t width,
+                 std::int32_t height);
+
 class TGdiCanvas : public ICanvas {
   public:
     // A canvas of width x height for target. font (not owned) is used for

@@ -1,7 +1,9 @@
 // Recorded frames: what two frames have in common is not drawn again, and a
 // frame drawn only inside the damage over the one before gives exactly the
 // pixels of the frame drawn whole (checked on a small software surface with
-// random frames, glyphs that stand out of their cells included).
+// random frames, glyphs that stand out of their cells included); so does a
+// scrolled picture drawn straight with the rest drawn over it, which never
+// touches what lies over the picture.
 #include "common/FrameRecord.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +19,18 @@ namespace {
 constexpr std::int32_t kW = 64;
 constexpr std::int32_t kH = 48;
 
+bool InAny(const std::vector<TRect>& rects, std::int32_t x, std::int32_t y);
+
 // Pixels in memory. Text is 4 x 8 pixels a character: the cell in the back
 // colour, then a pattern of the characters in the fore colour that reaches
 // two pixels beyond the cell on each side (as some glyphs do). Drawing is
-// limited to the clip rectangles, when there are any.
+// limited to the clip rectangles, when there are any, and kept out of the
+// excluded ones.
 class TPixelCanvas : public ICanvas {
   public:
     std::vector<TColor> Pixels = std::vector<TColor>(kW * kH, 0x123456);
     std::vector<TRect> Clip;
+    std::vector<TRect> Excluded;
 
     std::int32_t Width() const override { return kW; }
     std::int32_t Height() const override { return kH; }
@@ -60,13 +66,19 @@ class TPixelCanvas : public ICanvas {
     void Put(std::int32_t x, std::int32_t y, TColor color) {
         if (x < 0 || y < 0 || x >= kW || y >= kH)
             return;
-        if (!Clip.empty() && std::none_of(Clip.begin(), Clip.end(), [&](const TRect& r) {
-                return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
-            }))
+        if (!Clip.empty() && !InAny(Clip, x, y))
+            return;
+        if (InAny(Excluded, x, y))
             return;
         Pixels[y * kW + x] = color;
     }
 };
+
+bool InAny(const std::vector<TRect>& rects, std::int32_t x, std::int32_t y) {
+    return std::any_of(rects.begin(), rects.end(), [&](const TRect& r) {
+        return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+    });
+}
 
 TPageBitmap Page(std::int32_t w, std::int32_t h, std::uint32_t seed) {
     TPageBitmap page(w, h);
@@ -77,8 +89,9 @@ TPageBitmap Page(std::int32_t w, std::int32_t h, std::uint32_t seed) {
 
 TFrame Record(TPixelCanvas& canvas,
               const TFrame* previous,
-              const std::function<void(ICanvas&)>& paint) {
-    TFrameRecorder recorder(canvas, previous);
+              const std::function<void(ICanvas&)>& paint,
+              TSparePictures* spares = nullptr) {
+    TFrameRecorder recorder(canvas, previous, spares);
     paint(recorder);
     return recorder.Take();
 }
@@ -198,6 +211,166 @@ TEST(FrameRecord, DrawingOnlyTheDamageGivesTheWholeFrame) {
         paintOf(next)(whole);
         ASSERT_EQ(incremental.Pixels, whole.Pixels) << "round " << round;
     }
+}
+
+// The display's frame of a tall page: background, the page at its scroll
+// position, the URL line and the clock over it.
+std::function<void(ICanvas&)> PagePaint(const TPageBitmap& page,
+                                        std::int32_t x,
+                                        std::int32_t scroll,
+                                        const std::string& clock) {
+    return [&page, x, scroll, clock](ICanvas& c) {
+        c.FillRect(TRect{0, 0, kW, kH}, 0x336699);
+        c.DrawBitmap(page, x, -scroll);
+        c.TextOut(2, 2, "url", 0xFFFF, 0x336699);
+        c.TextOut(40, 38, clock, 0xFFFF, 0x336699);
+    };
+}
+
+TEST(FrameRecord, ScrolledPictureGoesStraightWithoutWhatLiesOverIt) {
+    TPixelCanvas canvas;
+    const TPageBitmap page = Page(kW, 200, 1);
+    const TFrame first = Record(canvas, nullptr, PagePaint(page, 0, 0, "12:00"));
+    const TFrame second = Record(canvas, &first, PagePaint(page, 0, 16, "12:01"));
+    const std::optional<TPictureUpdate> update = PictureUpdate(first, second);
+    ASSERT_TRUE(update);
+    ASSERT_EQ(update->Direct.size(), 1u);
+    EXPECT_EQ(update->Direct[0].Step, 1u);
+    // Both lines, each with a line's margin, are left out of the picture...
+    const TRect url = second.Steps[2].Bounds;
+    const TRect clock = second.Steps[3].Bounds;
+    EXPECT_EQ(update->Direct[0].Excluded, (std::vector<TRect>{url, clock}));
+    // ...and drawn through the buffer, the clock also as it changed.
+    EXPECT_TRUE(std::count(update->Overlays.begin(), update->Overlays.end(), url) == 1);
+    EXPECT_TRUE(std::count(update->Overlays.begin(), update->Overlays.end(), clock) >= 1);
+    for (const TRect& r : update->Overlays)
+        EXPECT_LE(r.Width() * r.Height(), kW * kH / 4) << "an overlay as large as the picture";
+}
+
+TEST(FrameRecord, OtherChangesThanAPictureInPlaceGoThroughTheBuffer) {
+    TPixelCanvas canvas;
+    const TPageBitmap page = Page(kW, 200, 1);
+    const TFrame top = Record(canvas, nullptr, PagePaint(page, 0, 0, "12:00"));
+    // Only the clock changed: nothing goes straight.
+    EXPECT_FALSE(PictureUpdate(top, Record(canvas, &top, PagePaint(page, 0, 0, "12:01"))));
+    // The last step of a scroll: the page ends above the bottom edge.
+    EXPECT_FALSE(PictureUpdate(top, Record(canvas, &top, PagePaint(page, 0, 180, "12:00"))));
+    // Moved sideways (a page narrower than the form, centred anew).
+    EXPECT_FALSE(PictureUpdate(top, Record(canvas, &top, PagePaint(page, 3, 16, "12:00"))));
+    // A frame of other steps: the loading text instead of the page.
+    const TFrame loading = Record(canvas, &top, [](ICanvas& c) {
+        c.FillRect(TRect{0, 0, kW, kH}, 0x336699);
+        c.TextOut(10, 20, "...", 0xFFFF, 0x336699);
+        c.TextOut(2, 2, "url", 0xFFFF, 0x336699);
+        c.TextOut(40, 38, "12:00", 0xFFFF, 0x336699);
+    });
+    EXPECT_FALSE(PictureUpdate(top, loading));
+    TFrame wider = Record(canvas, &top, PagePaint(page, 0, 16, "12:00"));
+    wider.Width += 1;
+    EXPECT_FALSE(PictureUpdate(top, wider));
+}
+
+// Random frames with one or two tall pictures (a form over two monitors)
+// scrolled in place under random fills and texts: each picture drawn
+// straight without its excluded parts, then the overlays drawn through a
+// buffer that holds the whole second frame, gives the pixels of the second
+// frame; and before the overlays come, what lies over a picture is still
+// what the first frame showed (no line vanishes for a moment).
+TEST(FrameRecord, ScrolledPicturesDrawnStraightGiveTheWholeFrame) {
+    std::mt19937 random(20261208);
+    const auto pick = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
+    const TPageBitmap pageA = Page(kW / 2, 300, 7);
+    const TPageBitmap pageB = Page(kW, 300, 8);
+    int straight = 0;
+    TSparePictures spares;  // as the back buffer keeps them from frame to frame
+    for (int round = 0; round < 300; ++round) {
+        const bool two = pick(0, 1) == 1;
+        struct TOver {
+            int Kind, X, Y, C;
+        };
+        std::vector<TOver> over(pick(0, 5));
+        for (TOver& o : over)
+            o = {pick(0, 1), pick(-10, kW), pick(-10, kH), pick(0, 30)};
+        const auto paintOf = [&](int scrollA, int scrollB, const std::vector<TOver>& list) {
+            return [&, scrollA, scrollB, list](ICanvas& c) {
+                c.FillRect(TRect{0, 0, kW, kH}, 0x654321);
+                c.DrawBitmap(two ? pageA : pageB, 0, -scrollA);
+                if (two)
+                    c.DrawBitmap(pageA, kW / 2, -scrollB);
+                for (const TOver& o : list) {
+                    if (o.Kind == 0)
+                        c.FillRect(TRect{o.X, o.Y, o.X + o.C, o.Y + o.C / 2}, o.C * 0x10101);
+                    else
+                        c.TextOut(o.X, o.Y,
+                                  std::string(1 + o.C % 4, static_cast<char>('a' + o.C % 20)), o.C,
+                                  0x99);
+                }
+            };
+        };
+        std::vector<TOver> next = over;
+        for (TOver& o : next)
+            o.C = pick(0, 3) == 0 ? pick(0, 30) : o.C;
+        const int a = pick(0, 100);
+        const int b = pick(0, 100);
+        const int nextA = pick(0, 3) == 0 ? a : pick(0, 200);
+        const int nextB = pick(0, 200);
+        TPixelCanvas screen;
+        TFrame first = Record(screen, nullptr, paintOf(a, b, over), &spares);
+        ReplayFrame(first, screen);
+        const TFrame second = Record(screen, &first, paintOf(nextA, nextB, next), &spares);
+        KeepSparePictures(first, spares);
+        const std::optional<TPictureUpdate> update = PictureUpdate(first, second);
+        if (!update)
+            continue;  // nothing scrolled: the buffer's path
+        ++straight;
+        const std::vector<TColor> before = screen.Pixels;
+        for (const TPictureUpdate::TDirect& direct : update->Direct) {
+            const TDrawStep& step = second.Steps[direct.Step];
+            screen.Excluded = direct.Excluded;
+            screen.DrawBitmap(*step.Picture, step.X, step.Y);
+        }
+        screen.Excluded.clear();
+        // What the second frame draws over the pictures is as it was.
+        for (std::size_t i = two ? 3 : 2; i < second.Steps.size(); ++i) {
+            const TRect& r = second.Steps[i].Bounds;
+            for (std::int32_t y = r.Top; y < r.Bottom; ++y)
+                for (std::int32_t x = r.Left; x < r.Right; ++x)
+                    ASSERT_EQ(screen.Pixels[y * kW + x], before[y * kW + x])
+                        << "round " << round << " at " << x << "," << y;
+        }
+        TPixelCanvas buffer;
+        ReplayFrame(second, buffer);
+        for (std::int32_t y = 0; y < kH; ++y)
+            for (std::int32_t x = 0; x < kW; ++x)
+                if (InAny(update->Overlays, x, y))
+                    screen.Pixels[y * kW + x] = buffer.Pixels[y * kW + x];
+        ASSERT_EQ(screen.Pixels, buffer.Pixels) << "round " << round;
+    }
+    EXPECT_GT(straight, 200);
+}
+
+TEST(FrameRecord, ScrolledCopyTakesTheMemoryOfOneGone) {
+    TPixelCanvas canvas;
+    const TPageBitmap page = Page(kW, 200, 1);
+    TSparePictures spares;
+    TFrame first = Record(canvas, nullptr, PagePaint(page, 0, 0, "12:00"), &spares);
+    TFrame second = Record(canvas, &first, PagePaint(page, 0, 16, "12:00"), &spares);
+    const std::uint32_t* memory = first.Steps[1].Picture->Pixels();
+    KeepSparePictures(first, spares);
+    ASSERT_EQ(spares.size(), 1u);
+    const TFrame third = Record(canvas, &second, PagePaint(page, 0, 32, "12:00"), &spares);
+    EXPECT_TRUE(spares.empty());
+    ASSERT_EQ(third.Steps[1].Picture->Pixels(), memory);
+    EXPECT_EQ(third.Steps[1].Picture->Pixel(0, 0), page.Pixel(0, 32));
+    EXPECT_EQ(third.Steps[1].Picture->Pixel(kW - 1, kH - 1), page.Pixel(kW - 1, 32 + kH - 1));
+    // A copy that a later frame still shares is no spare.
+    const TFrame fourth = Record(canvas, &third, PagePaint(page, 0, 32, "12:01"), &spares);
+    TFrame gone = third;
+    KeepSparePictures(gone, spares);
+    EXPECT_TRUE(spares.empty());
+    EXPECT_EQ(fourth.Steps[1].Picture, third.Steps[1].Picture);
 }
 
 }  // namespace
