@@ -120,6 +120,7 @@ class TZelScreenSaver : public TComponent {
     void FormWindowProc(TMessage& message);
     void MouseMoved(const TPoint& p);
     void TranslateWindowProc(TMessage& message);
+    bool PassInputToForm(TMessage& message);
     bool CloseSequence();
     bool VerifyPassword();
     bool TrapKeyHeld();

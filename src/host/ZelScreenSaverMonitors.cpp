@@ -62,25 +62,13 @@ void TZelScreenSaver::HideMonitorForms() {
 // the mouse is over. A form of a monitor never closes on its own: its close
 // is the run's.
 void TZelScreenSaver::MonitorFormWindowProc(TCustomForm* form, TMessage& message) {
-    switch (message.Msg) {
-        case Msg::Close:
-            RequestClose();
-            return;
-        case Msg::SysCommand:
-            if ((message.WParam & 0xFFF0) == kScScreenSave)
-                message.Result = 1;
-            break;
-        case Msg::KeyDown:
-        case Msg::MouseMove:
-        case Msg::LButtonDown:
-        case Msg::RButtonDown:
-        case Msg::MButtonDown:
-            message.Result = FForm->Perform(message.Msg, message.WParam, message.LParam);
-            break;
-        default:
-            if (TrapKeyHeld())
-                RequestClose();
-            break;
+    if (message.Msg == Msg::Close)
+        return RequestClose();
+    if (message.Msg == Msg::SysCommand) {
+        if ((message.WParam & 0xFFF0) == kScScreenSave)
+            message.Result = 1;
+    } else if (!PassInputToForm(message) && TrapKeyHeld()) {
+        RequestClose();
     }
     if (message.Result != 0)
         return;

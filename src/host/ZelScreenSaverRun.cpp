@@ -233,7 +233,9 @@ bool TZelScreenSaver::VerifyPassword() {
     return passed;
 }
 
-void TZelScreenSaver::TranslateWindowProc(TMessage& message) {
+// The input that ends a run, wherever it arrives: the display form's filter
+// (FormWindowProc) judges it.
+bool TZelScreenSaver::PassInputToForm(TMessage& message) {
     switch (message.Msg) {
         case Msg::KeyDown:
         case Msg::MouseMove:
@@ -241,10 +243,14 @@ void TZelScreenSaver::TranslateWindowProc(TMessage& message) {
         case Msg::RButtonDown:
         case Msg::MButtonDown:
             message.Result = FForm->Perform(message.Msg, message.WParam, message.LParam);
-            break;
+            return true;
         default:
-            break;
+            return false;
     }
+}
+
+void TZelScreenSaver::TranslateWindowProc(TMessage& message) {
+    PassInputToForm(message);
     if (TrapKeyHeld())
         RequestClose();
     if (message.Result == 0 && FOldTranslateProc)

@@ -101,8 +101,8 @@ void TGtkApplicationPlatform::WriteLog(const std::string& line) {
 // g_idle_add_full may be called from any thread: the source is attached to
 // the main loop's context, which wakes up for it.
 void TGtkApplicationPlatform::PostDeferred(std::function<void()> action) {
+    FQueue.Push(std::move(action));
     const std::lock_guard<std::mutex> lock(FLock);
-    FQueue.push_back(std::move(action));
     if (!FIdle)
         FIdle = g_idle_add_full(G_PRIORITY_DEFAULT, &Idle, this, nullptr);
 }
@@ -118,19 +118,9 @@ int TGtkApplicationPlatform::Idle(void* self) {
 }
 
 void TGtkApplicationPlatform::RunDeferred() {
-    for (;;) {
-        std::function<void()> action;
-        {
-            const std::lock_guard<std::mutex> lock(FLock);
-            if (FQueue.empty())
-                return;
-            action = std::move(FQueue.front());
-            FQueue.pop_front();
-        }
-        // After the program's end there is no application left to report
-        // to: the report then goes to standard error.
-        Guarded([&] { action(); });
-    }
+    // After the program's end there is no application left to report to:
+    // the report then goes to standard error.
+    FQueue.RunAll([](std::function<void()>& action) { Guarded([&] { action(); }); });
 }
 
 }  // namespace lum::gtk

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "common/Forms.h"
+#include "common/PostedActions.h"
 #include "platform/MessageBoxes.h"
 
 namespace lum::gtk {
@@ -90,8 +91,8 @@ class TGtkApplicationPlatform : public IApplicationPlatform {
   private:
     static int Idle(void* self);
     IMessageBoxes& FBoxes;
-    std::mutex FLock;  // of the queue and the idle source
-    std::deque<std::function<void()>> FQueue;
+    TPostedActions FQueue;
+    std::mutex FLock;  // of the idle source
     unsigned FIdle = 0;
 };
 

@@ -37,32 +37,21 @@ void TWin32ApplicationPlatform::WriteLog(const std::string& line) {
 }
 
 void TWin32ApplicationPlatform::PostDeferred(std::function<void()> action) {
-    {
-        const std::lock_guard<std::mutex> lock(FLock);
-        FQueue.push_back(std::move(action));
-    }
+    FQueue.Push(std::move(action));
     // A window message, not a thread message: modal loops keep dispatching
     // it. PostMessage may be called from any thread; the window's own runs it.
     ::PostMessageW(Window(), kDeferredMessage, 0, 0);
 }
 
 void TWin32ApplicationPlatform::RunDeferred() {
-    for (;;) {
-        std::function<void()> action;
-        {
-            const std::lock_guard<std::mutex> lock(FLock);
-            if (FQueue.empty())
-                return;
-            action = std::move(FQueue.front());
-            FQueue.erase(FQueue.begin());
-        }
+    FQueue.RunAll([](std::function<void()>& action) {
         try {
             action();
         } catch (...) {
             // After the program's end there is no application left to report to.
             ReportWindowException(std::current_exception());
         }
-    }
+    });
 }
 
 LRESULT TWin32ApplicationPlatform::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

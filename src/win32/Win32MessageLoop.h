@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/Forms.h"
+#include "common/PostedActions.h"
 #include "win32/BaseWindow.h"
 
 namespace lum::win32 {
@@ -33,8 +33,7 @@ class TWin32ApplicationPlatform : public IApplicationPlatform,
     friend class BaseWindow<TWin32ApplicationPlatform>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    std::mutex FLock;  // of the queue
-    std::vector<std::function<void()>> FQueue;
+    TPostedActions FQueue;
 };
 
 // The message loop of the program: runs until WM_QUIT; shortcut gets every

@@ -49,16 +49,20 @@ class TRefCount {
     }
 
 // An object that is only an IDispatch (a script reaches it by name).
-#define LUM_STANDIN_DISPATCH_ONLY                                                   \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override { \
-        if (!object)                                                                \
-            return E_POINTER;                                                       \
-        *object = nullptr;                                                          \
-        if (riid != IID_IUnknown && riid != IID_IDispatch)                          \
-            return E_NOINTERFACE;                                                   \
-        *object = static_cast<IDispatch*>(this);                                    \
-        AddRef();                                                                   \
-        return S_OK;                                                                \
+#define LUM_STANDIN_DISPATCH_ONLY LUM_STANDIN_DISPATCH_AND(IDispatch)
+
+// An object that is an IDispatch and one interface derived from it, which it
+// is by that interface.
+#define LUM_STANDIN_DISPATCH_AND(Interface)                                               \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {       \
+        if (!object)                                                                      \
+            return E_POINTER;                                                             \
+        *object = nullptr;                                                                \
+        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != __uuidof(Interface)) \
+            return E_NOINTERFACE;                                                         \
+        *object = static_cast<Interface*>(this);                                          \
+        AddRef();                                                                         \
+        return S_OK;                                                                      \
     }
 
 // No type information: callers bind by name through GetIDsOfNames.

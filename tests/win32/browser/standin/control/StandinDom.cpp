@@ -83,16 +83,7 @@ class TBody final : public TStubHtmlElement, TRefCount {
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != __uuidof(IHTMLElement))
-            return E_NOINTERFACE;
-        *object = static_cast<IHTMLElement*>(this);
-        AddRef();
-        return S_OK;
-    }
+    LUM_STANDIN_DISPATCH_AND(IHTMLElement)
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const TDispName kNames[] = {{L"scrollWidth", kScrollWidth},

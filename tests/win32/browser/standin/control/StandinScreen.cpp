@@ -52,16 +52,7 @@ class TScreen final : public IHTMLScreen2, TRefCount {
     LUM_STANDIN_REFCOUNT
     LUM_STANDIN_NO_TYPEINFO
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != __uuidof(IHTMLScreen2))
-            return E_NOINTERFACE;
-        *object = static_cast<IHTMLScreen2*>(this);
-        AddRef();
-        return S_OK;
-    }
+    LUM_STANDIN_DISPATCH_AND(IHTMLScreen2)
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const TDispName kNames[] = {{L"logicalXDPI", DISPID_IHTMLSCREEN2_LOGICALXDPI},
