@@ -374,6 +374,32 @@ TEST_F(ConfigDialogTest, LinesThatAreNotURLsAreAskedAboutAndNoGoesToTheFirst) {
     EXPECT_EQ(RegText(kURLKey, L"5"), L"http://a b/");
 }
 
+// A page's options after its URL: read, not taken for blanks in a URL; one
+// that cannot be read is named with its reason (the line by its URL alone,
+// never a header's value), and every line is saved exactly as typed.
+TEST_F(ConfigDialogTest, PageOptionsAreCheckedAndTheLinesKeptAsTyped) {
+    Open();
+    Boxes.Answers = {true};
+    const std::wstring good =
+        L"https://status.example.com/ show=60 refresh=5 hide=\"#cookies, .chat\"";
+    const std::wstring bad =
+        L"https://b.example/ zoom=900% header=\"Authorization: Bearer s3cret\"";
+    TScript script({[&] {
+        ::SetWindowTextW(Item(idURLList), (good + L"\r\n" + bad).c_str());
+        Click(IDOK);
+    }});
+    EXPECT_EQ(Dialog->ShowModal(), 1);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    const std::string text = Boxes.Boxes()[0].Text;
+    EXPECT_EQ(text.find("1行目"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n2行目: 「https://b.example/ …」 オプションを読めません (zoom"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
+    EXPECT_EQ(RegText(kURLKey, L"1"), good);
+    EXPECT_EQ(RegText(kURLKey, L"2"), bad);
+}
+
 TEST_F(ConfigDialogTest, EnterInTheURLBoxBreaksTheLineAndTabLeavesIt) {
     Open();
     ::SetWindowTextW(Item(idURLList), L"a");
@@ -634,8 +660,7 @@ TEST_F(ConfigDialogTest, UntouchedLongURLIsSavedWholeAndAnEditedOneIsCut) {
             const LRESULT start = ::SendMessageW(Item(idURLList), EM_LINEINDEX, 1, 0);
             const LRESULT length = ::SendMessageW(Item(idURLList), EM_LINELENGTH, start, 0);
             ::SendMessageW(Item(idURLList), EM_SETSEL, start + length, start + length);
-            ::SendMessageW(Item(idURLList), EM_REPLACESEL, TRUE,
-                           reinterpret_cast<LPARAM>(L"X"));
+            ::SendMessageW(Item(idURLList), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"X"));
         },
         [&] { Click(IDOK); },
     });
