@@ -73,14 +73,19 @@ bool TStandardErrorBoxes::ShowMessageBox(const TMessageBoxRequest& request) {
     return false;
 }
 
+// What runs last may post once more (a page file's writer that ends as
+// its form goes): the idle source that names this object goes after it.
 TGtkApplicationPlatform::~TGtkApplicationPlatform() {
-    {
-        const std::lock_guard<std::mutex> lock(FLock);
-        if (FIdle)
-            g_source_remove(FIdle);
-        FIdle = 0;
-    }
+    RemoveIdle();
     RunDeferred();
+    RemoveIdle();
+}
+
+void TGtkApplicationPlatform::RemoveIdle() {
+    const std::lock_guard<std::mutex> lock(FLock);
+    if (FIdle)
+        g_source_remove(FIdle);
+    FIdle = 0;
 }
 
 void TGtkApplicationPlatform::ShowErrorReport(const std::string& title,

@@ -90,6 +90,7 @@ class TGtkApplicationPlatform : public IApplicationPlatform {
 
   private:
     static int Idle(void* self);
+    void RemoveIdle();
     IMessageBoxes& FBoxes;
     TPostedActions FQueue;
     std::mutex FLock;  // of the idle source

@@ -32,8 +32,8 @@ void TWin32WebView::TakePicture(const TSize& size,
     step->Failed = std::move(failed);
     step->Start = std::chrono::steady_clock::now();
     step->View = FViewSize;
-    step->BandRows = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(kBandBytes / (4 * std::max(size.Width, 1)), 1, size.Height));
+    step->BandRows = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        kBandBytes / (4 * std::max(size.Width, 1)), 1, std::max(size.Height, 1)));
     try {
         SetViewSize(size);
         step->Picture.Resize(size.Width, size.Height);
