@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -87,6 +89,19 @@ struct TPageFailure {
     std::string Detail;       // the engine's message; may be empty
 };
 
+// What a page's own line asks of its capture: the engine's zoom from its
+// load on, extra request headers of its top-level load, a wait once it has
+// settled, elements hidden before it is measured, and one element whose
+// box alone is the picture. The defaults ask nothing.
+struct TCaptureOptions {
+    std::int32_t ZoomPercent = 100;  // the browser's zoom, not a scaling of the picture
+    std::int32_t WaitSeconds = 0;
+    std::string Hide;  // a CSS selector list; empty: nothing hidden
+    std::string Crop;  // a CSS selector; empty: the whole page
+    std::vector<std::pair<std::string, std::string>> Headers;  // name, value (a secret)
+    bool operator==(const TCaptureOptions&) const = default;
+};
+
 class IWebView {
   public:
     virtual ~IWebView() = default;
@@ -104,6 +119,14 @@ class IWebView {
 
     // Starts loading url and returns at once.
     virtual void Navigate(const std::string& url) = 0;
+    // The options of the pages that the Navigates from now on load, until
+    // they are set again: the load takes the zoom and the headers, the
+    // settle step waits WaitSeconds once the page has settled, the measure
+    // first hides what Hide selects and, with a Crop, measures the first
+    // element it selects (its box, in the picture's pixels; none selected:
+    // the measure fails so), and the picture is then that box alone, from
+    // its top left. A platform that cannot apply an option leaves it out.
+    virtual void SetCaptureOptions(const TCaptureOptions& options) { (void)options; }
     // Gives the view its size in pixels: the size the pages are laid out at
     // (the display's). It keeps that size while a picture is taken.
     virtual void SetViewSize(const TSize& size) = 0;

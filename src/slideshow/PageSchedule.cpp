@@ -117,6 +117,17 @@ std::string NextShownText(const TLocalTime& time) {
     return text;
 }
 
+TCaptureOptions CaptureOptionsOf(const TPageOptions& options) {
+    TCaptureOptions capture;
+    capture.ZoomPercent = options.ZoomPercent.value_or(100);
+    capture.WaitSeconds = options.WaitSeconds.value_or(0);
+    capture.Hide = options.Hide;
+    capture.Crop = options.Crop;
+    for (const THeader& header : options.Headers)
+        capture.Headers.emplace_back(header.Name, header.Value);
+    return capture;
+}
+
 std::int32_t RefreshMinutes(const TPageOptions& options, std::int32_t runMinutes) {
     return options.RefreshMinutes.value_or(runMinutes);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/WebView.h"
 #include "settings/PageOptions.h"
 
 namespace lum {
@@ -33,6 +34,9 @@ std::optional<TLocalTime> NextShownTime(const std::vector<TPageOptions>& pages,
 
 // "月曜日 9:00": the day and time a card names for the next page.
 std::string NextShownText(const TLocalTime& time);
+
+// What a page's options ask of its capture.
+TCaptureOptions CaptureOptionsOf(const TPageOptions& options);
 
 // Minutes between two captures of a page: its own, else the run's.
 std::int32_t RefreshMinutes(const TPageOptions& options, std::int32_t runMinutes);

@@ -8,6 +8,7 @@
 #include "settings/SettingsStore.h"
 #include "slideshow/MonitorLayout.h"
 #include "slideshow/PageCache.h"
+#include "slideshow/PageSchedule.h"
 
 namespace lum {
 
@@ -237,6 +238,10 @@ TSlideShowForm::TPages TSlideShowForm::ReadPages(const std::vector<std::string>&
         pages.Options.push_back(std::move(read.Options));
     }
     return pages;
+}
+
+TCaptureOptions TSlideShowForm::CaptureOptions(std::int32_t k) const {
+    return CaptureOptionsOf(FShow.OptionsOf(k));
 }
 
 void TSlideShowForm::NoteRefusedSettings() {

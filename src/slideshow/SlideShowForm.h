@@ -92,6 +92,7 @@ class TSlideShowForm : public TForm, public ICaptureSource {
     bool PageScroll(std::int32_t k) const override {
         return FShow.OptionsOf(k).Scroll.value_or(FShow.FEnableScroll);
     }
+    TCaptureOptions CaptureOptions(std::int32_t k) const override;
     std::int32_t Width() const override;
     std::int32_t Height() const override;
 

@@ -55,7 +55,7 @@ void TWorkingForm::StartCapture() {
         return;
     FNextIndex = 0;
     try {
-        Load(kBlankPage);
+        Load(kBlankPage, {});
     } catch (...) {
         FWeb->PassEnded();
         throw;
@@ -65,8 +65,12 @@ void TWorkingForm::StartCapture() {
 // Every page is laid out at the display's size before it is measured, so it
 // is captured as it would show on this screen, whatever the previous page
 // made of the view.
-void TWorkingForm::Load(const std::string& url) {
+// A page of the list is loaded with what its line asks of its capture; the
+// blank page that starts a pass with nothing.
+void TWorkingForm::Load(const std::string& url, const TCaptureOptions& options) {
     FWeb->SetViewSize(TSize{FSource.Width(), FSource.Height()});
+    FCropping = !options.Crop.empty();
+    FWeb->SetCaptureOptions(options);
     FWeb->Navigate(url);
 }
 
@@ -159,7 +163,7 @@ void TWorkingForm::RequestNext() {
         // The entry as requested: the list may be read anew while the page
         // loads, and the picture is of this address whatever comes after.
         FPageUrl = urls[static_cast<std::size_t>(FNextIndex)];
-        Load(FPageUrl);
+        Load(FPageUrl, FSource.CaptureOptions(FNextIndex));
         ++FNextIndex;
     } else {
         PassOver();
@@ -253,7 +257,11 @@ void TWorkingForm::PageSettled(bool settled) {
 void TWorkingForm::PageMeasured(TSize scrollSize) {
     std::int32_t width = std::max(scrollSize.Width, FSource.Width());
     std::int32_t height = std::max(scrollSize.Height, FSource.Height());
-    if (!FSource.PageScroll(FNextIndex - 1)) {
+    if (FCropping) {
+        // One element's box: its own size, small or tall.
+        width = scrollSize.Width;
+        height = scrollSize.Height;
+    } else if (!FSource.PageScroll(FNextIndex - 1)) {
         width = FSource.Width();
         height = FSource.Height();
     }

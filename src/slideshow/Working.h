@@ -42,6 +42,11 @@ class ICaptureSource {
         (void)k;
         return EnableScroll();
     }
+    // What page k's line asks of its capture (zoom, headers, wait, hide, crop).
+    virtual TCaptureOptions CaptureOptions(std::int32_t k) const {
+        (void)k;
+        return {};
+    }
     virtual std::int32_t Width() const = 0;
     virtual std::int32_t Height() const = 0;
 };
@@ -81,7 +86,7 @@ class TWorkingForm {
     IWebView& Web() { return *FWeb; }
 
   private:
-    void Load(const std::string& url);
+    void Load(const std::string& url, const TCaptureOptions& options);
     void RequestNext();
     void RequestNextPage();
     void PageFailed(const std::string& url, const TPageFailure& failure);
@@ -111,6 +116,7 @@ class TWorkingForm {
     std::uint32_t FStep = 0;
     bool FInCompletion = false;  // a completion event is being handled
     bool FCapturing = false;     // a page's capture is under way
+    bool FCropping = false;      // the page's picture is one element's box
     int FMoves = 0;              // times the page under capture moved on
     bool FDisconnected = false;
     bool FRefused = false;                // the last pass asked for was left out

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,16 @@ struct TFakePage {
     bool FillsView = false;
     // A page that never stops changing: it is taken at the settle limit.
     bool NeverSettles = false;
+    // The box of the element a crop option selects; none: nothing matches.
+    std::optional<TSize> CropBox = std::nullopt;
 };
 
 class TFakeWebView : public IWebView {
   public:
     std::map<std::string, TFakePage> Pages;  // unknown URLs are empty HTML pages
     std::vector<std::string> Navigations;
+    // The options each navigation was made with, in order.
+    std::vector<TCaptureOptions> NavigationOptions;
     // "navigate X", "view 640x480", "settle", "measure", "picture 516x916"
     std::vector<std::string> Log;
     TSize ViewSize{153, 73};        // the control's extent on the form
@@ -90,8 +95,10 @@ class TFakeWebView : public IWebView {
         if (FailNavigate)
             throw Exception("navigation failed");
         Navigations.push_back(url);
+        NavigationOptions.push_back(FOptions);
         FCurrent = url;
     }
+    void SetCaptureOptions(const TCaptureOptions& options) override { FOptions = options; }
     void SetViewSize(const TSize& size) override {
         Log.push_back("view " + std::to_string(size.Width) + "x" + std::to_string(size.Height));
         if (FailSetSize)
@@ -117,6 +124,13 @@ class TFakeWebView : public IWebView {
                 return;
             }
             MeasuredAt.push_back(ViewSize);
+            if (!FOptions.Crop.empty()) {
+                if (!page.CropBox)
+                    failed("no element matches crop=\"" + FOptions.Crop + "\"");
+                else
+                    done(*page.CropBox);
+                return;
+            }
             TSize size{page.ScrollWidth, page.ScrollHeight};
             if (page.FillsView) {
                 size.Width = std::max(size.Width, ViewSize.Width);
@@ -173,6 +187,8 @@ class TFakeWebView : public IWebView {
     }
 
     std::string FCurrent;
+
+    TCaptureOptions FOptions;  // of the navigations from now on
     std::deque<std::function<void()>> FPending;
 };
 
