@@ -112,6 +112,7 @@ target_link_libraries(LumenaryStandin PRIVATE ole32 oleaut32 uuid gdi32 user32 k
 if(TARGET LumenaryWin32Tests)
     target_sources(LumenaryWin32Tests PRIVATE ${standin_dir}/StandinCaptureTest.cpp
                                               ${standin_dir}/StandinDpiTest.cpp
+                                              ${standin_dir}/StandinCaptureOptionsTest.cpp
                                               ${standin_dir}/StandinFailureTest.cpp
                                               ${standin_dir}/StandinLimitsTest.cpp
                                               ${standin_dir}/StandinPictureTest.cpp

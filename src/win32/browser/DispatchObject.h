@@ -51,6 +51,36 @@ class TDispatchObject final {
                             HResultText(hr) + ")");
     }
 
+    // The method name called with one text argument (none when empty): the
+    // object it answers, nullptr when it answers none (null, nothing).
+    std::unique_ptr<TDispatchObject> CallMethod(const std::string& name,
+                                                const std::string& argument) {
+        const DISPID id = Id(name);
+        TVariant text;
+        text.bstrVal = TBstr(Widen(argument)).Release();
+        text.vt = VT_BSTR;
+        DISPPARAMS params{&text, nullptr, 1, 0};
+        TVariant result;
+        const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                           &params, &result, nullptr, nullptr);
+        if (FAILED(hr))
+            throw Exception("\"" + FPath + "." + name + "()\" of the page failed (" +
+                            HResultText(hr) + ")");
+        if (result.vt != VT_DISPATCH || !result.pdispVal)
+            return nullptr;
+        return std::make_unique<TDispatchObject>(Microsoft::WRL::ComPtr<IDispatch>(result.pdispVal),
+                                                 FPath + "." + name + "()");
+    }
+
+    // A number property (a box's edge may be fractional).
+    double GetNumberProperty(const std::string& name) {
+        TVariant value;
+        Get(name, value);
+        if (FAILED(::VariantChangeType(&value, &value, 0, VT_R8)))
+            throw Exception("\"" + FPath + "." + name + "\" of the page is not a number");
+        return value.dblVal;
+    }
+
   private:
     DISPID Id(const std::string& name) {
         std::wstring wide = Widen(name);

@@ -74,9 +74,10 @@ class TWebBrowserHost final : public IOleClientSite,
     // BeforeNavigate2 says otherwise, that is the navigation a download
     // belongs to.
     void NavigationRequested(const std::string& url);
-    // NavigationRequested, then the control's Navigate with every optional
+    // NavigationRequested, then the control's Navigate with the request's
+    // extra header lines (none when empty) and every other optional
     // argument omitted; the control's answer.
-    HRESULT Navigate(const std::string& url);
+    HRESULT Navigate(const std::string& url, const std::string& headers = {});
 
     // Fired when a page's script closes its window (window.close()). The
     // control's window is never closed by a page: the event is always

@@ -10,16 +10,23 @@ using Microsoft::WRL::ComPtr;
 
 namespace lum::win32 {
 
-HRESULT TWebBrowserHost::Navigate(const std::string& url) {
+HRESULT TWebBrowserHost::Navigate(const std::string& url, const std::string& headers) {
     if (!FBrowser)
         return E_UNEXPECTED;
     NavigationRequested(url);
     const TBstr wideUrl(Widen(url));
-    // Flags, TargetFrameName, PostData and Headers all omitted.
+    // Flags, TargetFrameName and PostData omitted; the Headers, "Name:
+    // value" lines each ended by CR LF, go with the top-level request only.
     VARIANT omitted;
     omitted.vt = VT_ERROR;
     omitted.scode = DISP_E_PARAMNOTFOUND;
-    return FBrowser->Navigate(wideUrl.Get(), &omitted, &omitted, &omitted, &omitted);
+    if (headers.empty())
+        return FBrowser->Navigate(wideUrl.Get(), &omitted, &omitted, &omitted, &omitted);
+    TBstr text(Widen(headers));
+    VARIANT lines;
+    lines.vt = VT_BSTR;
+    lines.bstrVal = text.Get();
+    return FBrowser->Navigate(wideUrl.Get(), &omitted, &omitted, &omitted, &lines);
 }
 
 // The control keeps the rectangle it is given; it is clipped by the window

@@ -185,7 +185,10 @@ void TWin32WebView::Navigate(const std::string& url) {
     FPendingFailure.reset();
     // Before Navigate: the control may complete, or fail, from within it.
     StartLoadLimit(url);
-    const HRESULT hr = FHost->Navigate(url);
+    std::string headers;
+    for (const auto& [name, value] : FOptions.Headers)
+        headers += name + ": " + value + "\r\n";
+    const HRESULT hr = FHost->Navigate(url, headers);
     if (FAILED(hr)) {
         EndLoadLimit();
         throw Exception("navigating to \"" + url + "\" failed (" + HResultText(hr) + ")");

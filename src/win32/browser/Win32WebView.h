@@ -66,6 +66,9 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     TWin32WebView& operator=(const TWin32WebView&) = delete;
 
     void Navigate(const std::string& url) override;
+    // The zoom (OLECMDID_OPTICAL_ZOOM once the document is there), the
+    // headers (Navigate's), the wait after the settle step.
+    void SetCaptureOptions(const TCaptureOptions& options) override { FOptions = options; }
     void SetViewSize(const TSize& size) override;
     // Watches the page through its own script engine until it is quiet or
     // the limit has passed, then scrolls it through one view at a time for
@@ -137,6 +140,8 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     // The settle step (Win32WebViewSettle.cpp), asked by this timer of the
     // window.
     static constexpr UINT_PTR kSettleTimer = 0x5E77;
+    static constexpr UINT_PTR kWaitTimer = 0x5E79;  // the page's wait after settling
+    void ApplyZoom() noexcept;
     struct TSettleStep;
     void InstallWatch() noexcept;
     void SettleTick();
@@ -176,6 +181,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     std::unique_ptr<TOverdueStep> FOverdue;                 // a step past its limit, failed later
     std::unique_ptr<TSettleStep> FSettle;                   // the settle step under way, if any
     std::unique_ptr<TPictureStep> FPicture;                 // the picture step under way, if any
+    TCaptureOptions FOptions;                               // of the pages loaded from now on
 };
 
 // A picture drawn band by band: the page laid out at the picture's size,
@@ -203,6 +209,7 @@ struct TWin32WebView::TSettleStep {
     std::chrono::steady_clock::time_point Deadline;   // of the wait under way
     std::chrono::steady_clock::time_point ScrollEnd;  // of the whole scroll-through
     bool Settled = true;                              // quiet before the settle limit
+    bool Waiting = false;                             // in the page's own wait after it
     std::int32_t Views = 0;
     std::int32_t NextY = 0;
     bool LastView = false;

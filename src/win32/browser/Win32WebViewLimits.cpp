@@ -44,6 +44,11 @@ bool TWin32WebView::OnTimer(UINT_PTR id) {
         case kSettleLimitTimer:
             SettleLimitTick();
             return true;
+        case kWaitTimer:
+            ::KillTimer(FWnd, kWaitTimer);
+            if (FSettle)
+                FinishSettle(FSettle->Settled);
+            return true;
         default:
             return false;
     }

@@ -47,6 +47,7 @@ void TWin32WebView::SettlePage(std::function<void(bool)> done, TStepFailed faile
     // replaced, and its continuation dropped.
     DropSettle();
     DropPicture();
+    ApplyZoom();
     ComPtr<IHTMLDocument2> document;
     try {
         document = Document();
@@ -164,10 +165,19 @@ void TWin32WebView::ScrollBackToTop() {
 
 // The step is over before its continuation runs: the continuation may
 // navigate, or settle the next page.
+// A page whose line asks for a wait (a dashboard that draws late) is left
+// alone for that long more, whether it settled or was taken at the limit.
 void TWin32WebView::FinishSettle(bool settled) {
-    const std::unique_ptr<TSettleStep> step = std::move(FSettle);
     ::KillTimer(FWnd, kSettleTimer);
     ::KillTimer(FWnd, kSettleLimitTimer);
+    ::KillTimer(FWnd, kWaitTimer);
+    if (FOptions.WaitSeconds > 0 && !FSettle->Waiting) {
+        FSettle->Waiting = true;
+        FSettle->Settled = settled;
+        ::SetTimer(FWnd, kWaitTimer, static_cast<UINT>(FOptions.WaitSeconds) * 1000, nullptr);
+        return;
+    }
+    const std::unique_ptr<TSettleStep> step = std::move(FSettle);
     step->Done(settled);
 }
 
@@ -176,7 +186,20 @@ void TWin32WebView::DropSettle() noexcept {
     if (FWnd) {
         ::KillTimer(FWnd, kSettleTimer);
         ::KillTimer(FWnd, kSettleLimitTimer);
+        ::KillTimer(FWnd, kWaitTimer);
     }
+}
+
+// The browser's zoom, set anew for every page (the control keeps the last
+// page's otherwise): the page is laid out and drawn at it, and its
+// measure and picture are of the zoomed page.
+void TWin32WebView::ApplyZoom() noexcept {
+    if (!FHost || !FHost->Browser())
+        return;
+    VARIANT zoom;
+    zoom.vt = VT_I4;
+    zoom.lVal = FOptions.ZoomPercent;
+    FHost->Browser()->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &zoom, nullptr);
 }
 
 }  // namespace lum::win32

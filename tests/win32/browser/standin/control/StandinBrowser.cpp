@@ -130,9 +130,10 @@ HRESULT TStandinBrowser::Invoke(DISPID id,
 // completions (frames first, then the top-level document) arrive one per
 // posted message. A newer Navigate drops whatever of the older is left.
 
-HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
+HRESULT TStandinBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT* headers) {
     if (!url)
         return E_INVALIDARG;
+    NoteHeaders(headers);
     ++FGeneration;
     FLoading = true;
     ClosePrompt();

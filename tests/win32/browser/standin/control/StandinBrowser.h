@@ -105,6 +105,10 @@ class TStandinBrowser final : public TStubWebBrowser2,
     HRESULT STDMETHODCALLTYPE get_Busy(VARIANT_BOOL* busy) override;
     HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE* state) override;
     HRESULT STDMETHODCALLTYPE get_Silent(VARIANT_BOOL* silent) override;
+    HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID command,
+                                     OLECMDEXECOPT,
+                                     VARIANT* in,
+                                     VARIANT*) override;
     HRESULT STDMETHODCALLTYPE put_Silent(VARIANT_BOOL silent) override;
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;

@@ -144,4 +144,18 @@ LONG WINAPI StandinTeardown(wchar_t* buffer, LONG size) {
     return static_cast<LONG>(calls.size());
 }
 
+// For tests: the last OLECMDID_OPTICAL_ZOOM a host set, -1 before any.
+LONG WINAPI StandinLastZoom() {
+    return LastZoom();
+}
+
+// For tests: the Headers argument of the last Navigate, as text into
+// buffer of size characters; its length.
+LONG WINAPI StandinLastHeaders(wchar_t* buffer, LONG size) {
+    const std::wstring headers = LastHeaders();
+    if (buffer && size > 0)
+        lstrcpynW(buffer, headers.c_str(), size);
+    return static_cast<LONG>(headers.size());
+}
+
 }  // extern "C"

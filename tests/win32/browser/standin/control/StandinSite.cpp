@@ -17,7 +17,9 @@ namespace {
 LONG gDownloadControl = -2;
 LONG gAmbientSilent = -2;
 LONG gPrompts = 0;
+LONG gZoom = -1;
 std::wstring gTeardown;
+std::wstring gHeaders;
 
 // A window a person would have to answer, over its owner, as the real
 // control's modal dialogs are; it stays until the control goes.
@@ -145,6 +147,31 @@ void RegisterPromptClass(HINSTANCE instance) {
 
 void UnregisterPromptClass(HINSTANCE instance) {
     ::UnregisterClassW(kPromptClass, instance);
+}
+
+void NoteHeaders(const VARIANT* headers) {
+    gHeaders.clear();
+    if (headers && headers->vt == VT_BSTR && headers->bstrVal)
+        gHeaders.assign(headers->bstrVal, ::SysStringLen(headers->bstrVal));
+}
+
+std::wstring LastHeaders() {
+    return gHeaders;
+}
+
+LONG LastZoom() noexcept {
+    return gZoom;
+}
+
+// OLECMDID_OPTICAL_ZOOM takes the zoom in percent (10 to 1000) as VT_I4;
+// the other commands are none of the stand-in's.
+HRESULT TStandinBrowser::ExecWB(OLECMDID command, OLECMDEXECOPT, VARIANT* in, VARIANT*) {
+    if (command != OLECMDID_OPTICAL_ZOOM)
+        return OLECMDERR_E_NOTSUPPORTED;
+    if (!in || in->vt != VT_I4 || in->lVal < 10 || in->lVal > 1000)
+        return E_INVALIDARG;
+    gZoom = in->lVal;
+    return S_OK;
 }
 
 void NoteTeardown(wchar_t call) {

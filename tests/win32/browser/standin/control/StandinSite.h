@@ -48,6 +48,13 @@ LONG PromptsOpened() noexcept;
 void RegisterPromptClass(HINSTANCE instance);
 void UnregisterPromptClass(HINSTANCE instance);
 
+// What the last navigation was asked to send and show: the Headers
+// argument of Navigate ("Name: value" lines; empty for none), and the last
+// OLECMDID_OPTICAL_ZOOM a host set (-1 before any).
+void NoteHeaders(const VARIANT* headers);
+std::wstring LastHeaders();
+LONG LastZoom() noexcept;
+
 // The teardown calls of the last host, in order: 'D' InPlaceDeactivate of
 // an active control, 'U' Unadvise, 'C' Close, 'S' SetClientSite(nullptr).
 // A new site starts the record anew.

@@ -1,0 +1,77 @@
+// What a page's line asks of its capture, as the stand-in control was asked
+// it in a real pass of the capture window: the zoom through
+// OLECMDID_OPTICAL_ZOOM (set anew for every page), the headers through
+// Navigate's Headers, and the wait once the page has settled.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win32/browser/standin/StandinCaptureRig.h"
+
+namespace lum::win32 {
+namespace {
+
+template <class F>
+F* Export(const char* name) {
+    const HMODULE dll = ::GetModuleHandleW(L"LumenaryStandin.dll");
+    return dll ? reinterpret_cast<F*>(reinterpret_cast<void*>(::GetProcAddress(dll, name)))
+               : nullptr;
+}
+
+class TOptionsSource final : public ICaptureSource {
+  public:
+    std::vector<std::string> Urls{"standin:fill", "standin:fixed"};
+    std::vector<TCaptureOptions> Options{2};
+    const std::vector<std::string>& URLs() const override { return Urls; }
+    bool EnableScroll() const override { return true; }
+    std::int32_t Width() const override { return 1024; }
+    std::int32_t Height() const override { return 768; }
+    TCaptureOptions CaptureOptions(std::int32_t k) const override {
+        return Options[static_cast<std::size_t>(k)];
+    }
+};
+
+// What the control had been asked when a page was tried.
+struct TAsked {
+    LONG Zoom = 0;
+    std::wstring Headers;
+    DWORD At = 0;
+};
+
+class StandinCaptureOptions : public StandinCapture {};
+
+TEST_F(StandinCaptureOptions, ZoomHeadersAndWaitReachTheControlForTheirPageOnly) {
+    const std::string folder = TempFolder();
+    TWin32FileSystem files;
+    TOptionsSource source;
+    source.Options[0].ZoomPercent = 150;
+    source.Options[0].WaitSeconds = 1;
+    source.Options[0].Headers = {{"Authorization", "Bearer t0ken"}, {"X-A", "1"}};
+    TWorkingForm form(CreateCaptureWebView(0), files, folder, source);
+    std::vector<TAsked> asked;
+    form.OnPageTried = [&](std::int32_t, const std::string&, const TPageFailure* failure) {
+        EXPECT_EQ(failure, nullptr);
+        wchar_t headers[256] = {};
+        Export<LONG WINAPI(wchar_t*, LONG)>("StandinLastHeaders")(headers, 256);
+        asked.push_back({Export<LONG WINAPI()>("StandinLastZoom")(), headers, ::GetTickCount()});
+    };
+    const DWORD start = ::GetTickCount();
+    form.StartCapture();
+    while ((form.Busy() || form.NextIndex() < 2) && ::GetTickCount() - start < 20000)
+        PumpMessages(5);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].Zoom, 150);
+    EXPECT_EQ(asked[0].Headers, L"Authorization: Bearer t0ken\r\nX-A: 1\r\n");
+    EXPECT_GE(asked[0].At - start, 1000u);  // it waited its second once settled
+    EXPECT_EQ(asked[1].Zoom, 100);          // set back for the next page
+    EXPECT_EQ(asked[1].Headers, L"");
+    for (const std::string name : {"0.bmp", "0.url", "1.bmp", "1.url"})
+        files.DeleteFile(folder + name);
+    ::RemoveDirectoryW(Widen(folder).c_str());
+}
+
+}  // namespace
+}  // namespace lum::win32
