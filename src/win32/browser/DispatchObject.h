@@ -59,7 +59,7 @@ class TDispatchObject final {
         TVariant text;
         text.bstrVal = TBstr(Widen(argument)).Release();
         text.vt = VT_BSTR;
-        DISPPARAMS params{&text, nullptr, 1, 0};
+        DISPPARAMS params{&text, nullptr, argument.empty() ? 0u : 1u, 0};
         TVariant result;
         const HRESULT hr = FObject->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                            &params, &result, nullptr, nullptr);

@@ -299,12 +299,18 @@ void TWin32WebView::MeasurePage(std::function<void(TSize)> done, TStepFailed fai
     const std::unique_ptr<TDispatchObject> body = GetDocumentBody();
     body->GetObjectProperty("style")->PutStringProperty("overflow", "hidden");
     body->GetObjectProperty("style")->PutStringProperty("border", "0");
+    HideSelected();
     TSize scrollSize{body->GetIntProperty("scrollWidth"), body->GetIntProperty("scrollHeight")};
     if (const std::unique_ptr<TDispatchObject> root = GetDocumentRoot()) {
         scrollSize.Width = std::max(scrollSize.Width, root->GetIntProperty("scrollWidth"));
         scrollSize.Height = std::max(scrollSize.Height, root->GetIntProperty("scrollHeight"));
     }
     scrollSize = DevicePixels(scrollSize, PageDpi());
+    FCrop.reset();
+    if (!FOptions.Crop.empty()) {
+        FCrop = CropBox();
+        scrollSize = TSize{FCrop->Width(), FCrop->Height()};
+    }
     if (StepOverdue(start, FStepLimits.Measure, "measuring the page", failed))
         return;
     done(scrollSize);

@@ -142,6 +142,11 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     static constexpr UINT_PTR kSettleTimer = 0x5E77;
     static constexpr UINT_PTR kWaitTimer = 0x5E79;  // the page's wait after settling
     void ApplyZoom() noexcept;
+    // The page's hide and crop options (Win32WebViewOptions.cpp): a style
+    // sheet that hides what Hide selects; the device-pixel box of the first
+    // element Crop selects (throws when none is).
+    void HideSelected() noexcept;
+    TRect CropBox();
     struct TSettleStep;
     void InstallWatch() noexcept;
     void SettleTick();
@@ -182,6 +187,7 @@ class TWin32WebView final : public IWebView, public BaseWindow<TWin32WebView> {
     std::unique_ptr<TSettleStep> FSettle;                   // the settle step under way, if any
     std::unique_ptr<TPictureStep> FPicture;                 // the picture step under way, if any
     TCaptureOptions FOptions;                               // of the pages loaded from now on
+    std::optional<TRect> FCrop;  // the box the last measure found, drawn alone
 };
 
 // A picture drawn band by band: the page laid out at the picture's size,
@@ -190,7 +196,9 @@ struct TWin32WebView::TPictureStep {
     std::function<void(TPageBitmap&)> Done;
     TStepFailed Failed;
     std::chrono::steady_clock::time_point Start;
-    TSize View{};  // the view's size to go back to
+    TSize View{};     // the view's size to go back to
+    TSize Layout{};   // the control's size while it draws: the picture's, or enough for a box
+    TPoint Origin{};  // where the picture starts in the page (a cropped box's top left)
     TPageBitmap Picture;
     std::unique_ptr<TWin32CaptureBitmap> Band;
     std::int32_t BandRows = 0;

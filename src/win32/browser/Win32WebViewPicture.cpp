@@ -34,8 +34,16 @@ void TWin32WebView::TakePicture(const TSize& size,
     step->View = FViewSize;
     step->BandRows = static_cast<std::int32_t>(std::clamp<std::int64_t>(
         kBandBytes / (4 * std::max(size.Width, 1)), 1, std::max(size.Height, 1)));
+    // A cropped box is drawn from the page laid out at the view's size, made
+    // tall and wide enough to hold it; the whole page at the picture's.
+    step->Layout = size;
+    if (FCrop) {
+        step->Origin = TPoint{FCrop->Left, FCrop->Top};
+        step->Layout = TSize{std::max(FViewSize.Width, FCrop->Right),
+                             std::max(FViewSize.Height, FCrop->Bottom)};
+    }
     try {
-        SetViewSize(size);
+        SetViewSize(step->Layout);
         step->Picture.Resize(size.Width, size.Height);
         step->Band = CreateCaptureBitmap();
         step->Band->SetWidth(size.Width);
@@ -67,7 +75,9 @@ void TWin32WebView::DrawBand() {
             step.Band->SetHeight(rows);  // the last band: white
         else
             step.Band->Clear();
-        step.Band->DrawView(kDrawAspectDocPrint, TRect{0, -top, size.Width, size.Height - top});
+        const TPoint at{step.Origin.X, step.Origin.Y + top};
+        step.Band->DrawView(kDrawAspectDocPrint, TRect{-at.X, -at.Y, step.Layout.Width - at.X,
+                                                       step.Layout.Height - at.Y});
         step.Band->ReadRowsInto(step.Picture, top);
         step.Next = top + rows;
     } catch (const std::exception& e) {

@@ -73,5 +73,42 @@ TEST_F(StandinCaptureOptions, ZoomHeadersAndWaitReachTheControlForTheirPageOnly)
     ::RemoveDirectoryW(Widen(folder).c_str());
 }
 
+// A banner hidden by its selectors is gone from the picture, the page moved
+// up in its place; a cropped panel is the picture, at its own size, with
+// the page's rows inside it; a page without the panel fails so.
+TEST_F(StandinCaptureOptions, HiddenBannerIsGoneAndACroppedPanelIsThePicture) {
+    const std::string folder = TempFolder();
+    TWin32FileSystem files;
+    TOptionsSource source;
+    source.Urls = {"standin:tall?h=2000&banner=40",
+                   "standin:tall?h=2000&px=100&py=300&pw=200&ph=150", "standin:tall?h=2000"};
+    source.Options = std::vector<TCaptureOptions>(3);
+    source.Options[0].Hide = "#cookies, #banner";
+    source.Options[1].Crop = "#panel";
+    source.Options[2].Crop = "#panel";
+    TWorkingForm form(CreateCaptureWebView(0), files, folder, source);
+    std::vector<std::string> failures;
+    form.OnPageTried = [&](std::int32_t, const std::string&, const TPageFailure* failure) {
+        failures.push_back(failure ? failure->Detail : "");
+    };
+    const DWORD start = ::GetTickCount();
+    form.StartCapture();
+    while ((form.Busy() || form.NextIndex() < 3) && ::GetTickCount() - start < 20000)
+        PumpMessages(5);
+    ASSERT_EQ(failures.size(), 3u);
+    const TPageBitmap hidden = ReadPicture(files, folder + "0.bmp");
+    EXPECT_EQ(hidden.Height(), 2000);  // no banner rows above the page
+    EXPECT_EQ(PixelAt(hidden, 10, 0), Expected(kTallTag, 0));
+    const TPageBitmap panel = ReadPicture(files, folder + "1.bmp");
+    EXPECT_EQ(panel.Width(), 200);
+    EXPECT_EQ(panel.Height(), 150);
+    EXPECT_EQ(PixelAt(panel, 0, 0), Expected(kTallTag, 300));
+    EXPECT_EQ(PixelAt(panel, 199, 149), Expected(kTallTag, 449));
+    EXPECT_EQ(failures[2], "no element matches crop=\"#panel\"");
+    for (const std::string name : {"0.bmp", "0.url", "1.bmp", "1.url", "2.failed"})
+        files.DeleteFile(folder + name);
+    ::RemoveDirectoryW(Widen(folder).c_str());
+}
+
 }  // namespace
 }  // namespace lum::win32

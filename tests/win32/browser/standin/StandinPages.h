@@ -72,6 +72,10 @@ namespace lum::standin {
 // script close its window (window.close()) once it has completed; &mark=1 puts a square
 // of kMarkSize CSS pixels in kMarkColor in the bottom-right corner of the
 // body's scroll size, the last thing a picture cut short would lose.
+// &banner=H puts a banner H rows tall (kBannerTag) above the page, which a
+// style sheet that sets "#banner" to "display: none" takes away (the page
+// moves up); &px=X&py=Y&pw=W&ph=H is the box of the element "#panel" (the
+// only selector its document's querySelector knows).
 // Sizes are CSS pixels. A host that gives DOCHOSTUIFLAG_DPI_AWARE gets its
 // pages laid out and drawn at the screen's DPI (StandinScreen.cpp): a view
 // of 1024 device pixels is 682 CSS pixels wide at 144 DPI, and row y of the
@@ -114,6 +118,11 @@ struct TPageSpec {
     std::int32_t SlowMs = 0;      // what laying it out and drawing it take
     bool Closes = false;          // its script closes its window once it has completed
     bool Mark = false;            // the marker in its bottom-right corner
+    std::int32_t Banner = 0;      // rows of the banner above the page
+    std::int32_t PanelX = 0;      // the box of "#panel"; PanelW 0: none
+    std::int32_t PanelY = 0;
+    std::int32_t PanelW = 0;
+    std::int32_t PanelH = 0;
 };
 
 inline constexpr std::int32_t kDefaultTallHeight = 3000;
@@ -160,6 +169,7 @@ inline constexpr TRgb RowColor(std::uint8_t tag, std::int32_t y) {
 // The marker of &mark=1: no page's rows have its red component.
 inline constexpr std::int32_t kMarkSize = 10;
 inline constexpr TRgb kMarkColor = {0xF8, 0x00, 0xF8};
+inline constexpr std::uint8_t kBannerTag = 0xB8;  // the rows of a page's banner
 
 inline std::int32_t QueryInt(std::string_view query, std::string_view key, std::int32_t fallback) {
     std::size_t pos = 0;
@@ -268,6 +278,11 @@ inline TPageSpec ParsePageUrl(std::string_view url) {
     page.SlowMs = QueryInt(query, "slow", 0);
     page.Closes = QueryInt(query, "close", 0) != 0;
     page.Mark = QueryInt(query, "mark", 0) != 0;
+    page.Banner = QueryInt(query, "banner", 0);
+    page.PanelX = QueryInt(query, "px", 0);
+    page.PanelY = QueryInt(query, "py", 0);
+    page.PanelW = QueryInt(query, "pw", 0);
+    page.PanelH = QueryInt(query, "ph", 0);
     return page;
 }
 

@@ -167,17 +167,22 @@ class TDocument final : public TStubHtmlDocument2, public TStubHtmlDocument3, TR
         static const TDispName kNames[] = {
             {L"body", DISPID_IHTMLDOCUMENT2_BODY},
             {L"documentElement", DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT},
-            {L"parentWindow", DISPID_IHTMLDOCUMENT2_PARENTWINDOW}};
+            {L"parentWindow", DISPID_IHTMLDOCUMENT2_PARENTWINDOW},
+            {L"createStyleSheet", kDispidCreateStyleSheet},
+            {L"querySelector", kDispidQuerySelector}};
         return IdsOfNames(kNames, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
                                      REFIID,
                                      LCID,
                                      WORD flags,
-                                     DISPPARAMS*,
+                                     DISPPARAMS* params,
                                      VARIANT* result,
                                      EXCEPINFO*,
                                      UINT*) override {
+        HRESULT hr = S_OK;
+        if ((flags & DISPATCH_METHOD) && DocumentMethod(FPage, id, params, result, hr))
+            return hr;
         if ((id != DISPID_IHTMLDOCUMENT2_BODY && id != DISPID_IHTMLDOCUMENT3_DOCUMENTELEMENT &&
              id != DISPID_IHTMLDOCUMENT2_PARENTWINDOW) ||
             !(flags & DISPATCH_PROPERTYGET))

@@ -56,6 +56,7 @@ struct TPageState {
     std::int32_t Loaded = 0;     // lazy: rows above this have their content
     std::int32_t GapStart = 0;   // lazy: rows a scroll jumped over, never in view
     std::int32_t GapEnd = 0;
+    bool BannerHidden = false;  // a style sheet took the banner away
 
     // Starts the page's scripts, as they start while it loads: after the
     // document exists (TitleChange), before its DocumentComplete.
@@ -78,11 +79,15 @@ struct TPageState {
     // The view's size in the CSS pixels it shows whole.
     std::int32_t ViewWidth() const { return View->Width * kCssDpi / Dpi; }
     std::int32_t ViewHeight() const { return View->Height * kCssDpi / Dpi; }
+    // Rows of the banner above the page as it stands.
+    std::int32_t BannerRows() const { return BannerHidden ? 0 : Page.Banner; }
     void Scroll(std::int32_t& width, std::int32_t& height) const {
         ScrollSize(Page, ViewWidth(), ViewHeight(), width, height);
+        height += BannerRows();
     }
     void RootScroll(std::int32_t& width, std::int32_t& height) const {
         RootScrollSize(Page, ViewWidth(), ViewHeight(), width, height);
+        height += BannerRows();
     }
 };
 
@@ -102,6 +107,19 @@ IHTMLWindow2* NewWindow(std::shared_ptr<TPageState> page);
 // Ends the timers of the page's scripts that the control's window runs (the
 // page is left, or the control goes).
 void StopScripts(HWND timers);
+// What a host calls on the document by name (StandinSelectors.cpp):
+// createStyleSheet() (a sheet whose cssText hides "#banner" takes the
+// banner away) and querySelector("#panel") (an element whose
+// getBoundingClientRect() is the panel's box as the window is scrolled;
+// null for any other selector or a page without a panel).
+bool DocumentMethod(const std::shared_ptr<TPageState>& page,
+                    DISPID id,
+                    DISPPARAMS* params,
+                    VARIANT* result,
+                    HRESULT& hr);
+inline constexpr DISPID kDispidCreateStyleSheet = 0x7101;
+inline constexpr DISPID kDispidQuerySelector = 0x7102;
+
 // A frame's window as DocumentComplete passes it: IDispatch and nothing more.
 IDispatch* NewFrame();
 

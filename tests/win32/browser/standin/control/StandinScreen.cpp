@@ -121,7 +121,10 @@ IDispatch* NewScreen(std::shared_ptr<TPageState> page) {
 // Device row y shows the CSS row its top edge lies in.
 TRgb TPageState::DrawnRow(std::int32_t y) const {
     const auto row = static_cast<std::int32_t>(std::int64_t{y} * kCssDpi / Dpi);
-    return RowColor(RowTag(row), row);
+    const std::int32_t banner = BannerRows();
+    if (row < banner)
+        return RowColor(kBannerTag, row);
+    return RowColor(RowTag(row - banner), row - banner);
 }
 
 void TPageState::DrawMark(HDC dc, const RECT& rect) const {
