@@ -24,7 +24,8 @@ constexpr const char* kURLListTooltip =
     "https://status.example.com/ show=60 refresh=5\n"
     "https://news.example.org/today show=10 refresh=60 scroll=off\n"
     "https://intranet.example.co.jp/lunch days=mon-fri hours=11:00-13:30\n"
-    "show=秒 refresh=分 scroll=on/off days=mon-fri hours=HH:MM-HH:MM";
+    "show=秒 refresh=分 scroll=on/off days=mon-fri hours=HH:MM-HH:MM\n"
+    "zoom=150% wait=秒 hide=\"#cookies\" crop=\"#panel\" header=\"Name: value\"";
 
 // The widgets' names: the names of the Windows dialog's controls.
 constexpr const char* kControlNames[] = {
