@@ -179,6 +179,7 @@ void TWin32WebView::Navigate(const std::string& url) {
     Browser();          // throws once the control is closed for good
     DropSettle();       // the page it was for is being left
     DropPicture();
+    FCrop.reset();
     FOverdue.reset();
     ++FNavigation;
     FFailed = false;
