@@ -66,4 +66,9 @@ if(LUM_FUZZ)
     if(TARGET capture_answers_fuzz)
         target_sources(capture_answers_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/linux/capture/CaptureProtocol.cpp)
     endif()
+    if(TARGET capture_requests_fuzz)
+        target_sources(capture_requests_fuzz PRIVATE
+                       ${PROJECT_SOURCE_DIR}/src/linux/capture/CaptureProtocol.cpp
+                       ${PROJECT_SOURCE_DIR}/src/linux/capture/CaptureRequests.cpp)
+    endif()
 endif()

@@ -10,7 +10,10 @@ namespace {
 // Copies a plain image snapshot (32-bit, no device scale) pixel by pixel; false
 // for any other kind, which cairo then draws. Premultiplied c over white is
 // c + (255 - alpha) in each channel, exact and never above 255.
-bool CopyImage(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& picture) {
+bool CopyImage(cairo_surface_t* snapshot,
+               const TPoint& origin,
+               const TSize& size,
+               TPageBitmap& picture) {
     if (cairo_surface_get_type(snapshot) != CAIRO_SURFACE_TYPE_IMAGE)
         return false;
     const cairo_format_t format = cairo_image_surface_get_format(snapshot);
@@ -22,12 +25,15 @@ bool CopyImage(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& pictur
     cairo_surface_flush(snapshot);
     const unsigned char* data = cairo_image_surface_get_data(snapshot);
     const int stride = cairo_image_surface_get_stride(snapshot);
-    const int width = std::min(size.Width, cairo_image_surface_get_width(snapshot));
-    const int height = std::min(size.Height, cairo_image_surface_get_height(snapshot));
-    if (!data)
+    const int width = std::clamp(cairo_image_surface_get_width(snapshot) - origin.X, 0, size.Width);
+    const int height =
+        std::clamp(cairo_image_surface_get_height(snapshot) - origin.Y, 0, size.Height);
+    if (!data || origin.X < 0 || origin.Y < 0)
         return false;
     for (int y = 0; y < height; ++y) {
-        const auto* from = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * stride);
+        const auto* from =
+            reinterpret_cast<const std::uint32_t*>(data + std::size_t(origin.Y + y) * stride) +
+            origin.X;
         std::uint32_t* to = picture.Pixels() + std::size_t(y) * size.Width;
         if (format == CAIRO_FORMAT_RGB24) {
             for (int x = 0; x < width; ++x)
@@ -44,7 +50,10 @@ bool CopyImage(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& pictur
 }
 
 // Any other surface: cairo lays it over white, at layout pixels.
-void DrawSurface(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& picture) {
+void DrawSurface(cairo_surface_t* snapshot,
+                 const TPoint& origin,
+                 const TSize& size,
+                 TPageBitmap& picture) {
     // A cairo RGB24 pixel is a native 32-bit word 0x??RRGGBB, the layout of
     // the picture itself, so cairo draws straight into the picture's memory.
     const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, size.Width);
@@ -57,7 +66,7 @@ void DrawSurface(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& pict
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
     if (snapshot) {
-        cairo_set_source_surface(cr, snapshot, 0, 0);
+        cairo_set_source_surface(cr, snapshot, -origin.X, -origin.Y);
         cairo_paint(cr);
     }
     const cairo_status_t status = cairo_status(cr);
@@ -76,15 +85,18 @@ void DrawSurface(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& pict
 
 }  // namespace
 
-void PictureFromSnapshot(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& picture) {
+void PictureFromSnapshot(cairo_surface_t* snapshot,
+                         const TSize& size,
+                         TPageBitmap& picture,
+                         const TPoint& origin) {
     picture.Resize(size.Width, size.Height);
     if (picture.Empty())
         return;
     if (snapshot && cairo_surface_status(snapshot) != CAIRO_STATUS_SUCCESS)
         throw Exception(std::string("the page's picture is broken: ") +
                         cairo_status_to_string(cairo_surface_status(snapshot)));
-    if (!snapshot || !CopyImage(snapshot, size, picture))
-        DrawSurface(snapshot, size, picture);
+    if (!snapshot || !CopyImage(snapshot, origin, size, picture))
+        DrawSurface(snapshot, origin, size, picture);
 }
 
 }  // namespace lum

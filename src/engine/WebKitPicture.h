@@ -10,10 +10,13 @@
 
 namespace lum {
 
-// Fills picture with exactly size pixels: the snapshot from its top left,
-// composited over white (so opaque pixels keep their exact colours), and white
-// where the snapshot is smaller than size. A snapshot with a device scale is
-// drawn at layout pixels.
-void PictureFromSnapshot(cairo_surface_t* snapshot, const TSize& size, TPageBitmap& picture);
+// Fills picture with exactly size pixels: the snapshot from origin (its top
+// left, or the box a picture is cut from), composited over white (so opaque
+// pixels keep their exact colours), and white where the snapshot ends before
+// the picture does. A snapshot with a device scale is drawn at layout pixels.
+void PictureFromSnapshot(cairo_surface_t* snapshot,
+                         const TSize& size,
+                         TPageBitmap& picture,
+                         const TPoint& origin = {});
 
 }  // namespace lum

@@ -118,7 +118,6 @@ std::string SettleWatchScript(const TWebKitLimits& limits) {
            "})();";
 }
 
-
 bool AnswersQuiet(GObject* source, GAsyncResult* result) {
     JSCValue* value =
         webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
@@ -151,8 +150,12 @@ WebKitUserContentManager* TWebKitWebView::NewSettleWatch(const TWebKitLimits& li
 }
 
 // Settled, the page is scrolled through (WebKitViewScroll.cpp) for what it
-// loads as it comes into view.
+// loads as it comes into view; then it has its own wait, if it asks for one.
 void TWebKitWebView::SettlePage(std::function<void(bool settled)> done, TStepFailed failed) {
+    if (FPage.WaitSeconds > 0) {
+        done = [this, done = std::move(done), wait = std::chrono::seconds(FPage.WaitSeconds)](
+                   bool settled) { FSteps->Post([done, settled] { done(settled); }, wait); };
+    }
     auto scroll = [this, done = std::move(done), failed](bool settled) {
         ScrollThrough(settled, done, failed);
     };

@@ -182,7 +182,7 @@ void TWebKitWebView::OnLoadFinished() {
     if (FDetour) {
         FDetour = false;
         FLoad = TLoad::Requested;
-        webkit_web_view_load_uri(FView, FRequested.c_str());
+        LoadRequested();
         return;
     }
     StopLoadTimer();
@@ -273,7 +273,7 @@ void TWebKitWebView::OnProcessStuck() {
     // From the loop: WebKit is still inside the notification.
     FSteps->Post([this] {
         if (FLoad == TLoad::Requested)
-            webkit_web_view_load_uri(FView, FRequested.c_str());
+            LoadRequested();
     });
 }
 

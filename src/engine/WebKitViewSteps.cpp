@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -15,30 +16,30 @@ namespace lum {
 
 namespace {
 
-// Measures the whole document once the page is laid out at the view's size
-// (width, height: a resize reaches the page's process later). First the
-// body's scroll bars and border go, and the page is laid out again, so that
-// no scroll bar takes room from it; then the larger of the body's and the
-// root element's scroll sizes (the body's leaves out its own margins).
-// Answers "<width> <height>", "wait <inner width> <inner height>" while the
-// page has another size, or "" without a document.
-std::string MeasureScript(const TSize& view) {
+// Measures the document once the page is laid out at the view's size
+// (width, height: a resize reaches the page's process later; a zoomed page
+// has the view's size divided by its zoom). First the body's scroll bars and
+// border go, and the page is laid out again, so that no scroll bar takes room
+// from it; then answer (TWebKitWebView::MeasureAnswer) measures it. Answers
+// "wait <inner width> <inner height>" while the page has another size, or ""
+// without a document.
+std::string MeasureScript(const TSize& view, double zoom, const std::string& answer) {
     return "(function () {"
-           "  var d = document.documentElement, b = document.body;"
+           "  var d = document.documentElement, b = document.body, z = " +
+           std::to_string(zoom) +
+           ";"
            "  if (!d && !b) return '';"
-           "  if (window.innerWidth != " +
-           std::to_string(view.Width) + " || window.innerHeight != " + std::to_string(view.Height) +
-           ")"
+           "  if (Math.abs(innerWidth - " +
+           std::to_string(view.Width) + " / z) >= 1 || Math.abs(innerHeight - " +
+           std::to_string(view.Height) +
+           " / z) >= 1)"
            "    return 'wait ' + window.innerWidth + ' ' + window.innerHeight;"
            "  if (b) {"
            "    b.style.overflow = 'hidden';"
            "    b.style.border = '0';"
            "    void b.offsetHeight;"
-           "  }"
-           "  var w = Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0);"
-           "  var h = Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0);"
-           "  return w + ' ' + h;"
-           "})()";
+           "  }" +
+           answer + "})()";
 }
 
 // WebKit draws a picture beyond the view as if the window were as large as
@@ -82,8 +83,9 @@ constexpr const char* kPinFixedScript =
 constexpr std::chrono::milliseconds kLayoutPoll{15};
 constexpr std::chrono::milliseconds kLeastAnswerTime{500};
 
-// The text a script answered with, and the error's message if it failed.
-std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why) {
+}  // namespace
+
+std::string TWebKitWebView::ScriptText(GObject* source, GAsyncResult* result, std::string& why) {
     GError* error = nullptr;
     JSCValue* value =
         webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
@@ -98,11 +100,14 @@ std::string ScriptAnswer(GObject* source, GAsyncResult* result, std::string& why
     return text;
 }
 
-}  // namespace
-
+// What the page's hide option selects goes before it is measured.
 void TWebKitWebView::MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) {
-    MeasureLaidOut(std::chrono::steady_clock::now() + FLimits.Script, std::move(done),
-                   std::move(failed));
+    auto measure = [this, done = std::move(done), failed] {
+        MeasureLaidOut(std::chrono::steady_clock::now() + FLimits.Script, done, failed);
+    };
+    if (FPage.Hide.empty())
+        return measure();
+    HideThen(std::move(measure), std::move(failed));
 }
 
 void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
@@ -113,7 +118,7 @@ void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadli
     auto finish = [this, deadline, done = std::move(done), failed](GObject* source,
                                                                    GAsyncResult* result) {
         std::string why;
-        const std::string text = ScriptAnswer(source, result, why);
+        const std::string text = ScriptText(source, result, why);
         TSize size;
         char rest = 0;
         if (std::sscanf(text.c_str(), "wait %d %d%c", &size.Width, &size.Height, &rest) == 2) {
@@ -126,16 +131,18 @@ void TWebKitWebView::MeasureLaidOut(std::chrono::steady_clock::time_point deadli
                        std::to_string(FViewSize.Width) + " x " + std::to_string(FViewSize.Height) +
                        " in time (it is " + std::to_string(size.Width) + " x " +
                        std::to_string(size.Height) + ")");
-        } else if (std::sscanf(text.c_str(), "%d %d%c", &size.Width, &size.Height, &rest) == 2 &&
-                   size.Width >= 0 && size.Height >= 0) {
+        } else if (std::string problem; ReadMeasured(text, size, problem)) {
             if (done)
                 done(size);
         } else if (failed) {
-            failed(!why.empty() ? "measuring the page failed: " + why : "the page has no document");
+            failed(!problem.empty() ? problem
+                   : !why.empty()   ? "measuring the page failed: " + why
+                                    : "the page has no document");
         }
     };
-    RunScript(MeasureScript(FViewSize), std::max(left, std::chrono::milliseconds(1)),
-              "measuring the page", std::move(failed), std::move(finish));
+    RunScript(MeasureScript(FViewSize, Zoom(), MeasureAnswer()),
+              std::max(left, std::chrono::milliseconds(1)), "measuring the page", std::move(failed),
+              std::move(finish));
 }
 
 void TWebKitWebView::RunScript(const std::string& script,
@@ -159,7 +166,10 @@ void TWebKitWebView::TakePicture(const TSize& size, TPictureDone done, TStepFail
     if (size.Width < 0 || size.Height < 0 || size.Width > kBmpMaxSide || size.Height > kBmpMaxSide)
         throw Exception("cannot take a picture of " + std::to_string(size.Width) + " x " +
                         std::to_string(size.Height) + " pixels");
-    if (size.Width <= FViewSize.Width && size.Height <= FViewSize.Height)
+    // A crop's box is cut from the whole page's picture, which needs the
+    // fixed elements pinned too unless the box is within the first view.
+    const TPoint origin = PictureOrigin();
+    if (origin.X + size.Width <= FViewSize.Width && origin.Y + size.Height <= FViewSize.Height)
         return Snapshot(size, std::move(done), std::move(failed), false);
     RunScript(kPinFixedScript, FLimits.Script, "pinning the fixed elements", failed,
               SnapshotAfter(size, std::move(done), failed, false));
@@ -183,7 +193,7 @@ void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed 
         TPageBitmap picture;
         std::string problem;
         try {
-            PictureFromSnapshot(snapshot, size, picture);
+            PictureFromSnapshot(snapshot, size, picture, PictureOrigin());
         } catch (const std::exception& e) {
             // No memory for the picture included: nothing may leave a GLib
             // callback, and the page fails with the reason.
@@ -208,13 +218,16 @@ void TWebKitWebView::Snapshot(const TSize& size, TPictureDone done, TStepFailed 
 void TWebKitWebView::CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed) {
     // WebKit draws no document larger than 32767 pixels: cut a giant page to
     // the picture's height (the right part of a page that is also wider than
-    // the view is lost) and try once more.
+    // the view is lost) and try once more. The page's CSS pixels are the
+    // view's divided by its zoom.
+    const int height =
+        static_cast<int>(std::ceil((PictureOrigin().Y + std::int64_t(size.Height)) / Zoom()));
     const std::string script =
         "(function () {"
         "  var s = document.documentElement && document.documentElement.style;"
         "  if (!s) return;"
         "  s.setProperty('height', '" +
-        std::to_string(size.Height) +
+        std::to_string(height) +
         "px', 'important');"
         "  s.setProperty('contain', 'strict', 'important');"
         "  s.setProperty('overflow', 'hidden', 'important');"
@@ -233,7 +246,7 @@ std::function<void(GObject*, GAsyncResult*)> TWebKitWebView::SnapshotAfter(const
     return [this, size, done = std::move(done), failed = std::move(failed), cut](
                GObject* source, GAsyncResult* result) {
         std::string why;
-        ScriptAnswer(source, result, why);
+        ScriptText(source, result, why);
         if (!why.empty()) {
             if (failed)
                 failed("drawing the page failed: " + why);

@@ -104,6 +104,9 @@ void TWebKitWebView::Navigate(const std::string& url) {
     FUri = url;
     FRequested = url;
     FRestarted = false;
+    FPage = FOptions;
+    FCropBox = {};
+    webkit_web_view_set_zoom_level(FView, Zoom());
     if (script) {
         StopLoadTimer();
         return EndLoad(true, TPageFailure{TPageFailureKind::pfOther, 0, "a script, not a page"});
@@ -113,7 +116,10 @@ void TWebKitWebView::Navigate(const std::string& url) {
     // then only scrolls, loads nothing and reports nothing. Such an address
     // goes by way of a blank page (unreported), so that it is loaded anew.
     FDetour = url.find('#') != std::string::npos;
-    webkit_web_view_load_uri(FView, FDetour ? "about:blank" : url.c_str());
+    if (FDetour)
+        webkit_web_view_load_uri(FView, "about:blank");
+    else
+        LoadRequested();
 }
 
 // Leaving a page never waits on it: a page's process runs what the page

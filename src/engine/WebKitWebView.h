@@ -93,6 +93,14 @@ class TWebKitWebView final : public IWebView {
     TWebKitWebView& operator=(const TWebKitWebView&) = delete;
 
     void Navigate(const std::string& url) override;
+    // Zoom and headers go with each Navigate's load (not with loads a page
+    // starts itself), the wait comes at the end of SettlePage, and
+    // MeasurePage first hides what Hide selects (a selector list the engine
+    // rejects hides nothing, which is said on standard error) and, with a
+    // Crop, answers the size of the first element it selects: its border
+    // box in the view's pixels, rounded out and within the page. TakePicture
+    // is then that box (at the size asked for) from its top left.
+    void SetCaptureOptions(const TCaptureOptions& options) override;
     void SetViewSize(const TSize& size) override;
     void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
@@ -132,6 +140,24 @@ class TWebKitWebView final : public IWebView {
     // Ends the page's process when WebKit finds that it no longer answers.
     bool EndStuckProcess();
     std::string CurrentUri() const;
+    // Loads the address of the last Navigate with its page's headers
+    // (WebKitViewOptions.cpp).
+    void LoadRequested();
+    // Hides what the page's Hide selects, then next(); a rule the engine
+    // rejects is said on standard error, and next() runs all the same.
+    void HideThen(std::function<void()> next, TStepFailed failed);
+    // What the measure script answers once the page is laid out, as
+    // statements of a function that has d (the root element), b (the
+    // body) and z (the zoom): the page's size, or the crop's box.
+    std::string MeasureAnswer() const;
+    // Reads the measure script's answer (WebKitViewOptions.cpp): true with
+    // size, else false with why; "wait" answers are the caller's.
+    bool ReadMeasured(const std::string& text, TSize& size, std::string& why);
+    // The text a script answered with, and the error's message if it failed
+    // (WebKitViewSteps.cpp).
+    static std::string ScriptText(GObject* source, GAsyncResult* result, std::string& why);
+    // The page's zoom as a factor.
+    double Zoom() const { return FPage.ZoomPercent / 100.0; }
     // Measures the page once it is laid out at the view's size, trying again
     // until deadline (WebKitViewSteps.cpp).
     void MeasureLaidOut(std::chrono::steady_clock::time_point deadline,
@@ -140,6 +166,8 @@ class TWebKitWebView final : public IWebView {
     // The picture steps (WebKitViewSteps.cpp); a page too large to draw is
     // cut to the picture's height and drawn once more.
     void Snapshot(const TSize& size, TPictureDone done, TStepFailed failed, bool cut);
+    // The top left of the picture in the page: the crop's, else the page's.
+    TPoint PictureOrigin() const;
     void CutAndSnapshot(const TSize& size, TPictureDone done, TStepFailed failed);
     std::function<void(GObject*, GAsyncResult*)> SnapshotAfter(const TSize& size,
                                                                TPictureDone done,
@@ -172,6 +200,9 @@ class TWebKitWebView final : public IWebView {
                    const char* world = "lumenary");
 
     TWebKitLimits FLimits;
+    TCaptureOptions FOptions;  // of the Navigates from now on
+    TCaptureOptions FPage;     // of the last Navigate's page
+    TRect FCropBox;            // as the page's last measure found it
     WebKitWebContext* FContext = nullptr;
     GtkWidget* FWindow = nullptr;
     WebKitWebView* FView = nullptr;

@@ -177,10 +177,10 @@ class TWebKitRig : public ::testing::Test {
     }
 
     std::string Page(const std::string& name) const { return FServer.Url("/pages/" + name); }
-    // A page of the test server with the given body.
-    std::string HtmlPage(const std::string& body) const {
+    // A page of the test server with the given body (path: "/html" or "/keyed").
+    std::string HtmlPage(const std::string& body, const std::string& path = "/html") const {
         gchar* escaped = g_uri_escape_string(body.c_str(), nullptr, FALSE);
-        const std::string url = FServer.Url(std::string("/html?body=") + escaped);
+        const std::string url = FServer.Url(path + "?body=" + escaped);
         g_free(escaped);
         return url;
     }

@@ -73,6 +73,30 @@ TEST(SnapshotPicture, TallestSnapshotKeepsItsLastRow) {
     EXPECT_EQ(picture.Pixel(2, kBmpMaxSide - 1), 0xFFFFFFu);
 }
 
+// A box cut from the snapshot: its pixels from its top left on, and white
+// where the snapshot ends before the box does; a scaled snapshot the same.
+TEST(SnapshotPicture, BoxIsCutFromItsOrigin) {
+    cairo_surface_t* snapshot = Snapshot(6, 5, 0xFFFFFFFF);
+    auto* data = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(snapshot));
+    const int stride = cairo_image_surface_get_stride(snapshot) / 4;
+    data[3 * stride + 4] = 0xFF0000FF;
+    data[4 * stride + 5] = 0xFF00FF00;
+    cairo_surface_mark_dirty(snapshot);
+    TPageBitmap picture;
+    PictureFromSnapshot(snapshot, {3, 3}, picture, {4, 3});
+    EXPECT_EQ(picture.Pixel(0, 0), 0x0000FFu);
+    EXPECT_EQ(picture.Pixel(1, 1), 0x00FF00u);
+    EXPECT_EQ(picture.Pixel(2, 1), 0xFFFFFFu);
+    EXPECT_EQ(picture.Pixel(1, 2), 0xFFFFFFu);
+    cairo_surface_t* scaled = Snapshot(12, 10, 0xFF00FF00);
+    cairo_surface_set_device_scale(scaled, 2, 2);
+    PictureFromSnapshot(scaled, {3, 3}, picture, {4, 3});
+    EXPECT_EQ(picture.Pixel(1, 1), 0x00FF00u);
+    EXPECT_EQ(picture.Pixel(2, 2), 0xFFFFFFu);
+    cairo_surface_destroy(scaled);
+    cairo_surface_destroy(snapshot);
+}
+
 TEST(SnapshotPicture, ScaledSnapshotIsDrawnAtLayoutPixels) {
     // A snapshot of a 2x screen: 4 x 4 device pixels for 2 x 2 layout pixels.
     cairo_surface_t* snapshot = Snapshot(4, 4, 0xFF00FF00);

@@ -193,6 +193,17 @@ void TWebKitTestServer::Answer(SoupServerMessage* msg, const std::string& path, 
               "<!DOCTYPE html><html><body style='margin:0'>"
               "<div style='height:300px;background:#00ff00'></div>"
               "<img src='/hold' width='10' height='10'></body></html>");
+    } else if (path == "/keyed") {
+        const char* key =
+            soup_message_headers_get_one(soup_server_message_get_request_headers(msg), kKeyHeader);
+        const char* body =
+            query ? static_cast<const char*>(g_hash_table_lookup(query, "body")) : nullptr;
+        if (key && std::string(key) == kKeyValue)
+            Reply(msg, 200, kHtml,
+                  std::string("<!DOCTYPE html><html><body style='margin:0;background:#00c800'>") +
+                      (body ? body : "") + "</body></html>");
+        else
+            Reply(msg, 403, kHtml, "<h1>Forbidden without the key</h1>");
     } else if (path == "/html") {
         const char* body =
             query ? static_cast<const char*>(g_hash_table_lookup(query, "body")) : nullptr;

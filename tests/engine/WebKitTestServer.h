@@ -31,6 +31,8 @@ class TWebKitTestServer {
     //   /slow?ms=n        a small page, answered after n milliseconds
     //   /stuck.html       a page whose picture never finishes loading
     //   /html?body=...    an HTML page with the given body (URL-encoded)
+    //   /keyed?body=...   a green page with the given body for a request with
+    //                     the header kKeyHeader: kKeyValue, else 403
     std::string Url(const std::string& path) const;
     // A URL of this machine on which nothing listens.
     static std::string ClosedPortUrl();
@@ -38,6 +40,8 @@ class TWebKitTestServer {
     static constexpr int kImageWidth = 300;
     static constexpr int kImageHeight = 200;
     static constexpr unsigned kImageColor = 0x3366CC;
+    static constexpr const char* kKeyHeader = "X-Lumenary-Key";
+    static constexpr const char* kKeyValue = "open sesame: 42";
 
   private:
     static void Handle(SoupServer*,

@@ -33,6 +33,7 @@
 #include "linux/GtkApplication.h"
 #include "linux/capture/CaptureProgram.h"
 #include "linux/capture/CaptureProtocol.h"
+#include "linux/capture/CaptureRequests.h"
 #include "linux/capture/PrivateDisplay.h"
 #include "linux/session/WebDataFolder.h"
 
@@ -77,7 +78,9 @@ class TCaptureServer {
         const std::vector<std::string> words = SplitLine(line, 4);
         const std::string& kind = words.at(0);
         try {
-            if (kind == "navigate") {
+            if (IsCaptureOptionLine(line)) {
+                TakeOption(kind, line);
+            } else if (kind == "navigate") {
                 const std::vector<std::string> request = SplitLine(line, 2);
                 Navigate(request.size() > 1 ? UnescapeLineText(request[1]) : std::string());
             } else if (kind == "size" && words.size() >= 3) {
@@ -102,6 +105,16 @@ class TCaptureServer {
     }
     static std::uint32_t Step(const std::string& word) {
         return static_cast<std::uint32_t>(std::max<std::int64_t>(ParseCount(word, 0xFFFFFFFF), 0));
+    }
+
+    // The options of the next pages; a line refused is said without its
+    // text, which may hold a header's value.
+    void TakeOption(const std::string& kind, const std::string& line) {
+        std::string why;
+        if (!ReadCaptureOptionLine(line, FOptions, why))
+            std::fprintf(stderr, "lumenary-capture: a \"%s\" request is refused: %s\n",
+                         kind.c_str(), why.c_str());
+        FView.SetCaptureOptions(FOptions);
     }
 
     void Navigate(const std::string& url) {
@@ -153,6 +166,7 @@ class TCaptureServer {
     // a time (the capture lock of lumenary), so the store is never opened
     // twice.
     TWebKitWebView FView{TWebKitLimits{}, TSandboxTools{}, true};
+    TCaptureOptions FOptions;
 };
 
 struct TInput {

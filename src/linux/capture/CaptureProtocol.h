@@ -34,6 +34,8 @@ std::int64_t ParseCount(const std::string& word, std::int64_t limit);
 
 // Requests, program to capture process:
 //   "size W H"          the view's size            (no answer)
+//   "options Z W", "hide TEXT", "crop TEXT", "header NAME VALUE"
+//                       the options of the next navigate (CaptureRequests.h; no answer)
 //   "navigate URL"      load URL                   (later "complete" or "failed")
 //   "settle N"          let the page settle, step N ("settled N S" or "stepfailed N MSG")
 //   "measure N"         measure the page, step N   ("measured N W H" or "stepfailed N MSG")

@@ -8,12 +8,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/Forms.h"
 #include "linux/GtkApplication.h"
+#include "linux/capture/CaptureRequests.h"
 
 namespace lum::gtk {
 
@@ -204,9 +206,7 @@ void TProcessWebView::Expired(std::uint32_t step) {
         FLoadTimer = 0;
     } else if (const auto pending = FSteps.find(step); pending != FSteps.end()) {
         pending->second.Timer = 0;
-        ms = pending->second.Pictured  ? FLimits.PictureMs
-             : pending->second.Settled ? FLimits.SettleMs
-                                       : FLimits.MeasureMs;
+        ms = pending->second.LimitMs;
     }
     Stop("the capture program gave no answer within " + Seconds(ms), TPageFailureKind::pfNoAnswer,
          true);
@@ -225,8 +225,19 @@ void TProcessWebView::Navigate(const std::string& url) {
     if (FLoadTimer)
         g_source_remove(FLoadTimer);
     FLoadTimer = StartTimer(0, FLimits.LoadMs);
-    if (!repeated)
-        Send("navigate " + EscapeLineText(url));
+    if (repeated)
+        return;
+    // The page's options go just before it, each time: a new capture
+    // program, or one that refused a line, starts every page from them.
+    for (const std::string& line : CaptureOptionLines(FOptions))
+        Send(line);
+    FPageWaitMs =
+        static_cast<std::uint32_t>(std::clamp(FOptions.WaitSeconds, 0, kMostWaitSeconds)) * 1000;
+    Send("navigate " + EscapeLineText(url));
+}
+
+void TProcessWebView::SetCaptureOptions(const TCaptureOptions& options) {
+    FOptions = options;
 }
 
 void TProcessWebView::SetViewSize(const TSize& size) {
@@ -238,24 +249,32 @@ void TProcessWebView::SetViewSize(const TSize& size) {
         Send("size " + SizeWords(size));
 }
 
-void TProcessWebView::SettlePage(std::function<void(bool)> done, TStepFailed failed) {
+void TProcessWebView::BeginStep(TStep step,
+                                std::uint32_t limitMs,
+                                const std::string& kind,
+                                const std::string& rest) {
     if (FPid <= 0)
         throw Exception("no page is loaded");
     const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{
-        nullptr,        nullptr, std::move(failed), TSize{}, StartTimer(number, FLimits.SettleMs),
-        std::move(done)};
-    Send("settle " + std::to_string(number));
+    step.LimitMs = limitMs;
+    step.Timer = StartTimer(number, limitMs);
+    FSteps[number] = std::move(step);
+    Send(kind + " " + std::to_string(number) + rest);
+}
+
+// The page's wait comes after it has settled, within the same step.
+void TProcessWebView::SettlePage(std::function<void(bool)> done, TStepFailed failed) {
+    TStep step;
+    step.Settled = std::move(done);
+    step.Failed = std::move(failed);
+    BeginStep(std::move(step), FLimits.SettleMs + FPageWaitMs, "settle", {});
 }
 
 void TProcessWebView::MeasurePage(std::function<void(TSize)> done, TStepFailed failed) {
-    if (FPid <= 0)
-        throw Exception("no page is loaded");
-    const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{
-        std::move(done), nullptr, std::move(failed), TSize{}, StartTimer(number, FLimits.MeasureMs),
-        nullptr};
-    Send("measure " + std::to_string(number));
+    TStep step;
+    step.Measured = std::move(done);
+    step.Failed = std::move(failed);
+    BeginStep(std::move(step), FLimits.MeasureMs, "measure", {});
 }
 
 void TProcessWebView::TakePicture(const TSize& size,
@@ -265,11 +284,11 @@ void TProcessWebView::TakePicture(const TSize& size,
         throw Exception("no page is loaded");
     if (!ValidSize(size))
         throw Exception("a picture of " + SizeWords(size) + " pixels cannot be taken");
-    const std::uint32_t number = FNextStep++;
-    FSteps[number] = TStep{
-        nullptr, std::move(done), std::move(failed), size, StartTimer(number, FLimits.PictureMs),
-        nullptr};
-    Send("picture " + std::to_string(number) + " " + SizeWords(size));
+    TStep step;
+    step.Pictured = std::move(done);
+    step.Failed = std::move(failed);
+    step.PictureSize = size;
+    BeginStep(std::move(step), FLimits.PictureMs, "picture", " " + SizeWords(size));
 }
 
 void TProcessWebView::PassEnded() {

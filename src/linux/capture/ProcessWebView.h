@@ -52,6 +52,9 @@ class TProcessWebView final : public IWebView {
     TProcessWebView& operator=(const TProcessWebView&) = delete;
 
     void Navigate(const std::string& url) override;
+    // Sent with each navigation from now on; the settle step's time limit
+    // grows by the page's wait.
+    void SetCaptureOptions(const TCaptureOptions& options) override;
     void SetViewSize(const TSize& size) override;
     void SettlePage(std::function<void(bool settled)> done, TStepFailed failed) override;
     void MeasurePage(std::function<void(TSize scrollSize)> done, TStepFailed failed) override;
@@ -76,6 +79,7 @@ class TProcessWebView final : public IWebView {
         TSize PictureSize;  // of a picture step
         unsigned Timer = 0;
         std::function<void(bool)> Settled;
+        std::uint32_t LimitMs = 0;
     };
     friend struct TProcessWebViewEvents;
     static constexpr const char* kBlankUrl = "about:blank";
@@ -84,6 +88,12 @@ class TProcessWebView final : public IWebView {
     void Stop(const std::string& reason, TPageFailureKind kind, bool kill);
     void Send(const std::string& line);
     unsigned StartTimer(std::uint32_t step, std::uint32_t ms);
+    // Registers a step with its time limit and sends its request
+    // ("<kind> <number><rest>"); throws while no page is loaded.
+    void BeginStep(TStep step,
+                   std::uint32_t limitMs,
+                   const std::string& kind,
+                   const std::string& rest);
     void Expired(std::uint32_t step);
     bool ReadSome();
     void Handle(TCaptureAnswer& answer, TPageBitmap& picture);
@@ -103,6 +113,8 @@ class TProcessWebView final : public IWebView {
     std::string FPendingUrl;                // navigated, not yet completed or failed
     unsigned FLoadTimer = 0;
     TSize FViewSize{1024, 768};
+    TCaptureOptions FOptions;       // of the navigations from now on
+    std::uint32_t FPageWaitMs = 0;  // the wait of the page navigated to last
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 

@@ -147,7 +147,7 @@ TEST_F(CaptureFaults, BytesOutOfPlaceFailOnlyThatPage) {
         "printf 'mesured %s 10 20\\n' $2 >&3",                  // no such answer
         "printf 'picture %s 2 1\\n' $2 >&3",                    // a picture nobody asked for
         "printf 'measured %s 10 20 30\\n' $2 >&3",              // a word too many
-        "printf 'measured %s 10 2147483648\\n' $2 >&3",        // beyond any page
+        "printf 'measured %s 10 2147483648\\n' $2 >&3",         // beyond any page
         "head -c 300000 /dev/zero | tr '\\0' x >&3; sleep 30",  // a line without end
     };
     for (const std::string& answer : answers) {
@@ -255,6 +255,46 @@ TEST_F(CaptureFaults, StoppedProgramIsEndedAfterEachStepsTimeLimit) {
     EXPECT_TRUE(RunUntil([&] { return Gone(helper); }, 5s));
     ASSERT_FALSE(Load(Page("short.html")).Failed) << "the next page gets a new program";
     EXPECT_EQ(Measure(), (TSize{1024, 768}));  // a short page fills the view
+}
+
+// Each page's options go just before its navigation, a new program's too,
+// and its wait lengthens the settle step's time limit by itself (a program
+// stopped for good shows the limit the step had).
+TEST_F(CaptureFaults, OptionsGoBeforeEachNavigationAndTheWaitLengthensTheSettleLimit) {
+    const std::string log = ::testing::TempDir() + "lum-requests-" + std::to_string(::getpid());
+    std::remove(log.c_str());
+    const std::string note = "printf '%s\\n' \"$line\" >> '" + log + "'";
+    Use(FakeProgram("navigate) " + note + "; printf 'complete %s\\n' \"$url\" >&3 ;;\n*) " + note +
+                    " ;;"),
+        TCaptureLimits{30000, 15000, 40000, 300});
+    TCaptureOptions options;
+    options.ZoomPercent = 150;
+    options.WaitSeconds = 1;
+    options.Hide = ".x";
+    options.Headers = {{"X-Key", "a b"}};
+    FView->SetCaptureOptions(options);
+    ASSERT_FALSE(Load("http://one/").Failed) << FLoaded.Message;
+    ::kill(Process().HelperPid(), SIGSTOP);
+    const auto start = std::chrono::steady_clock::now();
+    Settle(true);
+    EXPECT_NE(FStepFailure.find("no answer within 1.3 s"), std::string::npos) << FStepFailure;
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1300ms);
+
+    FView->SetCaptureOptions({});
+    ASSERT_FALSE(Load("http://two/").Failed) << FLoaded.Message;
+    ::kill(Process().HelperPid(), SIGSTOP);
+    Settle(true);
+    EXPECT_NE(FStepFailure.find("no answer within 0.3 s"), std::string::npos) << FStepFailure;
+
+    std::ifstream lines(log);
+    std::string line, sent;
+    while (std::getline(lines, line))
+        sent += line + "|";
+    EXPECT_EQ(sent,
+              "size 1024 768|options 150 1|hide .x|header X-Key a b|navigate http://one/|"
+              "size 1024 768|options 100 0|navigate http://two/|")
+        << sent;
+    std::remove(log.c_str());
 }
 
 // A program that dies mid-page is seen at once (none of the engine's helper

@@ -83,6 +83,41 @@ TEST_F(ProcessCapture, PageTallerThanAnyPictureIsMeasuredAndPicturedDownToTheCap
     EXPECT_EQ(picture.Pixel(1023, kPageHeightCap - 1), 0x0000C8u);
 }
 
+// A page's options go to the capture program with its navigation: its
+// server lets it in only with its header (the other one, with a blank, a
+// backslash and a tab, travels too), it is zoomed to 200 %, the banner in
+// its frame is hidden, so the frame cropped is the panel alone, and its wait
+// makes its settle step last a second at least. The next page goes without.
+TEST_F(ProcessCapture, PageOptionsReachTheCaptureProgram) {
+    TCaptureOptions options;
+    options.ZoomPercent = 200;
+    options.WaitSeconds = 1;
+    options.Hide = "#banner";
+    options.Crop = "#frame";
+    options.Headers = {{"X-Note", "a b\\c\td"},
+                       {TWebKitTestServer::kKeyHeader, TWebKitTestServer::kKeyValue}};
+    const std::string page = HtmlPage(
+        "<div id='frame' style='width:60px'>"
+        "<div id='banner' style='height:20px;background:#ff0000'></div>"
+        "<div style='height:40px;background:#0000ff'></div></div>",
+        "/keyed");
+    FView->SetCaptureOptions(options);
+    ASSERT_FALSE(Load(page).Failed) << FLoaded.Message;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Settle(), true);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(Measure(), (TSize{120, 80}));
+    const TPageBitmap picture = Picture({120, 80});
+    ASSERT_EQ(picture.Height(), 80);
+    EXPECT_EQ(picture.Pixel(0, 0), 0x0000FFu);
+    EXPECT_EQ(picture.Pixel(119, 79), 0x0000FFu);
+
+    FView->SetCaptureOptions({});
+    const TLoaded refused = Load(page);
+    EXPECT_TRUE(refused.Failed);
+    EXPECT_EQ(refused.Status, 403);
+}
+
 TEST_F(ProcessCapture, PageThatFailsAndTextsWithNewlinesComeBackWhole) {
     const TLoaded failed = Load(FServer.Url("/status/404"));
     EXPECT_TRUE(failed.Failed);
